@@ -1,0 +1,15 @@
+#include "settings/AppContext.h"
+
+#include <utility>
+
+namespace vigilux {
+
+AppContext::AppContext(platform::Clock& clock, platform::Dialogs& dialogs, QString programFolder)
+    : clock(clock)
+    , dialogs(dialogs)
+    , programFolder(std::move(programFolder))
+    , ini(this->programFolder + QStringLiteral("/options.ini"))
+{
+}
+
+} // namespace vigilux

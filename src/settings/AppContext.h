@@ -1,0 +1,41 @@
+#pragma once
+
+#include "settings/Settings.h"
+#include "settings/clsINI.h"
+
+#include <QString>
+
+namespace vigilux::platform {
+class Clock;
+class Dialogs;
+} // namespace vigilux::platform
+
+namespace vigilux {
+
+// The process-wide state: the settings store and record, the flags every
+// window reads, and the platform services. main() creates one and passes it
+// by reference; each test builds its own with fakes, so nothing is global.
+struct AppContext {
+    AppContext(platform::Clock& clock, platform::Dialogs& dialogs, QString programFolder);
+    AppContext(const AppContext&) = delete;
+    AppContext& operator=(const AppContext&) = delete;
+
+    platform::Clock& clock;
+    platform::Dialogs& dialogs;
+
+    // Folder of the executable, without a trailing separator; the default
+    // sound files and picture folder live below it.
+    const QString programFolder;
+
+    settings::clsINI ini;
+    settings::Settings settings;
+
+    bool AutoShotOn = false;           // watch mode is on
+    bool InTray = false;               // main window hidden to the tray
+    bool DetectorDialogOpen = false;   // main window shows the detector window
+    bool DetectorWindowLoaded = false; // the detector window is open
+    qint16 AlarmCount = 0;             // alarms since watch mode was switched on
+    qint16 CalibrationPhase = 0;       // 0 none, 1 speed, 2 noise, 3 largest difference
+};
+
+} // namespace vigilux
