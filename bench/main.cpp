@@ -4,8 +4,7 @@
 #include <cstring>
 
 // vigilux-bench [name...]: runs every registered benchmark, or only those named.
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     int ran = 0;
     for (const auto& c : vigilux::bench::registry()) {
         bool wanted = argc < 2;

@@ -1,8 +1,54 @@
-#include <QApplication>
+#include "app/Main.h"
+#include "app/Lifecycle.h"
+#include "platform/InstanceLock.h"
+#include "platform/QtDialogs.h"
+#include "platform/SystemClock.h"
+#include "settings/AppContext.h"
 
-int main(int argc, char* argv[])
-{
-    QApplication app(argc, argv);
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+
+using namespace vigilux;
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vigilux"));
-    return 0;
+    QApplication::setApplicationVersion(QStringLiteral("2.0 beta"));
+    // The program lives on in the tray with no window shown; only the exit
+    // command ends it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Vigilux: наблюдение с веб-камеры"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption demo(QStringLiteral("demo"),
+                                  QStringLiteral("Watch the built-in demo scene."));
+    const QCommandLineOption video(QStringLiteral("video"),
+                                   QStringLiteral("Play a video file as the camera."),
+                                   QStringLiteral("file"));
+    const QCommandLineOption camera(QStringLiteral("camera"),
+                                    QStringLiteral("Use camera number N (0 is the first)."),
+                                    QStringLiteral("N"));
+    parser.addOptions({demo, video, camera});
+    parser.process(application);
+
+    const QString programFolder = QDir::cleanPath(QApplication::applicationDirPath());
+
+    platform::SystemClock clock;
+    platform::QtDialogs dialogs;
+    AppContext context(clock, dialogs, programFolder);
+
+    app::Main main(context);
+    app::Lifecycle lifecycle(
+        context, main, main,
+        platform::InstanceLock::defaultPath(QApplication::applicationFilePath()),
+        programFolder + QStringLiteral("/options.ini"), false);
+    QObject::connect(&main, &app::Main::SplashEnded, [&] { lifecycle.SplashEnded(); });
+    QObject::connect(&main, &app::Main::UnloadRequested, [&] { lifecycle.Unload(); });
+
+    if (!lifecycle.Start())
+        return 0;
+    return QApplication::exec();
 }

@@ -10,40 +10,60 @@ namespace vigilux::platform {
 
 namespace {
 
-QWidget* owner() { return QApplication::activeWindow(); }
+QWidget* owner() {
+    return QApplication::activeWindow();
+}
 
 } // namespace
 
 Dialogs::Answer QtDialogs::message(Icon icon, const QString& title, const QString& text,
-                                   Buttons buttons)
-{
+                                   Buttons buttons) {
     QMessageBox box(owner());
     box.setWindowTitle(title);
     box.setText(text);
     box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     switch (icon) {
-    case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
-    case Icon::Information: box.setIcon(QMessageBox::Information); break;
-    case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
-    case Icon::Error: box.setIcon(QMessageBox::Critical); break;
-    case Icon::Question: box.setIcon(QMessageBox::Question); break;
+    case Icon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case Icon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case Icon::Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case Icon::Error:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case Icon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
     }
     switch (buttons) {
-    case Buttons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
-    case Buttons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-    case Buttons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case Buttons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case Buttons::OkCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    case Buttons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
     }
     switch (box.exec()) {
-    case QMessageBox::Yes: return Answer::Yes;
-    case QMessageBox::No: return Answer::No;
-    case QMessageBox::Cancel: return Answer::Cancel;
-    default: return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    case QMessageBox::Cancel:
+        return Answer::Cancel;
+    default:
+        return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
     }
 }
 
 QString QtDialogs::openFile(const QString& title, const QString& filter,
-                            const QString& defaultExtension)
-{
+                            const QString& defaultExtension) {
     QFileDialog dialog(owner(), title, QString(), toQtFilter(filter));
     dialog.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     dialog.setFileMode(QFileDialog::ExistingFile);
@@ -53,8 +73,7 @@ QString QtDialogs::openFile(const QString& title, const QString& filter,
     return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
 }
 
-QString QtDialogs::browseFolder(const QString& title)
-{
+QString QtDialogs::browseFolder(const QString& title) {
     QFileDialog dialog(owner(), title);
     dialog.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     dialog.setFileMode(QFileDialog::Directory);
@@ -67,8 +86,7 @@ QString QtDialogs::browseFolder(const QString& title)
     return path;
 }
 
-QString QtDialogs::toQtFilter(const QString& filter)
-{
+QString QtDialogs::toQtFilter(const QString& filter) {
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList entries;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {

@@ -2,10 +2,16 @@
 
 namespace vigilux::platform {
 
-SystemClock::SystemClock() { m_timer.start(); }
+SystemClock::SystemClock() {
+    m_timer.start();
+}
 
-double SystemClock::steadyMs() const { return static_cast<double>(m_timer.nsecsElapsed()) / 1e6; }
+double SystemClock::steadyMs() const {
+    return static_cast<double>(m_timer.nsecsElapsed()) / 1e6;
+}
 
-QDateTime SystemClock::now() const { return QDateTime::currentDateTime(); }
+QDateTime SystemClock::now() const {
+    return QDateTime::currentDateTime();
+}
 
 } // namespace vigilux::platform

@@ -12,17 +12,21 @@ const QString Moptions::DefaultHD = QStringLiteral(
 
 Moptions::Moptions(AppContext& context, SensorTarget& sensorTarget)
     : m_context(context)
-    , m_sensorTarget(sensorTarget)
-{
-}
+    , m_sensorTarget(sensorTarget) {}
 
 void Moptions::LoadOptions() {}
 void Moptions::SetDefaultOptions() {}
 void Moptions::SaveOptions() {}
 void Moptions::SaveSensorOptions() {}
 void Moptions::SaveFtpOptions() {}
-QString Moptions::ScramblePassword(const QString& text) { return text; }
-QString Moptions::UnscramblePassword(const QString& text) { return text; }
-QList<QPair<qint16, qint16>> Moptions::ParseHD(const QString&) { return {}; }
+QString Moptions::ScramblePassword(const QString& text) {
+    return text;
+}
+QString Moptions::UnscramblePassword(const QString& text) {
+    return text;
+}
+QList<QPair<qint16, qint16>> Moptions::ParseHD(const QString&) {
+    return {};
+}
 
 } // namespace vigilux::settings

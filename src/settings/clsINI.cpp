@@ -3,10 +3,10 @@
 // Placeholder bodies; the store is being written.
 namespace vigilux::settings {
 
-clsINI::clsINI(QString fileName) : m_fileName(std::move(fileName)) {}
+clsINI::clsINI(QString fileName)
+    : m_fileName(std::move(fileName)) {}
 
-QString clsINI::chooseSection(const QString& section)
-{
+QString clsINI::chooseSection(const QString& section) {
     QString chosen = section.isEmpty() ? m_lastSection : section;
     if (chosen.isEmpty())
         chosen = QStringLiteral("Main");
@@ -14,20 +14,20 @@ QString clsINI::chooseSection(const QString& section)
     return chosen;
 }
 
-QString clsINI::ReadINI(const QString& KeyName, const QString& Section)
-{
+QString clsINI::ReadINI(const QString& KeyName, const QString& Section) {
     Q_UNUSED(KeyName);
     chooseSection(Section);
     return QString();
 }
 
-void clsINI::SaveINI(const QVariant& KeyValue, const QString& KeyName, const QString& Section)
-{
+void clsINI::SaveINI(const QVariant& KeyValue, const QString& KeyName, const QString& Section) {
     Q_UNUSED(KeyValue);
     Q_UNUSED(KeyName);
     chooseSection(Section);
 }
 
-QString clsINI::toText(const QVariant& value) { return value.toString(); }
+QString clsINI::toText(const QVariant& value) {
+    return value.toString();
+}
 
 } // namespace vigilux::settings

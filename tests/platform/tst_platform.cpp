@@ -10,8 +10,7 @@ using vigilux::platform::QtDialogs;
 class TestPlatform : public QObject {
     Q_OBJECT
 private slots:
-    void secondLockOnSamePathIsRefusedUntilReleased()
-    {
+    void secondLockOnSamePathIsRefusedUntilReleased() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("a.lock"));
         auto first = std::make_unique<InstanceLock>(path);
@@ -22,15 +21,13 @@ private slots:
         QVERIFY(second.tryAcquire());
     }
 
-    void lockPathDependsOnExecutable()
-    {
+    void lockPathDependsOnExecutable() {
         const QString a = InstanceLock::defaultPath(QStringLiteral("/opt/a/vigilux"));
         QCOMPARE(a, InstanceLock::defaultPath(QStringLiteral("/opt/a/../a/vigilux")));
         QVERIFY(a != InstanceLock::defaultPath(QStringLiteral("/opt/b/vigilux")));
     }
 
-    void filterPairsBecomeQtFilters()
-    {
+    void filterPairsBecomeQtFilters() {
         QCOMPARE(QtDialogs::toQtFilter(QStringLiteral("Звуки (*.wav)|*.wav|Все файлы|*.*")),
                  QStringLiteral("Звуки (*.wav) (*.wav);;Все файлы (*.*)"));
         QCOMPARE(QtDialogs::toQtFilter(QStringLiteral("Программы|*.exe;*.sh")),

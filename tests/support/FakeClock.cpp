@@ -5,10 +5,10 @@
 
 namespace vigilux::test {
 
-FakeClock::FakeClock(QDateTime start) : m_now(std::move(start)) {}
+FakeClock::FakeClock(QDateTime start)
+    : m_now(std::move(start)) {}
 
-void FakeClock::advance(double ms)
-{
+void FakeClock::advance(double ms) {
     m_steadyMs += ms;
     m_now = m_now.addMSecs(static_cast<qint64>(std::llround(ms)));
 }

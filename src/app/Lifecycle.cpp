@@ -1,0 +1,88 @@
+#include "app/Lifecycle.h"
+
+#include "app/Shell.h"
+#include "platform/Dialogs.h"
+#include "platform/InstanceLock.h"
+#include "settings/AppContext.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace vigilux::app {
+
+Lifecycle::Lifecycle(AppContext& context, Shell& shell, settings::SensorTarget& sensorTarget,
+                     QString lockPath, QString iniPath, bool iniFellBack)
+    : m_context(context)
+    , m_shell(shell)
+    , m_options(context, sensorTarget)
+    , m_lock(std::make_unique<platform::InstanceLock>(lockPath))
+    , m_iniPath(std::move(iniPath))
+    , m_iniFellBack(iniFellBack) {}
+
+Lifecycle::~Lifecycle() = default;
+
+QStringList Lifecycle::labelTips() {
+    return {QStringLiteral("Производительность компьютера (кадр/сек)"),
+            QStringLiteral("Предпросмотр (мсек)"),
+            QStringLiteral("Разрешение сохраняемых изображений"),
+            QStringLiteral("Значение детектора движения"),
+            QStringLiteral("Порог срабатывания"),
+            QStringLiteral("Количество срабатываний детектора движения")};
+}
+
+bool Lifecycle::Start() {
+    m_shell.hideMain();
+    if (!m_lock->tryAcquire()) {
+        // The running copy is neither contacted nor touched, and no setting
+        // is read or written.
+        m_context.dialogs.message(platform::Dialogs::Icon::Error, QStringLiteral("Vigilux"),
+                                  QStringLiteral("Программа уже запущена!"));
+        return false;
+    }
+    m_shell.placeBorderLines();
+    m_shell.makeTopmost();
+    m_context.ini.setFileName(m_iniPath);
+    m_shell.createTray();
+    // Pushes the detector values through SetSensor before capture starts.
+    m_options.LoadOptions();
+    m_shell.showSplash();
+    m_shell.WebcamStart();
+    m_shell.setLabelTips(labelTips());
+    m_shell.installWindowProc();
+    if (m_iniFellBack)
+        m_shell.showSettingsFolderNote(m_iniPath);
+    return true;
+}
+
+void Lifecycle::SplashEnded() {
+    // The window goes to the tray before watch mode starts, so watch mode's
+    // tray tip lands on the icon that hiding created; the update check is
+    // armed even when the window is in the tray.
+    m_shell.showMain();
+    if (m_context.settings.MinStart)
+        m_shell.MeHide();
+    if (m_context.settings.AutoStart)
+        m_shell.StartAuto();
+    m_shell.armUpdateCheck();
+    m_shell.BScheck();
+}
+
+void Lifecycle::Unload() {
+    // Settings are not written here: each window writes its keys on OK.
+    m_shell.WebcamStop();
+    m_shell.restoreWindowProc();
+    m_shell.UnLoadAll();
+}
+
+void UnLoadAll(Forms& forms) {
+    int i = forms.count() - 1;
+    while (i >= 0) {
+        forms.unload(i);
+        if (forms.count() == i + 1)
+            return; // that window refused to close
+        // A window may take others with it when it closes.
+        i = std::min(i - 1, forms.count() - 1);
+    }
+}
+
+} // namespace vigilux::app

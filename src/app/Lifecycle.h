@@ -1,0 +1,72 @@
+#pragma once
+
+#include "settings/Moptions.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace vigilux {
+struct AppContext;
+namespace platform {
+class InstanceLock;
+}
+namespace settings {
+class SensorTarget;
+}
+} // namespace vigilux
+
+namespace vigilux::app {
+
+class Shell;
+
+// Start-up, end of the splash and shutdown of the main window, in their fixed
+// order. It owns the single-instance lock and the settings module; the
+// window work goes through Shell.
+class Lifecycle final {
+public:
+    // `iniPath` is where options.ini lives (beside the executable, or the
+    // user's configuration folder when that is not writable: `iniFellBack`).
+    Lifecycle(AppContext& context, Shell& shell, settings::SensorTarget& sensorTarget,
+              QString lockPath, QString iniPath, bool iniFellBack);
+    ~Lifecycle();
+    Lifecycle(const Lifecycle&) = delete;
+    Lifecycle& operator=(const Lifecycle&) = delete;
+
+    // The load of the main window. Returns false when another instance runs:
+    // the refusal has been shown and nothing else happened; the caller ends
+    // the process.
+    bool Start();
+
+    // The splash's one-shot timer has fired and the splash is gone.
+    void SplashEnded();
+
+    // The unload of the main window (exit command).
+    void Unload();
+
+    settings::Moptions& options() { return m_options; }
+
+    // The tool tips of Plabel(0)..Plabel(5).
+    static QStringList labelTips();
+
+private:
+    AppContext& m_context;
+    Shell& m_shell;
+    settings::Moptions m_options;
+    std::unique_ptr<platform::InstanceLock> m_lock;
+    QString m_iniPath;
+    bool m_iniFellBack;
+};
+
+// Closes open windows newest first, as the exit does. `count` tells how many
+// windows are open, `unload(i)` asks window i (0 = oldest) to close. Stops at
+// the first window that refuses.
+class Forms {
+public:
+    virtual ~Forms() = default;
+    virtual int count() const = 0;
+    virtual void unload(int index) = 0;
+};
+void UnLoadAll(Forms& forms);
+
+} // namespace vigilux::app

@@ -1,0 +1,198 @@
+#include "FakeClock.h"
+#include "FakeDialogs.h"
+#include "app/Lifecycle.h"
+#include "app/Shell.h"
+#include "platform/InstanceLock.h"
+#include "settings/AppContext.h"
+#include "settings/SensorTarget.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace vigilux;
+
+namespace {
+
+// Records every call start-up and shutdown make, in order.
+class RecordingShell final : public app::Shell, public settings::SensorTarget {
+public:
+    QStringList log;
+    QStringList tips;
+
+    void SetSensor(qint16 n, qint32 v) override {
+        log << QStringLiteral("SetSensor(%1,%2)").arg(n).arg(v);
+    }
+    void hideMain() override { log << QStringLiteral("hideMain"); }
+    void placeBorderLines() override { log << QStringLiteral("placeBorderLines"); }
+    void makeTopmost() override { log << QStringLiteral("makeTopmost"); }
+    void createTray() override { log << QStringLiteral("createTray"); }
+    void showSplash() override { log << QStringLiteral("showSplash"); }
+    void WebcamStart() override { log << QStringLiteral("WebcamStart"); }
+    void setLabelTips(const QStringList& t) override {
+        tips = t;
+        log << QStringLiteral("setLabelTips");
+    }
+    void installWindowProc() override { log << QStringLiteral("installWindowProc"); }
+    void showSettingsFolderNote(const QString&) override { log << QStringLiteral("note"); }
+    void showMain() override { log << QStringLiteral("showMain"); }
+    void MeHide() override { log << QStringLiteral("MeHide"); }
+    void StartAuto() override { log << QStringLiteral("StartAuto"); }
+    void armUpdateCheck() override { log << QStringLiteral("armUpdateCheck"); }
+    void BScheck() override { log << QStringLiteral("BScheck"); }
+    void WebcamStop() override { log << QStringLiteral("WebcamStop"); }
+    void restoreWindowProc() override { log << QStringLiteral("restoreWindowProc"); }
+    void UnLoadAll() override { log << QStringLiteral("UnLoadAll"); }
+};
+
+// Windows that close unless told to refuse.
+class ScriptedForms final : public app::Forms {
+public:
+    QStringList open;
+    QStringList refusing;
+    QStringList unloaded;
+    int count() const override { return static_cast<int>(open.size()); }
+    void unload(int index) override {
+        const QString name = open.at(index);
+        unloaded << name;
+        if (!refusing.contains(name))
+            open.removeAt(index);
+    }
+};
+
+struct Fixture {
+    QTemporaryDir dir;
+    test::FakeClock clock;
+    test::FakeDialogs dialogs;
+    AppContext context{clock, dialogs, dir.path()};
+    RecordingShell shell;
+    QString iniPath() const { return dir.filePath(QStringLiteral("options.ini")); }
+    QString lockPath() const { return dir.filePath(QStringLiteral("vigilux.lock")); }
+    std::unique_ptr<app::Lifecycle> make(bool fellBack = false) {
+        return std::make_unique<app::Lifecycle>(context, shell, shell, lockPath(), iniPath(),
+                                                fellBack);
+    }
+};
+
+} // namespace
+
+class TestLifecycle : public QObject {
+    Q_OBJECT
+private slots:
+    void startUpRunsItsStepsInOrder() {
+        Fixture f;
+        QFile ini(f.iniPath());
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[Sensor]\r\nTimer=700\r\nNoise=3\r\nPercent=12\r\n");
+        ini.close();
+
+        auto lifecycle = f.make();
+        QVERIFY(lifecycle->Start());
+        const QStringList expected{
+            QStringLiteral("hideMain"),         QStringLiteral("placeBorderLines"),
+            QStringLiteral("makeTopmost"),      QStringLiteral("createTray"),
+            QStringLiteral("SetSensor(0,700)"), QStringLiteral("SetSensor(1,3)"),
+            QStringLiteral("SetSensor(2,12)"),  QStringLiteral("showSplash"),
+            QStringLiteral("WebcamStart"),      QStringLiteral("setLabelTips"),
+            QStringLiteral("installWindowProc")};
+        QCOMPARE(f.shell.log, expected);
+        QCOMPARE(f.shell.tips.size(), 6);
+        QCOMPARE(f.shell.tips.at(3), QStringLiteral("Значение детектора движения"));
+        QCOMPARE(f.context.ini.FileName(), f.iniPath());
+        QVERIFY(f.dialogs.messages.isEmpty());
+    }
+
+    void firstStartCreatesTheFileBeforeTheSplash() {
+        Fixture f;
+        auto lifecycle = f.make();
+        QVERIFY(lifecycle->Start());
+        QVERIFY(QFile::exists(f.iniPath()));
+        // Defaults push the detector values, then the load pushes them again.
+        QCOMPARE(f.shell.log.filter(QStringLiteral("SetSensor")).size(), 6);
+        QVERIFY(f.shell.log.indexOf(QStringLiteral("showSplash")) >
+                f.shell.log.lastIndexOf(QRegularExpression(QStringLiteral("^SetSensor"))));
+    }
+
+    void secondInstanceIsRefusedAndTouchesNothing() {
+        Fixture f;
+        platform::InstanceLock running(f.lockPath());
+        QVERIFY(running.tryAcquire());
+
+        auto lifecycle = f.make();
+        QVERIFY(!lifecycle->Start());
+        QCOMPARE(f.shell.log, QStringList{QStringLiteral("hideMain")});
+        QCOMPARE(f.dialogs.messages.size(), 1);
+        const auto& box = f.dialogs.messages.constFirst();
+        QCOMPARE(box.icon, platform::Dialogs::Icon::Error);
+        QCOMPARE(box.title, QStringLiteral("Vigilux"));
+        QCOMPARE(box.text, QStringLiteral("Программа уже запущена!"));
+        QVERIFY(!QFile::exists(f.iniPath()));
+    }
+
+    void settingsFolderNoteOnlyWhenFallenBack() {
+        Fixture f;
+        auto lifecycle = f.make(true);
+        QVERIFY(lifecycle->Start());
+        QCOMPARE(f.shell.log.last(), QStringLiteral("note"));
+    }
+
+    void splashEndHidesBeforeWatchModeAndAlwaysArmsTheCheck_data() {
+        QTest::addColumn<bool>("minStart");
+        QTest::addColumn<bool>("autoStart");
+        QTest::addColumn<QStringList>("expected");
+        const QString show = QStringLiteral("showMain"), hide = QStringLiteral("MeHide"),
+                      autoOn = QStringLiteral("StartAuto"), arm = QStringLiteral("armUpdateCheck"),
+                      bs = QStringLiteral("BScheck");
+        QTest::newRow("plain") << false << false << QStringList{show, arm, bs};
+        QTest::newRow("minimised") << true << false << QStringList{show, hide, arm, bs};
+        QTest::newRow("watching") << false << true << QStringList{show, autoOn, arm, bs};
+        QTest::newRow("both") << true << true << QStringList{show, hide, autoOn, arm, bs};
+    }
+    void splashEndHidesBeforeWatchModeAndAlwaysArmsTheCheck() {
+        QFETCH(bool, minStart);
+        QFETCH(bool, autoStart);
+        QFETCH(QStringList, expected);
+        Fixture f;
+        auto lifecycle = f.make();
+        f.context.settings.MinStart = minStart;
+        f.context.settings.AutoStart = autoStart;
+        lifecycle->SplashEnded();
+        QCOMPARE(f.shell.log, expected);
+    }
+
+    void unloadStopsCaptureFirstAndWritesNothing() {
+        Fixture f;
+        auto lifecycle = f.make();
+        lifecycle->Unload();
+        QCOMPARE(f.shell.log,
+                 (QStringList{QStringLiteral("WebcamStop"), QStringLiteral("restoreWindowProc"),
+                              QStringLiteral("UnLoadAll")}));
+        QVERIFY(!QFile::exists(f.iniPath()));
+    }
+
+    void unloadAllClosesNewestFirstAndStopsAtARefusal() {
+        ScriptedForms forms;
+        forms.open = {QStringLiteral("Main"), QStringLiteral("Options"), QStringLiteral("About")};
+        app::UnLoadAll(forms);
+        QCOMPARE(forms.unloaded, (QStringList{QStringLiteral("About"), QStringLiteral("Options"),
+                                              QStringLiteral("Main")}));
+        QVERIFY(forms.open.isEmpty());
+
+        ScriptedForms stubborn;
+        stubborn.open = {QStringLiteral("Main"), QStringLiteral("Options"),
+                         QStringLiteral("About")};
+        stubborn.refusing = {QStringLiteral("Options")};
+        app::UnLoadAll(stubborn);
+        QCOMPARE(stubborn.unloaded,
+                 (QStringList{QStringLiteral("About"), QStringLiteral("Options")}));
+        QCOMPARE(stubborn.open, (QStringList{QStringLiteral("Main"), QStringLiteral("Options")}));
+
+        ScriptedForms one;
+        one.open = {QStringLiteral("Main")};
+        app::UnLoadAll(one);
+        QCOMPARE(one.unloaded, QStringList{QStringLiteral("Main")});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLifecycle)
+#include "tst_lifecycle.moc"
