@@ -16,7 +16,7 @@ MotionDetector::MotionDetector(AppContext& context, QObject* parent)
     , m_context(context)
     , m_speed(context.clock) {
     m_timer.setInterval(timerIntervalMs());
-    connect(&m_timer, &QTimer::timeout, this, &MotionDetector::onTick);
+    connect(&m_timer, &QTimer::timeout, this, &MotionDetector::Timer1Timer);
 }
 
 MotionDetector::~MotionDetector() = default;

@@ -47,6 +47,9 @@ public:
     // SaveAlarm is on and the detector settings window is not open.
     void setSaveFrame(std::function<void()> saveFrame) { m_saveFrame = std::move(saveFrame); }
 
+    // Timer1's tick: asks for the next frame, nothing else.
+    void Timer1Timer() { m_grabRequest = true; }
+
     // The capture device's frame callback; always returns 0. Takes the frame
     // only when a tick asked for one. Frames with no bytes are not samples:
     // the request stays for the next frame. At most min(dwBytesUsed,
@@ -97,7 +100,6 @@ signals:
     void Alarm(bool motion);
 
 private:
-    void onTick() { m_grabRequest = true; }
     int timerIntervalMs() const;
 
     AppContext& m_context;
