@@ -15,6 +15,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using vigilux::capture::FrameBytes;
 using vigilux::capture::FrameCompare::compareCopy;
 
 double seconds(Clock::time_point from, Clock::time_point to) {
@@ -23,7 +24,7 @@ double seconds(Clock::time_point from, Clock::time_point to) {
 
 // Two frames like a camera's successive samples: the same picture with
 // sensor noise in most bytes and a moving block.
-void makeFrames(std::vector<uchar>& a, std::vector<uchar>& b) {
+void makeFrames(FrameBytes& a, FrameBytes& b) {
     std::mt19937 random(12345);
     for (auto& byte : a)
         byte = static_cast<uchar>(random());
@@ -36,10 +37,11 @@ void makeFrames(std::vector<uchar>& a, std::vector<uchar>& b) {
 }
 
 void runSize(std::size_t n) {
-    std::vector<uchar> frames[2] = {std::vector<uchar>(n), std::vector<uchar>(n)};
+    // The detector's own buffer type, so the alignment is what it runs on.
+    FrameBytes frames[2] = {FrameBytes(n), FrameBytes(n)};
     makeFrames(frames[0], frames[1]);
-    std::vector<uchar> previous(n, 0);
-    std::vector<uchar> copy(n, 0);
+    FrameBytes previous(n, 0);
+    FrameBytes copy(n, 0);
 
     constexpr int kRounds = 300;
     constexpr int kStepsPerRound = 2; // one of each frame

@@ -106,6 +106,9 @@ __attribute__((target("avx2"))) std::uint64_t compareCopyAvx2(const uchar* frame
         unchanged += horizontalSum256(c0) + horizontalSum256(c1);
     }
     // The rest (under 64 bytes) goes through the 16-byte path and its tail.
+    // Clearing the upper halves first spares the legacy-encoded SSE2 code the
+    // AVX transition penalty.
+    _mm256_zeroupper();
     return unchanged + compareCopySse2(frame + i, previous + i, n - i, tolerance);
 }
 

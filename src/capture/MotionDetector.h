@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/CacheLineAllocator.h"
 #include "capture/SpeedMeter.h"
 #include "platform/VideoHeader.h"
 
@@ -8,7 +9,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <vector>
 
 namespace vigilux {
 struct AppContext;
@@ -82,7 +82,7 @@ public:
     bool grabRequest() const { return m_grabRequest; }
     bool bufferSized() const { return m_bufferSized; }
     const platform::VideoHeader& videoHeader() const { return m_header; }
-    const std::vector<uchar>& frameBuffer() const { return m_frameBuffer; }
+    const FrameBytes& frameBuffer() const { return m_frameBuffer; }
     std::size_t frameLength() const { return m_frameLength; }
     std::uint64_t unchangedCount() const { return m_unchanged; }
     qint32 similarity() const { return m_similarity; }
@@ -110,7 +110,7 @@ private:
     SpeedMeter m_speed;
 
     // Sampling state.
-    std::vector<uchar> m_frameBuffer;
+    FrameBytes m_frameBuffer;
     platform::VideoHeader m_header; // lpData is stale once the callback returned
     bool m_bufferSized = false;
     bool m_grabRequest = false;
@@ -120,7 +120,7 @@ private:
     // Detector state. The frame buffer itself is this step's frame: the
     // compare pass reads it directly and stores it as the previous frame.
     std::size_t m_frameLength = 0;
-    std::vector<uchar> m_previous;
+    FrameBytes m_previous;
     std::uint64_t m_unchanged = 0;
     qint32 m_similarity = 0;
     qint16 m_interval = kDefaultInterval;
