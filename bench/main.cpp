@@ -1,10 +1,16 @@
 #include "Bench.h"
 
+#include <QGuiApplication>
+
 #include <cstdio>
 #include <cstring>
 
 // vigilux-bench [name...]: runs every registered benchmark, or only those named.
 int main(int argc, char* argv[]) {
+    // Saving draws text, which needs a GUI application; no window is shown.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     int ran = 0;
     for (const auto& c : vigilux::bench::registry()) {
         bool wanted = argc < 2;

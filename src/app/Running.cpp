@@ -81,8 +81,10 @@ void Running::paintEvent(QPaintEvent*) {
     small.setPointSize(10);
     p.setFont(small);
     p.setPen(QColor(170, 185, 210));
-    p.drawText(QRect(128, 102, 280, 24), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("Наблюдение с веб-камеры  ·  версия 2.0 beta"));
+    p.drawText(QRect(128, 100, 280, 20), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("Наблюдение с веб-камеры"));
+    p.drawText(QRect(128, 120, 280, 20), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("версия 2.0 beta"));
 
     p.setPen(QColor(200, 210, 228));
     p.drawText(QRect(40, 175, 340, 24), Qt::AlignLeft | Qt::AlignVCenter,

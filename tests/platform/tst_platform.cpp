@@ -1,6 +1,8 @@
 #include "platform/InstanceLock.h"
 #include "platform/QtDialogs.h"
+#include "platform/QtProcesses.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -25,6 +27,32 @@ private slots:
         const QString a = InstanceLock::defaultPath(QStringLiteral("/opt/a/vigilux"));
         QCOMPARE(a, InstanceLock::defaultPath(QStringLiteral("/opt/a/../a/vigilux")));
         QVERIFY(a != InstanceLock::defaultPath(QStringLiteral("/opt/b/vigilux")));
+    }
+
+    void runAndWaitReturnsTheExitCode() {
+        vigilux::platform::QtProcesses processes;
+        QCOMPARE(processes.runAndWait(QStringLiteral("/bin/sh -c \"exit 3\""), 1), 3);
+        QCOMPARE(processes.runAndWait(QStringLiteral("/bin/true"), 1), 0);
+        // A program that cannot start: no result, no message, no hang.
+        QCOMPARE(processes.runAndWait(QStringLiteral("/nonexistent/program --flag"), 1), -1);
+        QCOMPARE(processes.runAndWait(QString(), 1), -1);
+    }
+
+    void runAndWaitReallyWaits() {
+        QTemporaryDir dir;
+        const QString marker = dir.filePath(QStringLiteral("done"));
+        vigilux::platform::QtProcesses processes;
+        processes.runAndWait(QStringLiteral("/bin/sh -c \"sleep 0.2; touch '%1'\"").arg(marker), 1);
+        QVERIFY(QFile::exists(marker));
+    }
+
+    void startDoesNotWait() {
+        QTemporaryDir dir;
+        const QString marker = dir.filePath(QStringLiteral("started"));
+        vigilux::platform::QtProcesses processes;
+        QVERIFY(processes.start(QStringLiteral("/bin/sh -c \"touch '%1'\"").arg(marker)));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 5000);
+        QVERIFY(!processes.start(QStringLiteral("/nonexistent/program")));
     }
 
     void filterPairsBecomeQtFilters() {

@@ -1,0 +1,147 @@
+#include "capture/MotionDetector.h"
+
+#include "capture/FrameCompare.h"
+#include "capture/LevelIndicator.h"
+#include "capture/PreviewRateTarget.h"
+#include "settings/AppContext.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace vigilux::capture {
+
+MotionDetector::MotionDetector(AppContext& context, QObject* parent)
+    : QObject(parent)
+    , m_context(context)
+    , m_speed(context.clock) {
+    m_timer.setInterval(timerIntervalMs());
+    connect(&m_timer, &QTimer::timeout, this, &MotionDetector::Timer1Timer);
+}
+
+MotionDetector::~MotionDetector() = default;
+
+int MotionDetector::timerIntervalMs() const {
+    // A timer of 0 ms would fire on every pass of the event loop.
+    return std::max<int>(1, m_interval);
+}
+
+int MotionDetector::FrameCallback(const platform::VideoHeader& header) {
+    // While a step's alarm handlers run (they may wait for a program and let
+    // events through), frames are not taken: the step must end first.
+    if (!m_grabRequest || m_inStep)
+        return 0;
+    const std::size_t n =
+        header.lpData ? std::min<std::size_t>(header.dwBytesUsed, header.dwBufferLength) : 0;
+    if (n == 0)
+        return 0;
+
+    m_grabRequest = false;
+    m_header = header;
+    if (!m_bufferSized) {
+        m_frameBuffer.resize(n);
+        m_bufferSized = true;
+    } else if (n != m_frameBuffer.size()) {
+        // The device changed its format: follow the new size and start over.
+        // A comparison against the all-zero previous frame says nothing about
+        // motion, so that step must not alarm either.
+        m_frameBuffer.resize(n);
+        NewFormat();
+        clearPrimed();
+    }
+    std::memcpy(m_frameBuffer.data(), header.lpData, n);
+    StartSensor();
+    return 0;
+}
+
+qint32 MotionDetector::similarityPercent(std::uint64_t unchanged, std::size_t n) {
+    // Rounded in the default mode: to nearest, halves to even.
+    const double share = static_cast<double>(unchanged) / static_cast<double>(n);
+    return static_cast<qint32>(std::nearbyint(share * 100.0));
+}
+
+void MotionDetector::StartSensor() {
+    if (m_frameBuffer.empty() || m_inStep)
+        return;
+    m_inStep = true;
+
+    m_speed.markStart();
+    // The frame length always follows the buffer, so no pass runs past either.
+    if (m_frameLength == 0 || m_frameLength != m_frameBuffer.size()) {
+        m_frameLength = m_frameBuffer.size();
+        m_previous.assign(m_frameLength, 0);
+    }
+    m_unchanged = 0;
+    m_similarity = 0;
+    m_unchanged =
+        FrameCompare::compareCopy(m_frameBuffer.data(), m_previous.data(), m_frameLength, m_noise);
+    m_similarity = similarityPercent(m_unchanged, m_frameLength);
+
+    if (m_primed && m_indicator)
+        m_indicator->Ind(m_similarity);
+    emit FPS(m_speed.readSpeed());
+    emit Percent(m_similarity);
+    if (m_context.AutoShotOn) {
+        if (m_similarity < m_threshold && m_primed) {
+            emit Alarm(true);
+            if (m_context.settings.SaveAlarm && !m_context.DetectorWindowLoaded &&
+                !m_context.DetectorDialogOpen && m_saveFrame)
+                m_saveFrame();
+        } else {
+            emit Alarm(false);
+        }
+    }
+    m_primed = true;
+    m_inStep = false;
+}
+
+void MotionDetector::NewFormat() {
+    m_frameLength = 0;
+}
+
+void MotionDetector::SensorNewMax(qint32 newMax) {
+    if (m_indicator)
+        m_indicator->newMax(newMax);
+}
+
+void MotionDetector::setMotionDetectTimerInterval(qint16 ms) {
+    m_interval = ms;
+    if (m_timer.isActive()) {
+        // The next tick comes one full new interval from now.
+        m_timer.stop();
+        m_timer.setInterval(timerIntervalMs());
+        m_timer.start();
+    } else {
+        m_timer.setInterval(timerIntervalMs());
+    }
+    if (m_context.settings.SyncPreRate)
+        setPreviewRate(static_cast<qint16>(m_timer.interval()));
+}
+
+void MotionDetector::setMotionDetectAmount(qint16 amount) {
+    m_threshold = amount;
+    if (m_indicator)
+        m_indicator->Ind(amount);
+}
+
+void MotionDetector::MotionDetect(bool start) {
+    if (start)
+        m_timer.start();
+    else
+        m_timer.stop();
+    if (m_indicator)
+        m_indicator->setIndicatorVisible(start);
+    if (start)
+        m_context.AlarmCount = 0;
+    if (start && m_context.settings.SyncPreRate)
+        setPreviewRate(static_cast<qint16>(m_timer.interval()));
+    else
+        setPreviewRate(kIdlePreviewRate);
+}
+
+void MotionDetector::setPreviewRate(qint16 ms) {
+    if (m_previewRate)
+        m_previewRate->setPreviewRate(ms);
+}
+
+} // namespace vigilux::capture
