@@ -58,7 +58,8 @@ void CameraCaptureDevice::teardown() {
         m_camera->stop();
         m_session.setCamera(nullptr);
         m_session.setVideoSink(nullptr);
-        m_camera.reset();
+        // Deleted later: this may run inside the camera's own error signal.
+        m_camera.release()->deleteLater();
     }
     m_device = QCameraDevice();
 }
@@ -79,6 +80,17 @@ QSize CameraCaptureDevice::GetVideoFormat() const {
 }
 
 bool CameraCaptureDevice::SetVideoFormat(QSize size) {
+    if (!device().isNull() && size.isValid() && size == GetVideoFormat())
+        return true; // already in force
+    // Going back to the size in force before the last change restores that
+    // exact format (even "the camera's own choice"), so a probe followed by
+    // its undo leaves the camera as it was.
+    if (m_undo && size.isValid() && size == m_undo->size) {
+        const QCameraFormat previous = m_undo->format;
+        m_undo.reset();
+        applyFormat(previous);
+        return true;
+    }
     const QList<QCameraFormat> formats = device().videoFormats();
     // Of the formats with this size, keep the current pixel format if the
     // camera offers it, then take the fastest.
@@ -98,7 +110,9 @@ bool CameraCaptureDevice::SetVideoFormat(QSize size) {
             best = f;
     if (best.isNull())
         return false;
+    const Undo undo{m_format, GetVideoFormat()};
     applyFormat(best);
+    m_undo = undo;
     return true;
 }
 
@@ -114,6 +128,7 @@ bool CameraCaptureDevice::setVideoFormat(int index) {
     const QList<QCameraFormat> formats = device().videoFormats();
     if (index < 0 || index >= formats.size())
         return false;
+    m_undo.reset();
     applyFormat(formats.at(index));
     return true;
 }

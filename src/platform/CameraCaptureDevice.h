@@ -7,6 +7,7 @@
 #include <QMediaCaptureSession>
 
 #include <memory>
+#include <optional>
 
 class QCamera;
 
@@ -42,6 +43,11 @@ private:
     int m_index;
     QCameraDevice m_device; // the device while connected
     QCameraFormat m_format; // chosen format; null = the camera's own choice
+    struct Undo {
+        QCameraFormat format;
+        QSize size;
+    };
+    std::optional<Undo> m_undo; // the state before the last SetVideoFormat
     QMediaCaptureSession m_session;
     std::unique_ptr<QCamera> m_camera;
 };

@@ -191,8 +191,8 @@ private slots:
         QVERIFY(!d.figureVisible(a) && !d.figureVisible(b));
         const auto fa = frame(d, a);
         const auto fb = frame(d, b);
-        QVERIFY(fa != fb);                     // the sensor is noisy ...
-        QCOMPARE(changedShare(fa, fb, 6), 0.0); // ... but mildly
+        QVERIFY(fa != fb);                       // the sensor is noisy ...
+        QCOMPARE(changedShare(fa, fb, 6), 0.0);  // ... but mildly
         QVERIFY(changedShare(fa, fb, 5) < 0.01); // within the default noise setting
         QVERIFY(changedShare(fa, fb, 0) > 0.3);  // and a zero tolerance sees it
     }
@@ -246,10 +246,12 @@ private slots:
         QTest::newRow("BGRX32 with padding")
             << int(P::Bgrx32) << QByteArray("\x01\x02\x03\xff\x04\x05\x06\xff\xee\xee", 10) << 10
             << QColor(3, 2, 1) << QColor(6, 5, 4);
-        QTest::newRow("XRGB32") << int(P::Xrgb32) << QByteArray("\xff\x01\x02\x03\xff\x04\x05\x06", 8)
-                                << 8 << QColor(1, 2, 3) << QColor(4, 5, 6);
-        QTest::newRow("XBGR32") << int(P::Xbgr32) << QByteArray("\xff\x01\x02\x03\xff\x04\x05\x06", 8)
-                                << 8 << QColor(3, 2, 1) << QColor(6, 5, 4);
+        QTest::newRow("XRGB32") << int(P::Xrgb32)
+                                << QByteArray("\xff\x01\x02\x03\xff\x04\x05\x06", 8) << 8
+                                << QColor(1, 2, 3) << QColor(4, 5, 6);
+        QTest::newRow("XBGR32") << int(P::Xbgr32)
+                                << QByteArray("\xff\x01\x02\x03\xff\x04\x05\x06", 8) << 8
+                                << QColor(3, 2, 1) << QColor(6, 5, 4);
         // Y0 U Y1 V: black then white with neutral chroma.
         QTest::newRow("YUYV") << int(P::Yuyv) << QByteArray("\x10\x80\xeb\x80", 4) << 4
                               << QColor(0, 0, 0) << QColor(255, 255, 255);
@@ -324,18 +326,18 @@ private slots:
                                   << QString() << false;
         QTest::newRow("video") << QStringList{p, "--video", "/tmp/a b.mp4"} << true
                                << int(K::VideoFile) << 0 << QStringLiteral("/tmp/a b.mp4") << false;
-        QTest::newRow("other options ignored")
-            << QStringList{p, "-style", "--demo"} << true << int(K::Demo) << 0 << QString() << false;
-        QTest::newRow("camera without number") << QStringList{p, "--camera"} << false << 0 << 0
-                                               << QString() << true;
-        QTest::newRow("camera not a number") << QStringList{p, "--camera", "x"} << false << 0 << 0
-                                             << QString() << true;
-        QTest::newRow("negative camera") << QStringList{p, "--camera", "-1"} << false << 0 << 0
-                                         << QString() << true;
-        QTest::newRow("video without file") << QStringList{p, "--video"} << false << 0 << 0
-                                            << QString() << true;
-        QTest::newRow("two sources") << QStringList{p, "--demo", "--camera", "0"} << false << 0 << 0
-                                     << QString() << true;
+        QTest::newRow("other options ignored") << QStringList{p, "-style", "--demo"} << true
+                                               << int(K::Demo) << 0 << QString() << false;
+        QTest::newRow("camera without number")
+            << QStringList{p, "--camera"} << false << 0 << 0 << QString() << true;
+        QTest::newRow("camera not a number")
+            << QStringList{p, "--camera", "x"} << false << 0 << 0 << QString() << true;
+        QTest::newRow("negative camera")
+            << QStringList{p, "--camera", "-1"} << false << 0 << 0 << QString() << true;
+        QTest::newRow("video without file")
+            << QStringList{p, "--video"} << false << 0 << 0 << QString() << true;
+        QTest::newRow("two sources")
+            << QStringList{p, "--demo", "--camera", "0"} << false << 0 << 0 << QString() << true;
     }
     void captureSourceFromArguments() {
         QFETCH(QStringList, args);

@@ -45,10 +45,10 @@ private slots:
     void videoFilePlaysAsCamera_data() {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QStringList>("codec");
-        QTest::newRow("H.264 in MP4") << QStringLiteral("h264.mp4")
-                                      << QStringList{"-c:v", "libx264", "-pix_fmt", "yuv420p"};
-        QTest::newRow("MJPEG in AVI") << QStringLiteral("mjpeg.avi")
-                                      << QStringList{"-c:v", "mjpeg", "-q:v", "5"};
+        QTest::newRow("H.264 in MP4")
+            << QStringLiteral("h264.mp4") << QStringList{"-c:v", "libx264", "-pix_fmt", "yuv420p"};
+        QTest::newRow("MJPEG in AVI")
+            << QStringLiteral("mjpeg.avi") << QStringList{"-c:v", "mjpeg", "-q:v", "5"};
     }
     void videoFilePlaysAsCamera() {
         QFETCH(QString, file);
@@ -101,8 +101,8 @@ private slots:
     }
 
     void reconnectAfterDisconnectDeliversAgain() {
-        const QString path = makeVideo(m_dir, QStringLiteral("again.avi"),
-                                       {"-c:v", "mjpeg"}, QStringLiteral("320x240"));
+        const QString path = makeVideo(m_dir, QStringLiteral("again.avi"), {"-c:v", "mjpeg"},
+                                       QStringLiteral("320x240"));
         if (path.isEmpty())
             QSKIP("ffmpeg could not make the test video");
         VideoFileCaptureDevice d(path);

@@ -6,7 +6,8 @@ namespace vigilux::test {
 
 using platform::FrameLayout;
 
-FakeCaptureDevice::FakeCaptureDevice(QObject* parent) : CaptureDevice(parent) {}
+FakeCaptureDevice::FakeCaptureDevice(QObject* parent)
+    : CaptureDevice(parent) {}
 
 bool FakeCaptureDevice::DriverConnect() {
     ++connectCalls;
@@ -35,18 +36,23 @@ bool FakeCaptureDevice::SetVideoFormat(QSize s) {
 
 QList<platform::CaptureDevice::VideoFormat> FakeCaptureDevice::videoFormats() const {
     QList<VideoFormat> list;
-    for (const QSize& s : acceptedSizes)
+    for (const QSize& s : listedSizes.isEmpty() ? acceptedSizes : listedSizes)
         list.append({s, QStringLiteral("RGB24"), 25.0});
     return list;
 }
 
 bool FakeCaptureDevice::setVideoFormat(int index) {
-    return index >= 0 && index < acceptedSizes.size() && SetVideoFormat(acceptedSizes.at(index));
+    const QList<QSize>& listed = listedSizes.isEmpty() ? acceptedSizes : listedSizes;
+    return index >= 0 && index < listed.size() && SetVideoFormat(listed.at(index));
 }
 
-QString FakeCaptureDevice::name() const { return QStringLiteral("Fake"); }
+QString FakeCaptureDevice::name() const {
+    return QStringLiteral("Fake");
+}
 
-QString FakeCaptureDevice::description() const { return QStringLiteral("Fake capture device"); }
+QString FakeCaptureDevice::description() const {
+    return QStringLiteral("Fake capture device");
+}
 
 bool FakeCaptureDevice::pushFrame(const QByteArray& bytes) {
     if (!isConnected() || !Preview())

@@ -24,6 +24,9 @@ public:
     bool connectResult = true;
     QList<QSize> acceptedSizes{QSize(640, 480), QSize(320, 240)};
     QSize size{640, 480};
+    // Sizes the format list shows; empty = acceptedSizes. Lets a test list a
+    // size the device then refuses.
+    QList<QSize> listedSizes;
 
     // Record.
     int connectCalls = 0;
