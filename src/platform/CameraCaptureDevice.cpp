@@ -10,7 +10,7 @@ CameraCaptureDevice::CameraCaptureDevice(int driverIndex, QObject* parent)
     , m_index(driverIndex) {}
 
 CameraCaptureDevice::~CameraCaptureDevice() {
-    teardown();
+    teardown(Deletion::Now);
 }
 
 QCameraDevice CameraCaptureDevice::device() const {
@@ -29,7 +29,7 @@ bool CameraCaptureDevice::DriverConnect() {
     m_device = dev;
     m_camera = std::make_unique<QCamera>(m_device);
     if (!m_camera->isAvailable()) {
-        teardown();
+        teardown(Deletion::Now);
         return false;
     }
     if (!m_format.isNull())
@@ -39,7 +39,7 @@ bool CameraCaptureDevice::DriverConnect() {
     m_session.setVideoSink(sink());
     m_camera->start();
     if (m_camera->error() != QCamera::NoError) {
-        teardown();
+        teardown(Deletion::Now);
         return false;
     }
     forgetFrames();
@@ -52,14 +52,17 @@ void CameraCaptureDevice::DriverDisconnect() {
     setConnected(false);
 }
 
-void CameraCaptureDevice::teardown() {
+void CameraCaptureDevice::teardown(Deletion deletion) {
     if (m_camera) {
         m_camera->disconnect(this);
         m_camera->stop();
         m_session.setCamera(nullptr);
         m_session.setVideoSink(nullptr);
         // Deleted later: this may run inside the camera's own error signal.
-        m_camera.release()->deleteLater();
+        if (deletion == Deletion::Now)
+            m_camera.reset();
+        else
+            m_camera.release()->deleteLater();
     }
     m_device = QCameraDevice();
 }

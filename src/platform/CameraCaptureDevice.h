@@ -38,7 +38,8 @@ private:
     QCameraDevice device() const;
     void applyFormat(const QCameraFormat& format);
     void onCameraError();
-    void teardown();
+    enum class Deletion { Now, Later };
+    void teardown(Deletion deletion = Deletion::Later);
 
     int m_index;
     QCameraDevice m_device; // the device while connected

@@ -11,7 +11,7 @@ VideoFileCaptureDevice::VideoFileCaptureDevice(QString path, QObject* parent)
     , m_path(std::move(path)) {}
 
 VideoFileCaptureDevice::~VideoFileCaptureDevice() {
-    teardown();
+    teardown(Deletion::Now);
 }
 
 bool VideoFileCaptureDevice::DriverConnect() {
@@ -31,7 +31,7 @@ bool VideoFileCaptureDevice::DriverConnect() {
     m_player->setSource(QUrl::fromLocalFile(info.absoluteFilePath()));
     if (m_player->error() != QMediaPlayer::NoError ||
         m_player->mediaStatus() == QMediaPlayer::InvalidMedia) {
-        teardown();
+        teardown(Deletion::Now);
         return false;
     }
     forgetFrames();
@@ -45,14 +45,17 @@ void VideoFileCaptureDevice::DriverDisconnect() {
     setConnected(false);
 }
 
-void VideoFileCaptureDevice::teardown() {
+void VideoFileCaptureDevice::teardown(Deletion deletion) {
     if (!m_player)
         return;
     m_player->disconnect(this);
     m_player->stop();
     m_player->setVideoSink(nullptr);
     // Deleted later: this may run inside one of the player's own signals.
-    m_player.release()->deleteLater();
+    if (deletion == Deletion::Now)
+        m_player.reset();
+    else
+        m_player.release()->deleteLater();
 }
 
 void VideoFileCaptureDevice::onStatus(QMediaPlayer::MediaStatus status) {

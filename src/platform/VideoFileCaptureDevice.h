@@ -36,7 +36,8 @@ private:
     void onStatus(QMediaPlayer::MediaStatus status);
     void onError(QMediaPlayer::Error error);
     void fail();
-    void teardown();
+    enum class Deletion { Now, Later };
+    void teardown(Deletion deletion = Deletion::Later);
 
     QString m_path;
     std::unique_ptr<QMediaPlayer> m_player;
