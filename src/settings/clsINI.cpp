@@ -126,11 +126,17 @@ QString valueText(QByteArrayView raw) {
 // Reads the whole file. False when it is missing, unreadable or too big.
 bool readFile(const QString& path, QByteArray& data) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly) || file.size() > MaxFileSize)
         return false;
-    if (file.size() > MaxFileSize)
-        return false;
-    data = file.read(MaxFileSize + 1);
+    // In pieces, not read(MaxFileSize + 1) (which reserves the whole limit up
+    // front) nor readAll() (which never ends on a device file).
+    data.clear();
+    while (data.size() <= MaxFileSize) {
+        const QByteArray chunk = file.read(1024 * 1024);
+        if (chunk.isEmpty())
+            break;
+        data.append(chunk);
+    }
     return file.error() == QFileDevice::NoError && data.size() <= MaxFileSize;
 }
 
@@ -196,11 +202,12 @@ void clsINI::SaveINI(const QVariant& KeyValue, const QString& KeyName, const QSt
     const QString text = toText(KeyValue);
     const QString section = chooseSection(Section).trimmed();
     const QString key = KeyName.trimmed();
-    // A name with a line break or bracket would not read back as itself.
-    if (key.isEmpty() || KeyName.contains(QLatin1Char('=')) ||
-        KeyName.contains(QLatin1Char('\n')) || KeyName.contains(QLatin1Char('\r')) ||
-        section.contains(QLatin1Char(']')) || section.contains(QLatin1Char('\n')) ||
-        section.contains(QLatin1Char('\r')))
+    // A name the reader would take for a comment, a section or part of a
+    // value would not read back as itself.
+    if (key.isEmpty() || key.front() == QLatin1Char(';') || key.front() == QLatin1Char('[') ||
+        KeyName.contains(QLatin1Char('=')) || KeyName.contains(QLatin1Char('\n')) ||
+        KeyName.contains(QLatin1Char('\r')) || section.contains(QLatin1Char(']')) ||
+        section.contains(QLatin1Char('\n')) || section.contains(QLatin1Char('\r')))
         return;
 
     QByteArray data;
