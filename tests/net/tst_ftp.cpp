@@ -169,6 +169,7 @@ private slots:
     void failuresEndTheJobOnce();
     void lineBreaksInArgumentsAreRefused_data();
     void lineBreaksInArgumentsAreRefused();
+    void missingLocalFileFails();
     void statusBlinksWhileRunningThenShowsResult();
 
 private:
@@ -511,6 +512,22 @@ void TestFtp::lineBreaksInArgumentsAreRefused() {
     QTest::qWait(100);
     QCOMPARE(res.count(), 1);
     QCOMPARE(server.connections, 0);
+}
+
+void TestFtp::missingLocalFileFails() {
+    ScriptedServer server;
+    FTP ftp;
+    prepare(ftp, server.port());
+    QSignalSpy res(&ftp, &FTP::Res);
+    const QString path = m_local.filePath(QStringLiteral("no-such.jpg"));
+    ftp.Upload(QStringLiteral("127.0.0.1"), kUser, kPassword, path, QStringLiteral("n.jpg"));
+    QVERIFY(res.wait(kResultWaitMs));
+    const QString text = res.first().first().toString();
+    QVERIFY2(text.startsWith(QStringLiteral("Не удалось открыть файл ") + path), qPrintable(text));
+    QVERIFY(!ftp.IsBizy());
+    QVERIFY(!server.commands.contains("STOR n.jpg"));
+    QTest::qWait(100);
+    QCOMPARE(res.count(), 1);
 }
 
 void TestFtp::statusBlinksWhileRunningThenShowsResult() {
