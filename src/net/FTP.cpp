@@ -5,6 +5,7 @@
 #include <QTcpSocket>
 
 #include <algorithm>
+#include <type_traits>
 
 namespace vigilux::net {
 

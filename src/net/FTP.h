@@ -124,7 +124,7 @@ private:
     void finish(bool ok, const QString& message);
     void tearDown();
 
-    // Spec state, in the order the component keeps it.
+    // Job state; the five strings are the arguments of the last Upload.
     bool m_BlinkOn = false;
     std::array<FtpStep, 6> m_Steps;
     qint16 m_StepIndex = 0;

@@ -1,5 +1,6 @@
 #include "net/FTP.h"
 
+#include <QDir>
 #include <QFile>
 #include <QPointer>
 #include <QProcess>
