@@ -4,6 +4,7 @@
 #include "platform/QtDialogs.h"
 #include "platform/SystemClock.h"
 #include "settings/AppContext.h"
+#include "settings/IniLocation.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
