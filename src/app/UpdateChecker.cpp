@@ -40,6 +40,18 @@ QUrl UpdateChecker::defaultEndpoint() {
     return QUrl(QStringLiteral("http://www.vigilux.ru"));
 }
 
+QUrl UpdateChecker::endpointFor(const QStringList& arguments) {
+    const QString option = QStringLiteral("--update-url");
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments.at(i);
+        if (a == option && i + 1 < arguments.size())
+            return QUrl(arguments.at(i + 1));
+        if (a.startsWith(option + QLatin1Char('=')))
+            return QUrl(a.mid(option.size() + 1));
+    }
+    return defaultEndpoint();
+}
+
 UpdateChecker::UpdateChecker(LastCheckStore& store, platform::Clock& clock,
                              platform::Dialogs& dialogs, platform::UrlOpener& opener,
                              const QString& programFolder, const QUrl& endpoint, QObject* parent)

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QUrl>
 
@@ -52,6 +53,9 @@ public:
     // Our endpoint, or the base URL in the environment variable
     // VIGILUX_UPDATE_URL when it is set (scheme, host, optional port).
     static QUrl defaultEndpoint();
+    // The base URL given on the command line as "--update-url URL" or
+    // "--update-url=URL", else defaultEndpoint().
+    static QUrl endpointFor(const QStringList& arguments);
 
     // programFolder holds VersionFile; endpoint is the base URL that the
     // request path is appended to.

@@ -129,6 +129,16 @@ private slots:
         QCOMPARE(UpdateChecker::defaultEndpoint(), QUrl(QStringLiteral("http://www.vigilux.ru")));
         qputenv("VIGILUX_UPDATE_URL", "http://127.0.0.1:9");
         QCOMPARE(UpdateChecker::defaultEndpoint(), QUrl(QStringLiteral("http://127.0.0.1:9")));
+        // The command line wins over the environment.
+        const QString cli = QStringLiteral("http://127.0.0.1:7");
+        QCOMPARE(UpdateChecker::endpointFor(
+                     {QStringLiteral("vigilux"), QStringLiteral("--update-url"), cli}),
+                 QUrl(cli));
+        QCOMPARE(UpdateChecker::endpointFor(
+                     {QStringLiteral("--demo"), QStringLiteral("--update-url=") + cli}),
+                 QUrl(cli));
+        QCOMPARE(UpdateChecker::endpointFor({QStringLiteral("vigilux"), QStringLiteral("--demo")}),
+                 QUrl(QStringLiteral("http://127.0.0.1:9")));
         if (saved.isEmpty())
             qunsetenv("VIGILUX_UPDATE_URL");
         else
