@@ -2,7 +2,7 @@
 
 #include "platform/Dialogs.h"
 #include "settings/AppContext.h"
-#include "settings/Cp1251.h"
+#include "platform/Cp1251.h"
 #include "settings/SensorTarget.h"
 
 #include <QDir>
@@ -261,8 +261,11 @@ void Moptions::pushSensorValues() {
 
 QString Moptions::ScramblePassword(const QString& text) {
     QString s;
-    for (const QChar c : text)
-        s += QString::number(Cp1251::code(c) + 1) + Separator;
+    for (const QChar c : text) {
+        // A character outside the code page is stored as the page's "?".
+        const int code = platform::Cp1251::code(c.unicode());
+        s += QString::number((code < 0 ? 63 : code) + 1) + Separator;
+    }
     // One up, then thirteen down: twelve below the digits and "QXZ", all
     // printable.
     return shifted(shifted(s, 1), -13);
@@ -281,7 +284,7 @@ QString Moptions::UnscramblePassword(const QString& text) {
         const int n = item.toInt(&ok);
         // A code outside the code page (a damaged entry) is skipped too.
         if (ok && n >= 1 && n <= 256)
-            password += Cp1251::character(n - 1);
+            password += QChar(platform::Cp1251::character(static_cast<unsigned char>(n - 1)));
     }
     return password;
 }
