@@ -46,6 +46,7 @@ void Check::showRestingLook() {
 
 void Check::showLook(Look look) {
     m_look = look;
+    m_lookState = m_state;
     update();
 }
 
@@ -67,14 +68,12 @@ void Check::mousePressEvent(QMouseEvent* event) {
     emit MouseDown(buttonCode(event->button()), shiftCode(event->modifiers()),
                    static_cast<float>(p.x()), static_cast<float>(p.y()));
     m_timer1->stop();
-    if (m_state == Qt::Checked) {
-        m_state = Qt::Unchecked;
+    // The pushed picture is that of the value before the toggle. A greyed
+    // box keeps its value and its look.
+    if (m_state != Qt::PartiallyChecked) {
         showLook(Look::Pushed);
-    } else if (m_state == Qt::Unchecked) {
-        m_state = Qt::Checked;
-        showLook(Look::Pushed);
+        m_state = m_state == Qt::Checked ? Qt::Unchecked : Qt::Checked;
     }
-    // A greyed box keeps its value and its look.
     m_pressed = true;
 }
 
@@ -114,7 +113,7 @@ void Check::onTimer1() {
 
 void Check::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.drawPixmap(0, 0, picture(m_look, m_state, devicePixelRatioF()));
+    p.drawPixmap(0, 0, picture(m_look, m_lookState, devicePixelRatioF()));
 }
 
 QString Check::pictureName(Look look, Qt::CheckState state) {

@@ -33,7 +33,7 @@ public:
     // The picture `Picture1` shows now, by look and by its name
     // ("IdleChecked", "PushedNoValue", "DisabledGrey", ...).
     Look look() const { return m_look; }
-    QString pictureName() const { return pictureName(m_look, m_state); }
+    QString pictureName() const { return pictureName(m_look, m_lookState); }
     static QString pictureName(Look look, Qt::CheckState state);
     static QPixmap picture(Look look, Qt::CheckState state, qreal devicePixelRatio = 1.0);
 
@@ -64,6 +64,9 @@ private:
 
     Qt::CheckState m_state = Qt::Unchecked;
     Look m_look = Look::Idle;
+    // The value the shown picture is for: a press shows the pushed picture
+    // of the value it had before the toggle.
+    Qt::CheckState m_lookState = Qt::Unchecked;
     bool m_pressed = false;
     QTimer* m_timer1;
 };

@@ -289,6 +289,11 @@ void XpB::mouseMoveEvent(QMouseEvent* event) {
         // goes, so MouseOut is never missed.
         if (isVisible() && isEnabled())
             grabMouse();
+    } else if (!m_isHover && !inside && m_isPressed) {
+        // Pressed without a hover (no move since the last release) and
+        // dragged off: the face must not stay pushed while away.
+        m_isPressed = false;
+        Refresh();
     }
     const QPointF p = event->position();
     emit MouseMove(buttonsCode(event->buttons()), shift, static_cast<float>(p.x()),
