@@ -7,6 +7,8 @@
 
 #include <QApplication>
 #include <QBitmap>
+#include <QCursor>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -268,6 +270,19 @@ void XpB::changeEvent(QEvent* event) {
 void XpB::hideEvent(QHideEvent* event) {
     dropTransientState();
     QWidget::hideEvent(event);
+}
+
+void XpB::leaveEvent(QEvent* event) {
+    // Where the window system grants no pointer grab (Wayland), the move
+    // that leaves the window never reaches us; the leave does.
+    if (m_isHover && !over(QCursor::pos())) {
+        releaseCapture();
+        m_isHover = false;
+        m_isPressed = false;
+        emit MouseOut(shiftCode(QGuiApplication::keyboardModifiers()));
+        Refresh();
+    }
+    QWidget::leaveEvent(event);
 }
 
 void XpB::mouseMoveEvent(QMouseEvent* event) {
