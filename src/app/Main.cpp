@@ -1,6 +1,7 @@
 #include "app/Main.h"
 
 #include "app/Running.h"
+#include "platform/WindowTools.h"
 #include "settings/AppContext.h"
 
 #include <QCloseEvent>
@@ -74,7 +75,7 @@ void Main::placeBorderLines() {
 }
 
 void Main::makeTopmost() {
-    setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    platform::MakeTopmost(*this);
 }
 
 void Main::createTray() {}
