@@ -1,5 +1,6 @@
 #include "FakeClock.h"
 #include "FakeDialogs.h"
+#include "FakeServices.h"
 #include "FtpServerProcess.h"
 #include "app/Record.h"
 #include "app/TrayIconAndBalloon.h"
@@ -18,36 +19,7 @@ using namespace vigilux;
 
 namespace {
 
-class FakeTray final : public platform::TrayBackend {
-public:
-    bool available = true;
-    QStringList calls;
-    QString tip;
-    QIcon icon;
-    QObject* menu = nullptr;
-    QObject* defaultItem = nullptr;
-
-    bool isAvailable() const override { return available; }
-    void add(const QIcon& i, const QString& t) override {
-        calls << QStringLiteral("add");
-        icon = i;
-        tip = t;
-    }
-    void modify(const QIcon& i, const QString& t) override {
-        calls << QStringLiteral("modify");
-        icon = i;
-        tip = t;
-    }
-    void remove() override { calls << QStringLiteral("remove"); }
-    void balloon(const QString& title, const QString& text, int flags) override {
-        calls << QStringLiteral("balloon %1 %2 %3").arg(title, text).arg(flags);
-    }
-    void popupMenu(QObject* m, QObject* d, std::optional<QPoint>) override {
-        menu = m;
-        defaultItem = d;
-    }
-    void send(int code) { emit message(code); }
-};
+using FakeTray = test::FakeTrayBackend;
 
 QIcon coloured(Qt::GlobalColor c) {
     QPixmap p(16, 16);
@@ -95,6 +67,7 @@ private slots:
         tray.DisplayBalloon(QStringLiteral("t"), QStringLiteral("x"), 1);
         QCOMPARE(backend.calls, (QStringList{QStringLiteral("add"), QStringLiteral("modify"),
                                              QStringLiteral("remove")}));
+        QVERIFY(backend.balloons.isEmpty());
     }
 
     void iconMessagesBecomeCodes_data() {
