@@ -20,10 +20,10 @@
 namespace vigilux::net {
 
 namespace {
-constexpr int WindowWidth = 480;
+constexpr int WindowWidth = 530;
 constexpr int WindowHeight = 452;
 constexpr int Margin = 16;
-constexpr int FieldColumn = 136;
+constexpr int FieldColumn = 124;
 const QColor kPanel(234, 234, 234);
 const QString kCrLf = QStringLiteral("\r\n");
 const QString kInfo = QStringLiteral("Информация");
@@ -81,12 +81,13 @@ SMSoptions::SMSoptions(AppContext& context, capture::CaptureCommands& capture,
         auto* edit = new QLineEdit(text, this);
         edit->setObjectName(QStringLiteral("Text_%1").arg(index));
         edit->setGeometry(FieldColumn, y, width, fieldHeight);
+        edit->setCursorPosition(0);
         return edit;
     };
 
     addLabel(QStringLiteral("Ваш ключ:"), Margin, 54);
-    m_key = addLine(SampleKey(), 50, 250, 0);
-    m_L[1] = addLink(QStringLiteral("какой ключ?"), FieldColumn + 260, 54, "L_1");
+    m_key = addLine(SampleKey(), 50, 300, 0);
+    m_L[1] = addLink(QStringLiteral("какой ключ?"), FieldColumn + 310, 54, "L_1");
 
     addLabel(QStringLiteral("Телефон:"), Margin, 86);
     m_phone = addLine(SampleNumber(), 82, 130, 1);
