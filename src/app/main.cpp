@@ -1,5 +1,8 @@
 #include "app/Main.h"
 #include "app/Lifecycle.h"
+#include "capture/CaptureCommands.h"
+#include "net/SMSoptions.h"
+#include "platform/DesktopUrlOpener.h"
 #include "platform/InstanceLock.h"
 #include "platform/QtDialogs.h"
 #include "platform/SystemClock.h"
@@ -11,6 +14,17 @@
 #include <QDir>
 
 using namespace vigilux;
+
+namespace {
+// The SMS window alone runs no capture; its pause requests go nowhere.
+class NoCapture final : public capture::CaptureCommands {
+public:
+    void WebcamFormat() override {}
+    void WebcamOptions() override {}
+    bool SetRes(qint16, qint16, bool) override { return false; }
+    void PrePause(bool) override {}
+};
+} // namespace
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
@@ -33,6 +47,12 @@ int main(int argc, char* argv[]) {
                                     QStringLiteral("Use camera number N (0 is the first)."),
                                     QStringLiteral("N"));
     parser.addOptions({demo, video, camera});
+    // Opens the SMS window on its own, for trying the gateway by hand; no
+    // menu leads there.
+    QCommandLineOption smsOptions(QStringLiteral("sms-options"),
+                                  QStringLiteral("Open only the SMS notification window."));
+    smsOptions.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(smsOptions);
     parser.process(application);
 
     const QString programFolder = QDir::cleanPath(QApplication::applicationDirPath());
@@ -40,6 +60,14 @@ int main(int argc, char* argv[]) {
     platform::SystemClock clock;
     platform::QtDialogs dialogs;
     AppContext context(clock, dialogs, programFolder);
+
+    if (parser.isSet(smsOptions)) {
+        NoCapture noCapture;
+        platform::DesktopUrlOpener opener;
+        net::SMSoptions window(context, noCapture, opener);
+        window.exec();
+        return 0;
+    }
 
     app::Main main(context);
     app::Lifecycle lifecycle(
