@@ -128,7 +128,13 @@ void HDoptions::fillList(const QString& list) {
     m_hasList = true;
 }
 
+void HDoptions::reject() {
+    if (!m_probing)
+        QDialog::reject();
+}
+
 void HDoptions::probe() {
+    m_probing = true;
     m_label2->show();
     m_label3->show();
     setButtonsEnabled(false);
@@ -168,6 +174,7 @@ void HDoptions::probe() {
     }
     m_label3->setText(HDProbe::ResultText(static_cast<int>(accepted.size())));
     setButtonsEnabled(true);
+    m_probing = false;
 }
 
 void HDoptions::OK_Click() {

@@ -37,6 +37,10 @@ public:
     ~HDoptions() override;
 
     bool HasList() const { return m_hasList; }
+
+    // Refused while a probe runs: a driver that lets events through while it
+    // answers must not see the window go away under the probe.
+    void reject() override;
     const QList<HDMode>& Modes() const { return m_modes; }
 
 protected:
@@ -63,6 +67,7 @@ private:
 
     QList<HDMode> m_modes;
     bool m_hasList = false;
+    bool m_probing = false;
 };
 
 } // namespace vigilux::settings

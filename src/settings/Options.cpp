@@ -227,7 +227,7 @@ void Options::buildImagePage(QWidget* page) {
             new controls::XpB(QString::fromUtf8(captions[static_cast<std::size_t>(i)]), page);
         button->setObjectName(indexed("XpB3", i));
         button->setButtonStyle(3);
-        button->setFixedSize(i == 2 ? 200 : 140, 26);
+        button->setFixedSize(i == 2 ? 230 : 150, 26);
         buttons->addWidget(button);
         m_xpb3[static_cast<std::size_t>(i)] = button;
         connect(button, &controls::XpB::Click, this, [this, i] { XpB3_Click(i); });

@@ -218,13 +218,18 @@ void TestHDoptionsWindow::probeShowsProgressWhileDriverRuns() {
         state << (program.list()->isEnabled() ? "list" : "-");
         for (int i = 0; i < 3; ++i)
             state << (program.button(i)->EnabledCtrl() ? "on" : "off");
+        // Closing is refused until the probe is over.
+        program.window->close();
+        state << (program.window->isVisible() ? "open" : "closed");
         seen << state.join(QLatin1Char('|'));
     };
     program.click(2);
     QCOMPARE(seen, (QStringList{
-                       "Разрешение 0 из 2 (ширина 800px, высота 600px)|waiting|-|off|off|off",
-                       "Разрешение 1 из 2 (ширина 1280px, высота 720px)|waiting|-|off|off|off",
+                       "Разрешение 0 из 2 (ширина 800px, высота 600px)|waiting|-|off|off|off|open",
+                       "Разрешение 1 из 2 (ширина 1280px, высота 720px)|waiting|-|off|off|off|open",
                    }));
+    program.window->close();
+    QVERIFY(!program.window->isVisible());
 }
 
 void TestHDoptionsWindow::probeWithoutCandidatesUsesDefaults() {
