@@ -250,7 +250,7 @@ void Options::buildFilesPage(QWidget* page) {
     // small vertical scroll bar.
     QWidget* limit = checkRow(6, QStringLiteral("не более"), page);
     auto* limitLayout = static_cast<QHBoxLayout*>(limit->layout());
-    limitLayout->takeAt(limitLayout->count() - 1); // the stretch goes last again
+    delete limitLayout->takeAt(limitLayout->count() - 1); // the stretch goes last again
     m_label2 = new QLabel(QStringLiteral("1000"), limit);
     m_label2->setObjectName(QStringLiteral("Label2"));
     m_label2->setMinimumWidth(40);
