@@ -1,6 +1,8 @@
 #include "app/Lifecycle.h"
 #include "app/Main.h"
 #include "app/UpdateChecker.h"
+#include "capture/CaptureCommands.h"
+#include "net/SMSoptions.h"
 #include "platform/CaptureDeviceFactory.h"
 #include "platform/CaptureSource.h"
 #include "platform/DesktopUrlOpener.h"
@@ -20,6 +22,17 @@
 #include <cstdio>
 
 using namespace vigilux;
+
+namespace {
+// The SMS window alone runs no capture; its pause requests go nowhere.
+class NoCapture final : public capture::CaptureCommands {
+public:
+    void WebcamFormat() override {}
+    void WebcamOptions() override {}
+    bool SetRes(qint16, qint16, bool) override { return false; }
+    void PrePause(bool) override {}
+};
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -43,6 +56,12 @@ int main(int argc, char* argv[])
         {QStringLiteral("update-url"), QStringLiteral("Base address of the update check."),
          QStringLiteral("url")},
     });
+    // Opens the SMS window on its own, for trying the gateway by hand; no
+    // menu leads there.
+    QCommandLineOption smsOptions(QStringLiteral("sms-options"),
+                                  QStringLiteral("Open only the SMS notification window."));
+    smsOptions.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(smsOptions);
     parser.process(application);
 
     QString sourceError;
@@ -63,6 +82,13 @@ int main(int argc, char* argv[])
     platform::QtProcesses processes;
     platform::DesktopUrlOpener urls;
     AppContext context(clock, dialogs, programFolder);
+
+    if (parser.isSet(smsOptions)) {
+        NoCapture noCapture;
+        net::SMSoptions window(context, noCapture, urls);
+        window.exec();
+        return 0;
+    }
 
     app::Main main(context, app::Main::Services{
                                 tray,
