@@ -1,16 +1,20 @@
 #include "app/Main.h"
 
+#include "app/About.h"
 #include "app/Record.h"
 #include "capture/Sensor.h"
 #include "controls/Plabel.h"
 #include "controls/SizeGrip.h"
 #include "controls/ToolbarButton.h"
 #include "controls/XpB.h"
+#include "net/FTPoptions.h"
 #include "platform/Processes.h"
 #include "platform/TrayBackend.h"
 #include "platform/UrlOpener.h"
 #include "platform/WindowTools.h"
 #include "settings/AppContext.h"
+#include "settings/MDoptions.h"
+#include "settings/Options.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -700,17 +704,44 @@ void Main::layoutControls()
 
 void Main::openDetectorSettings()
 {
+    if (!m_options)
+        return;
     m_record->Stop2();
     m_context.DetectorDialogOpen = true;
+    {
+        settings::MDoptions window(m_context, *m_options, *this, this);
+        window.exec();
+    }
     m_context.DetectorDialogOpen = false;
     m_record->start();
 }
 
-void Main::openProgramOptions() {}
+void Main::openProgramOptions()
+{
+    if (!m_options)
+        return;
+    // After one of its capture buttons the window stays open without being
+    // modal and deletes itself when it is closed.
+    auto* window = new settings::Options(m_context, *m_options, *m_webCam,
+                                         [this] { Plabel(2).hide(); }, this);
+    window->exec();
+    if (!window->Detached())
+        delete window;
+}
 
-void Main::openFtpSettings() {}
+void Main::openFtpSettings()
+{
+    if (!m_options)
+        return;
+    net::FTPoptions window(m_context, *m_options, this);
+    window.exec();
+}
 
-void Main::openAbout() {}
+void Main::openAbout()
+{
+    About window(m_context, m_updates, m_services.urls, this);
+    window.exec();
+}
 
 // ---- painting and input -------------------------------------------------------
 
