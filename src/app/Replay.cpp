@@ -324,6 +324,9 @@ int Replay::run(const ReplayOptions& options) {
         }
     }
 
+    if (decoder.damagedCount() > 0 && m_err)
+        m_err(QStringLiteral("vigilux: %1 damaged packets or frames were skipped")
+                  .arg(decoder.damagedCount()));
     m_stats.totalSeconds = secondsSince(total);
     if (m_out)
         m_out(summaryLine(m_stats));
@@ -344,8 +347,9 @@ int runReplay(QStringList args) {
     int argc = 1;
     QGuiApplication application(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("Vigilux"));
-    // FFmpeg's own chatter would mix with ours; real errors still show.
-    av_log_set_level(AV_LOG_ERROR);
+    // FFmpeg's own messages would break the one-line errors; the replay
+    // reports what matters (unreadable file, damaged frames) itself.
+    av_log_set_level(AV_LOG_QUIET);
 
     const auto print = [](FILE* stream) {
         return [stream](const QString& line) {

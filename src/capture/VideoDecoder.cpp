@@ -31,6 +31,14 @@ bool textDemuxer(const AVInputFormat* format) {
     return format && format->name && qstrcmp(format->name, "tty") == 0;
 }
 
+// Demuxers of single pictures (png, jpeg, ...): one frame is no recording.
+bool stillDemuxer(const AVInputFormat* format) {
+    if (!format || !format->name)
+        return false;
+    const QByteArray name(format->name);
+    return name == "image2" || name.endsWith("_pipe");
+}
+
 bool fullRangeFormat(int format) {
     switch (format) {
     case AV_PIX_FMT_YUVJ420P:
@@ -78,6 +86,7 @@ struct VideoDecoder::Impl {
     std::int64_t origin = AV_NOPTS_VALUE;
     std::int64_t last = AV_NOPTS_VALUE; // timestamp of the current frame
     std::int64_t frames = 0;
+    std::int64_t damaged = 0;
 
     std::uint8_t* rgb = nullptr; // width * height * 3, no row padding
     bool converted = false;
@@ -104,8 +113,10 @@ struct VideoDecoder::Impl {
                 ended = true;
                 break;
             }
-            if (got != AVERROR(EAGAIN))
-                continue; // a damaged frame: the decoder moves on to the next
+            if (got != AVERROR(EAGAIN)) {
+                ++damaged; // a damaged frame: the decoder moves on to the next
+                continue;
+            }
             if (draining) {
                 ended = true; // a decoder that never reports the end
                 break;
@@ -118,8 +129,9 @@ struct VideoDecoder::Impl {
                 avcodec_send_packet(codec, nullptr);
                 continue;
             }
-            if (packet->stream_index == stream)
-                avcodec_send_packet(codec, packet); // a damaged packet is skipped
+            // A damaged packet is skipped (and counted), the same way every run.
+            if (packet->stream_index == stream && avcodec_send_packet(codec, packet) < 0)
+                ++damaged;
             av_packet_unref(packet);
         }
         return false;
@@ -181,6 +193,10 @@ bool VideoDecoder::open(const QString& path) {
     }
     if (textDemuxer(d.format->iformat)) {
         m_error = QStringLiteral("not a video file");
+        return false;
+    }
+    if (stillDemuxer(d.format->iformat)) {
+        m_error = QStringLiteral("a still picture, not a video");
         return false;
     }
     rc = avformat_find_stream_info(d.format, nullptr);
@@ -311,6 +327,10 @@ MediaTime VideoDecoder::time() const {
 
 std::int64_t VideoDecoder::frameCount() const {
     return m_impl->frames;
+}
+
+std::int64_t VideoDecoder::damagedCount() const {
+    return m_impl->damaged;
 }
 
 const std::uint8_t* VideoDecoder::rgb24() {

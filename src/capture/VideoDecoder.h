@@ -61,6 +61,8 @@ public:
     MediaTime time() const;
     // Frames returned by next() so far.
     std::int64_t frameCount() const;
+    // Packets and frames the decoder refused so far (a damaged file).
+    std::int64_t damagedCount() const;
     // The current frame as RGB24, width() * height() * 3 bytes; valid until
     // the next call of next(). Null if the conversion failed.
     const std::uint8_t* rgb24();
