@@ -1,5 +1,6 @@
 #include "app/Main.h"
 #include "app/Lifecycle.h"
+#include "app/Replay.h"
 #include "capture/CaptureCommands.h"
 #include "net/SMSoptions.h"
 #include "platform/DesktopUrlOpener.h"
@@ -27,6 +28,13 @@ public:
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Replay runs without any window, so it must start before QApplication.
+    if (argc > 1 && qstrcmp(argv[1], "--replay") == 0) {
+        QStringList args;
+        for (int i = 1; i < argc; ++i)
+            args << QString::fromLocal8Bit(argv[i]);
+        return app::runReplay(args);
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vigilux"));
     QApplication::setApplicationVersion(QStringLiteral("2.0 beta"));
