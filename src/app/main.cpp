@@ -1,5 +1,6 @@
 #include "app/Lifecycle.h"
 #include "app/Main.h"
+#include "app/Replay.h"
 #include "app/UpdateChecker.h"
 #include "capture/CaptureCommands.h"
 #include "net/SMSoptions.h"
@@ -34,8 +35,14 @@ public:
 };
 } // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
+    // Replay runs without any window, so it must start before QApplication.
+    if (argc > 1 && qstrcmp(argv[1], "--replay") == 0) {
+        QStringList args;
+        for (int i = 1; i < argc; ++i)
+            args << QString::fromLocal8Bit(argv[i]);
+        return app::runReplay(args);
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vigilux"));
     QApplication::setApplicationVersion(QStringLiteral("2.0 beta"));
