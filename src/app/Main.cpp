@@ -2,6 +2,7 @@
 
 #include "app/About.h"
 #include "app/Record.h"
+#include "capture/CalibrationTarget.h"
 #include "capture/Sensor.h"
 #include "controls/Plabel.h"
 #include "controls/SizeGrip.h"

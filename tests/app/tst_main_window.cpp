@@ -342,7 +342,7 @@ private slots:
         QVERIFY(!r.m().XpB(0).isEnabled());
         QVERIFY(!r.m().XpB(1).isEnabled());
 
-        QTest::mouseClick(&r.m().WebCam().XpB1(), Qt::LeftButton);
+        emit r.m().WebCam().XpB1().Click();
         QVERIFY(!r.m().WebCam().pOffline().isVisibleTo(&r.m()));
         QVERIFY(r.m().WebCam().Timer2().isActive());
         r.m().WebCam().Timer2_Timer(); // still missing
@@ -396,7 +396,7 @@ private slots:
         Rig r;
         r.m().placeBorderLines();
         r.m().WebcamStart();
-        r.m().layoutControls(); // first pass: only the size is recorded
+        r.m().showMain(); // first pass: only the size is recorded
         QVERIFY(r.m().WebCam().running());
         QVERIFY(!r.m().WCstart().isActive());
 
