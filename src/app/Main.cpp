@@ -39,7 +39,7 @@ namespace {
 
 constexpr int HeaderHeight = 24;
 constexpr int ButtonHeight = 26;
-constexpr int ButtonWidth = 128;
+constexpr int ButtonWidth = 131;
 constexpr QSize LabelSize(56, 16);
 const QColor Panel(234, 234, 234);
 const QColor Border(120, 128, 140);
@@ -48,11 +48,12 @@ const QString CrLf = QStringLiteral("\r\n");
 // Paints one piece of the header.
 class HeaderPiece final : public QWidget {
 public:
-    HeaderPiece(int index, QWidget* parent) : QWidget(parent), m_index(index) {}
+    HeaderPiece(int index, QWidget* parent)
+        : QWidget(parent)
+        , m_index(index) {}
 
 protected:
-    void paintEvent(QPaintEvent*) override
-    {
+    void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         QLinearGradient g(0, 0, 0, height());
         g.setColorAt(0.0, QColor(70, 92, 130));
@@ -83,11 +84,13 @@ private:
 // The "saved" picture: a small floppy-like mark.
 class SavedMark final : public QWidget {
 public:
-    explicit SavedMark(QWidget* parent) : QWidget(parent) { setFixedSize(18, 18); }
+    explicit SavedMark(QWidget* parent)
+        : QWidget(parent) {
+        setFixedSize(18, 18);
+    }
 
 protected:
-    void paintEvent(QPaintEvent*) override
-    {
+    void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
         p.setPen(QColor(20, 60, 120));
@@ -100,8 +103,7 @@ protected:
     }
 };
 
-QIcon trayIcon(bool alternate)
-{
+QIcon trayIcon(bool alternate) {
     QPixmap pix(32, 32);
     pix.fill(Qt::transparent);
     QPainter p(&pix);
@@ -130,11 +132,9 @@ Main::Main(AppContext& context, Services services, QWidget* parent)
     , m_tray(m_services.tray, m_services.shellVersion)
     , m_queue(context, m_ftp, [this](const QString& text) { showStatus(text); })
     , m_lastCheck(context.ini)
-    , m_updates(m_lastCheck, context.clock, context.dialogs, m_services.urls,
-                context.programFolder,
+    , m_updates(m_lastCheck, context.clock, context.dialogs, m_services.urls, context.programFolder,
                 m_services.updateEndpoint.isValid() ? m_services.updateEndpoint
-                                                    : UpdateChecker::defaultEndpoint())
-{
+                                                    : UpdateChecker::defaultEndpoint()) {
     setObjectName(QStringLiteral("Main"));
     setWindowTitle(QStringLiteral("Vigilux"));
     resize(DesignSize);
@@ -160,15 +160,13 @@ Main::Main(AppContext& context, Services services, QWidget* parent)
     setWindowIcon(trayIcon(false));
 }
 
-Main::~Main()
-{
+Main::~Main() {
     // The tray icon must not outlive the window it stands for.
     if (m_tray.isShown())
         m_tray.Delete();
 }
 
-void Main::buildControls()
-{
+void Main::buildControls() {
     const int w = width();
     const int h = height();
 
@@ -206,18 +204,19 @@ void Main::buildControls()
     connect(m_webCam, &capture::WebCam::ImgFormat, this, &Main::WebCam_ImgFormat);
     connect(m_webCam, &capture::WebCam::Saved, this, &Main::WebCam_Saved);
 
-    const QStringList captions{QStringLiteral("Сделать снимок"),
-                               QStringLiteral("Автосъемка вкл."),
-                               QStringLiteral("Настройки детектора"),
-                               QStringLiteral("Настройки программы"),
-                               QStringLiteral("Загрузка на FTP"),
-                               QStringLiteral("Выход"),
-                               QStringLiteral("О программе"),
-                               QStringLiteral("СМС-уведомления")};
+    const QStringList captions{
+        QStringLiteral("Сделать снимок"),      QStringLiteral("Автосъемка вкл."),
+        QStringLiteral("Настройки детектора"), QStringLiteral("Настройки программы"),
+        QStringLiteral("Загрузка на FTP"),     QStringLiteral("Выход"),
+        QStringLiteral("О программе"),         QStringLiteral("СМС-уведомления")};
     for (int i = 0; i < 8; ++i) {
         auto* button = new controls::XpB(captions.at(i), this);
         button->setObjectName(QStringLiteral("XpB_%1").arg(i));
         button->setButtonStyle(3);
+        // The longest captions fit on one line.
+        QFont small = button->font();
+        small.setPointSizeF(small.pointSizeF() * 0.85);
+        button->setFont(small);
         const int top = 32 + i * (ButtonHeight + 5) + (i >= 5 ? 8 : 0);
         button->setGeometry(w - 137, top, ButtonWidth, ButtonHeight);
         connect(button, &controls::XpB::Click, this, [this, i] { XpB_Click(i); });
@@ -235,8 +234,9 @@ void Main::buildControls()
         m_plabel[static_cast<size_t>(i)] = label;
     }
     const int row = h - 45;
+    m_plabel[0]->resize(76, LabelSize.height()); // "FPS: " and up to five digits
     m_plabel[0]->move(12, row);
-    m_plabel[3]->move(72, row);
+    m_plabel[3]->move(92, row);
     m_plabel[2]->move(w - 260, row);
     m_plabel[1]->move(w - 199, row);
     m_plabel[4]->move(12, 34);
@@ -293,29 +293,27 @@ void Main::buildControls()
     m_sizeGrip->setObjectName(QStringLiteral("SizeGrip1"));
 }
 
-void Main::buildTrayMenu()
-{
+void Main::buildTrayMenu() {
     m_traymnu = new QMenu(this);
     m_traymnu->setObjectName(QStringLiteral("traymnu"));
     m_mnuOpen = m_traymnu->addAction(QStringLiteral("Открыть программу"), this, &Main::MeShow);
     m_traymnu->addSeparator();
-    m_mnuShot = m_traymnu->addAction(QStringLiteral("Сделать снимок"), this,
-                                     [this] { XpB_Click(0); });
-    m_mnuAuto = m_traymnu->addAction(QStringLiteral("Автосъемка вкл"), this,
-                                     [this] { XpB_Click(1); });
-    m_mnuDetect = m_traymnu->addAction(QStringLiteral("Настройки детектора"), this,
-                                       [this] { XpB_Click(2); });
+    m_mnuShot =
+        m_traymnu->addAction(QStringLiteral("Сделать снимок"), this, [this] { XpB_Click(0); });
+    m_mnuAuto =
+        m_traymnu->addAction(QStringLiteral("Автосъемка вкл"), this, [this] { XpB_Click(1); });
+    m_mnuDetect =
+        m_traymnu->addAction(QStringLiteral("Настройки детектора"), this, [this] { XpB_Click(2); });
     m_mnuDetect->setEnabled(false);
-    m_mnuOptions = m_traymnu->addAction(QStringLiteral("Настройки программы"), this,
-                                        [this] { XpB_Click(3); });
+    m_mnuOptions =
+        m_traymnu->addAction(QStringLiteral("Настройки программы"), this, [this] { XpB_Click(3); });
     m_traymnu->addSeparator();
     m_mnuExit = m_traymnu->addAction(QStringLiteral("Выход"), this, [this] { XpB_Click(5); });
 }
 
 // ---- detector settings ---------------------------------------------------
 
-void Main::SetSensor(qint16 Number, qint32 Value)
-{
+void Main::SetSensor(qint16 Number, qint32 Value) {
     // The window ranges keep values in 16 bits; a value from elsewhere is
     // held there rather than wrapped.
     const auto to16 = [](qint32 v) { return static_cast<qint16>(std::clamp(v, -32768, 32767)); };
@@ -339,19 +337,19 @@ void Main::SetSensor(qint16 Number, qint32 Value)
 
 // ---- start-up and shutdown -----------------------------------------------
 
-void Main::hideMain() { hide(); }
-
-void Main::placeLine(int index)
-{
-    const QLineF& l = m_lines[static_cast<size_t>(index)];
-    const QRectF r = QRectF(l.p1(), l.p2()).normalized();
-    m_L[static_cast<size_t>(index)]->setGeometry(
-        qRound(r.left()), qRound(r.top()), std::max(1, qRound(r.width())),
-        std::max(1, qRound(r.height())));
+void Main::hideMain() {
+    hide();
 }
 
-void Main::placeBorderLines()
-{
+void Main::placeLine(int index) {
+    const QLineF& l = m_lines[static_cast<size_t>(index)];
+    const QRectF r = QRectF(l.p1(), l.p2()).normalized();
+    m_L[static_cast<size_t>(index)]->setGeometry(qRound(r.left()), qRound(r.top()),
+                                                 std::max(1, qRound(r.width())),
+                                                 std::max(1, qRound(r.height())));
+}
+
+void Main::placeBorderLines() {
     // Left, right, bottom and top edges, one pixel wide.
     const double w = width();
     const double h = height();
@@ -362,52 +360,63 @@ void Main::placeBorderLines()
     update();
 }
 
-void Main::makeTopmost() { platform::MakeTopmost(*this); }
+void Main::makeTopmost() {
+    platform::MakeTopmost(*this);
+}
 
 void Main::createTray() {}
 
-void Main::showSplash()
-{
+void Main::showSplash() {
     m_splash = new Running();
     connect(m_splash, &Running::Finished, this, &Main::SplashEnded);
     m_splash->show();
 }
 
-void Main::WebcamStart() { m_webCam->WebcamStart(); }
+void Main::WebcamStart() {
+    m_webCam->WebcamStart();
+}
 
-void Main::setLabelTips(const QStringList& tips)
-{
+void Main::setLabelTips(const QStringList& tips) {
     for (int i = 0; i < 6 && i < tips.size(); ++i)
         Plabel(i).Tip(tips.at(i));
 }
 
-void Main::installWindowProc() { setMinimumSize(MinimumSize); }
+void Main::installWindowProc() {
+    setMinimumSize(MinimumSize);
+}
 
-void Main::showSettingsFolderNote(const QString& iniPath)
-{
+void Main::showSettingsFolderNote(const QString& iniPath) {
     showStatus(QStringLiteral(" Папка программы закрыта для записи, настройки хранятся в ") +
                QDir::toNativeSeparators(iniPath));
 }
 
-void Main::showMain()
-{
+void Main::showMain() {
     show();
     raise();
     activateWindow();
 }
 
-void Main::armUpdateCheck() { m_updates.UpTimer().start(); }
+void Main::armUpdateCheck() {
+    m_updates.UpTimer().start();
+}
 
-void Main::BScheck() { m_webCam->BScheck(); }
+void Main::BScheck() {
+    m_webCam->BScheck();
+}
 
-void Main::WebcamStop() { m_webCam->WebcamStop(); }
+void Main::WebcamStop() {
+    m_webCam->WebcamStop();
+}
 
-void Main::restoreWindowProc() { setMinimumSize(0, 0); }
+void Main::restoreWindowProc() {
+    setMinimumSize(0, 0);
+}
 
-void Main::UnLoadAll() { app::UnLoadAll(m_forms); }
+void Main::UnLoadAll() {
+    app::UnLoadAll(m_forms);
+}
 
-void Main::Exit()
-{
+void Main::Exit() {
     if (m_exiting)
         return;
     m_exiting = true;
@@ -417,8 +426,7 @@ void Main::Exit()
 
 // ---- watch mode -------------------------------------------------------------
 
-void Main::StartAuto()
-{
+void Main::StartAuto() {
     const bool on = !m_context.AutoShotOn;
     if (on)
         m_webCam->MotionDetect(true); // resets the alarm count
@@ -437,10 +445,12 @@ void Main::StartAuto()
     m_mnuDetect->setEnabled(on);
     XpB(3).setEnabled(!on);
     m_mnuOptions->setEnabled(!on);
-    const QString caption = on ? QStringLiteral("Автосъемка выкл.") : QStringLiteral("Автосъемка вкл.");
+    const QString caption =
+        on ? QStringLiteral("Автосъемка выкл.") : QStringLiteral("Автосъемка вкл.");
     XpB(1).setCaption(caption);
     m_mnuAuto->setText(caption);
-    showStatus(on ? QStringLiteral(" Автосъемка включена") : QStringLiteral(" Автосъемка выключена"));
+    showStatus(on ? QStringLiteral(" Автосъемка включена")
+                  : QStringLiteral(" Автосъемка выключена"));
     if (on)
         m_record->start();
     else
@@ -449,8 +459,7 @@ void Main::StartAuto()
 
 // ---- the capture control's events -----------------------------------------
 
-void Main::WebCam_Alarm(bool Value)
-{
+void Main::WebCam_Alarm(bool Value) {
     if (!Value)
         return;
     Plabel(3).Fcolor(AlarmRed);
@@ -490,8 +499,7 @@ void Main::WebCam_Alarm(bool Value)
     }
 }
 
-void Main::WebCam_Percent(qint32 Value)
-{
+void Main::WebCam_Percent(qint32 Value) {
     m_lastPercent = Value;
     Plabel(3).Fcolor(LabelGrey);
     Plabel(3).Text(QString::number(100 - Value) + QLatin1Char('%'));
@@ -500,58 +508,59 @@ void Main::WebCam_Percent(qint32 Value)
         m_context.Calibration->PercentValue(Value);
 }
 
-void Main::WebCam_FPS(qint16 Value)
-{
+void Main::WebCam_FPS(qint16 Value) {
     Plabel(0).Text(QStringLiteral("FPS: ") + QString::number(Value));
     if (m_context.CalibrationPhase == 1 && m_context.Calibration)
         m_context.Calibration->FPSValue(Value);
 }
 
-void Main::WebCam_ImgFormat(const QString& Value)
-{
+void Main::WebCam_ImgFormat(const QString& Value) {
     if (!Plabel(2).isVisible())
         Plabel(2).show();
     Plabel(2).Text(Value);
 }
 
-void Main::WebCam_Saved(const QString& Path) { m_queue.Saved(Path); }
+void Main::WebCam_Saved(const QString& Path) {
+    m_queue.Saved(Path);
+}
 
 // ---- WebCamHost ------------------------------------------------------------
 
-void Main::setCaptureButtonsEnabled(bool enabled)
-{
+void Main::setCaptureButtonsEnabled(bool enabled) {
     XpB(0).setEnabled(enabled && !m_context.AutoShotOn);
     XpB(1).setEnabled(enabled);
 }
 
-void Main::showSavingIndicator()
-{
+void Main::showSavingIndicator() {
     m_psave->show();
     m_psave->repaint();
 }
 
-void Main::startIndicatorHideTimer() { m_psaveT.start(); }
+void Main::startIndicatorHideTimer() {
+    m_psaveT.start();
+}
 
-void Main::playSound(const QString& path) { m_sound.PlayWaveFile(path); }
+void Main::playSound(const QString& path) {
+    m_sound.PlayWaveFile(path);
+}
 
-void Main::showStatus(const QString& text) { m_st->setText(text); }
+void Main::showStatus(const QString& text) {
+    m_st->setText(text);
+}
 
-void Main::showBlackPicture()
-{
+void Main::showBlackPicture() {
     m_blackPicture->show();
     m_blackPicture->raise();
 }
 
-void Main::PsaveT_Timer()
-{
+void Main::PsaveT_Timer() {
     m_psaveT.stop();
     m_psave->hide();
 }
 
 // ---- commands --------------------------------------------------------------
 
-void Main::XpB_Click(int Index)
-{
+void Main::XpB_Click(int Index) {
     switch (Index) {
     case 0:
         if (XpB(0).isEnabled())
@@ -583,10 +592,11 @@ void Main::XpB_Click(int Index)
     }
 }
 
-void Main::tb2_Click() { MeHide(); }
+void Main::tb2_Click() {
+    MeHide();
+}
 
-void Main::tb3_Click()
-{
+void Main::tb3_Click() {
     if (isMinimized())
         return;
     if (isMaximized()) {
@@ -602,8 +612,7 @@ void Main::tb3_Click()
 
 // ---- tray ------------------------------------------------------------------
 
-void Main::MeHide()
-{
+void Main::MeHide() {
     if (!m_context.InTray) {
         // Without a notification area the window would be lost: stay.
         if (!m_tray.isAvailable()) {
@@ -624,14 +633,13 @@ void Main::MeHide()
         m_context.ini.SaveINI(QStringLiteral("False"), QStringLiteral("FirstRun"), QString());
         m_tray.DisplayBalloon(QStringLiteral("Vigilux"),
                               QStringLiteral("Управление программой:") + CrLf +
-                                  QStringLiteral("Левая кнопка мыши - показать программу,") +
-                                  CrLf + QStringLiteral("Правая кнопка мыши - меню программы"),
+                                  QStringLiteral("Левая кнопка мыши - показать программу,") + CrLf +
+                                  QStringLiteral("Правая кнопка мыши - меню программы"),
                               1);
     }
 }
 
-void Main::MeShow()
-{
+void Main::MeShow() {
     if (!m_context.InTray)
         return;
     m_tray.Delete();
@@ -639,8 +647,7 @@ void Main::MeShow()
     showMain();
 }
 
-void Main::cTray_OnIcon(qint16 MouseButton)
-{
+void Main::cTray_OnIcon(qint16 MouseButton) {
     if (MouseButton == 1)
         MeShow();
     else if (MouseButton == 5)
@@ -649,20 +656,17 @@ void Main::cTray_OnIcon(qint16 MouseButton)
 
 // ---- layout ----------------------------------------------------------------
 
-void Main::WCstart_Timer()
-{
+void Main::WCstart_Timer() {
     m_wcStart.stop();
     m_webCam->WebcamStart();
 }
 
-void Main::resizeEvent(QResizeEvent* event)
-{
+void Main::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     layoutControls();
 }
 
-void Main::layoutControls()
-{
+void Main::layoutControls() {
     const QSize now = size();
     const QSize old = m_resizer.pass(now);
     if (!old.isValid() || old == now)
@@ -703,8 +707,7 @@ void Main::layoutControls()
 
 // ---- windows -----------------------------------------------------------------
 
-void Main::openDetectorSettings()
-{
+void Main::openDetectorSettings() {
     if (!m_options)
         return;
     m_record->Stop2();
@@ -717,43 +720,38 @@ void Main::openDetectorSettings()
     m_record->start();
 }
 
-void Main::openProgramOptions()
-{
+void Main::openProgramOptions() {
     if (!m_options)
         return;
     // After one of its capture buttons the window stays open without being
     // modal and deletes itself when it is closed.
-    auto* window = new settings::Options(m_context, *m_options, *m_webCam,
-                                         [this] { Plabel(2).hide(); }, this);
+    auto* window = new settings::Options(
+        m_context, *m_options, *m_webCam, [this] { Plabel(2).hide(); }, this);
     window->exec();
     if (!window->Detached())
         delete window;
 }
 
-void Main::openFtpSettings()
-{
+void Main::openFtpSettings() {
     if (!m_options)
         return;
     net::FTPoptions window(m_context, *m_options, this);
     window.exec();
 }
 
-void Main::openAbout()
-{
+void Main::openAbout() {
     About window(m_context, m_updates, m_services.urls, this);
     window.exec();
 }
 
 // ---- painting and input -------------------------------------------------------
 
-void Main::paintEvent(QPaintEvent*)
-{
+void Main::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), Panel);
 }
 
-bool Main::eventFilter(QObject* watched, QEvent* event)
-{
+bool Main::eventFilter(QObject* watched, QEvent* event) {
     // The borderless window is dragged by its header.
     if (event->type() == QEvent::MouseButtonPress &&
         std::find(m_head.begin(), m_head.end(), watched) != m_head.end()) {
@@ -766,8 +764,7 @@ bool Main::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void Main::closeEvent(QCloseEvent* event)
-{
+void Main::closeEvent(QCloseEvent* event) {
     // A close from outside (window manager, Alt+F4) is the exit command;
     // during the exit the unload closes this window like any other.
     if (!m_exiting)

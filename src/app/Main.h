@@ -1,8 +1,8 @@
 #pragma once
 
+#include "app/IniLastCheckStore.h"
 #include "app/OpenWindows.h"
 #include "app/Resizer.h"
-#include "app/IniLastCheckStore.h"
 #include "app/Running.h"
 #include "app/Shell.h"
 #include "app/Sound.h"

@@ -2,15 +2,13 @@
 
 namespace vigilux::app {
 
-QSize Resizer::pass(QSize inner)
-{
+QSize Resizer::pass(QSize inner) {
     const QSize previous = m_size;
     m_size = inner;
     return previous;
 }
 
-QLineF Resizer::scale(const QLineF& line, QSize from, QSize to)
-{
+QLineF Resizer::scale(const QLineF& line, QSize from, QSize to) {
     if (from.width() <= 0 || from.height() <= 0)
         return line;
     const double sx = double(to.width()) / from.width();

@@ -1,5 +1,5 @@
-#include "app/Lifecycle.h"
 #include "app/Main.h"
+#include "app/Lifecycle.h"
 #include "app/Replay.h"
 #include "app/UpdateChecker.h"
 #include "capture/CaptureCommands.h"
@@ -112,9 +112,10 @@ int main(int argc, char* argv[]) {
                                 app::UpdateChecker::endpointFor(QApplication::arguments()),
                             });
     const settings::IniLocation ini = settings::IniLocation::choose(programFolder);
-    app::Lifecycle lifecycle(context, main, main,
-                             platform::InstanceLock::defaultPath(QApplication::applicationFilePath()),
-                             ini.filePath(), ini.fellBack);
+    app::Lifecycle lifecycle(
+        context, main, main,
+        platform::InstanceLock::defaultPath(QApplication::applicationFilePath()), ini.filePath(),
+        ini.fellBack);
     main.setOptions(&lifecycle.options());
     QObject::connect(&main, &app::Main::SplashEnded, [&] { lifecycle.SplashEnded(); });
     QObject::connect(&main, &app::Main::UnloadRequested, [&] { lifecycle.Unload(); });

@@ -6,15 +6,14 @@
 
 namespace vigilux::capture {
 
-PrePicture::PrePicture(QWidget* parent) : QWidget(parent)
-{
+PrePicture::PrePicture(QWidget* parent)
+    : QWidget(parent) {
     setObjectName(QStringLiteral("PrePicture"));
     // Every pixel is painted each time: skip the background fill.
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void PrePicture::setDevice(platform::CaptureDevice* device)
-{
+void PrePicture::setDevice(platform::CaptureDevice* device) {
     if (m_device)
         disconnect(m_device, nullptr, this, nullptr);
     m_device = device;
@@ -23,14 +22,12 @@ void PrePicture::setDevice(platform::CaptureDevice* device)
                 &PrePicture::framePresented);
 }
 
-void PrePicture::clear()
-{
+void PrePicture::clear() {
     m_frame = QImage();
     update();
 }
 
-void PrePicture::framePresented()
-{
+void PrePicture::framePresented() {
     if (!m_device)
         return;
     // The 32-bit form paints fastest.
@@ -38,8 +35,7 @@ void PrePicture::framePresented()
     update();
 }
 
-void PrePicture::paintEvent(QPaintEvent*)
-{
+void PrePicture::paintEvent(QPaintEvent*) {
     QPainter p(this);
     if (m_frame.isNull()) {
         p.fillRect(rect(), Qt::black);

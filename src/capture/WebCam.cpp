@@ -24,11 +24,11 @@ constexpr int InitialPreviewRate = 50;
 // Draws the offline picture into a widget of its own.
 class OfflinePanel final : public QWidget {
 public:
-    explicit OfflinePanel(QWidget* parent) : QWidget(parent) {}
+    explicit OfflinePanel(QWidget* parent)
+        : QWidget(parent) {}
 
 protected:
-    void paintEvent(QPaintEvent*) override
-    {
+    void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.drawImage(0, 0, WebCam::offlinePicture());
     }
@@ -36,8 +36,7 @@ protected:
 
 } // namespace
 
-QImage WebCam::offlinePicture()
-{
+QImage WebCam::offlinePicture() {
     QImage image(OfflineSize, QImage::Format_ARGB32_Premultiplied);
     image.fill(QColor(48, 52, 60));
     QPainter p(&image);
@@ -68,8 +67,7 @@ WebCam::WebCam(AppContext& context, WebCamHost& host, platform::CaptureSource so
     , m_factory(std::move(factory))
     , m_cameras(std::move(cameras))
     , m_detector(context)
-    , m_saving(context, *this)
-{
+    , m_saving(context, *this) {
     setObjectName(QStringLiteral("WebCam"));
 
     m_prePicture = new PrePicture(this);
@@ -111,15 +109,13 @@ WebCam::WebCam(AppContext& context, WebCamHost& host, platform::CaptureSource so
     layoutChildren();
 }
 
-WebCam::~WebCam()
-{
+WebCam::~WebCam() {
     // The device may still hold the callback into the detector.
     if (m_device)
         m_device->SetCallbackFrame({});
 }
 
-void WebCam::useDevice(std::unique_ptr<platform::CaptureDevice> device)
-{
+void WebCam::useDevice(std::unique_ptr<platform::CaptureDevice> device) {
     if (m_device)
         m_device->SetCallbackFrame({});
     m_device = std::move(device);
@@ -137,8 +133,7 @@ void WebCam::useDevice(std::unique_ptr<platform::CaptureDevice> device)
     });
 }
 
-void WebCam::WebcamStart()
-{
+void WebCam::WebcamStart() {
     if (m_running)
         return;
     m_running = true;
@@ -154,8 +149,7 @@ void WebCam::WebcamStart()
     m_host.setCaptureButtonsEnabled(false);
 }
 
-void WebCam::WebcamStop()
-{
+void WebCam::WebcamStop() {
     if (!m_running)
         return;
     m_device->SetPreview(false);
@@ -163,20 +157,17 @@ void WebCam::WebcamStop()
     m_running = false;
 }
 
-void WebCam::PrePause(bool Pause)
-{
+void WebCam::PrePause(bool Pause) {
     if (m_device)
         m_device->SetPreview(!Pause);
 }
 
-void WebCam::setPreviewRate(qint16 ms)
-{
+void WebCam::setPreviewRate(qint16 ms) {
     if (m_device)
         m_device->SetPreviewRate(ms);
 }
 
-void WebCam::WebcamFormat()
-{
+void WebCam::WebcamFormat() {
     if (!m_device)
         return;
     m_device->SetPreview(false);
@@ -186,8 +177,7 @@ void WebCam::WebcamFormat()
     m_detector.clearPrimed();
 }
 
-void WebCam::WebcamOptions()
-{
+void WebCam::WebcamOptions() {
     SourceDialog dialog(m_context.dialogs, m_cameras ? m_cameras() : QStringList(), m_source,
                         window());
     if (dialog.exec() == QDialog::Accepted && !(dialog.chosen() == m_source) && m_factory) {
@@ -200,8 +190,7 @@ void WebCam::WebcamOptions()
     m_detector.clearPrimed();
 }
 
-bool WebCam::SetRes(qint16 xWith, qint16 xHeight, bool Detect)
-{
+bool WebCam::SetRes(qint16 xWith, qint16 xHeight, bool Detect) {
     if (!m_device)
         return false;
     const QSize old = m_device->GetVideoFormat();
@@ -216,10 +205,11 @@ bool WebCam::SetRes(qint16 xWith, qint16 xHeight, bool Detect)
     return accepted;
 }
 
-void WebCam::BScheck() { m_bs.start(); }
+void WebCam::BScheck() {
+    m_bs.start();
+}
 
-void WebCam::BS_Timer()
-{
+void WebCam::BS_Timer() {
     m_bs.stop();
     if (m_pOffline->isVisible())
         return;
@@ -227,8 +217,7 @@ void WebCam::BS_Timer()
         m_host.showBlackPicture();
 }
 
-bool WebCam::BlackScreen()
-{
+bool WebCam::BlackScreen() {
     m_pOffline->hide();
     // What the user sees: the preview as painted.
     const QImage shot = m_prePicture->grab().toImage();
@@ -240,33 +229,41 @@ bool WebCam::BlackScreen()
     return true;
 }
 
-void WebCam::Timer2_Timer()
-{
+void WebCam::Timer2_Timer() {
     m_timer2.stop();
     WebcamStart();
 }
 
-void WebCam::SaveFrame() { m_saving.SaveFrame(); }
+void WebCam::SaveFrame() {
+    m_saving.SaveFrame();
+}
 
-QImage WebCam::currentFrame()
-{
+QImage WebCam::currentFrame() {
     return m_device ? m_device->currentFrame(QImage::Format_RGB888) : QImage();
 }
 
-void WebCam::showSavingIndicator() { m_host.showSavingIndicator(); }
-void WebCam::startIndicatorHideTimer() { m_host.startIndicatorHideTimer(); }
-void WebCam::StartAuto() { m_host.StartAuto(); }
-void WebCam::playSound(const QString& path) { m_host.playSound(path); }
-void WebCam::showStatus(const QString& text) { m_host.showStatus(text); }
+void WebCam::showSavingIndicator() {
+    m_host.showSavingIndicator();
+}
+void WebCam::startIndicatorHideTimer() {
+    m_host.startIndicatorHideTimer();
+}
+void WebCam::StartAuto() {
+    m_host.StartAuto();
+}
+void WebCam::playSound(const QString& path) {
+    m_host.playSound(path);
+}
+void WebCam::showStatus(const QString& text) {
+    m_host.showStatus(text);
+}
 
-void WebCam::resizeEvent(QResizeEvent* event)
-{
+void WebCam::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     layoutChildren();
 }
 
-void WebCam::layoutChildren()
-{
+void WebCam::layoutChildren() {
     const int w = width();
     const int h = height();
     m_prePicture->setGeometry(0, 0, w, h);

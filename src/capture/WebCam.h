@@ -47,8 +47,7 @@ public:
     // `factory` makes the device for a source (at start and when the source
     // dialog switches); `cameras` lists the machine's cameras for that dialog.
     WebCam(AppContext& context, WebCamHost& host, platform::CaptureSource source,
-           DeviceFactory factory, std::function<QStringList()> cameras,
-           QWidget* parent = nullptr);
+           DeviceFactory factory, std::function<QStringList()> cameras, QWidget* parent = nullptr);
     ~WebCam() override;
 
     void WebcamStart();

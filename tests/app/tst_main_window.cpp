@@ -39,8 +39,7 @@ struct Rig {
     bool connects = true;
     std::unique_ptr<app::Main> main;
 
-    Rig()
-    {
+    Rig() {
         context.ini.setFileName(dir.filePath(QStringLiteral("options.ini")));
         context.settings.SavePath = dir.path();
         main = std::make_unique<app::Main>(
@@ -58,8 +57,7 @@ struct Rig {
     app::Main& m() { return *main; }
     QString label(int i) { return m().Plabel(i).text(); }
     // One detector step on a frame filled with `value`.
-    void step(uchar value)
-    {
+    void step(uchar value) {
         m().WebCam().detector().Timer1Timer();
         QVERIFY(device->pushFilled(value));
     }
@@ -78,8 +76,7 @@ public:
 class TestMainWindow : public QObject {
     Q_OBJECT
 private slots:
-    void splashTimersAndItsSingleEnd()
-    {
+    void splashTimersAndItsSingleEnd() {
         auto* splash = new app::Running;
         QPointer<app::Running> guard(splash);
         splash->show();
@@ -98,8 +95,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(guard.isNull(), 2000); // unloaded itself
     }
 
-    void openWindowsAreKeptInShowOrder()
-    {
+    void openWindowsAreKeptInShowOrder() {
         app::OpenWindows forms;
         QWidget a, b, c;
         a.show();
@@ -113,8 +109,7 @@ private slots:
         QVERIFY(a.isVisible());
     }
 
-    void windowShapeAndBorderLines()
-    {
+    void windowShapeAndBorderLines() {
         Rig r;
         QCOMPARE(r.m().size(), app::Main::DesignSize);
         QVERIFY(r.m().windowFlags() & Qt::FramelessWindowHint);
@@ -136,8 +131,7 @@ private slots:
         QVERIFY(!r.m().mnuDetect()->isEnabled());
     }
 
-    void exitUnloadsOnceAndClosesEveryWindow()
-    {
+    void exitUnloadsOnceAndClosesEveryWindow() {
         Rig r;
         r.m().showMain();
         QWidget other;
@@ -156,8 +150,7 @@ private slots:
         QCOMPARE(unload.size(), 1);
     }
 
-    void detectorSettingsReachTheCaptureControl()
-    {
+    void detectorSettingsReachTheCaptureControl() {
         Rig r;
         r.m().SetSensor(0, 700);
         r.m().SetSensor(1, 7);
@@ -171,8 +164,7 @@ private slots:
         QCOMPARE(r.label(4), QStringLiteral("30%"));
     }
 
-    void watchModeTogglesEverything()
-    {
+    void watchModeTogglesEverything() {
         Rig r;
         r.m().WebcamStart();
         r.context.AlarmCount = 9;
@@ -203,8 +195,7 @@ private slots:
         QVERIFY(!r.m().Record1().Timer1().isActive());
     }
 
-    void motionRunsTheAlarmChain()
-    {
+    void motionRunsTheAlarmChain() {
         Rig r;
         QFile wav(r.dir.filePath(QStringLiteral("alarm.wav")));
         QVERIFY(wav.open(QIODevice::WriteOnly));
@@ -261,8 +252,7 @@ private slots:
         QCOMPARE(r.processes.started, QStringList{program});
     }
 
-    void alarmWhileDetectorWindowOrCalibration()
-    {
+    void alarmWhileDetectorWindowOrCalibration() {
         Rig r;
         r.context.settings.SoundAlarm = true;
         r.context.settings.SoundAlarmPath = r.dir.filePath(QStringLiteral("none.wav"));
@@ -290,8 +280,7 @@ private slots:
         QCOMPARE(r.context.AlarmCount, qint16(32767)); // held, not wrapped
     }
 
-    void detectorValuesReachACalibration()
-    {
+    void detectorValuesReachACalibration() {
         Rig r;
         RecordingCalibration calibration;
         r.context.Calibration = &calibration;
@@ -307,16 +296,14 @@ private slots:
         QCOMPARE(r.m().LastPercent(), 96);
     }
 
-    void imageFormatShowsItsLabel()
-    {
+    void imageFormatShowsItsLabel() {
         Rig r;
         r.m().WebCam_ImgFormat(QStringLiteral("640x480"));
         QVERIFY(r.m().Plabel(2).isVisibleTo(&r.m()));
         QCOMPARE(r.label(2), QStringLiteral("640x480"));
     }
 
-    void snapshotSavesAndShowsThePicture()
-    {
+    void snapshotSavesAndShowsThePicture() {
         Rig r;
         r.context.settings.CreateSubFolders = false;
         r.context.settings.InPrintDate = false;
@@ -333,8 +320,7 @@ private slots:
         QVERIFY(!r.m().PSave()->isVisibleTo(&r.m()));
     }
 
-    void captureFailureShowsOfflinePictureAndRetries()
-    {
+    void captureFailureShowsOfflinePictureAndRetries() {
         Rig r;
         r.device->connectResult = false;
         r.m().WebcamStart();
@@ -357,8 +343,7 @@ private slots:
         QCOMPARE(r.device->connectCalls, connects);
     }
 
-    void resolutionProbesLeaveTheDeviceAsItWas()
-    {
+    void resolutionProbesLeaveTheDeviceAsItWas() {
         Rig r;
         r.device->acceptedSizes = {QSize(640, 480), QSize(1280, 720)};
         r.m().WebcamStart();
@@ -374,8 +359,7 @@ private slots:
         QCOMPARE(r.device->size, QSize(1280, 720));
     }
 
-    void blackPictureNotice()
-    {
+    void blackPictureNotice() {
         Rig r;
         r.m().WebcamStart();
         QVERIFY(r.device->pushFilled(0));
@@ -391,8 +375,7 @@ private slots:
         QVERIFY(!lit.m().WebCam().BlackScreen());
     }
 
-    void resizingMovesControlsAndRestartsCaptureOnce()
-    {
+    void resizingMovesControlsAndRestartsCaptureOnce() {
         Rig r;
         r.m().placeBorderLines();
         r.m().WebcamStart();
@@ -416,8 +399,7 @@ private slots:
         QVERIFY(!r.m().WCstart().isActive());
     }
 
-    void trayHidingAndComingBack()
-    {
+    void trayHidingAndComingBack() {
         Rig r;
         r.m().showMain();
         r.m().MeHide();
@@ -444,8 +426,7 @@ private slots:
         QCOMPARE(r.tray.calls.last(), QStringLiteral("remove"));
     }
 
-    void noTrayMeansNoHiding()
-    {
+    void noTrayMeansNoHiding() {
         Rig r;
         r.tray.available = false;
         r.m().showMain();
