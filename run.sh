@@ -3,6 +3,8 @@
 # Installs what is missing, builds the Release configuration and starts Vigilux.
 set -euo pipefail
 cd "$(dirname "$0")"
+# Compiler cache entries are shared between clones of the project.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
 
 scripts/deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DVIGILUX_BUILD_TESTS=OFF >/dev/null

@@ -3,6 +3,8 @@
 # and UndefinedBehaviorSanitizer, warnings as errors, and runs every test.
 set -euo pipefail
 cd "$(dirname "$0")"
+# Compiler cache entries are shared between clones of the project.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
 
 scripts/deps.sh --test
 cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -12,7 +12,7 @@ packages=(
   fonts-dejavu-core
 )
 if [ "${1:-}" = "--test" ]; then
-  packages+=(xvfb xauth python3 python3-pyftpdlib clang-format)
+  packages+=(xvfb xauth python3 python3-pyftpdlib curl clang-format)
 fi
 
 missing=()

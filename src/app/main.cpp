@@ -1,17 +1,48 @@
 #include "app/Main.h"
 #include "app/Lifecycle.h"
+#include "app/Replay.h"
+#include "app/UpdateChecker.h"
+#include "capture/CaptureCommands.h"
+#include "net/SMSoptions.h"
+#include "platform/CaptureDeviceFactory.h"
+#include "platform/CaptureSource.h"
+#include "platform/DesktopUrlOpener.h"
 #include "platform/InstanceLock.h"
 #include "platform/QtDialogs.h"
+#include "platform/QtProcesses.h"
+#include "platform/QtSoundOutput.h"
+#include "platform/QtTrayBackend.h"
 #include "platform/SystemClock.h"
 #include "settings/AppContext.h"
+#include "settings/IniLocation.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
 
+#include <cstdio>
+
 using namespace vigilux;
 
+namespace {
+// The SMS window alone runs no capture; its pause requests go nowhere.
+class NoCapture final : public capture::CaptureCommands {
+public:
+    void WebcamFormat() override {}
+    void WebcamOptions() override {}
+    bool SetRes(qint16, qint16, bool) override { return false; }
+    void PrePause(bool) override {}
+};
+} // namespace
+
 int main(int argc, char* argv[]) {
+    // Replay runs without any window, so it must start before QApplication.
+    if (argc > 1 && qstrcmp(argv[1], "--replay") == 0) {
+        QStringList args;
+        for (int i = 1; i < argc; ++i)
+            args << QString::fromLocal8Bit(argv[i]);
+        return app::runReplay(args);
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vigilux"));
     QApplication::setApplicationVersion(QStringLiteral("2.0 beta"));
@@ -23,28 +54,69 @@ int main(int argc, char* argv[]) {
     parser.setApplicationDescription(QStringLiteral("Vigilux: наблюдение с веб-камеры"));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption demo(QStringLiteral("demo"),
-                                  QStringLiteral("Watch the built-in demo scene."));
-    const QCommandLineOption video(QStringLiteral("video"),
-                                   QStringLiteral("Play a video file as the camera."),
-                                   QStringLiteral("file"));
-    const QCommandLineOption camera(QStringLiteral("camera"),
-                                    QStringLiteral("Use camera number N (0 is the first)."),
-                                    QStringLiteral("N"));
-    parser.addOptions({demo, video, camera});
+    parser.addOptions({
+        {QStringLiteral("demo"), QStringLiteral("Watch the built-in demo scene.")},
+        {QStringLiteral("video"), QStringLiteral("Play a video file as the camera."),
+         QStringLiteral("file")},
+        {QStringLiteral("camera"), QStringLiteral("Use camera number N (0 is the first)."),
+         QStringLiteral("N")},
+        {QStringLiteral("update-url"), QStringLiteral("Base address of the update check."),
+         QStringLiteral("url")},
+    });
+    // Opens the SMS window on its own, for trying the gateway by hand; no
+    // menu leads there.
+    QCommandLineOption smsOptions(QStringLiteral("sms-options"),
+                                  QStringLiteral("Open only the SMS notification window."));
+    smsOptions.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(smsOptions);
     parser.process(application);
+
+    QString sourceError;
+    const auto chosen =
+        platform::CaptureSource::fromArguments(QApplication::arguments(), &sourceError);
+    if (!sourceError.isEmpty()) {
+        std::fprintf(stderr, "vigilux: %s\n", qPrintable(sourceError));
+        return 2;
+    }
+    const platform::CaptureSource source = chosen ? *chosen : platform::defaultCaptureSource();
 
     const QString programFolder = QDir::cleanPath(QApplication::applicationDirPath());
 
     platform::SystemClock clock;
     platform::QtDialogs dialogs;
+    platform::QtTrayBackend tray;
+    platform::QtSoundOutput sound;
+    platform::QtProcesses processes;
+    platform::DesktopUrlOpener urls;
     AppContext context(clock, dialogs, programFolder);
 
-    app::Main main(context);
+    if (parser.isSet(smsOptions)) {
+        NoCapture noCapture;
+        net::SMSoptions window(context, noCapture, urls);
+        window.exec();
+        return 0;
+    }
+
+    app::Main main(context, app::Main::Services{
+                                tray,
+                                sound,
+                                processes,
+                                urls,
+                                source,
+                                [](const platform::CaptureSource& s) {
+                                    return platform::createCaptureDevice(s);
+                                },
+                                [] { return platform::cameraDescriptions(); },
+                                // Qt's tray is of the current generation.
+                                [] { return 6; },
+                                app::UpdateChecker::endpointFor(QApplication::arguments()),
+                            });
+    const settings::IniLocation ini = settings::IniLocation::choose(programFolder);
     app::Lifecycle lifecycle(
         context, main, main,
-        platform::InstanceLock::defaultPath(QApplication::applicationFilePath()),
-        programFolder + QStringLiteral("/options.ini"), false);
+        platform::InstanceLock::defaultPath(QApplication::applicationFilePath()), ini.filePath(),
+        ini.fellBack);
+    main.setOptions(&lifecycle.options());
     QObject::connect(&main, &app::Main::SplashEnded, [&] { lifecycle.SplashEnded(); });
     QObject::connect(&main, &app::Main::UnloadRequested, [&] { lifecycle.Unload(); });
 

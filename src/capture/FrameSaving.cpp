@@ -1,5 +1,7 @@
 #include "capture/FrameSaving.h"
 
+#include "capture/SpeedMeter.h"
+
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "settings/AppContext.h"
@@ -61,21 +63,16 @@ FrameSaving::FrameSaving(AppContext& context, SaveHost& host, QObject* parent)
     , m_context(context)
     , m_host(host) {}
 
-QString FrameSaving::timeText(const QDateTime& now) {
-    const int hundredths = now.time().msec() / 10;
-    return now.toString(QStringLiteral("HH:mm:ss.")) +
-           QStringLiteral("%1").arg(hundredths, 2, 10, QLatin1Char('0'));
-}
-
 QString FrameSaving::timeStampedName(const QDateTime& now) {
-    QString time = timeText(now);
+    QString time = SpeedMeter::timeText(now);
     time.replace(QLatin1Char(':'), QLatin1Char('-'));
     time.replace(QLatin1Char('.'), QLatin1Char('-'));
     return now.toString(QStringLiteral("yyyy_MM_dd_(")) + time + QLatin1Char(')');
 }
 
 QString FrameSaving::imprintText(const QDateTime& now) {
-    return now.toString(QStringLiteral("dd.MM.yyyy")) + QLatin1Char(' ') + timeText(now);
+    return now.toString(QStringLiteral("dd.MM.yyyy")) + QLatin1Char(' ') +
+           SpeedMeter::timeText(now);
 }
 
 void FrameSaving::imprint(QImage& picture, const QString& text) {

@@ -49,7 +49,6 @@ public:
     static constexpr int MaxSequence = 99999;
 
     // Pure helpers, exposed for tests and the replay tool.
-    static QString timeText(const QDateTime& now);        // "hh:mm:ss.cc"
     static QString timeStampedName(const QDateTime& now); // "yyyy_MM_dd_(hh-mm-ss-cc)"
     static QString imprintText(const QDateTime& now);     // "dd.MM.yyyy hh:mm:ss.cc"
     // Draws the imprint: black at (2, 2), then white at (3, 1).

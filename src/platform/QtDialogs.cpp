@@ -20,7 +20,10 @@ Dialogs::Answer QtDialogs::message(Icon icon, const QString& title, const QStrin
                                    Buttons buttons) {
     QMessageBox box(owner());
     box.setWindowTitle(title);
-    box.setText(text);
+    // Texts carry the program's CR LF line breaks; show them as plain breaks.
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    box.setText(shown);
     box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     switch (icon) {
     case Icon::None:

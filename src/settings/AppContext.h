@@ -10,6 +10,10 @@ class Clock;
 class Dialogs;
 } // namespace vigilux::platform
 
+namespace vigilux::capture {
+class CalibrationTarget;
+}
+
 namespace vigilux {
 
 // The process-wide state: the settings store and record, the flags every
@@ -36,6 +40,9 @@ struct AppContext {
     bool DetectorWindowLoaded = false; // the detector window is open
     qint16 AlarmCount = 0;             // alarms since watch mode was switched on
     qint16 CalibrationPhase = 0;       // 0 none, 1 speed, 2 noise, 3 largest difference
+    // The calibration window while it is open (it sets and clears this);
+    // the main window forwards detector values to it.
+    capture::CalibrationTarget* Calibration = nullptr;
 };
 
 } // namespace vigilux

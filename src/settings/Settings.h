@@ -59,6 +59,8 @@ struct Settings {
 
     // [HD]
     QString DefHD;
+
+    bool operator==(const Settings&) const = default;
 };
 
 } // namespace vigilux::settings

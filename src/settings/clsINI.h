@@ -10,6 +10,16 @@ namespace vigilux::settings {
 // matched without regard to case. The object remembers the section of its
 // last call: an empty section means "the same as last time" (or "Main" on a
 // fresh object). UI thread only.
+//
+// The file is read the way the platform's profile functions read one: CRLF or
+// LF line ends, an optional UTF-8 byte-order mark, blank and ";" comment
+// lines, blanks around names, "=" and values, a value in double quotes
+// without them; when a section or key repeats, the first key found wins.
+// Text is in the system's 8-bit code page. Every call re-reads the file; a
+// write replaces the file through a renamed temporary copy, changing only the
+// one line it sets (or adding it at the end of its section, or a new section
+// at the end of the file), so every other byte, the byte-order mark and the
+// line-end style stay; a new file gets LF line ends.
 class clsINI final {
 public:
     explicit clsINI(QString fileName = QString());

@@ -1,0 +1,143 @@
+// replay: throughput of "vigilux --replay" on a 768 x 576 clip with a 100 ms
+// detector interval, where the time goes (decoding, RGB24 conversion,
+// detection, saving), and the replay's speed next to ffmpeg decoding the same
+// file single-threaded into nothing.
+#include "Bench.h"
+
+#include "app/Replay.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+using vigilux::app::Replay;
+using vigilux::app::ReplayOptions;
+
+constexpr int kRuns = 3;
+
+bool runFfmpeg(const QString& ffmpeg, const QStringList& args, QString* errText = nullptr) {
+    QProcess process;
+    process.start(ffmpeg, args);
+    if (!process.waitForFinished(300000)) {
+        process.kill();
+        process.waitForFinished(5000);
+        return false;
+    }
+    if (errText)
+        *errText = QString::fromUtf8(process.readAllStandardError());
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+// A camera-like scene: a noisy still room, a box crossing it now and then.
+bool makeClip(const QString& ffmpeg, const QString& codec, const QString& file) {
+    QStringList args{
+        QStringLiteral("-y"),
+        QStringLiteral("-loglevel"),
+        QStringLiteral("error"),
+        QStringLiteral("-f"),
+        QStringLiteral("lavfi"),
+        QStringLiteral("-i"),
+        QStringLiteral("smptebars=s=768x576:r=25:d=20,noise=alls=3:allf=t"),
+        QStringLiteral("-f"),
+        QStringLiteral("lavfi"),
+        QStringLiteral("-i"),
+        QStringLiteral("color=c=red:s=160x160:r=25:d=20"),
+        QStringLiteral("-filter_complex"),
+        QStringLiteral("[0][1]overlay=x='mod(t*600,930)-160':y=220:enable='lt(mod(t,5),2)'"),
+        QStringLiteral("-c:v"),
+        codec};
+    if (codec == QLatin1String("mpeg4"))
+        args << QStringLiteral("-q:v") << QStringLiteral("4");
+    args << file;
+    return runFfmpeg(ffmpeg, args);
+}
+
+// ffmpeg's own decoding loop time for the file, one thread, no output.
+double ffmpegDecodeSeconds(const QString& ffmpeg, const QString& file) {
+    QString err;
+    if (!runFfmpeg(ffmpeg,
+                   {QStringLiteral("-hide_banner"), QStringLiteral("-benchmark"),
+                    QStringLiteral("-threads"), QStringLiteral("1"), QStringLiteral("-i"), file,
+                    QStringLiteral("-f"), QStringLiteral("null"), QStringLiteral("-")},
+                   &err))
+        return -1.0;
+    static const QRegularExpression rtime(QStringLiteral("rtime=([0-9.]+)s"));
+    const auto m = rtime.match(err);
+    return m.hasMatch() ? m.captured(1).toDouble() : -1.0;
+}
+
+void runReplayBench() {
+    const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+    QTemporaryDir dir;
+    if (ffmpeg.isEmpty() || !dir.isValid()) {
+        std::fprintf(stderr, "replay: needs ffmpeg and a temporary folder\n");
+        return;
+    }
+    const QString ini = dir.filePath(QStringLiteral("options.ini"));
+    {
+        QFile f(ini);
+        if (!f.open(QIODevice::WriteOnly))
+            return;
+        // The program's defaults, except no day folders: JPEG at quality 75,
+        // alarms on more than 1 % of changed bytes.
+        f.write("[Files]\nCreateSubFolders=False\nMaxFiles=True\nMaxFilesCount=1000\n"
+                "[Image]\nConvert2JPG=True\nInPrintDate=True\nJPGq=75\n"
+                "[MotionDetector]\nSaveAlarm=True\n"
+                "[Sensor]\nTimer=100\nNoise=10\nPercent=1\n");
+    }
+
+    for (const QString& codec : {QStringLiteral("mpeg4"), QStringLiteral("libx264")}) {
+        const QString clip = dir.filePath(codec + QStringLiteral(".mkv"));
+        if (!makeClip(ffmpeg, codec, clip)) {
+            std::printf("replay codec=%s skipped (no encoder)\n", qPrintable(codec));
+            continue;
+        }
+        std::vector<double> fps;
+        Replay::Stats best;
+        double bestFps = 0.0;
+        for (int run = 0; run < kRuns; ++run) {
+            const QString out = dir.filePath(QStringLiteral("out-%1-%2").arg(codec).arg(run));
+            Replay replay(dir.path(), {}, [](const QString& line) {
+                if (!line.startsWith(QLatin1String("vigilux: replay "))) // progress
+                    std::fprintf(stderr, "%s\n", qPrintable(line));
+            });
+            if (replay.run(ReplayOptions{clip, out, ini}) != Replay::Ok)
+                return;
+            const Replay::Stats& s = replay.stats();
+            const double f = static_cast<double>(s.frames) / s.totalSeconds;
+            fps.push_back(f);
+            if (f > bestFps) {
+                bestFps = f;
+                best = s;
+            }
+        }
+        const double medianFps = vigilux::bench::median(fps);
+        const double t = best.totalSeconds;
+        const double other =
+            t - best.decodeSeconds - best.convertSeconds - best.detectSeconds - best.saveSeconds;
+        const double ffmpegSeconds = ffmpegDecodeSeconds(ffmpeg, clip);
+        const double ffmpegFps =
+            ffmpegSeconds > 0.0 ? static_cast<double>(best.frames) / ffmpegSeconds : 0.0;
+        std::printf("replay codec=%s 768x576 timer=100 frames=%lld steps=%lld alarms=%lld "
+                    "throughput_fps=%.0f (median of %d) decode=%.0f%% convert=%.0f%% "
+                    "detect=%.1f%% save=%.0f%% other=%.1f%% step_us_median=%.1f "
+                    "ratio_vs_ffmpeg_decode=%.2f\n",
+                    qPrintable(codec), static_cast<long long>(best.frames),
+                    static_cast<long long>(best.steps), static_cast<long long>(best.alarms),
+                    medianFps, kRuns, 100.0 * best.decodeSeconds / t,
+                    100.0 * best.convertSeconds / t, 100.0 * best.detectSeconds / t,
+                    100.0 * best.saveSeconds / t, 100.0 * other / t, best.stepUsMedian(),
+                    ffmpegFps > 0.0 ? medianFps / ffmpegFps : 0.0);
+    }
+}
+
+const bool registered = vigilux::bench::add("replay", &runReplayBench);
+
+} // namespace

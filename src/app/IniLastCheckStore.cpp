@@ -1,0 +1,18 @@
+#include "app/IniLastCheckStore.h"
+
+#include "settings/clsINI.h"
+
+#include <QVariant>
+
+namespace vigilux::app {
+
+QString IniLastCheckStore::readLastCheck() {
+    return m_ini.ReadINI(QStringLiteral("LastCheck"), QStringLiteral("Interface"));
+}
+
+void IniLastCheckStore::writeLastCheck(const QDate& date) {
+    // The store writes dates in the user's short date format.
+    m_ini.SaveINI(QVariant(date), QStringLiteral("LastCheck"), QStringLiteral("Interface"));
+}
+
+} // namespace vigilux::app

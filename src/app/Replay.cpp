@@ -1,0 +1,373 @@
+#include "app/Replay.h"
+
+#include "capture/FrameSaving.h"
+#include "capture/MotionDetector.h"
+#include "capture/VideoDecoder.h"
+#include "platform/ConsoleDialogs.h"
+#include "platform/MediaClock.h"
+#include "platform/VideoHeader.h"
+#include "settings/AppContext.h"
+#include "settings/Moptions.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+namespace vigilux::app {
+
+namespace {
+
+// Name texts of files that state no recording time start here, so a name
+// reads as the media time: 2000_01_01_(00-00-12-40) is 12.4 s into the file.
+const QDateTime DefaultOrigin(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC);
+
+// Progress goes to standard error for files longer than this.
+constexpr std::int64_t ProgressAboveMs = 5000;
+
+double secondsSince(const QElapsedTimer& timer) {
+    return static_cast<double>(timer.nsecsElapsed()) / 1e9;
+}
+
+// What saving needs from a window, for a run without one: the frame is the
+// current RGB24 sample, the indicator and sounds do not exist, a status text
+// becomes a line on standard error.
+class ReplayHost final : public capture::SaveHost {
+public:
+    explicit ReplayHost(Replay::LineSink err)
+        : m_err(std::move(err)) {}
+
+    void setFrame(const std::uint8_t* rgb, int width, int height) {
+        m_rgb = rgb;
+        m_width = width;
+        m_height = height;
+    }
+    bool detectionStopped() const { return m_stopped; }
+
+    QImage currentFrame() override {
+        if (!m_rgb)
+            return QImage();
+        // A copy: saving may draw on it and must not touch the detector's bytes.
+        return QImage(m_rgb, m_width, m_height, m_width * 3, QImage::Format_RGB888).copy();
+    }
+    void showSavingIndicator() override {}
+    void startIndicatorHideTimer() override {}
+    // Saving switches watch mode off when the save folder is gone; for a
+    // replay that ends the run, since later alarms could not be saved.
+    void StartAuto() override { m_stopped = true; }
+    void playSound(const QString&) override {}
+    void showStatus(const QString& text) override {
+        if (m_err)
+            m_err(text.trimmed());
+    }
+
+private:
+    Replay::LineSink m_err;
+    const std::uint8_t* m_rgb = nullptr;
+    int m_width = 0;
+    int m_height = 0;
+    bool m_stopped = false;
+};
+
+} // namespace
+
+double Replay::Stats::decodeFps() const {
+    const double seconds = decodeSeconds + convertSeconds;
+    return seconds > 0.0 ? static_cast<double>(frames) / seconds : 0.0;
+}
+
+double Replay::Stats::stepUsMedian() const {
+    if (stepUs.empty())
+        return 0.0;
+    std::vector<double> sorted = stepUs;
+    std::sort(sorted.begin(), sorted.end());
+    const std::size_t mid = sorted.size() / 2;
+    return sorted.size() % 2 ? sorted[mid] : (sorted[mid - 1] + sorted[mid]) / 2.0;
+}
+
+Replay::Replay(QString programFolder, LineSink out, LineSink err)
+    : m_programFolder(std::move(programFolder))
+    , m_out(std::move(out))
+    , m_err(std::move(err)) {}
+
+void Replay::SetSensor(qint16 Number, qint32 Value) {
+    if (Number >= 0 && Number <= 2)
+        m_sensor[static_cast<std::size_t>(Number)] = Value;
+}
+
+QString Replay::stepLine(std::int64_t tMs, int similarity, bool alarm, const QString& saved) {
+    return QStringLiteral("t_ms=%1 similarity=%2 changed=%3 alarm=%4 saved=%5")
+        .arg(tMs)
+        .arg(similarity)
+        .arg(100 - similarity)
+        .arg(alarm ? 1 : 0)
+        .arg(saved.isEmpty() ? QStringLiteral("-") : saved);
+}
+
+QString Replay::summaryLine(const Stats& stats) {
+    return QStringLiteral("steps=%1 alarms=%2 saved=%3 decode_fps=%4 step_us_median=%5")
+        .arg(stats.steps)
+        .arg(stats.alarms)
+        .arg(stats.saved)
+        .arg(stats.decodeFps(), 0, 'f', 1)
+        .arg(stats.stepUsMedian(), 0, 'f', 1);
+}
+
+bool Replay::parseArguments(const QStringList& args, ReplayOptions& options, QString& error) {
+    options = ReplayOptions();
+    const QString usage =
+        QStringLiteral("usage: vigilux --replay FILE [--out DIR] [--settings INI]");
+    if (args.size() < 2 || args[0] != QLatin1String("--replay") || args[1].isEmpty() ||
+        args[1].startsWith(QLatin1String("--"))) {
+        error = usage;
+        return false;
+    }
+    options.file = args[1];
+    for (qsizetype i = 2; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        QString* target = nullptr;
+        QString value;
+        for (const auto& [name, field] :
+             {std::pair{QStringLiteral("--out"), &options.outDir},
+              std::pair{QStringLiteral("--settings"), &options.settingsPath}}) {
+            if (arg == name) {
+                if (i + 1 >= args.size()) {
+                    error = name + QStringLiteral(" needs a value; ") + usage;
+                    return false;
+                }
+                target = field;
+                value = args[++i];
+            } else if (arg.startsWith(name + QLatin1Char('='))) {
+                target = field;
+                value = arg.mid(name.size() + 1);
+            }
+        }
+        if (!target) {
+            error = QStringLiteral("unknown argument ") + arg + QStringLiteral("; ") + usage;
+            return false;
+        }
+        if (value.isEmpty()) {
+            error = arg + QStringLiteral(" needs a value; ") + usage;
+            return false;
+        }
+        *target = value;
+    }
+    return true;
+}
+
+int Replay::fail(int code, const QString& text) {
+    if (m_err)
+        m_err(QStringLiteral("vigilux: ") + text);
+    return code;
+}
+
+int Replay::run(const ReplayOptions& options) {
+    m_stats = Stats();
+    QElapsedTimer total;
+    total.start();
+
+    // Settings first, then the video: both are checked before anything is
+    // written, so a bad argument leaves no trace.
+    const QString iniPath = options.settingsPath.isEmpty()
+                                ? m_programFolder + QStringLiteral("/options.ini")
+                                : options.settingsPath;
+    const QFileInfo iniInfo(iniPath);
+    if (!iniInfo.isFile())
+        return fail(BadArguments, QStringLiteral("settings file not found: ") +
+                                      QDir::toNativeSeparators(iniPath));
+    {
+        QFile probe(iniPath);
+        if (!probe.open(QIODevice::ReadOnly))
+            return fail(BadArguments, QStringLiteral("cannot read settings file ") +
+                                          QDir::toNativeSeparators(iniPath) + QStringLiteral(": ") +
+                                          probe.errorString());
+    }
+
+    capture::VideoDecoder decoder;
+    if (!decoder.open(options.file))
+        return fail(BadInput, QStringLiteral("cannot replay ") +
+                                  QDir::toNativeSeparators(options.file) + QStringLiteral(": ") +
+                                  decoder.errorString());
+
+    platform::MediaClock clock(decoder.recordedAt().value_or(DefaultOrigin));
+    platform::ConsoleDialogs dialogs(m_err);
+    AppContext context(clock, dialogs, m_programFolder);
+    context.ini.setFileName(iniPath);
+    settings::Moptions(context, *this).LoadOptions(); // the file exists: nothing is created
+    settings::Settings& s = context.settings;
+
+    if (!options.outDir.isEmpty()) {
+        if (!QDir().mkpath(options.outDir))
+            return fail(SaveFailed, QStringLiteral("cannot create the output folder ") +
+                                        QDir::toNativeSeparators(options.outDir));
+        s.SavePath = QFileInfo(options.outDir).absoluteFilePath();
+    } else if (s.SaveAlarm && (s.SavePath.isEmpty() || !QFileInfo(s.SavePath).isDir())) {
+        return fail(SaveFailed, QStringLiteral("the save folder \"") +
+                                    QDir::toNativeSeparators(s.SavePath) +
+                                    QStringLiteral("\" does not exist; give --out DIR"));
+    }
+
+    // Watch mode from the first step; no alarm actions other than saving.
+    const std::int64_t period = std::max<qint32>(1, m_sensor[settings::SensorTimer]);
+    capture::MotionDetector detector(context);
+    detector.setMotionDetectTimerInterval(static_cast<qint16>(period));
+    detector.setMotionDetectNoise(static_cast<qint16>(m_sensor[settings::SensorNoise]));
+    detector.setMotionDetectAmount(static_cast<qint16>(100 - m_sensor[settings::SensorPercent]));
+    context.AutoShotOn = true;
+    context.AlarmCount = 0;
+
+    ReplayHost host(m_err);
+    capture::FrameSaving saving(context, host);
+
+    int similarity = 0;
+    bool alarm = false;
+    QString savedPath;
+    double saveSecondsThisStep = 0.0;
+    QObject::connect(&detector, &capture::MotionDetector::Percent,
+                     [&](qint32 value) { similarity = value; });
+    QObject::connect(&detector, &capture::MotionDetector::Alarm, [&](bool motion) {
+        alarm = motion;
+        if (motion && context.AlarmCount < 32767) // the counter saturates
+            ++context.AlarmCount;
+    });
+    QObject::connect(&saving, &capture::FrameSaving::Saved,
+                     [&](const QString& path) { savedPath = path; });
+    detector.setSaveFrame([&] {
+        QElapsedTimer save;
+        save.start();
+        saving.SaveFrame();
+        saveSecondsThisStep += secondsSince(save);
+    });
+
+    const std::int64_t duration = decoder.durationMs();
+    const bool progress = duration > ProgressAboveMs;
+    int progressShown = 0; // tenths of the file reported so far
+
+    const auto frameBytes =
+        static_cast<quint32>(decoder.width()) * static_cast<quint32>(decoder.height()) * 3u;
+    std::int64_t nextTickMs = 0;
+    QElapsedTimer timer;
+    while (true) {
+        timer.start();
+        const bool more = decoder.next();
+        m_stats.decodeSeconds += secondsSince(timer);
+        if (!more)
+            break;
+        ++m_stats.frames;
+        const capture::MediaTime t = decoder.time();
+        if (!t.atOrAfter(nextTickMs))
+            continue;
+        // Every tick up to this frame's time is served by it, as the grab
+        // request is one flag however many ticks set it.
+        nextTickMs = (t.periodsPassed(period) + 1) * period;
+        const std::int64_t tMs = t.floorMs();
+
+        timer.start();
+        const std::uint8_t* rgb = decoder.rgb24();
+        m_stats.convertSeconds += secondsSince(timer);
+        if (!rgb) {
+            m_err(
+                QStringLiteral("vigilux: frame at %1 ms could not be converted; skipped").arg(tMs));
+            continue;
+        }
+
+        clock.setMediaMs(static_cast<double>(tMs));
+        host.setFrame(rgb, decoder.width(), decoder.height());
+        similarity = 0;
+        alarm = false;
+        savedPath.clear();
+        saveSecondsThisStep = 0.0;
+
+        platform::VideoHeader header;
+        header.lpData = rgb;
+        header.dwBufferLength = frameBytes;
+        header.dwBytesUsed = frameBytes;
+        header.dwTimeCaptured = static_cast<quint32>(tMs);
+        timer.start();
+        detector.Timer1Timer();
+        detector.FrameCallback(header);
+        const double stepSeconds = std::max(0.0, secondsSince(timer) - saveSecondsThisStep);
+
+        ++m_stats.steps;
+        m_stats.detectSeconds += stepSeconds;
+        m_stats.saveSeconds += saveSecondsThisStep;
+        m_stats.stepUs.push_back(stepSeconds * 1e6);
+        if (alarm)
+            ++m_stats.alarms;
+        if (!savedPath.isEmpty())
+            ++m_stats.saved;
+        if (m_out)
+            m_out(stepLine(tMs, similarity, alarm, savedPath));
+
+        if (host.detectionStopped())
+            return fail(SaveFailed,
+                        QStringLiteral("saving failed at %1 ms; replay stopped").arg(tMs));
+        if (progress && m_err) {
+            const auto tenths = static_cast<int>(std::min<std::int64_t>(10, tMs * 10 / duration));
+            if (tenths > progressShown) {
+                progressShown = tenths;
+                m_err(QStringLiteral("vigilux: replay %1% (%2 of %3 s)")
+                          .arg(tenths * 10)
+                          .arg(static_cast<double>(tMs) / 1000.0, 0, 'f', 1)
+                          .arg(static_cast<double>(duration) / 1000.0, 0, 'f', 1));
+            }
+        }
+    }
+
+    if (decoder.damagedCount() > 0 && m_err)
+        m_err(QStringLiteral("vigilux: %1 damaged packets or frames were skipped")
+                  .arg(decoder.damagedCount()));
+    m_stats.totalSeconds = secondsSince(total);
+    if (m_out)
+        m_out(summaryLine(m_stats));
+    return Ok;
+}
+
+int runReplay(QStringList args) {
+    // No display is needed: the imprint draws text, which only needs fonts.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Standard error carries our own lines; Qt's notes about the missing
+    // desktop (runtime folder, platform) would only blur them.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtCriticalMsg || type == QtFatalMsg)
+            std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    });
+    static char name[] = "vigilux";
+    static char* argv[] = {name, nullptr};
+    int argc = 1;
+    QGuiApplication application(argc, argv);
+    QGuiApplication::setApplicationName(QStringLiteral("Vigilux"));
+    // FFmpeg's own messages would break the one-line errors; the replay
+    // reports what matters (unreadable file, damaged frames) itself.
+    av_log_set_level(AV_LOG_QUIET);
+
+    const auto print = [](FILE* stream) {
+        return [stream](const QString& line) {
+            const QByteArray bytes = line.toUtf8() + '\n';
+            std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+        };
+    };
+    ReplayOptions options;
+    QString error;
+    if (!Replay::parseArguments(args, options, error)) {
+        print(stderr)(QStringLiteral("vigilux: ") + error);
+        return Replay::BadArguments;
+    }
+    Replay replay(QDir::cleanPath(QCoreApplication::applicationDirPath()), print(stdout),
+                  print(stderr));
+    const int code = replay.run(options);
+    std::fflush(stdout);
+    return code;
+}
+
+} // namespace vigilux::app

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QtGlobal>
+
+namespace vigilux::capture {
+
+// What the settings windows ask of the capture control (WebCam implements
+// it): the driver's format and source dialogs, the capture resolution and
+// pausing the preview. UI thread only.
+class CaptureCommands {
+public:
+    virtual ~CaptureCommands() = default;
+
+    // The video format dialog (modal); the preview pauses while it is open.
+    virtual void WebcamFormat() = 0;
+    // The video source dialog (modal).
+    virtual void WebcamOptions() = 0;
+    // Tries xWith x xHeight. With Detect it only reports whether the device
+    // accepts the size and leaves the device as it was; without, an accepted
+    // size stays in force and capture restarts with it.
+    virtual bool SetRes(qint16 xWith, qint16 xHeight, bool Detect = false) = 0;
+    // True stops the preview (no frames, no detector steps), false resumes it.
+    virtual void PrePause(bool Pause) = 0;
+};
+
+} // namespace vigilux::capture

@@ -1,0 +1,381 @@
+#include "capture/VideoDecoder.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/dict.h>
+#include <libavutil/mathematics.h>
+#include <libavutil/mem.h>
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
+}
+
+#include <algorithm>
+
+namespace vigilux::capture {
+
+namespace {
+
+QString avError(int code) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return QString::fromLocal8Bit(text);
+}
+
+// Demuxers that accept files which hold no recorded video (text shown as a
+// picture); the user gave the wrong file.
+bool textDemuxer(const AVInputFormat* format) {
+    return format && format->name && qstrcmp(format->name, "tty") == 0;
+}
+
+// Demuxers of single pictures (png, jpeg, ...): one frame is no recording.
+bool stillDemuxer(const AVInputFormat* format) {
+    if (!format || !format->name)
+        return false;
+    const QByteArray name(format->name);
+    return name == "image2" || name.endsWith("_pipe");
+}
+
+bool fullRangeFormat(int format) {
+    switch (format) {
+    case AV_PIX_FMT_YUVJ420P:
+    case AV_PIX_FMT_YUVJ422P:
+    case AV_PIX_FMT_YUVJ444P:
+    case AV_PIX_FMT_YUVJ440P:
+    case AV_PIX_FMT_YUVJ411P:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+std::int64_t MediaTime::floorMs() const {
+    return av_rescale_rnd(ticks, std::int64_t{num} * 1000, den, AV_ROUND_DOWN);
+}
+
+bool MediaTime::atOrAfter(std::int64_t ms) const {
+    // ticks * num / den >= ms / 1000  <=>  ticks >= ceil(ms * den / (num * 1000))
+    return ticks >= av_rescale_rnd(ms, den, std::int64_t{num} * 1000, AV_ROUND_UP);
+}
+
+std::int64_t MediaTime::periodsPassed(std::int64_t periodMs) const {
+    return av_rescale_rnd(ticks, std::int64_t{num} * 1000, std::int64_t{den} * periodMs,
+                          AV_ROUND_DOWN);
+}
+
+struct VideoDecoder::Impl {
+    AVFormatContext* format = nullptr;
+    AVCodecContext* codec = nullptr;
+    SwsContext* sws = nullptr;
+    AVPacket* packet = nullptr;
+    AVFrame* frame = nullptr;
+    int stream = -1;
+    AVRational timeBase{1, 1000};
+    AVRational frameRate{0, 1};
+    int width = 0;
+    int height = 0;
+
+    bool draining = false;
+    bool ended = false;
+    bool pending = false; // the first frame, decoded by open(), not yet handed out
+    std::int64_t origin = AV_NOPTS_VALUE;
+    std::int64_t last = AV_NOPTS_VALUE; // timestamp of the current frame
+    std::int64_t frames = 0;
+    std::int64_t damaged = 0;
+
+    std::uint8_t* rgb = nullptr; // width * height * 3, no row padding
+    bool converted = false;
+    bool convertFailed = false;
+    const SwsContext* colorSws = nullptr; // context the colour details were set on
+    int colorKey = -1;
+
+    ~Impl() {
+        av_free(rgb);
+        sws_freeContext(sws);
+        av_frame_free(&frame);
+        av_packet_free(&packet);
+        avcodec_free_context(&codec);
+        avformat_close_input(&format);
+    }
+
+    // Decodes one more frame into `frame`; false at the end.
+    bool decode() {
+        while (!ended) {
+            const int got = avcodec_receive_frame(codec, frame);
+            if (got == 0)
+                return true;
+            if (got == AVERROR_EOF) {
+                ended = true;
+                break;
+            }
+            if (got != AVERROR(EAGAIN)) {
+                ++damaged; // a damaged frame: the decoder moves on to the next
+                continue;
+            }
+            if (draining) {
+                ended = true; // a decoder that never reports the end
+                break;
+            }
+            const int read = av_read_frame(format, packet);
+            if (read < 0) {
+                // End of file (or a read error, which ends the file the same
+                // way every time): flush the frames still held back.
+                draining = true;
+                avcodec_send_packet(codec, nullptr);
+                continue;
+            }
+            // A damaged packet is skipped (and counted), the same way every run.
+            if (packet->stream_index == stream && avcodec_send_packet(codec, packet) < 0)
+                ++damaged;
+            av_packet_unref(packet);
+        }
+        return false;
+    }
+
+    // The frame's timestamp in stream units, never before the last frame's.
+    void stamp() {
+        std::int64_t ts = frame->best_effort_timestamp;
+        if (ts == AV_NOPTS_VALUE) {
+            // No timestamp: one frame period after the previous frame.
+            const AVRational rate = frameRate.num > 0 ? frameRate : AVRational{25, 1};
+            const std::int64_t period =
+                std::max<std::int64_t>(1, av_rescale_q(1, av_inv_q(rate), timeBase));
+            ts = last == AV_NOPTS_VALUE ? 0 : last + period;
+        }
+        if (origin == AV_NOPTS_VALUE)
+            origin = ts;
+        if (last != AV_NOPTS_VALUE && ts < last)
+            ts = last; // the file's timeline never runs backwards here
+        last = ts;
+        ++frames;
+        converted = false;
+        convertFailed = false;
+    }
+};
+
+VideoDecoder::VideoDecoder()
+    : m_impl(std::make_unique<Impl>()) {}
+
+VideoDecoder::~VideoDecoder() = default;
+
+bool VideoDecoder::open(const QString& path) {
+    m_impl = std::make_unique<Impl>();
+    m_error.clear();
+    Impl& d = *m_impl;
+
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        m_error = QStringLiteral("no such file");
+        return false;
+    }
+    if (info.isDir()) {
+        m_error = QStringLiteral("it is a folder, not a file");
+        return false;
+    }
+    {
+        QFile probe(path);
+        if (!probe.open(QIODevice::ReadOnly)) {
+            m_error = QStringLiteral("cannot be read: ") + probe.errorString();
+            return false;
+        }
+    }
+
+    const QByteArray name = QFile::encodeName(path);
+    int rc = avformat_open_input(&d.format, name.constData(), nullptr, nullptr);
+    if (rc < 0) {
+        m_error = QStringLiteral("not a video file (") + avError(rc) + QLatin1Char(')');
+        return false;
+    }
+    if (textDemuxer(d.format->iformat)) {
+        m_error = QStringLiteral("not a video file");
+        return false;
+    }
+    if (stillDemuxer(d.format->iformat)) {
+        m_error = QStringLiteral("a still picture, not a video");
+        return false;
+    }
+    rc = avformat_find_stream_info(d.format, nullptr);
+    if (rc < 0) {
+        m_error = QStringLiteral("not a video file (") + avError(rc) + QLatin1Char(')');
+        return false;
+    }
+    for (unsigned i = 0; i < d.format->nb_streams; ++i) {
+        const AVStream* s = d.format->streams[i];
+        if (s->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+            !(s->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+            d.stream = static_cast<int>(i);
+            break;
+        }
+    }
+    if (d.stream < 0) {
+        m_error = QStringLiteral("not a video file (no video stream)");
+        return false;
+    }
+    AVStream* st = d.format->streams[d.stream];
+    d.timeBase =
+        st->time_base.num > 0 && st->time_base.den > 0 ? st->time_base : AVRational{1, 1000};
+    d.frameRate = st->avg_frame_rate.num > 0 ? st->avg_frame_rate : st->r_frame_rate;
+
+    const AVCodec* decoder = avcodec_find_decoder(st->codecpar->codec_id);
+    if (!decoder) {
+        m_error = QStringLiteral("no decoder for its video (") +
+                  QString::fromLatin1(avcodec_get_name(st->codecpar->codec_id)) + QLatin1Char(')');
+        return false;
+    }
+    d.codec = avcodec_alloc_context3(decoder);
+    d.packet = av_packet_alloc();
+    d.frame = av_frame_alloc();
+    if (!d.codec || !d.packet || !d.frame) {
+        m_error = QStringLiteral("out of memory");
+        return false;
+    }
+    rc = avcodec_parameters_to_context(d.codec, st->codecpar);
+    if (rc >= 0) {
+        // Frame threads could reorder work and, for some codecs, results;
+        // one thread and bit-exact code paths give the same frames every run.
+        d.codec->thread_count = 1;
+        d.codec->thread_type = 0;
+        d.codec->flags |= AV_CODEC_FLAG_BITEXACT;
+        d.codec->pkt_timebase = d.timeBase;
+        rc = avcodec_open2(d.codec, decoder, nullptr);
+    }
+    if (rc < 0) {
+        m_error = QStringLiteral("its video cannot be decoded (") + avError(rc) + QLatin1Char(')');
+        return false;
+    }
+
+    // Only a decoded frame proves the file is video we can replay.
+    if (!d.decode()) {
+        m_error = QStringLiteral("no video frame could be decoded");
+        return false;
+    }
+    d.width = d.frame->width;
+    d.height = d.frame->height;
+    if (d.width <= 0 || d.height <= 0) {
+        m_error = QStringLiteral("its video has no picture size");
+        return false;
+    }
+    d.rgb = static_cast<std::uint8_t*>(
+        av_malloc(static_cast<std::size_t>(d.width) * static_cast<std::size_t>(d.height) * 3));
+    if (!d.rgb) {
+        m_error = QStringLiteral("out of memory");
+        return false;
+    }
+    d.pending = true;
+    return true;
+}
+
+int VideoDecoder::width() const {
+    return m_impl->width;
+}
+
+int VideoDecoder::height() const {
+    return m_impl->height;
+}
+
+std::int64_t VideoDecoder::durationMs() const {
+    const Impl& d = *m_impl;
+    if (!d.format || d.stream < 0)
+        return -1;
+    const AVStream* st = d.format->streams[d.stream];
+    if (st->duration != AV_NOPTS_VALUE && st->duration > 0)
+        return av_rescale_q(st->duration, d.timeBase, AVRational{1, 1000});
+    if (d.format->duration != AV_NOPTS_VALUE && d.format->duration > 0)
+        return av_rescale(d.format->duration, 1000, AV_TIME_BASE);
+    return -1;
+}
+
+std::optional<QDateTime> VideoDecoder::recordedAt() const {
+    const Impl& d = *m_impl;
+    if (!d.format)
+        return std::nullopt;
+    const AVDictionaryEntry* tag = av_dict_get(d.format->metadata, "creation_time", nullptr, 0);
+    if (!tag && d.stream >= 0)
+        tag = av_dict_get(d.format->streams[d.stream]->metadata, "creation_time", nullptr, 0);
+    if (!tag || !tag->value)
+        return std::nullopt;
+    QDateTime when = QDateTime::fromString(QString::fromUtf8(tag->value), Qt::ISODateWithMs);
+    if (!when.isValid())
+        return std::nullopt;
+    return when.toUTC();
+}
+
+bool VideoDecoder::next() {
+    Impl& d = *m_impl;
+    if (!d.codec)
+        return false;
+    if (d.pending) {
+        d.pending = false;
+    } else if (!d.decode()) {
+        return false;
+    }
+    d.stamp();
+    return true;
+}
+
+MediaTime VideoDecoder::time() const {
+    const Impl& d = *m_impl;
+    if (d.last == AV_NOPTS_VALUE)
+        return {};
+    return MediaTime{d.last - d.origin, d.timeBase.num, d.timeBase.den};
+}
+
+std::int64_t VideoDecoder::frameCount() const {
+    return m_impl->frames;
+}
+
+std::int64_t VideoDecoder::damagedCount() const {
+    return m_impl->damaged;
+}
+
+const std::uint8_t* VideoDecoder::rgb24() {
+    Impl& d = *m_impl;
+    if (!d.rgb || d.frames == 0)
+        return nullptr;
+    if (d.converted)
+        return d.rgb;
+    if (d.convertFailed)
+        return nullptr;
+
+    const AVFrame* f = d.frame;
+    // A frame of another size than the first is scaled to it, so the
+    // detector always compares buffers of one layout. No threads: the
+    // conversion must give the same bytes on every run.
+    const int flags = SWS_BILINEAR | SWS_BITEXACT | SWS_ACCURATE_RND;
+    d.sws =
+        sws_getCachedContext(d.sws, f->width, f->height, static_cast<AVPixelFormat>(f->format),
+                             d.width, d.height, AV_PIX_FMT_RGB24, flags, nullptr, nullptr, nullptr);
+    if (!d.sws) {
+        d.convertFailed = true;
+        return nullptr;
+    }
+    const bool fullRange = f->color_range == AVCOL_RANGE_JPEG || fullRangeFormat(f->format);
+    const int colorspace = f->colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT : f->colorspace;
+    const int colorKey = colorspace * 2 + (fullRange ? 1 : 0);
+    if (d.sws != d.colorSws || colorKey != d.colorKey) {
+        // The file's own matrix and range, so saved pictures keep their
+        // colours. RGB sources have no YUV coefficients; sws ignores this
+        // for them.
+        sws_setColorspaceDetails(d.sws, sws_getCoefficients(colorspace), fullRange ? 1 : 0,
+                                 sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+        d.colorSws = d.sws;
+        d.colorKey = colorKey;
+    }
+
+    std::uint8_t* dst[4] = {d.rgb, nullptr, nullptr, nullptr};
+    const int dstStride[4] = {d.width * 3, 0, 0, 0};
+    const int rows = sws_scale(d.sws, f->data, f->linesize, 0, f->height, dst, dstStride);
+    if (rows != d.height) {
+        d.convertFailed = true;
+        return nullptr;
+    }
+    d.converted = true;
+    return d.rgb;
+}
+
+} // namespace vigilux::capture

@@ -1,0 +1,146 @@
+#include "controls/SizeGrip.h"
+
+#include "controls/SystemColor.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWindow>
+
+namespace vigilux::controls {
+
+namespace {
+constexpr int Side = SizeGrip::SideTwips / SizeGrip::TwipsPerPixel; // 23 pixels
+constexpr double px(int twips) {
+    return static_cast<double>(twips) / SizeGrip::TwipsPerPixel;
+}
+} // namespace
+
+SizeGrip::SizeGrip(QWidget* parent)
+    : QWidget(parent)
+    , m_gripShape(IsWinXP() ? 1 : 2)
+    , m_xOffset(IsWinXP() ? 40 : 70)
+    , m_yOffset(IsWinXP() ? 40 : 70)
+    , m_radius(IsWinXP() ? 15 : 0)
+    , m_shadowOffset(IsWinXP() ? 17 : 20) {
+    setFixedSize(Side, Side);
+    setCursor(Qt::SizeFDiagCursor);
+    if (parent != nullptr)
+        parent->installEventFilter(this);
+}
+
+SizeGrip::~SizeGrip() = default;
+
+QSize SizeGrip::sizeHint() const {
+    return {Side, Side};
+}
+
+void SizeGrip::setGripShape(int shape) {
+    m_gripShape = shape;
+    Refresh();
+}
+
+void SizeGrip::setXOffset(int twips) {
+    m_xOffset = twips;
+    Refresh();
+}
+
+void SizeGrip::setYOffset(int twips) {
+    m_yOffset = twips;
+    Refresh();
+}
+
+void SizeGrip::setRadius(int twips) {
+    m_radius = twips;
+    Refresh();
+}
+
+void SizeGrip::setShadowOffset(int twips) {
+    m_shadowOffset = twips;
+    Refresh();
+}
+
+void SizeGrip::Refresh() {
+    place();
+    update();
+}
+
+void SizeGrip::place() {
+    QWidget* owner = parentWidget();
+    if (owner == nullptr)
+        return;
+    move(owner->width() - width(), owner->height() - height());
+    raise();
+}
+
+bool SizeGrip::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == parentWidget() && event->type() == QEvent::Resize)
+        place();
+    return QWidget::eventFilter(watched, event);
+}
+
+void SizeGrip::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    place();
+}
+
+void SizeGrip::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton)
+        return;
+    QWidget* top = window();
+    QWindow* handle = top->windowHandle();
+    if (handle != nullptr && handle->startSystemResize(Qt::RightEdge | Qt::BottomEdge))
+        return;
+    m_dragStart = event->globalPosition().toPoint();
+    m_startSize = top->size();
+}
+
+void SizeGrip::mouseMoveEvent(QMouseEvent* event) {
+    if (!m_dragStart || !(event->buttons() & Qt::LeftButton))
+        return;
+    const QPoint delta = event->globalPosition().toPoint() - *m_dragStart;
+    // resize() honours the window's minimum and maximum sizes.
+    window()->resize(m_startSize + QSize(delta.x(), delta.y()));
+}
+
+void SizeGrip::mouseReleaseEvent(QMouseEvent*) {
+    m_dragStart.reset();
+}
+
+void SizeGrip::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor light = systemColor(SysColor::BtnHighlight);
+    const QColor shadow = systemColor(SysColor::BtnShadow);
+    if (m_gripShape == 1) {
+        // Dots on a 36-twip grid, every other position, in a triangle that
+        // fills the corner.
+        const double r = px(m_radius);
+        const double shadowShift = px(m_shadowOffset);
+        const double step = px(36) * 2;
+        for (int row = 0; row < 3; ++row) {
+            for (int col = 2 - row; col < 3; ++col) {
+                const QPointF c(px(m_xOffset) + col * step + r, px(m_yOffset) + row * step + r);
+                p.setPen(Qt::NoPen);
+                p.setBrush(light);
+                p.drawEllipse(c + QPointF(shadowShift, shadowShift) * 0.5, r, r);
+                p.setBrush(shadow);
+                p.drawEllipse(c - QPointF(shadowShift, shadowShift) * 0.5, r, r);
+            }
+        }
+        return;
+    }
+    // Classic grip: three diagonal grooves, a light line under each dark one.
+    p.setRenderHint(QPainter::Antialiasing, false);
+    const int w = width();
+    const int h = height();
+    for (int i = 0; i < 3; ++i) {
+        const int d = 4 + i * 4;
+        p.setPen(shadow);
+        p.drawLine(w - d, h - 1, w - 1, h - d);
+        p.drawLine(w - d + 1, h - 1, w - 1, h - d + 1);
+        p.setPen(light);
+        p.drawLine(w - d + 2, h - 1, w - 1, h - d + 2);
+    }
+}
+
+} // namespace vigilux::controls

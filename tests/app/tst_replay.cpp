@@ -1,0 +1,598 @@
+#include "app/Replay.h"
+#include "capture/VideoDecoder.h"
+#include "platform/ConsoleDialogs.h"
+
+extern "C" {
+#include <libavutil/cpu.h>
+}
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace vigilux;
+using app::Replay;
+using app::ReplayOptions;
+
+namespace {
+
+// One parsed step line.
+struct Step {
+    qint64 tMs = -1;
+    int similarity = -1;
+    int changed = -1;
+    bool alarm = false;
+    QString saved;
+};
+
+Step parseStep(const QString& line) {
+    static const QRegularExpression re(
+        QStringLiteral(R"(^t_ms=(\d+) similarity=(\d+) changed=(\d+) alarm=([01]) saved=(.+)$)"));
+    const auto m = re.match(line);
+    Step s;
+    if (!m.hasMatch())
+        return s;
+    s.tMs = m.captured(1).toLongLong();
+    s.similarity = m.captured(2).toInt();
+    s.changed = m.captured(3).toInt();
+    s.alarm = m.captured(4) == QLatin1String("1");
+    s.saved = m.captured(5) == QLatin1String("-") ? QString() : m.captured(5);
+    return s;
+}
+
+struct Run {
+    int code = -1;
+    QStringList out;
+    QStringList err;
+    QList<Step> steps; // the step lines of `out`
+    QString summary;
+};
+
+Run replay(const QString& file, const QString& outDir, const QString& ini) {
+    Run run;
+    Replay r(
+        QDir::tempPath(), [&](const QString& l) { run.out << l; },
+        [&](const QString& l) { run.err << l; });
+    run.code = r.run(ReplayOptions{file, outDir, ini});
+    for (const QString& line : run.out) {
+        if (line.startsWith(QLatin1String("t_ms=")))
+            run.steps << parseStep(line);
+        else
+            run.summary = line;
+    }
+    return run;
+}
+
+// A file relative to `dir` → its bytes, for every file below it.
+QMap<QString, QByteArray> tree(const QString& dir) {
+    QMap<QString, QByteArray> files;
+    QDirIterator it(dir, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile f(path);
+        if (f.open(QIODevice::ReadOnly))
+            files.insert(QDir(dir).relativeFilePath(path), f.readAll());
+    }
+    return files;
+}
+
+} // namespace
+
+class TestReplay : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_ffmpeg;
+    QString m_moving; // 320x240, 25 fps, 3 s: still for 1 s, then a box moves
+
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+    // Makes a clip with ffmpeg; `filter` draws on a grey 320x240 ground.
+    bool makeClip(const QString& name, const QString& codec, const QString& rate,
+                  const QString& seconds, const QStringList& extra = {}) {
+        QStringList args{QStringLiteral("-y"),
+                         QStringLiteral("-hide_banner"),
+                         QStringLiteral("-loglevel"),
+                         QStringLiteral("error"),
+                         QStringLiteral("-f"),
+                         QStringLiteral("lavfi"),
+                         QStringLiteral("-i"),
+                         QStringLiteral("color=c=gray:s=320x240:r=%1:d=%2").arg(rate, seconds),
+                         QStringLiteral("-f"),
+                         QStringLiteral("lavfi"),
+                         QStringLiteral("-i"),
+                         QStringLiteral("color=c=red:s=80x80:r=%1:d=%2").arg(rate, seconds),
+                         QStringLiteral("-filter_complex"),
+                         QStringLiteral("[0][1]overlay=x='20+max(0,t-1)*120':y=80"),
+                         QStringLiteral("-c:v"),
+                         codec};
+        if (codec == QLatin1String("mpeg4") || codec == QLatin1String("mjpeg"))
+            args << QStringLiteral("-q:v") << QStringLiteral("4");
+        if (codec == QLatin1String("mjpeg"))
+            args << QStringLiteral("-pix_fmt") << QStringLiteral("yuvj420p");
+        args << extra << path(name);
+        QProcess ffmpeg;
+        ffmpeg.start(m_ffmpeg, args);
+        if (!ffmpeg.waitForFinished(60000)) {
+            ffmpeg.kill();
+            ffmpeg.waitForFinished(5000);
+            return false;
+        }
+        return ffmpeg.exitStatus() == QProcess::NormalExit && ffmpeg.exitCode() == 0;
+    }
+
+    bool hasEncoder(const QString& name) {
+        QProcess ffmpeg;
+        ffmpeg.start(m_ffmpeg, {QStringLiteral("-hide_banner"), QStringLiteral("-encoders")});
+        if (!ffmpeg.waitForFinished(30000))
+            return false;
+        return QString::fromUtf8(ffmpeg.readAllStandardOutput())
+            .contains(QLatin1Char(' ') + name + QLatin1Char(' '));
+    }
+
+    // options.ini with the detector values, saving into JPEG with the
+    // imprint, no day folders and no file limit; `overrides` are
+    // "Section/Key=Value" items that replace or add keys.
+    QString writeIni(const QString& name, int timer, int noise, int percent,
+                     const QStringList& overrides = {}) {
+        QMap<QString, QMap<QString, QString>> ini;
+        ini[QStringLiteral("Files")] = {
+            {QStringLiteral("CreateSubFolders"), QStringLiteral("False")},
+            {QStringLiteral("MaxFiles"), QStringLiteral("False")}};
+        ini[QStringLiteral("Image")] = {{QStringLiteral("Convert2JPG"), QStringLiteral("True")},
+                                        {QStringLiteral("InPrintDate"), QStringLiteral("True")}};
+        ini[QStringLiteral("MotionDetector")] = {
+            {QStringLiteral("SaveAlarm"), QStringLiteral("True")}};
+        ini[QStringLiteral("Sensor")] = {{QStringLiteral("Timer"), QString::number(timer)},
+                                         {QStringLiteral("Noise"), QString::number(noise)},
+                                         {QStringLiteral("Percent"), QString::number(percent)}};
+        for (const QString& item : overrides) {
+            const qsizetype slash = item.indexOf(QLatin1Char('/'));
+            const qsizetype eq = item.indexOf(QLatin1Char('='));
+            ini[item.left(slash)][item.mid(slash + 1, eq - slash - 1)] = item.mid(eq + 1);
+        }
+        QString text;
+        for (auto section = ini.cbegin(); section != ini.cend(); ++section) {
+            text += QLatin1Char('[') + section.key() + QStringLiteral("]\n");
+            for (auto key = section->cbegin(); key != section->cend(); ++key)
+                text += key.key() + QLatin1Char('=') + key.value() + QLatin1Char('\n');
+        }
+        const QString file = path(name);
+        QFile f(file);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return QString();
+        f.write(text.toUtf8());
+        return file;
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        m_ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+        if (m_ffmpeg.isEmpty())
+            QSKIP("ffmpeg is not installed (scripts/deps.sh installs it)");
+        QVERIFY(makeClip(QStringLiteral("moving.mp4"), QStringLiteral("mpeg4"),
+                         QStringLiteral("25"), QStringLiteral("3")));
+        m_moving = path(QStringLiteral("moving.mp4"));
+    }
+
+    // The same file and settings give the same lines and the same files,
+    // byte for byte, whatever the codec.
+    void deterministic_data() {
+        QTest::addColumn<QString>("codec");
+        QTest::addColumn<QString>("container");
+        QTest::newRow("mpeg4") << "mpeg4"
+                               << "mp4";
+        QTest::newRow("mjpeg") << "mjpeg"
+                               << "avi";
+        QTest::newRow("h264") << "libx264"
+                              << "mkv";
+    }
+    void deterministic() {
+        QFETCH(QString, codec);
+        QFETCH(QString, container);
+        if (!hasEncoder(codec))
+            QSKIP("this ffmpeg has no such encoder");
+        const QString clip = codec + QStringLiteral(".") + container;
+        QVERIFY(makeClip(clip, codec, QStringLiteral("25"), QStringLiteral("3")));
+        const QString ini = writeIni(QStringLiteral("det.ini"), 100, 5, 1);
+        const QString outA = path(codec + QStringLiteral("-a"));
+        const QString outB = path(codec + QStringLiteral("-b"));
+
+        const Run a = replay(path(clip), outA, ini);
+        const Run b = replay(path(clip), outB, ini);
+        QCOMPARE(a.code, 0);
+        QCOMPARE(b.code, 0);
+        QVERIFY(a.err.isEmpty());
+        QCOMPARE(a.steps.size(), 30); // 3 s at one step per 100 ms
+        QStringList linesB = b.out.mid(0, b.out.size() - 1);
+        linesB.replaceInStrings(outB, outA);
+        QCOMPARE(a.out.mid(0, a.out.size() - 1), linesB);
+
+        const auto filesA = tree(outA);
+        QVERIFY(!filesA.isEmpty());
+        QCOMPARE(filesA, tree(outB));
+    }
+
+    // The machine must not matter: with every SIMD path of the decoder and
+    // the conversion switched off (as on a CPU without them) the lines and
+    // files are the same.
+    void sameWithoutSimd_data() { deterministic_data(); }
+    void sameWithoutSimd() {
+        QFETCH(QString, codec);
+        QFETCH(QString, container);
+        if (!hasEncoder(codec))
+            QSKIP("this ffmpeg has no such encoder");
+        const QString clip = codec + QStringLiteral(".") + container;
+        if (!QFile::exists(path(clip)))
+            QVERIFY(makeClip(clip, codec, QStringLiteral("25"), QStringLiteral("3")));
+        const QString ini = writeIni(QStringLiteral("simd.ini"), 100, 0, 1);
+        const QString outA = path(codec + QStringLiteral("-simd"));
+        const QString outB = path(codec + QStringLiteral("-plain"));
+        const Run a = replay(path(clip), outA, ini);
+        av_force_cpu_flags(0);
+        const Run b = replay(path(clip), outB, ini);
+        av_force_cpu_flags(-1);
+        QCOMPARE(a.code, 0);
+        QCOMPARE(b.code, 0);
+        QStringList linesB = b.out.mid(0, b.out.size() - 1);
+        linesB.replaceInStrings(outB, outA);
+        QCOMPARE(a.out.mid(0, a.out.size() - 1), linesB);
+        QCOMPARE(tree(outA), tree(outB));
+    }
+
+    // Each tick takes the first frame at or after it; several ticks before
+    // one frame make one step, as the grab request is a single flag.
+    void tickRule_data() {
+        QTest::addColumn<QString>("rate");
+        QTest::addColumn<int>("timer");
+        QTest::addColumn<QList<qint64>>("times");
+        QTest::newRow("25 fps, 100 ms") << "25" << 100 << QList<qint64>{0, 120, 200, 320, 400, 520};
+        QTest::newRow("25 fps, 120 ms: a frame on the tick is taken")
+            << "25" << 120 << QList<qint64>{0, 120, 240, 360, 480, 600};
+        QTest::newRow("10 fps, 250 ms") << "10" << 250 << QList<qint64>{0, 300, 500, 800, 1000};
+        QTest::newRow("5 fps, 100 ms: two ticks, one step")
+            << "5" << 100 << QList<qint64>{0, 200, 400, 600, 800};
+        QTest::newRow("29.97 fps, 100 ms: 100.1 ms is after 100")
+            << "30000/1001" << 100 << QList<qint64>{0, 100, 200, 300, 400};
+        QTest::newRow("29.97 fps, 150 ms")
+            << "30000/1001" << 150 << QList<qint64>{0, 166, 300, 467, 600, 767};
+    }
+    void tickRule() {
+        QFETCH(QString, rate);
+        QFETCH(int, timer);
+        QFETCH(QList<qint64>, times);
+        const QString clip = QStringLiteral("tick-%1.mp4").arg(QString(rate).replace('/', '_'));
+        if (!QFile::exists(path(clip)))
+            QVERIFY(makeClip(clip, QStringLiteral("mpeg4"), rate, QStringLiteral("2")));
+        const QString ini = writeIni(QStringLiteral("tick.ini"), timer, 5, 10,
+                                     {QStringLiteral("MotionDetector/SaveAlarm=False")});
+        const Run run = replay(path(clip), QString(), ini);
+        QCOMPARE(run.code, 0);
+        QVERIFY(run.steps.size() >= times.size());
+        QList<qint64> got;
+        for (qsizetype i = 0; i < times.size(); ++i)
+            got << run.steps[i].tMs;
+        QCOMPARE(got, times);
+    }
+
+    // The alarm follows the detector's rule on every step: motion when the
+    // similarity is below 100 - Percent, never on the first step.
+    void alarmRule_data() {
+        QTest::addColumn<int>("noise");
+        QTest::addColumn<int>("percent");
+        QTest::addColumn<bool>("anyAlarm");
+        QTest::newRow("Percent 1") << 5 << 1 << true;
+        QTest::newRow("Percent 1, Noise 0") << 0 << 1 << true;
+        QTest::newRow("Percent 2") << 5 << 2 << true;
+        QTest::newRow("Percent 30") << 5 << 30 << false;
+        QTest::newRow("Percent 100 never alarms") << 0 << 100 << false;
+    }
+    void alarmRule() {
+        QFETCH(int, noise);
+        QFETCH(int, percent);
+        QFETCH(bool, anyAlarm);
+        const QString ini = writeIni(QStringLiteral("rule.ini"), 100, noise, percent);
+        const QString out = path(QStringLiteral("rule-%1-%2").arg(noise).arg(percent));
+        const Run run = replay(m_moving, out, ini);
+        QCOMPARE(run.code, 0);
+        int alarms = 0;
+        for (qsizetype i = 0; i < run.steps.size(); ++i) {
+            const Step& s = run.steps[i];
+            QCOMPARE(s.changed, 100 - s.similarity);
+            const bool expected = i > 0 && s.similarity < 100 - percent;
+            QVERIFY2(s.alarm == expected, qPrintable(run.out[i]));
+            // Every alarm saves (SaveAlarm on), nothing else does.
+            QCOMPARE(!s.saved.isEmpty(), s.alarm);
+            if (s.alarm) {
+                QVERIFY(QFile::exists(s.saved));
+                ++alarms;
+            }
+        }
+        QCOMPARE(alarms > 0, anyAlarm);
+        QCOMPARE(tree(out).size(), alarms);
+    }
+
+    // A wider tolerance only ever raises the similarity; a higher Percent
+    // only ever removes alarms.
+    void settingsMoveResultsOneWay() {
+        QList<int> previous;
+        for (int noise : {0, 3, 8, 15}) {
+            const Run run = replay(m_moving, QString(),
+                                   writeIni(QStringLiteral("mono.ini"), 100, noise, 1,
+                                            {QStringLiteral("MotionDetector/SaveAlarm=False")}));
+            QCOMPARE(run.code, 0);
+            QList<int> similarities;
+            for (const Step& s : run.steps)
+                similarities << s.similarity;
+            if (!previous.isEmpty()) {
+                QCOMPARE(similarities.size(), previous.size());
+                for (qsizetype i = 0; i < previous.size(); ++i)
+                    QVERIFY(similarities[i] >= previous[i]);
+            }
+            previous = similarities;
+        }
+        qint64 lastAlarms = std::numeric_limits<qint64>::max();
+        for (int percent : {0, 1, 2, 3, 5, 50}) {
+            const Run run = replay(m_moving, QString(),
+                                   writeIni(QStringLiteral("mono.ini"), 100, 5, percent,
+                                            {QStringLiteral("MotionDetector/SaveAlarm=False")}));
+            qint64 alarms = 0;
+            for (const Step& s : run.steps)
+                alarms += s.alarm ? 1 : 0;
+            QVERIFY(alarms <= lastAlarms);
+            lastAlarms = alarms;
+        }
+    }
+
+    // The summary counts what the step lines and the folder show.
+    void summaryIsHonest() {
+        const QString out = path(QStringLiteral("summary"));
+        const Run run = replay(m_moving, out, writeIni(QStringLiteral("sum.ini"), 100, 5, 1));
+        QCOMPARE(run.code, 0);
+        static const QRegularExpression re(
+            QStringLiteral(R"(^steps=(\d+) alarms=(\d+) saved=(\d+) decode_fps=(\d+\.\d) )"
+                           R"(step_us_median=(\d+\.\d)$)"));
+        const auto m = re.match(run.summary);
+        QVERIFY2(m.hasMatch(), qPrintable(run.summary));
+        qint64 alarms = 0;
+        qint64 saved = 0;
+        for (const Step& s : run.steps) {
+            alarms += s.alarm ? 1 : 0;
+            saved += s.saved.isEmpty() ? 0 : 1;
+        }
+        QCOMPARE(m.captured(1).toLongLong(), qint64(run.steps.size()));
+        QCOMPARE(m.captured(2).toLongLong(), alarms);
+        QCOMPARE(m.captured(3).toLongLong(), saved);
+        QCOMPARE(qint64(tree(out).size()), saved);
+        QVERIFY(m.captured(4).toDouble() > 0.0);
+        QVERIFY(m.captured(5).toDouble() > 0.0);
+    }
+
+    // Saved files follow the saving keys; their names come from the media
+    // time, counted from the recording time the file states.
+    void savingFollowsSettings_data() {
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<QString>("firstName");
+        QTest::newRow("time-stamped JPEG with imprint")
+            << QStringList{} << "2024_05_06_(07-08-10-12).jpg";
+        QTest::newRow("plain BMP")
+            << QStringList{"Image/Convert2JPG=False", "Image/InPrintDate=False"}
+            << "2024_05_06_(07-08-10-12).bmp";
+        QTest::newRow("numbered") << QStringList{"Files/StaticFile=True",
+                                                 "Files/StaticFilePath=cam",
+                                                 "Files/MaxFilesCount=50"}
+                                  << "cam00001.jpg";
+        QTest::newRow("day folder") << QStringList{"Files/CreateSubFolders=True"}
+                                    << "2024.05.06/2024_05_06_(07-08-10-12).jpg";
+    }
+    void savingFollowsSettings() {
+        QFETCH(QStringList, keys);
+        QFETCH(QString, firstName);
+        const QString clip = QStringLiteral("stamped.mp4");
+        if (!QFile::exists(path(clip)))
+            QVERIFY(makeClip(clip, QStringLiteral("mpeg4"), QStringLiteral("25"),
+                             QStringLiteral("3"),
+                             {QStringLiteral("-metadata"),
+                              QStringLiteral("creation_time=2024-05-06T07:08:09Z")}));
+        // The first step that moves is at 1120 ms: 07:08:09 + 1.12 s.
+        const QString out = path(QStringLiteral("saving-%1").arg(QTest::currentDataTag()));
+        const QString ini = writeIni(QStringLiteral("save.ini"), 100, 5, 1, keys);
+        const Run run = replay(path(clip), out, ini);
+        QCOMPARE(run.code, 0);
+        const auto files = tree(out);
+        QVERIFY(!files.isEmpty());
+        QCOMPARE(files.firstKey(), firstName);
+        QCOMPARE(run.steps.size(), 30);
+        QCOMPARE(qint64(files.size()),
+                 qint64(std::count_if(run.steps.cbegin(), run.steps.cend(),
+                                      [](const Step& s) { return s.alarm; })));
+    }
+
+    // Bad input: a non-zero exit, one clear line, nothing written.
+    void badInput_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("content"); // written first unless empty
+        QTest::addColumn<QString>("settings");   // "" = a good settings file
+        QTest::addColumn<int>("code");
+        QTest::newRow("missing file") << "missing.mp4" << QByteArray() << "" << 1;
+        QTest::newRow("a folder") << "." << QByteArray() << "" << 1;
+        QTest::newRow("text") << "notes.txt" << QByteArray("just some words\n") << "" << 1;
+        QTest::newRow("garbage named .mp4") << "fake.mp4" << QByteArray(4096, 'x') << "" << 1;
+        QTest::newRow("empty file") << "empty.avi" << QByteArray() << "" << 1;
+        QTest::newRow("missing settings") << "moving.mp4" << QByteArray() << "none.ini" << 2;
+    }
+    void badInput() {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, settings);
+        QFETCH(int, code);
+        const QString target = file == QLatin1String(".") ? m_dir.path() : path(file);
+        if (!content.isEmpty() || file.startsWith(QLatin1String("empty"))) {
+            QFile f(target);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(content);
+        }
+        const QString ini =
+            settings.isEmpty() ? writeIni(QStringLiteral("bad.ini"), 100, 5, 1) : path(settings);
+        const QString out = path(QStringLiteral("bad-out"));
+        const Run run = replay(target, out, ini);
+        QCOMPARE(run.code, code);
+        QCOMPARE(run.err.size(), 1);
+        QVERIFY(run.err[0].startsWith(QLatin1String("vigilux: ")));
+        QVERIFY(run.out.isEmpty());
+        QVERIFY(!QFileInfo::exists(out));
+        if (!settings.isEmpty())
+            QVERIFY(!QFileInfo::exists(ini)); // never created with defaults
+    }
+
+    void nonVideoMedia() {
+        // Sound only, and a still picture: both are media, neither is video.
+        QProcess ffmpeg;
+        for (const QStringList& args : {QStringList{"-y", "-loglevel", "error", "-f", "lavfi", "-i",
+                                                    "sine=d=1", path(QStringLiteral("sound.wav"))},
+                                        QStringList{"-y", "-loglevel", "error", "-f", "lavfi", "-i",
+                                                    "color=c=blue:s=64x48:d=1", "-frames:v", "1",
+                                                    path(QStringLiteral("still.png"))}}) {
+            ffmpeg.start(m_ffmpeg, args);
+            QVERIFY(ffmpeg.waitForFinished(30000));
+            QCOMPARE(ffmpeg.exitCode(), 0);
+        }
+        const QString ini = writeIni(QStringLiteral("nv.ini"), 100, 5, 1);
+        for (const QString& name : {QStringLiteral("sound.wav"), QStringLiteral("still.png")}) {
+            const Run run = replay(path(name), path(QStringLiteral("nv-out")), ini);
+            QCOMPARE(run.code, 1);
+            QCOMPARE(run.err.size(), 1);
+            QVERIFY(run.out.isEmpty());
+            QVERIFY(!QFileInfo::exists(path(QStringLiteral("nv-out"))));
+        }
+    }
+
+    void unreadableFile() {
+        const QString file = path(QStringLiteral("locked.mp4"));
+        QVERIFY(QFile::copy(m_moving, file));
+        QFile::setPermissions(file, QFileDevice::Permissions());
+        QFile probe(file);
+        if (probe.open(QIODevice::ReadOnly))
+            QSKIP("running with rights that read any file");
+        const Run run = replay(file, path(QStringLiteral("locked-out")),
+                               writeIni(QStringLiteral("l.ini"), 100, 5, 1));
+        QCOMPARE(run.code, 1);
+        QCOMPARE(run.err.size(), 1);
+        QVERIFY(!QFileInfo::exists(path(QStringLiteral("locked-out"))));
+    }
+
+    // Without --out the SavePath setting must name an existing folder.
+    void missingSaveFolder() {
+        const QString ini =
+            writeIni(QStringLiteral("nofolder.ini"), 100, 5, 1,
+                     {QStringLiteral("Files/SavePath=") + path(QStringLiteral("no/such/folder"))});
+        const Run run = replay(m_moving, QString(), ini);
+        QCOMPARE(run.code, int(Replay::SaveFailed));
+        QCOMPARE(run.err.size(), 1);
+        QVERIFY(run.out.isEmpty());
+    }
+
+    void arguments_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("settings");
+        QTest::newRow("file only") << QStringList{"--replay", "a.mp4"} << true << "a.mp4"
+                                   << ""
+                                   << "";
+        QTest::newRow("all") << QStringList{"--replay", "a.mp4",      "--out",
+                                            "d",        "--settings", "s.ini"}
+                             << true << "a.mp4"
+                             << "d"
+                             << "s.ini";
+        QTest::newRow("= forms") << QStringList{"--replay", "a.mp4", "--settings=s.ini", "--out=d"}
+                                 << true << "a.mp4"
+                                 << "d"
+                                 << "s.ini";
+        QTest::newRow("no file") << QStringList{"--replay"} << false << ""
+                                 << ""
+                                 << "";
+        QTest::newRow("option as file") << QStringList{"--replay", "--out", "d"} << false << ""
+                                        << ""
+                                        << "";
+        QTest::newRow("out without value")
+            << QStringList{"--replay", "a.mp4", "--out"} << false << ""
+            << ""
+            << "";
+        QTest::newRow("empty value") << QStringList{"--replay", "a.mp4", "--out="} << false << ""
+                                     << ""
+                                     << "";
+        QTest::newRow("unknown") << QStringList{"--replay", "a.mp4", "-x"} << false << ""
+                                 << ""
+                                 << "";
+    }
+    void arguments() {
+        QFETCH(QStringList, args);
+        QFETCH(bool, ok);
+        ReplayOptions options;
+        QString error;
+        QCOMPARE(Replay::parseArguments(args, options, error), ok);
+        QCOMPARE(error.isEmpty(), ok);
+        if (ok) {
+            QTEST(options.file, "file");
+            QTEST(options.outDir, "out");
+            QTEST(options.settingsPath, "settings");
+        }
+    }
+
+    // The tick comparison is exact on any time base.
+    void mediaTime_data() {
+        QTest::addColumn<qint64>("ticks");
+        QTest::addColumn<int>("num");
+        QTest::addColumn<int>("den");
+        QTest::addColumn<qint64>("tickMs");
+        QTest::addColumn<bool>("atOrAfter");
+        QTest::addColumn<qint64>("floorMs");
+        QTest::newRow("exactly on the tick")
+            << qint64(3) << 1 << 30 << qint64(100) << true << qint64(100);
+        QTest::newRow("100.1 ms after 100")
+            << qint64(3003) << 1 << 30000 << qint64(100) << true << qint64(100);
+        QTest::newRow("99.99 ms before 100")
+            << qint64(2999700) << 1 << 30000000 << qint64(100) << false << qint64(99);
+        QTest::newRow("one tick short")
+            << qint64(1279) << 1 << 12800 << qint64(100) << false << qint64(99);
+    }
+    void mediaTime() {
+        QFETCH(qint64, ticks);
+        QFETCH(int, num);
+        QFETCH(int, den);
+        QFETCH(qint64, tickMs);
+        const capture::MediaTime t{ticks, num, den};
+        QTEST(t.atOrAfter(tickMs), "atOrAfter");
+        QTEST(qint64(t.floorMs()), "floorMs");
+        QCOMPARE(t.periodsPassed(tickMs), t.atOrAfter(tickMs) ? 1 : 0);
+    }
+
+    void consoleDialogsAnswerWithoutAsking() {
+        QStringList lines;
+        platform::ConsoleDialogs dialogs([&](const QString& l) { lines << l; });
+        using D = platform::Dialogs;
+        QCOMPARE(dialogs.message(D::Icon::Error, QStringLiteral("Ошибка"),
+                                 QStringLiteral("Каталог недоступен!\r\n\r\nПроверьте путь")),
+                 D::Answer::Ok);
+        QCOMPARE(dialogs.message(D::Icon::Question, QStringLiteral("?"), QStringLiteral("x"),
+                                 D::Buttons::YesNo),
+                 D::Answer::No);
+        QCOMPARE(dialogs.message(D::Icon::Question, QStringLiteral("?"), QStringLiteral("x"),
+                                 D::Buttons::OkCancel),
+                 D::Answer::Cancel);
+        QVERIFY(dialogs.browseFolder(QStringLiteral("Папка")).isEmpty());
+        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines[0], QStringLiteral("Ошибка: Каталог недоступен! Проверьте путь"));
+    }
+};
+
+QTEST_MAIN(TestReplay)
+#include "tst_replay.moc"

@@ -1,0 +1,227 @@
+#include "FakeClock.h"
+#include "FakeDialogs.h"
+#include "FakeServices.h"
+#include "FtpServerProcess.h"
+#include "app/Record.h"
+#include "app/TrayIconAndBalloon.h"
+#include "app/UploadQueue.h"
+#include "net/FTP.h"
+#include "platform/TrayBackend.h"
+#include "settings/AppContext.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace vigilux;
+
+namespace {
+
+using FakeTray = test::FakeTrayBackend;
+
+QIcon coloured(Qt::GlobalColor c) {
+    QPixmap p(16, 16);
+    p.fill(c);
+    return QIcon(p);
+}
+
+struct Context {
+    QTemporaryDir dir;
+    test::FakeClock clock;
+    test::FakeDialogs dialogs;
+    AppContext context{clock, dialogs, dir.path()};
+};
+
+} // namespace
+
+class TestTrayRecordQueue : public QObject {
+    Q_OBJECT
+private slots:
+    void recordSizeFollowsTheShellGeneration() {
+        QCOMPARE(app::TrayIconAndBalloon::NotifyDataSizeFor(6), 504);
+        QCOMPARE(app::TrayIconAndBalloon::NotifyDataSizeFor(10), 504);
+        QCOMPARE(app::TrayIconAndBalloon::NotifyDataSizeFor(5), 488);
+        QCOMPARE(app::TrayIconAndBalloon::NotifyDataSizeFor(4), 88);
+        QCOMPARE(app::TrayIconAndBalloon::NotifyDataSizeFor(0), 88);
+        FakeTray backend;
+        app::TrayIconAndBalloon tray(backend, [] { return 5; });
+        QCOMPARE(tray.NotifyDataSize(), 0);
+        tray.Add();
+        QCOMPARE(tray.NotifyDataSize(), 488);
+    }
+
+    void tipIsCutAndAppliedOnlyWhileShown() {
+        FakeTray backend;
+        app::TrayIconAndBalloon tray(backend, [] { return 6; });
+        tray.setToolTipText(QString(70, QLatin1Char('x')));
+        tray.Modify(); // no icon yet: nothing reaches the desktop
+        QVERIFY(backend.calls.isEmpty());
+        tray.Add();
+        QCOMPARE(backend.tip.size(), 63);
+        tray.setToolTipText(app::Record::RecordingTip);
+        tray.Modify();
+        QCOMPARE(backend.tip, QStringLiteral("Vigilux [>] включена автосъемка."));
+        tray.Delete();
+        tray.DisplayBalloon(QStringLiteral("t"), QStringLiteral("x"), 1);
+        QCOMPARE(backend.calls, (QStringList{QStringLiteral("add"), QStringLiteral("modify"),
+                                             QStringLiteral("remove")}));
+        QVERIFY(backend.balloons.isEmpty());
+    }
+
+    void iconMessagesBecomeCodes_data() {
+        QTest::addColumn<int>("message");
+        QTest::addColumn<int>("code");
+        QTest::newRow("left press") << int(platform::TrayBackend::LeftButtonDown) << 1;
+        QTest::newRow("left double") << int(platform::TrayBackend::LeftDoubleClick) << 3;
+        QTest::newRow("right release") << int(platform::TrayBackend::RightButtonUp) << 5;
+        QTest::newRow("keyboard") << int(platform::TrayBackend::KeySelect) << 1;
+        QTest::newRow("balloon click") << int(platform::TrayBackend::BalloonClick) << 5;
+        QTest::newRow("move") << int(platform::TrayBackend::MouseMove) << 0;
+    }
+    void iconMessagesBecomeCodes() {
+        QFETCH(int, message);
+        QFETCH(int, code);
+        FakeTray backend;
+        app::TrayIconAndBalloon tray(backend, [] { return 6; });
+        QSignalSpy onIcon(&tray, &app::TrayIconAndBalloon::OnIcon);
+        backend.send(message);
+        QCOMPARE(onIcon.size(), 1);
+        QCOMPARE(onIcon.at(0).at(0).value<qint16>(), qint16(code));
+        tray.CallEvent(message, 3); // not an icon message
+        QCOMPARE(onIcon.size(), 1);
+    }
+
+    void recordBlinksDotAndTrayIcon() {
+        Context c;
+        FakeTray backend;
+        app::TrayIconAndBalloon tray(backend, [] { return 6; });
+        tray.registerIcon(1, coloured(Qt::blue));
+        tray.registerIcon(2, coloured(Qt::red));
+        app::Record record(c.context, tray, 1, 2);
+
+        record.start();
+        QVERIFY(record.Timer1().isActive());
+        QCOMPARE(record.Timer1().interval(), 1000);
+        QVERIFY(record.dotVisible());
+        QCOMPARE(tray.ToolTipText(), app::Record::RecordingTip);
+
+        // Shown window: the dot blinks, the tray (absent) is left alone.
+        record.Timer1_Timer();
+        QVERIFY(!record.dotVisible());
+        QCOMPARE(tray.Icon(), 0);
+
+        // In the tray the icon swaps between I1 and I2 with the dot.
+        c.context.InTray = true;
+        tray.setIcon(1);
+        tray.Add();
+        record.Timer1_Timer();
+        QCOMPARE(tray.Icon(), 2);
+        record.Timer1_Timer();
+        QCOMPARE(tray.Icon(), 1);
+        record.Timer1_Timer();
+        QCOMPARE(tray.Icon(), 2);
+
+        // Paused: steady dot, icon untouched.
+        record.Stop2();
+        QVERIFY(!record.Timer1().isActive());
+        QVERIFY(record.dotVisible());
+        QCOMPARE(tray.Icon(), 2);
+
+        // Off: I1 and the plain tip come back.
+        record.Stopp();
+        QVERIFY(!record.dotVisible());
+        QCOMPARE(tray.Icon(), 1);
+        QCOMPARE(backend.tip, QStringLiteral("Vigilux"));
+    }
+
+    void queueUploadsEverySavedFileInOrderThroughOutages() {
+        test::FtpServerProcess server;
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        QVERIFY(QDir(server.folder()).mkdir(QStringLiteral("photos")));
+
+        Context c;
+        auto& s = c.context.settings;
+        s.FtpUpload = true;
+        s.FtpServer = QStringLiteral("127.0.0.1");
+        s.FtpLogin = server.user();
+        s.FtpPass = server.password();
+        s.FtpFolder = QStringLiteral("photos");
+
+        net::FTP ftp;
+        ftp.setControlPort(server.port());
+        ftp.setStartDelayMs(10);
+        QStringList status;
+        app::UploadQueue queue(c.context, ftp, [&](const QString& t) { status << t; });
+        QSignalSpy results(&ftp, &net::FTP::Res);
+
+        QStringList sent;
+        for (int i = 0; i < 3; ++i) {
+            const QString path = c.dir.filePath(QStringLiteral("f%1.jpg").arg(i));
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(3000 + i, char('a' + i)));
+            f.close();
+            queue.Saved(path);
+            sent << path;
+        }
+        // The first starts at once, the others wait their turn.
+        QCOMPARE(status.mid(0, 4),
+                 (QStringList{QStringLiteral("Загрузка на ftp (изображений в очереди: 1)..."),
+                              QStringLiteral("Загрузка на ftp (изображений в очереди: 0)..."),
+                              QStringLiteral("Загрузка на ftp (изображений в очереди: 1)..."),
+                              QStringLiteral("Загрузка на ftp (изображений в очереди: 2)...")}));
+        QCOMPARE(s.FtpFolder, QStringLiteral("photos/"));
+        QTRY_COMPARE_WITH_TIMEOUT(results.size(), 3, 20000);
+        for (const auto& r : results)
+            QCOMPARE(r.at(0).toString(), QStringLiteral("ok"));
+        for (int i = 0; i < 3; ++i) {
+            QFile up(server.folder() + QStringLiteral("/photos/f%1.jpg").arg(i));
+            QVERIFY(up.open(QIODevice::ReadOnly));
+            QCOMPARE(up.readAll(), QByteArray(3000 + i, char('a' + i)));
+        }
+        QCOMPARE(status.last(), QStringLiteral("Загрузка на ftp завершена."));
+
+        // The server goes away: the file fails, is reported, and the next
+        // one goes on once the server is back.
+        server.stop();
+        queue.Saved(sent.at(0));
+        QTRY_COMPARE_WITH_TIMEOUT(results.size(), 4, 20000);
+        QVERIFY(results.last().at(0).toString() != QLatin1String("ok"));
+        QCOMPARE(status.last(), QStringLiteral("Ошибка загрузки на ftp!"));
+        QVERIFY(!ftp.IsBizy());
+        QCOMPARE(queue.size(), 0);
+    }
+
+    void queueNeverStartsWhileBusyAndLosesNothing() {
+        Context c;
+        c.context.settings.FtpUpload = true;
+        c.context.settings.FtpServer = QStringLiteral("127.0.0.1");
+        net::FTP ftp;
+        ftp.setControlPort(1); // nothing listens: every job fails fast
+        ftp.setStartDelayMs(10);
+        QStringList status;
+        app::UploadQueue queue(c.context, ftp, [&](const QString& t) { status << t; });
+        QSignalSpy results(&ftp, &net::FTP::Res);
+
+        queue.Saved(QStringLiteral("/x/a.jpg"));
+        QVERIFY(ftp.IsBizy());
+        queue.Saved(QStringLiteral("/x/b.jpg"));
+        queue.UploadNext(); // a stray call while busy must not start b
+        QCOMPARE(queue.size(), 1);
+        QCOMPARE(ftp.Adress(), QStringLiteral(".127.0.0.1//a.jpg"));
+        QTRY_COMPARE_WITH_TIMEOUT(results.size(), 2, 20000);
+        QCOMPARE(queue.size(), 0);
+        QVERIFY(ftp.Adress().endsWith(QStringLiteral("/b.jpg")));
+
+        c.context.settings.FtpUpload = false;
+        status.clear();
+        queue.Saved(QStringLiteral("/x/c.jpg"));
+        QVERIFY(status.isEmpty());
+        QCOMPARE(queue.size(), 0);
+    }
+};
+
+QTEST_MAIN(TestTrayRecordQueue)
+#include "tst_tray_record_queue.moc"

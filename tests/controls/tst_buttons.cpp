@@ -1,0 +1,306 @@
+// Toolbar buttons and XpB driven with real mouse and keyboard events.
+#include "controls/ToolbarButton.h"
+#include "controls/XpB.h"
+
+#include <QCursor>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+using vigilux::controls::ToolbarButton;
+using vigilux::controls::XpB;
+
+namespace {
+
+constexpr int Bound = 2000; // ms; every wait is bounded
+
+// A window 200 x 100 with one button at (50, 30), 80 x 30.
+struct Stage {
+    QWidget window;
+    XpB* button;
+    QStringList events;
+
+    explicit Stage(const QString& caption = QStringLiteral("&Test"))
+        : button(new XpB(caption, &window)) {
+        window.resize(200, 100);
+        button->setGeometry(50, 30, 80, 30);
+        QObject::connect(button, &XpB::Click, [this] { events << QStringLiteral("Click"); });
+        QObject::connect(button, &XpB::MouseIn, [this](int) { events << QStringLiteral("In"); });
+        QObject::connect(button, &XpB::MouseOut, [this](int) { events << QStringLiteral("Out"); });
+        QObject::connect(button, &XpB::MouseDown, [this](int b, int, float, float) {
+            events << QStringLiteral("Down%1").arg(b);
+        });
+        QObject::connect(button, &XpB::MouseUp, [this](int b, int, float x, float y) {
+            events << QStringLiteral("Up%1@%2,%3").arg(b).arg(x).arg(y);
+        });
+        QObject::connect(button, &XpB::KeyDown,
+                         [this](int key, int) { events << QStringLiteral("KeyDown%1").arg(key); });
+        QObject::connect(button, &XpB::KeyUp,
+                         [this](int key, int) { events << QStringLiteral("KeyUp%1").arg(key); });
+    }
+    // Input through the window, as the window system delivers it, so grabs
+    // and hit-testing take part. Points are in window coordinates; Qt drops
+    // a move to where the pointer already is, so tests move somewhere new.
+    void move(QPoint at) { QTest::mouseMove(window.windowHandle(), at); }
+    void press(QPoint at, Qt::MouseButton b = Qt::LeftButton) {
+        QTest::mousePress(window.windowHandle(), b, {}, at);
+    }
+    void release(QPoint at, Qt::MouseButton b = Qt::LeftButton) {
+        QTest::mouseRelease(window.windowHandle(), b, {}, at);
+    }
+
+    bool show() {
+        window.show();
+        window.activateWindow();
+        return QTest::qWaitForWindowActive(&window);
+    }
+};
+
+} // namespace
+
+class TestButtons : public QObject {
+    Q_OBJECT
+private slots:
+    void toolbarPressShowsPressedUntilOneClick() {
+        QWidget window;
+        window.resize(80, 40);
+        ToolbarButton b(ToolbarButton::Kind::Close, &window);
+        b.move(10, 10);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QSignalSpy click(&b, &ToolbarButton::Click);
+        QCursor::setPos(b.mapToGlobal(QPoint(5, 5)));
+        QTest::mousePress(&b, Qt::LeftButton, {}, QPoint(5, 5));
+        QCOMPARE(b.look(), ToolbarButton::Look::Pressed);
+        QVERIFY(b.Pressed());
+        QVERIFY(!b.Timer1()->isActive());
+        QCOMPARE(click.count(), 0);
+        QTest::mouseRelease(&b, Qt::LeftButton, {}, QPoint(5, 5));
+        QCOMPARE(click.count(), 1);
+        QVERIFY(!b.Pressed());
+        QTRY_COMPARE_WITH_TIMEOUT(b.look(), ToolbarButton::Look::Hover, Bound);
+
+        // Off the face: normal again, and the poll stops.
+        QCursor::setPos(window.mapToGlobal(QPoint(70, 35)));
+        QTRY_COMPARE_WITH_TIMEOUT(b.look(), ToolbarButton::Look::Normal, Bound);
+        QVERIFY(!b.Timer1()->isActive());
+        QCOMPARE(click.count(), 1);
+    }
+
+    void toolbarReleaseOffTheFaceIsNoClick() {
+        QWidget window;
+        window.resize(80, 40);
+        ToolbarButton b(ToolbarButton::Kind::HideToTray, &window);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QSignalSpy click(&b, &ToolbarButton::Click);
+        QTest::mousePress(&b, Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseRelease(&b, Qt::LeftButton, {}, QPoint(60, 30));
+        QCOMPARE(click.count(), 0);
+    }
+
+    void toolbarHoverWhileDisabled_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("hovers");
+        QTest::newRow("tb1 close") << int(ToolbarButton::Kind::Close) << true;
+        QTest::newRow("tb2 to tray") << int(ToolbarButton::Kind::HideToTray) << false;
+        QTest::newRow("tb3 maximize") << int(ToolbarButton::Kind::MaximizeRestore) << false;
+    }
+    void toolbarHoverWhileDisabled() {
+        QFETCH(int, kind);
+        QFETCH(bool, hovers);
+        QWidget window;
+        window.resize(80, 40);
+        ToolbarButton b(static_cast<ToolbarButton::Kind>(kind), &window);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCursor::setPos(b.mapToGlobal(QPoint(5, 5)));
+        QTest::mouseMove(&b, QPoint(5, 5) + QPoint(kind, kind)); // starts the poll
+        QVERIFY(b.Timer1()->isActive());
+        b.setEnabled(false);
+        if (hovers) {
+            QTRY_COMPARE_WITH_TIMEOUT(b.look(), ToolbarButton::Look::Hover, Bound);
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(!b.Timer1()->isActive(), Bound);
+            QCOMPARE(b.look(), ToolbarButton::Look::Normal);
+        }
+    }
+
+    void clickNeedsPressAndReleaseOverTheButton() {
+        Stage s; // button spans window x 50..129, y 30..59
+        QVERIFY(s.show());
+        s.move({60, 40});
+        s.press({60, 40});
+        QVERIFY(s.button->IsPressed());
+        s.release({62, 41});
+        QCOMPARE(s.events, QStringList({"In", "Down1", "Click", "Up1@12,11"}));
+        QVERIFY(!s.button->IsPressed());
+        QVERIFY(!s.button->IsHover());
+        QCOMPARE(QWidget::mouseGrabber(), nullptr);
+
+        s.events.clear();
+        s.move({70, 40});
+        s.press({70, 40});
+        s.move({10, 10}); // dragged off
+        QVERIFY(!s.button->IsPressed());
+        s.release({10, 10});
+        QCOMPARE(s.events, QStringList({"In", "Down1", "Out", "Up1@-40,-20"}));
+    }
+
+    void pressWithoutHoverThenDragOffIsNoClick() {
+        Stage s;
+        QVERIFY(s.show());
+        s.move({60, 40});
+        s.press({60, 40});
+        s.release({60, 40});
+        s.events.clear();
+        // No move since the release: the button is not hovered when pressed.
+        s.press({60, 40});
+        s.move({5, 5});
+        QVERIFY(!s.button->IsPressed());
+        s.release({5, 5});
+        QVERIFY(!s.events.contains(QStringLiteral("Click")));
+    }
+
+    void dragOffAndBackPressesAgain() {
+        Stage s;
+        QVERIFY(s.show());
+        s.move({67, 40});
+        s.press({67, 40});
+        s.move({5, 5});
+        s.move({60, 40}); // back over the button, button still held
+        QVERIFY(s.button->IsPressed());
+        s.release({60, 40});
+        QCOMPARE(s.events, QStringList({"In", "Down1", "Out", "In", "Click", "Up1@10,10"}));
+    }
+
+    void mouseInAndOutOncePerCrossing() {
+        Stage s;
+        QVERIFY(s.show());
+        QSignalSpy moves(s.button, &XpB::MouseMove);
+        for (int x = 55; x < 120; x += 10)
+            s.move({x, 42});
+        QVERIFY(s.button->IsHover());
+        QCOMPARE(QWidget::mouseGrabber(), s.button);
+        for (int x = 5; x < 40; x += 10) // the capture brings these moves
+            s.move({x, 5});
+        QCOMPARE(s.events, QStringList({"In", "Out"}));
+        QVERIFY(!s.button->IsHover());
+        QCOMPARE(moves.count(), 8); // the one that left included
+        QCOMPARE(QWidget::mouseGrabber(), nullptr);
+    }
+
+    void rightButtonIsNoClick() {
+        Stage s;
+        QVERIFY(s.show());
+        QTest::mouseClick(s.button, Qt::RightButton, {}, QPoint(10, 10));
+        QCOMPARE(s.events, QStringList({"Down2", "Up2@10,10"}));
+        QVERIFY(!s.button->IsPressed());
+    }
+
+    void spaceClicksTheFocusedButton() {
+        Stage s;
+        QVERIFY(s.show());
+        s.button->setFocus();
+        QTRY_VERIFY_WITH_TIMEOUT(s.button->HasFocus(), Bound);
+        QCursor::setPos(s.window.mapToGlobal(QPoint(5, 5))); // pointer elsewhere
+        QTest::keyPress(s.button, Qt::Key_Space);
+        QVERIFY(s.button->IsPressed());
+        QTest::keyRelease(s.button, Qt::Key_Space);
+        QCOMPARE(s.events, QStringList({"KeyDown32", "Click", "Up1@0,0", "KeyUp32"}));
+        QVERIFY(!s.button->IsPressed());
+
+        s.events.clear();
+        QTest::keyClick(s.button, Qt::Key_A);
+        QCOMPARE(s.events, QStringList({"KeyDown65", "KeyUp65"}));
+    }
+
+    void accessKeys_data() {
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("clicks");
+        QTest::newRow("marked first letter") << "&Test" << int(Qt::Key_T) << 1;
+        QTest::newRow("marked inner letter") << "Te&st" << int(Qt::Key_S) << 1;
+        QTest::newRow("unmarked letter") << "Te&st" << int(Qt::Key_T) << 0;
+        QTest::newRow("doubled ampersand") << "&&Test" << int(Qt::Key_T) << 0;
+    }
+    void accessKeys() {
+        QFETCH(QString, caption);
+        QFETCH(int, key);
+        QFETCH(int, clicks);
+        Stage s(caption);
+        QVERIFY(s.show());
+        QTest::keyClick(&s.window, static_cast<Qt::Key>(key), Qt::AltModifier);
+        QCOMPARE(s.events.count(QStringLiteral("Click")), clicks);
+    }
+
+    void disabledButtonIgnoresAccessKeyAndMouse() {
+        Stage s;
+        QVERIFY(s.show());
+        s.move({81, 41});
+        QVERIFY(s.button->IsHover());
+        s.button->setEnabledCtrl(false);
+        QVERIFY(!s.button->EnabledCtrl());
+        QVERIFY(!s.button->IsHover());
+        QCOMPARE(QWidget::mouseGrabber(), nullptr);
+        QTest::keyClick(&s.window, Qt::Key_T, Qt::AltModifier);
+        s.press({82, 42});
+        s.release({82, 42});
+        QVERIFY(!s.events.contains(QStringLiteral("Click")));
+    }
+
+    void focusClearsHoverAndLosingItClearsAll() {
+        Stage s;
+        auto* other = new XpB(QStringLiteral("Other"), &s.window);
+        other->setGeometry(0, 0, 40, 20);
+        QVERIFY(s.show());
+        other->setFocus();
+        QTRY_VERIFY_WITH_TIMEOUT(other->HasFocus(), Bound);
+        s.move({83, 43});
+        QVERIFY(s.button->IsHover());
+        s.button->setFocus();
+        QTRY_VERIFY_WITH_TIMEOUT(s.button->HasFocus(), Bound);
+        QVERIFY(!s.button->IsHover());
+        s.button->forceState(true, true, true);
+        other->setFocus();
+        QTRY_VERIFY_WITH_TIMEOUT(!s.button->HasFocus(), Bound);
+        QVERIFY(!s.button->IsPressed());
+        QVERIFY(!s.button->IsHover());
+    }
+
+    void neverSmallerThanTenByTen() {
+        XpB b(QStringLiteral("x"));
+        b.resize(5, 3);
+        QCOMPARE(b.size(), QSize(10, 10));
+        b.resize(40, 4);
+        QCOMPARE(b.size(), QSize(40, 10));
+    }
+
+    void captionDefaultsToObjectNameUntilSet() {
+        XpB b;
+        b.setObjectName(QStringLiteral("XpB_5"));
+        QCOMPARE(b.Caption(), QStringLiteral("XpB_5"));
+        b.setCaption(QStringLiteral("&OK"));
+        b.setObjectName(QStringLiteral("XpB_6"));
+        QCOMPARE(b.Caption(), QStringLiteral("&OK"));
+        QCOMPARE(b.accessKey(), QLatin1Char('O'));
+    }
+
+    void propertiesAndTip() {
+        XpB b(QStringLiteral("Go"));
+        QCOMPARE(b.ButtonStyle(), 2);
+        QCOMPARE(b.PicturePosition(), 1);
+        QCOMPARE(b.PictureWidth(), 32);
+        QVERIFY(b.XPDefaultColors());
+        QCOMPARE(b.XPColor_Pressed(), QColor(140, 170, 230));
+        QCOMPARE(b.XPColor_Hover(), QColor(225, 153, 71));
+        b.setButtonStyle(9);
+        QCOMPARE(b.ButtonStyle(), 3);
+        b.setMyTip(QStringLiteral("Сохранить кадр"));
+        QCOMPARE(b.MyTip(), QStringLiteral("Сохранить кадр"));
+        QCOMPARE(b.toolTip(), QStringLiteral("Сохранить кадр"));
+    }
+};
+
+QTEST_MAIN(TestButtons)
+#include "tst_buttons.moc"

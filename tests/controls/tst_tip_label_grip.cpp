@@ -1,0 +1,236 @@
+// CInfoTip, Plabel and SizeGrip, offscreen.
+#include "controls/CInfoTip.h"
+#include "controls/InfoTipWindow.h"
+#include "controls/Plabel.h"
+#include "controls/SizeGrip.h"
+#include "support/FakeDialogs.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPointer>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace vigilux::controls;
+
+namespace {
+
+constexpr int Bound = 2000; // ms; every wait is bounded
+
+class PaletteCounter final : public QObject {
+public:
+    int changes = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::PaletteChange)
+            ++changes;
+        return false;
+    }
+};
+
+} // namespace
+
+class TestTipLabelGrip : public QObject {
+    Q_OBJECT
+private slots:
+    void tipDefaults() {
+        CInfoTip tip;
+        QCOMPARE(tip.BorderStyle(), 0);
+        QCOMPARE(tip.Padding(), 5);
+        QVERIFY(tip.UseSystemFont());
+        QCOMPARE(tip.FontName(), QStringLiteral("Arial"));
+        QCOMPARE(tip.FontSize(), 8);
+        QCOMPARE(tip.TabSize(), 8);
+        QVERIFY(tip.DropShadow());
+        QCOMPARE(tip.TimeOut(), 2500);
+        QVERIFY(tip.UseTimeOut());
+        QVERIFY(!tip.ShowTitle());
+        QCOMPARE(tip.TextAlignment(), 0);
+        QCOMPARE(tip.TitleAlignment(), 0);
+        QCOMPARE(CInfoTip::Version(), QStringLiteral("1.0.1"));
+        QCOMPARE(tip.hWnd(), nullptr);
+    }
+
+    void showFallsBackToTextAndTitle_data() {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("shownMessage");
+        QTest::addColumn<QString>("shownTitle");
+        QTest::newRow("empty arguments") << ""
+                                         << ""
+                                         << "from Text"
+                                         << "from Title";
+        QTest::newRow("own arguments") << "m"
+                                       << "t"
+                                       << "m"
+                                       << "t";
+        QTest::newRow("tabs") << "a\tb"
+                              << "x\ty"
+                              << "a   b"
+                              << "xy";
+    }
+    void showFallsBackToTextAndTitle() {
+        QFETCH(QString, message);
+        QFETCH(QString, title);
+        QFETCH(QString, shownMessage);
+        QFETCH(QString, shownTitle);
+        CInfoTip tip;
+        tip.setText(QStringLiteral("from Text"));
+        tip.setTitle(QStringLiteral("from Title"));
+        tip.setShowTitle(true);
+        tip.setTabSize(3);
+        tip.Show(message, title);
+        auto* window = qobject_cast<InfoTipWindow*>(tip.hWnd());
+        QVERIFY(window != nullptr);
+        QVERIFY(window->isVisible());
+        QCOMPARE(window->content().message, shownMessage);
+        QCOMPARE(window->content().title, shownTitle);
+    }
+
+    void tipSizeCoversMessageTitleAndShadow() {
+        CInfoTip tip;
+        tip.setShowTitle(true);
+        const InfoTipContent narrow =
+            tip.contentFor(QStringLiteral("x"), QStringLiteral("A long title, longer than x"));
+        const QSize face = InfoTipWindow::faceSize(narrow);
+        QFont bold = narrow.font;
+        bold.setBold(true);
+        QVERIFY(face.width() >=
+                QFontMetrics(bold).horizontalAdvance(narrow.title) + 2 * narrow.padding);
+        QCOMPARE(InfoTipWindow::windowSize(narrow), face + QSize(4, 4));
+        tip.setDropShadow(false);
+        QCOMPARE(InfoTipWindow::windowSize(tip.contentFor(QStringLiteral("x"), {})),
+                 InfoTipWindow::faceSize(tip.contentFor(QStringLiteral("x"), {})));
+        // Two lines are taller than one.
+        QVERIFY(InfoTipWindow::faceSize(tip.contentFor(QStringLiteral("a\nb"), {})).height() >
+                InfoTipWindow::faceSize(tip.contentFor(QStringLiteral("a"), {})).height());
+    }
+
+    void tipPlacedBelowPointerOrFlippedAtTheCorner() {
+        QScreen* screen = QGuiApplication::primaryScreen();
+        QVERIFY(screen != nullptr);
+        const QRect geo = screen->geometry();
+        CInfoTip tip;
+        tip.setText(QStringLiteral("Some help text"));
+
+        QCursor::setPos(geo.topLeft() + QPoint(20, 30));
+        QTRY_COMPARE_WITH_TIMEOUT(QCursor::pos(), geo.topLeft() + QPoint(20, 30), Bound);
+        tip.Show();
+        QCOMPARE(tip.hWnd()->pos(), geo.topLeft() + QPoint(20, 52));
+
+        const QPoint corner = geo.bottomRight() - QPoint(3, 3);
+        QCursor::setPos(corner);
+        QTRY_COMPARE_WITH_TIMEOUT(QCursor::pos(), corner, Bound);
+        tip.Show();
+        const QSize face = InfoTipWindow::faceSize(tip.contentFor({}, {}));
+        const QRect shown = tip.hWnd()->geometry();
+        QCOMPARE(shown.x(), geo.x() + geo.width() - face.width() - 5);
+        QCOMPARE(shown.y(), corner.y() - 5 - face.height());
+        QVERIFY(shown.left() < corner.x());
+        QVERIFY(shown.bottom() < corner.y());
+    }
+
+    void hideAlwaysRaisesItsEvent() {
+        CInfoTip tip;
+        QSignalSpy hidden(&tip, &CInfoTip::Hidden);
+        tip.Hide();
+        QCOMPARE(hidden.count(), 1);
+        tip.Show(QStringLiteral("x"));
+        QPointer<QWidget> window = tip.hWnd();
+        QVERIFY(window);
+        tip.Hide();
+        QCOMPARE(hidden.count(), 2);
+        QVERIFY(!window);
+        QCOMPARE(tip.hWnd(), nullptr);
+    }
+
+    void releasingTheObjectTakesTheTipDown() {
+        auto tip = std::make_unique<CInfoTip>();
+        tip->Show(QStringLiteral("x"));
+        QPointer<QWidget> window = tip->hWnd();
+        QVERIFY(window);
+        tip.reset();
+        QVERIFY(!window);
+    }
+
+    void aboutShowsNameAndVersion() {
+        vigilux::test::FakeDialogs dialogs;
+        CInfoTip tip;
+        tip.About(dialogs);
+        QCOMPARE(dialogs.messages.size(), 1);
+        QCOMPARE(dialogs.messages.at(0).title, QStringLiteral("CInfoTip"));
+        QCOMPARE(dialogs.messages.at(0).text, QStringLiteral("CInfoTip v1.0.1"));
+    }
+
+    void plabelSetsTextTipAndCachedColours() {
+        Plabel l;
+        l.resize(120, 24);
+        l.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&l));
+        l.Text(QStringLiteral("Тревога: 3"));
+        l.Tip(QStringLiteral("alarms"));
+        QCOMPARE(l.Label()->text(), QStringLiteral("Тревога: 3"));
+        QCOMPARE(l.Label()->toolTip(), QStringLiteral("alarms"));
+        QCOMPARE(l.Cont()->geometry(), QRect(0, 0, 120, 24));
+        QCOMPARE(l.Label()->geometry(), QRect(0, 0, 120, 24));
+
+        PaletteCounter panel;
+        l.Cont()->installEventFilter(&panel);
+        l.Fcolor(QColor(0, 0, 0)); // the first colour takes, black included
+        QCOMPARE(l.Cont()->palette().color(QPalette::Window), QColor(0, 0, 0));
+        const int afterFirst = panel.changes;
+        QVERIFY(afterFirst > 0);
+        l.Fcolor(QColor(0, 0, 0));
+        QCOMPARE(panel.changes, afterFirst);
+        l.Fcolor(QColor(200, 0, 0));
+        QVERIFY(panel.changes > afterFirst);
+
+        PaletteCounter text;
+        l.Label()->installEventFilter(&text);
+        l.Tcolor(QColor(255, 255, 255));
+        const int afterText = text.changes;
+        l.Tcolor(QColor(255, 255, 255));
+        QCOMPARE(text.changes, afterText);
+        QCOMPARE(l.Label()->palette().color(QPalette::WindowText), QColor(255, 255, 255));
+    }
+
+    void gripSitsFlushInTheCorner() {
+        QWidget window;
+        window.resize(300, 200);
+        SizeGrip grip(&window);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(grip.size(), QSize(23, 23));
+        QCOMPARE(grip.geometry().bottomRight(), QPoint(299, 199));
+        window.resize(420, 250);
+        QCOMPARE(grip.geometry().bottomRight(), QPoint(419, 249));
+        grip.resize(50, 50);
+        QCOMPARE(grip.size(), QSize(23, 23));
+        QCOMPARE(grip.GripShape(), 2);
+        QCOMPARE(grip.XOffset(), 70);
+        QCOMPARE(grip.Radius(), 0);
+        QCOMPARE(grip.ShadowOffset(), 20);
+    }
+
+    void pressAndDragResizesTheWindow() {
+        QWidget window;
+        window.setMinimumSize(200, 150);
+        window.resize(300, 200);
+        SizeGrip grip(&window);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTest::mousePress(&grip, Qt::LeftButton, {}, QPoint(10, 10));
+        QTest::mouseMove(&grip, QPoint(50, 30));
+        QTRY_COMPARE_WITH_TIMEOUT(window.size(), QSize(340, 220), Bound);
+        QCOMPARE(grip.geometry().bottomRight(), QPoint(339, 219));
+        // Shrinking stops at the window's minimum size. The grip has moved
+        // with the corner, so the point is relative to its new place.
+        QTest::mouseMove(&grip, QPoint(-200, -200));
+        QTRY_COMPARE_WITH_TIMEOUT(window.size(), QSize(200, 150), Bound);
+        QTest::mouseRelease(&grip, Qt::LeftButton, {}, QPoint(0, 0));
+    }
+};
+
+QTEST_MAIN(TestTipLabelGrip)
+#include "tst_tip_label_grip.moc"

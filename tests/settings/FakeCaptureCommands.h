@@ -1,0 +1,42 @@
+#pragma once
+
+#include "capture/CaptureCommands.h"
+
+#include <QList>
+#include <QSet>
+#include <QString>
+
+#include <functional>
+
+namespace vigilux::test {
+
+// A capture device that accepts a scripted set of sizes and records every
+// command it is given.
+class FakeCaptureCommands final : public capture::CaptureCommands {
+public:
+    struct ResCall {
+        qint16 width;
+        qint16 height;
+        bool detect;
+        bool operator==(const ResCall&) const = default;
+    };
+
+    void WebcamFormat() override;
+    void WebcamOptions() override;
+    bool SetRes(qint16 xWith, qint16 xHeight, bool Detect = false) override;
+    void PrePause(bool Pause) override;
+
+    // "1280x720" entries the device accepts.
+    QSet<QString> accepted;
+    // Runs inside every SetRes, before it answers (to look at the window
+    // while the "driver" is busy).
+    std::function<void()> duringSetRes;
+    // Runs inside the format and source dialogs.
+    std::function<void()> duringDialog;
+
+    QList<ResCall> resCalls;
+    // "WebcamFormat", "WebcamOptions", "PrePause(true)", ... in call order.
+    QStringList commands;
+};
+
+} // namespace vigilux::test
