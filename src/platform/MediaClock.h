@@ -7,7 +7,7 @@ namespace vigilux::platform {
 // A clock that follows a video file's timeline instead of the wall: the
 // replay sets it to each frame's media time, so speed readings and the time
 // texts in saved file names come out the same on every run. now() is the
-// origin plus the media time, in the origin's time spec (UTC for replay, so
+// origin plus the media time, in the origin's time zone (UTC for replay, so
 // the machine's time zone does not change the names).
 class MediaClock final : public Clock {
 public:
