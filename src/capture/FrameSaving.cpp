@@ -7,6 +7,7 @@
 #include "settings/AppContext.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
@@ -92,6 +93,17 @@ void FrameSaving::imprint(QImage& picture, const QString& text) {
 QStringList FrameSaving::listFiles(const QString& folder) {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                                   QDir::Name | QDir::IgnoreCase);
+}
+
+int FrameSaving::countFiles(const QString& folder) {
+    // Counting needs no order: skip the sort a listing would do.
+    int n = 0;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        it.next();
+        ++n;
+    }
+    return n;
 }
 
 int FrameSaving::nextNumberFrom(const QString& lastFile) {
@@ -208,7 +220,7 @@ void FrameSaving::SaveFrame() {
     // A limit below 1 (edited by hand) would empty the folder at every save.
     const int limit = std::max<int>(1, s.MaxFilesCount);
     if (s.MaxFiles || s.StaticFile) {
-        m_fileCount = static_cast<int>(listFiles(folder).size());
+        m_fileCount = countFiles(folder);
         if (s.MaxFiles && m_fileCount >= limit)
             rotate(m_fileCount - limit + 1);
     }

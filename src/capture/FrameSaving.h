@@ -56,6 +56,8 @@ public:
     // Files of a folder as saving sees them: plain entries (no folders),
     // in name order regardless of case.
     static QStringList listFiles(const QString& folder);
+    // How many such files the folder holds.
+    static int countFiles(const QString& folder);
     // The number a numbered save continues from, given the folder's last
     // file name: the digits after the text before its first digit, plus 1;
     // 0 when the name has no digit.
