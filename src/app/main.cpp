@@ -2,8 +2,8 @@
 #include "app/Lifecycle.h"
 #include "app/Replay.h"
 #include "app/UpdateChecker.h"
-#include "capture/CaptureCommands.h"
 #include "net/SMSoptions.h"
+#include "platform/CaptureCommands.h"
 #include "platform/CaptureDeviceFactory.h"
 #include "platform/CaptureSource.h"
 #include "platform/DesktopUrlOpener.h"
@@ -26,7 +26,7 @@ using namespace vigilux;
 
 namespace {
 // The SMS window alone runs no capture; its pause requests go nowhere.
-class NoCapture final : public capture::CaptureCommands {
+class NoCapture final : public platform::CaptureCommands {
 public:
     void WebcamFormat() override {}
     void WebcamOptions() override {}

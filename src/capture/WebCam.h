@@ -1,9 +1,9 @@
 #pragma once
 
-#include "capture/CaptureCommands.h"
 #include "capture/FrameSaving.h"
 #include "capture/MotionDetector.h"
 #include "capture/PreviewRateTarget.h"
+#include "platform/CaptureCommands.h"
 #include "platform/CaptureSource.h"
 
 #include <QTimer>
@@ -35,7 +35,7 @@ class WebCamHost;
 // once after start whether the picture is only black. Reports to its owner
 // through five events. UI thread only.
 class WebCam final : public QWidget,
-                     public CaptureCommands,
+                     public platform::CaptureCommands,
                      public SaveHost,
                      public PreviewRateTarget {
     Q_OBJECT

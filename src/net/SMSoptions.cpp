@@ -1,10 +1,10 @@
 #include "net/SMSoptions.h"
 
-#include "capture/CaptureCommands.h"
 #include "controls/Check.h"
 #include "controls/XpB.h"
 #include "net/FTPStatus.h"
 #include "net/SmsLength.h"
+#include "platform/CaptureCommands.h"
 #include "platform/Dialogs.h"
 #include "platform/UrlOpener.h"
 #include "platform/WindowTools.h"
@@ -57,7 +57,7 @@ QString SMSoptions::KeyPagePathAndQuery() {
     return QStringLiteral("/?panel=api&subpanel=method&show=sms/send");
 }
 
-SMSoptions::SMSoptions(AppContext& context, capture::CaptureCommands& capture,
+SMSoptions::SMSoptions(AppContext& context, platform::CaptureCommands& capture,
                        platform::UrlOpener& opener, QWidget* parent)
     : QDialog(parent)
     , m_context(context)

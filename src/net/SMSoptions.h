@@ -15,7 +15,7 @@ namespace vigilux {
 struct AppContext;
 }
 
-namespace vigilux::capture {
+namespace vigilux::platform {
 class CaptureCommands;
 }
 
@@ -54,7 +54,7 @@ public:
     // The gateway's page that shows the account's key.
     static QString KeyPagePathAndQuery();
 
-    SMSoptions(AppContext& context, capture::CaptureCommands& capture, platform::UrlOpener& opener,
+    SMSoptions(AppContext& context, platform::CaptureCommands& capture, platform::UrlOpener& opener,
                QWidget* parent = nullptr);
     ~SMSoptions() override;
 
@@ -94,7 +94,7 @@ private:
     void SMS_Err(const QString& Res);
 
     AppContext& m_context;
-    capture::CaptureCommands& m_capture;
+    platform::CaptureCommands& m_capture;
     platform::UrlOpener& m_opener;
     bool m_paused = false;
 

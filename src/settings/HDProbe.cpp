@@ -1,6 +1,6 @@
 #include "settings/HDProbe.h"
 
-#include "capture/CaptureCommands.h"
+#include "platform/CaptureCommands.h"
 
 #include <QStringList>
 
@@ -30,7 +30,7 @@ std::optional<HDMode> pairAt(const QStringList& items, qsizetype k) {
 
 } // namespace
 
-QList<HDMode> HDProbe::Probe(const QString& candidates, capture::CaptureCommands& device,
+QList<HDMode> HDProbe::Probe(const QString& candidates, platform::CaptureCommands& device,
                              const Progress& progress) {
     QList<HDMode> accepted;
     const QStringList items = candidates.split(QLatin1Char(','));

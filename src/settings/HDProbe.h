@@ -5,7 +5,7 @@
 
 #include <functional>
 
-namespace vigilux::capture {
+namespace vigilux::platform {
 class CaptureCommands;
 }
 
@@ -30,7 +30,7 @@ public:
     // same order (a pair listed twice and accepted twice is returned twice).
     // A pair with an item that is not a 16-bit integer, or a last item
     // without a partner, is skipped without a call.
-    static QList<HDMode> Probe(const QString& candidates, capture::CaptureCommands& device,
+    static QList<HDMode> Probe(const QString& candidates, platform::CaptureCommands& device,
                                const Progress& progress = {});
 
     // The modes of a stored list; invalid and incomplete pairs are skipped.

@@ -1,7 +1,7 @@
 #include "settings/HDoptions.h"
 
-#include "capture/CaptureCommands.h"
 #include "controls/XpB.h"
+#include "platform/CaptureCommands.h"
 #include "platform/WindowTools.h"
 #include "settings/AppContext.h"
 #include "settings/Moptions.h"
@@ -21,7 +21,7 @@ const QColor Background(234, 234, 234);
 
 } // namespace
 
-HDoptions::HDoptions(AppContext& context, capture::CaptureCommands& capture, QWidget* parent)
+HDoptions::HDoptions(AppContext& context, platform::CaptureCommands& capture, QWidget* parent)
     : QDialog(parent)
     , m_context(context)
     , m_capture(capture) {

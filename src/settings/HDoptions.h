@@ -14,7 +14,7 @@ namespace vigilux {
 struct AppContext;
 }
 
-namespace vigilux::capture {
+namespace vigilux::platform {
 class CaptureCommands;
 }
 
@@ -33,7 +33,7 @@ class HDoptions final : public QDialog {
     Q_DISABLE_COPY_MOVE(HDoptions)
 
 public:
-    HDoptions(AppContext& context, capture::CaptureCommands& capture, QWidget* parent = nullptr);
+    HDoptions(AppContext& context, platform::CaptureCommands& capture, QWidget* parent = nullptr);
     ~HDoptions() override;
 
     bool HasList() const { return m_hasList; }
@@ -56,7 +56,7 @@ private:
     void setButtonsEnabled(bool enabled);
 
     AppContext& m_context;
-    capture::CaptureCommands& m_capture;
+    platform::CaptureCommands& m_capture;
 
     QLabel* m_label1 = nullptr;
     QLabel* m_label2 = nullptr;

@@ -1,9 +1,9 @@
 #include "settings/Options.h"
 
-#include "capture/CaptureCommands.h"
 #include "controls/Check.h"
 #include "controls/Slider.h"
 #include "controls/XpB.h"
+#include "platform/CaptureCommands.h"
 #include "platform/Dialogs.h"
 #include "platform/WindowTools.h"
 #include "settings/AppContext.h"
@@ -62,7 +62,7 @@ QPixmap helpPicture() {
 
 } // namespace
 
-Options::Options(AppContext& context, Moptions& moptions, capture::CaptureCommands& capture,
+Options::Options(AppContext& context, Moptions& moptions, platform::CaptureCommands& capture,
                  std::function<void()> hidePlabel2, QWidget* parent)
     : QDialog(parent)
     , m_context(context)

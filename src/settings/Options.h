@@ -14,7 +14,7 @@ namespace vigilux {
 struct AppContext;
 }
 
-namespace vigilux::capture {
+namespace vigilux::platform {
 class CaptureCommands;
 }
 
@@ -47,7 +47,7 @@ class Options final : public QDialog {
 public:
     // `hidePlabel2` hides the main window's resolution label after the
     // format dialog (the size it shows may no longer hold).
-    Options(AppContext& context, Moptions& moptions, capture::CaptureCommands& capture,
+    Options(AppContext& context, Moptions& moptions, platform::CaptureCommands& capture,
             std::function<void()> hidePlabel2, QWidget* parent = nullptr);
     ~Options() override;
 
@@ -86,7 +86,7 @@ private:
 
     AppContext& m_context;
     Moptions& m_moptions;
-    capture::CaptureCommands& m_capture;
+    platform::CaptureCommands& m_capture;
     std::function<void()> m_hidePlabel2;
     std::unique_ptr<ComDialog> m_comDialog;
     QString m_ownExecutable;

@@ -1,6 +1,6 @@
-#include "capture/CaptureCommands.h"
 #include "controls/XpB.h"
 #include "net/SMSoptions.h"
+#include "platform/CaptureCommands.h"
 #include "platform/Cp1251.h"
 #include "platform/UrlOpener.h"
 #include "settings/AppContext.h"
@@ -30,7 +30,7 @@ namespace {
 
 constexpr int Bound = 10000; // ms; every wait is bounded
 
-class FakeCapture final : public vigilux::capture::CaptureCommands {
+class FakeCapture final : public vigilux::platform::CaptureCommands {
 public:
     QList<bool> pauses;
     void WebcamFormat() override {}

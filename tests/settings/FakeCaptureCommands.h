@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/CaptureCommands.h"
+#include "platform/CaptureCommands.h"
 
 #include <QList>
 #include <QSet>
@@ -12,7 +12,7 @@ namespace vigilux::test {
 
 // A capture device that accepts a scripted set of sizes and records every
 // command it is given.
-class FakeCaptureCommands final : public capture::CaptureCommands {
+class FakeCaptureCommands final : public platform::CaptureCommands {
 public:
     struct ResCall {
         qint16 width;

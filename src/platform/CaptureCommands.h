@@ -2,7 +2,7 @@
 
 #include <QtGlobal>
 
-namespace vigilux::capture {
+namespace vigilux::platform {
 
 // What the settings windows ask of the capture control (WebCam implements
 // it): the driver's format and source dialogs, the capture resolution and
@@ -23,4 +23,4 @@ public:
     virtual void PrePause(bool Pause) = 0;
 };
 
-} // namespace vigilux::capture
+} // namespace vigilux::platform
