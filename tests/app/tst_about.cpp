@@ -1,3 +1,4 @@
+#include "FakeServices.h"
 #include "app/About.h"
 #include "app/LastCheckStore.h"
 #include "app/UpdateChecker.h"
@@ -41,14 +42,7 @@ public:
     void writeLastCheck(const QDate&) override { ++writes; }
 };
 
-class FakeOpener final : public vigilux::platform::UrlOpener {
-public:
-    QList<QUrl> opened;
-    bool open(const QUrl& url) override {
-        opened.append(url);
-        return true;
-    }
-};
+using FakeOpener = vigilux::test::FakeUrlOpener;
 
 // A click as the window system delivers it: pointer over, press, release.
 void click(QWidget* w) {

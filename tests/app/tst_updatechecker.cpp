@@ -1,3 +1,4 @@
+#include "FakeServices.h"
 #include "app/LastCheckStore.h"
 #include "app/UpdateChecker.h"
 #include "platform/UrlOpener.h"
@@ -41,14 +42,7 @@ public:
     void writeLastCheck(const QDate& date) override { writes.append(date); }
 };
 
-class FakeOpener final : public vigilux::platform::UrlOpener {
-public:
-    QList<QUrl> opened;
-    bool open(const QUrl& url) override {
-        opened.append(url);
-        return true;
-    }
-};
+using FakeOpener = vigilux::test::FakeUrlOpener;
 
 QStringList texts(const QSignalSpy& spy) {
     QStringList out;

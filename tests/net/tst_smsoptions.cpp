@@ -1,3 +1,4 @@
+#include "FakeServices.h"
 #include "controls/XpB.h"
 #include "net/SMSoptions.h"
 #include "platform/CaptureCommands.h"
@@ -39,14 +40,7 @@ public:
     void PrePause(bool Pause) override { pauses.append(Pause); }
 };
 
-class FakeOpener final : public vigilux::platform::UrlOpener {
-public:
-    QList<QUrl> opened;
-    bool open(const QUrl& url) override {
-        opened.append(url);
-        return true;
-    }
-};
+using FakeOpener = vigilux::test::FakeUrlOpener;
 
 QByteArray expectedRequest(const QByteArray& path) {
     return "GET " + path +
