@@ -110,9 +110,12 @@ WebCam::WebCam(AppContext& context, WebCamHost& host, platform::CaptureSource so
 }
 
 WebCam::~WebCam() {
-    // The device may still hold the callback into the detector.
-    if (m_device)
+    // The device may still hold the callback into the detector, and must not
+    // report to the owner while it is being torn down.
+    if (m_device) {
         m_device->SetCallbackFrame({});
+        disconnect(m_device.get(), nullptr, this, nullptr);
+    }
 }
 
 void WebCam::useDevice(std::unique_ptr<platform::CaptureDevice> device) {
