@@ -115,6 +115,7 @@ WebCam::~WebCam() {
     if (m_device) {
         m_device->SetCallbackFrame({});
         disconnect(m_device.get(), nullptr, this, nullptr);
+        m_prePicture->setDevice(nullptr);
     }
 }
 
