@@ -1,3 +1,4 @@
+#include "NetTestHelpers.h"
 #include "net/FTP.h"
 
 #include <QDir>
@@ -16,6 +17,8 @@
 #include <memory>
 
 using vigilux::net::FTP;
+
+using vigilux::test::closedPort;
 
 namespace {
 
@@ -50,13 +53,6 @@ void prepare(FTP& ftp, quint16 port) {
     ftp.setControlPort(port);
     ftp.setStartDelayMs(0);
     ftp.setBounds({5000, 10000, 10000, 10000});
-}
-
-// A port nobody listens on.
-quint16 closedPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
 }
 
 // A control peer that follows a script: each reply is a list of packets,

@@ -1,3 +1,4 @@
+#include "NetTestHelpers.h"
 #include "net/SMS.h"
 #include "platform/Cp1251.h"
 
@@ -15,30 +16,11 @@ using vigilux::platform::Cp1251;
 using vigilux::test::PythonHttpServer;
 using vigilux::test::ScriptedHttpServer;
 
+using vigilux::test::closedPort;
+
 namespace {
 
 const QString kUnknown = QStringLiteral("Неизвестный ответ от relay.vigilux.ru");
-
-QByteArray expectedRequest(const QByteArray& path) {
-    return "GET " + path +
-           " HTTP/1.0\r\n"
-           "User-Agent: Vigilux (Vigilux webcam watcher; http://www.vigilux.ru)\r\n"
-           "Accept: text/html\r\n"
-           "Accept-Encoding: identity\r\n"
-           "Accept-Language: ru-RU,ru\r\n"
-           "Host: 127.0.0.1\r\n"
-           "Connection: Close\r\n"
-           "\r\n";
-}
-
-// A port nothing listens on.
-quint16 closedPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
-}
 
 enum class Op { Send, Balance, Cost };
 
@@ -109,7 +91,7 @@ private slots:
         QVERIFY(rig.sms.T().isActive());
         QVERIFY(rig.waitIdle());
         QCOMPARE(rig.server.connections(), 1);
-        QCOMPARE(rig.server.requests.first(), expectedRequest(path));
+        QCOMPARE(rig.server.requests.first(), vigilux::test::expectedSmsRequest(path));
     }
 
     void answersAreParsed_data() {

@@ -1,4 +1,5 @@
 #include "FakeServices.h"
+#include "NetTestHelpers.h"
 #include "controls/XpB.h"
 #include "net/SMSoptions.h"
 #include "platform/CaptureCommands.h"
@@ -27,6 +28,8 @@ using vigilux::test::FakeClock;
 using vigilux::test::FakeDialogs;
 using vigilux::test::ScriptedHttpServer;
 
+using vigilux::test::closedPort;
+
 namespace {
 
 constexpr int Bound = 10000; // ms; every wait is bounded
@@ -41,26 +44,6 @@ public:
 };
 
 using FakeOpener = vigilux::test::FakeUrlOpener;
-
-QByteArray expectedRequest(const QByteArray& path) {
-    return "GET " + path +
-           " HTTP/1.0\r\n"
-           "User-Agent: Vigilux (Vigilux webcam watcher; http://www.vigilux.ru)\r\n"
-           "Accept: text/html\r\n"
-           "Accept-Encoding: identity\r\n"
-           "Accept-Language: ru-RU,ru\r\n"
-           "Host: 127.0.0.1\r\n"
-           "Connection: Close\r\n"
-           "\r\n";
-}
-
-quint16 closedPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
-}
 
 // A click as the window system delivers it: pointer over, press, release.
 void click(QWidget* w) {
@@ -217,7 +200,7 @@ private slots:
             Cp1251::encode(QStringLiteral(
                 "Vigilux: тестовое смс-оповещение об обнаружении движения в кадре.")) +
             "&test=1";
-        QCOMPARE(rig.server.requests.first(), expectedRequest(path));
+        QCOMPARE(rig.server.requests.first(), vigilux::test::expectedSmsRequest(path));
         // Success is not reported.
         QVERIFY(rig.dialogs.messages.isEmpty());
     }
@@ -235,7 +218,8 @@ private slots:
         QVERIFY(rig.label("Label5").isEmpty());
 
         QTRY_COMPARE_WITH_TIMEOUT(rig.label("Label3"), QStringLiteral("100\n12.50"), Bound);
-        QCOMPARE(rig.server.requests.first(), expectedRequest("/my/balance?api_id=KEY-2"));
+        QCOMPARE(rig.server.requests.first(),
+                 vigilux::test::expectedSmsRequest("/my/balance?api_id=KEY-2"));
         QVERIFY(rig.label("Label5").isEmpty());
         QVERIFY(rig.dialogs.messages.isEmpty());
         QCOMPARE(rig.button(3)->Caption(), QStringLiteral("Подождите, идет запрос..."));
@@ -300,7 +284,8 @@ private slots:
         rig.server.replies.enqueue({ScriptedHttpServer::ok(body), true});
         click(rig.link(0));
         QVERIFY(rig.waitMessages(1));
-        QCOMPARE(rig.server.requests.first(), expectedRequest("/cost.php?tel=79005554433"));
+        QCOMPARE(rig.server.requests.first(),
+                 vigilux::test::expectedSmsRequest("/cost.php?tel=79005554433"));
         const FakeDialogs::Message m = rig.dialogs.messages.first();
         QCOMPARE(m.icon, Dialogs::Icon::Information);
         QCOMPARE(m.title, QStringLiteral("Информация"));
