@@ -77,7 +77,7 @@ int main(int argc, char* argv[]) {
     auto device = vigilux::platform::createCaptureDevice(*source);
     std::vector<uchar> detectorCopy;
     quint64 frames = 0;
-    device->SetCallbackFrame([&](const vigilux::platform::VideoHeader& h) {
+    device->SetCallbackFrame([&](const vigilux::platform::FrameHeader& h) {
         ++frames;
         if (detectorCopy.size() < h.dwBytesUsed)
             detectorCopy.resize(h.dwBytesUsed);

@@ -1,6 +1,6 @@
 #include "Bench.h"
 
-#include "net/FTP.h"
+#include "net/FtpClient.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -59,10 +59,10 @@ void run() {
     std::vector<double> ours;
     std::vector<double> curl;
     for (int round = 0; round < kRounds; ++round) {
-        vigilux::net::FTP ftp;
+        vigilux::net::FtpClient ftp;
         ftp.setControlPort(port);
         ftp.setStartDelayMs(0);
-        QSignalSpy res(&ftp, &vigilux::net::FTP::Res);
+        QSignalSpy res(&ftp, &vigilux::net::FtpClient::Res);
         QElapsedTimer clock;
         clock.start();
         ftp.Upload(QStringLiteral("127.0.0.1"), QStringLiteral("bob"), QStringLiteral("secret"),

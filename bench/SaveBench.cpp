@@ -2,7 +2,7 @@
 // encode, write) against a plain QImage::save of the same picture.
 #include "Bench.h"
 
-#include "capture/FrameSaving.h"
+#include "capture/FrameSaver.h"
 #include "platform/Dialogs.h"
 #include "platform/SystemClock.h"
 #include "settings/AppContext.h"
@@ -30,7 +30,7 @@ public:
 
 // Hands out the camera's raw RGB24 bytes as a picture, the way the capture
 // control does when a save asks for the frame.
-class BytesHost final : public capture::SaveHost {
+class BytesHost final : public capture::FrameSaverHost {
 public:
     std::vector<uchar> bytes;
     int width = 0;
@@ -60,7 +60,7 @@ void runSave(int width, int height, int rounds) {
     s.Convert2JPG = true;
     s.InPrintDate = true;
     s.JPGq = 75;
-    s.Sound = false;
+    s.SoundPlayer = false;
 
     BytesHost host;
     host.width = width;
@@ -74,7 +74,7 @@ void runSave(int width, int height, int rounds) {
             host.bytes[static_cast<size_t>(y) * width * 3 + x] =
                 static_cast<uchar>((x / 3 + y) / 4 % 200 + rng() % 24);
     const QImage plain = host.currentFrame();
-    capture::FrameSaving saving(context, host);
+    capture::FrameSaver saving(context, host);
 
     std::vector<double> ratios;
     for (int r = 0; r < rounds; ++r) {

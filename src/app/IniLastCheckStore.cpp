@@ -1,6 +1,6 @@
 #include "app/IniLastCheckStore.h"
 
-#include "settings/clsINI.h"
+#include "settings/IniFile.h"
 
 #include <QVariant>
 

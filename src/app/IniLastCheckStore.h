@@ -3,7 +3,7 @@
 #include "app/LastCheckStore.h"
 
 namespace vigilux::settings {
-class clsINI;
+class IniFile;
 }
 
 namespace vigilux::app {
@@ -11,14 +11,14 @@ namespace vigilux::app {
 // LastCheck in options.ini through the program's one INI store.
 class IniLastCheckStore final : public LastCheckStore {
 public:
-    explicit IniLastCheckStore(settings::clsINI& ini)
+    explicit IniLastCheckStore(settings::IniFile& ini)
         : m_ini(ini) {}
 
     QString readLastCheck() override;
     void writeLastCheck(const QDate& date) override;
 
 private:
-    settings::clsINI& m_ini;
+    settings::IniFile& m_ini;
 };
 
 } // namespace vigilux::app

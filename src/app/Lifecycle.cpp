@@ -1,6 +1,6 @@
 #include "app/Lifecycle.h"
 
-#include "app/Shell.h"
+#include "app/LifecycleHost.h"
 #include "platform/Dialogs.h"
 #include "platform/InstanceLock.h"
 #include "settings/AppContext.h"
@@ -10,7 +10,7 @@
 
 namespace vigilux::app {
 
-Lifecycle::Lifecycle(AppContext& context, Shell& shell, settings::SensorTarget& sensorTarget,
+Lifecycle::Lifecycle(AppContext& context, LifecycleHost& shell, settings::DetectorValuesTarget& sensorTarget,
                      QString lockPath, QString iniPath, bool iniFellBack)
     : m_context(context)
     , m_shell(shell)
@@ -74,7 +74,7 @@ void Lifecycle::Unload() {
     m_shell.UnLoadAll();
 }
 
-void UnLoadAll(Forms& forms) {
+void UnLoadAll(WindowStack& forms) {
     int i = forms.count() - 1;
     while (i >= 0) {
         forms.unload(i);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/Moptions.h"
+#include "settings/SettingsStorage.h"
 
 #include <QString>
 
@@ -12,13 +12,13 @@ namespace platform {
 class InstanceLock;
 }
 namespace settings {
-class SensorTarget;
+class DetectorValuesTarget;
 }
 } // namespace vigilux
 
 namespace vigilux::app {
 
-class Shell;
+class LifecycleHost;
 
 // Start-up, end of the splash and shutdown of the main window, in their fixed
 // order. It owns the single-instance lock and the settings module; the
@@ -27,7 +27,7 @@ class Lifecycle final {
 public:
     // `iniPath` is where options.ini lives (beside the executable, or the
     // user's configuration folder when that is not writable: `iniFellBack`).
-    Lifecycle(AppContext& context, Shell& shell, settings::SensorTarget& sensorTarget,
+    Lifecycle(AppContext& context, LifecycleHost& shell, settings::DetectorValuesTarget& sensorTarget,
               QString lockPath, QString iniPath, bool iniFellBack);
     ~Lifecycle();
     Lifecycle(const Lifecycle&) = delete;
@@ -44,15 +44,15 @@ public:
     // The unload of the main window (exit command).
     void Unload();
 
-    settings::Moptions& options() { return m_options; }
+    settings::SettingsStorage& options() { return m_options; }
 
-    // The tool tips of Plabel(0)..Plabel(5).
+    // The tool tips of OverlayLabel(0)..OverlayLabel(5).
     static QStringList labelTips();
 
 private:
     AppContext& m_context;
-    Shell& m_shell;
-    settings::Moptions m_options;
+    LifecycleHost& m_shell;
+    settings::SettingsStorage m_options;
     std::unique_ptr<platform::InstanceLock> m_lock;
     QString m_iniPath;
     bool m_iniFellBack;
@@ -61,12 +61,12 @@ private:
 // Closes open windows newest first, as the exit does. `count` tells how many
 // windows are open, `unload(i)` asks window i (0 = oldest) to close. Stops at
 // the first window that refuses.
-class Forms {
+class WindowStack {
 public:
-    virtual ~Forms() = default;
+    virtual ~WindowStack() = default;
     virtual int count() const = 0;
     virtual void unload(int index) = 0;
 };
-void UnLoadAll(Forms& forms);
+void UnLoadAll(WindowStack& forms);
 
 } // namespace vigilux::app

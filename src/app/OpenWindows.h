@@ -13,7 +13,7 @@ namespace vigilux::app {
 // exit can close them newest first. Watches every window through an
 // application-wide event filter; tool tips, menus and other popups do not
 // count.
-class OpenWindows final : public QObject, public Forms {
+class OpenWindows final : public QObject, public WindowStack {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(OpenWindows)
 public:

@@ -1,13 +1,13 @@
 #include "app/Replay.h"
 
-#include "capture/FrameSaving.h"
+#include "capture/FrameSaver.h"
 #include "capture/MotionDetector.h"
 #include "capture/VideoDecoder.h"
 #include "platform/ConsoleDialogs.h"
 #include "platform/MediaClock.h"
-#include "platform/VideoHeader.h"
+#include "platform/FrameHeader.h"
 #include "settings/AppContext.h"
-#include "settings/Moptions.h"
+#include "settings/SettingsStorage.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -42,7 +42,7 @@ double secondsSince(const QElapsedTimer& timer) {
 // What saving needs from a window, for a run without one: the frame is the
 // current RGB24 sample, the indicator and sounds do not exist, a status text
 // becomes a line on standard error.
-class ReplayHost final : public capture::SaveHost {
+class ReplayHost final : public capture::FrameSaverHost {
 public:
     explicit ReplayHost(Replay::LineSink err)
         : m_err(std::move(err)) {}
@@ -203,7 +203,7 @@ int Replay::run(const ReplayOptions& options) {
     platform::ConsoleDialogs dialogs(m_err);
     AppContext context(clock, dialogs, m_programFolder);
     context.ini.setFileName(iniPath);
-    settings::Moptions(context, *this).LoadOptions(); // the file exists: nothing is created
+    settings::SettingsStorage(context, *this).LoadOptions(); // the file exists: nothing is created
     settings::Settings& s = context.settings;
 
     if (!options.outDir.isEmpty()) {
@@ -227,7 +227,7 @@ int Replay::run(const ReplayOptions& options) {
     context.AlarmCount = 0;
 
     ReplayHost host(m_err);
-    capture::FrameSaving saving(context, host);
+    capture::FrameSaver saving(context, host);
 
     int similarity = 0;
     bool alarm = false;
@@ -240,7 +240,7 @@ int Replay::run(const ReplayOptions& options) {
         if (motion && context.AlarmCount < 32767) // the counter saturates
             ++context.AlarmCount;
     });
-    QObject::connect(&saving, &capture::FrameSaving::Saved,
+    QObject::connect(&saving, &capture::FrameSaver::Saved,
                      [&](const QString& path) { savedPath = path; });
     detector.setSaveFrame([&] {
         QElapsedTimer save;
@@ -288,7 +288,7 @@ int Replay::run(const ReplayOptions& options) {
         savedPath.clear();
         saveSecondsThisStep = 0.0;
 
-        platform::VideoHeader header;
+        platform::FrameHeader header;
         header.lpData = rgb;
         header.dwBufferLength = frameBytes;
         header.dwBytesUsed = frameBytes;

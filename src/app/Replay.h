@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/SensorTarget.h"
+#include "settings/DetectorValuesTarget.h"
 
 #include <QString>
 #include <QStringList>
@@ -29,7 +29,7 @@ struct ReplayOptions {
 // Writes one line per detector step and a summary to `out`, messages and
 // progress to `err`. Runs on the calling thread; needs a QGuiApplication
 // (the date imprint draws text).
-class Replay final : public settings::SensorTarget {
+class Replay final : public settings::DetectorValuesTarget {
 public:
     using LineSink = std::function<void(const QString& line)>;
 

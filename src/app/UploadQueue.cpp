@@ -1,6 +1,6 @@
 #include "app/UploadQueue.h"
 
-#include "net/FTP.h"
+#include "net/FtpClient.h"
 #include "settings/AppContext.h"
 
 #include <algorithm>
@@ -8,13 +8,13 @@
 
 namespace vigilux::app {
 
-UploadQueue::UploadQueue(AppContext& context, net::FTP& ftp,
+UploadQueue::UploadQueue(AppContext& context, net::FtpClient& ftp,
                          std::function<void(const QString&)> status, QObject* parent)
     : QObject(parent)
     , m_context(context)
     , m_ftp(ftp)
     , m_status(std::move(status)) {
-    connect(&m_ftp, &net::FTP::Res, this, &UploadQueue::Res);
+    connect(&m_ftp, &net::FtpClient::Res, this, &UploadQueue::Res);
 }
 
 qint16 UploadQueue::QueueCount() const {

@@ -10,7 +10,7 @@ namespace vigilux {
 struct AppContext;
 }
 namespace vigilux::net {
-class FTP;
+class FtpClient;
 }
 
 namespace vigilux::app {
@@ -24,7 +24,7 @@ class UploadQueue final : public QObject {
     Q_DISABLE_COPY_MOVE(UploadQueue)
 public:
     // `status` shows a text in the main window's status line.
-    UploadQueue(AppContext& context, net::FTP& ftp, std::function<void(const QString&)> status,
+    UploadQueue(AppContext& context, net::FtpClient& ftp, std::function<void(const QString&)> status,
                 QObject* parent = nullptr);
 
     // The Saved handler: queues the file when uploading is on, and starts it
@@ -46,7 +46,7 @@ private:
     void showQueueText();
 
     AppContext& m_context;
-    net::FTP& m_ftp;
+    net::FtpClient& m_ftp;
     std::function<void(const QString&)> m_status;
     QQueue<QString> m_queue;
 };

@@ -1,8 +1,8 @@
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "app/Lifecycle.h"
 #include "app/Replay.h"
 #include "app/UpdateChecker.h"
-#include "net/SMSoptions.h"
+#include "net/SmsSettingsWindow.h"
 #include "platform/CaptureCommands.h"
 #include "platform/CaptureDeviceFactory.h"
 #include "platform/CaptureSource.h"
@@ -92,12 +92,12 @@ int main(int argc, char* argv[]) {
 
     if (parser.isSet(smsOptions)) {
         NoCapture noCapture;
-        net::SMSoptions window(context, noCapture, urls);
+        net::SmsSettingsWindow window(context, noCapture, urls);
         window.exec();
         return 0;
     }
 
-    app::Main main(context, app::Main::Services{
+    app::MainWindow main(context, app::MainWindow::Services{
                                 tray,
                                 sound,
                                 processes,
@@ -117,8 +117,8 @@ int main(int argc, char* argv[]) {
         platform::InstanceLock::defaultPath(QApplication::applicationFilePath()), ini.filePath(),
         ini.fellBack);
     main.setOptions(&lifecycle.options());
-    QObject::connect(&main, &app::Main::SplashEnded, [&] { lifecycle.SplashEnded(); });
-    QObject::connect(&main, &app::Main::UnloadRequested, [&] { lifecycle.Unload(); });
+    QObject::connect(&main, &app::MainWindow::SplashEnded, [&] { lifecycle.SplashEnded(); });
+    QObject::connect(&main, &app::MainWindow::UnloadRequested, [&] { lifecycle.Unload(); });
 
     if (!lifecycle.Start())
         return 0;

@@ -1,7 +1,7 @@
 #include "capture/CalibrationLogic.h"
 
 #include "capture/CalibrationView.h"
-#include "capture/SliderWriter.h"
+#include "capture/DetectorSliders.h"
 #include "platform/Dialogs.h"
 #include "settings/AppContext.h"
 
@@ -31,7 +31,7 @@ const QString CalibrationLogic::kNoResponseText =
 const QString CalibrationLogic::kNoPowerText =
     QStringLiteral("Недостаточно вычислительной мощности для работы в выбранном разрешении");
 
-CalibrationLogic::CalibrationLogic(AppContext& context, SliderWriter& sliders,
+CalibrationLogic::CalibrationLogic(AppContext& context, DetectorSliders& sliders,
                                    CalibrationView& view)
     : m_context(context)
     , m_sliders(sliders)

@@ -10,7 +10,7 @@ struct AppContext;
 namespace vigilux::capture {
 
 class CalibrationView;
-class SliderWriter;
+class DetectorSliders;
 
 // The auto-calibration of the detector's three values, driven by the values
 // the main window forwards (FPSValue in phase 1, PercentValue in phases 2
@@ -20,7 +20,7 @@ class SliderWriter;
 //   2. noise: noise levels 0, 1, 2, ... are tried on groups of 4 frames until
 //      a group's average similarity reaches 95 (60 frames at most);
 //   3. largest difference of 20 frames, plus 2, becomes the motion percent.
-// Results go to the sliders through the SliderWriter, exactly as user moves.
+// Results go to the sliders through the DetectorSliders, exactly as user moves.
 //
 // UI thread only. The context, the writer and the view must outlive it.
 class CalibrationLogic final {
@@ -39,7 +39,7 @@ public:
     // without a value means the sensor stopped.
     static constexpr int kStallBoundMs = 10000;
 
-    CalibrationLogic(AppContext& context, SliderWriter& sliders, CalibrationView& view);
+    CalibrationLogic(AppContext& context, DetectorSliders& sliders, CalibrationView& view);
     CalibrationLogic(const CalibrationLogic&) = delete;
     CalibrationLogic& operator=(const CalibrationLogic&) = delete;
     ~CalibrationLogic();
@@ -81,7 +81,7 @@ private:
     void onStall();
 
     AppContext& m_context;
-    SliderWriter& m_sliders;
+    DetectorSliders& m_sliders;
     CalibrationView& m_view;
     QTimer m_timer1;
     QTimer m_stall;

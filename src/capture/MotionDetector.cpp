@@ -26,7 +26,7 @@ int MotionDetector::timerIntervalMs() const {
     return std::max<int>(1, m_interval);
 }
 
-int MotionDetector::FrameCallback(const platform::VideoHeader& header) {
+int MotionDetector::FrameCallback(const platform::FrameHeader& header) {
     // While a step's alarm handlers run (they may wait for a program and let
     // events through), frames are not taken: the step must end first.
     if (!m_grabRequest || m_inStep)

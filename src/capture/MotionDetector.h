@@ -2,7 +2,7 @@
 
 #include "capture/CacheLineAllocator.h"
 #include "capture/SpeedMeter.h"
-#include "platform/VideoHeader.h"
+#include "platform/FrameHeader.h"
 
 #include <QObject>
 #include <QTimer>
@@ -19,7 +19,7 @@ namespace vigilux::capture {
 class LevelIndicator;
 class PreviewRateTarget;
 
-// The motion detector of the WebCam control. Each tick of Timer1 asks for one
+// The motion detector of the CaptureControl control. Each tick of Timer1 asks for one
 // frame; the next frame the capture device hands to FrameCallback is copied
 // into the frame buffer and compared with the previous sample (StartSensor),
 // which raises FPS, Percent and, while watch mode is on, Alarm, in that order,
@@ -40,7 +40,7 @@ public:
     explicit MotionDetector(AppContext& context, QObject* parent = nullptr);
     ~MotionDetector() override;
 
-    // Seams to the rest of WebCam; each may be left unset (nullptr / empty).
+    // Seams to the rest of CaptureControl; each may be left unset (nullptr / empty).
     void setIndicator(LevelIndicator* indicator) { m_indicator = indicator; }
     void setPreviewRateTarget(PreviewRateTarget* target) { m_previewRate = target; }
     // Frame saving: called after the Alarm(true) handlers have returned, when
@@ -54,7 +54,7 @@ public:
     // only when a tick asked for one. Frames with no bytes are not samples:
     // the request stays for the next frame. At most min(dwBytesUsed,
     // dwBufferLength) bytes are read from lpData.
-    int FrameCallback(const platform::VideoHeader& header);
+    int FrameCallback(const platform::FrameHeader& header);
 
     // One detector step on the frame buffer. Does nothing while the buffer is
     // empty (no frame sampled yet): there is nothing to compare.
@@ -75,13 +75,13 @@ public:
     void MotionDetect(bool start);
     void setPreviewRate(qint16 ms);
 
-    // State, read by WebCam, calibration and tests.
+    // State, read by CaptureControl, calibration and tests.
     QTimer& Timer1() { return m_timer; }
     SpeedMeter& speedMeter() { return m_speed; }
     bool primed() const { return m_primed; }
     bool grabRequest() const { return m_grabRequest; }
     bool bufferSized() const { return m_bufferSized; }
-    const platform::VideoHeader& videoHeader() const { return m_header; }
+    const platform::FrameHeader& videoHeader() const { return m_header; }
     const FrameBytes& frameBuffer() const { return m_frameBuffer; }
     std::size_t frameLength() const { return m_frameLength; }
     std::uint64_t unchangedCount() const { return m_unchanged; }
@@ -111,7 +111,7 @@ private:
 
     // Sampling state.
     FrameBytes m_frameBuffer;
-    platform::VideoHeader m_header; // lpData is stale once the callback returned
+    platform::FrameHeader m_header; // lpData is stale once the callback returned
     bool m_bufferSized = false;
     bool m_grabRequest = false;
     bool m_primed = false;

@@ -7,7 +7,7 @@
 
 namespace vigilux::controls {
 
-// What an info tip shows and how, resolved from CInfoTip's properties.
+// What an info tip shows and how, resolved from InfoTip's properties.
 struct InfoTipContent {
     QString message; // tabs already expanded
     QString title;   // tabs already removed
@@ -25,7 +25,7 @@ struct InfoTipContent {
 };
 
 // The face of an info tip: border, optional bold title over a separator,
-// the message, and a soft shadow band on the right and bottom. CInfoTip
+// the message, and a soft shadow band on the right and bottom. InfoTip
 // shows it as a borderless top-level window; the controls gallery embeds it.
 // The shadow is painted as translucent black, which darkens whatever lies
 // beneath exactly as darkening each channel by c * alpha / 255 would.

@@ -4,7 +4,7 @@
 
 namespace vigilux::platform {
 
-// What the settings windows ask of the capture control (WebCam implements
+// What the settings windows ask of the capture control (CaptureControl implements
 // it): the driver's format and source dialogs, the capture resolution and
 // pausing the preview. UI thread only.
 class CaptureCommands {

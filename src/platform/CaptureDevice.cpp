@@ -74,7 +74,7 @@ void CaptureDevice::publishFrame(const FrameLayout& layout) {
     m_haveFrame = true;
     ++m_delivered;
     if (m_callback) {
-        VideoHeader header;
+        FrameHeader header;
         header.lpData = m_buffer.data();
         header.dwBufferLength = static_cast<quint32>(m_buffer.size());
         header.dwBytesUsed = static_cast<quint32>(layout.bytes);

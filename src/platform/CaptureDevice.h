@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/FrameLayout.h"
-#include "platform/VideoHeader.h"
+#include "platform/FrameHeader.h"
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -35,7 +35,7 @@ class CaptureDevice : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CaptureDevice)
 public:
-    using FrameCallback = std::function<void(const VideoHeader&)>;
+    using FrameCallback = std::function<void(const FrameHeader&)>;
 
     // One capture format as the format dialog lists it.
     struct VideoFormat {

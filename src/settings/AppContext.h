@@ -1,7 +1,7 @@
 #pragma once
 
 #include "settings/Settings.h"
-#include "settings/clsINI.h"
+#include "settings/IniFile.h"
 
 #include <QString>
 
@@ -31,7 +31,7 @@ struct AppContext {
     // sound files and picture folder live below it.
     const QString programFolder;
 
-    settings::clsINI ini;
+    settings::IniFile ini;
     settings::Settings settings;
 
     bool AutoShotOn = false;           // watch mode is on

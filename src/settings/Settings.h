@@ -16,7 +16,7 @@ struct Settings {
     // [Interface]
     bool MinStart = false;
     bool AutoStart = false;
-    bool Sound = true;
+    bool SoundPlayer = true;
     QString SoundPath;
     bool BlockSSaver = true;
     bool AutoCheckUpdates = true;

@@ -1,10 +1,10 @@
 #include "FakeClock.h"
 #include "FakeDialogs.h"
 #include "app/Lifecycle.h"
-#include "app/Shell.h"
+#include "app/LifecycleHost.h"
 #include "platform/InstanceLock.h"
 #include "settings/AppContext.h"
-#include "settings/SensorTarget.h"
+#include "settings/DetectorValuesTarget.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -15,7 +15,7 @@ using namespace vigilux;
 namespace {
 
 // Records every call start-up and shutdown make, in order.
-class RecordingShell final : public app::Shell, public settings::SensorTarget {
+class RecordingShell final : public app::LifecycleHost, public settings::DetectorValuesTarget {
 public:
     QStringList log;
     QStringList tips;
@@ -46,7 +46,7 @@ public:
 };
 
 // Windows that close unless told to refuse.
-class ScriptedForms final : public app::Forms {
+class ScriptedForms final : public app::WindowStack {
 public:
     QStringList open;
     QStringList refusing;

@@ -2,15 +2,15 @@
 #include "FakeClock.h"
 #include "FakeDialogs.h"
 #include "FakeServices.h"
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "app/OpenWindows.h"
-#include "app/Record.h"
-#include "app/Running.h"
+#include "app/RecordingIndicator.h"
+#include "app/SplashWindow.h"
 #include "capture/CalibrationTarget.h"
-#include "capture/Sensor.h"
-#include "controls/Plabel.h"
+#include "capture/MotionLevelBar.h"
+#include "controls/OverlayLabel.h"
 #include "controls/SizeGrip.h"
-#include "controls/XpB.h"
+#include "controls/PushButton.h"
 #include "settings/AppContext.h"
 
 #include <QAction>
@@ -37,14 +37,14 @@ struct Rig {
     test::FakeUrlOpener urls;
     test::FakeCaptureDevice* device = nullptr;
     bool connects = true;
-    std::unique_ptr<app::Main> main;
+    std::unique_ptr<app::MainWindow> main;
 
     Rig() {
         context.ini.setFileName(dir.filePath(QStringLiteral("options.ini")));
         context.settings.SavePath = dir.path();
-        main = std::make_unique<app::Main>(
+        main = std::make_unique<app::MainWindow>(
             context,
-            app::Main::Services{tray, sound, processes, urls, platform::CaptureSource::demo(),
+            app::MainWindow::Services{tray, sound, processes, urls, platform::CaptureSource::demo(),
                                 [this](const platform::CaptureSource&) {
                                     auto d = std::make_unique<test::FakeCaptureDevice>();
                                     d->connectResult = connects;
@@ -54,11 +54,11 @@ struct Rig {
                                 [] { return QStringList(); }, [] { return 6; },
                                 QUrl(QStringLiteral("http://127.0.0.1:1"))});
     }
-    app::Main& m() { return *main; }
-    QString label(int i) { return m().Plabel(i).text(); }
+    app::MainWindow& m() { return *main; }
+    QString label(int i) { return m().OverlayLabel(i).text(); }
     // One detector step on a frame filled with `value`.
     void step(uchar value) {
-        m().WebCam().detector().Timer1Timer();
+        m().CaptureControl().detector().Timer1Timer();
         QVERIFY(device->pushFilled(value));
     }
 };
@@ -77,8 +77,8 @@ class TestMainWindow : public QObject {
     Q_OBJECT
 private slots:
     void splashTimersAndItsSingleEnd() {
-        auto* splash = new app::Running;
-        QPointer<app::Running> guard(splash);
+        auto* splash = new app::SplashWindow;
+        QPointer<app::SplashWindow> guard(splash);
         splash->show();
         QVERIFY(splash->Timer1().isActive());
         QVERIFY(splash->Timer1().isSingleShot());
@@ -88,7 +88,7 @@ private slots:
         splash->ATimer_Timer();
         QCOMPARE(splash->indicatorVisible(), !lit);
 
-        QSignalSpy finished(splash, &app::Running::Finished);
+        QSignalSpy finished(splash, &app::SplashWindow::Finished);
         splash->Timer1_Timer();
         splash->Timer1_Timer();
         QCOMPARE(finished.size(), 1);
@@ -111,7 +111,7 @@ private slots:
 
     void windowShapeAndBorderLines() {
         Rig r;
-        QCOMPARE(r.m().size(), app::Main::DesignSize);
+        QCOMPARE(r.m().size(), app::MainWindow::DesignSize);
         QVERIFY(r.m().windowFlags() & Qt::FramelessWindowHint);
         r.m().makeTopmost();
         QVERIFY(r.m().windowFlags() & Qt::WindowStaysOnTopHint);
@@ -120,14 +120,14 @@ private slots:
         QCOMPARE(lines[0]->geometry(), QRect(0, 0, 1, 348));
         QCOMPARE(lines[3]->geometry(), QRect(0, 0, 505, 1));
         r.m().installWindowProc();
-        QCOMPARE(r.m().minimumSize(), app::Main::MinimumSize);
+        QCOMPARE(r.m().minimumSize(), app::MainWindow::MinimumSize);
         r.m().armUpdateCheck();
         QVERIFY(r.m().UpTimer().isActive());
         QCOMPARE(r.m().UpTimer().interval(), 1000);
         for (int i = 0; i < 6; ++i)
-            QVERIFY(!r.m().Plabel(i).isVisibleTo(&r.m()));
-        QVERIFY(!r.m().XpB(7).isVisibleTo(&r.m()));
-        QVERIFY(!r.m().XpB(2).isEnabled());
+            QVERIFY(!r.m().OverlayLabel(i).isVisibleTo(&r.m()));
+        QVERIFY(!r.m().PushButton(7).isVisibleTo(&r.m()));
+        QVERIFY(!r.m().PushButton(2).isEnabled());
         QVERIFY(!r.m().mnuDetect()->isEnabled());
     }
 
@@ -136,8 +136,8 @@ private slots:
         r.m().showMain();
         QWidget other;
         other.show();
-        QSignalSpy unload(&r.m(), &app::Main::UnloadRequested);
-        connect(&r.m(), &app::Main::UnloadRequested, &r.m(), [&] {
+        QSignalSpy unload(&r.m(), &app::MainWindow::UnloadRequested);
+        connect(&r.m(), &app::MainWindow::UnloadRequested, &r.m(), [&] {
             r.m().WebcamStop();
             r.m().restoreWindowProc();
             r.m().UnLoadAll();
@@ -156,7 +156,7 @@ private slots:
         r.m().SetSensor(1, 7);
         r.m().SetSensor(2, 30);
         r.m().SetSensor(3, 99); // nothing
-        auto& d = r.m().WebCam().detector();
+        auto& d = r.m().CaptureControl().detector();
         QCOMPARE(d.detectorInterval(), qint16(700));
         QCOMPARE(d.noiseTolerance(), qint16(7));
         QCOMPARE(d.similarityThreshold(), qint16(70));
@@ -172,25 +172,25 @@ private slots:
         QVERIFY(r.context.AutoShotOn);
         QCOMPARE(r.context.AlarmCount, qint16(0));
         for (int i : {0, 1, 3, 4, 5})
-            QVERIFY(r.m().Plabel(i).isVisibleTo(&r.m()));
-        QVERIFY(!r.m().Plabel(2).isVisibleTo(&r.m()));
+            QVERIFY(r.m().OverlayLabel(i).isVisibleTo(&r.m()));
+        QVERIFY(!r.m().OverlayLabel(2).isVisibleTo(&r.m()));
         QCOMPARE(r.label(5), QStringLiteral("0"));
-        QVERIFY(!r.m().XpB(0).isEnabled() && !r.m().mnuShot()->isEnabled());
-        QVERIFY(r.m().XpB(2).isEnabled() && r.m().mnuDetect()->isEnabled());
-        QVERIFY(!r.m().XpB(3).isEnabled() && !r.m().mnuOptions()->isEnabled());
-        QCOMPARE(r.m().XpB(1).Caption(), QStringLiteral("Автосъемка выкл."));
+        QVERIFY(!r.m().PushButton(0).isEnabled() && !r.m().mnuShot()->isEnabled());
+        QVERIFY(r.m().PushButton(2).isEnabled() && r.m().mnuDetect()->isEnabled());
+        QVERIFY(!r.m().PushButton(3).isEnabled() && !r.m().mnuOptions()->isEnabled());
+        QCOMPARE(r.m().PushButton(1).Caption(), QStringLiteral("Автосъемка выкл."));
         QCOMPARE(r.m().mnuAuto()->text(), QStringLiteral("Автосъемка выкл."));
         QCOMPARE(r.m().St()->text(), QStringLiteral(" Автосъемка включена"));
         QVERIFY(r.m().Record1().Timer1().isActive());
-        QVERIFY(r.m().WebCam().sensor().isVisibleTo(&r.m()));
+        QVERIFY(r.m().CaptureControl().sensor().isVisibleTo(&r.m()));
 
         r.m().StartAuto();
         QVERIFY(!r.context.AutoShotOn);
         for (int i : {0, 1, 3, 4, 5})
-            QVERIFY(!r.m().Plabel(i).isVisibleTo(&r.m()));
-        QVERIFY(r.m().XpB(0).isEnabled() && r.m().mnuShot()->isEnabled());
-        QVERIFY(!r.m().XpB(2).isEnabled() && !r.m().mnuDetect()->isEnabled());
-        QCOMPARE(r.m().XpB(1).Caption(), QStringLiteral("Автосъемка вкл."));
+            QVERIFY(!r.m().OverlayLabel(i).isVisibleTo(&r.m()));
+        QVERIFY(r.m().PushButton(0).isEnabled() && r.m().mnuShot()->isEnabled());
+        QVERIFY(!r.m().PushButton(2).isEnabled() && !r.m().mnuDetect()->isEnabled());
+        QCOMPARE(r.m().PushButton(1).Caption(), QStringLiteral("Автосъемка вкл."));
         QCOMPARE(r.m().St()->text(), QStringLiteral(" Автосъемка выключена"));
         QVERIFY(!r.m().Record1().Timer1().isActive());
     }
@@ -223,7 +223,7 @@ private slots:
         QCOMPARE(r.label(3), QStringLiteral("100%"));
         QCOMPARE(r.context.AlarmCount, qint16(1));
         QCOMPARE(r.label(5), QStringLiteral("1"));
-        QCOMPARE(r.m().Plabel(3).Cont()->palette().color(QPalette::Window), app::Main::AlarmRed);
+        QCOMPARE(r.m().OverlayLabel(3).Cont()->palette().color(QPalette::Window), app::MainWindow::AlarmRed);
         QCOMPARE(r.sound.played.size(), 1);
         QVERIFY(r.tray.balloons.isEmpty()); // only while in the tray
         QCOMPARE(r.processes.waited, QStringList{program});
@@ -233,7 +233,7 @@ private slots:
         // A still frame puts the grey back and raises no alarm.
         r.step(200);
         QCOMPARE(r.label(3), QStringLiteral("0%"));
-        QCOMPARE(r.m().Plabel(3).Cont()->palette().color(QPalette::Window), app::Main::LabelGrey);
+        QCOMPARE(r.m().OverlayLabel(3).Cont()->palette().color(QPalette::Window), app::MainWindow::LabelGrey);
         QCOMPARE(r.context.AlarmCount, qint16(1));
 
         // In the tray the balloon tells the count and the difference.
@@ -260,7 +260,7 @@ private slots:
         r.context.settings.RunAlarmPath = QStringLiteral("/bin/true");
         r.context.DetectorDialogOpen = true;
         r.m().WebCam_Alarm(true);
-        QCOMPARE(r.m().Plabel(3).Cont()->palette().color(QPalette::Window), app::Main::AlarmRed);
+        QCOMPARE(r.m().OverlayLabel(3).Cont()->palette().color(QPalette::Window), app::MainWindow::AlarmRed);
         QCOMPARE(r.context.AlarmCount, qint16(0));
         QVERIFY(r.processes.started.isEmpty());
 
@@ -272,7 +272,7 @@ private slots:
 
         r.m().WebCam_Percent(55);
         r.m().WebCam_Alarm(false); // changes nothing at all
-        QCOMPARE(r.m().Plabel(3).Cont()->palette().color(QPalette::Window), app::Main::LabelGrey);
+        QCOMPARE(r.m().OverlayLabel(3).Cont()->palette().color(QPalette::Window), app::MainWindow::LabelGrey);
 
         r.context.CalibrationPhase = 0;
         r.context.AlarmCount = 32767;
@@ -299,7 +299,7 @@ private slots:
     void imageFormatShowsItsLabel() {
         Rig r;
         r.m().WebCam_ImgFormat(QStringLiteral("640x480"));
-        QVERIFY(r.m().Plabel(2).isVisibleTo(&r.m()));
+        QVERIFY(r.m().OverlayLabel(2).isVisibleTo(&r.m()));
         QCOMPARE(r.label(2), QStringLiteral("640x480"));
     }
 
@@ -310,7 +310,7 @@ private slots:
         r.context.settings.Convert2JPG = true;
         r.m().WebcamStart();
         QVERIFY(r.device->pushFilled(90));
-        QSignalSpy saved(&r.m().WebCam(), &capture::WebCam::Saved);
+        QSignalSpy saved(&r.m().CaptureControl(), &capture::CaptureControl::Saved);
         r.m().XpB_Click(0);
         QCOMPARE(saved.size(), 1);
         QVERIFY(saved[0][0].toString().endsWith(QStringLiteral(".jpg")));
@@ -324,20 +324,20 @@ private slots:
         Rig r;
         r.device->connectResult = false;
         r.m().WebcamStart();
-        QVERIFY(r.m().WebCam().pOffline().isVisibleTo(&r.m()));
-        QVERIFY(!r.m().XpB(0).isEnabled());
-        QVERIFY(!r.m().XpB(1).isEnabled());
+        QVERIFY(r.m().CaptureControl().pOffline().isVisibleTo(&r.m()));
+        QVERIFY(!r.m().PushButton(0).isEnabled());
+        QVERIFY(!r.m().PushButton(1).isEnabled());
 
-        emit r.m().WebCam().XpB1().Click();
-        QVERIFY(!r.m().WebCam().pOffline().isVisibleTo(&r.m()));
-        QVERIFY(r.m().WebCam().Timer2().isActive());
-        r.m().WebCam().Timer2_Timer(); // still missing
-        QVERIFY(r.m().WebCam().pOffline().isVisibleTo(&r.m()));
+        emit r.m().CaptureControl().XpB1().Click();
+        QVERIFY(!r.m().CaptureControl().pOffline().isVisibleTo(&r.m()));
+        QVERIFY(r.m().CaptureControl().Timer2().isActive());
+        r.m().CaptureControl().Timer2_Timer(); // still missing
+        QVERIFY(r.m().CaptureControl().pOffline().isVisibleTo(&r.m()));
 
         r.device->connectResult = true;
-        r.m().WebCam().Timer2_Timer();
-        QVERIFY(r.m().WebCam().running());
-        QVERIFY(r.m().XpB(0).isEnabled() && r.m().XpB(1).isEnabled());
+        r.m().CaptureControl().Timer2_Timer();
+        QVERIFY(r.m().CaptureControl().running());
+        QVERIFY(r.m().PushButton(0).isEnabled() && r.m().PushButton(1).isEnabled());
         const int connects = r.device->connectCalls;
         r.m().WebcamStart(); // running: no second connection
         QCOMPARE(r.device->connectCalls, connects);
@@ -347,15 +347,15 @@ private slots:
         Rig r;
         r.device->acceptedSizes = {QSize(640, 480), QSize(1280, 720)};
         r.m().WebcamStart();
-        QVERIFY(r.m().WebCam().SetRes(1280, 720, true));
+        QVERIFY(r.m().CaptureControl().SetRes(1280, 720, true));
         QCOMPARE(r.device->size, QSize(640, 480));
-        QVERIFY(!r.m().WebCam().SetRes(800, 600, true));
+        QVERIFY(!r.m().CaptureControl().SetRes(800, 600, true));
         QCOMPARE(r.device->size, QSize(640, 480));
         const int connects = r.device->connectCalls;
-        QVERIFY(r.m().WebCam().SetRes(1280, 720));
+        QVERIFY(r.m().CaptureControl().SetRes(1280, 720));
         QCOMPARE(r.device->size, QSize(1280, 720));
         QCOMPARE(r.device->connectCalls, connects + 1); // capture restarted
-        QVERIFY(!r.m().WebCam().SetRes(800, 600));
+        QVERIFY(!r.m().CaptureControl().SetRes(800, 600));
         QCOMPARE(r.device->size, QSize(1280, 720));
     }
 
@@ -364,15 +364,15 @@ private slots:
         r.m().WebcamStart();
         QVERIFY(r.device->pushFilled(0));
         r.m().BScheck();
-        QVERIFY(r.m().WebCam().BS().isActive());
-        r.m().WebCam().BS_Timer();
+        QVERIFY(r.m().CaptureControl().BS().isActive());
+        r.m().CaptureControl().BS_Timer();
         QVERIFY(r.m().BlackPicture()->isVisibleTo(&r.m()));
 
         Rig lit;
         lit.m().WebcamStart();
         QVERIFY(lit.device->pushFilled(40));
         QCoreApplication::processEvents();
-        QVERIFY(!lit.m().WebCam().BlackScreen());
+        QVERIFY(!lit.m().CaptureControl().BlackScreen());
     }
 
     void resizingMovesControlsAndRestartsCaptureOnce() {
@@ -380,22 +380,22 @@ private slots:
         r.m().placeBorderLines();
         r.m().WebcamStart();
         r.m().showMain(); // first pass: only the size is recorded
-        QVERIFY(r.m().WebCam().running());
+        QVERIFY(r.m().CaptureControl().running());
         QVERIFY(!r.m().WCstart().isActive());
 
         r.m().resize(605, 448);
-        QVERIFY(!r.m().WebCam().running());
+        QVERIFY(!r.m().CaptureControl().running());
         QVERIFY(r.m().WCstart().isActive());
-        QCOMPARE(r.m().WebCam().size(), QSize(605 - 152, 448 - 59));
-        QCOMPARE(r.m().XpB(3).x(), 605 - 137);
+        QCOMPARE(r.m().CaptureControl().size(), QSize(605 - 152, 448 - 59));
+        QCOMPARE(r.m().PushButton(3).x(), 605 - 137);
         QCOMPARE(r.m().St()->y(), 448 - 19);
-        QCOMPARE(r.m().Plabel(1).pos(), QPoint(605 - 199, 448 - 45));
+        QCOMPARE(r.m().OverlayLabel(1).pos(), QPoint(605 - 199, 448 - 45));
         QCOMPARE(r.m().PSave()->pos(), QPoint(605 - 178, 448 - 77));
         QCOMPARE(r.m().L()[1]->x(), qRound(504.0 * 605 / 505));
         r.m().resize(640, 460);
-        QVERIFY(!r.m().WebCam().running());
+        QVERIFY(!r.m().CaptureControl().running());
         r.m().WCstart_Timer();
-        QVERIFY(r.m().WebCam().running());
+        QVERIFY(r.m().CaptureControl().running());
         QVERIFY(!r.m().WCstart().isActive());
     }
 

@@ -1,4 +1,4 @@
-#include "app/Sound.h"
+#include "app/SoundPlayer.h"
 #include "platform/SoundOutput.h"
 
 #include <QFile>
@@ -39,19 +39,19 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(content);
         f.close();
-        QCOMPARE(app::Sound::LoadSoundFile(path), content);
+        QCOMPARE(app::SoundPlayer::LoadSoundFile(path), content);
     }
 
     void unreadableFilesLoadEmpty() {
         QTemporaryDir dir;
-        QVERIFY(app::Sound::LoadSoundFile(dir.filePath(QStringLiteral("none.wav"))).isEmpty());
-        QVERIFY(app::Sound::LoadSoundFile(dir.path()).isEmpty()); // a folder
+        QVERIFY(app::SoundPlayer::LoadSoundFile(dir.filePath(QStringLiteral("none.wav"))).isEmpty());
+        QVERIFY(app::SoundPlayer::LoadSoundFile(dir.path()).isEmpty()); // a folder
     }
 
     void playingCutsOffAndSkipsMissingOrEmptyFiles() {
         QTemporaryDir dir;
         RecordingOutput out;
-        app::Sound sound(out);
+        app::SoundPlayer sound(out);
         sound.PlayWaveFile(dir.filePath(QStringLiteral("missing.wav")));
         sound.PlayWaveFile(QString());
         QVERIFY(out.calls.isEmpty());

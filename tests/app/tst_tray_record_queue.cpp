@@ -2,10 +2,10 @@
 #include "FakeDialogs.h"
 #include "FakeServices.h"
 #include "FtpServerProcess.h"
-#include "app/Record.h"
-#include "app/TrayIconAndBalloon.h"
+#include "app/RecordingIndicator.h"
+#include "app/TrayIcon.h"
 #include "app/UploadQueue.h"
-#include "net/FTP.h"
+#include "net/FtpClient.h"
 #include "platform/TrayBackend.h"
 #include "settings/AppContext.h"
 
@@ -40,13 +40,13 @@ class TestTrayRecordQueue : public QObject {
     Q_OBJECT
 private slots:
     void recordSizeFollowsTheShellGeneration() {
-        QCOMPARE(app::TrayIconAndBalloon::NotifyDataSizeFor(6), 504);
-        QCOMPARE(app::TrayIconAndBalloon::NotifyDataSizeFor(10), 504);
-        QCOMPARE(app::TrayIconAndBalloon::NotifyDataSizeFor(5), 488);
-        QCOMPARE(app::TrayIconAndBalloon::NotifyDataSizeFor(4), 88);
-        QCOMPARE(app::TrayIconAndBalloon::NotifyDataSizeFor(0), 88);
+        QCOMPARE(app::TrayIcon::NotifyDataSizeFor(6), 504);
+        QCOMPARE(app::TrayIcon::NotifyDataSizeFor(10), 504);
+        QCOMPARE(app::TrayIcon::NotifyDataSizeFor(5), 488);
+        QCOMPARE(app::TrayIcon::NotifyDataSizeFor(4), 88);
+        QCOMPARE(app::TrayIcon::NotifyDataSizeFor(0), 88);
         FakeTray backend;
-        app::TrayIconAndBalloon tray(backend, [] { return 5; });
+        app::TrayIcon tray(backend, [] { return 5; });
         QCOMPARE(tray.NotifyDataSize(), 0);
         tray.Add();
         QCOMPARE(tray.NotifyDataSize(), 488);
@@ -54,13 +54,13 @@ private slots:
 
     void tipIsCutAndAppliedOnlyWhileShown() {
         FakeTray backend;
-        app::TrayIconAndBalloon tray(backend, [] { return 6; });
+        app::TrayIcon tray(backend, [] { return 6; });
         tray.setToolTipText(QString(70, QLatin1Char('x')));
         tray.Modify(); // no icon yet: nothing reaches the desktop
         QVERIFY(backend.calls.isEmpty());
         tray.Add();
         QCOMPARE(backend.tip.size(), 63);
-        tray.setToolTipText(app::Record::RecordingTip);
+        tray.setToolTipText(app::RecordingIndicator::RecordingTip);
         tray.Modify();
         QCOMPARE(backend.tip, QStringLiteral("Vigilux [>] включена автосъемка."));
         tray.Delete();
@@ -84,8 +84,8 @@ private slots:
         QFETCH(int, message);
         QFETCH(int, code);
         FakeTray backend;
-        app::TrayIconAndBalloon tray(backend, [] { return 6; });
-        QSignalSpy onIcon(&tray, &app::TrayIconAndBalloon::OnIcon);
+        app::TrayIcon tray(backend, [] { return 6; });
+        QSignalSpy onIcon(&tray, &app::TrayIcon::OnIcon);
         backend.send(message);
         QCOMPARE(onIcon.size(), 1);
         QCOMPARE(onIcon.at(0).at(0).value<qint16>(), qint16(code));
@@ -96,16 +96,16 @@ private slots:
     void recordBlinksDotAndTrayIcon() {
         Context c;
         FakeTray backend;
-        app::TrayIconAndBalloon tray(backend, [] { return 6; });
+        app::TrayIcon tray(backend, [] { return 6; });
         tray.registerIcon(1, coloured(Qt::blue));
         tray.registerIcon(2, coloured(Qt::red));
-        app::Record record(c.context, tray, 1, 2);
+        app::RecordingIndicator record(c.context, tray, 1, 2);
 
         record.start();
         QVERIFY(record.Timer1().isActive());
         QCOMPARE(record.Timer1().interval(), 1000);
         QVERIFY(record.dotVisible());
-        QCOMPARE(tray.ToolTipText(), app::Record::RecordingTip);
+        QCOMPARE(tray.ToolTipText(), app::RecordingIndicator::RecordingTip);
 
         // Shown window: the dot blinks, the tray (absent) is left alone.
         record.Timer1_Timer();
@@ -149,12 +149,12 @@ private slots:
         s.FtpPass = server.password();
         s.FtpFolder = QStringLiteral("photos");
 
-        net::FTP ftp;
+        net::FtpClient ftp;
         ftp.setControlPort(server.port());
         ftp.setStartDelayMs(10);
         QStringList status;
         app::UploadQueue queue(c.context, ftp, [&](const QString& t) { status << t; });
-        QSignalSpy results(&ftp, &net::FTP::Res);
+        QSignalSpy results(&ftp, &net::FtpClient::Res);
 
         QStringList sent;
         for (int i = 0; i < 3; ++i) {
@@ -198,12 +198,12 @@ private slots:
         Context c;
         c.context.settings.FtpUpload = true;
         c.context.settings.FtpServer = QStringLiteral("127.0.0.1");
-        net::FTP ftp;
+        net::FtpClient ftp;
         ftp.setControlPort(1); // nothing listens: every job fails fast
         ftp.setStartDelayMs(10);
         QStringList status;
         app::UploadQueue queue(c.context, ftp, [&](const QString& t) { status << t; });
-        QSignalSpy results(&ftp, &net::FTP::Res);
+        QSignalSpy results(&ftp, &net::FtpClient::Res);
 
         queue.Saved(QStringLiteral("/x/a.jpg"));
         QVERIFY(ftp.IsBizy());

@@ -4,7 +4,7 @@
 #include "capture/CalibrationView.h"
 #include "capture/FrameCompare.h"
 #include "capture/MotionDetector.h"
-#include "capture/SliderWriter.h"
+#include "capture/DetectorSliders.h"
 #include "settings/AppContext.h"
 #include "support/FakeClock.h"
 #include "support/FakeDialogs.h"
@@ -24,7 +24,7 @@ using Icon = vigilux::platform::Dialogs::Icon;
 namespace {
 
 // The detector window's sliders: records writes, keeps the values.
-class FakeSliders final : public capture::SliderWriter {
+class FakeSliders final : public capture::DetectorSliders {
 public:
     void Slider_Change(qint16 Index, qint32 MyVal) override {
         calls << QStringLiteral("change %1 %2").arg(Index).arg(MyVal);

@@ -1,6 +1,6 @@
 #include "FakeClock.h"
 #include "FakeDialogs.h"
-#include "capture/FrameSaving.h"
+#include "capture/FrameSaver.h"
 #include "settings/AppContext.h"
 
 #include <QBuffer>
@@ -13,11 +13,11 @@
 #include <QTest>
 
 using namespace vigilux;
-using capture::FrameSaving;
+using capture::FrameSaver;
 
 namespace {
 
-class FakeHost final : public capture::SaveHost {
+class FakeHost final : public capture::FrameSaverHost {
 public:
     QImage frame;
     QStringList calls;
@@ -45,9 +45,9 @@ struct Fixture {
     test::FakeDialogs dialogs;
     AppContext context{clock, dialogs, dir.path()};
     FakeHost host;
-    FrameSaving saving{context, host};
-    QSignalSpy saved{&saving, &FrameSaving::Saved};
-    QSignalSpy format{&saving, &FrameSaving::ImgFormat};
+    FrameSaver saving{context, host};
+    QSignalSpy saved{&saving, &FrameSaver::Saved};
+    QSignalSpy format{&saving, &FrameSaver::ImgFormat};
 
     Fixture() {
         host.frame = testFrame();
@@ -58,10 +58,10 @@ struct Fixture {
         s.StaticFile = false;
         s.Convert2JPG = false;
         s.InPrintDate = false;
-        s.Sound = false;
+        s.SoundPlayer = false;
     }
     QString folder() const { return dir.path() + QLatin1Char('/'); }
-    QStringList files() const { return FrameSaving::listFiles(folder()); }
+    QStringList files() const { return FrameSaver::listFiles(folder()); }
     void touch(const QString& name) const {
         QFile f(folder() + name);
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -78,8 +78,8 @@ class TestFrameSaving : public QObject {
 private slots:
     void timeTexts() {
         const QDateTime t(QDate(2026, 12, 6), QTime(21, 30, 5, 427));
-        QCOMPARE(FrameSaving::timeStampedName(t), QStringLiteral("2026_12_06_(21-30-05-42)"));
-        QCOMPARE(FrameSaving::imprintText(t), QStringLiteral("06.12.2026 21:30:05.42"));
+        QCOMPARE(FrameSaver::timeStampedName(t), QStringLiteral("2026_12_06_(21-30-05-42)"));
+        QCOMPARE(FrameSaver::imprintText(t), QStringLiteral("06.12.2026 21:30:05.42"));
     }
 
     void namesInEveryMode_data() {
@@ -157,7 +157,7 @@ private slots:
         f.clock.advance(10);
         f.saving.SaveFrame();
         QCOMPARE(f.files().size(), 2); // the main folder is left alone
-        QCOMPARE(FrameSaving::listFiles(f.folder() + QStringLiteral("2026.12.06/")).size(), 2);
+        QCOMPARE(FrameSaver::listFiles(f.folder() + QStringLiteral("2026.12.06/")).size(), 2);
     }
 
     void numberedNamesContinueFromTheFolder() {
@@ -198,7 +198,7 @@ private slots:
     void nextNumber() {
         QFETCH(QString, last);
         QFETCH(int, next);
-        QCOMPARE(FrameSaving::nextNumberFrom(last), next);
+        QCOMPARE(FrameSaver::nextNumberFrom(last), next);
     }
 
     void sequenceWrapsAfterItsLastNumber() {
@@ -290,7 +290,7 @@ private slots:
         Fixture f;
         f.host.frame = testFrame(320, 240);
         f.context.settings.InPrintDate = true;
-        f.context.settings.Sound = true;
+        f.context.settings.SoundPlayer = true;
         f.context.settings.SoundPath = QStringLiteral("/snd/save.wav");
         f.context.settings.SoundAlarm = alarmSound;
         f.context.AutoShotOn = watching;

@@ -62,7 +62,7 @@ struct Fixture {
     }
 
     void deliver(const Frame& frame) {
-        platform::VideoHeader header;
+        platform::FrameHeader header;
         header.lpData = frame.data();
         header.dwBufferLength = static_cast<quint32>(frame.size());
         header.dwBytesUsed = static_cast<quint32>(frame.size());
@@ -260,7 +260,7 @@ private slots:
 
         f.detector.Timer1Timer();
         f.deliver(Frame());
-        platform::VideoHeader noData;
+        platform::FrameHeader noData;
         noData.dwBytesUsed = noData.dwBufferLength = 64;
         QCOMPARE(f.detector.FrameCallback(noData), 0);
         QVERIFY(f.recorder.log.isEmpty());
@@ -274,7 +274,7 @@ private slots:
     void bytesUsedBeyondBufferIsClamped() {
         Fixture f;
         const Frame frame(16, 5);
-        platform::VideoHeader header;
+        platform::FrameHeader header;
         header.lpData = frame.data();
         header.dwBufferLength = 16;
         header.dwBytesUsed = 4096;

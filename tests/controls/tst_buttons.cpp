@@ -1,14 +1,14 @@
-// Toolbar buttons and XpB driven with real mouse and keyboard events.
-#include "controls/ToolbarButton.h"
-#include "controls/XpB.h"
+// Toolbar buttons and PushButton driven with real mouse and keyboard events.
+#include "controls/TitleBarButton.h"
+#include "controls/PushButton.h"
 
 #include <QCursor>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
-using vigilux::controls::ToolbarButton;
-using vigilux::controls::XpB;
+using vigilux::controls::TitleBarButton;
+using vigilux::controls::PushButton;
 
 namespace {
 
@@ -17,25 +17,25 @@ constexpr int Bound = 2000; // ms; every wait is bounded
 // A window 200 x 100 with one button at (50, 30), 80 x 30.
 struct Stage {
     QWidget window;
-    XpB* button;
+    PushButton* button;
     QStringList events;
 
     explicit Stage(const QString& caption = QStringLiteral("&Test"))
-        : button(new XpB(caption, &window)) {
+        : button(new PushButton(caption, &window)) {
         window.resize(200, 100);
         button->setGeometry(50, 30, 80, 30);
-        QObject::connect(button, &XpB::Click, [this] { events << QStringLiteral("Click"); });
-        QObject::connect(button, &XpB::MouseIn, [this](int) { events << QStringLiteral("In"); });
-        QObject::connect(button, &XpB::MouseOut, [this](int) { events << QStringLiteral("Out"); });
-        QObject::connect(button, &XpB::MouseDown, [this](int b, int, float, float) {
+        QObject::connect(button, &PushButton::Click, [this] { events << QStringLiteral("Click"); });
+        QObject::connect(button, &PushButton::MouseIn, [this](int) { events << QStringLiteral("In"); });
+        QObject::connect(button, &PushButton::MouseOut, [this](int) { events << QStringLiteral("Out"); });
+        QObject::connect(button, &PushButton::MouseDown, [this](int b, int, float, float) {
             events << QStringLiteral("Down%1").arg(b);
         });
-        QObject::connect(button, &XpB::MouseUp, [this](int b, int, float x, float y) {
+        QObject::connect(button, &PushButton::MouseUp, [this](int b, int, float x, float y) {
             events << QStringLiteral("Up%1@%2,%3").arg(b).arg(x).arg(y);
         });
-        QObject::connect(button, &XpB::KeyDown,
+        QObject::connect(button, &PushButton::KeyDown,
                          [this](int key, int) { events << QStringLiteral("KeyDown%1").arg(key); });
-        QObject::connect(button, &XpB::KeyUp,
+        QObject::connect(button, &PushButton::KeyUp,
                          [this](int key, int) { events << QStringLiteral("KeyUp%1").arg(key); });
     }
     // Input through the window, as the window system delivers it, so grabs
@@ -64,25 +64,25 @@ private slots:
     void toolbarPressShowsPressedUntilOneClick() {
         QWidget window;
         window.resize(80, 40);
-        ToolbarButton b(ToolbarButton::Kind::Close, &window);
+        TitleBarButton b(TitleBarButton::Kind::Close, &window);
         b.move(10, 10);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QSignalSpy click(&b, &ToolbarButton::Click);
+        QSignalSpy click(&b, &TitleBarButton::Click);
         QCursor::setPos(b.mapToGlobal(QPoint(5, 5)));
         QTest::mousePress(&b, Qt::LeftButton, {}, QPoint(5, 5));
-        QCOMPARE(b.look(), ToolbarButton::Look::Pressed);
+        QCOMPARE(b.look(), TitleBarButton::Look::Pressed);
         QVERIFY(b.Pressed());
         QVERIFY(!b.Timer1()->isActive());
         QCOMPARE(click.count(), 0);
         QTest::mouseRelease(&b, Qt::LeftButton, {}, QPoint(5, 5));
         QCOMPARE(click.count(), 1);
         QVERIFY(!b.Pressed());
-        QTRY_COMPARE_WITH_TIMEOUT(b.look(), ToolbarButton::Look::Hover, Bound);
+        QTRY_COMPARE_WITH_TIMEOUT(b.look(), TitleBarButton::Look::Hover, Bound);
 
         // Off the face: normal again, and the poll stops.
         QCursor::setPos(window.mapToGlobal(QPoint(70, 35)));
-        QTRY_COMPARE_WITH_TIMEOUT(b.look(), ToolbarButton::Look::Normal, Bound);
+        QTRY_COMPARE_WITH_TIMEOUT(b.look(), TitleBarButton::Look::Normal, Bound);
         QVERIFY(!b.Timer1()->isActive());
         QCOMPARE(click.count(), 1);
     }
@@ -90,10 +90,10 @@ private slots:
     void toolbarReleaseOffTheFaceIsNoClick() {
         QWidget window;
         window.resize(80, 40);
-        ToolbarButton b(ToolbarButton::Kind::HideToTray, &window);
+        TitleBarButton b(TitleBarButton::Kind::HideToTray, &window);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QSignalSpy click(&b, &ToolbarButton::Click);
+        QSignalSpy click(&b, &TitleBarButton::Click);
         QTest::mousePress(&b, Qt::LeftButton, {}, QPoint(5, 5));
         QTest::mouseRelease(&b, Qt::LeftButton, {}, QPoint(60, 30));
         QCOMPARE(click.count(), 0);
@@ -102,16 +102,16 @@ private slots:
     void toolbarHoverWhileDisabled_data() {
         QTest::addColumn<int>("kind");
         QTest::addColumn<bool>("hovers");
-        QTest::newRow("tb1 close") << int(ToolbarButton::Kind::Close) << true;
-        QTest::newRow("tb2 to tray") << int(ToolbarButton::Kind::HideToTray) << false;
-        QTest::newRow("tb3 maximize") << int(ToolbarButton::Kind::MaximizeRestore) << false;
+        QTest::newRow("tb1 close") << int(TitleBarButton::Kind::Close) << true;
+        QTest::newRow("tb2 to tray") << int(TitleBarButton::Kind::HideToTray) << false;
+        QTest::newRow("tb3 maximize") << int(TitleBarButton::Kind::MaximizeRestore) << false;
     }
     void toolbarHoverWhileDisabled() {
         QFETCH(int, kind);
         QFETCH(bool, hovers);
         QWidget window;
         window.resize(80, 40);
-        ToolbarButton b(static_cast<ToolbarButton::Kind>(kind), &window);
+        TitleBarButton b(static_cast<TitleBarButton::Kind>(kind), &window);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCursor::setPos(b.mapToGlobal(QPoint(5, 5)));
@@ -119,10 +119,10 @@ private slots:
         QVERIFY(b.Timer1()->isActive());
         b.setEnabled(false);
         if (hovers) {
-            QTRY_COMPARE_WITH_TIMEOUT(b.look(), ToolbarButton::Look::Hover, Bound);
+            QTRY_COMPARE_WITH_TIMEOUT(b.look(), TitleBarButton::Look::Hover, Bound);
         } else {
             QTRY_VERIFY_WITH_TIMEOUT(!b.Timer1()->isActive(), Bound);
-            QCOMPARE(b.look(), ToolbarButton::Look::Normal);
+            QCOMPARE(b.look(), TitleBarButton::Look::Normal);
         }
     }
 
@@ -177,7 +177,7 @@ private slots:
     void mouseInAndOutOncePerCrossing() {
         Stage s;
         QVERIFY(s.show());
-        QSignalSpy moves(s.button, &XpB::MouseMove);
+        QSignalSpy moves(s.button, &PushButton::MouseMove);
         for (int x = 55; x < 120; x += 10)
             s.move({x, 42});
         QVERIFY(s.button->IsHover());
@@ -251,7 +251,7 @@ private slots:
 
     void focusClearsHoverAndLosingItClearsAll() {
         Stage s;
-        auto* other = new XpB(QStringLiteral("Other"), &s.window);
+        auto* other = new PushButton(QStringLiteral("Other"), &s.window);
         other->setGeometry(0, 0, 40, 20);
         QVERIFY(s.show());
         other->setFocus();
@@ -269,7 +269,7 @@ private slots:
     }
 
     void neverSmallerThanTenByTen() {
-        XpB b(QStringLiteral("x"));
+        PushButton b(QStringLiteral("x"));
         b.resize(5, 3);
         QCOMPARE(b.size(), QSize(10, 10));
         b.resize(40, 4);
@@ -277,7 +277,7 @@ private slots:
     }
 
     void captionDefaultsToObjectNameUntilSet() {
-        XpB b;
+        PushButton b;
         b.setObjectName(QStringLiteral("XpB_5"));
         QCOMPARE(b.Caption(), QStringLiteral("XpB_5"));
         b.setCaption(QStringLiteral("&OK"));
@@ -287,7 +287,7 @@ private slots:
     }
 
     void propertiesAndTip() {
-        XpB b(QStringLiteral("Go"));
+        PushButton b(QStringLiteral("Go"));
         QCOMPARE(b.ButtonStyle(), 2);
         QCOMPARE(b.PicturePosition(), 1);
         QCOMPARE(b.PictureWidth(), 32);

@@ -1,5 +1,5 @@
 // Slider and Check driven with real mouse events, offscreen.
-#include "controls/Check.h"
+#include "controls/CheckBox.h"
 #include "controls/Slider.h"
 
 #include <QCursor>
@@ -8,7 +8,7 @@
 #include <QTest>
 #include <QTimer>
 
-using vigilux::controls::Check;
+using vigilux::controls::CheckBox;
 using vigilux::controls::Slider;
 
 namespace {
@@ -157,15 +157,15 @@ private slots:
     }
 
     void checkClickTicksThenReports() {
-        Check c;
+        CheckBox c;
         c.show();
         QVERIFY(QTest::qWaitForWindowExposed(&c));
         QStringList order;
         bool valueInsideClick = false;
-        connect(&c, &Check::MouseDown, this, [&](int button, int shift, float x, float y) {
+        connect(&c, &CheckBox::MouseDown, this, [&](int button, int shift, float x, float y) {
             order << QStringLiteral("MouseDown %1 %2 %3 %4").arg(button).arg(shift).arg(x).arg(y);
         });
-        connect(&c, &Check::Click, this, [&] {
+        connect(&c, &CheckBox::Click, this, [&] {
             order << QStringLiteral("Click");
             valueInsideClick = c.Value();
         });
@@ -183,11 +183,11 @@ private slots:
     }
 
     void checkIgnoresRightButtonAndCodeChanges() {
-        Check c;
+        CheckBox c;
         c.show();
         QVERIFY(QTest::qWaitForWindowExposed(&c));
-        QSignalSpy click(&c, &Check::Click);
-        QSignalSpy down(&c, &Check::MouseDown);
+        QSignalSpy click(&c, &CheckBox::Click);
+        QSignalSpy down(&c, &CheckBox::MouseDown);
         QTest::mouseClick(&c, Qt::RightButton, {}, QPoint(4, 4));
         QVERIFY(!c.Value());
         c.setValue(true);
@@ -196,11 +196,11 @@ private slots:
     }
 
     void greyedBoxKeepsItsValueOnPress() {
-        Check c;
+        CheckBox c;
         c.setCheckState(Qt::PartiallyChecked);
         c.show();
         QVERIFY(QTest::qWaitForWindowExposed(&c));
-        QSignalSpy click(&c, &Check::Click);
+        QSignalSpy click(&c, &CheckBox::Click);
         QTest::mouseClick(&c, Qt::LeftButton, {}, QPoint(4, 4));
         QCOMPARE(c.checkState(), Qt::PartiallyChecked);
         QCOMPARE(click.count(), 1);
@@ -216,24 +216,24 @@ private slots:
     void disabledBoxShowsDisabledLookAndIgnoresClicks() {
         QFETCH(int, state);
         QFETCH(QString, picture);
-        Check c;
+        CheckBox c;
         c.show();
         QVERIFY(QTest::qWaitForWindowExposed(&c));
         c.setEnabled(false);
         c.setCheckState(static_cast<Qt::CheckState>(state));
         QCOMPARE(c.pictureName(), picture);
-        QSignalSpy click(&c, &Check::Click);
+        QSignalSpy click(&c, &CheckBox::Click);
         QTest::mouseClick(&c, Qt::LeftButton, {}, QPoint(4, 4));
         QCOMPARE(int(c.checkState()), state);
         QCOMPARE(click.count(), 0);
         c.setEnabled(true);
-        QCOMPARE(c.look(), Check::Look::Idle);
+        QCOMPARE(c.look(), CheckBox::Look::Idle);
     }
 
     void hoverLookFollowsTheCursor() {
         QWidget window;
         window.resize(100, 60);
-        Check c(&window);
+        CheckBox c(&window);
         c.move(20, 20);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -249,7 +249,7 @@ private slots:
 
     void disablingStopsTheHoverTimer() {
         QWidget window;
-        Check c(&window);
+        CheckBox c(&window);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTest::mouseMove(&c, QPoint(5, 5));

@@ -1,7 +1,7 @@
-// CInfoTip, Plabel and SizeGrip, offscreen.
-#include "controls/CInfoTip.h"
+// InfoTip, OverlayLabel and SizeGrip, offscreen.
+#include "controls/InfoTip.h"
 #include "controls/InfoTipWindow.h"
-#include "controls/Plabel.h"
+#include "controls/OverlayLabel.h"
 #include "controls/SizeGrip.h"
 #include "support/FakeDialogs.h"
 
@@ -35,7 +35,7 @@ class TestTipLabelGrip : public QObject {
     Q_OBJECT
 private slots:
     void tipDefaults() {
-        CInfoTip tip;
+        InfoTip tip;
         QCOMPARE(tip.BorderStyle(), 0);
         QCOMPARE(tip.Padding(), 5);
         QVERIFY(tip.UseSystemFont());
@@ -48,7 +48,7 @@ private slots:
         QVERIFY(!tip.ShowTitle());
         QCOMPARE(tip.TextAlignment(), 0);
         QCOMPARE(tip.TitleAlignment(), 0);
-        QCOMPARE(CInfoTip::Version(), QStringLiteral("1.0.1"));
+        QCOMPARE(InfoTip::Version(), QStringLiteral("1.0.1"));
         QCOMPARE(tip.hWnd(), nullptr);
     }
 
@@ -75,7 +75,7 @@ private slots:
         QFETCH(QString, title);
         QFETCH(QString, shownMessage);
         QFETCH(QString, shownTitle);
-        CInfoTip tip;
+        InfoTip tip;
         tip.setText(QStringLiteral("from Text"));
         tip.setTitle(QStringLiteral("from Title"));
         tip.setShowTitle(true);
@@ -89,7 +89,7 @@ private slots:
     }
 
     void tipSizeCoversMessageTitleAndShadow() {
-        CInfoTip tip;
+        InfoTip tip;
         tip.setShowTitle(true);
         const InfoTipContent narrow =
             tip.contentFor(QStringLiteral("x"), QStringLiteral("A long title, longer than x"));
@@ -111,7 +111,7 @@ private slots:
         QScreen* screen = QGuiApplication::primaryScreen();
         QVERIFY(screen != nullptr);
         const QRect geo = screen->geometry();
-        CInfoTip tip;
+        InfoTip tip;
         tip.setText(QStringLiteral("Some help text"));
 
         QCursor::setPos(geo.topLeft() + QPoint(20, 30));
@@ -132,8 +132,8 @@ private slots:
     }
 
     void hideAlwaysRaisesItsEvent() {
-        CInfoTip tip;
-        QSignalSpy hidden(&tip, &CInfoTip::Hidden);
+        InfoTip tip;
+        QSignalSpy hidden(&tip, &InfoTip::Hidden);
         tip.Hide();
         QCOMPARE(hidden.count(), 1);
         tip.Show(QStringLiteral("x"));
@@ -146,7 +146,7 @@ private slots:
     }
 
     void releasingTheObjectTakesTheTipDown() {
-        auto tip = std::make_unique<CInfoTip>();
+        auto tip = std::make_unique<InfoTip>();
         tip->Show(QStringLiteral("x"));
         QPointer<QWidget> window = tip->hWnd();
         QVERIFY(window);
@@ -156,15 +156,15 @@ private slots:
 
     void aboutShowsNameAndVersion() {
         vigilux::test::FakeDialogs dialogs;
-        CInfoTip tip;
-        tip.About(dialogs);
+        InfoTip tip;
+        tip.AboutWindow(dialogs);
         QCOMPARE(dialogs.messages.size(), 1);
         QCOMPARE(dialogs.messages.at(0).title, QStringLiteral("CInfoTip"));
         QCOMPARE(dialogs.messages.at(0).text, QStringLiteral("CInfoTip v1.0.1"));
     }
 
     void plabelSetsTextTipAndCachedColours() {
-        Plabel l;
+        OverlayLabel l;
         l.resize(120, 24);
         l.show();
         QVERIFY(QTest::qWaitForWindowExposed(&l));

@@ -12,7 +12,7 @@
 using vigilux::platform::CaptureSource;
 using vigilux::platform::DemoCaptureDevice;
 using vigilux::platform::FrameLayout;
-using vigilux::platform::VideoHeader;
+using vigilux::platform::FrameHeader;
 using vigilux::test::FakeCaptureDevice;
 
 namespace {
@@ -25,7 +25,7 @@ struct Recorded {
 };
 
 void record(vigilux::platform::CaptureDevice& device, Recorded& r) {
-    device.SetCallbackFrame([&r](const VideoHeader& h) {
+    device.SetCallbackFrame([&r](const FrameHeader& h) {
         ++r.frames;
         r.times.push_back(h.dwTimeCaptured);
         r.lastBytes = h.dwBytesUsed;
@@ -100,9 +100,9 @@ private slots:
         FakeCaptureDevice d;
         int first = 0;
         int second = 0;
-        d.SetCallbackFrame([&](const VideoHeader&) {
+        d.SetCallbackFrame([&](const FrameHeader&) {
             ++first;
-            d.SetCallbackFrame([&](const VideoHeader&) { ++second; });
+            d.SetCallbackFrame([&](const FrameHeader&) { ++second; });
         });
         QVERIFY(d.DriverConnect());
         d.SetPreview(true);

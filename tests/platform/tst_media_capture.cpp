@@ -62,7 +62,7 @@ private slots:
         int frames = 0;
         quint32 bytes = 0;
         quint32 lastTime = 0;
-        d.SetCallbackFrame([&](const VideoHeader& h) {
+        d.SetCallbackFrame([&](const FrameHeader& h) {
             ++frames;
             bytes = h.dwBytesUsed;
             lastTime = h.dwTimeCaptured;
@@ -107,7 +107,7 @@ private slots:
             QSKIP("ffmpeg could not make the test video");
         VideoFileCaptureDevice d(path);
         int frames = 0;
-        d.SetCallbackFrame([&](const VideoHeader&) { ++frames; });
+        d.SetCallbackFrame([&](const FrameHeader&) { ++frames; });
         d.SetPreview(true);
         for (int round = 0; round < 2; ++round) {
             frames = 0;
@@ -154,7 +154,7 @@ private slots:
         VideoFileCaptureDevice d(path);
         QSignalSpy lost(&d, &CaptureDevice::deviceLost);
         int frames = 0;
-        d.SetCallbackFrame([&](const VideoHeader&) { ++frames; });
+        d.SetCallbackFrame([&](const FrameHeader&) { ++frames; });
         d.SetPreview(true);
         if (d.DriverConnect()) {
             QVERIFY(lost.wait(15000));

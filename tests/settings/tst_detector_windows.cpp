@@ -1,13 +1,13 @@
 // The detector settings window and the calibration window it opens, driven
 // offscreen through their controls.
-#include "capture/Calibrate.h"
-#include "controls/CInfoTip.h"
+#include "capture/CalibrationWindow.h"
+#include "controls/InfoTip.h"
 #include "controls/Slider.h"
-#include "controls/XpB.h"
+#include "controls/PushButton.h"
 #include "settings/AppContext.h"
-#include "settings/MDoptions.h"
-#include "settings/Moptions.h"
-#include "settings/SensorTarget.h"
+#include "settings/DetectorSettingsWindow.h"
+#include "settings/SettingsStorage.h"
+#include "settings/DetectorValuesTarget.h"
 #include "support/FakeClock.h"
 #include "support/FakeDialogs.h"
 
@@ -20,8 +20,8 @@
 #include <QWindow>
 
 using namespace vigilux;
-using vigilux::capture::Calibrate;
-using vigilux::settings::MDoptions;
+using vigilux::capture::CalibrationWindow;
+using vigilux::settings::DetectorSettingsWindow;
 
 namespace {
 
@@ -29,7 +29,7 @@ constexpr int Bound = 5000; // ms; every wait is bounded
 
 using Values = std::array<qint32, 3>;
 
-class RecordingTarget final : public settings::SensorTarget {
+class RecordingTarget final : public settings::DetectorValuesTarget {
 public:
     void SetSensor(qint16 Number, qint32 Value) override {
         calls << QStringLiteral("%1=%2").arg(Number).arg(Value);
@@ -58,7 +58,7 @@ struct Program {
     test::FakeDialogs dialogs;
     RecordingTarget target;
     AppContext context;
-    settings::Moptions options;
+    settings::SettingsStorage options;
 };
 
 bool showAndWait(QWidget& w) {
@@ -99,7 +99,7 @@ void forwardPercent(AppContext& c, qint32 v) {
         c.Calibration->PercentValue(v);
 }
 
-void endPhase1(Calibrate& c, AppContext& context) {
+void endPhase1(CalibrationWindow& c, AppContext& context) {
     for (int guard = 0; context.CalibrationPhase == 1 && guard < 100; ++guard)
         c.logic().Timer1_Timer();
 }
@@ -114,7 +114,7 @@ private slots:
         Program p;
         p.context.settings.SensorValues = {700, 3, 12};
         {
-            MDoptions w(p.context, p.options, p.target);
+            DetectorSettingsWindow w(p.context, p.options, p.target);
             QVERIFY(p.context.DetectorWindowLoaded);
             QCOMPARE(w.windowTitle(), QStringLiteral("Детектор движения"));
             QVERIFY(w.windowFlags() & Qt::WindowStaysOnTopHint);
@@ -136,7 +136,7 @@ private slots:
         QVERIFY(!p.context.DetectorWindowLoaded); // destroyed without closing
 
         p.context.InTray = true;
-        MDoptions hidden(p.context, p.options, p.target);
+        DetectorSettingsWindow hidden(p.context, p.options, p.target);
         QVERIFY(!(hidden.windowFlags() & Qt::WindowStaysOnTopHint));
     }
 
@@ -159,7 +159,7 @@ private slots:
         QFETCH(Values, detector);
         QFETCH(int, result);
         Program p;
-        MDoptions w(p.context, p.options, p.target);
+        DetectorSettingsWindow w(p.context, p.options, p.target);
         QVERIFY(showAndWait(w));
 
         QVERIFY(dragTo(w.Slider(1), 8));
@@ -174,7 +174,7 @@ private slots:
         if (how == 2)
             w.close();
         else
-            click(w.XpB(how));
+            click(w.PushButton(how));
         QVERIFY(!w.isVisible());
         QCOMPARE(w.result(), result);
         QVERIFY(!p.context.DetectorWindowLoaded);
@@ -191,9 +191,9 @@ private slots:
     void okAtOnceWritesAndPushesTheSameValues() {
         Program p;
         QVERIFY(QFile::remove(p.context.ini.FileName()));
-        MDoptions w(p.context, p.options, p.target);
+        DetectorSettingsWindow w(p.context, p.options, p.target);
         QVERIFY(showAndWait(w));
-        click(w.XpB(0));
+        click(w.PushButton(0));
         QCOMPARE(p.storedAll(), (QStringList{"500", "5", "10"}));
         QCOMPARE(p.target.calls, (QStringList{"0=500", "1=5", "2=10"}));
     }
@@ -211,7 +211,7 @@ private slots:
         QFETCH(int, value);
         QFETCH(int, shown);
         Program p;
-        MDoptions w(p.context, p.options, p.target);
+        DetectorSettingsWindow w(p.context, p.options, p.target);
         QSignalSpy moved(w.Slider(index), &controls::Slider::Change);
         w.SetSlider(static_cast<qint16>(index), value);
         QCOMPARE(w.Slider(index)->Value(), shown);
@@ -227,7 +227,7 @@ private slots:
 
     void helpBalloonFollowsThePointer() {
         Program p;
-        MDoptions w(p.context, p.options, p.target);
+        DetectorSettingsWindow w(p.context, p.options, p.target);
         QVERIFY(showAndWait(w));
         QCOMPARE(w.Timer2().interval(), 10);
         QLabel* pic = w.PicInfotip(1);
@@ -240,11 +240,11 @@ private slots:
         QVERIFY(!w.Timer2().isActive());
 
         QTest::mousePress(pic, Qt::LeftButton, {}, centre);
-        controls::CInfoTip* tip = w.CTip();
+        controls::InfoTip* tip = w.CTip();
         QVERIFY(tip != nullptr);
         QVERIFY(tip->hWnd() != nullptr && tip->hWnd()->isVisible());
         QCOMPARE(tip->Title(), QStringLiteral("Сглаживание шума, % (оптимальное значение 3-8)"));
-        QCOMPARE(tip->Text(), MDoptions::tipTexts()[1]);
+        QCOMPARE(tip->Text(), DetectorSettingsWindow::tipTexts()[1]);
         QVERIFY(tip->ShowTitle());
         QVERIFY(!tip->UseTimeOut());
         QVERIFY(!tip->DropShadow());
@@ -266,24 +266,24 @@ private slots:
     }
 
     void balloonTextsKeepTheirLines() {
-        const auto& t = MDoptions::tipTexts();
+        const auto& t = DetectorSettingsWindow::tipTexts();
         QCOMPARE(t[0].split(QStringLiteral("\r\n")).size(), 10);
         const QStringList noise = t[1].split(QStringLiteral("\r\n"));
         QCOMPARE(noise.size(), 17);
         QVERIFY(noise[7].endsWith(QStringLiteral("перестанет ")));
         QCOMPARE(t[2].split(QStringLiteral("\r\n")).size(), 13);
         QVERIFY(!t[1].contains(QLatin1Char('\n') + QLatin1Char(' ')));
-        QCOMPARE(MDoptions::tipTitles()[2],
+        QCOMPARE(DetectorSettingsWindow::tipTitles()[2],
                  QStringLiteral("Порог срабатывания, % (оптимальное значение 3-10)"));
     }
 
     // The whole calibration run from the detector window's button.
     void autocalibrationWritesTheSliders() {
         Program p;
-        MDoptions w(p.context, p.options, p.target);
+        DetectorSettingsWindow w(p.context, p.options, p.target);
         QVERIFY(showAndWait(w));
         bool ran = false;
-        w.setCalibrationRunner([&](Calibrate& c) {
+        w.setCalibrationRunner([&](CalibrationWindow& c) {
             ran = true;
             QVERIFY(!w.isVisible());
             QCOMPARE(p.context.Calibration, &c);
@@ -297,10 +297,10 @@ private slots:
                                     "движущихся объектов и/или смена освещения."));
             QVERIFY(!c.Cont()->isVisible());
 
-            click(c.XpB(0));
+            click(c.PushButton(0));
             QCOMPARE(p.context.CalibrationPhase, qint16(1));
             QVERIFY(c.Cont()->isVisible());
-            QVERIFY(!c.XpB(0)->isEnabled() && !c.XpB(1)->isEnabled());
+            QVERIFY(!c.PushButton(0)->isEnabled() && !c.PushButton(1)->isEnabled());
             QCOMPARE(p.target.calls.last(), QStringLiteral("0=100"));
             QCOMPARE(w.Slider(0)->Value(), 500);
 
@@ -321,7 +321,7 @@ private slots:
                 forwardPercent(p.context, 99);
             QVERIFY(!c.isVisible()); // closed itself after the results
         });
-        click(w.XpB(2));
+        click(w.PushButton(2));
         QVERIFY(ran);
         QVERIFY(w.isVisible());
         QVERIFY(p.context.DetectorWindowLoaded);
@@ -336,7 +336,7 @@ private slots:
                  (QStringList{"0=300", "1=0", "2=5"}));
         QCOMPARE(p.storedAll(), (QStringList{"500", "5", "10"}));
 
-        click(w.XpB(0));
+        click(w.PushButton(0));
         QCOMPARE(p.storedAll(), (QStringList{"300", "0", "5"}));
     }
 
@@ -351,16 +351,16 @@ private slots:
     void closingCalibrationByAnyMeans() {
         QFETCH(int, how);
         Program p;
-        MDoptions w(p.context, p.options, p.target);
+        DetectorSettingsWindow w(p.context, p.options, p.target);
         QVERIFY(showAndWait(w));
         QTimer* timer = nullptr;
-        w.setCalibrationRunner([&](Calibrate& c) {
+        w.setCalibrationRunner([&](CalibrationWindow& c) {
             QVERIFY(showAndWait(c));
             if (how == 0) {
-                click(c.XpB(1));
+                click(c.PushButton(1));
                 return;
             }
-            click(c.XpB(0));
+            click(c.PushButton(0));
             timer = &c.logic().Timer1();
             QVERIFY(timer->isActive());
             forwardFps(p.context, 10);
@@ -375,7 +375,7 @@ private slots:
                 QCOMPARE(p.context.Calibration, nullptr);
             }
         });
-        click(w.XpB(2));
+        click(w.PushButton(2));
         QCOMPARE(p.context.CalibrationPhase, qint16(0));
         QCOMPARE(p.context.Calibration, nullptr);
         QVERIFY(p.dialogs.messages.isEmpty());

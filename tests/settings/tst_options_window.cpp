@@ -1,10 +1,10 @@
-#include "controls/Check.h"
+#include "controls/CheckBox.h"
 #include "controls/Slider.h"
-#include "controls/XpB.h"
+#include "controls/PushButton.h"
 #include "settings/AppContext.h"
-#include "settings/Moptions.h"
-#include "settings/Options.h"
-#include "settings/SensorTarget.h"
+#include "settings/SettingsStorage.h"
+#include "settings/ProgramOptionsWindow.h"
+#include "settings/DetectorValuesTarget.h"
 #include "support/FakeClock.h"
 #include "support/FakeDialogs.h"
 
@@ -23,9 +23,9 @@
 #include <memory>
 
 using namespace vigilux;
-using vigilux::controls::Check;
-using vigilux::controls::XpB;
-using vigilux::settings::Options;
+using vigilux::controls::CheckBox;
+using vigilux::controls::PushButton;
+using vigilux::settings::ProgramOptionsWindow;
 using Icon = vigilux::platform::Dialogs::Icon;
 using Buttons = vigilux::platform::Dialogs::Buttons;
 using Answer = vigilux::platform::Dialogs::Answer;
@@ -33,7 +33,7 @@ using Picker = vigilux::test::FakeDialogs::Picker;
 
 namespace {
 
-class RecordingTarget final : public settings::SensorTarget {
+class RecordingTarget final : public settings::DetectorValuesTarget {
 public:
     void SetSensor(qint16 Number, qint32 Value) override { calls.append({Number, Value}); }
     QList<QPair<qint16, qint32>> calls;
@@ -50,7 +50,7 @@ struct Program {
         settings::Settings& s = context.settings;
         s.MinStart = true;
         s.AutoStart = false;
-        s.Sound = true;
+        s.SoundPlayer = true;
         s.SoundPath = QStringLiteral("/snd/save.wav");
         s.BlockSSaver = false;
         s.AutoCheckUpdates = true;
@@ -72,14 +72,14 @@ struct Program {
         s.RunAlarmWait = true;
         s.SysTrayAlarm = false;
         s.SensorValues = {700, 4, 12};
-        s.DefHD = settings::Moptions::DefaultHD;
+        s.DefHD = settings::SettingsStorage::DefaultHD;
         moptions.SaveOptions();
     }
     ~Program() { delete window.data(); }
 
-    Options& open() {
+    ProgramOptionsWindow& open() {
         window =
-            new Options(context, moptions, capture, [this] { log << QStringLiteral("Plabel2"); });
+            new ProgramOptionsWindow(context, moptions, capture, [this] { log << QStringLiteral("Plabel2"); });
         window->setOwnExecutable(OwnExecutable);
         window->show();
         return *window;
@@ -97,9 +97,9 @@ struct Program {
             qFatal("no child %s", qPrintable(name));
         return found;
     }
-    Check* check(int i) const { return child<Check>(QStringLiteral("Check_%1").arg(i)); }
+    CheckBox* check(int i) const { return child<CheckBox>(QStringLiteral("Check_%1").arg(i)); }
     QLineEdit* text(int i) const { return child<QLineEdit>(QStringLiteral("Text_%1").arg(i)); }
-    XpB* button(const QString& name) const { return child<XpB>(name); }
+    PushButton* button(const QString& name) const { return child<PushButton>(name); }
 
     // Clicks a control, first selecting the page it sits on, as a user must.
     void click(QWidget* control) {
@@ -119,10 +119,10 @@ struct Program {
     test::FakeDialogs dialogs;
     RecordingTarget target;
     AppContext context;
-    settings::Moptions moptions;
+    settings::SettingsStorage moptions;
     test::FakeCaptureCommands capture;
     QStringList log;
-    QPointer<Options> window;
+    QPointer<ProgramOptionsWindow> window;
 };
 
 // The "Key=value" lines in which two versions of the file differ.
@@ -194,7 +194,7 @@ void TestOptionsWindow::controlsAndTexts() {
     QFETCH(int, page);
     QFETCH(QString, caption);
     Program program;
-    Options& window = program.open();
+    ProgramOptionsWindow& window = program.open();
     QCOMPARE(window.windowTitle(), QStringLiteral("Настройки"));
     QVERIFY(window.windowFlags() & Qt::WindowStaysOnTopHint);
     QVERIFY(window.Loaded());
@@ -243,7 +243,7 @@ void TestOptionsWindow::controlsAndTexts() {
 
 void TestOptionsWindow::tabs() {
     Program program;
-    Options& window = program.open();
+    ProgramOptionsWindow& window = program.open();
     const auto shows = [&](int selected) {
         QCOMPARE(window.SelectedTab(), selected);
         for (int i = 0; i < 4; ++i) {
@@ -294,7 +294,7 @@ void TestOptionsWindow::checkEditsItsKey() {
     QFETCH(bool, stored);
     Program program;
     const QByteArray before = program.file();
-    Options& window = program.open();
+    ProgramOptionsWindow& window = program.open();
     QCOMPARE(program.check(index)->Value(), stored);
 
     program.click(program.check(index));
@@ -344,7 +344,7 @@ void TestOptionsWindow::okWithoutChangesWritesTheSameFile() {
     const settings::Settings before = program.context.settings;
     QVERIFY(QFile::remove(program.context.ini.FileName()));
 
-    Options& window = program.open();
+    ProgramOptionsWindow& window = program.open();
     QCOMPARE(program.child<QLineEdit>(QStringLiteral("Text_1"))->text(),
              program.context.settings.SavePath);
     program.click(QStringLiteral("XpB_0"));
@@ -359,7 +359,7 @@ void TestOptionsWindow::cancelTouchesNothing() {
     const QByteArray baseline = program.file();
     const settings::Settings before = program.context.settings;
 
-    Options& window = program.open();
+    ProgramOptionsWindow& window = program.open();
     for (int i : {0, 2, 4, 7, 10, 12})
         program.click(program.check(i));
     program.text(2)->setText(QStringLiteral("other"));
@@ -577,7 +577,7 @@ void TestOptionsWindow::resetAnsweredNo() {
     Program program;
     const QByteArray baseline = program.file();
     const settings::Settings before = program.context.settings;
-    Options& window = program.open();
+    ProgramOptionsWindow& window = program.open();
     program.click(program.check(0));
     program.dialogs.answers.enqueue(Answer::No);
     program.click(QStringLiteral("XpB_2"));
@@ -605,7 +605,7 @@ void TestOptionsWindow::resetAnsweredYes() {
     program.moptions.SaveFtpOptions();
     const QString ftpPassStored =
         program.context.ini.ReadINI(QStringLiteral("FtpPass"), QStringLiteral("FTP"));
-    Options& window = program.open();
+    ProgramOptionsWindow& window = program.open();
     program.text(2)->setText(QStringLiteral("edited"));
 
     const QString chosen = program.dir.path() + QStringLiteral("/chosen");
@@ -620,7 +620,7 @@ void TestOptionsWindow::resetAnsweredYes() {
 
     // The file holds the defaults, the FTP connection keys stay.
     {
-        settings::clsINI& ini = program.context.ini;
+        settings::IniFile& ini = program.context.ini;
         QCOMPARE(ini.ReadINI(QStringLiteral("SavePath"), QStringLiteral("Files")), chosen);
         QCOMPARE(ini.ReadINI(QStringLiteral("JPGq"), QStringLiteral("Image")),
                  QStringLiteral("75"));
@@ -664,7 +664,7 @@ void TestOptionsWindow::captureButtons() {
     QFETCH(int, index);
     QFETCH(QStringList, expected);
     Program program;
-    Options& window = program.open();
+    ProgramOptionsWindow& window = program.open();
     const auto hidden = [&] {
         return window.isVisible() ? QStringLiteral("shown") : QStringLiteral("hidden");
     };
@@ -683,7 +683,7 @@ void TestOptionsWindow::captureButtons() {
         }
         program.log << modal->windowTitle() + QStringLiteral(" (") + hidden() +
                            QStringLiteral(", modal)");
-        QTest::mouseClick(modal->findChild<XpB*>(QStringLiteral("XpB_1")), Qt::LeftButton, {},
+        QTest::mouseClick(modal->findChild<PushButton*>(QStringLiteral("XpB_1")), Qt::LeftButton, {},
                           QPoint(4, 4));
     });
     if (index == 2)
@@ -707,12 +707,12 @@ void TestOptionsWindow::captureButtons() {
 void TestOptionsWindow::captureButtonEndsExecAndStaysOpen() {
     Program program;
     const QByteArray baseline = program.file();
-    Options& window = program.open();
+    ProgramOptionsWindow& window = program.open();
     window.hide();
 
     // Click the source button from inside exec(); a second timer ends a
     // run that went wrong instead of leaving the test hanging.
-    QPointer<Options> guard(&window);
+    QPointer<ProgramOptionsWindow> guard(&window);
     QTimer::singleShot(0, &window, [&] {
         program.click(QStringLiteral("Tabs_1"));
         program.click(QStringLiteral("XpB3_1"));

@@ -1,13 +1,13 @@
 #include "controls/gallery/Gallery.h"
 
-#include "controls/CInfoTip.h"
-#include "controls/Check.h"
+#include "controls/InfoTip.h"
+#include "controls/CheckBox.h"
 #include "controls/InfoTipWindow.h"
-#include "controls/Plabel.h"
+#include "controls/OverlayLabel.h"
 #include "controls/SizeGrip.h"
 #include "controls/Slider.h"
-#include "controls/ToolbarButton.h"
-#include "controls/XpB.h"
+#include "controls/TitleBarButton.h"
+#include "controls/PushButton.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -96,13 +96,13 @@ QWidget* checks(QWidget* parent) {
     for (int l = 0; l < 4; ++l) {
         grid->addWidget(small(looks[l], box), l + 1, 0);
         for (int v = 0; v < 3; ++v) {
-            auto* c = new Check(box);
+            auto* c = new CheckBox(box);
             c->setObjectName(QStringLiteral("Check_%1").arg(l * 3 + v));
             c->setCheckState(static_cast<Qt::CheckState>(v));
             if (l == 3)
                 c->setEnabled(false);
             else
-                c->showLook(static_cast<Check::Look>(l));
+                c->showLook(static_cast<CheckBox::Look>(l));
             grid->addWidget(c, l + 1, v + 1, Qt::AlignCenter);
         }
     }
@@ -121,10 +121,10 @@ QWidget* toolbar(QWidget* parent) {
     for (int k = 0; k < 4; ++k) {
         grid->addWidget(small(kinds[k], box), k + 1, 0);
         for (int l = 0; l < 3; ++l) {
-            auto* b = new ToolbarButton(static_cast<ToolbarButton::Kind>(std::min(k, 2)), box);
+            auto* b = new TitleBarButton(static_cast<TitleBarButton::Kind>(std::min(k, 2)), box);
             b->setObjectName(QStringLiteral("tb%1_%2").arg(std::min(k, 2) + 1).arg(l));
             b->setRestoreGlyph(k == 3);
-            b->showLook(static_cast<ToolbarButton::Look>(l));
+            b->showLook(static_cast<TitleBarButton::Look>(l));
             grid->addWidget(b, k + 1, l + 1, Qt::AlignCenter);
         }
     }
@@ -146,7 +146,7 @@ QWidget* buttons(QWidget* parent) {
     for (int style = 0; style < 4; ++style) {
         grid->addWidget(small(styles[style], box), style + 1, 0);
         for (int s = 0; s < 5; ++s) {
-            auto* b = new XpB(QStringLiteral("&Отмена"), box);
+            auto* b = new PushButton(QStringLiteral("&Отмена"), box);
             b->setObjectName(QStringLiteral("XpB_%1").arg(index++));
             b->setButtonStyle(style);
             b->setFixedSize(88, 26);
@@ -167,7 +167,7 @@ QWidget* buttons(QWidget* parent) {
     grid->addWidget(small(QStringLiteral("pictures"), box), 5, 0);
     auto* row = new QHBoxLayout;
     for (int pos = 0; pos < 4; ++pos) {
-        auto* b = new XpB(QStringLiteral("Снимок %1").arg(positions[pos]), box);
+        auto* b = new PushButton(QStringLiteral("Снимок %1").arg(positions[pos]), box);
         b->setObjectName(QStringLiteral("XpB_%1").arg(index++));
         b->setButtonStyle(3);
         b->setPicture(camera);
@@ -179,13 +179,13 @@ QWidget* buttons(QWidget* parent) {
         b->setFocusPolicy(Qt::NoFocus);
         row->addWidget(b);
     }
-    auto* amp = new XpB(QStringLiteral("FTP && SMS"), box);
+    auto* amp = new PushButton(QStringLiteral("FTP && SMS"), box);
     amp->setObjectName(QStringLiteral("XpB_%1").arg(index++));
     amp->setButtonStyle(0);
     amp->setFixedSize(96, 34);
     amp->setFocusPolicy(Qt::NoFocus);
     row->addWidget(amp);
-    auto* off = new XpB(QStringLiteral("&Камера"), box);
+    auto* off = new PushButton(QStringLiteral("&Камера"), box);
     off->setObjectName(QStringLiteral("XpB_%1").arg(index++));
     off->setButtonStyle(0);
     off->setPicture(camera);
@@ -202,7 +202,7 @@ QWidget* buttons(QWidget* parent) {
 QWidget* tips(QWidget* parent) {
     auto* box = panel(parent);
     auto* layout = new QHBoxLayout(box);
-    CInfoTip titled;
+    InfoTip titled;
     titled.setShowTitle(true);
     titled.setTitle(QStringLiteral("Порог срабатывания"));
     titled.setText(QStringLiteral("Доля изменившихся точек кадра,\nпри которой "
@@ -212,7 +212,7 @@ QWidget* tips(QWidget* parent) {
     a->setContent(titled.contentFor(QString(), QString()));
     a->setMinimumSize(a->size());
 
-    CInfoTip plain;
+    InfoTip plain;
     plain.setBorderStyle(1);
     plain.setTextAlignment(1);
     plain.setDropShadow(false);
@@ -222,7 +222,7 @@ QWidget* tips(QWidget* parent) {
         plain.contentFor(QStringLiteral("Border style 1, centred,\nno shadow"), QString()));
     b->setMinimumSize(b->size());
 
-    CInfoTip custom;
+    InfoTip custom;
     custom.setShowTitle(true);
     custom.setTitleAlignment(2);
     custom.setBackColor(QColor(236, 244, 255));
@@ -256,7 +256,7 @@ QWidget* labelsAndGrips(QWidget* parent) {
     };
     int index = 0;
     for (const auto& look : looks) {
-        auto* l = new Plabel(box);
+        auto* l = new OverlayLabel(box);
         l->setObjectName(QStringLiteral("Plabel_%1").arg(index++));
         l->Text(QString::fromUtf8(look.text));
         l->Fcolor(look.panel);

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+
+namespace vigilux {
+struct AppContext;
+}
+
+namespace vigilux::app {
+
+class TrayIcon;
+
+// The recording indicator: a red dot that blinks once a second while watch
+// mode is on, and makes the tray icon blink with it while the window is in
+// the tray.
+class RecordingIndicator final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(RecordingIndicator)
+public:
+    // `i1` and `i2` are the tray's two icon handles (normal and alternate).
+    RecordingIndicator(AppContext& context, TrayIcon& tray, qint32 i1, qint32 i2,
+           QWidget* parent = nullptr);
+
+    static constexpr int DotSize = 12;
+    static const QString RecordingTip; // "Vigilux [>] включена автосъемка."
+
+    void start();
+    void Stopp();
+    void Stop2();
+
+    QTimer& Timer1() { return m_timer1; }
+    // The dot S is lit.
+    bool dotVisible() const { return m_dot; }
+    void Timer1_Timer();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void setDot(bool lit);
+
+    AppContext& m_context;
+    TrayIcon& m_tray;
+    qint32 m_i1;
+    qint32 m_i2;
+    QTimer m_timer1;
+    bool m_dot = true;
+};
+
+} // namespace vigilux::app

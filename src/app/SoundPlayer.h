@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace vigilux::platform {
+class SoundOutput;
+}
+
+namespace vigilux::app {
+
+// Plays sound files for the alarm and the save: asynchronously, from a copy
+// in memory, a new sound cutting off the one still playing.
+class SoundPlayer final {
+public:
+    explicit SoundPlayer(platform::SoundOutput& output);
+
+    // Plays the file at Path if there is one; returns at once.
+    void PlayWaveFile(const QString& Path);
+
+    // The whole file, read in blocks of 1024 bytes; empty on any error.
+    static QByteArray LoadSoundFile(const QString& FileName);
+
+    // Stops any sound playing, then plays Data; nothing for empty data.
+    void PlaySoundData(const QByteArray& Data, qint16 Flags);
+
+    // Sound files larger than this are not loaded: a sound that long is a
+    // mistake, and reading it would stall the alarm chain.
+    static constexpr qint64 MaxSoundFileSize = 64LL * 1024 * 1024;
+
+private:
+    platform::SoundOutput& m_output;
+};
+
+} // namespace vigilux::app

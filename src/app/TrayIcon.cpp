@@ -1,0 +1,85 @@
+#include "app/TrayIcon.h"
+
+#include "platform/TrayBackend.h"
+
+#include <cmath>
+#include <utility>
+
+namespace vigilux::app {
+
+TrayIcon::TrayIcon(platform::TrayBackend& backend,
+                                       std::function<int()> shellMajorVersion, QObject* parent)
+    : QObject(parent)
+    , m_backend(backend)
+    , m_shellMajorVersion(std::move(shellMajorVersion)) {
+    connect(&m_backend, &platform::TrayBackend::message, this,
+            [this](int code) { CallEvent(code, 0); });
+}
+
+qint32 TrayIcon::NotifyDataSizeFor(int shellMajorVersion) {
+    if (shellMajorVersion >= 6)
+        return 504;
+    if (shellMajorVersion == 5)
+        return 488;
+    return 88;
+}
+
+void TrayIcon::registerIcon(qint32 handle, const QIcon& icon) {
+    m_icons.insert(handle, icon);
+}
+
+bool TrayIcon::isAvailable() const {
+    return m_backend.isAvailable();
+}
+
+void TrayIcon::probe() {
+    if (m_notifyDataSize == 0)
+        m_notifyDataSize = NotifyDataSizeFor(m_shellMajorVersion ? m_shellMajorVersion() : 0);
+}
+
+QIcon TrayIcon::iconFor(qint32 handle) const {
+    return m_icons.value(handle);
+}
+
+QString TrayIcon::shownTip() const {
+    return m_toolTipText.left(MaxTipLength);
+}
+
+void TrayIcon::Add() {
+    probe();
+    m_backend.add(iconFor(m_icon), shownTip());
+    m_shown = true;
+}
+
+void TrayIcon::Modify() {
+    // The tip and icon are kept even while no icon is shown; applying them
+    // then has no visible effect.
+    if (m_shown)
+        m_backend.modify(iconFor(m_icon), shownTip());
+}
+
+void TrayIcon::DisplayBalloon(const QString& sTitle, const QString& sText,
+                                        qint32 InfoFlags) {
+    probe();
+    if (m_shown)
+        m_backend.balloon(sTitle.left(MaxBalloonTitle), sText.left(MaxBalloonText), InfoFlags);
+}
+
+void TrayIcon::Delete() {
+    m_backend.remove();
+    m_shown = false;
+}
+
+void TrayIcon::CallEvent(double X, double Y) {
+    if (Y != 0.0)
+        return;
+    const auto message = static_cast<qint64>(std::lround(X));
+    emit OnIcon(static_cast<qint16>(message & 0xFF));
+}
+
+void TrayIcon::CallPopupMenu(QObject* menu, QObject* defaultItem,
+                                       std::optional<QPoint> position) {
+    m_backend.popupMenu(menu, defaultItem, position);
+}
+
+} // namespace vigilux::app

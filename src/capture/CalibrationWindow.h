@@ -1,0 +1,76 @@
+#pragma once
+
+#include "capture/CalibrationLogic.h"
+#include "capture/CalibrationTarget.h"
+#include "capture/CalibrationView.h"
+
+#include <QDialog>
+
+#include <array>
+
+class QLabel;
+
+namespace vigilux {
+struct AppContext;
+}
+
+namespace vigilux::controls {
+class PushButton;
+}
+
+namespace vigilux::capture {
+
+class DetectorSliders;
+
+// The "Автокалибровка" window: shows and forwards; the calibration itself is
+// CalibrationLogic. While open it is the context's Calibration, so the main
+// window forwards detector values to it. Closing it by any means (its
+// buttons, the close box, Esc, destruction) stops Timer1, ends the phase
+// and removes it from the context. Opened modally from the detector
+// settings window, which it writes through `sliders`; both must outlive it.
+class CalibrationWindow final : public QDialog, public CalibrationTarget, private CalibrationView {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CalibrationWindow)
+
+public:
+    CalibrationWindow(AppContext& context, DetectorSliders& sliders, QWidget* parent = nullptr);
+    ~CalibrationWindow() override;
+
+    // CalibrationTarget: what the main window forwards.
+    void FPSValue(qint16 Value) override;
+    void PercentValue(qint32 Value) override;
+
+    CalibrationLogic& logic() { return m_logic; }
+    controls::PushButton* PushButton(int index) const { return m_xpb.at(static_cast<std::size_t>(index)); }
+    QWidget* Cont() const { return m_cont; }
+    QWidget* Bar() const { return m_bar; }
+
+    void done(int r) override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    // CalibrationView
+    void setInstruction(const QString& text) override;
+    void setStatus(const QString& text) override;
+    void setButtonsEnabled(bool enabled) override;
+    void showProgress() override;
+    int progressWidth() const override;
+    void setBarWidth(int width) override;
+    void closeWindow() override;
+
+    void XpB_Click(int index);
+    void leave();
+
+    AppContext& m_context;
+    QLabel* m_instruction;
+    QLabel* m_status;
+    std::array<controls::PushButton*, 2> m_xpb{};
+    QWidget* m_cont;
+    QWidget* m_bar;
+    CalibrationLogic m_logic;
+    bool m_left = false;
+};
+
+} // namespace vigilux::capture

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+namespace vigilux::capture {
+
+// What the capture control asks of the window it sits on (the main window
+// implements it). UI thread only.
+class CaptureControlHost {
+public:
+    virtual ~CaptureControlHost() = default;
+
+    // Command buttons 0 and 1 (snapshot, watch mode) need a connected camera.
+    virtual void setCaptureButtonsEnabled(bool enabled) = 0;
+    // The "saved" picture: shown when a save starts, hidden 500 ms after a
+    // file was written.
+    virtual void showSavingIndicator() = 0;
+    virtual void startIndicatorHideTimer() = 0;
+    // The watch-mode toggle (a save into a missing folder switches it off).
+    virtual void StartAuto() = 0;
+    virtual void playSound(const QString& path) = 0;
+    virtual void showStatus(const QString& text) = 0;
+    // The notice asking whether the picture is only black.
+    virtual void showBlackPicture() = 0;
+};
+
+} // namespace vigilux::capture

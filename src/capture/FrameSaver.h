@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QImage>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+namespace vigilux {
+struct AppContext;
+}
+
+namespace vigilux::capture {
+
+// What saving a frame needs from the window it lives in. The capture
+// control implements it.
+class FrameSaverHost {
+public:
+    virtual ~FrameSaverHost() = default;
+
+    // The latest captured frame, converted to a picture now (only saving
+    // converts frames). A null image means no frame could be had.
+    virtual QImage currentFrame() = 0;
+
+    virtual void showSavingIndicator() = 0;     // PSave, shown and repainted
+    virtual void startIndicatorHideTimer() = 0; // PsaveT
+    virtual void StartAuto() = 0;               // the watch-mode toggle
+    virtual void playSound(const QString& path) = 0;
+    virtual void showStatus(const QString& text) = 0; // the main window's status line
+};
+
+// SaveFrame: writes the current frame into the save folder (optional day
+// folder, file limit with rotation, time-stamped / numbered / fixed names,
+// BMP or JPEG, optional date imprint) and reports it with Saved.
+class FrameSaver final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(FrameSaver)
+public:
+    FrameSaver(AppContext& context, FrameSaverHost& host, QObject* parent = nullptr);
+
+    void SaveFrame();
+
+    // State kept between saves.
+    QString saveFolder() const { return m_saveFolder; }
+    QString fileName() const { return m_fileName; }
+    int fileCount() const { return m_fileCount; }
+    int sequenceNumber() const { return m_sequence; }
+
+    // Numbered names stop at this number and start again from 1.
+    static constexpr int MaxSequence = 99999;
+
+    // Pure helpers, exposed for tests and the replay tool.
+    static QString timeStampedName(const QDateTime& now); // "yyyy_MM_dd_(hh-mm-ss-cc)"
+    static QString imprintText(const QDateTime& now);     // "dd.MM.yyyy hh:mm:ss.cc"
+    // Draws the imprint: black at (2, 2), then white at (3, 1).
+    static void imprint(QImage& picture, const QString& text);
+    // Files of a folder as saving sees them: plain entries (no folders),
+    // in name order regardless of case.
+    static QStringList listFiles(const QString& folder);
+    // How many such files the folder holds.
+    static int countFiles(const QString& folder);
+    // The number a numbered save continues from, given the folder's last
+    // file name: the digits after the text before its first digit, plus 1;
+    // 0 when the name has no digit.
+    static int nextNumberFrom(const QString& lastFile);
+
+signals:
+    void ImgFormat(const QString& Value);
+    void Saved(const QString& Path);
+
+private:
+    // Deletes up to n files of the folder in listing order; returns how many went.
+    int rotate(int n);
+    QString numberedName();
+    bool writeJpeg(const QImage& picture, const QString& path);
+    bool writeBmp(const QImage& picture, const QString& path);
+    void report(const QString& path);
+    void error(const QString& text);
+
+    AppContext& m_context;
+    FrameSaverHost& m_host;
+    QString m_saveFolder;
+    QString m_fileName;
+    int m_fileCount = 0;
+    int m_sequence = 0;
+};
+
+} // namespace vigilux::capture

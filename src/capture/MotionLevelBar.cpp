@@ -1,0 +1,110 @@
+#include "capture/MotionLevelBar.h"
+
+#include "capture/MotionLevelBarGeometry.h"
+
+#include <QEvent>
+#include <QPainter>
+#include <QPalette>
+
+namespace vigilux::capture {
+
+namespace {
+
+QWidget* makePanel(QWidget* parent, const QString& name, const QColor& colour) {
+    auto* panel = new QWidget(parent);
+    panel->setObjectName(name);
+    panel->setAutoFillBackground(true);
+    QPalette palette = panel->palette();
+    palette.setColor(QPalette::Window, colour);
+    panel->setPalette(palette);
+    return panel;
+}
+
+void setPanelColour(QWidget* panel, const QColor& colour) {
+    QPalette palette = panel->palette();
+    palette.setColor(QPalette::Window, colour);
+    panel->setPalette(palette);
+}
+
+} // namespace
+
+using namespace MotionLevelBarGeometry;
+
+MotionLevelBar::MotionLevelBar(QWidget* parent)
+    : QWidget(parent)
+    , m_pcont(makePanel(this, QStringLiteral("Pcont"), kScaleColour))
+    , m_pbar(makePanel(this, QStringLiteral("Pbar"), kQuietColour))
+    , m_pmax(makePanel(this, QStringLiteral("Pmax"), kMarkColour))
+    , m_barTop(kBarDesignTop) {
+    setObjectName(QStringLiteral("Sensor"));
+    m_pcont->installEventFilter(this);
+    // Stacking: the bar covers the scale below its top, the mark covers both.
+    m_pbar->raise();
+    m_pmax->raise();
+    const int width = toPixels(kBarWidth);
+    setFixedWidth(width);
+    resize(width, toPixels(4000));
+    layoutPanels();
+    placeBar();
+}
+
+int MotionLevelBar::scaleHeightUnits() const {
+    return toUnits(m_pcont->height());
+}
+
+void MotionLevelBar::placeBar() {
+    m_pbar->setGeometry(0, toPixels(m_barTop), toPixels(kBarWidth), toPixels(kBarHeight));
+}
+
+QColor MotionLevelBar::barColour() const {
+    return m_pbar->palette().color(QPalette::Window);
+}
+
+void MotionLevelBar::Ind(qint32 value) {
+    if (value == 0)
+        return;
+    m_barTop = barTop(scaleHeightUnits(), value);
+    placeBar();
+    setPanelColour(m_pbar, m_maxReceived < value ? kQuietColour : kMotionColour);
+}
+
+void MotionLevelBar::newMax(qint32 newMax, bool Reinit) {
+    m_maxReceived = newMax;
+    if (newMax == m_maxDrawn && !Reinit)
+        return;
+    m_maxDrawn = static_cast<qint16>(newMax);
+    m_markTop = markTop(scaleHeightUnits(), newMax);
+    m_pmax->setGeometry(0, toPixels(m_markTop), width(), toPixels(kMarkHeight));
+    ++m_markRedraws;
+}
+
+void MotionLevelBar::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    layoutPanels();
+}
+
+void MotionLevelBar::layoutPanels() {
+    m_pcont->setGeometry(0, 0, toPixels(kScaleWidth), height());
+    m_pcont->update();
+    newMax(m_maxReceived, true);
+}
+
+bool MotionLevelBar::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_pcont && event->type() == QEvent::Paint) {
+        paintScale();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MotionLevelBar::paintScale() {
+    QPainter painter(m_pcont);
+    painter.fillRect(m_pcont->rect(), kScaleColour);
+    for (const Tick& tick : ticks(scaleHeightUnits())) {
+        painter.setPen(tick.major ? QColor(Qt::black) : QColor(128, 128, 128));
+        const int y = toPixels(tick.y);
+        painter.drawLine(0, y, toPixels(tick.length), y);
+    }
+}
+
+} // namespace vigilux::capture

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QPixmap>
+#include <QWidget>
+
+class QTimer;
+
+namespace vigilux::controls {
+
+// The main window's title-bar picture buttons tb1..tb3: one design with
+// three picture sets. Each shows its normal (S1), hover (s2) or pressed (s3)
+// picture and raises `Click` once per release over its face. Hover is
+// polled every 50 ms without mouse capture.
+class TitleBarButton final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TitleBarButton)
+
+public:
+    enum class Kind { Close, HideToTray, MaximizeRestore };
+    enum class Look { Normal, Hover, Pressed };
+
+    // HideToTray and MaximizeRestore (tb2, tb3) never show hover while
+    // disabled; Close (tb1) does.
+    explicit TitleBarButton(Kind kind, QWidget* parent = nullptr);
+    ~TitleBarButton() override;
+
+    Kind kind() const { return m_kind; }
+    bool noHoverWhileDisabled() const { return m_noHoverWhileDisabled; }
+    void setNoHoverWhileDisabled(bool on) { m_noHoverWhileDisabled = on; }
+
+    // MaximizeRestore only: draw the "restore" glyph (window is maximised).
+    bool restoreGlyph() const { return m_restoreGlyph; }
+    void setRestoreGlyph(bool restore);
+
+    bool Pressed() const { return m_pressed; }
+    Look look() const { return m_look; }
+    // Shows a picture without any input, for previews of the artwork.
+    void showLook(Look look);
+
+    QTimer* Timer1() const { return m_timer1; }
+
+    static QPixmap picture(Kind kind, Look look, bool restoreGlyph = false,
+                           qreal devicePixelRatio = 1.0);
+
+    QSize sizeHint() const override;
+
+signals:
+    void Click();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void onTimer1();
+
+    Kind m_kind;
+    bool m_noHoverWhileDisabled;
+    bool m_restoreGlyph = false;
+    bool m_pressed = false;
+    Look m_look = Look::Normal;
+    QTimer* m_timer1;
+};
+
+} // namespace vigilux::controls

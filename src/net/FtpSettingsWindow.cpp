@@ -1,0 +1,227 @@
+#include "net/FtpSettingsWindow.h"
+
+#include "controls/CheckBox.h"
+#include "controls/PushButton.h"
+#include "net/FtpStatusIcon.h"
+#include "platform/Dialogs.h"
+#include "platform/WindowTools.h"
+#include "settings/AppContext.h"
+#include "settings/SettingsStorage.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QVBoxLayout>
+
+namespace vigilux::net {
+
+namespace {
+
+using Icon = platform::Dialogs::Icon;
+
+constexpr int WindowWidth = 440;
+constexpr int IconSide = 16;
+const QColor Panel(234, 234, 234);
+const QString TestFileName = QStringLiteral("test.ico");
+
+// The picture the test uploads: a small camera lens.
+QImage testPicture() {
+    QImage image(IconSide, IconSide, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(52, 73, 110));
+    p.drawRoundedRect(QRectF(0.5, 3.5, 15, 10), 2, 2);
+    p.setBrush(QColor(230, 234, 240));
+    p.drawEllipse(QPointF(8, 8.5), 4, 4);
+    p.setBrush(QColor(120, 170, 230));
+    p.drawEllipse(QPointF(8, 8.5), 2, 2);
+    return image;
+}
+
+} // namespace
+
+const QString FtpSettingsWindow::kTestCaption = QStringLiteral("Проверить соединение");
+const QString FtpSettingsWindow::kWaitCaption = QStringLiteral("Подождите, идет проверка...");
+
+FtpSettingsWindow::FtpSettingsWindow(AppContext& context, settings::SettingsStorage& options, QWidget* parent)
+    : QDialog(parent)
+    , m_context(context)
+    , m_options(options)
+    , m_check1(new controls::CheckBox(this))
+    , m_pic(new QLabel(this))
+    , m_status(new FtpStatusIcon(this)) {
+    setObjectName(QStringLiteral("FTPoptions"));
+    setWindowTitle(QStringLiteral("Загрузка изображений на FTP"));
+    m_ftp1.setObjectName(QStringLiteral("FTP1"));
+    m_status->setObjectName(QStringLiteral("FTP1"));
+    m_status->follow(m_ftp1);
+    connect(&m_ftp1, &FtpClient::Res, this, &FtpSettingsWindow::FTP1_Res);
+
+    m_check1->setObjectName(QStringLiteral("Check1"));
+    connect(m_check1, &controls::CheckBox::Click, this, &FtpSettingsWindow::Check1_Click);
+    auto* checkLabel = new QLabel(QStringLiteral("Загружать изображения на FTP-сервер"), this);
+    auto* top = new QHBoxLayout;
+    top->addWidget(m_check1);
+    top->addWidget(checkLabel, 1);
+    top->addWidget(m_status);
+
+    const QStringList captions{QStringLiteral("Адрес сервера:"),
+                               QStringLiteral("Удаленный каталог:"), QStringLiteral("Логин:"),
+                               QStringLiteral("Пароль:")};
+    auto* fields = new QGridLayout;
+    for (int i = 0; i < 4; ++i) {
+        auto* label = new QLabel(captions.at(i), this);
+        auto* edit = new QLineEdit(this);
+        edit->setObjectName(QStringLiteral("Text_%1").arg(i));
+        fields->addWidget(label, i, 0);
+        fields->addWidget(edit, i, 1);
+        m_text[static_cast<std::size_t>(i)] = edit;
+    }
+    m_text[3]->setEchoMode(QLineEdit::Password);
+
+    auto* note = new QLabel(QStringLiteral("загрузка будет производиться с именами файлов, "
+                                           "указанными в настройках программы"),
+                            this);
+    note->setObjectName(QStringLiteral("Label3"));
+    note->setWordWrap(true);
+
+    m_pic->setObjectName(QStringLiteral("Pic"));
+    m_pic->setPixmap(QPixmap::fromImage(testPicture()));
+    m_pic->setFixedSize(IconSide, IconSide);
+
+    const QStringList buttonCaptions{QStringLiteral("OK"), QStringLiteral("Отмена"), kTestCaption};
+    for (int i = 0; i < 3; ++i) {
+        auto* b = new controls::PushButton(buttonCaptions.at(i), this);
+        b->setObjectName(QStringLiteral("XpB_%1").arg(i));
+        b->setCaption(buttonCaptions.at(i));
+        b->setFixedSize(i == 2 ? 200 : 90, 28);
+        connect(b, &controls::PushButton::Click, this, [this, i] { XpB_Click(i); });
+        m_xpb[static_cast<std::size_t>(i)] = b;
+    }
+    auto* test = new QHBoxLayout;
+    test->addWidget(m_pic);
+    test->addWidget(m_xpb[2]);
+    test->addStretch();
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_xpb[0]);
+    buttons->addWidget(m_xpb[1]);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 14, 16, 14);
+    layout->addLayout(top);
+    layout->addLayout(fields);
+    layout->addLayout(test);
+    layout->addWidget(note);
+    layout->addLayout(buttons);
+    note->setFixedWidth(WindowWidth - 32);
+    setFixedSize(WindowWidth, layout->sizeHint().height());
+
+    if (!m_context.InTray)
+        platform::MakeTopmost(*this);
+
+    const settings::Settings& s = m_context.settings;
+    m_check1->setValue(s.FtpUpload);
+    m_text[0]->setText(s.FtpServer);
+    m_text[1]->setText(s.FtpFolder);
+    m_text[2]->setText(s.FtpLogin);
+    m_text[3]->setText(s.FtpPass);
+    // The fields open in the state the box shows, as after a click.
+    Check1_Click();
+}
+
+FtpSettingsWindow::~FtpSettingsWindow() = default;
+
+QString FtpSettingsWindow::testIconPath() {
+    const QString temp = qEnvironmentVariable("TEMP");
+    return QDir(temp.isEmpty() ? QDir::tempPath() : temp).filePath(TestFileName);
+}
+
+bool FtpSettingsWindow::writeTestIcon(const QString& path) {
+    return testPicture().save(path, "ICO");
+}
+
+void FtpSettingsWindow::Check1_Click() {
+    const bool on = m_check1->Value();
+    for (QLineEdit* edit : m_text)
+        edit->setEnabled(on);
+    m_xpb[2]->setEnabledCtrl(on);
+    m_status->setVisible(on);
+}
+
+void FtpSettingsWindow::XpB_Click(int index) {
+    switch (index) {
+    case 0: {
+        settings::Settings& s = m_context.settings;
+        s.FtpUpload = m_check1->Value();
+        s.FtpServer = m_text[0]->text();
+        s.FtpFolder = m_text[1]->text();
+        s.FtpLogin = m_text[2]->text();
+        s.FtpPass = m_text[3]->text();
+        m_options.SaveFtpOptions();
+        accept();
+        break;
+    }
+    case 1:
+        reject();
+        break;
+    case 2:
+        TestConnection();
+        break;
+    default:
+        break;
+    }
+}
+
+void FtpSettingsWindow::setButtonsEnabled(bool enabled) {
+    for (controls::PushButton* b : m_xpb)
+        b->setEnabledCtrl(enabled);
+}
+
+void FtpSettingsWindow::TestConnection() {
+    setButtonsEnabled(false);
+    m_xpb[2]->setCaption(kWaitCaption);
+
+    const QString icon = testIconPath();
+    if (!writeTestIcon(icon) || !QFileInfo::exists(icon)) {
+        // Say so and give the buttons back rather than leave the window
+        // with OK and Отмена disabled.
+        m_xpb[2]->setCaption(kTestCaption);
+        setButtonsEnabled(true);
+        m_context.dialogs.message(Icon::Error, QStringLiteral("Ошибка"),
+                                  QStringLiteral("Не удалось записать тестовый файл ") +
+                                      QDir::toNativeSeparators(icon));
+        return;
+    }
+
+    if (!m_text[1]->text().endsWith(QLatin1Char('/')))
+        m_text[1]->setText(m_text[1]->text() + QLatin1Char('/'));
+    m_ftp1.Upload(m_text[0]->text(), m_text[2]->text(), m_text[3]->text(), icon,
+                  m_text[1]->text() + TestFileName);
+}
+
+void FtpSettingsWindow::FTP1_Res(const QString& Res) {
+    setButtonsEnabled(true);
+    m_xpb[2]->setEnabledCtrl(m_check1->Value()); // the box may have been cleared meanwhile
+    m_xpb[2]->setCaption(kTestCaption);
+    if (Res == QStringLiteral("ok"))
+        m_context.dialogs.message(Icon::Information, QStringLiteral("Тест ОК"),
+                                  QStringLiteral("Тест соединения прошел успешно."));
+    else
+        m_context.dialogs.message(Icon::Error, QStringLiteral("Ошибка FTP"),
+                                  QStringLiteral("Ошибка загрузки на FTP.\r\n") + Res);
+}
+
+void FtpSettingsWindow::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), Panel);
+}
+
+} // namespace vigilux::net

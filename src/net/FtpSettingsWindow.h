@@ -1,0 +1,80 @@
+#pragma once
+
+#include "net/FtpClient.h"
+
+#include <QDialog>
+#include <QString>
+
+#include <array>
+
+class QLabel;
+class QLineEdit;
+
+namespace vigilux {
+struct AppContext;
+}
+
+namespace vigilux::controls {
+class CheckBox;
+class PushButton;
+} // namespace vigilux::controls
+
+namespace vigilux::settings {
+class SettingsStorage;
+}
+
+namespace vigilux::net {
+
+class FtpStatusIcon;
+
+// The "Загрузка изображений на FTP" window: the upload switch, server,
+// remote folder, login and password, and a connection test that uploads a
+// small icon with the window's own FTP client. OK stores the fields in the
+// settings record and saves the FTP keys; Отмена and the close box change
+// nothing. Opened modally by the main window; the context and the settings
+// module must outlive it.
+class FtpSettingsWindow final : public QDialog {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(FtpSettingsWindow)
+
+public:
+    static const QString kTestCaption;
+    static const QString kWaitCaption;
+
+    FtpSettingsWindow(AppContext& context, settings::SettingsStorage& options, QWidget* parent = nullptr);
+    ~FtpSettingsWindow() override;
+
+    controls::CheckBox* Check1() const { return m_check1; }
+    QLineEdit* Text(int index) const { return m_text.at(static_cast<std::size_t>(index)); }
+    controls::PushButton* PushButton(int index) const { return m_xpb.at(static_cast<std::size_t>(index)); }
+    // The test client; tests point it at their own server port.
+    FtpClient& FTP1() { return m_ftp1; }
+    FtpStatusIcon* FTP1Status() const { return m_status; }
+
+    // Where the test icon is written: the folder named by TEMP, or the
+    // system's temporary folder when TEMP is unset or empty.
+    static QString testIconPath();
+    // Writes the test icon; false when the file could not be written.
+    static bool writeTestIcon(const QString& path);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void Check1_Click();
+    void XpB_Click(int index);
+    void TestConnection();
+    void FTP1_Res(const QString& Res);
+    void setButtonsEnabled(bool enabled);
+
+    AppContext& m_context;
+    settings::SettingsStorage& m_options;
+    FtpClient m_ftp1;
+    controls::CheckBox* m_check1;
+    std::array<QLineEdit*, 4> m_text{};
+    std::array<controls::PushButton*, 3> m_xpb{};
+    QLabel* m_pic;
+    FtpStatusIcon* m_status;
+};
+
+} // namespace vigilux::net

@@ -1,0 +1,113 @@
+#pragma once
+
+#include <QAbstractSocket>
+#include <QObject>
+#include <QString>
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace vigilux::net {
+
+// Client of the SMS gateway: sends a message, asks for the account balance
+// or for the price of one message. Each operation is one HTTP/1.0 GET on a
+// fresh connection to the gateway host; the answer is read until the server
+// closes. Results come back as the signals Balance, Cost and Err; while a
+// request runs the status picture blinks (StateChanged 1/2, then 4).
+//
+// UI thread only: everything runs from timer ticks and socket signals, no
+// nested event loops. Every request is bounded by TimeoutMs (connect plus
+// answer); a server that never closes ends with an Err.
+class SmsClient final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(SmsClient)
+
+public:
+    static constexpr quint16 DefaultGatewayPort = 80;
+    static constexpr int TInterval = 500;
+    static constexpr int TTInterval = 150;
+    static constexpr int DefaultTimeoutMs = 30000;
+    // An answer longer than this is not one the gateway sends.
+    static constexpr qsizetype MaxResponseBytes = 1024 * 1024;
+    // Picture shown while idle, before the first request.
+    static constexpr int IdleState = 3;
+
+    static QString defaultGatewayHost();
+    // Named in the text for an unrecognised answer.
+    static QString relayHostName();
+    static QString userAgent();
+
+    explicit SmsClient(QObject* parent = nullptr);
+    ~SmsClient() override;
+
+    // Ignored unless Mode is 0.
+    void SendSMS(const QString& Number, const QString& Text, const QString& ID);
+    // Ignored unless Mode is 0.
+    void GetBalance(const QString& ID);
+    // Not guarded: supersedes a pending or running request.
+    void GetCost(const QString& Tel);
+
+    QString RequestPath() const { return m_RequestPath; }
+    QString Response() const { return m_Response; }
+    qint16 Mode() const { return m_Mode; }
+    bool BlinkOn() const { return m_BlinkOn; }
+    // The visible status picture, 1..4.
+    int State() const { return m_State; }
+
+    QString GatewayHost() const { return m_gatewayHost; }
+    void setGatewayHost(const QString& host) { m_gatewayHost = host; }
+    quint16 GatewayPort() const { return m_gatewayPort; }
+    void setGatewayPort(quint16 port) { m_gatewayPort = port; }
+    int TimeoutMs() const { return m_timeoutMs; }
+    void setTimeoutMs(int ms) { m_timeoutMs = ms; }
+
+    const QTimer& T() const { return m_T; }
+    const QTimer& TT() const { return m_TT; }
+
+    // The request text for a path, as sent (before conversion to bytes).
+    static QString requestText(const QString& path, const QString& host);
+
+    // The number shown after "Ошибка соединения #" for a socket error.
+    static int errorNumber(QAbstractSocket::SocketError error);
+
+signals:
+    void Balance(const QString& Res);
+    void Cost(const QString& Res);
+    void Err(const QString& Res);
+    void StateChanged(int state);
+
+private:
+    bool refuseLineBreaks(std::initializer_list<const QString*> values);
+    void startRequest(qint16 mode, const QString& path);
+    void abortRunning();
+    void onT();
+    void onTT();
+    void onConnected();
+    void onReadyRead();
+    void onDisconnected();
+    void onError(QAbstractSocket::SocketError error);
+    void onDeadline();
+    void fail(int number);
+    void showState(int state);
+
+    QString m_RequestPath;
+    QString m_Response;
+    qint16 m_Mode = 0;
+    bool m_BlinkOn = false;
+    int m_State = IdleState;
+
+    QString m_gatewayHost;
+    quint16 m_gatewayPort = DefaultGatewayPort;
+    int m_timeoutMs = DefaultTimeoutMs;
+
+    // True from the connect until the request has ended; socket signals
+    // arriving outside that window belong to an abandoned connection.
+    bool m_inFlight = false;
+    qsizetype m_receivedBytes = 0;
+
+    QTimer m_T;
+    QTimer m_TT;
+    QTimer m_deadline;
+    QTcpSocket m_WS;
+};
+
+} // namespace vigilux::net

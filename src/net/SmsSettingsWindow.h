@@ -1,0 +1,114 @@
+#pragma once
+
+#include "net/SmsClient.h"
+
+#include <QDialog>
+#include <QString>
+#include <array>
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QScrollBar;
+
+namespace vigilux {
+struct AppContext;
+}
+
+namespace vigilux::platform {
+class CaptureCommands;
+}
+
+namespace vigilux::platform {
+class UrlOpener;
+}
+
+namespace vigilux::controls {
+class CheckBox;
+class PushButton;
+} // namespace vigilux::controls
+
+namespace vigilux::net {
+
+class FtpStatusIcon;
+
+// The SMS notification window: the gateway key, the phone number and the
+// alarm message with its length counter; a test message, and the balance
+// and price queries through its own SMS component. Nothing is stored: the
+// fields start from their sample texts each time the window is made.
+//
+// The capture is paused while the window exists: from construction (and
+// again if it is shown after being closed) until it is closed by any means
+// or destroyed; the capture control must outlive the window. UI thread only.
+class SmsSettingsWindow final : public QDialog {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(SmsSettingsWindow)
+
+public:
+    static QString SampleKey();
+    static QString SampleNumber();
+    static QString SampleMessage();
+    static QString TestMessage();
+    static QString BalanceCaption();
+    static QString WaitingCaption();
+    // The gateway's page that shows the account's key.
+    static QString KeyPagePathAndQuery();
+
+    SmsSettingsWindow(AppContext& context, platform::CaptureCommands& capture, platform::UrlOpener& opener,
+               QWidget* parent = nullptr);
+    ~SmsSettingsWindow() override;
+
+    // The window's own component; tests point it at a local gateway.
+    SmsClient& Sms() { return m_SMS; }
+
+    // The gateway's domain name as the messages and the key page show it.
+    QString GatewayDomain() const { return m_SMS.GatewayHost(); }
+    QUrl KeyPage() const;
+
+    // The message as the counter measures it: line breaks as CR LF, the
+    // form the text box has always held them in.
+    QString MessageText() const;
+
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QLabel* addLabel(const QString& text, int x, int y, const char* name = nullptr);
+    QLabel* addLink(const QString& text, int x, int y, const char* name);
+    void pause(bool on);
+
+    void TestClick();
+    void BalanceClick();
+    void CostClick();
+    void KeyHelpClick();
+    void LengthHelpClick();
+    void UpdateCounter();
+    void restoreBalanceButton();
+
+    void SMS_Balance(const QString& Res);
+    void SMS_Cost(const QString& Res);
+    void SMS_Err(const QString& Res);
+
+    AppContext& m_context;
+    platform::CaptureCommands& m_capture;
+    platform::UrlOpener& m_opener;
+    bool m_paused = false;
+
+    SmsClient m_SMS;
+    QLineEdit* m_key = nullptr;
+    QLineEdit* m_phone = nullptr;
+    QPlainTextEdit* m_message = nullptr;
+    std::array<QLabel*, 3> m_L{};
+    QLabel* m_Label3 = nullptr;
+    QLabel* m_Label5 = nullptr;
+    std::array<controls::PushButton*, 4> m_XpB{};
+    controls::CheckBox* m_Check1 = nullptr;
+    QScrollBar* m_scroll = nullptr;
+    FtpStatusIcon* m_status = nullptr;
+};
+
+} // namespace vigilux::net

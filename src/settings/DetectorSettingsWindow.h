@@ -1,0 +1,103 @@
+#pragma once
+
+#include "capture/DetectorSliders.h"
+
+#include <QDialog>
+#include <QString>
+#include <QTimer>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class QLabel;
+
+namespace vigilux {
+struct AppContext;
+}
+
+namespace vigilux::capture {
+class CalibrationWindow;
+}
+
+namespace vigilux::controls {
+class InfoTip;
+class Slider;
+class PushButton;
+} // namespace vigilux::controls
+
+namespace vigilux::settings {
+
+class SettingsStorage;
+class DetectorValuesTarget;
+
+// The "Детектор движения" window: three sliders for the detector interval,
+// the noise tolerance and the motion percent. Every move goes into the
+// running detector at once (LiveSensorValues, then SetSensor); OK stores the
+// sliders' values, Отмена puts the stored values back into the detector,
+// the close box stores nothing and leaves the detector as it is. The
+// context's DetectorWindowLoaded is set from construction until it closes by
+// any means. Opened modally by the main window; the context, the settings
+// module and the sensor target must outlive it.
+class DetectorSettingsWindow final : public QDialog, public capture::DetectorSliders {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(DetectorSettingsWindow)
+
+public:
+    static constexpr int kTipPollMs = 10;
+
+    // Runs the calibration window until it closes. The default shows it
+    // modally; tests drive it instead.
+    using CalibrationRunner = std::function<void(capture::CalibrationWindow&)>;
+
+    DetectorSettingsWindow(AppContext& context, SettingsStorage& options, DetectorValuesTarget& sensorTarget,
+              QWidget* parent = nullptr);
+    ~DetectorSettingsWindow() override;
+
+    // DetectorSliders; indexes outside 0..2 are ignored.
+    void Slider_Change(qint16 Index, qint32 MyVal) override;
+    // Values outside the slider's range stop at its ends.
+    void SetSlider(qint16 index, qint32 value) override;
+    qint32 SliderValue(qint16 index) const override;
+
+    controls::Slider* Slider(int index) const {
+        return m_slider.at(static_cast<std::size_t>(index));
+    }
+    QLabel* PicInfotip(int index) const { return m_pic.at(static_cast<std::size_t>(index)); }
+    controls::PushButton* PushButton(int index) const { return m_xpb.at(static_cast<std::size_t>(index)); }
+    QTimer& Timer2() { return m_timer2; }
+    // The help balloon while shown, else null.
+    controls::InfoTip* CTip() const { return m_tip.get(); }
+    void setCalibrationRunner(CalibrationRunner runner) { m_runCalibration = std::move(runner); }
+
+    static const std::array<QString, 3>& tipTitles();
+    static const std::array<QString, 3>& tipTexts();
+
+    void done(int r) override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void XpB_Click(int index);
+    void Autocalibrate();
+    void showTip(int index);
+    void Timer2_Timer();
+    void dropTip();
+    void leave();
+
+    AppContext& m_context;
+    SettingsStorage& m_options;
+    DetectorValuesTarget& m_sensorTarget;
+    std::array<controls::Slider*, 3> m_slider{};
+    std::array<QLabel*, 3> m_pic{};
+    std::array<controls::PushButton*, 3> m_xpb{};
+    QTimer m_timer2;
+    std::unique_ptr<controls::InfoTip> m_tip;
+    int m_tipIndex = -1;
+    CalibrationRunner m_runCalibration;
+    bool m_left = false;
+};
+
+} // namespace vigilux::settings

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace vigilux::platform {
+class Dialogs;
+}
+
+namespace vigilux::settings {
+
+// The file and folder pickers of the settings windows, over the program's
+// dialog service (so tests answer them from a script). UI thread only.
+class FilePickers final {
+public:
+    explicit FilePickers(platform::Dialogs& dialogs);
+
+    // An open-file picker. `Filter` is display-name and pattern pairs with
+    // "|" between all parts ("Звуки (wav)|*.wav"). Returns the full path, or
+    // "" when cancelled.
+    QString ShowOpenFile(const QString& Title, const QString& Filter, const QString& DefExt);
+
+    // A folder picker over `Owner`. Returns the folder without a trailing
+    // separator (the root stays "/"), or "" when cancelled.
+    QString BrowseForFolder(QWidget* Owner, const QString& Title);
+
+private:
+    platform::Dialogs& m_dialogs;
+};
+
+} // namespace vigilux::settings

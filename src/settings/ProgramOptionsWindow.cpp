@@ -1,0 +1,523 @@
+#include "settings/ProgramOptionsWindow.h"
+
+#include "controls/CheckBox.h"
+#include "controls/Slider.h"
+#include "controls/PushButton.h"
+#include "platform/CaptureCommands.h"
+#include "platform/Dialogs.h"
+#include "platform/WindowTools.h"
+#include "settings/AppContext.h"
+#include "settings/FilePickers.h"
+#include "settings/ResolutionWindow.h"
+#include "settings/SettingsStorage.h"
+#include "settings/ProgramOptionsRules.h"
+
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace vigilux::settings {
+
+namespace {
+
+using Icon = platform::Dialogs::Icon;
+using Buttons = platform::Dialogs::Buttons;
+using Answer = platform::Dialogs::Answer;
+
+const QColor Background(234, 234, 234);
+const QColor MarkerColor(225, 153, 71);
+
+const QString Attention = QStringLiteral("Внимание!");
+
+QString indexed(const char* name, int index) {
+    return QLatin1String(name) + QLatin1Char('_') + QString::number(index);
+}
+
+// The small help picture: a blue disc with a question mark.
+QPixmap helpPicture() {
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(40, 110, 200));
+    p.drawEllipse(QRectF(0.5, 0.5, 15, 15));
+    p.setPen(Qt::white);
+    QFont font = p.font();
+    font.setBold(true);
+    font.setPixelSize(12);
+    p.setFont(font);
+    p.drawText(QRect(0, 0, 16, 16), Qt::AlignCenter, QStringLiteral("?"));
+    return pixmap;
+}
+
+} // namespace
+
+ProgramOptionsWindow::ProgramOptionsWindow(AppContext& context, SettingsStorage& moptions, platform::CaptureCommands& capture,
+                 std::function<void()> hidePlabel2, QWidget* parent)
+    : QDialog(parent)
+    , m_context(context)
+    , m_moptions(moptions)
+    , m_capture(capture)
+    , m_hidePlabel2(std::move(hidePlabel2))
+    , m_comDialog(std::make_unique<FilePickers>(context.dialogs))
+    , m_ownExecutable(QCoreApplication::applicationFilePath()) {
+    setWindowTitle(QStringLiteral("Настройки"));
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setSizeConstraint(QLayout::SetFixedSize);
+    outer->setContentsMargins(10, 10, 10, 10);
+    outer->setSpacing(8);
+
+    static const std::array<const char*, 4> tabCaptions{"Интерфейс", "Изображение", "Файлы",
+                                                        "Детектор"};
+    auto* tabRow = new QHBoxLayout;
+    tabRow->setSpacing(4);
+    for (int i = 0; i < 4; ++i) {
+        auto* column = new QVBoxLayout;
+        column->setSpacing(1);
+        auto* tab =
+            new controls::PushButton(QString::fromUtf8(tabCaptions[static_cast<std::size_t>(i)]), this);
+        tab->setObjectName(indexed("Tabs", i));
+        tab->setFixedSize(104, 26);
+        connect(tab, &controls::PushButton::Click, this, [this, i] { selectTab(i); });
+        auto* marker = new QWidget(this);
+        marker->setObjectName(indexed("m", i));
+        marker->setFixedSize(104, 3);
+        marker->setAutoFillBackground(true);
+        QPalette palette = marker->palette();
+        palette.setColor(QPalette::Window, MarkerColor);
+        marker->setPalette(palette);
+        column->addWidget(tab);
+        column->addWidget(marker);
+        tabRow->addLayout(column);
+        m_tabs[static_cast<std::size_t>(i)] = tab;
+        m_marker[static_cast<std::size_t>(i)] = marker;
+    }
+    tabRow->addStretch(1);
+    outer->addLayout(tabRow);
+
+    // All pages share one cell; only the selected one is visible. The cell
+    // is as large as the largest page, so the window never changes size.
+    auto* pages = new QWidget(this);
+    auto* pageGrid = new QGridLayout(pages);
+    pageGrid->setContentsMargins(4, 4, 4, 4);
+    QSize largest;
+    for (int i = 0; i < 4; ++i) {
+        auto* page = new QWidget(pages);
+        page->setObjectName(indexed("Cont", i));
+        m_cont[static_cast<std::size_t>(i)] = page;
+        pageGrid->addWidget(page, 0, 0, Qt::AlignTop | Qt::AlignLeft);
+    }
+    buildInterfacePage(m_cont[0]);
+    buildImagePage(m_cont[1]);
+    buildFilesPage(m_cont[2]);
+    buildDetectorPage(m_cont[3]);
+    for (QWidget* page : m_cont)
+        largest = largest.expandedTo(page->sizeHint());
+    pages->setMinimumSize(largest + QSize(8, 8));
+    outer->addWidget(pages);
+
+    static const std::array<const char*, 3> buttonCaptions{"OK", "Отмена", "По умолчанию"};
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->addStretch(1);
+    for (int i = 0; i < 3; ++i) {
+        auto* button =
+            new controls::PushButton(QString::fromUtf8(buttonCaptions[static_cast<std::size_t>(i)]), this);
+        button->setObjectName(indexed("XpB", i));
+        button->setButtonStyle(3);
+        button->setFixedSize(i == 2 ? 110 : 80, 26);
+        buttonRow->addWidget(button);
+        m_xpb[static_cast<std::size_t>(i)] = button;
+    }
+    outer->addLayout(buttonRow);
+    connect(m_xpb[0], &controls::PushButton::Click, this, &ProgramOptionsWindow::OK_Click);
+    connect(m_xpb[1], &controls::PushButton::Click, this, &ProgramOptionsWindow::Cancel_Click);
+    connect(m_xpb[2], &controls::PushButton::Click, this, &ProgramOptionsWindow::Default_Click);
+
+    selectTab(0);
+    fillControls();
+    platform::MakeTopmost(*this);
+    m_loaded = true;
+}
+
+ProgramOptionsWindow::~ProgramOptionsWindow() = default;
+
+QWidget* ProgramOptionsWindow::checkRow(int index, const QString& caption, QWidget* page) {
+    auto* row = new QWidget(page);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(6);
+    auto* box = new controls::CheckBox(row);
+    box->setObjectName(indexed("Check", index));
+    auto* label = new QLabel(caption, row);
+    label->setObjectName(indexed("CheckCaption", index));
+    layout->addWidget(box);
+    layout->addWidget(label);
+    layout->addStretch(1);
+    m_check[static_cast<std::size_t>(index)] = box;
+    connect(box, &controls::CheckBox::Click, this, [this, index] { Check_Click(index); });
+    return row;
+}
+
+QWidget* ProgramOptionsWindow::pathRow(int index, QWidget* page) {
+    auto* row = new QWidget(page);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(4);
+    auto* text = new QLineEdit(row);
+    text->setObjectName(indexed("Text", index));
+    text->setMinimumWidth(index == 2 ? 150 : 340);
+    auto* sel = new controls::PushButton(QStringLiteral("..."), row);
+    sel->setObjectName(indexed("Sel", index));
+    sel->setButtonStyle(0);
+    sel->setFixedSize(26, 22);
+    layout->addWidget(text);
+    layout->addWidget(sel);
+    layout->addStretch(1);
+    m_text[static_cast<std::size_t>(index)] = text;
+    m_sel[static_cast<std::size_t>(index)] = sel;
+    connect(sel, &controls::PushButton::Click, this, [this, index] { Sel_Click(index); });
+    return row;
+}
+
+void ProgramOptionsWindow::buildInterfacePage(QWidget* page) {
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(checkRow(0, QStringLiteral("запускать в свернутом режиме"), page));
+    layout->addWidget(checkRow(1, QStringLiteral("включить автосъемку после запуска"), page));
+    layout->addWidget(checkRow(2, QStringLiteral("звук при сохранении кадра"), page));
+    layout->addWidget(pathRow(0, page));
+    layout->addWidget(checkRow(3, QStringLiteral("блокировать хранитель экрана"), page));
+    layout->addWidget(checkRow(15, QStringLiteral("автоматически проверять обновления"), page));
+    layout->addStretch(1);
+}
+
+void ProgramOptionsWindow::buildImagePage(QWidget* page) {
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(checkRow(7, QStringLiteral("сохранять в формате .JPG (иначе - .BMP)"), page));
+    layout->addWidget(checkRow(8, QStringLiteral("впечатывать на изображение дату и время"), page));
+
+    auto* quality = new QHBoxLayout;
+    quality->addWidget(new QLabel(QStringLiteral("качество JPEG"), page));
+    m_slider1 = new controls::Slider(page);
+    m_slider1->setObjectName(QStringLiteral("Slider1"));
+    m_slider1->setFixedWidth(240);
+    quality->addWidget(m_slider1);
+    quality->addStretch(1);
+    layout->addLayout(quality);
+
+    layout->addWidget(checkRow(9, QStringLiteral("синхронизировать просмотр с детектором"), page));
+
+    static const std::array<const char*, 3> captions{"формат изображения", "настройки камеры",
+                                                     "поддержка высокого разрешения"};
+    auto* buttons = new QHBoxLayout;
+    for (int i = 0; i < 3; ++i) {
+        auto* button =
+            new controls::PushButton(QString::fromUtf8(captions[static_cast<std::size_t>(i)]), page);
+        button->setObjectName(indexed("XpB3", i));
+        button->setButtonStyle(3);
+        button->setFixedSize(i == 2 ? 230 : 150, 26);
+        buttons->addWidget(button);
+        m_xpb3[static_cast<std::size_t>(i)] = button;
+        connect(button, &controls::PushButton::Click, this, [this, i] { XpB3_Click(i); });
+    }
+    buttons->addStretch(1);
+    layout->addLayout(buttons);
+    layout->addStretch(1);
+}
+
+void ProgramOptionsWindow::buildFilesPage(QWidget* page) {
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(new QLabel(QStringLiteral("папка для сохранения снимков"), page));
+    layout->addWidget(pathRow(1, page));
+    layout->addWidget(checkRow(4, QStringLiteral("создавать подкаталоги по дате снимка"), page));
+    layout->addWidget(checkRow(5, QStringLiteral("постоянное имя файла (иначе имя=время)"), page));
+    layout->addWidget(pathRow(2, page));
+
+    // "не более" [count] "снимков в одной папке", the count set with a
+    // small vertical scroll bar.
+    QWidget* limit = checkRow(6, QStringLiteral("не более"), page);
+    auto* limitLayout = static_cast<QHBoxLayout*>(limit->layout());
+    delete limitLayout->takeAt(limitLayout->count() - 1); // the stretch goes last again
+    m_label2 = new QLabel(QStringLiteral("1000"), limit);
+    m_label2->setObjectName(QStringLiteral("Label2"));
+    m_label2->setMinimumWidth(40);
+    m_label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_vscroll1 = new QScrollBar(Qt::Vertical, limit);
+    m_vscroll1->setObjectName(QStringLiteral("VScroll1"));
+    m_vscroll1->setRange(ProgramOptionsRules::MaxFilesMinimum, ProgramOptionsRules::MaxFilesMaximum);
+    m_vscroll1->setFixedSize(17, 30);
+    connect(m_vscroll1, &QScrollBar::valueChanged, this, &ProgramOptionsWindow::VScroll1_Change);
+    m_picInfotip = new QLabel(limit);
+    m_picInfotip->setObjectName(QStringLiteral("PicInfotip"));
+    m_picInfotip->setPixmap(helpPicture());
+    m_picInfotip->setToolTip(QStringLiteral("Что это за настройка?"));
+    m_picInfotip->setCursor(Qt::PointingHandCursor);
+    m_picInfotip->installEventFilter(this);
+    limitLayout->addWidget(m_label2);
+    limitLayout->addWidget(m_vscroll1);
+    limitLayout->addWidget(new QLabel(QStringLiteral("снимков в одной папке"), limit));
+    limitLayout->addWidget(m_picInfotip);
+    limitLayout->addStretch(1);
+    layout->addWidget(limit);
+    layout->addStretch(1);
+}
+
+void ProgramOptionsWindow::buildDetectorPage(QWidget* page) {
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(checkRow(10, QStringLiteral("сохранять снимки при движении в кадре"), page));
+    layout->addWidget(checkRow(11, QStringLiteral("звук тревоги при движении в кадре"), page));
+    layout->addWidget(pathRow(3, page));
+    layout->addWidget(
+        checkRow(12, QStringLiteral("запустить программу при движении в кадре"), page));
+    layout->addWidget(pathRow(4, page));
+    QWidget* wait = checkRow(14, QStringLiteral("и дождаться завершения ее работы"), page);
+    wait->layout()->setContentsMargins(20, 0, 0, 0);
+    layout->addWidget(wait);
+    layout->addWidget(
+        checkRow(13, QStringLiteral("оповестить сообщением из системного трея"), page));
+    layout->addStretch(1);
+}
+
+void ProgramOptionsWindow::paintEvent(QPaintEvent* event) {
+    Q_UNUSED(event)
+    QPainter p(this);
+    p.fillRect(rect(), Background);
+}
+
+bool ProgramOptionsWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_picInfotip && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        PicInfotip_Click();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void ProgramOptionsWindow::selectTab(int index) {
+    m_selectedTab = index;
+    for (int i = 0; i < 4; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        const bool selected = i == index;
+        // The current tab cannot be clicked again.
+        m_tabs[k]->setEnabledCtrl(!selected);
+        m_cont[k]->setVisible(selected);
+        m_marker[k]->setVisible(selected);
+    }
+}
+
+void ProgramOptionsWindow::fillControls() {
+    const Settings& s = m_context.settings;
+    m_slider1->setMin(10);
+    m_slider1->setMax(100);
+    m_slider1->setStep(5);
+    m_slider1->setValue(s.JPGq);
+
+    // Values set from code raise no Click, so the dependent controls keep
+    // their enabled state here.
+    m_check[0]->setValue(s.MinStart);
+    m_check[1]->setValue(s.AutoStart);
+    m_check[2]->setValue(s.SoundPlayer);
+    m_text[0]->setText(s.SoundPath);
+    m_check[3]->setValue(s.BlockSSaver);
+    m_check[15]->setValue(s.AutoCheckUpdates);
+    m_text[1]->setText(s.SavePath);
+    m_check[4]->setValue(s.CreateSubFolders);
+    m_check[5]->setValue(s.StaticFile);
+    m_text[2]->setText(s.StaticFilePath);
+    m_check[6]->setValue(s.MaxFiles);
+    const int count = std::clamp<int>(s.MaxFilesCount, ProgramOptionsRules::MaxFilesMinimum,
+                                      ProgramOptionsRules::MaxFilesMaximum);
+    m_label2->setText(QString::number(count));
+    m_vscroll1->setValue(count);
+    VScroll1_Change(m_vscroll1->value());
+    m_check[7]->setValue(s.Convert2JPG);
+    m_check[8]->setValue(s.InPrintDate);
+    m_check[9]->setValue(s.SyncPreRate);
+    m_check[10]->setValue(s.SaveAlarm);
+    m_check[11]->setValue(s.SoundAlarm);
+    m_text[3]->setText(s.SoundAlarmPath);
+    m_check[12]->setValue(s.RunAlarm);
+    m_text[4]->setText(s.RunAlarmPath);
+    m_check[14]->setValue(s.RunAlarmWait);
+    m_check[13]->setValue(s.SysTrayAlarm);
+}
+
+void ProgramOptionsWindow::copyControls() {
+    Settings& s = m_context.settings;
+    s.MinStart = m_check[0]->Value();
+    s.AutoStart = m_check[1]->Value();
+    s.SoundPlayer = m_check[2]->Value();
+    s.SoundPath = m_text[0]->text();
+    s.BlockSSaver = m_check[3]->Value();
+    s.AutoCheckUpdates = m_check[15]->Value();
+    s.SavePath = m_text[1]->text();
+    s.CreateSubFolders = m_check[4]->Value();
+    s.StaticFile = m_check[5]->Value();
+    s.StaticFilePath = m_text[2]->text();
+    s.MaxFiles = m_check[6]->Value();
+    s.MaxFilesCount = static_cast<qint16>(m_vscroll1->value());
+    s.Convert2JPG = m_check[7]->Value();
+    s.InPrintDate = m_check[8]->Value();
+    s.JPGq = static_cast<qint16>(m_slider1->Value());
+    s.SyncPreRate = m_check[9]->Value();
+    s.SaveAlarm = m_check[10]->Value();
+    s.SoundAlarm = m_check[11]->Value();
+    s.SoundAlarmPath = m_text[3]->text();
+    s.RunAlarm = m_check[12]->Value();
+    s.RunAlarmPath = m_text[4]->text();
+    s.RunAlarmWait = m_check[14]->Value();
+    s.SysTrayAlarm = m_check[13]->Value();
+}
+
+void ProgramOptionsWindow::Check_Click(int index) {
+    const bool on = m_check[static_cast<std::size_t>(index)]->Value();
+    const auto follow = [this, on](int text) {
+        m_text[static_cast<std::size_t>(text)]->setEnabled(on);
+        m_sel[static_cast<std::size_t>(text)]->setEnabledCtrl(on);
+    };
+    switch (index) {
+    case 2:
+        follow(0);
+        break;
+    case 5:
+        follow(2);
+        break;
+    case 11:
+        follow(3);
+        break;
+    case 12:
+        follow(4);
+        m_check[14]->setEnabled(on);
+        break;
+    case 10:
+        if (!on && m_loaded) {
+            m_context.dialogs.message(Icon::Information, Attention,
+                                      QStringLiteral("Учтите, что при отключении этой опции, "
+                                                     "программа не сможет закачивать изображения "
+                                                     "на FTP в режиме автосъемки."));
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void ProgramOptionsWindow::Sel_Click(int index) {
+    const QString sounds = QStringLiteral("Звуки (wav)|*.wav");
+    const QString open = QStringLiteral("Открыть");
+    QString chosen;
+    switch (index) {
+    case 0:
+    case 3:
+        chosen = m_comDialog->ShowOpenFile(open, sounds, QStringLiteral("*.wav"));
+        break;
+    case 1:
+        chosen = m_comDialog->BrowseForFolder(this, QStringLiteral("Выберите каталог"));
+        break;
+    case 4:
+        chosen = m_comDialog->ShowOpenFile(
+            open,
+            QStringLiteral("Программы (.exe)|*.exe|Пакетные файлы (.bat)|*.bat|"
+                           "Пакетные файлы (.cmd)|*.cmd"),
+            QStringLiteral("*.*"));
+        if (!chosen.isEmpty() && chosen == m_ownExecutable) {
+            m_context.dialogs.message(Icon::Error, QStringLiteral("Защита от дурака"),
+                                      QStringLiteral("Я не знаю, на что ты рассчитываешь, но "
+                                                     "программа не будет запускать сама себя."));
+            return;
+        }
+        break;
+    default:
+        // The fixed file name is typed, not picked.
+        return;
+    }
+    if (!chosen.isEmpty())
+        m_text[static_cast<std::size_t>(index)]->setText(chosen);
+}
+
+void ProgramOptionsWindow::VScroll1_Change(int value) {
+    m_label2->setText(QString::number(value));
+    m_vscroll1->setSingleStep(ProgramOptionsRules::MaxFilesStep(value));
+}
+
+void ProgramOptionsWindow::OK_Click() {
+    copyControls();
+    m_moptions.SaveOptions();
+    accept();
+}
+
+void ProgramOptionsWindow::Cancel_Click() {
+    reject();
+}
+
+void ProgramOptionsWindow::Default_Click() {
+    const Answer answer = m_context.dialogs.message(
+        Icon::Question, Attention,
+        QStringLiteral("Вы уверены, что хотите сбросить все настройки в значения по "
+                       "умолчанию?\r\nПараметры детектора движения также будут установлены в "
+                       "исходные значения"),
+        Buttons::YesNo);
+    if (answer == Answer::No)
+        return;
+    m_moptions.SetDefaultOptions();
+    fillControls();
+}
+
+void ProgramOptionsWindow::XpB3_Click(int index) {
+    // Hiding ends a running exec(); the window comes back modeless below and
+    // from then on looks after its own lifetime.
+    hide();
+    switch (index) {
+    case 0:
+        m_capture.WebcamFormat();
+        if (m_hidePlabel2)
+            m_hidePlabel2();
+        break;
+    case 1:
+        m_capture.WebcamOptions();
+        break;
+    case 2: {
+        ResolutionWindow hd(m_context, m_capture);
+        hd.exec();
+        break;
+    }
+    default:
+        break;
+    }
+    m_detached = true;
+    setAttribute(Qt::WA_DeleteOnClose, true);
+    setWindowModality(Qt::NonModal);
+    show();
+}
+
+void ProgramOptionsWindow::PicInfotip_Click() {
+    const QStringList lines{
+        QStringLiteral("Внимание!"),
+        QString(),
+        QStringLiteral("Будьте осторожны при использовании этой функции."),
+        QStringLiteral("В целях ускорения работы с большим количеством файлов,"),
+        QStringLiteral("программа не анализирует их имена и расширения, а просто"),
+        QStringLiteral("удаляет лишние файлы, находящиеся вверху списка."),
+        QString(),
+        QStringLiteral("Перед началом работы настоятельно рекомендуется"),
+        QStringLiteral("очистить каталог сохранения снимков, если там находятся"),
+        QStringLiteral("предыдущие снимки."),
+    };
+    m_context.dialogs.message(Icon::Information, Attention, lines.join(QStringLiteral("\r\n")));
+}
+
+} // namespace vigilux::settings

@@ -1,0 +1,112 @@
+#pragma once
+
+#include <QDialog>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class QLabel;
+class QLineEdit;
+class QScrollBar;
+
+namespace vigilux {
+struct AppContext;
+}
+
+namespace vigilux::platform {
+class CaptureCommands;
+}
+
+namespace vigilux::controls {
+class CheckBox;
+class Slider;
+class PushButton;
+} // namespace vigilux::controls
+
+namespace vigilux::settings {
+
+class FilePickers;
+class SettingsStorage;
+
+// "Настройки": the general settings on four pages. The window edits a copy:
+// it fills its controls from the settings record when it opens, and only OK
+// copies them back and writes the file; Cancel leaves both untouched.
+//
+// Lifetime: the caller creates it on the heap and runs exec(). One of the
+// three buttons on the picture page (format, source, HD window) hides the
+// window, which ends exec() with Rejected, and shows it again modeless; from
+// then on Detached() is true and the window deletes itself when it is
+// closed by OK, Cancel or its close box. So after exec() returns the caller
+// deletes the window only when Detached() is false, and never keeps the
+// pointer otherwise (or holds it in a QPointer).
+class ProgramOptionsWindow final : public QDialog {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ProgramOptionsWindow)
+
+public:
+    // `hidePlabel2` hides the main window's resolution label after the
+    // format dialog (the size it shows may no longer hold).
+    ProgramOptionsWindow(AppContext& context, SettingsStorage& moptions, platform::CaptureCommands& capture,
+            std::function<void()> hidePlabel2, QWidget* parent = nullptr);
+    ~ProgramOptionsWindow() override;
+
+    // The program's own executable, which the alarm-program picker refuses;
+    // QCoreApplication::applicationFilePath() unless set (tests set it).
+    void setOwnExecutable(const QString& path) { m_ownExecutable = path; }
+
+    // True once the window was shown again modeless and owns its lifetime.
+    bool Detached() const { return m_detached; }
+    bool Loaded() const { return m_loaded; }
+    int SelectedTab() const { return m_selectedTab; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildInterfacePage(QWidget* page);
+    void buildImagePage(QWidget* page);
+    void buildFilesPage(QWidget* page);
+    void buildDetectorPage(QWidget* page);
+    QWidget* checkRow(int index, const QString& caption, QWidget* page);
+    QWidget* pathRow(int index, QWidget* page);
+
+    void selectTab(int index);
+    void fillControls();
+    void copyControls();
+    void Check_Click(int index);
+    void Sel_Click(int index);
+    void VScroll1_Change(int value);
+    void OK_Click();
+    void Cancel_Click();
+    void Default_Click();
+    void XpB3_Click(int index);
+    void PicInfotip_Click();
+
+    AppContext& m_context;
+    SettingsStorage& m_moptions;
+    platform::CaptureCommands& m_capture;
+    std::function<void()> m_hidePlabel2;
+    std::unique_ptr<FilePickers> m_comDialog;
+    QString m_ownExecutable;
+
+    std::array<controls::PushButton*, 4> m_tabs{};
+    std::array<QWidget*, 4> m_cont{};
+    std::array<QWidget*, 4> m_marker{};
+    std::array<controls::CheckBox*, 16> m_check{};
+    std::array<QLineEdit*, 5> m_text{};
+    std::array<controls::PushButton*, 5> m_sel{};
+    QScrollBar* m_vscroll1 = nullptr;
+    QLabel* m_label2 = nullptr;
+    controls::Slider* m_slider1 = nullptr;
+    std::array<controls::PushButton*, 3> m_xpb{};
+    std::array<controls::PushButton*, 3> m_xpb3{};
+    QLabel* m_picInfotip = nullptr;
+
+    int m_selectedTab = -1;
+    bool m_loaded = false;
+    bool m_detached = false;
+};
+
+} // namespace vigilux::settings

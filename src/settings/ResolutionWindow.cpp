@@ -1,0 +1,194 @@
+#include "settings/ResolutionWindow.h"
+
+#include "controls/PushButton.h"
+#include "platform/CaptureCommands.h"
+#include "platform/WindowTools.h"
+#include "settings/AppContext.h"
+#include "settings/SettingsStorage.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QVBoxLayout>
+
+namespace vigilux::settings {
+
+namespace {
+
+const QString HD = QStringLiteral("HD");
+const QColor Background(234, 234, 234);
+
+} // namespace
+
+ResolutionWindow::ResolutionWindow(AppContext& context, platform::CaptureCommands& capture, QWidget* parent)
+    : QDialog(parent)
+    , m_context(context)
+    , m_capture(capture) {
+    setWindowTitle(QStringLiteral("Поддержка HD-разрешения"));
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setSizeConstraint(QLayout::SetFixedSize);
+    outer->setContentsMargins(12, 12, 12, 12);
+    outer->setSpacing(8);
+
+    const auto label = [this](const char* name, const QString& text) {
+        auto* l = new QLabel(text, this);
+        l->setObjectName(QLatin1String(name));
+        l->setWordWrap(true);
+        l->setFixedWidth(420);
+        return l;
+    };
+    m_label1 = label("Label1",
+                     QStringLiteral("Стандартная библиотека Windows для работы с изображениями не "
+                                    "поддерживает разрешения свыше стандартных 640х480. Вы можете "
+                                    "попытаться установить более высокое разрешение, если ваша "
+                                    "веб-камера поддерживает HD-разрешение и в системе установлены "
+                                    "соответствующие драйверы."));
+    m_label2 = label("Label2", QStringLiteral("Подождите, идет поиск поддерживаемых разрешений"));
+    m_label3 = label("Label3", QString());
+    m_label4 =
+        label("Label4", QStringLiteral("Ваша веб-камера не поддерживает разрешений свыше "
+                                       "стандартного, либо автодетектирование еще не проводилось"));
+    m_resList = new QComboBox(this);
+    m_resList->setObjectName(QStringLiteral("ResList"));
+    m_resList->setFixedWidth(200);
+    // The list and the no-list line take turns in one place.
+    auto* listArea = new QWidget(this);
+    auto* listLayout = new QVBoxLayout(listArea);
+    listLayout->setContentsMargins(0, 0, 0, 0);
+    listLayout->addWidget(m_resList);
+    listLayout->addWidget(m_label4);
+    listArea->setMinimumHeight(m_label4->sizeHint().height() + m_resList->sizeHint().height());
+
+    outer->addWidget(m_label1);
+    outer->addWidget(listArea);
+    outer->addWidget(m_label2);
+    outer->addWidget(m_label3);
+    m_label2->setMinimumHeight(m_label2->sizeHint().height());
+    m_label3->setMinimumHeight(m_label2->sizeHint().height());
+    m_label2->hide();
+    m_label3->hide();
+
+    static const std::array<const char*, 3> captions{"OK", "Отмена", "Автодетект разрешений"};
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    for (int i = 0; i < 3; ++i) {
+        auto* button =
+            new controls::PushButton(QString::fromUtf8(captions[static_cast<std::size_t>(i)]), this);
+        button->setObjectName(QStringLiteral("XpB_") + QString::number(i));
+        button->setButtonStyle(3);
+        button->setFixedSize(i == 2 ? 170 : 80, 26);
+        buttons->addWidget(button);
+        m_xpb[static_cast<std::size_t>(i)] = button;
+    }
+    outer->addLayout(buttons);
+    connect(m_xpb[0], &controls::PushButton::Click, this, &ResolutionWindow::OK_Click);
+    connect(m_xpb[1], &controls::PushButton::Click, this, &QDialog::reject);
+    connect(m_xpb[2], &controls::PushButton::Click, this, &ResolutionWindow::probe);
+
+    if (!m_context.InTray)
+        platform::MakeTopmost(*this);
+    restoreStored();
+}
+
+ResolutionWindow::~ResolutionWindow() = default;
+
+void ResolutionWindow::paintEvent(QPaintEvent* event) {
+    Q_UNUSED(event)
+    QPainter p(this);
+    p.fillRect(rect(), Background);
+}
+
+void ResolutionWindow::restoreStored() {
+    IniFile& ini = m_context.ini;
+    m_hasList = false;
+    if (ini.ReadINI(QStringLiteral("HDsupport"), HD) == QLatin1String("True")) {
+        const QString stored = ini.ReadINI(QStringLiteral("myHD"), HD);
+        if (!stored.isEmpty())
+            fillList(stored);
+    }
+    // A stored list without one whole pair is no list: say so rather than
+    // show an empty drop-down.
+    m_label4->setVisible(!m_hasList);
+    m_resList->setVisible(m_hasList);
+}
+
+void ResolutionWindow::fillList(const QString& list) {
+    const QList<ResolutionMode> modes = ResolutionProbe::ParseModes(list);
+    if (modes.isEmpty()) {
+        m_hasList = false;
+        return;
+    }
+    m_resList->clear();
+    m_modes = modes;
+    for (const ResolutionMode& mode : m_modes)
+        m_resList->addItem(ResolutionProbe::ListItem(mode));
+    m_resList->setCurrentIndex(0);
+    m_hasList = true;
+}
+
+void ResolutionWindow::reject() {
+    if (!m_probing)
+        QDialog::reject();
+}
+
+void ResolutionWindow::probe() {
+    m_probing = true;
+    m_label2->show();
+    m_label3->show();
+    setButtonsEnabled(false);
+    m_label4->hide();
+    m_resList->setEnabled(false);
+
+    QString& candidates = m_context.settings.DefHD;
+    if (candidates.isEmpty())
+        candidates = SettingsStorage::DefaultHD; // in memory only
+
+    // A real device blocks inside SetRes, so the line is painted at once
+    // instead of waiting for the event loop.
+    const QList<ResolutionMode> accepted =
+        ResolutionProbe::Probe(candidates, m_capture, [this](const QString& text) {
+            m_label3->setText(text);
+            m_label3->repaint();
+        });
+
+    m_label2->hide();
+    m_resList->setEnabled(true);
+
+    IniFile& ini = m_context.ini;
+    if (!accepted.isEmpty()) {
+        const QString result = ResolutionProbe::ModesText(accepted);
+        fillList(result);
+        ini.SaveINI(QStringLiteral("True"), QStringLiteral("HDsupport"), HD);
+        ini.SaveINI(result, QStringLiteral("MyHD"), HD);
+        m_label4->hide();
+        m_resList->show();
+        m_hasList = true;
+    } else {
+        // MyHD keeps the previous result in the file.
+        ini.SaveINI(QStringLiteral("False"), QStringLiteral("HDsupport"), HD);
+        m_label4->hide();
+        m_resList->hide();
+        m_hasList = false;
+    }
+    m_label3->setText(ResolutionProbe::ResultText(static_cast<int>(accepted.size())));
+    setButtonsEnabled(true);
+    m_probing = false;
+}
+
+void ResolutionWindow::OK_Click() {
+    const int selected = m_resList->currentIndex();
+    if (m_hasList && selected >= 0 && selected < m_modes.size()) {
+        const ResolutionMode& mode = m_modes[selected];
+        m_capture.SetRes(mode.width, mode.height);
+    }
+    accept();
+}
+
+void ResolutionWindow::setButtonsEnabled(bool enabled) {
+    for (controls::PushButton* button : m_xpb)
+        button->setEnabledCtrl(enabled);
+}
+
+} // namespace vigilux::settings

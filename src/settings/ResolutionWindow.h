@@ -1,0 +1,73 @@
+#pragma once
+
+#include "settings/ResolutionProbe.h"
+
+#include <QDialog>
+#include <QList>
+
+#include <array>
+
+class QComboBox;
+class QLabel;
+
+namespace vigilux {
+struct AppContext;
+}
+
+namespace vigilux::platform {
+class CaptureCommands;
+}
+
+namespace vigilux::controls {
+class PushButton;
+}
+
+namespace vigilux::settings {
+
+// "Поддержка HD-разрешения": probes which capture sizes of the candidate
+// list the device accepts, remembers the result in the HD section of the
+// options file, and switches the device to the chosen size on OK. Modal;
+// the caller runs exec() and owns the window.
+class ResolutionWindow final : public QDialog {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ResolutionWindow)
+
+public:
+    ResolutionWindow(AppContext& context, platform::CaptureCommands& capture, QWidget* parent = nullptr);
+    ~ResolutionWindow() override;
+
+    bool HasList() const { return m_hasList; }
+
+    // Refused while a probe runs: a driver that lets events through while it
+    // answers must not see the window go away under the probe.
+    void reject() override;
+    const QList<ResolutionMode>& Modes() const { return m_modes; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void restoreStored();
+    // Fills the list from "w,h,..."; a text without a whole valid pair
+    // leaves the list as it was and clears HasList.
+    void fillList(const QString& list);
+    void probe();
+    void OK_Click();
+    void setButtonsEnabled(bool enabled);
+
+    AppContext& m_context;
+    platform::CaptureCommands& m_capture;
+
+    QLabel* m_label1 = nullptr;
+    QLabel* m_label2 = nullptr;
+    QLabel* m_label3 = nullptr;
+    QLabel* m_label4 = nullptr;
+    QComboBox* m_resList = nullptr;
+    std::array<controls::PushButton*, 3> m_xpb{};
+
+    QList<ResolutionMode> m_modes;
+    bool m_hasList = false;
+    bool m_probing = false;
+};
+
+} // namespace vigilux::settings

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QList>
+#include <QPair>
+#include <QString>
+
+namespace vigilux {
+struct AppContext;
+}
+
+namespace vigilux::settings {
+
+class DetectorValuesTarget;
+
+// Loads, defaults and saves the settings record through the shared store,
+// and keeps the FTP password scrambled in the file.
+class SettingsStorage final {
+public:
+    SettingsStorage(AppContext& context, DetectorValuesTarget& sensorTarget);
+
+    void LoadOptions();
+    void SetDefaultOptions();
+    void SaveOptions();
+    void SaveSensorOptions();
+    void SaveFtpOptions();
+
+    static QString ScramblePassword(const QString& text);
+    static QString UnscramblePassword(const QString& text);
+
+    // The default candidate list of capture resolutions.
+    static const QString DefaultHD;
+
+    // The text-to-type conversions of the load. Booleans take "True"/"False"
+    // in any case or a number (0 false, else true); integers take decimal
+    // text within the type's range. Anything else, "" included, gives the
+    // fallback.
+    static bool TextToBool(const QString& text, bool fallback);
+    static qint16 TextToInt16(const QString& text, qint16 fallback);
+    static qint32 TextToInt32(const QString& text, qint32 fallback);
+
+    // "w,h,w,h,..." as (width, height) pairs of 16-bit integers. A pair with
+    // an item that is not a 16-bit integer, or a last item without a partner,
+    // is skipped.
+    static QList<QPair<qint16, qint16>> ParseHD(const QString& list);
+
+private:
+    void pushSensorValues();
+
+    AppContext& m_context;
+    DetectorValuesTarget& m_sensorTarget;
+};
+
+} // namespace vigilux::settings

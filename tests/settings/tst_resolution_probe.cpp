@@ -1,0 +1,134 @@
+#include "settings/ResolutionProbe.h"
+#include "settings/SettingsStorage.h"
+#include "settings/ProgramOptionsRules.h"
+
+#include "FakeCaptureCommands.h"
+
+#include <QTest>
+
+using vigilux::settings::ResolutionMode;
+using vigilux::settings::ResolutionProbe;
+using vigilux::settings::SettingsStorage;
+using vigilux::settings::ProgramOptionsRules;
+using vigilux::test::FakeCaptureCommands;
+
+Q_DECLARE_METATYPE(QList<ResolutionMode>)
+
+class TestHDProbe : public QObject {
+    Q_OBJECT
+
+private slots:
+    void maxFilesStep_data();
+    void maxFilesStep();
+    void probeDefaultList_data();
+    void probeDefaultList();
+    void probeSkipsBrokenPairs_data();
+    void probeSkipsBrokenPairs();
+    void storedListRoundTrip();
+    void texts();
+};
+
+void TestHDProbe::maxFilesStep_data() {
+    QTest::addColumn<int>("value");
+    QTest::addColumn<int>("step");
+    QTest::newRow("1") << 1 << 1;
+    QTest::newRow("10") << 10 << 1;
+    QTest::newRow("11") << 11 << 10;
+    QTest::newRow("100") << 100 << 10;
+    QTest::newRow("101") << 101 << 100;
+    QTest::newRow("1000") << 1000 << 100;
+    QTest::newRow("1001") << 1001 << 500;
+    QTest::newRow("10000") << 10000 << 500;
+}
+
+void TestHDProbe::maxFilesStep() {
+    QFETCH(int, value);
+    QFETCH(int, step);
+    QCOMPARE(ProgramOptionsRules::MaxFilesStep(value), step);
+}
+
+void TestHDProbe::probeDefaultList_data() {
+    QTest::addColumn<QStringList>("accepts");
+    QTest::addColumn<QList<ResolutionMode>>("found");
+    QTest::newRow("none") << QStringList() << QList<ResolutionMode>();
+    QTest::newRow("only 1280x720") << QStringList{"1280x720"} << QList<ResolutionMode>{{1280, 720}};
+    // The candidate list holds 1280x960 twice; both answers count.
+    QTest::newRow("duplicate kept") << QStringList{"1280x960", "800x600"}
+                                    << QList<ResolutionMode>{{800, 600}, {1280, 960}, {1280, 960}};
+    QTest::newRow("largest") << QStringList{"5160x3870", "752x416"}
+                             << QList<ResolutionMode>{{752, 416}, {5160, 3870}};
+    QTest::newRow("size not in list") << QStringList{"640x480"} << QList<ResolutionMode>();
+}
+
+void TestHDProbe::probeDefaultList() {
+    QFETCH(QStringList, accepts);
+    QFETCH(QList<ResolutionMode>, found);
+    FakeCaptureCommands device;
+    device.accepted = QSet<QString>(accepts.cbegin(), accepts.cend());
+    QStringList progress;
+    const QList<ResolutionMode> result =
+        ResolutionProbe::Probe(SettingsStorage::DefaultHD, device, [&](const QString& text) { progress << text; });
+    QCOMPARE(result, found);
+
+    // Every pair is tried once, in list order, only as a question.
+    QCOMPARE(device.resCalls.size(), 19);
+    QCOMPARE(progress.size(), 19);
+    for (const auto& call : device.resCalls)
+        QVERIFY(call.detect);
+    QCOMPARE(device.resCalls.first(), (FakeCaptureCommands::ResCall{752, 416, true}));
+    QCOMPARE(device.resCalls.last(), (FakeCaptureCommands::ResCall{5160, 3870, true}));
+    QCOMPARE(progress.first(), QStringLiteral("Разрешение 0 из 18 (ширина 752px, высота 416px)"));
+    QCOMPARE(progress[9], QStringLiteral("Разрешение 9 из 18 (ширина 1280px, высота 720px)"));
+    QCOMPARE(progress.last(), QStringLiteral("Разрешение 18 из 18 (ширина 5160px, высота 3870px)"));
+}
+
+void TestHDProbe::probeSkipsBrokenPairs_data() {
+    QTest::addColumn<QString>("candidates");
+    QTest::addColumn<QList<FakeCaptureCommands::ResCall>>("calls");
+    QTest::addColumn<QStringList>("progress");
+    using Call = FakeCaptureCommands::ResCall;
+    QTest::newRow("empty") << QString() << QList<Call>{} << QStringList{};
+    QTest::newRow("single number") << "1280" << QList<Call>{} << QStringList{};
+    QTest::newRow("odd count") << "800,600,1280" << QList<Call>{{800, 600, true}}
+                               << QStringList{"Разрешение 0 из 1 (ширина 800px, высота 600px)"};
+    QTest::newRow("above 16 bits") << "40000,3000,800,600" << QList<Call>{{800, 600, true}}
+                                   << QStringList{"Разрешение 1 из 1 (ширина 800px, высота 600px)"};
+    QTest::newRow("not a number") << "abc,600,1024,768,1280,x" << QList<Call>{{1024, 768, true}}
+                                  << QStringList{"Разрешение 1 из 2 (ширина 1024px, высота 768px)"};
+    QTest::newRow("edge of 16 bits")
+        << "32767,32768,32767,-32768" << QList<Call>{{32767, -32768, true}}
+        << QStringList{"Разрешение 1 из 1 (ширина 32767px, высота -32768px)"};
+}
+
+void TestHDProbe::probeSkipsBrokenPairs() {
+    QFETCH(QString, candidates);
+    QFETCH(QList<FakeCaptureCommands::ResCall>, calls);
+    QFETCH(QStringList, progress);
+    FakeCaptureCommands device;
+    QStringList shown;
+    ResolutionProbe::Probe(candidates, device, [&](const QString& text) { shown << text; });
+    QCOMPARE(device.resCalls, calls);
+    QCOMPARE(shown, progress);
+}
+
+void TestHDProbe::storedListRoundTrip() {
+    const QList<ResolutionMode> modes{{1280, 720}, {1280, 960}, {1280, 960}, {5160, 3870}};
+    const QString text = ResolutionProbe::ModesText(modes);
+    QCOMPARE(text, QStringLiteral("1280,720,1280,960,1280,960,5160,3870"));
+    QCOMPARE(ResolutionProbe::ParseModes(text), modes);
+    QCOMPARE(ResolutionProbe::ModesText({}), QString());
+    QVERIFY(ResolutionProbe::ParseModes(QStringLiteral("1280")).isEmpty());
+    QVERIFY(ResolutionProbe::ParseModes(QString()).isEmpty());
+    QCOMPARE(ResolutionProbe::ParseModes(QStringLiteral("1280,720,")), (QList<ResolutionMode>{{1280, 720}}));
+    QCOMPARE(ResolutionProbe::ParseModes(SettingsStorage::DefaultHD).size(), 19);
+}
+
+void TestHDProbe::texts() {
+    QCOMPARE(ResolutionProbe::ListItem({1280, 720}), QStringLiteral("1280 x 720"));
+    QCOMPARE(ResolutionProbe::ResultText(0), QStringLiteral("Поддерживаемых HD-режимов не найдено."));
+    QCOMPARE(ResolutionProbe::ResultText(1), QStringLiteral("Найдено 0 поддерживаемых HD-режимов."));
+    QCOMPARE(ResolutionProbe::ResultText(19), QStringLiteral("Найдено 18 поддерживаемых HD-режимов."));
+}
+
+QTEST_GUILESS_MAIN(TestHDProbe)
+#include "tst_hdprobe.moc"

@@ -1,0 +1,436 @@
+#include "settings/AppContext.h"
+#include "platform/Cp1251.h"
+#include "settings/IniLocation.h"
+#include "settings/SettingsStorage.h"
+#include "settings/DetectorValuesTarget.h"
+#include "support/FakeClock.h"
+#include "support/FakeDialogs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace vigilux;
+using vigilux::platform::Cp1251;
+using vigilux::settings::IniLocation;
+using vigilux::settings::SettingsStorage;
+using Icon = vigilux::platform::Dialogs::Icon;
+
+namespace {
+
+class RecordingTarget final : public settings::DetectorValuesTarget {
+public:
+    void SetSensor(qint16 Number, qint32 Value) override { calls.append({Number, Value}); }
+    QList<QPair<qint16, qint32>> calls;
+};
+
+// One program start: its own context, fakes and settings module.
+struct Program {
+    explicit Program(const QString& folder)
+        : context(clock, dialogs, folder)
+        , options(context, target) {}
+    test::FakeClock clock;
+    test::FakeDialogs dialogs;
+    RecordingTarget target;
+    AppContext context;
+    SettingsStorage options;
+};
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& data) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(data);
+}
+
+// "Section/Key" for every key line, in file order.
+QStringList keysOf(const QByteArray& file) {
+    QStringList keys;
+    QString section;
+    for (const QByteArray& raw : file.split('\n')) {
+        const QString line = QString::fromUtf8(raw).trimmed();
+        if (line.startsWith(QLatin1Char('[')))
+            section = line.mid(1, line.size() - 2);
+        else if (line.contains(QLatin1Char('=')))
+            keys << section + QLatin1Char('/') + line.section(QLatin1Char('='), 0, 0);
+    }
+    return keys;
+}
+
+const QStringList FirstStartKeys = {"Interface/MinStart",
+                                    "Interface/AutoStart",
+                                    "Interface/Sound",
+                                    "Interface/SoundPath",
+                                    "Interface/BlockSSaver",
+                                    "Interface/AutoCheckUpdates",
+                                    "Files/SavePath",
+                                    "Files/CreateSubFolders",
+                                    "Files/StaticFile",
+                                    "Files/StaticFilePath",
+                                    "Files/MaxFiles",
+                                    "Files/MaxFilesCount",
+                                    "Image/Convert2JPG",
+                                    "Image/InPrintDate",
+                                    "Image/JPGq",
+                                    "Image/SyncPreRate",
+                                    "MotionDetector/SaveAlarm",
+                                    "MotionDetector/SoundAlarm",
+                                    "MotionDetector/SoundAlarmPath",
+                                    "MotionDetector/RunAlarm",
+                                    "MotionDetector/RunAlarmPath",
+                                    "MotionDetector/RunAlarmWait",
+                                    "MotionDetector/SysTrayAlarm",
+                                    "FTP/FtpUpload",
+                                    "HD/DefHD",
+                                    "Sensor/Timer",
+                                    "Sensor/Noise",
+                                    "Sensor/Percent"};
+
+using Calls = QList<QPair<qint16, qint32>>;
+
+} // namespace
+
+class TestMoptions : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        m_folder = m_dir->path();
+        m_ini = m_folder + QStringLiteral("/options.ini");
+    }
+
+    void firstStartWithDefaultFolder() {
+        Program p(m_folder);
+        p.options.LoadOptions();
+
+        const QByteArray file = readAll(m_ini);
+        QCOMPARE(keysOf(file), FirstStartKeys);
+        QVERIFY(file.contains(QByteArray("\n[Files]\nSavePath=" + m_folder.toUtf8() + "/save/\n")));
+        QVERIFY(file.contains("[Interface]\nMinStart=False\nAutoStart=False\nSound=True\n"));
+        QVERIFY(file.contains("Timer=500\nNoise=5\nPercent=10\n"));
+        QVERIFY(QDir(m_folder + QStringLiteral("/save")).exists());
+
+        QCOMPARE(p.dialogs.pickers.size(), 1);
+        QCOMPARE(p.dialogs.pickers[0].title,
+                 QStringLiteral("Выберите каталог для сохранения снимков"));
+        QCOMPARE(p.dialogs.messages.size(), 1);
+        QCOMPARE(p.dialogs.messages[0].icon, Icon::Information);
+        QCOMPARE(p.dialogs.messages[0].title, QStringLiteral("Внимание!"));
+        QCOMPARE(p.dialogs.messages[0].text,
+                 QStringLiteral("Был выбран каталог для сохранения по умолчанию\r\n") + m_folder +
+                     QStringLiteral("/save/\r\n\r\nВы можете изменить его в настройках программы "
+                                    "(файлы - папка для сохранения снимков)"));
+
+        // Pushed by the defaults, then again by the load.
+        const Calls once{{0, 500}, {1, 5}, {2, 10}};
+        QCOMPARE(p.target.calls, once + once);
+        QCOMPARE(p.context.ini.LastSection(), QStringLiteral("HD"));
+
+        const settings::Settings& s = p.context.settings;
+        QCOMPARE(s.SoundPath, m_folder + QStringLiteral("/sound/save.wav"));
+        QCOMPARE(s.SoundAlarmPath, m_folder + QStringLiteral("/sound/alarm.wav"));
+        QCOMPARE(s.SavePath, m_folder + QStringLiteral("/save/"));
+        QCOMPARE(s.DefHD, SettingsStorage::DefaultHD);
+        QCOMPARE(s.StaticFilePath, QStringLiteral("frame"));
+        QCOMPARE(s.FtpPass, QString());
+    }
+
+    void firstStartWithChosenFolder() {
+        Program p(m_folder);
+        p.dialogs.folderAnswers.enqueue(QStringLiteral("/srv/Снимки"));
+        p.options.LoadOptions();
+        QVERIFY(readAll(m_ini).contains("\nSavePath=/srv/Снимки\n"));
+        QCOMPARE(p.context.settings.SavePath, QStringLiteral("/srv/Снимки"));
+        QVERIFY(p.dialogs.messages.isEmpty());
+        QVERIFY(!QDir(m_folder + QStringLiteral("/save")).exists());
+    }
+
+    void defaultFolderThatCannotBeMadeIsReported() {
+        writeAll(m_folder + QStringLiteral("/save"), "a file in the way");
+        Program p(m_folder);
+        p.options.LoadOptions();
+        QCOMPARE(p.dialogs.messages.size(), 1);
+        QCOMPARE(p.dialogs.messages[0].icon, Icon::Warning);
+        QVERIFY(p.dialogs.messages[0].text.startsWith(
+            QStringLiteral("Не удалось создать каталог для сохранения по умолчанию\r\n")));
+        QCOMPARE(keysOf(readAll(m_ini)), FirstStartKeys);
+    }
+
+    void unwritableFileKeepsDefaultsInMemory() {
+        // No options.ini can be written: the load keeps the defaults rather
+        // than reading "" for every path.
+        Program p(m_folder);
+        p.context.ini.setFileName(m_folder + QStringLiteral("/missing/options.ini"));
+        p.options.LoadOptions();
+        QCOMPARE(p.context.settings.SoundPath, m_folder + QStringLiteral("/sound/save.wav"));
+        QCOMPARE(p.context.settings.DefHD, SettingsStorage::DefaultHD);
+        QCOMPARE(p.target.calls.size(), 6);
+        QCOMPARE(p.context.ini.LastSection(), QStringLiteral("HD"));
+    }
+
+    void savedSettingsLoadBackUnchanged() {
+        settings::Settings changed;
+        changed.MinStart = true;
+        changed.AutoStart = true;
+        changed.SoundPlayer = false;
+        changed.SoundPath = QStringLiteral("/звук/s.wav");
+        changed.BlockSSaver = false;
+        changed.AutoCheckUpdates = false;
+        changed.SavePath = QStringLiteral(" /with blanks/ ");
+        changed.CreateSubFolders = false;
+        changed.StaticFile = true;
+        changed.StaticFilePath = QStringLiteral("cam");
+        changed.MaxFiles = false;
+        changed.MaxFilesCount = 10000;
+        changed.Convert2JPG = false;
+        changed.InPrintDate = true;
+        changed.JPGq = 10;
+        changed.SyncPreRate = false;
+        changed.SaveAlarm = false;
+        changed.SoundAlarm = true;
+        changed.SoundAlarmPath = QStringLiteral("/a.wav");
+        changed.RunAlarm = true;
+        changed.RunAlarmPath = QStringLiteral("/bin/run \"x\"");
+        changed.RunAlarmWait = true;
+        changed.SysTrayAlarm = true;
+        changed.SensorValues = {5000, 0, 100};
+        changed.FtpUpload = true;
+        changed.FtpServer = QStringLiteral("ftp.example");
+        changed.FtpFolder = QStringLiteral("/in");
+        changed.FtpLogin = QStringLiteral("user");
+        changed.FtpPass = QStringLiteral("Пароль;=QXZ 1");
+        changed.DefHD = QStringLiteral("640,480");
+
+        {
+            Program writer(m_folder);
+            writer.context.settings = changed;
+            writer.options.SaveOptions();
+            QCOMPARE(writer.context.ini.LastSection(), QStringLiteral("Sensor"));
+            writer.options.SaveFtpOptions();
+        }
+        const QByteArray written = readAll(m_ini);
+        QVERIFY(!written.contains("Пароль"));
+
+        Program reader(m_folder);
+        reader.options.LoadOptions();
+        QVERIFY(reader.dialogs.pickers.isEmpty());
+        QCOMPARE(reader.context.settings, changed);
+        QCOMPARE(reader.target.calls, (Calls{{0, 5000}, {1, 0}, {2, 100}}));
+
+        // Saving what was loaded changes nothing.
+        reader.options.SaveOptions();
+        reader.options.SaveFtpOptions();
+        QCOMPARE(readAll(m_ini), written);
+    }
+
+    void ftpConnectionKeysAreOnlyWrittenByTheFtpSave() {
+        Program p(m_folder);
+        p.options.LoadOptions();
+        p.context.settings.FtpServer = QStringLiteral("host");
+        p.context.settings.FtpPass = QStringLiteral("pw");
+        p.options.SaveOptions();
+        QVERIFY(!readAll(m_ini).contains("FtpServer"));
+        QVERIFY(!readAll(m_ini).contains("FtpPass"));
+
+        p.options.SaveFtpOptions();
+        const QByteArray ftp =
+            "[FTP]\nFtpUpload=False\nFtpServer=host\nFtpFolder=\nFtpLogin=\nFtpPass=" +
+            SettingsStorage::ScramblePassword(QStringLiteral("pw")).toUtf8() + "\n";
+        QVERIFY(readAll(m_ini).contains(ftp));
+
+        // A reset to defaults leaves them as they are.
+        p.dialogs.folderAnswers.enqueue(QStringLiteral("/x"));
+        p.options.SetDefaultOptions();
+        QVERIFY(readAll(m_ini).contains(ftp));
+    }
+
+    // Hand-edited values: bad booleans and integers fall back to the key's
+    // default, numbers beyond what the windows offer are pulled into range.
+    void handEditedValues_data() {
+        QTest::addColumn<QByteArray>("lines");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("true any case") << QByteArray("[Interface]\nMinStart=tRUE") << "MinStart"
+                                       << "1";
+        QTest::newRow("bool as number") << QByteArray("[Interface]\nMinStart=-1") << "MinStart"
+                                        << "1";
+        QTest::newRow("bool zero") << QByteArray("[Interface]\nSound=0") << "Sound"
+                                   << "0";
+        QTest::newRow("bool junk") << QByteArray("[Interface]\nSound=yes") << "Sound"
+                                   << "1";
+        QTest::newRow("bool empty") << QByteArray("[Interface]\nSound=") << "Sound"
+                                    << "1";
+        QTest::newRow("bool missing") << QByteArray("[Interface]\nMinStart=True") << "Sound"
+                                      << "1";
+        QTest::newRow("int16 overflow")
+            << QByteArray("[Files]\nMaxFilesCount=99999") << "MaxFilesCount"
+            << "1000";
+        QTest::newRow("int16 beyond window")
+            << QByteArray("[Files]\nMaxFilesCount=20000") << "MaxFilesCount"
+            << "10000";
+        QTest::newRow("int16 zero") << QByteArray("[Files]\nMaxFilesCount=0") << "MaxFilesCount"
+                                    << "1";
+        QTest::newRow("int16 junk") << QByteArray("[Image]\nJPGq=high") << "JPGq"
+                                    << "75";
+        QTest::newRow("int16 fraction") << QByteArray("[Image]\nJPGq=7.5") << "JPGq"
+                                        << "75";
+        QTest::newRow("jpeg quality too high") << QByteArray("[Image]\nJPGq=500") << "JPGq"
+                                               << "100";
+        QTest::newRow("int32 overflow") << QByteArray("[Sensor]\nTimer=99999999999") << "Timer"
+                                        << "500";
+        QTest::newRow("timer zero") << QByteArray("[Sensor]\nTimer=0") << "Timer"
+                                    << "100";
+        QTest::newRow("noise negative") << QByteArray("[Sensor]\nNoise=-3") << "Noise"
+                                        << "0";
+        QTest::newRow("percent huge") << QByteArray("[Sensor]\nPercent=1000") << "Percent"
+                                      << "100";
+        QTest::newRow("percent plus sign") << QByteArray("[Sensor]\nPercent=+20") << "Percent"
+                                           << "20";
+        QTest::newRow("string missing") << QByteArray("[Files]\nJPGq=75") << "SavePath"
+                                        << "";
+    }
+    void handEditedValues() {
+        QFETCH(QByteArray, lines);
+        QFETCH(QString, field);
+        QFETCH(QString, expected);
+        writeAll(m_ini, lines + "\n");
+        Program p(m_folder);
+        p.options.LoadOptions();
+        QVERIFY(p.dialogs.pickers.isEmpty());
+        const settings::Settings& s = p.context.settings;
+        const QHash<QString, QString> fields{{"MinStart", QString::number(s.MinStart)},
+                                             {"Sound", QString::number(s.SoundPlayer)},
+                                             {"MaxFilesCount", QString::number(s.MaxFilesCount)},
+                                             {"JPGq", QString::number(s.JPGq)},
+                                             {"Timer", QString::number(s.SensorValues[0])},
+                                             {"Noise", QString::number(s.SensorValues[1])},
+                                             {"Percent", QString::number(s.SensorValues[2])},
+                                             {"SavePath", s.SavePath}};
+        QCOMPARE(fields.value(field), expected);
+    }
+
+    void damagedFileNeitherCrashesNorLosesKeys() {
+        QByteArray junk;
+        for (int i = 0; i < 2048; ++i)
+            junk.append(static_cast<char>((i * 131) & 0xFF));
+        const QByteArray hugeLine = QByteArray(10 * 1024 * 1024, '\xd0') + "\n";
+        const QByteArray tail = "[FTP]\nFtpServer=keep.me\n[HD]\nMyHD=640,480\nHDsupport=True\n";
+        writeAll(m_ini, junk + "\n" + hugeLine + tail);
+
+        Program p(m_folder);
+        p.options.LoadOptions();
+        QCOMPARE(p.context.settings.FtpServer, QStringLiteral("keep.me"));
+        QCOMPARE(p.context.settings.SensorValues, (std::array<qint32, 3>{500, 5, 10}));
+        QCOMPARE(p.context.settings.SoundPlayer, true);
+
+        p.options.SaveSensorOptions();
+        p.options.SaveOptions();
+        const QByteArray after = readAll(m_ini);
+        QVERIFY(after.startsWith(
+            QByteArray(junk + "\n" + hugeLine + "[FTP]\nFtpServer=keep.me\nFtpUpload=False\n")));
+        QVERIFY(after.contains("[HD]\nMyHD=640,480\nHDsupport=True\nDefHD="));
+    }
+
+    void scrambling_data() {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("stored");
+        // "ab": "98QXZ99QXZ", every character twelve codes lower.
+        QTest::newRow("two latin letters") << "ab"
+                                           << "-,ELN--ELN";
+        QTest::newRow("empty") << ""
+                               << "";
+        // "Я" is 223 in the code page, so "224QXZ".
+        QTest::newRow("cyrillic") << "Я"
+                                  << "&&(ELN";
+        QTest::newRow("NUL-free low code") << "\x01"
+                                           << "&ELN";
+    }
+    void scrambling() {
+        QFETCH(QString, password);
+        QFETCH(QString, stored);
+        QCOMPARE(SettingsStorage::ScramblePassword(password), stored);
+        QCOMPARE(SettingsStorage::UnscramblePassword(stored), password);
+    }
+
+    void scramblingRoundTripsTheCodePage() {
+        QString all;
+        for (int code = 1; code < 256; ++code)
+            all += QChar(Cp1251::character(static_cast<unsigned char>(code)));
+        const QString stored = SettingsStorage::ScramblePassword(all);
+        for (QChar c : stored)
+            QVERIFY2(c.unicode() >= 0x20 && c.unicode() < 0x7F, "stored form is printable");
+        QCOMPARE(SettingsStorage::UnscramblePassword(stored), all);
+        // Outside the code page: the replacement character.
+        QCOMPARE(SettingsStorage::UnscramblePassword(SettingsStorage::ScramblePassword(QStringLiteral("a中b"))),
+                 QStringLiteral("a?b"));
+    }
+
+    void unscramblingDamagedText() {
+        const auto scrambled = [](const QString& step1) {
+            QString s = step1;
+            for (QChar& c : s)
+                c = QChar(static_cast<char16_t>(c.unicode() - 12));
+            return s;
+        };
+        QCOMPARE(SettingsStorage::UnscramblePassword(scrambled(QStringLiteral("98QXZxyQXZ99QXZ"))),
+                 QStringLiteral("ab"));
+        // Codes outside the page are skipped, not turned into something.
+        QCOMPARE(SettingsStorage::UnscramblePassword(scrambled(QStringLiteral("0QXZ1000QXZ98"))),
+                 QStringLiteral("a"));
+        QCOMPARE(SettingsStorage::UnscramblePassword(QStringLiteral("\xff\xfe garbage")), QString());
+        QCOMPARE(SettingsStorage::UnscramblePassword(QString(1, QChar(0xFFFF))), QString());
+    }
+
+    void hdList() {
+        const auto pairs = SettingsStorage::ParseHD(SettingsStorage::DefaultHD);
+        QCOMPARE(pairs.size(), 19);
+        QCOMPARE(pairs.first(), (QPair<qint16, qint16>(752, 416)));
+        QCOMPARE(pairs[10], (QPair<qint16, qint16>(1280, 960)));
+        QCOMPARE(pairs[11], (QPair<qint16, qint16>(1280, 960)));
+        QCOMPARE(pairs.last(), (QPair<qint16, qint16>(5160, 3870)));
+
+        QVERIFY(SettingsStorage::ParseHD(QString()).isEmpty());
+        const auto damaged = SettingsStorage::ParseHD(QStringLiteral("640,480,x,1,99999,2,320,240,7"));
+        QCOMPARE(damaged, (QList<QPair<qint16, qint16>>{{640, 480}, {320, 240}}));
+    }
+
+    void iniLocation() {
+        // The program folder when it can be written.
+        IniLocation here = IniLocation::choose(m_folder);
+        QCOMPARE(here.folder, m_folder);
+        QVERIFY(!here.fellBack);
+        QVERIFY(here.writable);
+        QCOMPARE(here.filePath(), m_ini);
+
+        // Otherwise the user's configuration folder, created on the way.
+        QStandardPaths::setTestModeEnabled(true);
+        const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+        QDir(config).removeRecursively();
+        const IniLocation away = IniLocation::choose(m_folder + QStringLiteral("/not-a-folder"));
+        QVERIFY(away.fellBack);
+        QVERIFY(away.writable);
+        QCOMPARE(away.folder, QDir::cleanPath(config));
+        QVERIFY(QDir(config).exists());
+        QDir(config).removeRecursively();
+        QStandardPaths::setTestModeEnabled(false);
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_folder;
+    QString m_ini;
+};
+
+QTEST_GUILESS_MAIN(TestMoptions)
+#include "tst_moptions.moc"
