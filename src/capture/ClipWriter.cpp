@@ -1,6 +1,7 @@
 #include "capture/ClipWriter.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -58,6 +59,7 @@ struct ClipWriter::Impl {
     std::int64_t periodMs = 100;
     std::int64_t originMs = 0;
     std::int64_t lastPts = -1;
+    std::int64_t goodSize = 0; // the file up to its last whole fragment
     bool failed = false;
 
     ~Impl() { release(); }
@@ -100,6 +102,9 @@ struct ClipWriter::Impl {
             avio_flush(format->pb);
             if (ioError() < 0)
                 return ioError();
+            // The muxer writes only whole fragments, so the file now ends
+            // on a boundary.
+            goodSize = avio_tell(format->pb);
         }
     }
 };
@@ -188,6 +193,7 @@ bool ClipWriter::open(const QString& path, QSize size, Pixel pixel, const Option
     c->max_b_frames = 0;
     c->thread_count = std::max(1, options.threads);
     c->flags |= AV_CODEC_FLAG_BITEXACT;
+    c->log_level_offset = AV_LOG_VERBOSE - AV_LOG_INFO; // no encoder summary on stderr
     // Camera YUV is studio-swing BT.601, as the rest of the program reads it.
     c->color_range = AVCOL_RANGE_MPEG;
     c->colorspace = AVCOL_SPC_SMPTE170M;
@@ -197,7 +203,7 @@ bool ClipWriter::open(const QString& path, QSize size, Pixel pixel, const Option
         c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
 
     AVDictionary* codecOptions = nullptr;
-    av_dict_set(&codecOptions, "preset", Preset, 0);
+    av_dict_set(&codecOptions, "preset", options.preset ? options.preset : Preset, 0);
     // No look-ahead and no B-frames: each frame leaves the encoder at once,
     // so nothing waits in memory that a kill would lose.
     av_dict_set(&codecOptions, "tune", "zerolatency", 0);
@@ -238,6 +244,7 @@ bool ClipWriter::open(const QString& path, QSize size, Pixel pixel, const Option
     if (rc >= 0) {
         avio_flush(d.format->pb);
         rc = d.ioError();
+        d.goodSize = avio_tell(d.format->pb);
     }
     if (rc < 0) {
         fail(QStringLiteral("ошибка записи (") + avError(rc) + QLatin1Char(')'));
@@ -317,6 +324,10 @@ bool ClipWriter::close() {
         if (rc < 0 && ok)
             ok = fail(QStringLiteral("ошибка записи (") + avError(rc) + QLatin1Char(')'));
     }
+    // A write cut short (a full disk) may have left part of a fragment,
+    // which players take for a damaged file: keep the whole ones only.
+    if (!ok && QFileInfo(m_path).isFile() && QFileInfo(m_path).size() > d.goodSize)
+        QFile::resize(m_path, d.goodSize);
     m_impl.reset();
     return ok;
 }

@@ -26,21 +26,22 @@ namespace vigilux::capture {
 // Not thread-safe; one instance per clip at a time.
 class ClipWriter final {
 public:
+    // The encoder's speed/size trade-off: fast enough for a 640 x 480 clip
+    // at 25 fps in under a tenth of one core.
+    static constexpr const char* Preset = "ultrafast";
+
     struct Options {
-        int fps = 10;           // nominal rate: key frame interval and last frame's length
-        int threads = 1;        // encoder threads
-        int crf = 23;           // constant quality (lower = better, bigger)
-        QDateTime creationTime; // written as the file's creation time when valid
+        int fps = 10;                // nominal rate: key frame interval, last frame's length
+        int threads = 1;             // encoder threads
+        int crf = 23;                // constant quality (lower = better, bigger)
+        const char* preset = Preset; // an x264 preset name
+        QDateTime creationTime;      // written as the file's creation time when valid
     };
 
     ClipWriter();
     ~ClipWriter(); // closes an open clip, keeping what was written
     ClipWriter(const ClipWriter&) = delete;
     ClipWriter& operator=(const ClipWriter&) = delete;
-
-    // The speed/size trade-off of the encoder: fast enough for a 640 x 480
-    // clip at 25 fps in well under a tenth of one core.
-    static constexpr const char* Preset = "superfast";
 
     // True when the encoder takes frames of this layout without conversion.
     static bool accepts(platform::FrameLayout::Pixel pixel);
