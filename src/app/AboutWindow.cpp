@@ -1,14 +1,14 @@
 #include "app/AboutWindow.h"
 
 #include "app/UpdateChecker.h"
-#include "controls/TitleBarButton.h"
 #include "controls/PushButton.h"
+#include "controls/TitleBarButton.h"
 #include "platform/UrlOpener.h"
 #include "platform/WindowTools.h"
+#include "resources/Pictures.h"
 #include "settings/AppContext.h"
 
 #include <QLabel>
-#include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QUrlQuery>
@@ -27,24 +27,12 @@ const QString kSiteHost = QStringLiteral("www.vigilux.ru");
 const QString kMailAddress = QStringLiteral("support@vigilux.ru");
 const QString kMailSubject = QStringLiteral("Vigilux 2.0");
 
-// Our header picture: the lens mark and the window's name on a dark band.
+// The header: the band with the lens mark, and the window's name on it.
 QPixmap headPicture(int width, const QFont& base) {
-    QPixmap pm(width, HeadHeight);
+    QPixmap pm = QPixmap::fromImage(
+        resources::Pictures::image(QStringLiteral("about-head"), QSize(width, HeadHeight)));
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient band(0, 0, 0, HeadHeight);
-    band.setColorAt(0.0, QColor(52, 73, 110));
-    band.setColorAt(1.0, QColor(24, 35, 58));
-    p.fillRect(pm.rect(), band);
-
-    const QPointF lens(24, HeadHeight / 2.0);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(230, 234, 240));
-    p.drawEllipse(lens, 14, 14);
-    p.setBrush(QColor(30, 42, 66));
-    p.drawEllipse(lens, 9, 9);
-    p.setBrush(QColor(120, 170, 230));
-    p.drawEllipse(lens, 4.5, 4.5);
 
     QFont title = base;
     title.setPointSize(13);
@@ -57,14 +45,8 @@ QPixmap headPicture(int width, const QFont& base) {
 }
 
 QPixmap blinkPicture() {
-    QPixmap pm(10, 10);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(235, 60, 50));
-    p.drawEllipse(QRectF(0.5, 0.5, 9, 9));
-    return pm;
+    return QPixmap::fromImage(
+        resources::Pictures::image(QStringLiteral("blink-dot"), QSize(10, 10)));
 }
 } // namespace
 
@@ -83,7 +65,7 @@ QUrl AboutWindow::MailTo() {
 }
 
 AboutWindow::AboutWindow(AppContext& context, UpdateChecker& checker, platform::UrlOpener& opener,
-             QWidget* parent)
+                         QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
     , m_context(context)
     , m_checker(checker)

@@ -5,14 +5,15 @@
 #include "capture/CalibrationTarget.h"
 #include "capture/MotionLevelBar.h"
 #include "controls/OverlayLabel.h"
+#include "controls/PushButton.h"
 #include "controls/SizeGrip.h"
 #include "controls/TitleBarButton.h"
-#include "controls/PushButton.h"
 #include "net/FtpSettingsWindow.h"
 #include "platform/Processes.h"
 #include "platform/TrayBackend.h"
 #include "platform/UrlOpener.h"
 #include "platform/WindowTools.h"
+#include "resources/Pictures.h"
 #include "settings/AppContext.h"
 #include "settings/DetectorSettingsWindow.h"
 #include "settings/ProgramOptionsWindow.h"
@@ -23,7 +24,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QLinearGradient>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -55,10 +55,7 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        QLinearGradient g(0, 0, 0, height());
-        g.setColorAt(0.0, QColor(70, 92, 130));
-        g.setColorAt(1.0, QColor(42, 58, 88));
-        p.fillRect(rect(), g);
+        resources::Pictures::paint(p, QStringLiteral("header-band"), rect());
         if (m_index == 1) {
             QFont f = font();
             f.setBold(true);
@@ -67,13 +64,9 @@ protected:
             p.drawText(rect().adjusted(4, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft,
                        QStringLiteral("Vigilux"));
         } else if (m_index == 0) {
-            // The program's mark: a small lens.
-            p.setRenderHint(QPainter::Antialiasing);
-            p.setPen(Qt::NoPen);
-            p.setBrush(QColor(230, 234, 240));
-            p.drawEllipse(QPointF(14, height() / 2.0), 8, 8);
-            p.setBrush(QColor(120, 170, 230));
-            p.drawEllipse(QPointF(14, height() / 2.0), 4, 4);
+            resources::Pictures::paint(
+                p, QStringLiteral("header-mark"),
+                QRectF(0, (height() - HeaderHeight) / 2.0, 28, HeaderHeight));
         }
     }
 
@@ -92,30 +85,14 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QColor(20, 60, 120));
-        p.setBrush(QColor(60, 120, 200));
-        p.drawRoundedRect(QRectF(1, 1, 16, 16), 2, 2);
-        p.setBrush(QColor(235, 240, 248));
-        p.drawRect(QRectF(4, 2, 10, 6));
-        p.setBrush(QColor(20, 60, 120));
-        p.drawRect(QRectF(5, 11, 8, 5));
+        resources::Pictures::paint(p, QStringLiteral("saved"), rect());
     }
 };
 
+// The program icon, or its red-lens phase of the recording blink.
 QIcon trayIcon(bool alternate) {
-    QPixmap pix(32, 32);
-    pix.fill(Qt::transparent);
-    QPainter p(&pix);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(42, 58, 88));
-    p.drawEllipse(QRectF(1, 1, 30, 30));
-    p.setBrush(QColor(230, 234, 240));
-    p.drawEllipse(QPointF(16, 16), 11, 11);
-    p.setBrush(alternate ? QColor(235, 40, 30) : QColor(120, 170, 230));
-    p.drawEllipse(QPointF(16, 16), 6, 6);
-    return QIcon(pix);
+    return alternate ? resources::Pictures::icon(QStringLiteral("tray-alternate"))
+                     : resources::Pictures::programIcon();
 }
 
 } // namespace
@@ -195,8 +172,8 @@ void MainWindow::buildControls() {
     connect(m_tb2, &TitleBarButton::Click, this, &MainWindow::tb2_Click);
     connect(m_tb3, &TitleBarButton::Click, this, &MainWindow::tb3_Click);
 
-    m_webCam = new capture::CaptureControl(m_context, *this, m_services.source, m_services.deviceFactory,
-                                   m_services.cameras, this);
+    m_webCam = new capture::CaptureControl(m_context, *this, m_services.source,
+                                           m_services.deviceFactory, m_services.cameras, this);
     m_webCam->setGeometry(8, 30, w - 152, h - 59);
     connect(m_webCam, &capture::CaptureControl::Alarm, this, &MainWindow::WebCam_Alarm);
     connect(m_webCam, &capture::CaptureControl::Percent, this, &MainWindow::WebCam_Percent);
@@ -296,7 +273,8 @@ void MainWindow::buildControls() {
 void MainWindow::buildTrayMenu() {
     m_traymnu = new QMenu(this);
     m_traymnu->setObjectName(QStringLiteral("traymnu"));
-    m_mnuOpen = m_traymnu->addAction(QStringLiteral("Открыть программу"), this, &MainWindow::MeShow);
+    m_mnuOpen =
+        m_traymnu->addAction(QStringLiteral("Открыть программу"), this, &MainWindow::MeShow);
     m_traymnu->addSeparator();
     m_mnuShot =
         m_traymnu->addAction(QStringLiteral("Сделать снимок"), this, [this] { XpB_Click(0); });

@@ -1,6 +1,7 @@
 #include "app/RecordingIndicator.h"
 
 #include "app/TrayIcon.h"
+#include "resources/Pictures.h"
 #include "settings/AppContext.h"
 
 #include <QPainter>
@@ -9,7 +10,8 @@ namespace vigilux::app {
 
 const QString RecordingIndicator::RecordingTip = QStringLiteral("Vigilux [>] включена автосъемка.");
 
-RecordingIndicator::RecordingIndicator(AppContext& context, TrayIcon& tray, qint32 i1, qint32 i2, QWidget* parent)
+RecordingIndicator::RecordingIndicator(AppContext& context, TrayIcon& tray, qint32 i1, qint32 i2,
+                                       QWidget* parent)
     : QWidget(parent)
     , m_context(context)
     , m_tray(tray)
@@ -62,10 +64,7 @@ void RecordingIndicator::paintEvent(QPaintEvent*) {
     if (!m_dot)
         return;
     QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QColor(140, 0, 0));
-    p.setBrush(QColor(255, 0, 0));
-    p.drawEllipse(QRectF(1, 1, DotSize - 2, DotSize - 2));
+    resources::Pictures::paint(p, QStringLiteral("recording-dot"), rect());
 }
 
 } // namespace vigilux::app

@@ -1,7 +1,8 @@
 #include "app/SplashWindow.h"
 
+#include "resources/Pictures.h"
+
 #include <QGuiApplication>
-#include <QLinearGradient>
 #include <QPainter>
 #include <QScreen>
 
@@ -49,25 +50,8 @@ void SplashWindow::ATimer_Timer() {
 
 void SplashWindow::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient bg(0, 0, 0, height());
-    bg.setColorAt(0.0, QColor(52, 73, 110));
-    bg.setColorAt(1.0, QColor(18, 27, 45));
-    p.fillRect(rect(), bg);
-    p.setPen(QColor(90, 110, 150));
-    p.drawRect(rect().adjusted(0, 0, -1, -1));
-
-    // A stylised lens: the program's mark.
-    const QPointF lens(70, 95);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(230, 234, 240));
-    p.drawEllipse(lens, 38, 38);
-    p.setBrush(QColor(30, 42, 66));
-    p.drawEllipse(lens, 26, 26);
-    p.setBrush(QColor(120, 170, 230));
-    p.drawEllipse(lens, 12, 12);
-    p.setBrush(QColor(255, 255, 255, 200));
-    p.drawEllipse(lens + QPointF(-6, -7), 4, 4);
+    // The face with the program's lens; the texts go on top of it.
+    resources::Pictures::paint(p, QStringLiteral("splash"), rect());
 
     QFont title = font();
     title.setPointSize(26);
@@ -91,11 +75,8 @@ void SplashWindow::paintEvent(QPaintEvent*) {
                QStringLiteral("Подключение к камере..."));
 
     // The blinking indicator A.
-    if (m_aVisible) {
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(235, 60, 50));
-        p.drawEllipse(QPointF(26, 187), 6, 6);
-    }
+    if (m_aVisible)
+        resources::Pictures::paint(p, QStringLiteral("blink-dot"), QRectF(20, 181, 12, 12));
 }
 
 } // namespace vigilux::app

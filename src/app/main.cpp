@@ -1,5 +1,5 @@
-#include "app/MainWindow.h"
 #include "app/Lifecycle.h"
+#include "app/MainWindow.h"
 #include "app/Replay.h"
 #include "app/UpdateChecker.h"
 #include "net/SmsSettingsWindow.h"
@@ -13,6 +13,7 @@
 #include "platform/QtSoundOutput.h"
 #include "platform/QtTrayBackend.h"
 #include "platform/SystemClock.h"
+#include "resources/Pictures.h"
 #include "settings/AppContext.h"
 #include "settings/IniLocation.h"
 
@@ -46,6 +47,8 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vigilux"));
     QApplication::setApplicationVersion(QStringLiteral("2.0 beta"));
+    // Every window, dialogs included, and the tray show the program icon.
+    QApplication::setWindowIcon(resources::Pictures::programIcon());
     // The program lives on in the tray with no window shown; only the exit
     // command ends it.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -98,19 +101,19 @@ int main(int argc, char* argv[]) {
     }
 
     app::MainWindow main(context, app::MainWindow::Services{
-                                tray,
-                                sound,
-                                processes,
-                                urls,
-                                source,
-                                [](const platform::CaptureSource& s) {
-                                    return platform::createCaptureDevice(s);
-                                },
-                                [] { return platform::cameraDescriptions(); },
-                                // Qt's tray is of the current generation.
-                                [] { return 6; },
-                                app::UpdateChecker::endpointFor(QApplication::arguments()),
-                            });
+                                      tray,
+                                      sound,
+                                      processes,
+                                      urls,
+                                      source,
+                                      [](const platform::CaptureSource& s) {
+                                          return platform::createCaptureDevice(s);
+                                      },
+                                      [] { return platform::cameraDescriptions(); },
+                                      // Qt's tray is of the current generation.
+                                      [] { return 6; },
+                                      app::UpdateChecker::endpointFor(QApplication::arguments()),
+                                  });
     const settings::IniLocation ini = settings::IniLocation::choose(programFolder);
     app::Lifecycle lifecycle(
         context, main, main,

@@ -1,12 +1,13 @@
 #include "capture/CaptureControl.h"
 
-#include "capture/FormatDialog.h"
-#include "capture/PreviewWidget.h"
-#include "capture/MotionLevelBar.h"
-#include "capture/SourceDialog.h"
 #include "capture/CaptureControlHost.h"
+#include "capture/FormatDialog.h"
+#include "capture/MotionLevelBar.h"
+#include "capture/PreviewWidget.h"
+#include "capture/SourceDialog.h"
 #include "controls/PushButton.h"
 #include "platform/CaptureDevice.h"
+#include "resources/Pictures.h"
 #include "settings/AppContext.h"
 
 #include <QPainter>
@@ -37,29 +38,18 @@ protected:
 } // namespace
 
 QImage CaptureControl::offlinePicture() {
-    QImage image(OfflineSize, QImage::Format_ARGB32_Premultiplied);
-    image.fill(QColor(48, 52, 60));
+    // A camera crossed out, with the caption under it.
+    QImage image = resources::Pictures::image(QStringLiteral("offline"), OfflineSize);
     QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    // A camera body with its lens, crossed out.
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(150, 158, 172));
-    p.drawRoundedRect(QRectF(60, 28, 80, 52), 8, 8);
-    p.drawRect(QRectF(84, 20, 32, 10));
-    p.setBrush(QColor(48, 52, 60));
-    p.drawEllipse(QPointF(100, 54), 17, 17);
-    p.setBrush(QColor(110, 150, 210));
-    p.drawEllipse(QPointF(100, 54), 10, 10);
-    p.setPen(QPen(QColor(230, 70, 60), 6, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(62, 90), QPointF(138, 18));
     p.setPen(QColor(225, 228, 234));
     p.drawText(QRect(0, 90, OfflineSize.width(), 20), Qt::AlignCenter,
                QStringLiteral("Камера не подключена"));
     return image;
 }
 
-CaptureControl::CaptureControl(AppContext& context, CaptureControlHost& host, platform::CaptureSource source,
-               DeviceFactory factory, std::function<QStringList()> cameras, QWidget* parent)
+CaptureControl::CaptureControl(AppContext& context, CaptureControlHost& host,
+                               platform::CaptureSource source, DeviceFactory factory,
+                               std::function<QStringList()> cameras, QWidget* parent)
     : QWidget(parent)
     , m_context(context)
     , m_host(host)

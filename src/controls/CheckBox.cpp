@@ -2,10 +2,10 @@
 
 #include "controls/CursorProbe.h"
 #include "controls/MouseCodes.h"
+#include "resources/Pictures.h"
 
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QTimer>
 
 namespace vigilux::controls {
@@ -127,57 +127,9 @@ QString CheckBox::pictureName(Look look, Qt::CheckState state) {
 }
 
 QPixmap CheckBox::picture(Look look, Qt::CheckState state, qreal devicePixelRatio) {
-    QPixmap pm(QSize(BoxSize, BoxSize) * devicePixelRatio);
-    pm.setDevicePixelRatio(devicePixelRatio);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-
-    QColor border(122, 122, 122);
-    QColor top(255, 255, 255);
-    QColor bottom(228, 228, 228);
-    QColor mark(36, 72, 130);
-    switch (look) {
-    case Look::Idle:
-        break;
-    case Look::Mouseover:
-        border = QColor(58, 120, 196);
-        top = QColor(246, 251, 255);
-        bottom = QColor(214, 232, 250);
-        break;
-    case Look::Pushed:
-        border = QColor(38, 92, 160);
-        top = QColor(190, 214, 240);
-        bottom = QColor(222, 236, 250);
-        break;
-    case Look::Disabled:
-        border = QColor(184, 184, 184);
-        top = bottom = QColor(244, 244, 244);
-        mark = QColor(170, 170, 170);
-        break;
-    }
-    const QRectF box(0.5, 0.5, BoxSize - 1, BoxSize - 1);
-    QLinearGradient g(box.topLeft(), box.bottomLeft());
-    g.setColorAt(0, top);
-    g.setColorAt(1, bottom);
-    p.setBrush(g);
-    p.setPen(border);
-    p.drawRoundedRect(box, 2.5, 2.5);
-
-    if (state == Qt::Checked) {
-        QPainterPath tick;
-        tick.moveTo(3.8, 8.2);
-        tick.lineTo(6.8, 11.4);
-        tick.lineTo(12.3, 4.6);
-        p.setBrush(Qt::NoBrush);
-        p.setPen(QPen(mark, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        p.drawPath(tick);
-    } else if (state == Qt::PartiallyChecked) {
-        p.setPen(Qt::NoPen);
-        p.setBrush(look == Look::Disabled ? QColor(200, 200, 200) : QColor(128, 128, 128));
-        p.drawRoundedRect(QRectF(4, 4, BoxSize - 8, BoxSize - 8), 1.5, 1.5);
-    }
-    return pm;
+    return QPixmap::fromImage(
+        resources::Pictures::image(QStringLiteral("checkbox/") + pictureName(look, state),
+                                   QSize(BoxSize, BoxSize), devicePixelRatio));
 }
 
 } // namespace vigilux::controls

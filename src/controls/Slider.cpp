@@ -1,11 +1,11 @@
 #include "controls/Slider.h"
 
 #include "controls/SliderGeometry.h"
+#include "resources/Pictures.h"
 
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 
 #include <algorithm>
 #include <cmath>
@@ -173,27 +173,8 @@ void Slider::paintEvent(QPaintEvent*) {
     p.setBrush(on ? QColor(86, 140, 205) : QColor(176, 176, 176));
     p.drawRoundedRect(filled.adjusted(0.5, 0.5, -0.5, -0.5), 2, 2);
 
-    // Handle: a raised key with a pointed foot towards the track.
-    QLinearGradient g(handle.topLeft(), handle.bottomLeft());
-    g.setColorAt(0, on ? QColor(255, 255, 255) : QColor(240, 240, 240));
-    g.setColorAt(1, on ? QColor(208, 212, 218) : QColor(222, 222, 222));
-    const QRectF h = handle.adjusted(0.5, 0.5, -0.5, -0.5);
-    QPainterPath path;
-    path.moveTo(h.left(), h.top() + 2);
-    path.quadTo(h.topLeft(), QPointF(h.left() + 2, h.top()));
-    path.lineTo(h.right() - 2, h.top());
-    path.quadTo(h.topRight(), QPointF(h.right(), h.top() + 2));
-    path.lineTo(h.right(), h.bottom() - 4);
-    path.lineTo(h.center().x(), h.bottom());
-    path.lineTo(h.left(), h.bottom() - 4);
-    path.closeSubpath();
-    p.setBrush(g);
-    p.setPen(on ? QColor(96, 110, 128) : QColor(170, 170, 170));
-    p.drawPath(path);
-    p.setPen(on ? QColor(150, 160, 175) : QColor(200, 200, 200));
-    for (int i = -2; i <= 2; i += 2)
-        p.drawLine(QPointF(h.center().x() + i, h.top() + 4),
-                   QPointF(h.center().x() + i, h.bottom() - 7));
+    resources::Pictures::paint(
+        p, on ? QStringLiteral("slider-handle") : QStringLiteral("slider-handle-disabled"), handle);
 }
 
 } // namespace vigilux::controls

@@ -1,10 +1,10 @@
 #include "controls/TitleBarButton.h"
 
 #include "controls/CursorProbe.h"
+#include "resources/Pictures.h"
 
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QTimer>
 
 namespace vigilux::controls {
@@ -80,77 +80,33 @@ void TitleBarButton::paintEvent(QPaintEvent*) {
 }
 
 QPixmap TitleBarButton::picture(Kind kind, Look look, bool restoreGlyph, qreal devicePixelRatio) {
-    QPixmap pm(QSize(FaceSize, FaceSize) * devicePixelRatio);
-    pm.setDevicePixelRatio(devicePixelRatio);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-
-    const bool danger = kind == Kind::Close;
-    QColor face = Qt::transparent;
-    QColor rim = QColor(150, 150, 150);
-    QColor glyph(70, 70, 70);
-    switch (look) {
-    case Look::Normal:
-        face = QColor(246, 246, 246);
-        rim = QColor(196, 196, 196);
-        break;
-    case Look::Hover:
-        face = danger ? QColor(224, 67, 54) : QColor(214, 226, 242);
-        rim = danger ? QColor(176, 40, 30) : QColor(98, 140, 196);
-        glyph = danger ? QColor(255, 255, 255) : QColor(30, 50, 80);
-        break;
-    case Look::Pressed:
-        face = danger ? QColor(168, 36, 28) : QColor(170, 192, 222);
-        rim = danger ? QColor(120, 20, 14) : QColor(66, 104, 160);
-        glyph = danger ? QColor(255, 235, 235) : QColor(20, 36, 60);
-        break;
-    }
-    const QRectF r(0.5, 0.5, FaceSize - 1, FaceSize - 1);
-    p.setPen(rim);
-    p.setBrush(face);
-    p.drawRoundedRect(r, 3, 3);
-
-    // The glyph moves by one pixel while pressed, as a pushed key does.
-    const qreal shift = look == Look::Pressed ? 1.0 : 0.0;
-    p.translate(shift, shift);
-    p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(glyph, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    const qreal c = FaceSize / 2.0;
+    QString glyph;
     switch (kind) {
     case Kind::Close:
-        p.drawLine(QPointF(c - 4, c - 4), QPointF(c + 4, c + 4));
-        p.drawLine(QPointF(c + 4, c - 4), QPointF(c - 4, c + 4));
+        glyph = QStringLiteral("close");
         break;
-    case Kind::HideToTray: {
-        // An arrow sinking into the tray.
-        p.drawLine(QPointF(c, c - 5), QPointF(c, c + 1.5));
-        QPainterPath head;
-        head.moveTo(c - 3.5, c - 1.5);
-        head.lineTo(c, c + 2);
-        head.lineTo(c + 3.5, c - 1.5);
-        p.drawPath(head);
-        p.drawLine(QPointF(c - 5, c + 5), QPointF(c + 5, c + 5));
+    case Kind::HideToTray:
+        glyph = QStringLiteral("hide");
         break;
-    }
     case Kind::MaximizeRestore:
-        p.setPen(QPen(glyph, 1.3));
-        if (restoreGlyph) {
-            p.drawRect(QRectF(c - 5, c - 2, 7, 7));
-            QPainterPath back;
-            back.moveTo(c - 2, c - 2);
-            back.lineTo(c - 2, c - 5);
-            back.lineTo(c + 5, c - 5);
-            back.lineTo(c + 5, c + 2);
-            back.lineTo(c + 2, c + 2);
-            p.drawPath(back);
-        } else {
-            p.drawRect(QRectF(c - 5, c - 5, 10, 10));
-            p.drawLine(QPointF(c - 5, c - 3.5), QPointF(c + 5, c - 3.5));
-        }
+        glyph = restoreGlyph ? QStringLiteral("restore") : QStringLiteral("maximize");
         break;
     }
-    return pm;
+    QString face;
+    switch (look) {
+    case Look::Normal:
+        face = QStringLiteral("normal");
+        break;
+    case Look::Hover:
+        face = QStringLiteral("hover");
+        break;
+    case Look::Pressed:
+        face = QStringLiteral("pressed");
+        break;
+    }
+    return QPixmap::fromImage(
+        resources::Pictures::image(QStringLiteral("titlebar/%1-%2").arg(glyph, face),
+                                   QSize(FaceSize, FaceSize), devicePixelRatio));
 }
 
 } // namespace vigilux::controls

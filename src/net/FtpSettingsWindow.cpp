@@ -5,6 +5,7 @@
 #include "net/FtpStatusIcon.h"
 #include "platform/Dialogs.h"
 #include "platform/WindowTools.h"
+#include "resources/Pictures.h"
 #include "settings/AppContext.h"
 #include "settings/SettingsStorage.h"
 
@@ -31,18 +32,8 @@ const QString TestFileName = QStringLiteral("test.ico");
 
 // The picture the test uploads: a small camera lens.
 QImage testPicture() {
-    QImage image(IconSide, IconSide, QImage::Format_ARGB32);
-    image.fill(Qt::transparent);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(52, 73, 110));
-    p.drawRoundedRect(QRectF(0.5, 3.5, 15, 10), 2, 2);
-    p.setBrush(QColor(230, 234, 240));
-    p.drawEllipse(QPointF(8, 8.5), 4, 4);
-    p.setBrush(QColor(120, 170, 230));
-    p.drawEllipse(QPointF(8, 8.5), 2, 2);
-    return image;
+    return resources::Pictures::image(QStringLiteral("ftp-test-upload"), QSize(IconSide, IconSide))
+        .convertToFormat(QImage::Format_ARGB32);
 }
 
 } // namespace
@@ -50,7 +41,8 @@ QImage testPicture() {
 const QString FtpSettingsWindow::kTestCaption = QStringLiteral("Проверить соединение");
 const QString FtpSettingsWindow::kWaitCaption = QStringLiteral("Подождите, идет проверка...");
 
-FtpSettingsWindow::FtpSettingsWindow(AppContext& context, settings::SettingsStorage& options, QWidget* parent)
+FtpSettingsWindow::FtpSettingsWindow(AppContext& context, settings::SettingsStorage& options,
+                                     QWidget* parent)
     : QDialog(parent)
     , m_context(context)
     , m_options(options)

@@ -1,8 +1,6 @@
 #include "platform/DemoCaptureDevice.h"
 
-#include <QLinearGradient>
-#include <QPainter>
-#include <QPainterPath>
+#include "resources/Pictures.h"
 
 #include <algorithm>
 #include <cstring>
@@ -44,73 +42,15 @@ void toSafeRgb24(const QImage& src, std::vector<uchar>& out) {
     }
 }
 
+// The room, stretched to the frame size.
 QImage paintRoom(QSize size) {
-    QImage img(size, QImage::Format_RGB32);
-    const qreal w = size.width();
-    const qreal h = size.height();
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient wall(0, 0, 0, h * 0.7);
-    wall.setColorAt(0, QColor(214, 204, 182));
-    wall.setColorAt(1, QColor(190, 178, 156));
-    p.fillRect(QRectF(0, 0, w, h * 0.7), wall);
-    QLinearGradient floor(0, h * 0.7, 0, h);
-    floor.setColorAt(0, QColor(120, 86, 58));
-    floor.setColorAt(1, QColor(92, 64, 42));
-    p.fillRect(QRectF(0, h * 0.7, w, h * 0.3), floor);
-    p.fillRect(QRectF(0, h * 0.69, w, h * 0.02), QColor(70, 52, 36)); // skirting board
-    // Window with sky and a frame cross.
-    const QRectF win(w * 0.08, h * 0.12, w * 0.26, h * 0.34);
-    QLinearGradient sky(win.topLeft(), win.bottomLeft());
-    sky.setColorAt(0, QColor(120, 170, 225));
-    sky.setColorAt(1, QColor(190, 215, 240));
-    p.fillRect(win, sky);
-    p.setPen(QPen(QColor(240, 240, 235), h * 0.015));
-    p.drawRect(win);
-    p.drawLine(QPointF(win.center().x(), win.top()), QPointF(win.center().x(), win.bottom()));
-    p.drawLine(QPointF(win.left(), win.center().y()), QPointF(win.right(), win.center().y()));
-    // Door.
-    p.setPen(Qt::NoPen);
-    p.fillRect(QRectF(w * 0.72, h * 0.2, w * 0.16, h * 0.5), QColor(136, 98, 64));
-    p.setBrush(QColor(220, 190, 90));
-    p.drawEllipse(QPointF(w * 0.745, h * 0.46), h * 0.012, h * 0.012);
-    // Picture on the wall.
-    p.fillRect(QRectF(w * 0.44, h * 0.16, w * 0.16, h * 0.16), QColor(60, 60, 70));
-    p.fillRect(QRectF(w * 0.455, h * 0.18, w * 0.13, h * 0.12), QColor(90, 140, 90));
-    // Table and a lamp.
-    p.fillRect(QRectF(w * 0.40, h * 0.56, w * 0.26, h * 0.04), QColor(80, 56, 38));
-    p.fillRect(QRectF(w * 0.42, h * 0.60, w * 0.02, h * 0.18), QColor(80, 56, 38));
-    p.fillRect(QRectF(w * 0.62, h * 0.60, w * 0.02, h * 0.18), QColor(80, 56, 38));
-    p.setBrush(QColor(235, 225, 160));
-    p.drawEllipse(QRectF(w * 0.48, h * 0.47, w * 0.06, h * 0.09));
-    return img;
+    return resources::Pictures::image(QStringLiteral("demo/room"), size);
 }
 
+// The walking person, with straight (not premultiplied) colours.
 QImage paintFigure(QSize size) {
-    QImage img(size, QImage::Format_ARGB32);
-    img.fill(Qt::transparent);
-    const qreal w = size.width();
-    const qreal h = size.height();
-    QPainter p(&img);
-    p.setPen(Qt::NoPen);
-    // Head.
-    p.setBrush(QColor(196, 150, 120));
-    p.drawEllipse(QRectF(w * 0.32, 0, w * 0.36, h * 0.14));
-    // Striped shirt with arms: stripes give the figure texture, so its own
-    // movement changes bytes inside it too.
-    for (int i = 0; i < 8; ++i) {
-        const QColor c = i % 2 ? QColor(40, 60, 130) : QColor(200, 60, 50);
-        const qreal top = h * (0.15 + i * 0.045);
-        p.fillRect(QRectF(w * 0.18, top, w * 0.64, h * 0.045), c);
-        p.fillRect(QRectF(0.0, top, w * 0.16, h * 0.045), c);
-        p.fillRect(QRectF(w * 0.84, top, w * 0.16, h * 0.045), c);
-    }
-    // Trousers and shoes.
-    p.fillRect(QRectF(w * 0.2, h * 0.51, w * 0.26, h * 0.44), QColor(34, 34, 44));
-    p.fillRect(QRectF(w * 0.54, h * 0.51, w * 0.26, h * 0.44), QColor(34, 34, 44));
-    p.fillRect(QRectF(w * 0.14, h * 0.95, w * 0.34, h * 0.05), QColor(20, 16, 12));
-    p.fillRect(QRectF(w * 0.52, h * 0.95, w * 0.34, h * 0.05), QColor(20, 16, 12));
-    return img;
+    return resources::Pictures::image(QStringLiteral("demo/figure"), size)
+        .convertToFormat(QImage::Format_ARGB32);
 }
 
 } // namespace

@@ -1,21 +1,21 @@
 #include "settings/DetectorSettingsWindow.h"
 
 #include "capture/CalibrationWindow.h"
-#include "controls/InfoTip.h"
 #include "controls/CursorProbe.h"
-#include "controls/Slider.h"
+#include "controls/InfoTip.h"
 #include "controls/PushButton.h"
+#include "controls/Slider.h"
 #include "platform/WindowTools.h"
+#include "resources/Pictures.h"
 #include "settings/AppContext.h"
-#include "settings/SettingsStorage.h"
 #include "settings/DetectorValuesTarget.h"
+#include "settings/SettingsStorage.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 
 #include <algorithm>
 
@@ -49,20 +49,8 @@ QString lines(std::initializer_list<const char*> parts) {
 
 // The help picture: a question mark in a blue disc.
 QPixmap helpPicture() {
-    QPixmap pixmap(PicSide, PicSide);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QColor(40, 80, 150));
-    p.setBrush(QColor(80, 130, 210));
-    p.drawEllipse(QRectF(0.5, 0.5, PicSide - 1, PicSide - 1));
-    QFont f = p.font();
-    f.setBold(true);
-    f.setPixelSize(PicSide - 5);
-    p.setFont(f);
-    p.setPen(Qt::white);
-    p.drawText(QRect(0, 0, PicSide, PicSide), Qt::AlignCenter, QStringLiteral("?"));
-    return pixmap;
+    return QPixmap::fromImage(
+        resources::Pictures::image(QStringLiteral("help-detector"), QSize(PicSide, PicSide)));
 }
 
 } // namespace
@@ -129,8 +117,8 @@ const std::array<QString, 3>& DetectorSettingsWindow::tipTexts() {
     return texts;
 }
 
-DetectorSettingsWindow::DetectorSettingsWindow(AppContext& context, SettingsStorage& options, DetectorValuesTarget& sensorTarget,
-                     QWidget* parent)
+DetectorSettingsWindow::DetectorSettingsWindow(AppContext& context, SettingsStorage& options,
+                                               DetectorValuesTarget& sensorTarget, QWidget* parent)
     : QDialog(parent)
     , m_context(context)
     , m_options(options)

@@ -1,16 +1,17 @@
 #include "settings/ProgramOptionsWindow.h"
 
 #include "controls/CheckBox.h"
-#include "controls/Slider.h"
 #include "controls/PushButton.h"
+#include "controls/Slider.h"
 #include "platform/CaptureCommands.h"
 #include "platform/Dialogs.h"
 #include "platform/WindowTools.h"
+#include "resources/Pictures.h"
 #include "settings/AppContext.h"
 #include "settings/FilePickers.h"
+#include "settings/ProgramOptionsRules.h"
 #include "settings/ResolutionWindow.h"
 #include "settings/SettingsStorage.h"
-#include "settings/ProgramOptionsRules.h"
 
 #include <QCoreApplication>
 #include <QGridLayout>
@@ -19,7 +20,6 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
@@ -44,26 +44,14 @@ QString indexed(const char* name, int index) {
 
 // The small help picture: a blue disc with a question mark.
 QPixmap helpPicture() {
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(40, 110, 200));
-    p.drawEllipse(QRectF(0.5, 0.5, 15, 15));
-    p.setPen(Qt::white);
-    QFont font = p.font();
-    font.setBold(true);
-    font.setPixelSize(12);
-    p.setFont(font);
-    p.drawText(QRect(0, 0, 16, 16), Qt::AlignCenter, QStringLiteral("?"));
-    return pixmap;
+    return QPixmap::fromImage(resources::Pictures::image(QStringLiteral("help"), QSize(16, 16)));
 }
 
 } // namespace
 
-ProgramOptionsWindow::ProgramOptionsWindow(AppContext& context, SettingsStorage& moptions, platform::CaptureCommands& capture,
-                 std::function<void()> hidePlabel2, QWidget* parent)
+ProgramOptionsWindow::ProgramOptionsWindow(AppContext& context, SettingsStorage& moptions,
+                                           platform::CaptureCommands& capture,
+                                           std::function<void()> hidePlabel2, QWidget* parent)
     : QDialog(parent)
     , m_context(context)
     , m_moptions(moptions)
@@ -85,8 +73,8 @@ ProgramOptionsWindow::ProgramOptionsWindow(AppContext& context, SettingsStorage&
     for (int i = 0; i < 4; ++i) {
         auto* column = new QVBoxLayout;
         column->setSpacing(1);
-        auto* tab =
-            new controls::PushButton(QString::fromUtf8(tabCaptions[static_cast<std::size_t>(i)]), this);
+        auto* tab = new controls::PushButton(
+            QString::fromUtf8(tabCaptions[static_cast<std::size_t>(i)]), this);
         tab->setObjectName(indexed("Tabs", i));
         tab->setFixedSize(104, 26);
         connect(tab, &controls::PushButton::Click, this, [this, i] { selectTab(i); });
@@ -131,8 +119,8 @@ ProgramOptionsWindow::ProgramOptionsWindow(AppContext& context, SettingsStorage&
     auto* buttonRow = new QHBoxLayout;
     buttonRow->addStretch(1);
     for (int i = 0; i < 3; ++i) {
-        auto* button =
-            new controls::PushButton(QString::fromUtf8(buttonCaptions[static_cast<std::size_t>(i)]), this);
+        auto* button = new controls::PushButton(
+            QString::fromUtf8(buttonCaptions[static_cast<std::size_t>(i)]), this);
         button->setObjectName(indexed("XpB", i));
         button->setButtonStyle(3);
         button->setFixedSize(i == 2 ? 110 : 80, 26);
@@ -223,8 +211,8 @@ void ProgramOptionsWindow::buildImagePage(QWidget* page) {
                                                      "поддержка высокого разрешения"};
     auto* buttons = new QHBoxLayout;
     for (int i = 0; i < 3; ++i) {
-        auto* button =
-            new controls::PushButton(QString::fromUtf8(captions[static_cast<std::size_t>(i)]), page);
+        auto* button = new controls::PushButton(
+            QString::fromUtf8(captions[static_cast<std::size_t>(i)]), page);
         button->setObjectName(indexed("XpB3", i));
         button->setButtonStyle(3);
         button->setFixedSize(i == 2 ? 230 : 150, 26);
@@ -257,7 +245,8 @@ void ProgramOptionsWindow::buildFilesPage(QWidget* page) {
     m_label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_vscroll1 = new QScrollBar(Qt::Vertical, limit);
     m_vscroll1->setObjectName(QStringLiteral("VScroll1"));
-    m_vscroll1->setRange(ProgramOptionsRules::MaxFilesMinimum, ProgramOptionsRules::MaxFilesMaximum);
+    m_vscroll1->setRange(ProgramOptionsRules::MaxFilesMinimum,
+                         ProgramOptionsRules::MaxFilesMaximum);
     m_vscroll1->setFixedSize(17, 30);
     connect(m_vscroll1, &QScrollBar::valueChanged, this, &ProgramOptionsWindow::VScroll1_Change);
     m_picInfotip = new QLabel(limit);

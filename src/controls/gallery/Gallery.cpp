@@ -1,19 +1,19 @@
 #include "controls/gallery/Gallery.h"
 
-#include "controls/InfoTip.h"
 #include "controls/CheckBox.h"
+#include "controls/InfoTip.h"
 #include "controls/InfoTipWindow.h"
 #include "controls/OverlayLabel.h"
+#include "controls/PushButton.h"
 #include "controls/SizeGrip.h"
 #include "controls/Slider.h"
 #include "controls/TitleBarButton.h"
-#include "controls/PushButton.h"
+#include "resources/Pictures.h"
 
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
 #include <QVBoxLayout>
 
 namespace vigilux::controls::gallery {
@@ -35,21 +35,9 @@ QLabel* small(const QString& text, QWidget* parent) {
     return label;
 }
 
-// A 32 x 32 camera picture without alpha: magenta is its mask colour.
+// A 32 x 32 camera bitmap without alpha: magenta is its mask colour.
 QPixmap cameraBitmap() {
-    QImage img(32, 32, QImage::Format_RGB32);
-    img.fill(QColor(255, 0, 255));
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing, false);
-    p.setPen(QColor(40, 40, 40));
-    p.setBrush(QColor(70, 90, 120));
-    p.drawRect(4, 10, 24, 16);
-    p.drawRect(10, 6, 8, 4);
-    p.setBrush(QColor(200, 220, 245));
-    p.drawEllipse(11, 12, 11, 11);
-    p.setBrush(QColor(30, 40, 60));
-    p.drawEllipse(14, 15, 5, 5);
-    return QPixmap::fromImage(img);
+    return QPixmap::fromImage(resources::Pictures::bitmap(QStringLiteral("gallery/camera")));
 }
 
 QFrame* panel(QWidget* parent) {
