@@ -1,14 +1,14 @@
 // Toolbar buttons and PushButton driven with real mouse and keyboard events.
-#include "controls/TitleBarButton.h"
 #include "controls/PushButton.h"
+#include "controls/TitleBarButton.h"
 
 #include <QCursor>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
-using vigilux::controls::TitleBarButton;
 using vigilux::controls::PushButton;
+using vigilux::controls::TitleBarButton;
 
 namespace {
 
@@ -25,8 +25,10 @@ struct Stage {
         window.resize(200, 100);
         button->setGeometry(50, 30, 80, 30);
         QObject::connect(button, &PushButton::Click, [this] { events << QStringLiteral("Click"); });
-        QObject::connect(button, &PushButton::MouseIn, [this](int) { events << QStringLiteral("In"); });
-        QObject::connect(button, &PushButton::MouseOut, [this](int) { events << QStringLiteral("Out"); });
+        QObject::connect(button, &PushButton::MouseIn,
+                         [this](int) { events << QStringLiteral("In"); });
+        QObject::connect(button, &PushButton::MouseOut,
+                         [this](int) { events << QStringLiteral("Out"); });
         QObject::connect(button, &PushButton::MouseDown, [this](int b, int, float, float) {
             events << QStringLiteral("Down%1").arg(b);
         });
@@ -61,6 +63,28 @@ struct Stage {
 class TestButtons : public QObject {
     Q_OBJECT
 private slots:
+    void everyToolbarLookHasAPictureOfItsOwn() {
+        using Kind = TitleBarButton::Kind;
+        using Look = TitleBarButton::Look;
+        QList<QImage> seen;
+        const QList<std::pair<Kind, bool>> glyphs{{Kind::Close, false},
+                                                  {Kind::HideToTray, false},
+                                                  {Kind::MaximizeRestore, false},
+                                                  {Kind::MaximizeRestore, true}};
+        for (const auto& [kind, restore] : glyphs) {
+            for (Look look : {Look::Normal, Look::Hover, Look::Pressed}) {
+                const QImage image = TitleBarButton::picture(kind, look, restore).toImage();
+                QCOMPARE(image.size(), QSize(21, 21));
+                QVERIFY(!seen.contains(image));
+                seen << image;
+            }
+        }
+        // A high-density screen gets a sharper picture of the same size.
+        const QPixmap sharp = TitleBarButton::picture(Kind::Close, Look::Normal, false, 2.0);
+        QCOMPARE(sharp.size(), QSize(42, 42));
+        QCOMPARE(sharp.deviceIndependentSize().toSize(), QSize(21, 21));
+    }
+
     void toolbarPressShowsPressedUntilOneClick() {
         QWidget window;
         window.resize(80, 40);

@@ -37,6 +37,20 @@ void setUpWide(Slider& s) {
 class TestSliderCheck : public QObject {
     Q_OBJECT
 private slots:
+    void everyCheckLookHasAPictureOfItsOwn() {
+        using Look = CheckBox::Look;
+        QList<QImage> seen;
+        for (Look look : {Look::Idle, Look::Mouseover, Look::Pushed, Look::Disabled}) {
+            for (Qt::CheckState state : {Qt::Unchecked, Qt::PartiallyChecked, Qt::Checked}) {
+                const QImage image = CheckBox::picture(look, state).toImage();
+                QVERIFY2(image.size() == QSize(16, 16),
+                         qPrintable(CheckBox::pictureName(look, state)));
+                QVERIFY2(!seen.contains(image), qPrintable(CheckBox::pictureName(look, state)));
+                seen << image;
+            }
+        }
+    }
+
     void newSliderDefaults() {
         Slider s;
         QCOMPARE(s.Value(), 0);
