@@ -28,9 +28,10 @@ struct FtpStep {
 // active data connection (we listen, the server connects).
 //
 // The logged-in control connection is kept after "226" and the next file
-// to the same server and account goes on with TYPE I, PORT, STOR on it; a
-// new session is opened only when the connection was closed or a reply
-// failed. A connection left idle for kIdleCloseMs ends with QUIT.
+// to the same server and account goes on with TYPE I, PORT, STOR on it
+// (TYPE I and PORT sent together); a new session is opened only when the
+// connection was closed or a reply failed. A connection left idle for
+// kIdleCloseMs ends with QUIT.
 //
 // Driven entirely by timers and socket signals on the thread that owns it
 // (the UI thread); nothing blocks and nothing spins a nested event loop.
@@ -43,14 +44,15 @@ class FtpClient final : public QObject {
     Q_DISABLE_COPY_MOVE(FtpClient)
 
 public:
-    static constexpr int kStartDelayMs = 1000; // T: Upload returns, the job starts later
-    static constexpr int kBlinkMs = 200;       // TT: status blink while a job runs
-    static constexpr int kChunkSize = 2920;    // two 1460-byte TCP segments
+    static constexpr int kStartDelayMs = 1000;    // T: Upload returns, the job starts later
+    static constexpr int kBlinkMs = 200;          // TT: status blink while a job runs
+    static constexpr int kChunkSize = 2920;       // two 1460-byte TCP segments
+    static constexpr int kSendWindow = 64 * 1024; // most bytes handed to the socket at once
     static constexpr quint16 kDefaultControlPort = 21;
     static constexpr int kMaxListenAttempts = 32; // fresh random ports tried when one is taken
     static constexpr int kMaxReplyBytes = 64 * 1024;
     static constexpr int kIdleCloseMs = 10000; // an unused logged-in connection ends then
-    static constexpr int kDrainPollMs = 100;   // data still queued in the socket, looked at
+    static constexpr int kDrainPollMs = 100;   // longest pause between looks at queued data
 
     // Upper bounds of the waits, in milliseconds.
     struct Bounds {
@@ -58,7 +60,7 @@ public:
         int replyMs = 30000;   // each reply after a command (and the greeting); also the
                                // longest the socket may go without sending queued data
         int dataMs = 30000;    // server opens the data connection after "150"
-        int chunkMs = 60000;   // one chunk handed to the operating system
+        int chunkMs = 60000;   // the socket takes no data of the file
     };
 
     // Status pictures: 1 queued, 2 busy (1 and 2 alternate while a job
@@ -139,6 +141,7 @@ private:
     void onDataConnection();
     void onDataBytesWritten();
     void startTransferIfReady();
+    void fillSendWindow();
     void startDrain();
     void onDrainPoll();
     void endDataTransfer();
@@ -199,6 +202,7 @@ private:
     QString m_sessionKey;
     bool m_reusing = false;       // this job runs on a kept connection
     bool m_reuseAnswered = false; // ...which has answered this job once
+    bool m_portAhead = false;     // PORT went out with TYPE I, before its reply
 };
 
 } // namespace vigilux::net

@@ -83,6 +83,7 @@ public:
             m_control = m_server.nextPendingConnection();
             ++connections;
             m_types = 0;
+            m_inbox.clear(); // what the last connection left unread is gone with it
             connect(m_control, &QTcpSocket::readyRead, this, &ScriptedServer::onCommandBytes);
             send(greeting);
         });
