@@ -1,5 +1,5 @@
-#include "app/MainWindow.h"
 #include "app/Lifecycle.h"
+#include "app/MainWindow.h"
 #include "app/Replay.h"
 #include "app/UpdateChecker.h"
 #include "net/SmsSettingsWindow.h"
@@ -98,24 +98,24 @@ int main(int argc, char* argv[]) {
     }
 
     app::MainWindow main(context, app::MainWindow::Services{
-                                tray,
-                                sound,
-                                processes,
-                                urls,
-                                source,
-                                [](const platform::CaptureSource& s) {
-                                    return platform::createCaptureDevice(s);
-                                },
-                                [] { return platform::cameraDescriptions(); },
-                                // Qt's tray is of the current generation.
-                                [] { return 6; },
-                                app::UpdateChecker::endpointFor(QApplication::arguments()),
-                            });
+                                      tray,
+                                      sound,
+                                      processes,
+                                      urls,
+                                      source,
+                                      [](const platform::CaptureSource& s) {
+                                          return platform::createCaptureDevice(s);
+                                      },
+                                      [] { return platform::cameraDescriptions(); },
+                                      // Qt's tray is of the current generation.
+                                      [] { return 6; },
+                                      app::UpdateChecker::endpointFor(QApplication::arguments()),
+                                  });
     const settings::IniLocation ini = settings::IniLocation::choose(programFolder);
     app::Lifecycle lifecycle(
         context, main, main,
         platform::InstanceLock::defaultPath(QApplication::applicationFilePath()), ini.filePath(),
-        ini.fellBack);
+        ini.fellBack, ini.startWarning());
     main.setOptions(&lifecycle.options());
     QObject::connect(&main, &app::MainWindow::SplashEnded, [&] { lifecycle.SplashEnded(); });
     QObject::connect(&main, &app::MainWindow::UnloadRequested, [&] { lifecycle.Unload(); });

@@ -1,8 +1,8 @@
 #include "settings/SettingsStorage.h"
 
+#include "platform/Cp1251.h"
 #include "platform/Dialogs.h"
 #include "settings/AppContext.h"
-#include "platform/Cp1251.h"
 #include "settings/DetectorValuesTarget.h"
 
 #include <QDir>
@@ -120,9 +120,9 @@ void SettingsStorage::LoadOptions() {
     const std::array<QString, 3> sensorKeys{QStringLiteral("Timer"), QStringLiteral("Noise"),
                                             QStringLiteral("Percent")};
     for (std::size_t i = 0; i < sensorKeys.size(); ++i) {
-        s.SensorValues[i] =
-            clamped(TextToInt32(ini.ReadINI(sensorKeys[i], MotionLevelBar), defaults.SensorValues[i]),
-                    SensorRanges[i]);
+        s.SensorValues[i] = clamped(
+            TextToInt32(ini.ReadINI(sensorKeys[i], MotionLevelBar), defaults.SensorValues[i]),
+            SensorRanges[i]);
     }
     pushSensorValues();
 
@@ -200,6 +200,7 @@ void SettingsStorage::SetDefaultOptions() {
 
 void SettingsStorage::SaveOptions() {
     IniFile& ini = m_context.ini;
+    const IniFile::WriteGroup group(ini);
     const Settings& s = m_context.settings;
 
     ini.SaveINI(s.MinStart, QStringLiteral("MinStart"), Interface);
@@ -237,6 +238,7 @@ void SettingsStorage::SaveOptions() {
 
 void SettingsStorage::SaveSensorOptions() {
     IniFile& ini = m_context.ini;
+    const IniFile::WriteGroup group(ini);
     const Settings& s = m_context.settings;
     ini.SaveINI(s.SensorValues[SensorTimer], QStringLiteral("Timer"), MotionLevelBar);
     ini.SaveINI(s.SensorValues[SensorNoise], QStringLiteral("Noise"), MotionLevelBar);
@@ -245,6 +247,7 @@ void SettingsStorage::SaveSensorOptions() {
 
 void SettingsStorage::SaveFtpOptions() {
     IniFile& ini = m_context.ini;
+    const IniFile::WriteGroup group(ini);
     const Settings& s = m_context.settings;
     ini.SaveINI(s.FtpUpload, QStringLiteral("FtpUpload"), FtpClient);
     ini.SaveINI(s.FtpServer, QStringLiteral("FtpServer"), FtpClient);
