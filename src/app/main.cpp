@@ -1,5 +1,5 @@
-#include "app/MainWindow.h"
 #include "app/Lifecycle.h"
+#include "app/MainWindow.h"
 #include "app/Replay.h"
 #include "app/UpdateChecker.h"
 #include "net/SmsSettingsWindow.h"
@@ -11,6 +11,7 @@
 #include "platform/QtDialogs.h"
 #include "platform/QtProcesses.h"
 #include "platform/QtSoundOutput.h"
+#include "platform/QtTranslation.h"
 #include "platform/QtTrayBackend.h"
 #include "platform/SystemClock.h"
 #include "settings/AppContext.h"
@@ -23,6 +24,10 @@
 #include <cstdio>
 
 using namespace vigilux;
+
+#ifndef VIGILUX_INSTALLED_DATA
+#define VIGILUX_INSTALLED_DATA ""
+#endif
 
 namespace {
 // The SMS window alone runs no capture; its pause requests go nowhere.
@@ -41,11 +46,13 @@ int main(int argc, char* argv[]) {
         QStringList args;
         for (int i = 1; i < argc; ++i)
             args << QString::fromLocal8Bit(argv[i]);
-        return app::runReplay(args);
+        return app::runReplay(args, QStringLiteral(VIGILUX_INSTALLED_DATA));
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vigilux"));
     QApplication::setApplicationVersion(QStringLiteral("2.0 beta"));
+    // Message-box buttons and file dialogs in the program's language.
+    platform::QtTranslation::installRussian();
     // The program lives on in the tray with no window shown; only the exit
     // command ends it.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -98,19 +105,19 @@ int main(int argc, char* argv[]) {
     }
 
     app::MainWindow main(context, app::MainWindow::Services{
-                                tray,
-                                sound,
-                                processes,
-                                urls,
-                                source,
-                                [](const platform::CaptureSource& s) {
-                                    return platform::createCaptureDevice(s);
-                                },
-                                [] { return platform::cameraDescriptions(); },
-                                // Qt's tray is of the current generation.
-                                [] { return 6; },
-                                app::UpdateChecker::endpointFor(QApplication::arguments()),
-                            });
+                                      tray,
+                                      sound,
+                                      processes,
+                                      urls,
+                                      source,
+                                      [](const platform::CaptureSource& s) {
+                                          return platform::createCaptureDevice(s);
+                                      },
+                                      [] { return platform::cameraDescriptions(); },
+                                      // Qt's tray is of the current generation.
+                                      [] { return 6; },
+                                      app::UpdateChecker::endpointFor(QApplication::arguments()),
+                                  });
     const settings::IniLocation ini = settings::IniLocation::choose(programFolder);
     app::Lifecycle lifecycle(
         context, main, main,
