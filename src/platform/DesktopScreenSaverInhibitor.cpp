@@ -52,8 +52,10 @@ DesktopScreenSaverInhibitor::~DesktopScreenSaverInhibitor() {
     if (m_pending) {
         // A grant arriving after we are gone would keep the screen awake
         // until the connection closes.
-        m_pending->waitForFinished();
-        takeReply(m_pending);
+        QDBusPendingCallWatcher* pending = m_pending;
+        disconnect(pending, nullptr, this, nullptr);
+        pending->waitForFinished();
+        takeReply(pending);
     }
     release(true);
 }
@@ -83,11 +85,15 @@ void DesktopScreenSaverInhibitor::requestInhibit() {
     call << QStringLiteral("Vigilux") << QStringLiteral("Включена автосъемка");
     m_pending = new QDBusPendingCallWatcher(m_bus.asyncCall(call, CallTimeoutMs), this);
     connect(m_pending, &QDBusPendingCallWatcher::finished, this,
-            [this](QDBusPendingCallWatcher* watcher) { takeReply(watcher); });
+            [this](QDBusPendingCallWatcher* watcher) {
+                takeReply(watcher);
+                if (!m_wanted)
+                    release(false);
+            });
 }
 
 void DesktopScreenSaverInhibitor::takeReply(QDBusPendingCallWatcher* watcher) {
-    if (watcher != m_pending)
+    if (!watcher || watcher != m_pending)
         return;
     m_pending = nullptr;
     watcher->deleteLater();
@@ -96,8 +102,6 @@ void DesktopScreenSaverInhibitor::takeReply(QDBusPendingCallWatcher* watcher) {
     if (reply.isError())
         return;
     m_cookie = reply.value();
-    if (!m_wanted)
-        release(false);
 }
 
 void DesktopScreenSaverInhibitor::release(bool waitForService) {
