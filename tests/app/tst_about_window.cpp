@@ -202,4 +202,4 @@ private slots:
 };
 
 QTEST_MAIN(TestAbout)
-#include "tst_about.moc"
+#include "tst_about_window.moc"

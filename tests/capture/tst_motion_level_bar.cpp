@@ -114,4 +114,4 @@ private slots:
 };
 
 QTEST_MAIN(TestSensor)
-#include "tst_sensor.moc"
+#include "tst_motion_level_bar.moc"

@@ -550,4 +550,4 @@ void TestFtp::statusBlinksWhileRunningThenShowsResult() {
 }
 
 QTEST_GUILESS_MAIN(TestFtp)
-#include "tst_ftp.moc"
+#include "tst_ftp_client.moc"

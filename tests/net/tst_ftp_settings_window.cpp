@@ -295,4 +295,4 @@ private:
 };
 
 QTEST_MAIN(TestFtpOptions)
-#include "tst_ftpoptions.moc"
+#include "tst_ftp_settings_window.moc"

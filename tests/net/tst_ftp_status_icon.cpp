@@ -39,4 +39,4 @@ private slots:
 };
 
 QTEST_MAIN(TestFtpStatus)
-#include "tst_ftpstatus.moc"
+#include "tst_ftp_status_icon.moc"

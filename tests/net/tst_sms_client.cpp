@@ -317,4 +317,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestSms)
-#include "tst_sms.moc"
+#include "tst_sms_client.moc"

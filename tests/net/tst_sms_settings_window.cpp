@@ -361,4 +361,4 @@ private slots:
 };
 
 QTEST_MAIN(TestSmsOptions)
-#include "tst_smsoptions.moc"
+#include "tst_sms_settings_window.moc"

@@ -365,4 +365,4 @@ private:
 };
 
 QTEST_GUILESS_MAIN(TestClsIni)
-#include "tst_clsini.moc"
+#include "tst_ini_file.moc"

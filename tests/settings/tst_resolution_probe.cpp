@@ -131,4 +131,4 @@ void TestHDProbe::texts() {
 }
 
 QTEST_GUILESS_MAIN(TestHDProbe)
-#include "tst_hdprobe.moc"
+#include "tst_resolution_probe.moc"

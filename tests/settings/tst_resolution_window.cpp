@@ -263,4 +263,4 @@ void TestHDoptionsWindow::cancelAppliesNothing() {
 }
 
 QTEST_MAIN(TestHDoptionsWindow)
-#include "tst_hdoptions_window.moc"
+#include "tst_resolution_window.moc"

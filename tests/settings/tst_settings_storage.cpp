@@ -433,4 +433,4 @@ private:
 };
 
 QTEST_GUILESS_MAIN(TestMoptions)
-#include "tst_moptions.moc"
+#include "tst_settings_storage.moc"
