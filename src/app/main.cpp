@@ -16,6 +16,7 @@
 #include "platform/SystemClock.h"
 #include "settings/AppContext.h"
 #include "settings/IniLocation.h"
+#include "settings/ProgramFolders.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -87,7 +88,12 @@ int main(int argc, char* argv[]) {
     }
     const platform::CaptureSource source = chosen ? *chosen : platform::defaultCaptureSource();
 
-    const QString programFolder = QDir::cleanPath(QApplication::applicationDirPath());
+    const settings::ProgramFolders folders = settings::ProgramFolders::locate(
+        QApplication::applicationDirPath(), QStringLiteral(VIGILUX_INSTALLED_DATA));
+    // An installed copy cannot, and should not, write beside itself.
+    const settings::IniLocation ini = folders.installed
+                                          ? settings::IniLocation::userFolder()
+                                          : settings::IniLocation::choose(folders.program);
 
     platform::SystemClock clock;
     platform::QtDialogs dialogs;
@@ -95,7 +101,9 @@ int main(int argc, char* argv[]) {
     platform::QtSoundOutput sound;
     platform::QtProcesses processes;
     platform::DesktopUrlOpener urls;
-    AppContext context(clock, dialogs, programFolder);
+    AppContext context(clock, dialogs, folders.program);
+    context.dataFolder = folders.data;
+    context.settingsFolder = ini.folder;
 
     if (parser.isSet(smsOptions)) {
         NoCapture noCapture;
@@ -118,7 +126,6 @@ int main(int argc, char* argv[]) {
                                       [] { return 6; },
                                       app::UpdateChecker::endpointFor(QApplication::arguments()),
                                   });
-    const settings::IniLocation ini = settings::IniLocation::choose(programFolder);
     app::Lifecycle lifecycle(
         context, main, main,
         platform::InstanceLock::defaultPath(QApplication::applicationFilePath()), ini.filePath(),

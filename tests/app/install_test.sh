@@ -31,8 +31,8 @@ check "nothing but these files" test "$(cd "$prefix" && find . -type f | sort | 
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
 mkdir -p "$HOME"
 ffmpeg -y -hide_banner -loglevel error -f lavfi -i "color=c=gray:s=160x120:r=10:d=2" \
-  -f lavfi -i "color=c=red:s=40x40:r=10:d=2" \
-  -filter_complex "[0][1]overlay=x='10+max(0,t-1)*60':y=40" -c:v mpeg4 "$work/clip.mp4"
+  -f lavfi -i "color=c=red:s=60x60:r=10:d=2" \
+  -filter_complex "[0][1]overlay=x='10+max(0,t-1)*150':y=30" -c:v mpeg4 "$work/clip.mp4"
 
 set +e
 "$prefix/bin/vigilux" --replay "$work/clip.mp4" --out "$work/out" >"$work/first.out" 2>"$work/first.err"
