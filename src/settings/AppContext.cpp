@@ -10,6 +10,8 @@ AppContext::AppContext(platform::Clock& clock, platform::Dialogs& dialogs, QStri
     : clock(clock)
     , dialogs(dialogs)
     , programFolder(std::move(programFolder))
+    , dataFolder(this->programFolder)
+    , settingsFolder(this->programFolder)
     , ini(this->programFolder + QStringLiteral("/options.ini")) {
     // A settings write that fails is never dropped without a word.
     ini.setFailureReporter([&dialogs](const QString& text) {

@@ -60,15 +60,18 @@ IniLocation IniLocation::choose(const QString& programFolder) {
         beside.unusableReason = IniFile::describe(problem);
     }
 
-    const QString configFolder =
-        QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    IniLocation fallback{QDir::cleanPath(configFolder), true, true, beside.unusableFile,
-                         beside.unusableReason};
-    if (configFolder.isEmpty() || !QDir().mkpath(configFolder) || !folderWritable(configFolder) ||
-        !usable(IniFile::check(fallback.filePath()))) {
+    IniLocation fallback = userFolder();
+    if (!fallback.writable) {
         beside.writable = false;
+        if (beside.unusableFile.isEmpty()) {
+            beside.unusableFile = fallback.unusableFile;
+            beside.unusableReason = fallback.unusableReason;
+        }
         return beside;
     }
+    fallback.fellBack = true;
+    fallback.unusableFile = beside.unusableFile;
+    fallback.unusableReason = beside.unusableReason;
     if (problem == IniFile::Problem::None && !QFileInfo::exists(fallback.filePath())) {
         if (QFile::copy(existing.filePath(), fallback.filePath())) {
             QFile copy(fallback.filePath());
@@ -76,6 +79,19 @@ IniLocation IniLocation::choose(const QString& programFolder) {
         }
     }
     return fallback;
+}
+
+IniLocation IniLocation::userFolder() {
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    const bool writable = !config.isEmpty() && QDir().mkpath(config) && folderWritable(config);
+    IniLocation location{QDir::cleanPath(config), false, writable, {}, {}};
+    const IniFile::Problem problem = IniFile::check(location.filePath());
+    if (writable && !usable(problem)) {
+        location.writable = false;
+        location.unusableFile = location.filePath();
+        location.unusableReason = IniFile::describe(problem);
+    }
+    return location;
 }
 
 } // namespace vigilux::settings

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <cmath>
@@ -137,15 +138,26 @@ void SettingsStorage::LoadOptions() {
     s.DefHD = text(QStringLiteral("DefHD"), HD, s.DefHD);
 }
 
+QString SettingsStorage::defaultSaveFolder() const {
+    const QString& program = m_context.programFolder;
+    if (m_context.settingsFolder == program)
+        return program + QStringLiteral("/save/");
+    // The program's folder is not ours to write: the user's pictures.
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (!pictures.isEmpty())
+        return pictures + QStringLiteral("/Vigilux/");
+    return m_context.settingsFolder + QStringLiteral("/save/");
+}
+
 void SettingsStorage::SetDefaultOptions() {
     Settings& s = m_context.settings;
-    const QString& program = m_context.programFolder;
+    const QString& data = m_context.dataFolder;
     platform::Dialogs& dialogs = m_context.dialogs;
 
     s.MinStart = false;
     s.AutoStart = false;
     s.SoundPlayer = true;
-    s.SoundPath = program + QStringLiteral("/sound/save.wav");
+    s.SoundPath = data + QStringLiteral("/sound/save.wav");
     s.BlockSSaver = true;
     s.AutoCheckUpdates = true;
 
@@ -154,7 +166,7 @@ void SettingsStorage::SetDefaultOptions() {
     if (!chosen.isEmpty()) {
         s.SavePath = chosen;
     } else {
-        s.SavePath = program + QStringLiteral("/save/");
+        s.SavePath = defaultSaveFolder();
         const bool exists = QDir(s.SavePath).exists() || QDir().mkpath(s.SavePath);
         if (exists) {
             dialogs.message(platform::Dialogs::Icon::Information, QStringLiteral("Внимание!"),
@@ -185,7 +197,7 @@ void SettingsStorage::SetDefaultOptions() {
     s.SyncPreRate = true;
     s.SaveAlarm = true;
     s.SoundAlarm = false;
-    s.SoundAlarmPath = program + QStringLiteral("/sound/alarm.wav");
+    s.SoundAlarmPath = data + QStringLiteral("/sound/alarm.wav");
     s.RunAlarm = false;
     s.RunAlarmWait = false;
     s.RunAlarmPath = QString();
