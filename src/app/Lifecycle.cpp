@@ -10,14 +10,16 @@
 
 namespace vigilux::app {
 
-Lifecycle::Lifecycle(AppContext& context, LifecycleHost& shell, settings::DetectorValuesTarget& sensorTarget,
-                     QString lockPath, QString iniPath, bool iniFellBack)
+Lifecycle::Lifecycle(AppContext& context, LifecycleHost& shell,
+                     settings::DetectorValuesTarget& sensorTarget, QString lockPath,
+                     QString iniPath, bool iniFellBack, QString iniWarning)
     : m_context(context)
     , m_shell(shell)
     , m_options(context, sensorTarget)
     , m_lock(std::make_unique<platform::InstanceLock>(lockPath))
     , m_iniPath(std::move(iniPath))
-    , m_iniFellBack(iniFellBack) {}
+    , m_iniFellBack(iniFellBack)
+    , m_iniWarning(std::move(iniWarning)) {}
 
 Lifecycle::~Lifecycle() = default;
 
@@ -49,7 +51,10 @@ bool Lifecycle::Start() {
     m_shell.WebcamStart();
     m_shell.setLabelTips(labelTips());
     m_shell.installWindowProc();
-    if (m_iniFellBack)
+    if (!m_iniWarning.isEmpty())
+        m_context.dialogs.message(platform::Dialogs::Icon::Warning, QStringLiteral("Внимание!"),
+                                  m_iniWarning);
+    else if (m_iniFellBack)
         m_shell.showSettingsFolderNote(m_iniPath);
     return true;
 }

@@ -27,8 +27,11 @@ class Lifecycle final {
 public:
     // `iniPath` is where options.ini lives (beside the executable, or the
     // user's configuration folder when that is not writable: `iniFellBack`).
-    Lifecycle(AppContext& context, LifecycleHost& shell, settings::DetectorValuesTarget& sensorTarget,
-              QString lockPath, QString iniPath, bool iniFellBack);
+    // `iniWarning`, when not empty, is shown once at start in a warning box
+    // (the options.ini beside the program could not be used, and why).
+    Lifecycle(AppContext& context, LifecycleHost& shell,
+              settings::DetectorValuesTarget& sensorTarget, QString lockPath, QString iniPath,
+              bool iniFellBack, QString iniWarning = QString());
     ~Lifecycle();
     Lifecycle(const Lifecycle&) = delete;
     Lifecycle& operator=(const Lifecycle&) = delete;
@@ -56,6 +59,7 @@ private:
     std::unique_ptr<platform::InstanceLock> m_lock;
     QString m_iniPath;
     bool m_iniFellBack;
+    QString m_iniWarning;
 };
 
 // Closes open windows newest first, as the exit does. `count` tells how many

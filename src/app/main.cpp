@@ -129,7 +129,7 @@ int main(int argc, char* argv[]) {
     app::Lifecycle lifecycle(
         context, main, main,
         platform::InstanceLock::defaultPath(QApplication::applicationFilePath()), ini.filePath(),
-        ini.fellBack);
+        ini.fellBack, ini.startWarning());
     main.setOptions(&lifecycle.options());
     QObject::connect(&main, &app::MainWindow::SplashEnded, [&] { lifecycle.SplashEnded(); });
     QObject::connect(&main, &app::MainWindow::UnloadRequested, [&] { lifecycle.Unload(); });

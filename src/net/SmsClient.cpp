@@ -62,8 +62,9 @@ void SmsClient::SendSMS(const QString& Number, const QString& Text, const QStrin
         return;
     if (refuseLineBreaks({&Number, &Text, &ID}))
         return;
-    startRequest(1, QStringLiteral("/sms/send?api_id=") + ID + QStringLiteral("&to=") + Number +
-                        QStringLiteral("&text=") + Text + QStringLiteral("&test=1"));
+    startRequest(1, QStringLiteral("/sms/send?api_id=") + queryValue(ID) + QStringLiteral("&to=") +
+                        queryValue(Number) + QStringLiteral("&text=") + queryValue(Text) +
+                        QStringLiteral("&test=1"));
 }
 
 void SmsClient::GetBalance(const QString& ID) {
@@ -71,7 +72,7 @@ void SmsClient::GetBalance(const QString& ID) {
         return;
     if (refuseLineBreaks({&ID}))
         return;
-    startRequest(2, QStringLiteral("/my/balance?api_id=") + ID);
+    startRequest(2, QStringLiteral("/my/balance?api_id=") + queryValue(ID));
 }
 
 void SmsClient::GetCost(const QString& Tel) {
@@ -80,7 +81,21 @@ void SmsClient::GetCost(const QString& Tel) {
     // Taking over Mode and RequestPath of a request already on the wire
     // would read its answer as a cost; drop that connection instead.
     abortRunning();
-    startRequest(3, QStringLiteral("/cost.php?tel=") + Tel);
+    startRequest(3, QStringLiteral("/cost.php?tel=") + queryValue(Tel));
+}
+
+QString SmsClient::queryValue(const QString& value) {
+    static const QString special = QStringLiteral("&=#%+? ");
+    QString out;
+    out.reserve(value.size());
+    for (const QChar c : value) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u == 0x7F || special.contains(c))
+            out += QStringLiteral("%%1").arg(u, 2, 16, QLatin1Char('0')).toUpper();
+        else
+            out += c;
+    }
+    return out;
 }
 
 void SmsClient::startRequest(qint16 mode, const QString& path) {

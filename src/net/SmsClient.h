@@ -63,6 +63,12 @@ public:
     const QTimer& T() const { return m_T; }
     const QTimer& TT() const { return m_TT; }
 
+    // A value as it goes into the query: the characters that would change
+    // the request's meaning (& = # % + ? space and control characters) as
+    // %XX, everything else (Cyrillic included) unchanged, so it still goes
+    // out as Windows-1251 bytes.
+    static QString queryValue(const QString& value);
+
     // The request text for a path, as sent (before conversion to bytes).
     static QString requestText(const QString& path, const QString& host);
 

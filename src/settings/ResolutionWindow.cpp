@@ -21,7 +21,8 @@ const QColor Background(234, 234, 234);
 
 } // namespace
 
-ResolutionWindow::ResolutionWindow(AppContext& context, platform::CaptureCommands& capture, QWidget* parent)
+ResolutionWindow::ResolutionWindow(AppContext& context, platform::CaptureCommands& capture,
+                                   QWidget* parent)
     : QDialog(parent)
     , m_context(context)
     , m_capture(capture) {
@@ -74,8 +75,8 @@ ResolutionWindow::ResolutionWindow(AppContext& context, platform::CaptureCommand
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     for (int i = 0; i < 3; ++i) {
-        auto* button =
-            new controls::PushButton(QString::fromUtf8(captions[static_cast<std::size_t>(i)]), this);
+        auto* button = new controls::PushButton(
+            QString::fromUtf8(captions[static_cast<std::size_t>(i)]), this);
         button->setObjectName(QStringLiteral("XpB_") + QString::number(i));
         button->setButtonStyle(3);
         button->setFixedSize(i == 2 ? 170 : 80, 26);
@@ -157,6 +158,7 @@ void ResolutionWindow::probe() {
     m_resList->setEnabled(true);
 
     IniFile& ini = m_context.ini;
+    const IniFile::WriteGroup group(ini);
     if (!accepted.isEmpty()) {
         const QString result = ResolutionProbe::ModesText(accepted);
         fillList(result);

@@ -212,6 +212,7 @@ void SettingsStorage::SetDefaultOptions() {
 
 void SettingsStorage::SaveOptions() {
     IniFile& ini = m_context.ini;
+    const IniFile::WriteGroup group(ini);
     const Settings& s = m_context.settings;
 
     ini.SaveINI(s.MinStart, QStringLiteral("MinStart"), Interface);
@@ -249,6 +250,7 @@ void SettingsStorage::SaveOptions() {
 
 void SettingsStorage::SaveSensorOptions() {
     IniFile& ini = m_context.ini;
+    const IniFile::WriteGroup group(ini);
     const Settings& s = m_context.settings;
     ini.SaveINI(s.SensorValues[SensorTimer], QStringLiteral("Timer"), MotionLevelBar);
     ini.SaveINI(s.SensorValues[SensorNoise], QStringLiteral("Noise"), MotionLevelBar);
@@ -257,6 +259,7 @@ void SettingsStorage::SaveSensorOptions() {
 
 void SettingsStorage::SaveFtpOptions() {
     IniFile& ini = m_context.ini;
+    const IniFile::WriteGroup group(ini);
     const Settings& s = m_context.settings;
     ini.SaveINI(s.FtpUpload, QStringLiteral("FtpUpload"), FtpClient);
     ini.SaveINI(s.FtpServer, QStringLiteral("FtpServer"), FtpClient);

@@ -72,10 +72,16 @@ private slots:
         QTest::addColumn<QByteArray>("path");
         QTest::newRow("send") << Op::Send << QStringLiteral("abc")
                               << QByteArray("/sms/send?api_id=KEY&to=79001234567&text=abc&test=1");
-        // No percent-encoding: spaces and Windows-1251 bytes go as they are.
+        // Windows-1251 bytes go as they are; the space is encoded.
         QTest::newRow("send russian")
             << Op::Send << QStringLiteral("Тест 1")
-            << QByteArray("/sms/send?api_id=KEY&to=79001234567&text=\xD2\xE5\xF1\xF2 1&test=1");
+            << QByteArray("/sms/send?api_id=KEY&to=79001234567&text=\xD2\xE5\xF1\xF2%201&test=1");
+        // A text cannot add or change parameters, nor end the query.
+        QTest::newRow("send forging a parameter")
+            << Op::Send << QStringLiteral("a&to=666 b=c#d%e+f?g\th")
+            << QByteArray("/sms/"
+                          "send?api_id=KEY&to=79001234567&text=a%26to%3D666%20b%3Dc%23d%25e%2Bf%"
+                          "3Fg%09h&test=1");
         QTest::newRow("balance") << Op::Balance << QString()
                                  << QByteArray("/my/balance?api_id=KEY");
         QTest::newRow("cost") << Op::Cost << QString() << QByteArray("/cost.php?tel=79001234567");

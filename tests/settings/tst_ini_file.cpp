@@ -1,5 +1,7 @@
 #include "settings/IniFile.h"
 
+#include "platform/Cp1251.h"
+
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -7,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using vigilux::settings::IniFile;
@@ -18,6 +21,19 @@ QByteArray readAll(const QString& path) {
     if (!f.open(QIODevice::ReadOnly))
         return QByteArray("<unreadable>");
     return f.readAll();
+}
+
+QByteArray utf16le(QStringView text) {
+    QByteArray out;
+    for (const QChar c : text) {
+        out.append(static_cast<char>(c.unicode() & 0xFF));
+        out.append(static_cast<char>(c.unicode() >> 8));
+    }
+    return out;
+}
+
+QByteArray cp1251(QStringView text) {
+    return vigilux::platform::Cp1251::encode(text);
 }
 
 void writeAll(const QString& path, const QByteArray& data) {
@@ -153,10 +169,10 @@ private slots:
         QTest::newRow("first duplicate key wins") << QByteArray("[S]\nK=first\nK=second\n") << "S"
                                                   << "K"
                                                   << "first";
-        QTest::newRow("duplicate section, key in the second")
+        QTest::newRow("duplicate section, only the first counts")
             << QByteArray("[S]\nA=1\n[T]\nK=t\n[s]\nK=second\n") << "S"
             << "K"
-            << "second";
+            << "";
         QTest::newRow("duplicate section, first wins") << QByteArray("[S]\nK=1\n[S]\nK=2\n") << "S"
                                                        << "K"
                                                        << "1";
@@ -181,9 +197,42 @@ private slots:
         QTest::newRow("lone quote kept") << QByteArray("[S]\nK=\"open\n") << "S"
                                          << "K"
                                          << "\"open";
-        QTest::newRow("unclosed bracket") << QByteArray("[S\nK=v\n") << "S"
-                                          << "K"
-                                          << "v";
+        QTest::newRow("unclosed bracket is no header") << QByteArray("[S\nK=v\n") << "S"
+                                                       << "K"
+                                                       << "";
+        QTest::newRow("unclosed bracket, keys stay in the section before")
+            << QByteArray("[T]\n[S\nK=v\n") << "T"
+            << "K"
+            << "v";
+        QTest::newRow("header ends at the last bracket") << QByteArray("[Ma]in]\nK=v\n") << "Ma]in"
+                                                         << "K"
+                                                         << "v";
+        QTest::newRow("not the first bracket") << QByteArray("[Ma]in]\nK=v\n") << "Ma"
+                                               << "K"
+                                               << "";
+        QTest::newRow("empty key") << QByteArray("[S]\n=5\n") << "S"
+                                   << ""
+                                   << "5";
+        QTest::newRow("CR-only line ends") << QByteArray("[S]\rA=1\rK=v\r[T]\rK=t\r") << "S"
+                                           << "K"
+                                           << "v";
+        QTest::newRow("lone CR ends a line") << QByteArray("[S]\nK=a\rb=c\n") << "S"
+                                             << "K"
+                                             << "a";
+        QTest::newRow("key after a lone CR") << QByteArray("[S]\nK=a\rb=c\n") << "S"
+                                             << "b"
+                                             << "c";
+        QTest::newRow("UTF-16 LE with BOM")
+            << utf16le(u"\uFEFF[Files]\r\nSavePath=C:\\Снимки\r\n") << "files"
+            << "SavePath"
+            << "C:\\Снимки";
+        QTest::newRow("Windows-1251 value")
+            << cp1251(u"[Files]\r\nSavePath=C:\\Снимки\r\n") << "Files"
+            << "SavePath"
+            << "C:\\Снимки";
+        QTest::newRow("Windows-1251 names") << cp1251(u"[Раздел]\r\nКлюч=Значение\r\n") << "раздел"
+                                            << "КЛЮЧ"
+                                            << "Значение";
         QTest::newRow("junk around")
             << QByteArray("\x01\x02\xff\xfe\n[S]\n\xc3\x28=\x80\nK=v\n\x00\x00\n", 21) << "S"
             << "K"
@@ -253,10 +302,27 @@ private slots:
             << QByteArray("[A]\nx=1\n[B]\n[A]\ny=2\n") << "a"
             << "k"
             << "v" << QByteArray("[A]\nx=1\nk=v\n[B]\n[A]\ny=2\n");
-        QTest::newRow("duplicate section: key in the second replaced there")
+        QTest::newRow("duplicate section: key in the second is not read, so goes to the first")
             << QByteArray("[A]\nx=1\n[B]\n[A]\nk=2\n") << "A"
             << "k"
-            << "v" << QByteArray("[A]\nx=1\n[B]\n[A]\nk=v\n");
+            << "v" << QByteArray("[A]\nx=1\nk=v\n[B]\n[A]\nk=2\n");
+        QTest::newRow("CR-only file keeps CR") << QByteArray("[A]\rx=1\r") << "A"
+                                               << "k"
+                                               << "v" << QByteArray("[A]\rx=1\rk=v\r");
+        QTest::newRow("UTF-16 file stays UTF-16")
+            << utf16le(u"\uFEFF[A]\r\nx=Я\r\n") << "B"
+            << "k"
+            << "путь" << utf16le(u"\uFEFF[A]\r\nx=Я\r\n[B]\r\nk=путь\r\n");
+        QTest::newRow("Windows-1251 file stays Windows-1251")
+            << cp1251(u"[A]\r\np=C:\\Снимки\r\n") << "A"
+            << "s"
+            << "Звук" << cp1251(u"[A]\r\np=C:\\Снимки\r\ns=Звук\r\n");
+        // Rather than write "?" for a character the code page lacks, the
+        // whole file turns to UTF-8, which keeps every other text.
+        QTest::newRow("Windows-1251 file, character it lacks")
+            << cp1251(u"[A]\r\np=C:\\Снимки\r\n") << "A"
+            << "s"
+            << "日本" << QStringLiteral("[A]\r\np=C:\\Снимки\r\ns=日本\r\n").toUtf8();
         QTest::newRow("line without = left alone") << QByteArray("[A]\nk\n") << "A"
                                                    << "k"
                                                    << "v" << QByteArray("[A]\nk=v\nk\n");
@@ -326,6 +392,56 @@ private slots:
         folder.SaveINI(true, QStringLiteral("K"), QStringLiteral("S"));
         QCOMPARE(folder.ReadINI(QStringLiteral("K"), QStringLiteral("S")), QString());
         QVERIFY(QFileInfo(m_dir.filePath(QStringLiteral("adir"))).isDir());
+    }
+
+    // Things named like a settings file that are none: reads give "" without
+    // blocking, writes fail with the reason and are reported, once per group.
+    void unusableFiles() {
+        const QString fifo = m_dir.filePath(QStringLiteral("fifo.ini"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QCOMPARE(IniFile::check(fifo), IniFile::Problem::NotRegular);
+        QStringList reports;
+        IniFile ini(fifo);
+        ini.setFailureReporter([&](const QString& text) { reports << text; });
+        QCOMPARE(ini.ReadINI(QStringLiteral("K"), QStringLiteral("S")), QString());
+        {
+            const IniFile::WriteGroup group(ini);
+            QVERIFY(!ini.SaveINI(QStringLiteral("a"), QStringLiteral("K"), QStringLiteral("S")));
+            QVERIFY(!ini.SaveINI(QStringLiteral("b"), QStringLiteral("L"), QStringLiteral("S")));
+        }
+        QCOMPARE(reports.size(), 1);
+        QVERIFY(reports[0].contains(QDir::toNativeSeparators(fifo)));
+        QVERIFY(reports[0].contains(IniFile::describe(IniFile::Problem::NotRegular)));
+        QVERIFY(!ini.SaveINI(QStringLiteral("c"), QStringLiteral("M"), QStringLiteral("S")));
+        QCOMPARE(reports.size(), 2);
+        QCOMPARE(ini.lastError(), IniFile::describe(IniFile::Problem::NotRegular));
+
+        QCOMPARE(IniFile::check(m_dir.path()), IniFile::Problem::Folder);
+        QCOMPARE(IniFile::check(m_dir.filePath(QStringLiteral("none.ini"))),
+                 IniFile::Problem::Missing);
+
+        // Over 64 MB (a sparse file, so the test writes little).
+        const QString bigPath = m_dir.filePath(QStringLiteral("big.ini"));
+        writeAll(bigPath, "[S]\nK=v\n");
+        QVERIFY(QFile::resize(bigPath, IniFile::MaxFileSize + 1));
+        QCOMPARE(IniFile::check(bigPath), IniFile::Problem::TooBig);
+        IniFile big(bigPath);
+        QCOMPARE(big.ReadINI(QStringLiteral("K"), QStringLiteral("S")), QString());
+        QVERIFY(!big.SaveINI(QStringLiteral("w"), QStringLiteral("K"), QStringLiteral("S")));
+        QCOMPARE(QFileInfo(bigPath).size(), IniFile::MaxFileSize + 1);
+        QFile::remove(bigPath);
+
+        if (::geteuid() != 0) {
+            const QString locked = m_dir.filePath(QStringLiteral("locked.ini"));
+            writeAll(locked, "[S]\nK=v\n");
+            QFile::setPermissions(locked, QFile::WriteOwner);
+            QCOMPARE(IniFile::check(locked), IniFile::Problem::Unreadable);
+            IniFile unreadable(locked);
+            QVERIFY(
+                !unreadable.SaveINI(QStringLiteral("w"), QStringLiteral("K"), QStringLiteral("S")));
+            QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner);
+            QCOMPARE(readAll(locked), QByteArray("[S]\nK=v\n"));
+        }
     }
 
     void readOnlyFileIsLeftAlone() {

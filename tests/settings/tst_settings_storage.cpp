@@ -1,8 +1,8 @@
-#include "settings/AppContext.h"
 #include "platform/Cp1251.h"
+#include "settings/AppContext.h"
+#include "settings/DetectorValuesTarget.h"
 #include "settings/IniLocation.h"
 #include "settings/SettingsStorage.h"
-#include "settings/DetectorValuesTarget.h"
 #include "support/FakeClock.h"
 #include "support/FakeDialogs.h"
 
@@ -372,7 +372,8 @@ private slots:
             QVERIFY2(c.unicode() >= 0x20 && c.unicode() < 0x7F, "stored form is printable");
         QCOMPARE(SettingsStorage::UnscramblePassword(stored), all);
         // Outside the code page: the replacement character.
-        QCOMPARE(SettingsStorage::UnscramblePassword(SettingsStorage::ScramblePassword(QStringLiteral("a中b"))),
+        QCOMPARE(SettingsStorage::UnscramblePassword(
+                     SettingsStorage::ScramblePassword(QStringLiteral("a中b"))),
                  QStringLiteral("a?b"));
     }
 
@@ -388,7 +389,8 @@ private slots:
         // Codes outside the page are skipped, not turned into something.
         QCOMPARE(SettingsStorage::UnscramblePassword(scrambled(QStringLiteral("0QXZ1000QXZ98"))),
                  QStringLiteral("a"));
-        QCOMPARE(SettingsStorage::UnscramblePassword(QStringLiteral("\xff\xfe garbage")), QString());
+        QCOMPARE(SettingsStorage::UnscramblePassword(QStringLiteral("\xff\xfe garbage")),
+                 QString());
         QCOMPARE(SettingsStorage::UnscramblePassword(QString(1, QChar(0xFFFF))), QString());
     }
 
@@ -401,7 +403,8 @@ private slots:
         QCOMPARE(pairs.last(), (QPair<qint16, qint16>(5160, 3870)));
 
         QVERIFY(SettingsStorage::ParseHD(QString()).isEmpty());
-        const auto damaged = SettingsStorage::ParseHD(QStringLiteral("640,480,x,1,99999,2,320,240,7"));
+        const auto damaged =
+            SettingsStorage::ParseHD(QStringLiteral("640,480,x,1,99999,2,320,240,7"));
         QCOMPARE(damaged, (QList<QPair<qint16, qint16>>{{640, 480}, {320, 240}}));
     }
 
@@ -422,6 +425,24 @@ private slots:
         QVERIFY(away.writable);
         QCOMPARE(away.folder, QDir::cleanPath(config));
         QVERIFY(QDir(config).exists());
+        QVERIFY(away.startWarning().isEmpty()); // a status-line note is enough here
+
+        // An options.ini that cannot be used (here a folder) is not silently
+        // ignored: settings go to the configuration folder, and the start-up
+        // warning names the file, the reason and the new place.
+        QFile::remove(m_ini);
+        QVERIFY(QDir().mkdir(m_ini));
+        const IniLocation unusable = IniLocation::choose(m_folder);
+        QVERIFY(unusable.fellBack);
+        QVERIFY(unusable.writable);
+        QCOMPARE(unusable.folder, QDir::cleanPath(config));
+        const QString warning = unusable.startWarning();
+        QVERIFY(warning.contains(QDir::toNativeSeparators(m_ini)));
+        QVERIFY(warning.contains(QStringLiteral("это папка, а не файл")));
+        QVERIFY(warning.contains(QDir::toNativeSeparators(unusable.filePath())));
+        vigilux::settings::IniFile moved(unusable.filePath());
+        QVERIFY(moved.SaveINI(true, QStringLiteral("Sound"), QStringLiteral("Interface")));
+        QVERIFY(QDir().rmdir(m_ini));
         QDir(config).removeRecursively();
         QStandardPaths::setTestModeEnabled(false);
     }
