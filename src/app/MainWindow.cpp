@@ -5,10 +5,11 @@
 #include "capture/CalibrationTarget.h"
 #include "capture/MotionLevelBar.h"
 #include "controls/OverlayLabel.h"
+#include "controls/PushButton.h"
 #include "controls/SizeGrip.h"
 #include "controls/TitleBarButton.h"
-#include "controls/PushButton.h"
 #include "net/FtpSettingsWindow.h"
+#include "platform/CommandLine.h"
 #include "platform/Processes.h"
 #include "platform/TrayBackend.h"
 #include "platform/UrlOpener.h"
@@ -132,7 +133,8 @@ MainWindow::MainWindow(AppContext& context, Services services, QWidget* parent)
     , m_tray(m_services.tray, m_services.shellVersion)
     , m_queue(context, m_ftp, [this](const QString& text) { showStatus(text); })
     , m_lastCheck(context.ini)
-    , m_updates(m_lastCheck, context.clock, context.dialogs, m_services.urls, context.settingsFolder,
+    , m_updates(m_lastCheck, context.clock, context.dialogs, m_services.urls,
+                context.settingsFolder,
                 m_services.updateEndpoint.isValid() ? m_services.updateEndpoint
                                                     : UpdateChecker::defaultEndpoint()) {
     setObjectName(QStringLiteral("Main"));
@@ -195,8 +197,8 @@ void MainWindow::buildControls() {
     connect(m_tb2, &TitleBarButton::Click, this, &MainWindow::tb2_Click);
     connect(m_tb3, &TitleBarButton::Click, this, &MainWindow::tb3_Click);
 
-    m_webCam = new capture::CaptureControl(m_context, *this, m_services.source, m_services.deviceFactory,
-                                   m_services.cameras, this);
+    m_webCam = new capture::CaptureControl(m_context, *this, m_services.source,
+                                           m_services.deviceFactory, m_services.cameras, this);
     m_webCam->setGeometry(8, 30, w - 152, h - 59);
     connect(m_webCam, &capture::CaptureControl::Alarm, this, &MainWindow::WebCam_Alarm);
     connect(m_webCam, &capture::CaptureControl::Percent, this, &MainWindow::WebCam_Percent);
@@ -296,7 +298,8 @@ void MainWindow::buildControls() {
 void MainWindow::buildTrayMenu() {
     m_traymnu = new QMenu(this);
     m_traymnu->setObjectName(QStringLiteral("traymnu"));
-    m_mnuOpen = m_traymnu->addAction(QStringLiteral("Открыть программу"), this, &MainWindow::MeShow);
+    m_mnuOpen =
+        m_traymnu->addAction(QStringLiteral("Открыть программу"), this, &MainWindow::MeShow);
     m_traymnu->addSeparator();
     m_mnuShot =
         m_traymnu->addAction(QStringLiteral("Сделать снимок"), this, [this] { XpB_Click(0); });
@@ -486,7 +489,8 @@ void MainWindow::WebCam_Alarm(bool Value) {
                 QString::number(100 - m_lastPercent) + QLatin1Char('%'),
             2);
     }
-    if (s.RunAlarm && !s.RunAlarmPath.isEmpty() && QFileInfo(s.RunAlarmPath).isFile()) {
+    if (s.RunAlarm && !s.RunAlarmPath.isEmpty() &&
+        QFileInfo(platform::CommandLine::parse(s.RunAlarmPath).program).isFile()) {
         if (s.RunAlarmWait) {
             const QString remembered = m_st->text();
             showStatus(QStringLiteral("Ожидание завершения внешнего приложения..."));

@@ -14,6 +14,7 @@
 #include <QNetworkRequest>
 #include <QUrlQuery>
 
+#include <algorithm>
 #include <random>
 
 namespace vigilux::app {
@@ -31,7 +32,34 @@ bool isWebPage(const QUrl& url) {
     return url.isValid() && (scheme == u"http" || scheme == u"https") && !url.host().isEmpty();
 }
 
+// A version text we show: one line of printable text, short enough for a
+// message box. Anything else is no answer of ours.
+bool isShowableVersion(const QString& version) {
+    if (version.isEmpty() || version.size() > UpdateChecker::MaxVersionLength)
+        return false;
+    return std::none_of(version.begin(), version.end(), [](QChar c) {
+        return c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+               c == QChar::ParagraphSeparator;
+    });
+}
+
+int effectivePort(const QUrl& url) {
+    return url.port(url.scheme().toLower() == u"https" ? 443 : 80);
+}
+
 } // namespace
+
+bool UpdateChecker::isSameSite(const QUrl& endpoint, const QUrl& target) {
+    const QString scheme = target.scheme().toLower();
+    if (scheme != u"http" && scheme != u"https")
+        return false;
+    if (target.host().compare(endpoint.host(), Qt::CaseInsensitive) != 0)
+        return false;
+    // The same server, or the same host moving to its secure default port.
+    return effectivePort(target) == effectivePort(endpoint) ||
+           (scheme == u"https" && effectivePort(target) == 443 &&
+            endpoint.scheme().toLower() == u"http" && effectivePort(endpoint) == 80);
+}
 
 QUrl UpdateChecker::defaultEndpoint() {
     const QByteArray fromEnv = qgetenv("VIGILUX_UPDATE_URL");
@@ -165,7 +193,21 @@ void UpdateChecker::start(Run run) {
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::AlwaysNetwork);
     request.setMaximumRedirectsAllowed(5);
+    // Redirects are followed only within the update site: an answer from
+    // elsewhere is not ours to show.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::UserVerifiedRedirectPolicy);
     m_reply = m_net->get(request);
+    connect(m_reply, &QNetworkReply::redirected, this, [this](const QUrl& target) {
+        if (!m_reply)
+            return;
+        if (isSameSite(m_endpoint, target)) {
+            emit m_reply->redirectAllowed();
+        } else {
+            m_failed = true;
+            m_reply->abort();
+        }
+    });
     connect(m_reply, &QNetworkReply::readyRead, this, &UpdateChecker::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &UpdateChecker::onFinished);
     m_deadline.start(m_timeoutMs);
@@ -229,8 +271,9 @@ void UpdateChecker::evaluate(bool downloaded) {
         end();
         return;
     }
-    // The marker without a version is no answer either.
-    if (lines.size() < 2 || lines.at(1).isEmpty()) {
+    // The marker without a version is no answer either, nor a version that
+    // would spill over several lines or off the screen.
+    if (lines.size() < 2 || !isShowableVersion(lines.at(1))) {
         report(kCheckError);
     } else if (lines.at(1) == BuiltInVersion()) {
         report(QStringLiteral("Ваша версия самая новая"));

@@ -44,6 +44,8 @@ public:
     static constexpr int DefaultTimeoutMs = 15000;
     static constexpr qint64 MaxResponseBytes = 64 * 1024;
     static constexpr int CheckEveryDays = 7;
+    // Longest version text accepted from the answer.
+    static constexpr int MaxVersionLength = 64;
 
     static QString BuiltInVersion() { return QStringLiteral("2.0 beta"); }
     static QString VersionFileName() { return QStringLiteral("version.tmp"); }
@@ -79,6 +81,10 @@ public:
 
     // The request address for a given "rnd" value.
     QUrl requestUrl(const QString& rnd) const;
+
+    // Whether a redirect from the endpoint to `target` stays on the update
+    // site: same host, http or https, same port (or http's default to https's).
+    static bool isSameSite(const QUrl& endpoint, const QUrl& target);
 
     // The cache-defeating "rnd" value: a minimal-standard linear
     // congruential generator (std::minstd_rand) seeded with the seconds of

@@ -1,16 +1,16 @@
 #include "settings/ProgramOptionsWindow.h"
 
 #include "controls/CheckBox.h"
-#include "controls/Slider.h"
 #include "controls/PushButton.h"
+#include "controls/Slider.h"
 #include "platform/CaptureCommands.h"
 #include "platform/Dialogs.h"
 #include "platform/WindowTools.h"
 #include "settings/AppContext.h"
 #include "settings/FilePickers.h"
+#include "settings/ProgramOptionsRules.h"
 #include "settings/ResolutionWindow.h"
 #include "settings/SettingsStorage.h"
-#include "settings/ProgramOptionsRules.h"
 
 #include <QCoreApplication>
 #include <QGridLayout>
@@ -62,8 +62,9 @@ QPixmap helpPicture() {
 
 } // namespace
 
-ProgramOptionsWindow::ProgramOptionsWindow(AppContext& context, SettingsStorage& moptions, platform::CaptureCommands& capture,
-                 std::function<void()> hidePlabel2, QWidget* parent)
+ProgramOptionsWindow::ProgramOptionsWindow(AppContext& context, SettingsStorage& moptions,
+                                           platform::CaptureCommands& capture,
+                                           std::function<void()> hidePlabel2, QWidget* parent)
     : QDialog(parent)
     , m_context(context)
     , m_moptions(moptions)
@@ -85,8 +86,8 @@ ProgramOptionsWindow::ProgramOptionsWindow(AppContext& context, SettingsStorage&
     for (int i = 0; i < 4; ++i) {
         auto* column = new QVBoxLayout;
         column->setSpacing(1);
-        auto* tab =
-            new controls::PushButton(QString::fromUtf8(tabCaptions[static_cast<std::size_t>(i)]), this);
+        auto* tab = new controls::PushButton(
+            QString::fromUtf8(tabCaptions[static_cast<std::size_t>(i)]), this);
         tab->setObjectName(indexed("Tabs", i));
         tab->setFixedSize(104, 26);
         connect(tab, &controls::PushButton::Click, this, [this, i] { selectTab(i); });
@@ -131,8 +132,8 @@ ProgramOptionsWindow::ProgramOptionsWindow(AppContext& context, SettingsStorage&
     auto* buttonRow = new QHBoxLayout;
     buttonRow->addStretch(1);
     for (int i = 0; i < 3; ++i) {
-        auto* button =
-            new controls::PushButton(QString::fromUtf8(buttonCaptions[static_cast<std::size_t>(i)]), this);
+        auto* button = new controls::PushButton(
+            QString::fromUtf8(buttonCaptions[static_cast<std::size_t>(i)]), this);
         button->setObjectName(indexed("XpB", i));
         button->setButtonStyle(3);
         button->setFixedSize(i == 2 ? 110 : 80, 26);
@@ -223,8 +224,8 @@ void ProgramOptionsWindow::buildImagePage(QWidget* page) {
                                                      "поддержка высокого разрешения"};
     auto* buttons = new QHBoxLayout;
     for (int i = 0; i < 3; ++i) {
-        auto* button =
-            new controls::PushButton(QString::fromUtf8(captions[static_cast<std::size_t>(i)]), page);
+        auto* button = new controls::PushButton(
+            QString::fromUtf8(captions[static_cast<std::size_t>(i)]), page);
         button->setObjectName(indexed("XpB3", i));
         button->setButtonStyle(3);
         button->setFixedSize(i == 2 ? 230 : 150, 26);
@@ -257,7 +258,8 @@ void ProgramOptionsWindow::buildFilesPage(QWidget* page) {
     m_label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_vscroll1 = new QScrollBar(Qt::Vertical, limit);
     m_vscroll1->setObjectName(QStringLiteral("VScroll1"));
-    m_vscroll1->setRange(ProgramOptionsRules::MaxFilesMinimum, ProgramOptionsRules::MaxFilesMaximum);
+    m_vscroll1->setRange(ProgramOptionsRules::MaxFilesMinimum,
+                         ProgramOptionsRules::MaxFilesMaximum);
     m_vscroll1->setFixedSize(17, 30);
     connect(m_vscroll1, &QScrollBar::valueChanged, this, &ProgramOptionsWindow::VScroll1_Change);
     m_picInfotip = new QLabel(limit);
@@ -429,11 +431,7 @@ void ProgramOptionsWindow::Sel_Click(int index) {
         chosen = m_comDialog->BrowseForFolder(this, QStringLiteral("Выберите каталог"));
         break;
     case 4:
-        chosen = m_comDialog->ShowOpenFile(
-            open,
-            QStringLiteral("Программы (.exe)|*.exe|Пакетные файлы (.bat)|*.bat|"
-                           "Пакетные файлы (.cmd)|*.cmd"),
-            QStringLiteral("*.*"));
+        chosen = m_comDialog->ShowOpenFile(open, alarmProgramFilter(), QStringLiteral("*.*"));
         if (!chosen.isEmpty() && chosen == m_ownExecutable) {
             m_context.dialogs.message(Icon::Error, QStringLiteral("Защита от дурака"),
                                       QStringLiteral("Я не знаю, на что ты рассчитываешь, но "
@@ -447,6 +445,17 @@ void ProgramOptionsWindow::Sel_Click(int index) {
     }
     if (!chosen.isEmpty())
         m_text[static_cast<std::size_t>(index)]->setText(chosen);
+}
+
+QString ProgramOptionsWindow::alarmProgramFilter() {
+#ifdef Q_OS_WIN
+    return QStringLiteral("Программы (.exe)|*.exe|Пакетные файлы (.bat)|*.bat|"
+                          "Пакетные файлы (.cmd)|*.cmd");
+#else
+    // Programs here rarely carry an extension: scripts by their usual one,
+    // anything else (executables) among all files.
+    return QStringLiteral("Сценарии (.sh)|*.sh|Все файлы|*");
+#endif
 }
 
 void ProgramOptionsWindow::VScroll1_Change(int value) {

@@ -45,10 +45,13 @@ class ProgramOptionsWindow final : public QDialog {
     Q_DISABLE_COPY_MOVE(ProgramOptionsWindow)
 
 public:
+    // The alarm-program picker's choices on this platform.
+    static QString alarmProgramFilter();
     // `hidePlabel2` hides the main window's resolution label after the
     // format dialog (the size it shows may no longer hold).
-    ProgramOptionsWindow(AppContext& context, SettingsStorage& moptions, platform::CaptureCommands& capture,
-            std::function<void()> hidePlabel2, QWidget* parent = nullptr);
+    ProgramOptionsWindow(AppContext& context, SettingsStorage& moptions,
+                         platform::CaptureCommands& capture, std::function<void()> hidePlabel2,
+                         QWidget* parent = nullptr);
     ~ProgramOptionsWindow() override;
 
     // The program's own executable, which the alarm-program picker refuses;

@@ -1,7 +1,9 @@
 #include "FakeServices.h"
 #include "app/LastCheckStore.h"
 #include "app/UpdateChecker.h"
+
 #include "platform/UrlOpener.h"
+#include <algorithm>
 
 #include "support/FakeClock.h"
 #include "support/FakeDialogs.h"
@@ -238,6 +240,16 @@ private slots:
                                            << QStringLiteral("Найдена версия 2.1 бета") << true;
         QTest::newRow("no page line") << ScriptedHttpServer::ok("#version info\r\n2.2") << true
                                       << QStringLiteral("Найдена версия 2.2") << true;
+        QTest::newRow("line break inside the version")
+            << version("2.1\nЗапустите setup.exe") << true << kCheck << false;
+        QTest::newRow("CR inside the version") << version("2.1\rx") << true << kCheck << false;
+        QTest::newRow("control character") << version("2.1\x07") << true << kCheck << false;
+        QTest::newRow("64 characters")
+            << version(QByteArray(64, 'v')) << true
+            << QStringLiteral("Найдена версия ") + QString(64, u'v') << true;
+        QTest::newRow("65 characters") << version(QByteArray(65, 'v')) << true << kCheck << false;
+        QTest::newRow("60 KB version")
+            << version(QByteArray(60000, 'v')) << true << kCheck << false;
         QTest::newRow("LF only") << ScriptedHttpServer::ok("#version info\n2.1\nhttp://x/\n")
                                  << true << kCheck << false;
         QTest::newRow("no marker")
@@ -388,6 +400,45 @@ private slots:
         QCOMPARE(rig.finished->size(), 1);
         QCOMPARE(rig.server.connections(), 1);
         QCOMPARE(texts(*rig.status), (QStringList{kWaiting, kNetwork}));
+    }
+
+    // A redirect on the update site is followed; one to another host is not
+    // even connected to, and the check fails as a network error.
+    void redirectsStayOnTheSite() {
+        Rig rig;
+        const QByteArray moved = "HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:" +
+                                 QByteArray::number(rig.server.port()) +
+                                 "/v2/vigilux.php\r\nContent-Length: 0\r\n\r\n";
+        rig.server.replies.enqueue({moved, true});
+        rig.server.replies.enqueue({version("2.1"), true});
+        rig.checker->UpdateCheck();
+        QVERIFY(rig.waitFinished());
+        QCOMPARE(texts(*rig.status), (QStringList{kWaiting, QStringLiteral("Найдена версия 2.1")}));
+        // Qt may open a spare connection; one of them asked for the new place.
+        QVERIFY(
+            std::any_of(rig.server.requests.cbegin(), rig.server.requests.cend(),
+                        [](const QByteArray& r) { return r.startsWith("GET /v2/vigilux.php"); }));
+
+        ScriptedHttpServer elsewhere;
+        QVERIFY(elsewhere.listen());
+        elsewhere.replies.enqueue({version("6.6.6"), true});
+        Rig away;
+        away.server.replies.enqueue({"HTTP/1.1 302 Found\r\nLocation: http://localhost:" +
+                                         QByteArray::number(elsewhere.port()) +
+                                         "/\r\nContent-Length: 0\r\n\r\n",
+                                     true});
+        away.checker->UpdateCheck();
+        QVERIFY(away.waitFinished());
+        QCOMPARE(texts(*away.status), (QStringList{kWaiting, kNetwork}));
+        QCOMPARE(elsewhere.connections(), 0);
+        QVERIFY(away.dialogs.messages.isEmpty());
+
+        const QUrl site(QStringLiteral("http://www.vigilux.ru"));
+        QVERIFY(UpdateChecker::isSameSite(site, QUrl(QStringLiteral("https://WWW.vigilux.ru/x"))));
+        QVERIFY(!UpdateChecker::isSameSite(site, QUrl(QStringLiteral("http://vigilux.ru.evil/"))));
+        QVERIFY(!UpdateChecker::isSameSite(site, QUrl(QStringLiteral("file:///etc/passwd"))));
+        QVERIFY(
+            !UpdateChecker::isSameSite(site, QUrl(QStringLiteral("http://www.vigilux.ru:8080/"))));
     }
 
     void unreachableServerIsANetworkError() {

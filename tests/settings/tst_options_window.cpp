@@ -1,10 +1,10 @@
 #include "controls/CheckBox.h"
-#include "controls/Slider.h"
 #include "controls/PushButton.h"
+#include "controls/Slider.h"
 #include "settings/AppContext.h"
-#include "settings/SettingsStorage.h"
-#include "settings/ProgramOptionsWindow.h"
 #include "settings/DetectorValuesTarget.h"
+#include "settings/ProgramOptionsWindow.h"
+#include "settings/SettingsStorage.h"
 #include "support/FakeClock.h"
 #include "support/FakeDialogs.h"
 
@@ -78,8 +78,8 @@ struct Program {
     ~Program() { delete window.data(); }
 
     ProgramOptionsWindow& open() {
-        window =
-            new ProgramOptionsWindow(context, moptions, capture, [this] { log << QStringLiteral("Plabel2"); });
+        window = new ProgramOptionsWindow(context, moptions, capture,
+                                          [this] { log << QStringLiteral("Plabel2"); });
         window->setOwnExecutable(OwnExecutable);
         window->show();
         return *window;
@@ -450,9 +450,7 @@ void TestOptionsWindow::pickers_data() {
     QTest::addColumn<QString>("extension");
 
     const QString sounds = QStringLiteral("Звуки (wav)|*.wav");
-    const QString programs =
-        QStringLiteral("Программы (.exe)|*.exe|Пакетные файлы (.bat)|*.bat|Пакетные файлы "
-                       "(.cmd)|*.cmd");
+    const QString programs = QStringLiteral("Сценарии (.sh)|*.sh|Все файлы|*");
     const int file = Picker::OpenFile;
     const int folder = Picker::Folder;
     QTest::newRow("sound") << 0 << "/s/new.wav"
@@ -683,8 +681,8 @@ void TestOptionsWindow::captureButtons() {
         }
         program.log << modal->windowTitle() + QStringLiteral(" (") + hidden() +
                            QStringLiteral(", modal)");
-        QTest::mouseClick(modal->findChild<PushButton*>(QStringLiteral("XpB_1")), Qt::LeftButton, {},
-                          QPoint(4, 4));
+        QTest::mouseClick(modal->findChild<PushButton*>(QStringLiteral("XpB_1")), Qt::LeftButton,
+                          {}, QPoint(4, 4));
     });
     if (index == 2)
         closer.start(0);
