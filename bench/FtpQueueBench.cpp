@@ -81,11 +81,11 @@ void run() {
         vigilux::platform::ConsoleDialogs dialogs([](const QString&) {});
         vigilux::AppContext context(clock, dialogs, settings.path());
         auto& s = context.settings;
-        s.FtpUpload = true;
-        s.FtpServer = QStringLiteral("127.0.0.1");
-        s.FtpLogin = QStringLiteral("bob");
-        s.FtpPass = QStringLiteral("secret");
-        s.FtpFolder = QStringLiteral("ours");
+        s.ftpUpload = true;
+        s.ftpServer = QStringLiteral("127.0.0.1");
+        s.ftpLogin = QStringLiteral("bob");
+        s.ftpPassword = QStringLiteral("secret");
+        s.ftpFolder = QStringLiteral("ours");
         vigilux::net::FtpClient ftp;
         ftp.setControlPort(port);
         // The one-second start of a file that arrives at an empty queue is
@@ -95,7 +95,7 @@ void run() {
         QElapsedTimer timer;
         timer.start();
         for (const QString& path : std::as_const(paths))
-            queue.Saved(path);
+            queue.enqueueSaved(path);
         if (!spinUntil([&] { return queue.waitingCount() == 0; }, 120000) ||
             !queue.lastError().isEmpty()) {
             std::printf("ftp-queue: our queue did not finish (%s)\n",

@@ -39,13 +39,13 @@ public:
     // The load of the main window. Returns false when another instance runs:
     // the refusal has been shown and nothing else happened; the caller ends
     // the process.
-    bool Start();
+    bool start();
 
     // The splash's one-shot timer has fired and the splash is gone.
-    void SplashEnded();
+    void splashEnded();
 
     // The unload of the main window (exit command).
-    void Unload();
+    void unload();
 
     settings::SettingsStorage& options() { return m_options; }
 
@@ -71,6 +71,6 @@ public:
     virtual int count() const = 0;
     virtual void unload(int index) = 0;
 };
-void UnLoadAll(WindowStack& forms);
+void unloadAll(WindowStack& forms);
 
 } // namespace vigilux::app

@@ -88,12 +88,12 @@ UpdateChecker::UpdateChecker(LastCheckStore& store, platform::Clock& clock,
     , m_clock(clock)
     , m_dialogs(dialogs)
     , m_opener(opener)
-    , m_versionFile(QDir(folder).filePath(VersionFileName()))
+    , m_versionFile(QDir(folder).filePath(versionFileName()))
     , m_endpoint(endpoint)
     , m_net(new QNetworkAccessManager(this)) {
-    m_UpTimer.setInterval(UpTimerInterval);
-    m_UpTimer.setSingleShot(true);
-    connect(&m_UpTimer, &QTimer::timeout, this, &UpdateChecker::UpdateCheck);
+    m_delayTimer.setInterval(StartDelayMs);
+    m_delayTimer.setSingleShot(true);
+    connect(&m_delayTimer, &QTimer::timeout, this, &UpdateChecker::checkInBackground);
 
     m_deadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, [this] {
@@ -116,7 +116,7 @@ QUrl UpdateChecker::requestUrl(const QString& rnd) const {
     QString path = url.path();
     while (path.endsWith(QLatin1Char('/')))
         path.chop(1);
-    url.setPath(path + EndpointPath());
+    url.setPath(path + endpointPath());
     url.setQuery(QStringLiteral("rnd=") + rnd);
     return url;
 }
@@ -146,8 +146,8 @@ QDate UpdateChecker::parseStoredDate(const QString& text) {
     return QDate::fromString(t, QStringLiteral("dd.MM.yyyy"));
 }
 
-void UpdateChecker::UpdateCheck() {
-    m_UpTimer.stop();
+void UpdateChecker::checkInBackground() {
+    m_delayTimer.stop();
     if (m_busy)
         return;
     const QDate last = parseStoredDate(m_store.readLastCheck());
@@ -158,7 +158,7 @@ void UpdateChecker::UpdateCheck() {
     start(Run::Automatic);
 }
 
-void UpdateChecker::ManualUpdateCheck() {
+void UpdateChecker::checkNow() {
     if (m_busy)
         return;
     start(Run::Manual);
@@ -166,22 +166,22 @@ void UpdateChecker::ManualUpdateCheck() {
 
 void UpdateChecker::report(const QString& text) {
     if (m_run == Run::Automatic)
-        emit StatusLine(text);
+        emit statusText(text);
     else
-        emit AboutCaption(text);
+        emit aboutCaption(text);
 }
 
 void UpdateChecker::start(Run run) {
     m_busy = true;
     m_run = run;
     if (run == Run::Automatic) {
-        emit StatusLine(QStringLiteral("Подождите, идет проверка обновления..."));
-        emit RepaintMain();
+        emit statusText(QStringLiteral("Подождите, идет проверка обновления..."));
+        emit repaintMain();
         // Before the download, so that a failed check counts too.
         m_store.writeLastCheck(m_clock.now().date());
     } else {
-        emit AboutCaption(QStringLiteral("Проверка обновления..."));
-        emit RepaintAbout();
+        emit aboutCaption(QStringLiteral("Проверка обновления..."));
+        emit repaintAbout();
     }
 
     const QString rnd = rndValue(m_clock.now().time().second());
@@ -264,7 +264,7 @@ void UpdateChecker::evaluate(bool downloaded) {
     file.close();
 
     const QStringList lines = platform::Cp1251::decode(bytes).split(QStringLiteral("\r\n"));
-    if (lines.first() != Marker()) {
+    if (lines.first() != marker()) {
         report(kCheckError);
         if (automatic)
             removeVersionFile();
@@ -275,7 +275,7 @@ void UpdateChecker::evaluate(bool downloaded) {
     // would spill over several lines or off the screen.
     if (lines.size() < 2 || !isShowableVersion(lines.at(1))) {
         report(kCheckError);
-    } else if (lines.at(1) == BuiltInVersion()) {
+    } else if (lines.at(1) == builtInVersion()) {
         report(QStringLiteral("Ваша версия самая новая"));
     } else {
         report(QStringLiteral("Найдена версия ") + lines.at(1));

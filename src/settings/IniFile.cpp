@@ -159,7 +159,7 @@ QList<Line> splitLines(QStringView data) {
 
 // What a line means to the profile reader.
 struct Parsed {
-    enum Kind { Other, Section, Key } kind = Other;
+    enum Kind { Other, SectionLine, Key } kind = Other;
     QStringView name;  // section or key name, trimmed
     QStringView value; // key value, trimmed
 };
@@ -173,7 +173,7 @@ Parsed parseLine(QStringView text) {
         const qsizetype close = t.lastIndexOf(QLatin1Char(']'));
         if (close <= 0)
             return {};
-        return {Parsed::Section, trimmed(t.sliced(1, close - 1)), {}};
+        return {Parsed::SectionLine, trimmed(t.sliced(1, close - 1)), {}};
     }
     const qsizetype eq = t.indexOf(QLatin1Char('='));
     if (eq < 0)
@@ -358,9 +358,9 @@ bool IniFile::fail(const QString& reason) {
     return false;
 }
 
-QString IniFile::ReadINI(const QString& KeyName, const QString& Section) {
-    const QString section = chooseSection(Section).trimmed();
-    const QString key = KeyName.trimmed();
+QString IniFile::read(const QString& keyName, const QString& sectionName) {
+    const QString section = chooseSection(sectionName).trimmed();
+    const QString key = keyName.trimmed();
     QByteArray data;
     if (readFile(m_fileName, data) != Problem::None)
         return QString();
@@ -368,7 +368,7 @@ QString IniFile::ReadINI(const QString& KeyName, const QString& Section) {
     bool inSection = false;
     for (const Line& line : contentsOf(std::move(data)).lines) {
         const Parsed p = parseLine(line.text);
-        if (p.kind == Parsed::Section) {
+        if (p.kind == Parsed::SectionLine) {
             if (inSection)
                 break;
             inSection = sameName(p.name, section);
@@ -379,11 +379,11 @@ QString IniFile::ReadINI(const QString& KeyName, const QString& Section) {
     return QString();
 }
 
-bool IniFile::SaveINI(const QVariant& KeyValue, const QString& KeyName, const QString& Section) {
+bool IniFile::write(const QVariant& keyValue, const QString& keyName, const QString& sectionName) {
     m_lastError.clear();
-    const QString value = toText(KeyValue);
-    const QString section = chooseSection(Section).trimmed();
-    const QString key = KeyName.trimmed();
+    const QString value = toText(keyValue);
+    const QString section = chooseSection(sectionName).trimmed();
+    const QString key = keyName.trimmed();
     // A name the reader would take for a comment, a section or part of a
     // value would not read back as itself.
     const auto breaks = [](const QString& s) {
@@ -410,7 +410,7 @@ bool IniFile::SaveINI(const QVariant& KeyValue, const QString& KeyName, const QS
     bool inSection = false;
     for (qsizetype i = 0; i < lines.size() && replaceAt < 0; ++i) {
         const Parsed p = parseLine(lines[i].text);
-        if (p.kind == Parsed::Section) {
+        if (p.kind == Parsed::SectionLine) {
             if (inSection)
                 break; // only the first section of the name is read back
             inSection = sameName(p.name, section);

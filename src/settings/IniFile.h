@@ -37,22 +37,22 @@ public:
 
     explicit IniFile(QString fileName = QString());
 
-    QString FileName() const { return m_fileName; }
-    void setFileName(const QString& FName) { m_fileName = FName; }
-    QString LastSection() const { return m_lastSection; }
+    QString fileName() const { return m_fileName; }
+    void setFileName(const QString& name) { m_fileName = name; }
+    QString lastSection() const { return m_lastSection; }
 
-    // The value of KeyName in Section, cut to 254 characters; "" when the
+    // The value of keyName in sectionName, cut to 254 characters; "" when the
     // file, the section or the key is missing. Never creates the file.
-    QString ReadINI(const QString& KeyName, const QString& Section);
+    QString read(const QString& keyName, const QString& sectionName);
 
-    // Stores KeyValue (bool -> "True"/"False", integers as decimal text,
-    // dates as the system's short date, strings unchanged) under KeyName in
+    // Stores keyValue (bool -> "True"/"False", integers as decimal text,
+    // dates as the system's short date, strings unchanged) under keyName in
     // Section, creating file, section and key as needed and keeping every
     // other line in its place. A write that fails leaves the file as it was,
     // returns false, sets lastError() and is reported (see setFailureReporter).
-    bool SaveINI(const QVariant& KeyValue, const QString& KeyName, const QString& Section);
+    bool write(const QVariant& keyValue, const QString& keyName, const QString& sectionName);
 
-    // Why the last SaveINI failed ("" after a success).
+    // Why the last write failed ("" after a success).
     QString lastError() const { return m_lastError; }
 
     // Called with a complete user-facing text when a write fails. Inside a
@@ -74,7 +74,7 @@ public:
         IniFile& m_ini;
     };
 
-    // The text SaveINI stores for a value.
+    // The text write stores for a value.
     static QString toText(const QVariant& value);
 
     // Whether the file at `path` can be read as a settings file, without
@@ -83,7 +83,7 @@ public:
     // The reason for a problem, as the user reads it (Russian).
     static QString describe(Problem problem);
 
-    // Longest value ReadINI returns.
+    // Longest value read returns.
     static constexpr int MaxValueLength = 254;
     // Beyond this size a file is not ours to parse.
     static constexpr qint64 MaxFileSize = 64 * 1024 * 1024;

@@ -44,7 +44,7 @@ void writeAll(const QString& path, const QByteArray& data) {
 
 } // namespace
 
-class TestClsIni : public QObject {
+class TestIniFile : public QObject {
     Q_OBJECT
 
 private slots:
@@ -56,8 +56,8 @@ private slots:
 
     void missingFileReadsEmptyAndIsNotCreated() {
         IniFile ini(m_path);
-        QCOMPARE(ini.ReadINI(QStringLiteral("Sound"), QStringLiteral("Interface")), QString());
-        QCOMPARE(ini.ReadINI(QStringLiteral("FirstRun"), QString()), QString());
+        QCOMPARE(ini.read(QStringLiteral("Sound"), QStringLiteral("Interface")), QString());
+        QCOMPARE(ini.read(QStringLiteral("FirstRun"), QString()), QString());
         QVERIFY(!QFile::exists(m_path));
     }
 
@@ -84,15 +84,15 @@ private slots:
 
         // And that text is what lands in the file.
         IniFile ini(m_path);
-        ini.SaveINI(value, QStringLiteral("K"), QStringLiteral("S"));
-        QCOMPARE(ini.ReadINI(QStringLiteral("K"), QStringLiteral("S")), text);
+        ini.write(value, QStringLiteral("K"), QStringLiteral("S"));
+        QCOMPARE(ini.read(QStringLiteral("K"), QStringLiteral("S")), text);
     }
 
     void writesPlainLines() {
         IniFile ini(m_path);
-        ini.SaveINI(true, QStringLiteral("Sound"), QStringLiteral("Interface"));
-        ini.SaveINI(false, QStringLiteral("MinStart"), QStringLiteral("Interface"));
-        ini.SaveINI(qint16(1000), QStringLiteral("MaxFilesCount"), QStringLiteral("Files"));
+        ini.write(true, QStringLiteral("Sound"), QStringLiteral("Interface"));
+        ini.write(false, QStringLiteral("MinStart"), QStringLiteral("Interface"));
+        ini.write(qint16(1000), QStringLiteral("MaxFilesCount"), QStringLiteral("Files"));
         QCOMPARE(
             readAll(m_path),
             QByteArray("[Interface]\nSound=True\nMinStart=False\n[Files]\nMaxFilesCount=1000\n"));
@@ -101,15 +101,15 @@ private slots:
     void sectionChoice() {
         writeAll(m_path, "[Main]\nFirstRun=main\n[HD]\nFirstRun=hd\nDefHD=1,2\n");
         IniFile ini(m_path);
-        QCOMPARE(ini.LastSection(), QString());
-        QCOMPARE(ini.ReadINI(QStringLiteral("FirstRun"), QString()), QStringLiteral("main"));
-        QCOMPARE(ini.LastSection(), QStringLiteral("Main"));
-        ini.ReadINI(QStringLiteral("DefHD"), QStringLiteral("HD"));
-        QCOMPARE(ini.ReadINI(QStringLiteral("FirstRun"), QString()), QStringLiteral("hd"));
+        QCOMPARE(ini.lastSection(), QString());
+        QCOMPARE(ini.read(QStringLiteral("FirstRun"), QString()), QStringLiteral("main"));
+        QCOMPARE(ini.lastSection(), QStringLiteral("Main"));
+        ini.read(QStringLiteral("DefHD"), QStringLiteral("HD"));
+        QCOMPARE(ini.read(QStringLiteral("FirstRun"), QString()), QStringLiteral("hd"));
 
         // A write with no section lands in the last one used.
-        ini.SaveINI(QStringLiteral("False"), QStringLiteral("FirstRun"), QString());
-        QCOMPARE(ini.LastSection(), QStringLiteral("HD"));
+        ini.write(QStringLiteral("False"), QStringLiteral("FirstRun"), QString());
+        QCOMPARE(ini.lastSection(), QStringLiteral("HD"));
         QCOMPARE(readAll(m_path),
                  QByteArray("[Main]\nFirstRun=main\n[HD]\nFirstRun=False\nDefHD=1,2\n"));
     }
@@ -117,15 +117,15 @@ private slots:
     void longValueIsCut() {
         IniFile ini(m_path);
         const QString value = QString(300, QLatin1Char('x')) + QStringLiteral("end");
-        ini.SaveINI(value, QStringLiteral("Long"), QStringLiteral("S"));
+        ini.write(value, QStringLiteral("Long"), QStringLiteral("S"));
         QVERIFY(readAll(m_path).contains(value.toUtf8())); // stored whole
-        QCOMPARE(ini.ReadINI(QStringLiteral("Long"), QStringLiteral("S")),
+        QCOMPARE(ini.read(QStringLiteral("Long"), QStringLiteral("S")),
                  QString(254, QLatin1Char('x')));
 
         // Cyrillic counts characters, not bytes.
         const QString cyr(260, QChar(0x0416));
-        ini.SaveINI(cyr, QStringLiteral("Cyr"), QStringLiteral("S"));
-        QCOMPARE(ini.ReadINI(QStringLiteral("Cyr"), QStringLiteral("S")), cyr.left(254));
+        ini.write(cyr, QStringLiteral("Cyr"), QStringLiteral("S"));
+        QCOMPARE(ini.read(QStringLiteral("Cyr"), QStringLiteral("S")), cyr.left(254));
     }
 
     // Files edited by hand read as the platform's profile reader reads them.
@@ -248,7 +248,7 @@ private slots:
         QFETCH(QString, expected);
         writeAll(m_path, content);
         IniFile ini(m_path);
-        QCOMPARE(ini.ReadINI(key, section), expected);
+        QCOMPARE(ini.read(key, section), expected);
         QCOMPARE(readAll(m_path), content); // reading never writes
     }
 
@@ -335,17 +335,17 @@ private slots:
         QFETCH(QByteArray, after);
         writeAll(m_path, before);
         IniFile ini(m_path);
-        ini.SaveINI(value, key, section);
+        ini.write(value, key, section);
         QCOMPARE(readAll(m_path), after);
-        QCOMPARE(ini.ReadINI(key, section), value);
+        QCOMPARE(ini.read(key, section), value);
     }
 
     void writingTwiceLeavesOneLine() {
         IniFile ini(m_path);
-        ini.SaveINI(qint16(1), QStringLiteral("MyHD"), QStringLiteral("HD"));
-        ini.SaveINI(qint16(2), QStringLiteral("myhd"), QStringLiteral("hd"));
+        ini.write(qint16(1), QStringLiteral("MyHD"), QStringLiteral("HD"));
+        ini.write(qint16(2), QStringLiteral("myhd"), QStringLiteral("hd"));
         QCOMPARE(readAll(m_path), QByteArray("[HD]\nmyhd=2\n"));
-        QCOMPARE(ini.ReadINI(QStringLiteral("MyHD"), QStringLiteral("HD")), QStringLiteral("2"));
+        QCOMPARE(ini.read(QStringLiteral("MyHD"), QStringLiteral("HD")), QStringLiteral("2"));
     }
 
     void valuesReadBackAsWritten_data() {
@@ -373,24 +373,24 @@ private slots:
         QFETCH(QString, value);
         QFETCH(QString, readBack);
         IniFile ini(m_path);
-        ini.SaveINI(value, QStringLiteral("K"), QStringLiteral("S"));
-        ini.SaveINI(QStringLiteral("after"), QStringLiteral("Z"), QStringLiteral("S"));
-        QCOMPARE(ini.ReadINI(QStringLiteral("K"), QStringLiteral("S")), readBack);
-        QCOMPARE(ini.ReadINI(QStringLiteral("Z"), QStringLiteral("S")), QStringLiteral("after"));
+        ini.write(value, QStringLiteral("K"), QStringLiteral("S"));
+        ini.write(QStringLiteral("after"), QStringLiteral("Z"), QStringLiteral("S"));
+        QCOMPARE(ini.read(QStringLiteral("K"), QStringLiteral("S")), readBack);
+        QCOMPARE(ini.read(QStringLiteral("Z"), QStringLiteral("S")), QStringLiteral("after"));
         QCOMPARE(readAll(m_path).count('\n'), 3);
     }
 
     void failedWritesLeaveTheFile() {
         // Into a folder that does not exist: nothing is created.
         IniFile missing(m_dir.filePath(QStringLiteral("nope/options.ini")));
-        missing.SaveINI(true, QStringLiteral("K"), QStringLiteral("S"));
+        missing.write(true, QStringLiteral("K"), QStringLiteral("S"));
         QVERIFY(!QDir(m_dir.filePath(QStringLiteral("nope"))).exists());
 
         // The name is a folder.
         QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("adir")));
         IniFile folder(m_dir.filePath(QStringLiteral("adir")));
-        folder.SaveINI(true, QStringLiteral("K"), QStringLiteral("S"));
-        QCOMPARE(folder.ReadINI(QStringLiteral("K"), QStringLiteral("S")), QString());
+        folder.write(true, QStringLiteral("K"), QStringLiteral("S"));
+        QCOMPARE(folder.read(QStringLiteral("K"), QStringLiteral("S")), QString());
         QVERIFY(QFileInfo(m_dir.filePath(QStringLiteral("adir"))).isDir());
     }
 
@@ -403,16 +403,16 @@ private slots:
         QStringList reports;
         IniFile ini(fifo);
         ini.setFailureReporter([&](const QString& text) { reports << text; });
-        QCOMPARE(ini.ReadINI(QStringLiteral("K"), QStringLiteral("S")), QString());
+        QCOMPARE(ini.read(QStringLiteral("K"), QStringLiteral("S")), QString());
         {
             const IniFile::WriteGroup group(ini);
-            QVERIFY(!ini.SaveINI(QStringLiteral("a"), QStringLiteral("K"), QStringLiteral("S")));
-            QVERIFY(!ini.SaveINI(QStringLiteral("b"), QStringLiteral("L"), QStringLiteral("S")));
+            QVERIFY(!ini.write(QStringLiteral("a"), QStringLiteral("K"), QStringLiteral("S")));
+            QVERIFY(!ini.write(QStringLiteral("b"), QStringLiteral("L"), QStringLiteral("S")));
         }
         QCOMPARE(reports.size(), 1);
         QVERIFY(reports[0].contains(QDir::toNativeSeparators(fifo)));
         QVERIFY(reports[0].contains(IniFile::describe(IniFile::Problem::NotRegular)));
-        QVERIFY(!ini.SaveINI(QStringLiteral("c"), QStringLiteral("M"), QStringLiteral("S")));
+        QVERIFY(!ini.write(QStringLiteral("c"), QStringLiteral("M"), QStringLiteral("S")));
         QCOMPARE(reports.size(), 2);
         QCOMPARE(ini.lastError(), IniFile::describe(IniFile::Problem::NotRegular));
 
@@ -426,8 +426,8 @@ private slots:
         QVERIFY(QFile::resize(bigPath, IniFile::MaxFileSize + 1));
         QCOMPARE(IniFile::check(bigPath), IniFile::Problem::TooBig);
         IniFile big(bigPath);
-        QCOMPARE(big.ReadINI(QStringLiteral("K"), QStringLiteral("S")), QString());
-        QVERIFY(!big.SaveINI(QStringLiteral("w"), QStringLiteral("K"), QStringLiteral("S")));
+        QCOMPARE(big.read(QStringLiteral("K"), QStringLiteral("S")), QString());
+        QVERIFY(!big.write(QStringLiteral("w"), QStringLiteral("K"), QStringLiteral("S")));
         QCOMPARE(QFileInfo(bigPath).size(), IniFile::MaxFileSize + 1);
         QFile::remove(bigPath);
 
@@ -438,7 +438,7 @@ private slots:
             QCOMPARE(IniFile::check(locked), IniFile::Problem::Unreadable);
             IniFile unreadable(locked);
             QVERIFY(
-                !unreadable.SaveINI(QStringLiteral("w"), QStringLiteral("K"), QStringLiteral("S")));
+                !unreadable.write(QStringLiteral("w"), QStringLiteral("K"), QStringLiteral("S")));
             QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner);
             QCOMPARE(readAll(locked), QByteArray("[S]\nK=v\n"));
         }
@@ -451,8 +451,8 @@ private slots:
         writeAll(m_path, content);
         QFile::setPermissions(m_path, QFile::ReadOwner);
         IniFile ini(m_path);
-        ini.SaveINI(QStringLiteral("new"), QStringLiteral("K"), QStringLiteral("S"));
-        ini.SaveINI(QStringLiteral("new"), QStringLiteral("K2"), QStringLiteral("T"));
+        ini.write(QStringLiteral("new"), QStringLiteral("K"), QStringLiteral("S"));
+        ini.write(QStringLiteral("new"), QStringLiteral("K2"), QStringLiteral("T"));
         QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner);
         QCOMPARE(readAll(m_path), content);
     }
@@ -468,10 +468,10 @@ private slots:
         writeAll(m_path, before);
 
         IniFile ini(m_path);
-        QCOMPARE(ini.ReadINI(QStringLiteral("K"), QStringLiteral("S")), QStringLiteral("v"));
-        QCOMPARE(ini.ReadINI(QStringLiteral("A"), QStringLiteral("S")), QString());
-        ini.SaveINI(QStringLiteral("w"), QStringLiteral("K"), QStringLiteral("S"));
-        ini.SaveINI(QStringLiteral("x"), QStringLiteral("New"), QStringLiteral("T"));
+        QCOMPARE(ini.read(QStringLiteral("K"), QStringLiteral("S")), QStringLiteral("v"));
+        QCOMPARE(ini.read(QStringLiteral("A"), QStringLiteral("S")), QString());
+        ini.write(QStringLiteral("w"), QStringLiteral("K"), QStringLiteral("S"));
+        ini.write(QStringLiteral("x"), QStringLiteral("New"), QStringLiteral("T"));
         QCOMPARE(readAll(m_path), junk + "\n" + longLine + "[S]\nK=w\n[T]\nNew=x\n");
     }
 
@@ -480,5 +480,5 @@ private:
     QString m_path;
 };
 
-QTEST_GUILESS_MAIN(TestClsIni)
+QTEST_GUILESS_MAIN(TestIniFile)
 #include "tst_ini_file.moc"
