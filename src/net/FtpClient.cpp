@@ -1,11 +1,18 @@
 #include "net/FtpClient.h"
 
+#include "net/SocketErrorCode.h"
+
 #include <QRandomGenerator>
 #include <QTcpServer>
 #include <QTcpSocket>
 
 #include <algorithm>
 #include <type_traits>
+
+#ifdef Q_OS_LINUX
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
+#endif
 
 namespace vigilux::net {
 
@@ -29,6 +36,26 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+QString socketErrorText(QAbstractSocket::SocketError error) {
+    return QStringLiteral("Ошибка сокета #") + QString::number(SocketErrorCode::number(error)) +
+           QStringLiteral(" (") + SocketErrorCode::description(error) + QLatin1Char(')');
+}
+
+// Bytes handed to the socket that the peer has not yet acknowledged. On a
+// slow link most of a picture may still sit there after the last chunk was
+// handed over; where the system cannot tell, nothing is assumed to wait.
+qint64 unsentBytes(const QTcpSocket& socket) {
+#ifdef Q_OS_LINUX
+    int queued = 0;
+    const qintptr descriptor = socket.socketDescriptor();
+    if (descriptor >= 0 && ::ioctl(static_cast<int>(descriptor), SIOCOUTQ, &queued) == 0)
+        return std::max(queued, 0);
+#else
+    Q_UNUSED(socket);
+#endif
+    return 0;
+}
+
 // Closes a socket of a finished job and drops it later: it may be the very
 // object whose signal is being handled right now.
 template <typename Socket>
@@ -49,20 +76,37 @@ void discard(QPointer<Socket>& socket, QObject* receiver) {
 FtpClient::FtpClient(QObject* parent)
     : QObject(parent)
     , m_random([] { return QRandomGenerator::global()->generateDouble(); }) {
-    m_T.setSingleShot(true);
-    m_T.setInterval(kStartDelayMs);
-    connect(&m_T, &QTimer::timeout, this, &FtpClient::startJob);
+    m_startDelay.setSingleShot(true);
+    connect(&m_startDelay, &QTimer::timeout, this, &FtpClient::startJob);
 
-    m_TT.setInterval(kBlinkMs);
-    connect(&m_TT, &QTimer::timeout, this, &FtpClient::blink);
+    m_blinkTimer.setInterval(kBlinkMs);
+    connect(&m_blinkTimer, &QTimer::timeout, this, &FtpClient::blink);
 
     m_bound.setSingleShot(true);
     connect(&m_bound, &QTimer::timeout, this, &FtpClient::onBoundPassed);
+
+    m_idle.setSingleShot(true);
+    m_idle.setInterval(kIdleCloseMs);
+    connect(&m_idle, &QTimer::timeout, this, &FtpClient::closeIdleConnection);
+
+    m_drain.setSingleShot(true);
+    connect(&m_drain, &QTimer::timeout, this, &FtpClient::onDrainPoll);
 }
 
 FtpClient::~FtpClient() {
     m_jobActive = false;
     tearDown();
+    // A kept session says goodbye; the few bytes leave without waiting.
+    if (hasIdleConnection()) {
+        m_control->write("QUIT\r\n");
+        m_control->flush();
+    }
+    dropControl();
+}
+
+bool FtpClient::hasIdleConnection() const {
+    return !m_jobActive && m_loggedIn && !m_control.isNull() &&
+           m_control->state() == QAbstractSocket::ConnectedState;
 }
 
 void FtpClient::setRandomSource(RandomSource source) {
@@ -70,7 +114,7 @@ void FtpClient::setRandomSource(RandomSource source) {
 }
 
 void FtpClient::setStartDelayMs(int ms) {
-    m_T.setInterval(std::max(0, ms));
+    m_startDelayMs = std::max(0, ms);
 }
 
 QString FtpClient::portCommand(const QHostAddress& address, quint16 port) {
@@ -90,36 +134,40 @@ quint16 FtpClient::drawPort(double first, double second) {
     return static_cast<quint16>(p1 * 256 + p2);
 }
 
-QString FtpClient::Adress() const {
+QString FtpClient::address() const {
     return m_username + QLatin1Char('.') + m_site + QLatin1Char('/') + m_remotefile;
 }
 
-void FtpClient::Upload(const QString& site, const QString& username, const QString& password,
-                 const QString& localfile, const QString& remotefile) {
+void FtpClient::upload(const QString& site, const QString& username, const QString& password,
+                       const QString& localfile, const QString& remotefile, Start start) {
     if (m_jobActive) {
         // Abandoned without a result: the caller chose to replace it.
         m_jobActive = false;
         tearDown();
-        m_TT.stop();
+        dropControl();
+        m_blinkTimer.stop();
     }
-    m_Busy = true;
+    m_busy = true;
     setState(Queued);
     m_site = site;
     m_username = username;
     m_password = password;
     m_localfile = localfile;
     m_remotefile = remotefile;
-    m_T.start();
+    // Promptly still goes through the event loop, so a Res handler that
+    // starts the next file has returned before the job begins.
+    m_startDelay.start(start == Start::Promptly ? 0 : m_startDelayMs);
 }
 
 void FtpClient::startJob() {
-    m_T.stop();
-    m_Busy = true;
+    m_startDelay.stop();
+    m_busy = true;
     m_jobActive = true;
+    m_failure = Failure::None;
     setState(Working);
-    m_TT.start();
+    m_blinkTimer.start();
 
-    m_Steps = {{
+    m_steps = {{
         {QStringLiteral("220"), QStringLiteral("USER ") + m_username},
         {QStringLiteral("331"), QStringLiteral("PASS ") + m_password},
         {QStringLiteral("230"), QStringLiteral("TYPE I")},
@@ -127,88 +175,139 @@ void FtpClient::startJob() {
         {QStringLiteral("200"), QStringLiteral("STOR ") + m_remotefile},
         {QString(), QString()},
     }};
-    m_ChunkSize = kChunkSize;
-    m_StepIndex = 0;
-    m_LastChunk = false;
-    m_inbox.clear();
+    m_chunkSize = kChunkSize;
+    m_stepIndex = 0;
+    m_lastChunk = false;
     m_transferAnnounced = false;
     m_sending = false;
     m_dataDone = false;
 
     // A line break would end the command early and smuggle in another one.
     if (hasLineBreak(m_username)) {
-        finish(false, QStringLiteral("Недопустимый символ перевода строки в имени пользователя"));
+        fail(Failure::Login,
+             QStringLiteral("Недопустимый символ перевода строки в имени пользователя"));
         return;
     }
     if (hasLineBreak(m_password)) {
-        finish(false, QStringLiteral("Недопустимый символ перевода строки в пароле"));
+        fail(Failure::Login, QStringLiteral("Недопустимый символ перевода строки в пароле"));
         return;
     }
     if (hasLineBreak(m_remotefile)) {
-        finish(false,
-               QStringLiteral("Недопустимый символ перевода строки в имени файла на сервере"));
+        fail(Failure::File,
+             QStringLiteral("Недопустимый символ перевода строки в имени файла на сервере"));
         return;
     }
 
-    // The listener comes first so it is ready whenever the server is; the
-    // PORT text needs the control connection's local address and is filled
-    // in once that connection is up, long before entry 3 is sent.
-    if (!listenOnRandomPort())
+    const QString key = m_site + QLatin1Char('\n') + QString::number(m_controlPort) +
+                        QLatin1Char('\n') + m_username + QLatin1Char('\n') + m_password;
+    const bool kept =
+        m_loggedIn && !m_control.isNull() && m_control->state() == QAbstractSocket::ConnectedState;
+    if (kept && key == m_sessionKey) {
+        reuseSession();
         return;
+    }
+    if (kept) {
+        // Another server or account: the old session ends politely.
+        closeIdleConnection();
+    }
+    dropControl();
+    m_sessionKey = key;
+    startSession();
+}
 
+void FtpClient::startSession() {
+    m_reusing = false;
+    m_portAhead = false;
+    m_inbox.clear();
+    m_stepIndex = 0;
     m_control = new QTcpSocket(this);
     connect(m_control, &QTcpSocket::connected, this, &FtpClient::onControlConnected);
     connect(m_control, &QTcpSocket::readyRead, this, &FtpClient::onControlReadyRead);
-    connect(m_control, &QTcpSocket::errorOccurred, this,
-            [this, socket = m_control.data()](QAbstractSocket::SocketError error) {
-                onSocketError(static_cast<int>(error), socket->errorString());
-            });
+    connect(m_control, &QTcpSocket::errorOccurred, this, &FtpClient::onControlError);
     arm(Wait::Connect);
     // PORT carries an IPv4 address only, so the control connection is IPv4 too.
     m_control->connectToHost(m_site, m_controlPort, QIODevice::ReadWrite,
                              QAbstractSocket::IPv4Protocol);
 }
 
-bool FtpClient::listenOnRandomPort() {
+// The next file on the kept connection: TYPE I, then PORT and STOR as in a
+// fresh session. Should the server have dropped the connection meanwhile,
+// the first reply tells, and the job starts over on a new session.
+bool FtpClient::reuseSession() {
+    m_idle.stop();
+    m_reusing = true;
+    m_reuseAnswered = false;
+    if (!listenOnRandomPort(m_control->localAddress()))
+        return false;
+    m_steps[3].command = portCommand(m_control->localAddress(), m_listenPort);
+    if (!openLocalFile())
+        return false;
+    // TYPE I and PORT leave together; the replies still come one by one and
+    // are checked in order. A round trip less for every file of a queue.
+    m_stepIndex = 3;
+    m_portAhead = true;
+    m_control->write(m_steps[2].command.toUtf8() + "\r\n");
+    sendCommand(m_steps[3].command);
+    arm(Wait::Reply);
+    return true;
+}
+
+bool FtpClient::openLocalFile() {
+    m_file.setFileName(m_localfile);
+    if (m_file.open(QIODevice::ReadOnly))
+        return true;
+    fail(Failure::File, QStringLiteral("Не удалось открыть файл ") + m_localfile +
+                            QStringLiteral(" (") + m_file.errorString() + QLatin1Char(')'));
+    return false;
+}
+
+// The listener takes connections on the control connection's own local
+// address only, so no other network of this machine sees the port.
+bool FtpClient::listenOnRandomPort(const QHostAddress& address) {
     m_listener = new QTcpServer(this);
     for (int attempt = 0; attempt < kMaxListenAttempts; ++attempt) {
         const double first = m_random();
         const double second = m_random();
         m_listenPort = drawPort(first, second);
-        if (m_listener->listen(QHostAddress::AnyIPv4, m_listenPort)) {
+        if (m_listener->listen(address, m_listenPort)) {
             connect(m_listener, &QTcpServer::newConnection, this, &FtpClient::onDataConnection);
             return true;
         }
         if (m_listener->serverError() != QAbstractSocket::AddressInUseError)
             break;
     }
-    finish(false, QStringLiteral("Ошибка сокета #") +
-                      QString::number(static_cast<int>(m_listener->serverError())) +
-                      QStringLiteral(" (") + m_listener->errorString() + QLatin1Char(')'));
+    fail(Failure::Server, socketErrorText(m_listener->serverError()));
     return false;
 }
 
 void FtpClient::onControlConnected() {
-    m_Steps[3].command = portCommand(m_control->localAddress(), m_listenPort);
-    m_file.setFileName(m_localfile);
-    if (!m_file.open(QIODevice::ReadOnly)) {
-        finish(false, QStringLiteral("Не удалось открыть файл ") + m_localfile +
-                          QStringLiteral(" (") + m_file.errorString() + QLatin1Char(')'));
+    if (!m_jobActive)
         return;
-    }
+    // Commands are whole lines written at once; nothing gains from waiting.
+    m_control->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    if (!listenOnRandomPort(m_control->localAddress()))
+        return;
+    m_steps[3].command = portCommand(m_control->localAddress(), m_listenPort);
+    if (!openLocalFile())
+        return;
     arm(Wait::Reply); // the greeting
 }
 
 void FtpClient::onControlReadyRead() {
-    if (!m_jobActive)
+    if (!m_jobActive) {
+        // A kept connection that speaks unasked is being closed by the
+        // server ("421 timeout"): the next file gets a new session.
+        if (!m_control.isNull() && m_control->bytesAvailable() > 0)
+            dropControl();
         return;
+    }
     m_inbox += m_control->readAll();
     QByteArray reply;
     while (m_jobActive && takeReply(reply))
         handleReply(reply);
     if (m_jobActive && m_inbox.size() > kMaxReplyBytes)
-        finish(false, QStringLiteral("Ответ сервера: ") +
-                          QString::fromUtf8(withoutLineBreak(m_inbox.left(200))));
+        fail(Failure::Server, QStringLiteral("Ответ сервера: ") +
+                                  QString::fromUtf8(withoutLineBreak(m_inbox.left(200))));
 }
 
 // Takes one whole reply (every line, with its line breaks) off the front of
@@ -241,20 +340,40 @@ bool FtpClient::takeReply(QByteArray& reply) {
 void FtpClient::handleReply(const QByteArray& reply) {
     const QString code = QString::fromLatin1(reply.left(3));
 
-    // A server that needs no password answers USER with "230" at once.
-    if (m_StepIndex == 1 && code == QLatin1String("230"))
-        m_StepIndex = 2;
+    if (m_reusing && !m_reuseAnswered) {
+        if (m_stepIndex == 3 && code != m_steps[3].code) {
+            // The kept connection is no longer good for anything ("421",
+            // or an answer that belonged to something else): start over.
+            tearDown();
+            dropControl();
+            startSession();
+            return;
+        }
+        m_reuseAnswered = true;
+    }
 
-    if (m_StepIndex < 5 && code == m_Steps[m_StepIndex].code) {
-        const QString command = m_Steps[m_StepIndex].command;
-        ++m_StepIndex;
+    // The reply to TYPE I when PORT went with it: PORT's reply is next.
+    if (m_portAhead && m_stepIndex == 3 && code == m_steps[3].code) {
+        m_portAhead = false;
+        m_stepIndex = 4;
+        arm(Wait::Reply);
+        return;
+    }
+
+    // A server that needs no password answers USER with "230" at once.
+    if (m_stepIndex == 1 && code == QLatin1String("230"))
+        m_stepIndex = 2;
+
+    if (m_stepIndex < 5 && code == m_steps[m_stepIndex].code) {
+        const QString command = m_steps[m_stepIndex].command;
+        ++m_stepIndex;
         sendCommand(command);
         arm(Wait::Reply);
         return;
     }
     // "150" and "125" both announce the transfer (the latter when the
     // server already holds the data connection).
-    if ((code == QLatin1String("150") || code == QLatin1String("125")) && m_StepIndex == 5 &&
+    if ((code == QLatin1String("150") || code == QLatin1String("125")) && m_stepIndex == 5 &&
         !m_transferAnnounced) {
         m_transferAnnounced = true;
         if (m_data.isNull())
@@ -265,15 +384,25 @@ void FtpClient::handleReply(const QByteArray& reply) {
     // Only after every byte went out: a "226" before that would report a
     // truncated file as uploaded.
     if (code == QLatin1String("226") && m_dataDone) {
-        m_control->disconnectFromHost();
+        // The session stays for the next file; the idle bound ends it.
+        m_loggedIn = true;
         finish(true, QString());
         return;
     }
-    finish(false, QStringLiteral("Ответ сервера: ") + QString::fromUtf8(withoutLineBreak(reply)));
+    Failure kind = Failure::Server;
+    if (m_stepIndex <= 2 && code == QLatin1String("530"))
+        kind = Failure::Login; // USER or PASS refused
+    else if (m_stepIndex == 5 && !m_transferAnnounced && !code.startsWith(QLatin1String("421")) &&
+             (code.startsWith(QLatin1Char('4')) || code.startsWith(QLatin1Char('5'))))
+        kind = Failure::File; // STOR refused for this file
+    fail(kind, QStringLiteral("Ответ сервера: ") + QString::fromUtf8(withoutLineBreak(reply)));
 }
 
 void FtpClient::sendCommand(const QString& command) {
     m_control->write(command.toUtf8() + "\r\n");
+    // Out now rather than on the next turn of the event loop: each file
+    // waits for three replies, and the turns add up over a queue.
+    m_control->flush();
 }
 
 void FtpClient::onDataConnection() {
@@ -282,15 +411,22 @@ void FtpClient::onDataConnection() {
     QTcpSocket* socket = m_listener->nextPendingConnection();
     if (socket == nullptr)
         return;
+    // Only the server may deliver the data connection; anyone else who
+    // found the port is turned away and the wait for the server goes on.
+    if (m_control.isNull() || !socket->peerAddress().isEqual(m_control->peerAddress(),
+                                                             QHostAddress::ConvertV4MappedToIPv4)) {
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
     // One data connection per job: stop listening once it is here.
     socket->setParent(this);
     discard(m_listener, this);
     m_data = socket;
+    // The file's last bytes leave at once instead of waiting for an ack.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connect(socket, &QTcpSocket::bytesWritten, this, &FtpClient::onDataBytesWritten);
-    connect(socket, &QTcpSocket::errorOccurred, this,
-            [this, socket](QAbstractSocket::SocketError error) {
-                onSocketError(static_cast<int>(error), socket->errorString());
-            });
+    connect(socket, &QTcpSocket::errorOccurred, this, &FtpClient::onSocketError);
     startTransferIfReady();
 }
 
@@ -298,58 +434,115 @@ void FtpClient::startTransferIfReady() {
     if (!m_transferAnnounced || m_data.isNull() || m_sending)
         return;
     m_sending = true;
-    SendNextData();
+    fillSendWindow();
 }
 
-void FtpClient::SendNextData() {
+// Chunks are read one at a time, but up to kSendWindow bytes of them may
+// wait in the socket at once: a fast link is not held to one chunk per turn
+// of the event loop, and memory stays bounded all the same.
+void FtpClient::fillSendWindow() {
+    while (m_jobActive && !m_data.isNull() && m_file.isOpen() && !m_lastChunk &&
+           m_data->bytesToWrite() < kSendWindow)
+        sendNextChunk();
+}
+
+void FtpClient::sendNextChunk() {
     if (!m_jobActive || m_data.isNull() || !m_file.isOpen())
         return;
     const qint64 remaining = std::max<qint64>(0, m_file.size() - m_file.pos());
-    const qint64 size = std::min<qint64>(remaining, m_ChunkSize);
+    const qint64 size = std::min<qint64>(remaining, m_chunkSize);
     const QByteArray chunk = m_file.read(size);
     if (chunk.size() != size) {
-        finish(false, QStringLiteral("Ошибка чтения файла ") + m_localfile + QStringLiteral(" (") +
-                          m_file.errorString() + QLatin1Char(')'));
+        fail(Failure::File, QStringLiteral("Ошибка чтения файла ") + m_localfile +
+                                QStringLiteral(" (") + m_file.errorString() + QLatin1Char(')'));
         return;
     }
     // Marking the chunk that empties the file as the last one spares a
     // trailing empty chunk, which the socket would never confirm.
     if (size == remaining) {
         m_file.close();
-        m_LastChunk = true;
+        m_lastChunk = true;
     }
     if (chunk.isEmpty()) {
-        endDataTransfer();
-        return;
+        if (m_data->bytesToWrite() == 0)
+            startDrain();
+        return; // otherwise once the socket has taken the rest
     }
     arm(Wait::Chunk);
     m_data->write(chunk);
 }
 
 void FtpClient::onDataBytesWritten() {
-    if (!m_jobActive || m_data.isNull() || m_data->bytesToWrite() > 0)
+    if (!m_jobActive || m_data.isNull() || m_waiting == Wait::Drain)
         return;
-    if (m_LastChunk)
+    arm(Wait::Chunk); // the socket took some: the bound starts again
+    if (!m_lastChunk) {
+        fillSendWindow();
+        return;
+    }
+    if (m_data->bytesToWrite() == 0)
+        startDrain();
+}
+
+// The last chunk has been handed over, but on a slow link much of the file
+// may still be queued in the socket. The wait goes on as long as that queue
+// shrinks, however long the whole takes; only a standstill of replyMs ends it.
+void FtpClient::startDrain() {
+    m_lastChunk = false;
+    m_unsent = unsentBytes(*m_data);
+    if (m_unsent == 0) {
         endDataTransfer();
-    else
-        SendNextData();
+        return;
+    }
+    arm(Wait::Drain);
+    // On a fast link the rest leaves within a millisecond or two: look
+    // again soon, then less and less often.
+    m_drain.start(1);
+}
+
+void FtpClient::onDrainPoll() {
+    if (!m_jobActive || m_data.isNull())
+        return;
+    const qint64 unsent = unsentBytes(*m_data);
+    if (unsent == 0) {
+        endDataTransfer();
+        return;
+    }
+    if (unsent < m_unsent) {
+        m_unsent = unsent;
+        arm(Wait::Drain);
+    }
+    m_drain.start(std::min(kDrainPollMs, m_drain.interval() * 2));
 }
 
 // Closing the data connection tells the server the file is complete; it
 // then answers "226".
 void FtpClient::endDataTransfer() {
-    m_LastChunk = false;
+    m_lastChunk = false;
     m_dataDone = true;
     QObject::disconnect(m_data, nullptr, this, nullptr);
     m_data->disconnectFromHost();
     arm(Wait::Reply);
 }
 
-void FtpClient::onSocketError(int number, const QString& description) {
+void FtpClient::onControlError(QAbstractSocket::SocketError error) {
+    if (!m_jobActive) {
+        dropControl(); // a kept connection went away: the next file opens a new one
+        return;
+    }
+    if (m_reusing && !m_reuseAnswered) {
+        tearDown();
+        dropControl();
+        startSession();
+        return;
+    }
+    onSocketError(error);
+}
+
+void FtpClient::onSocketError(QAbstractSocket::SocketError error) {
     if (!m_jobActive)
         return;
-    finish(false, QStringLiteral("Ошибка сокета #") + QString::number(number) +
-                      QStringLiteral(" (") + description + QLatin1Char(')'));
+    fail(Failure::Server, socketErrorText(error));
 }
 
 void FtpClient::onBoundPassed() {
@@ -357,20 +550,31 @@ void FtpClient::onBoundPassed() {
         return;
     switch (m_waiting) {
     case Wait::Connect:
-        finish(false, QStringLiteral("Нет подключения к серверу за ") +
-                          seconds(m_bounds.connectMs) + QStringLiteral(" с"));
+        fail(Failure::Server, QStringLiteral("Нет подключения к серверу за ") +
+                                  seconds(m_bounds.connectMs) + QStringLiteral(" с"));
         break;
     case Wait::Reply:
-        finish(false, QStringLiteral("Сервер не ответил за ") + seconds(m_bounds.replyMs) +
-                          QStringLiteral(" с"));
+        if (m_reusing && !m_reuseAnswered) {
+            // A kept connection that went silent: try once on a new one.
+            tearDown();
+            dropControl();
+            startSession();
+            break;
+        }
+        fail(Failure::Server, QStringLiteral("Сервер не ответил за ") + seconds(m_bounds.replyMs) +
+                                  QStringLiteral(" с"));
         break;
     case Wait::DataConnection:
-        finish(false, QStringLiteral("Сервер не открыл соединение для данных за ") +
-                          seconds(m_bounds.dataMs) + QStringLiteral(" с"));
+        fail(Failure::Server, QStringLiteral("Сервер не открыл соединение для данных за ") +
+                                  seconds(m_bounds.dataMs) + QStringLiteral(" с"));
         break;
     case Wait::Chunk:
-        finish(false, QStringLiteral("Передача данных не завершилась за ") +
-                          seconds(m_bounds.chunkMs) + QStringLiteral(" с"));
+        fail(Failure::Server, QStringLiteral("Передача данных не завершилась за ") +
+                                  seconds(m_bounds.chunkMs) + QStringLiteral(" с"));
+        break;
+    case Wait::Drain:
+        fail(Failure::Server, QStringLiteral("Сервер не принимал данные ") +
+                                  seconds(m_bounds.replyMs) + QStringLiteral(" с"));
         break;
     case Wait::Nothing:
         break;
@@ -392,6 +596,9 @@ void FtpClient::arm(Wait wait) {
     case Wait::Chunk:
         m_bound.start(m_bounds.chunkMs);
         break;
+    case Wait::Drain:
+        m_bound.start(m_bounds.replyMs);
+        break;
     case Wait::Nothing:
         m_bound.stop();
         break;
@@ -399,8 +606,8 @@ void FtpClient::arm(Wait wait) {
 }
 
 void FtpClient::blink() {
-    const bool wasOn = m_BlinkOn;
-    m_BlinkOn = !m_BlinkOn;
+    const bool wasOn = m_blinkOn;
+    m_blinkOn = !m_blinkOn;
     setState(wasOn ? Queued : Working);
 }
 
@@ -408,7 +615,16 @@ void FtpClient::setState(int state) {
     if (state == m_state)
         return;
     m_state = state;
-    emit StatusChanged(state);
+    emit stateChanged(state);
+}
+
+void FtpClient::fail(Failure kind, const QString& message) {
+    if (!m_jobActive)
+        return;
+    m_failure = kind;
+    // A failed reply leaves the session in an unknown step: never reuse it.
+    dropControl();
+    finish(false, message);
 }
 
 void FtpClient::finish(bool ok, const QString& message) {
@@ -416,22 +632,59 @@ void FtpClient::finish(bool ok, const QString& message) {
         return;
     m_jobActive = false;
     tearDown();
+    if (ok && !m_control.isNull())
+        m_idle.start();
+    else
+        dropControl();
     setState(ok ? Done : Failed);
-    m_TT.stop();
-    m_Busy = false;
+    m_blinkTimer.stop();
+    m_busy = false;
     // Last, so that a handler sees the component idle and may start the
     // next upload from inside Res.
-    emit Res(ok ? QStringLiteral("ok") : message);
+    emit finished(ok ? QStringLiteral("ok") : message);
 }
 
+// Ends the job's own resources; the control connection is the session's
+// and outlives a successful job.
 void FtpClient::tearDown() {
     arm(Wait::Nothing);
+    m_drain.stop();
     if (m_file.isOpen())
         m_file.close();
-    m_LastChunk = false;
+    m_lastChunk = false;
     discard(m_data, this);
     discard(m_listener, this);
+}
+
+void FtpClient::dropControl() {
+    m_idle.stop();
+    m_loggedIn = false;
+    m_reusing = false;
+    m_inbox.clear();
     discard(m_control, this);
+}
+
+// QUIT, then the socket closes once the command has left; it is dropped by
+// itself, within a bound, whatever the server does.
+void FtpClient::closeIdleConnection() {
+    m_idle.stop();
+    if (!m_loggedIn || m_control.isNull() ||
+        m_control->state() != QAbstractSocket::ConnectedState) {
+        dropControl();
+        return;
+    }
+    QTcpSocket* socket = m_control.data();
+    QObject::disconnect(socket, nullptr, this, nullptr);
+    m_control.clear();
+    m_loggedIn = false;
+    m_inbox.clear();
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    QTimer::singleShot(m_bounds.replyMs, socket, [socket] {
+        socket->abort();
+        socket->deleteLater();
+    });
+    socket->write("QUIT\r\n");
+    socket->disconnectFromHost();
 }
 
 } // namespace vigilux::net
