@@ -42,25 +42,24 @@ double secondsSince(const QElapsedTimer& timer) {
 }
 
 // What saving needs from a window, for a run without one: the frame is the
-// current RGB24 sample, the indicator and sounds do not exist, a status text
-// becomes a line on standard error.
+// current sample, converted to RGB only when a picture is saved; the
+// indicator and sounds do not exist, a status text becomes a line on
+// standard error.
 class ReplayHost final : public capture::FrameSaverHost {
 public:
-    explicit ReplayHost(Replay::LineSink err)
-        : m_err(std::move(err)) {}
+    ReplayHost(capture::VideoDecoder& decoder, Replay::LineSink err)
+        : m_decoder(decoder)
+        , m_err(std::move(err)) {}
 
-    void setFrame(const std::uint8_t* rgb, int width, int height) {
-        m_rgb = rgb;
-        m_width = width;
-        m_height = height;
-    }
     bool detectionStopped() const { return m_stopped; }
 
     QImage currentFrame() override {
-        if (!m_rgb)
+        const std::uint8_t* rgb = m_decoder.rgb24();
+        if (!rgb)
             return QImage();
-        // A copy: saving may draw on it and must not touch the detector's bytes.
-        return QImage(m_rgb, m_width, m_height, m_width * 3, QImage::Format_RGB888).copy();
+        // A copy: saving may draw on it.
+        const int w = m_decoder.width();
+        return QImage(rgb, w, m_decoder.height(), w * 3, QImage::Format_RGB888).copy();
     }
     void showSavingIndicator() override {}
     void startIndicatorHideTimer() override {}
@@ -74,10 +73,8 @@ public:
     }
 
 private:
+    capture::VideoDecoder& m_decoder;
     Replay::LineSink m_err;
-    const std::uint8_t* m_rgb = nullptr;
-    int m_width = 0;
-    int m_height = 0;
     bool m_stopped = false;
 };
 
@@ -228,7 +225,7 @@ int Replay::run(const ReplayOptions& options) {
     context.watching = true;
     context.alarmCount = 0;
 
-    ReplayHost host(m_err);
+    ReplayHost host(decoder, m_err);
     capture::FrameSaver saving(context, host);
 
     int similarity = 0;
@@ -255,8 +252,7 @@ int Replay::run(const ReplayOptions& options) {
     const bool progress = duration > ProgressAboveMs;
     int progressShown = 0; // tenths of the file reported so far
 
-    const auto frameBytes =
-        static_cast<quint32>(decoder.width()) * static_cast<quint32>(decoder.height()) * 3u;
+    const auto frameBytes = static_cast<quint32>(decoder.layout().bytes);
     std::int64_t nextTickMs = 0;
     QElapsedTimer timer;
     while (true) {
@@ -275,23 +271,22 @@ int Replay::run(const ReplayOptions& options) {
         const std::int64_t tMs = t.floorMs();
 
         timer.start();
-        const std::uint8_t* rgb = decoder.rgb24();
+        const std::uint8_t* picture = decoder.picture();
         m_stats.convertSeconds += secondsSince(timer);
-        if (!rgb) {
+        if (!picture) {
             m_err(
                 QStringLiteral("vigilux: frame at %1 ms could not be converted; skipped").arg(tMs));
             continue;
         }
 
         clock.setMediaMs(static_cast<double>(tMs));
-        host.setFrame(rgb, decoder.width(), decoder.height());
         similarity = 0;
         alarm = false;
         savedPath.clear();
         saveSecondsThisStep = 0.0;
 
         platform::FrameHeader header;
-        header.data = rgb;
+        header.data = picture;
         header.bufferLength = frameBytes;
         header.bytesUsed = frameBytes;
         header.timeCapturedMs = static_cast<quint32>(tMs);
