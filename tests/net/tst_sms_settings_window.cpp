@@ -84,7 +84,9 @@ class TestSmsSettingsWindow : public QObject {
         T* child(const QString& name) const {
             return window->findChild<T*>(name);
         }
-        PushButton* button(int i) const { return child<PushButton>(QStringLiteral("XpB_%1").arg(i)); }
+        PushButton* button(int i) const {
+            return child<PushButton>(QStringLiteral("XpB_%1").arg(i));
+        }
         QLabel* link(int i) const { return child<QLabel>(QStringLiteral("L_%1").arg(i)); }
         QString label(const char* name) const { return child<QLabel>(QLatin1String(name))->text(); }
         void setFields(const QString& key, const QString& phone) {
@@ -197,8 +199,9 @@ private slots:
         QCOMPARE(rig.server.connections(), 1);
         const QByteArray path =
             "/sms/send?api_id=KEY-1&to=79001234567&text=" +
-            Cp1251::encode(QStringLiteral(
-                "Vigilux: тестовое смс-оповещение об обнаружении движения в кадре.")) +
+            Cp1251::encode(
+                QStringLiteral("Vigilux: тестовое смс-оповещение об обнаружении движения в кадре."))
+                .replace(' ', "%20") +
             "&test=1";
         QCOMPARE(rig.server.requests.first(), vigilux::test::expectedSmsRequest(path));
         // Success is not reported.
