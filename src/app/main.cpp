@@ -11,11 +11,13 @@
 #include "platform/QtDialogs.h"
 #include "platform/QtProcesses.h"
 #include "platform/QtSoundOutput.h"
+#include "platform/QtTranslation.h"
 #include "platform/QtTrayBackend.h"
 #include "platform/SystemClock.h"
 #include "resources/Pictures.h"
 #include "settings/AppContext.h"
 #include "settings/IniLocation.h"
+#include "settings/ProgramFolders.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -25,14 +27,18 @@
 
 using namespace vigilux;
 
+#ifndef VIGILUX_INSTALLED_DATA
+#define VIGILUX_INSTALLED_DATA ""
+#endif
+
 namespace {
 // The SMS window alone runs no capture; its pause requests go nowhere.
 class NoCapture final : public platform::CaptureCommands {
 public:
-    void WebcamFormat() override {}
-    void WebcamOptions() override {}
-    bool SetRes(qint16, qint16, bool) override { return false; }
-    void PrePause(bool) override {}
+    void chooseFormat() override {}
+    void chooseSource() override {}
+    bool setResolution(qint16, qint16, bool) override { return false; }
+    void pausePreview(bool) override {}
 };
 } // namespace
 
@@ -42,13 +48,15 @@ int main(int argc, char* argv[]) {
         QStringList args;
         for (int i = 1; i < argc; ++i)
             args << QString::fromLocal8Bit(argv[i]);
-        return app::runReplay(args);
+        return app::runReplay(args, QStringLiteral(VIGILUX_INSTALLED_DATA));
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vigilux"));
     QApplication::setApplicationVersion(QStringLiteral("2.0 beta"));
     // Every window, dialogs included, and the tray show the program icon.
     QApplication::setWindowIcon(resources::Pictures::programIcon());
+    // Message-box buttons and file dialogs in the program's language.
+    platform::QtTranslation::installRussian();
     // The program lives on in the tray with no window shown; only the exit
     // command ends it.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -83,7 +91,12 @@ int main(int argc, char* argv[]) {
     }
     const platform::CaptureSource source = chosen ? *chosen : platform::defaultCaptureSource();
 
-    const QString programFolder = QDir::cleanPath(QApplication::applicationDirPath());
+    const settings::ProgramFolders folders = settings::ProgramFolders::locate(
+        QApplication::applicationDirPath(), QStringLiteral(VIGILUX_INSTALLED_DATA));
+    // An installed copy cannot, and should not, write beside itself.
+    const settings::IniLocation ini = folders.installed
+                                          ? settings::IniLocation::userFolder()
+                                          : settings::IniLocation::choose(folders.program);
 
     platform::SystemClock clock;
     platform::QtDialogs dialogs;
@@ -91,7 +104,9 @@ int main(int argc, char* argv[]) {
     platform::QtSoundOutput sound;
     platform::QtProcesses processes;
     platform::DesktopUrlOpener urls;
-    AppContext context(clock, dialogs, programFolder);
+    AppContext context(clock, dialogs, folders.program);
+    context.dataFolder = folders.data;
+    context.settingsFolder = ini.folder;
 
     if (parser.isSet(smsOptions)) {
         NoCapture noCapture;
@@ -114,16 +129,15 @@ int main(int argc, char* argv[]) {
                                       [] { return 6; },
                                       app::UpdateChecker::endpointFor(QApplication::arguments()),
                                   });
-    const settings::IniLocation ini = settings::IniLocation::choose(programFolder);
     app::Lifecycle lifecycle(
         context, main, main,
         platform::InstanceLock::defaultPath(QApplication::applicationFilePath()), ini.filePath(),
-        ini.fellBack);
+        ini.fellBack, ini.startWarning());
     main.setOptions(&lifecycle.options());
-    QObject::connect(&main, &app::MainWindow::SplashEnded, [&] { lifecycle.SplashEnded(); });
-    QObject::connect(&main, &app::MainWindow::UnloadRequested, [&] { lifecycle.Unload(); });
+    QObject::connect(&main, &app::MainWindow::splashEnded, [&] { lifecycle.splashEnded(); });
+    QObject::connect(&main, &app::MainWindow::unloadRequested, [&] { lifecycle.unload(); });
 
-    if (!lifecycle.Start())
+    if (!lifecycle.start())
         return 0;
     return QApplication::exec();
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "settings/Settings.h"
 #include "settings/IniFile.h"
+#include "settings/Settings.h"
 
 #include <QString>
 
@@ -30,19 +30,27 @@ struct AppContext {
     // Folder of the executable, without a trailing separator; the default
     // sound files and picture folder live below it.
     const QString programFolder;
+    // Folder holding sound/: the program folder, or the shared data folder
+    // of an installed copy. Starts as programFolder.
+    QString dataFolder;
+    // Folder the program may write its own files to (options.ini,
+    // version.tmp): the program folder, or the user's configuration folder
+    // when that one is closed or the program is installed. Starts as
+    // programFolder.
+    QString settingsFolder;
 
     settings::IniFile ini;
     settings::Settings settings;
 
-    bool AutoShotOn = false;           // watch mode is on
-    bool InTray = false;               // main window hidden to the tray
-    bool DetectorDialogOpen = false;   // main window shows the detector window
-    bool DetectorWindowLoaded = false; // the detector window is open
-    qint16 AlarmCount = 0;             // alarms since watch mode was switched on
-    qint16 CalibrationPhase = 0;       // 0 none, 1 speed, 2 noise, 3 largest difference
+    bool watching = false;           // watch mode is on
+    bool inTray = false;               // main window hidden to the tray
+    bool detectorWindowShown = false;   // main window shows the detector window
+    bool detectorWindowOpen = false; // the detector window is open
+    qint16 alarmCount = 0;             // alarms since watch mode was switched on
+    qint16 calibrationPhase = 0;       // 0 none, 1 speed, 2 noise, 3 largest difference
     // The calibration window while it is open (it sets and clears this);
     // the main window forwards detector values to it.
-    capture::CalibrationTarget* Calibration = nullptr;
+    capture::CalibrationTarget* calibration = nullptr;
 };
 
 } // namespace vigilux
