@@ -39,14 +39,21 @@ void ClipRecorder::setOptions(const ClipOptions& options) {
     m_haveDue = false;
 }
 
-bool ClipRecorder::rateAllows(std::int64_t ms) {
+bool ClipRecorder::wantsFrameAt(std::int64_t ms) const {
     // As the capture device paces its preview: a quarter period of slack
-    // absorbs arrival jitter, whole periods keep the average at the cap.
+    // absorbs arrival jitter, whole periods keep the average at the cap. A
+    // clock that went back restarts the pacing.
+    const double slack = 250.0 / m_options.maxFps;
+    return !m_haveDue || (m_haveLast && ms < m_lastMs) ||
+           static_cast<double>(ms) >= m_nextDueMs - slack;
+}
+
+bool ClipRecorder::rateAllows(std::int64_t ms) {
+    if (!wantsFrameAt(ms))
+        return false;
     const double period = 1000.0 / m_options.maxFps;
     const double slack = period / 4;
     const auto t = static_cast<double>(ms);
-    if (m_haveDue && t < m_nextDueMs - slack)
-        return false;
     m_nextDueMs = (m_haveDue ? std::max(m_nextDueMs, t - slack) : t) + period;
     m_haveDue = true;
     return true;

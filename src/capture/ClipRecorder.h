@@ -48,6 +48,9 @@ public:
     void setOptions(const ClipOptions& options);
     const ClipOptions& options() const { return m_options; }
 
+    // Whether a frame taken at `ms` would be kept (the frame-rate cap), so
+    // a caller can skip preparing frames that would be dropped.
+    bool wantsFrameAt(std::int64_t ms) const;
     // A frame as the capture device delivered it, taken at `ms`.
     void addFrame(const uchar* data, const platform::FrameLayout& layout, std::int64_t ms);
     // An alarm step at `ms`: starts a clip unless one is being recorded, and
