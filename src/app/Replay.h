@@ -23,8 +23,10 @@ struct ReplayOptions {
 // window and as fast as the machine decodes: every frame of the file in
 // order, a detector tick every `Timer` ms of media time, each tick taking
 // the first frame at or after it, the detector and the alarm-frame saving
-// unchanged. The detector sees each sampled frame as packed RGB24 at the
-// file's own size. Results depend only on the file and the settings.
+// unchanged. The detector compares each sampled frame as live watching
+// does: in the decoder's own pixel layout, planes packed without row
+// padding (FrameLayout::packed). Pictures are converted to RGB only to be
+// saved. Results depend only on the file and the settings.
 //
 // Writes one line per detector step and a summary to `out`, messages and
 // progress to `err`. Runs on the calling thread; needs a QGuiApplication
@@ -40,7 +42,7 @@ public:
         std::int64_t alarms = 0;
         std::int64_t saved = 0;
         double decodeSeconds = 0.0;  // reading and decoding every frame
-        double convertSeconds = 0.0; // RGB24 conversion of the sampled frames
+        double convertSeconds = 0.0; // packing the sampled frames for the detector
         double detectSeconds = 0.0;  // detector steps, saving excluded
         double saveSeconds = 0.0;    // writing alarm frames
         double totalSeconds = 0.0;   // the whole run, opening included
@@ -60,7 +62,7 @@ public:
 
     // The settings load hands the three detector values here (0 interval
     // ms, 1 noise, 2 motion percent).
-    void SetSensor(qint16 Number, qint32 Value) override;
+    void setDetectorValue(qint16 index, qint32 value) override;
 
     // The step line: "t_ms=.. similarity=.. changed=.. alarm=0|1 saved=path|-".
     static QString stepLine(std::int64_t tMs, int similarity, bool alarm, const QString& saved);

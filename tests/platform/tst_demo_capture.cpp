@@ -11,8 +11,8 @@
 
 using vigilux::platform::CaptureSource;
 using vigilux::platform::DemoCaptureDevice;
-using vigilux::platform::FrameLayout;
 using vigilux::platform::FrameHeader;
+using vigilux::platform::FrameLayout;
 using vigilux::test::FakeCaptureDevice;
 
 namespace {
@@ -25,11 +25,11 @@ struct Recorded {
 };
 
 void record(vigilux::platform::CaptureDevice& device, Recorded& r) {
-    device.SetCallbackFrame([&r](const FrameHeader& h) {
+    device.setFrameCallback([&r](const FrameHeader& h) {
         ++r.frames;
-        r.times.push_back(h.dwTimeCaptured);
-        r.lastBytes = h.dwBytesUsed;
-        r.dataSeen = r.dataSeen && h.lpData && h.dwBufferLength >= h.dwBytesUsed && h.dwFlags == 0;
+        r.times.push_back(h.timeCapturedMs);
+        r.lastBytes = h.bytesUsed;
+        r.dataSeen = r.dataSeen && h.data && h.bufferLength >= h.bytesUsed && h.flags == 0;
     });
 }
 
@@ -63,19 +63,19 @@ private slots:
         DemoCaptureDevice d;
         Recorded r;
         record(d, r);
-        d.SetPreviewRate(40);
-        QVERIFY(d.DriverConnect());
+        d.setPreviewRate(40);
+        QVERIFY(d.connectDriver());
         QTest::qWait(200); // preview still off: nothing may arrive
         QCOMPARE(r.frames, 0);
-        d.SetPreview(true);
+        d.setPreview(true);
         QTRY_VERIFY_WITH_TIMEOUT(r.frames >= 3, 5000);
         QVERIFY(r.dataSeen);
         QCOMPARE(r.lastBytes, quint32(640 * 480 * 3));
-        d.DriverDisconnect();
+        d.disconnectDriver();
         const int after = r.frames;
         QTest::qWait(200);
         QCOMPARE(r.frames, after);
-        QVERIFY(d.Preview()); // the preview flag survives a disconnect
+        QVERIFY(d.previewing()); // the preview flag survives a disconnect
     }
 
     void previewRateLimitsDeliveredFrames() {
@@ -83,9 +83,9 @@ private slots:
         Recorded r;
         record(d, r);
         const int rate = 120;
-        d.SetPreviewRate(rate);
-        d.SetPreview(true);
-        QVERIFY(d.DriverConnect());
+        d.setPreviewRate(rate);
+        d.setPreview(true);
+        QVERIFY(d.connectDriver());
         QTRY_VERIFY_WITH_TIMEOUT(r.frames >= 8, 10000);
         // By the device's own capture stamps: never two frames closer than
         // half an interval, and on average at most one per interval.
@@ -100,17 +100,17 @@ private slots:
         FakeCaptureDevice d;
         int first = 0;
         int second = 0;
-        d.SetCallbackFrame([&](const FrameHeader&) {
+        d.setFrameCallback([&](const FrameHeader&) {
             ++first;
-            d.SetCallbackFrame([&](const FrameHeader&) { ++second; });
+            d.setFrameCallback([&](const FrameHeader&) { ++second; });
         });
-        QVERIFY(d.DriverConnect());
-        d.SetPreview(true);
+        QVERIFY(d.connectDriver());
+        d.setPreview(true);
         QVERIFY(d.pushFilled(1));
         QVERIFY(d.pushFilled(2));
         QCOMPARE(first, 1);
         QCOMPARE(second, 1);
-        d.SetCallbackFrame({});
+        d.setFrameCallback({});
         QVERIFY(d.pushFilled(3)); // no callback: still presented, no crash
         QCOMPARE(d.deliveredFrames(), quint64(3));
     }
@@ -133,13 +133,13 @@ private slots:
         DemoCaptureDevice d;
         Recorded r;
         record(d, r);
-        d.SetPreviewRate(40);
-        d.SetPreview(true);
-        QVERIFY(d.DriverConnect());
+        d.setPreviewRate(40);
+        d.setPreview(true);
+        QVERIFY(d.connectDriver());
         QTRY_VERIFY_WITH_TIMEOUT(r.frames >= 1, 5000);
-        QCOMPARE(d.SetVideoFormat(size), accepted);
+        QCOMPARE(d.setVideoSize(size), accepted);
         const QSize expected = accepted ? size : QSize(640, 480);
-        QCOMPARE(d.GetVideoFormat(), expected);
+        QCOMPARE(d.videoSize(), expected);
         const int before = r.frames;
         QTRY_VERIFY_WITH_TIMEOUT(r.frames > before, 5000);
         QCOMPARE(r.lastBytes, quint32(expected.width() * expected.height() * 3));
@@ -154,7 +154,7 @@ private slots:
             QCOMPARE(formats[i].pixelFormat, QStringLiteral("RGB24"));
             QCOMPARE(formats[i].maxFrameRate, 25.0);
             QVERIFY(d.setVideoFormat(i));
-            QCOMPARE(d.GetVideoFormat(), formats[i].size);
+            QCOMPARE(d.videoSize(), formats[i].size);
         }
         QVERIFY(!d.setVideoFormat(formats.size()));
         QVERIFY(!d.setVideoFormat(-1));
@@ -164,15 +164,15 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("frame.bmp"));
         DemoCaptureDevice d;
-        QVERIFY(!d.FileSaveDIB(path)); // no frame yet
+        QVERIFY(!d.saveBitmap(path)); // no frame yet
         QVERIFY(!QFile::exists(path));
         Recorded r;
         record(d, r);
-        d.SetPreview(true);
-        QVERIFY(d.DriverConnect());
+        d.setPreview(true);
+        QVERIFY(d.connectDriver());
         QTRY_VERIFY_WITH_TIMEOUT(r.frames >= 1, 5000);
-        d.DriverDisconnect(); // keep the current frame still while comparing
-        QVERIFY(d.FileSaveDIB(path));
+        d.disconnectDriver(); // keep the current frame still while comparing
+        QVERIFY(d.saveBitmap(path));
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QByteArray head = f.read(30);
@@ -181,7 +181,7 @@ private slots:
         const QImage back(path);
         QCOMPARE(back.size(), QSize(640, 480));
         QCOMPARE(back.convertToFormat(QImage::Format_RGB888), d.currentFrame());
-        QVERIFY(!d.FileSaveDIB(dir.filePath(QStringLiteral("missing/sub/frame.bmp"))));
+        QVERIFY(!d.saveBitmap(dir.filePath(QStringLiteral("missing/sub/frame.bmp"))));
     }
 
     void stillSceneDiffersOnlyByNoise() {
@@ -227,7 +227,7 @@ private slots:
         DemoCaptureDevice a(11), b(11), c(12);
         QVERIFY(frame(a, 42) == frame(b, 42));
         QVERIFY(frame(a, 42) != frame(c, 42));
-        QVERIFY(a.SetVideoFormat(QSize(320, 240)));
+        QVERIFY(a.setVideoSize(QSize(320, 240)));
         QCOMPARE(frame(a, 5).size(), size_t(320 * 240 * 3));
     }
 
@@ -308,6 +308,75 @@ private slots:
             const QColor px = img.pixelColor(1, 1);
             QVERIFY2(px.red() > 200 && px.blue() < 60, qPrintable(FrameLayout::pixelName(c.pixel)));
         }
+    }
+
+    // The detector's input: the picture without the row padding a source
+    // adds. Padding never reaches the packed bytes, and the packed frame
+    // shows the same picture as the padded one.
+    void packingDropsRowPadding_data() {
+        QTest::addColumn<int>("pixel");
+        QTest::addColumn<qsizetype>("packedBytes"); // at 5x3
+        using P = FrameLayout::Pixel;
+        QTest::newRow("I420") << int(P::Yuv420p) << qsizetype(15 + 6 + 6);
+        QTest::newRow("I422") << int(P::Yuv422p) << qsizetype(15 + 9 + 9);
+        QTest::newRow("NV12") << int(P::Nv12) << qsizetype(15 + 12);
+        QTest::newRow("YUYV") << int(P::Yuyv) << qsizetype(12 * 3);
+        QTest::newRow("RGB24") << int(P::Rgb24) << qsizetype(45);
+        QTest::newRow("BGRX32") << int(P::Bgrx32) << qsizetype(60);
+        QTest::newRow("Y8") << int(P::Gray8) << qsizetype(15);
+    }
+    void packingDropsRowPadding() {
+        QFETCH(int, pixel);
+        QFETCH(qsizetype, packedBytes);
+        const FrameLayout packed = FrameLayout::packed(FrameLayout::Pixel(pixel), QSize(5, 3));
+        QVERIFY(packed.isValid());
+        QCOMPARE(packed.bytes, packedBytes);
+
+        // The same picture with 7 bytes of padding after every line, in one
+        // buffer as a mapped frame holds it.
+        FrameLayout padded = packed;
+        qsizetype at = 0;
+        for (int i = 0; i < packed.planeCount; ++i) {
+            padded.stride[size_t(i)] = packed.stride[size_t(i)] + 7;
+            padded.offset[size_t(i)] = at;
+            at += qsizetype(padded.stride[size_t(i)]) * packed.planeRows(i);
+        }
+        padded.bytes = at;
+        QByteArray source(at, '\0');
+        for (qsizetype i = 0; i < at; ++i)
+            source[i] = char(i * 37 % 251);
+        const auto pack = [&](const QByteArray& bytes) {
+            std::array<const uchar*, 3> planes{};
+            const auto* data = reinterpret_cast<const uchar*>(bytes.constData());
+            for (int i = 0; i < packed.planeCount; ++i)
+                planes[size_t(i)] = data + padded.offset[size_t(i)];
+            QByteArray out(packed.bytes, '\xee');
+            if (!packed.pack(planes, padded.stride, reinterpret_cast<uchar*>(out.data())))
+                return QByteArray();
+            return out;
+        };
+        const QByteArray a = pack(source);
+        QVERIFY(!a.isEmpty());
+        QCOMPARE(packed.toImage(reinterpret_cast<const uchar*>(a.constData())),
+                 padded.toImage(reinterpret_cast<const uchar*>(source.constData())));
+
+        QByteArray otherPadding = source;
+        for (int i = 0; i < packed.planeCount; ++i)
+            for (int row = 0; row < packed.planeRows(i); ++row)
+                for (int k = 0; k < 7; ++k)
+                    otherPadding[padded.offset[size_t(i)] +
+                                 qsizetype(padded.stride[size_t(i)]) * row +
+                                 packed.stride[size_t(i)] + k] = char(0x55 + k);
+        QCOMPARE(pack(otherPadding), a);
+
+        // A source line shorter than the picture's is refused.
+        std::array<int, 3> shortLines = packed.stride;
+        shortLines[0] -= 1;
+        QByteArray out(packed.bytes, '\0');
+        QVERIFY(!packed.pack({reinterpret_cast<const uchar*>(source.constData()),
+                              reinterpret_cast<const uchar*>(source.constData()),
+                              reinterpret_cast<const uchar*>(source.constData())},
+                             shortLines, reinterpret_cast<uchar*>(out.data())));
     }
 
     void captureSourceFromArguments_data() {
