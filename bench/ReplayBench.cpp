@@ -108,7 +108,7 @@ void runReplayBench() {
                 if (!line.startsWith(QLatin1String("vigilux: replay "))) // progress
                     std::fprintf(stderr, "%s\n", qPrintable(line));
             });
-            if (replay.run(ReplayOptions{clip, out, ini}) != Replay::Ok)
+            if (replay.run(ReplayOptions{clip, out, ini, {}}) != Replay::Ok)
                 return;
             const Replay::Stats& s = replay.stats();
             const double f = static_cast<double>(s.frames) / s.totalSeconds;

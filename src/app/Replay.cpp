@@ -124,8 +124,8 @@ QString Replay::summaryLine(const Stats& stats) {
 
 bool Replay::parseArguments(const QStringList& args, ReplayOptions& options, QString& error) {
     options = ReplayOptions();
-    const QString usage =
-        QStringLiteral("usage: vigilux --replay FILE [--out DIR] [--settings INI]");
+    const QString usage = QStringLiteral(
+        "usage: vigilux --replay FILE [--out DIR] [--settings INI] [--plot FILE.png]");
     if (args.size() < 2 || args[0] != QLatin1String("--replay") || args[1].isEmpty() ||
         args[1].startsWith(QLatin1String("--"))) {
         error = usage;
@@ -138,7 +138,8 @@ bool Replay::parseArguments(const QStringList& args, ReplayOptions& options, QSt
         QString value;
         for (const auto& [name, field] :
              {std::pair{QStringLiteral("--out"), &options.outDir},
-              std::pair{QStringLiteral("--settings"), &options.settingsPath}}) {
+              std::pair{QStringLiteral("--settings"), &options.settingsPath},
+              std::pair{QStringLiteral("--plot"), &options.plotPath}}) {
             if (arg == name) {
                 if (i + 1 >= args.size()) {
                     error = name + QStringLiteral(" needs a value; ") + usage;
@@ -161,7 +162,31 @@ bool Replay::parseArguments(const QStringList& args, ReplayOptions& options, QSt
         }
         *target = value;
     }
+    if (!options.plotPath.isEmpty() &&
+        QFileInfo(options.plotPath).suffix().compare(QStringLiteral("png"), Qt::CaseInsensitive) !=
+            0) {
+        error = QStringLiteral("--plot writes a PNG picture; give a name ending in .png");
+        return false;
+    }
     return true;
+}
+
+bool Replay::writePlot(const ReplayOptions& options, const QString& file, std::int64_t durationMs) {
+    const auto interval = m_sensor[settings::IntervalValue];
+    const auto percent = m_sensor[settings::similarityValue];
+    ReplayPlot plot(QStringLiteral("%1: Timer %2 мс, Noise %3, Percent %4")
+                        .arg(QFileInfo(file).fileName())
+                        .arg(interval)
+                        .arg(m_sensor[settings::NoiseValue])
+                        .arg(percent),
+                    percent, durationMs);
+    for (const ReplayPlot::Step& step : m_plotSteps)
+        plot.addStep(step);
+    QString error;
+    if (plot.save(options.plotPath, error))
+        return true;
+    fail(SaveFailed, error);
+    return false;
 }
 
 int Replay::fail(int code, const QString& text) {
@@ -172,6 +197,7 @@ int Replay::fail(int code, const QString& text) {
 
 int Replay::run(const ReplayOptions& options) {
     m_stats = Stats();
+    m_plotSteps.clear();
     QElapsedTimer total;
     total.start();
 
@@ -305,6 +331,9 @@ int Replay::run(const ReplayOptions& options) {
             ++m_stats.saved;
         if (m_out)
             m_out(stepLine(tMs, similarity, alarm, savedPath));
+        // The first step compares against nothing; it is no level to plot.
+        if (!options.plotPath.isEmpty() && m_stats.steps > 1)
+            m_plotSteps.push_back({tMs, 100 - similarity, alarm});
 
         if (host.detectionStopped())
             return fail(SaveFailed,
@@ -327,6 +356,8 @@ int Replay::run(const ReplayOptions& options) {
     m_stats.totalSeconds = secondsSince(total);
     if (m_out)
         m_out(summaryLine(m_stats));
+    if (!options.plotPath.isEmpty() && !writePlot(options, options.file, duration))
+        return SaveFailed;
     return Ok;
 }
 

@@ -67,9 +67,15 @@ QImage ReplayPlot::render(QSize size) const {
     const QRectF area(left, top, size.width() - left - right, size.height() - top - bottom);
     const double spanMs = static_cast<double>(timeSpanMs());
     const auto xOf = [&](double ms) { return area.left() + area.width() * ms / spanMs; };
-    const auto yOf = [&](double percent) {
-        return area.bottom() - area.height() * percent / 100.0;
-    };
+    // The vertical scale follows the data: the quiet and the moving levels
+    // lie within a few percent of each other, and a fixed 0..100 would
+    // flatten exactly the difference a user chooses the threshold from.
+    int highest = std::max(m_threshold, 1);
+    for (const Step& s : m_steps)
+        highest = std::max(highest, s.changedPercent);
+    const double yStep = niceStep(highest * 1.15, 10);
+    const double yTop = std::min(100.0, std::ceil(highest * 1.15 / yStep) * yStep);
+    const auto yOf = [&](double percent) { return area.bottom() - area.height() * percent / yTop; };
 
     // Events first, so everything else lies on top of their shading.
     const QColor eventColor(255, 214, 150);
@@ -84,7 +90,7 @@ QImage ReplayPlot::render(QSize size) const {
     const double xStep = niceStep(spanMs / 1000.0, 12);
     for (double s = 0; s * 1000.0 <= spanMs + 1e-6; s += xStep)
         p.drawLine(QPointF(xOf(s * 1000.0), area.top()), QPointF(xOf(s * 1000.0), area.bottom()));
-    for (int v = 0; v <= 100; v += 10)
+    for (double v = 0; v <= yTop + 1e-6; v += yStep)
         p.drawLine(QPointF(area.left(), yOf(v)), QPointF(area.right(), yOf(v)));
     p.setPen(QPen(Qt::black, 1));
     p.drawRect(area);
@@ -94,8 +100,8 @@ QImage ReplayPlot::render(QSize size) const {
         p.drawText(QPointF(x - fm.horizontalAdvance(text) / 2.0, area.bottom() + fm.height() + 2),
                    text);
     }
-    for (int v = 0; v <= 100; v += 10) {
-        const QString text = QString::number(v);
+    for (double v = 0; v <= yTop + 1e-6; v += yStep) {
+        const QString text = QString::number(v, 'g', 4);
         p.drawText(
             QPointF(area.left() - fm.horizontalAdvance(text) - 6, yOf(v) + fm.ascent() / 2.0),
             text);

@@ -58,7 +58,7 @@ Run replay(const QString& file, const QString& outDir, const QString& ini) {
     Replay r(
         QDir::tempPath(), [&](const QString& l) { run.out << l; },
         [&](const QString& l) { run.err << l; });
-    run.code = r.run(ReplayOptions{file, outDir, ini});
+    run.code = r.run(ReplayOptions{file, outDir, ini, {}});
     for (const QString& line : run.out) {
         if (line.startsWith(QLatin1String("t_ms=")))
             run.steps << parseStep(line);
@@ -374,6 +374,35 @@ private slots:
         QVERIFY(m.captured(5).toDouble() > 0.0);
     }
 
+    // --plot draws the run: a 1600 x 600 PNG, the alarm marks in red. A
+    // folder that cannot take it fails the run after the step lines.
+    void plotPicture() {
+        const QString png = path(QStringLiteral("run.png"));
+        Run run;
+        Replay r(
+            QDir::tempPath(), [&](const QString& l) { run.out << l; },
+            [&](const QString& l) { run.err << l; });
+        ReplayOptions options{
+            m_moving,
+            QString(),
+            writeIni(QStringLiteral("plot.ini"), 100, 5, 1, {"MotionDetector/SaveAlarm=False"}),
+            {}};
+        options.plotPath = png;
+        QCOMPARE(r.run(options), 0);
+        const QImage image(png);
+        QCOMPARE(image.size(), QSize(1600, 600));
+        int red = 0;
+        for (int y = 0; y < image.height(); y += 2)
+            for (int x = 0; x < image.width(); x += 2)
+                red += image.pixelColor(x, y) == QColor(210, 30, 30) ? 1 : 0;
+        QVERIFY(red > 0);
+
+        options.plotPath = path(QStringLiteral("no/such/folder/run.png"));
+        QCOMPARE(r.run(options), int(Replay::SaveFailed));
+        QVERIFY(!run.err.isEmpty());
+        QVERIFY(run.err.last().startsWith(QLatin1String("vigilux: ")));
+    }
+
     // Saved files follow the saving keys; their names come from the media
     // time, counted from the recording time the file states.
     void savingFollowsSettings_data() {
@@ -529,6 +558,14 @@ private slots:
         QTest::newRow("empty value") << QStringList{"--replay", "a.mp4", "--out="} << false << ""
                                      << ""
                                      << "";
+        QTest::newRow("plot") << QStringList{"--replay", "a.mp4", "--plot", "p.png"} << true
+                              << "a.mp4"
+                              << ""
+                              << "";
+        QTest::newRow("plot not PNG")
+            << QStringList{"--replay", "a.mp4", "--plot=p.jpg"} << false << ""
+            << ""
+            << "";
         QTest::newRow("unknown") << QStringList{"--replay", "a.mp4", "-x"} << false << ""
                                  << ""
                                  << "";

@@ -157,7 +157,7 @@ private slots:
                     replayed << Step{m.captured(1).toLongLong(), m.captured(2).toInt(), false};
             },
             [&](const QString& line) { err << line; });
-        QCOMPARE(replay.run(app::ReplayOptions{m_clip, QString(), ini}), 0);
+        QCOMPARE(replay.run(app::ReplayOptions{m_clip, QString(), ini, {}}), 0);
 
         // The live detector raised exactly the alarms its rule gives.
         for (qsizetype i = 0; i < live.size(); ++i)
