@@ -43,6 +43,7 @@ public:
         std::int64_t steps = 0;
         std::int64_t alarms = 0;
         std::int64_t saved = 0;
+        std::int64_t damaged = 0;    // decoding errors and frames marked corrupt
         double decodeSeconds = 0.0;  // reading and decoding every frame
         double convertSeconds = 0.0; // packing the sampled frames for the detector
         double detectSeconds = 0.0;  // detector steps, saving excluded
