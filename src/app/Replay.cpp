@@ -126,7 +126,7 @@ QString Replay::summaryLine(const Stats& stats) {
 bool Replay::parseArguments(const QStringList& args, ReplayOptions& options, QString& error) {
     options = ReplayOptions();
     const QString usage = QStringLiteral(
-        "usage: vigilux --replay FILE [--out DIR] [--settings INI] [--plot FILE.png]");
+        "usage: vigilux --replay FILE [--out DIR] [--settings INI] [--plot FILE.png|FILE.svg]");
     if (args.size() < 2 || args[0] != QLatin1String("--replay") || args[1].isEmpty() ||
         args[1].startsWith(QLatin1String("--"))) {
         error = usage;
@@ -163,10 +163,11 @@ bool Replay::parseArguments(const QStringList& args, ReplayOptions& options, QSt
         }
         *target = value;
     }
-    if (!options.plotPath.isEmpty() &&
-        QFileInfo(options.plotPath).suffix().compare(QStringLiteral("png"), Qt::CaseInsensitive) !=
-            0) {
-        error = QStringLiteral("--plot writes a PNG picture; give a name ending in .png");
+    const QString plotSuffix = QFileInfo(options.plotPath).suffix().toLower();
+    if (!options.plotPath.isEmpty() && plotSuffix != QLatin1String("png") &&
+        plotSuffix != QLatin1String("svg")) {
+        error = QStringLiteral("--plot writes a PNG or SVG picture; give a name ending in .png "
+                               "or .svg");
         return false;
     }
     return true;

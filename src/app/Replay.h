@@ -18,7 +18,7 @@ struct ReplayOptions {
     QString file;         // the video to watch
     QString outDir;       // where alarm frames go; "" = the SavePath setting
     QString settingsPath; // the INI to read; "" = options.ini in the program folder
-    QString plotPath;     // a PNG picture of the run to write; "" = none
+    QString plotPath;     // a PNG or SVG picture of the run; "" = none
 };
 
 // Watches a recorded video the way watch mode watches the camera, without a
@@ -72,8 +72,8 @@ public:
     // The summary line of a run.
     static QString summaryLine(const Stats& stats);
 
-    // Parses "--replay FILE [--out DIR] [--settings INI] [--plot FILE.png]"
-    // (also "--out=DIR", "--settings=INI", "--plot=FILE.png"). False with
+    // Parses "--replay FILE [--out DIR] [--settings INI] [--plot FILE.png|.svg]"
+    // (also "--out=DIR", "--settings=INI", "--plot=FILE"). False with
     // `error` set on anything else.
     static bool parseArguments(const QStringList& args, ReplayOptions& options, QString& error);
 

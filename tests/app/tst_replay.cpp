@@ -399,6 +399,15 @@ private slots:
                 red += image.pixelColor(x, y) == QColor(210, 30, 30) ? 1 : 0;
         QVERIFY(red > 0);
 
+        // The same as a drawing, with its Russian labels as text.
+        options.plotPath = path(QStringLiteral("run.svg"));
+        QCOMPARE(r.run(options), 0);
+        QFile svg(options.plotPath);
+        QVERIFY(svg.open(QIODevice::ReadOnly));
+        const QString drawing = QString::fromUtf8(svg.readAll());
+        QVERIFY(drawing.contains(QLatin1String("<svg")));
+        QVERIFY(drawing.contains(QStringLiteral("Время от начала записи, с")));
+
         options.plotPath = path(QStringLiteral("no/such/folder/run.png"));
         QCOMPARE(r.run(options), int(Replay::SaveFailed));
         QVERIFY(!run.err.isEmpty());
