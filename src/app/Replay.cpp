@@ -114,10 +114,11 @@ QString Replay::stepLine(std::int64_t tMs, int similarity, bool alarm, const QSt
 }
 
 QString Replay::summaryLine(const Stats& stats) {
-    return QStringLiteral("steps=%1 alarms=%2 saved=%3 decode_fps=%4 step_us_median=%5")
+    return QStringLiteral("steps=%1 alarms=%2 saved=%3 damaged=%4 decode_fps=%5 step_us_median=%6")
         .arg(stats.steps)
         .arg(stats.alarms)
         .arg(stats.saved)
+        .arg(stats.damaged)
         .arg(stats.decodeFps(), 0, 'f', 1)
         .arg(stats.stepUsMedian(), 0, 'f', 1);
 }
@@ -125,7 +126,7 @@ QString Replay::summaryLine(const Stats& stats) {
 bool Replay::parseArguments(const QStringList& args, ReplayOptions& options, QString& error) {
     options = ReplayOptions();
     const QString usage = QStringLiteral(
-        "usage: vigilux --replay FILE [--out DIR] [--settings INI] [--plot FILE.png]");
+        "usage: vigilux --replay FILE [--out DIR] [--settings INI] [--plot FILE.png|FILE.svg]");
     if (args.size() < 2 || args[0] != QLatin1String("--replay") || args[1].isEmpty() ||
         args[1].startsWith(QLatin1String("--"))) {
         error = usage;
@@ -162,10 +163,11 @@ bool Replay::parseArguments(const QStringList& args, ReplayOptions& options, QSt
         }
         *target = value;
     }
-    if (!options.plotPath.isEmpty() &&
-        QFileInfo(options.plotPath).suffix().compare(QStringLiteral("png"), Qt::CaseInsensitive) !=
-            0) {
-        error = QStringLiteral("--plot writes a PNG picture; give a name ending in .png");
+    const QString plotSuffix = QFileInfo(options.plotPath).suffix().toLower();
+    if (!options.plotPath.isEmpty() && plotSuffix != QLatin1String("png") &&
+        plotSuffix != QLatin1String("svg")) {
+        error = QStringLiteral("--plot writes a PNG or SVG picture; give a name ending in .png "
+                               "or .svg");
         return false;
     }
     return true;
@@ -289,7 +291,8 @@ int Replay::run(const ReplayOptions& options) {
             break;
         ++m_stats.frames;
         const capture::MediaTime t = decoder.time();
-        if (!t.atOrAfter(nextTickMs))
+        // A damaged frame is no sample: the tick waits for the next sound one.
+        if (!t.atOrAfter(nextTickMs) || decoder.corrupt())
             continue;
         // Every tick up to this frame's time is served by it, as the grab
         // request is one flag however many ticks set it.
@@ -350,9 +353,17 @@ int Replay::run(const ReplayOptions& options) {
         }
     }
 
-    if (decoder.damagedCount() > 0 && m_err)
-        m_err(QStringLiteral("vigilux: %1 damaged packets or frames were skipped")
-                  .arg(decoder.damagedCount()));
+    m_stats.damaged = decoder.damagedCount();
+    if (m_stats.damaged > 0 && m_err)
+        m_err(QStringLiteral("vigilux: the video is damaged: %1 decoding errors, %2 frames "
+                             "marked corrupt by the decoder (not compared)")
+                  .arg(decoder.decodeErrors())
+                  .arg(decoder.corruptFrames()));
+    if (decoder.timestampJumps() > 0 && m_err)
+        m_err(QStringLiteral("vigilux: the file's timestamps jump %1 time(s), first after "
+                             "%2 ms; replayed as one continuous timeline")
+                  .arg(decoder.timestampJumps())
+                  .arg(decoder.firstJumpTime().floorMs()));
     m_stats.totalSeconds = secondsSince(total);
     if (m_out)
         m_out(summaryLine(m_stats));

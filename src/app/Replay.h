@@ -18,7 +18,7 @@ struct ReplayOptions {
     QString file;         // the video to watch
     QString outDir;       // where alarm frames go; "" = the SavePath setting
     QString settingsPath; // the INI to read; "" = options.ini in the program folder
-    QString plotPath;     // a PNG picture of the run to write; "" = none
+    QString plotPath;     // a PNG or SVG picture of the run; "" = none
 };
 
 // Watches a recorded video the way watch mode watches the camera, without a
@@ -43,6 +43,7 @@ public:
         std::int64_t steps = 0;
         std::int64_t alarms = 0;
         std::int64_t saved = 0;
+        std::int64_t damaged = 0;    // decoding errors and frames marked corrupt
         double decodeSeconds = 0.0;  // reading and decoding every frame
         double convertSeconds = 0.0; // packing the sampled frames for the detector
         double detectSeconds = 0.0;  // detector steps, saving excluded
@@ -71,8 +72,8 @@ public:
     // The summary line of a run.
     static QString summaryLine(const Stats& stats);
 
-    // Parses "--replay FILE [--out DIR] [--settings INI] [--plot FILE.png]"
-    // (also "--out=DIR", "--settings=INI", "--plot=FILE.png"). False with
+    // Parses "--replay FILE [--out DIR] [--settings INI] [--plot FILE.png|.svg]"
+    // (also "--out=DIR", "--settings=INI", "--plot=FILE"). False with
     // `error` set on anything else.
     static bool parseArguments(const QStringList& args, ReplayOptions& options, QString& error);
 

@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QPainter>
 #include <QPainterPath>
+#include <QSvgGenerator>
 
 #include <algorithm>
 #include <cmath>
@@ -54,6 +55,12 @@ QImage ReplayPlot::render(QSize size) const {
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter p(&image);
+    paint(p, size);
+    return image;
+}
+
+void ReplayPlot::paint(QPainter& p, QSize size) const {
+    p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
     p.setRenderHint(QPainter::Antialiasing);
     QFont font = p.font();
     font.setPixelSize(std::max(11, size.height() / 40));
@@ -167,15 +174,35 @@ QImage ReplayPlot::render(QSize size) const {
         p.setPen(Qt::black);
         p.drawText(QPointF(x + 30, y), *it);
     }
-    return image;
 }
 
 bool ReplayPlot::save(const QString& path, QString& error) const {
-    if (QFileInfo(path).suffix().compare(QStringLiteral("png"), Qt::CaseInsensitive) != 0) {
-        error = QStringLiteral("the plot is written as PNG; give a file name ending in .png");
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    const QSize size(1600, 600);
+    if (suffix == QLatin1String("svg")) {
+        QSvgGenerator svg;
+        svg.setFileName(path);
+        svg.setSize(size);
+        svg.setViewBox(QRect(QPoint(0, 0), size));
+        svg.setTitle(m_title);
+        QPainter p;
+        if (!p.begin(&svg)) {
+            error = QStringLiteral("cannot write the plot to ") + path;
+            return false;
+        }
+        paint(p, size);
+        if (!p.end() || QFileInfo(path).size() == 0) {
+            error = QStringLiteral("cannot write the plot to ") + path;
+            return false;
+        }
+        return true;
+    }
+    if (suffix != QLatin1String("png")) {
+        error = QStringLiteral("the plot is written as PNG or SVG; give a file name ending in "
+                               ".png or .svg");
         return false;
     }
-    if (!render().save(path, "PNG")) {
+    if (!render(size).save(path, "PNG")) {
         error = QStringLiteral("cannot write the plot to ") + path;
         return false;
     }
