@@ -1,11 +1,11 @@
 #include "app/AboutWindow.h"
 
 #include "app/UpdateChecker.h"
-#include "controls/TitleBarButton.h"
 #include "controls/PushButton.h"
+#include "controls/TitleBarButton.h"
+#include "core/AppContext.h"
 #include "platform/UrlOpener.h"
 #include "platform/WindowTools.h"
-#include "settings/AppContext.h"
 
 #include <QLabel>
 #include <QLinearGradient>

@@ -1,9 +1,9 @@
 #include "app/Lifecycle.h"
 
 #include "app/LifecycleHost.h"
+#include "core/AppContext.h"
 #include "platform/Dialogs.h"
 #include "platform/InstanceLock.h"
-#include "settings/AppContext.h"
 
 #include <algorithm>
 #include <utility>

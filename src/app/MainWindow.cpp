@@ -2,19 +2,19 @@
 
 #include "app/AboutWindow.h"
 #include "app/RecordingIndicator.h"
-#include "capture/CalibrationTarget.h"
 #include "capture/MotionLevelBar.h"
 #include "controls/OverlayLabel.h"
 #include "controls/PushButton.h"
 #include "controls/SizeGrip.h"
 #include "controls/TitleBarButton.h"
+#include "core/AppContext.h"
+#include "core/CalibrationTarget.h"
 #include "net/FtpSettingsWindow.h"
 #include "platform/CommandLine.h"
 #include "platform/Processes.h"
 #include "platform/TrayBackend.h"
 #include "platform/UrlOpener.h"
 #include "platform/WindowTools.h"
-#include "settings/AppContext.h"
 #include "settings/DetectorSettingsWindow.h"
 #include "settings/ProgramOptionsWindow.h"
 
@@ -739,7 +739,8 @@ void MainWindow::openProgramOptions() {
 void MainWindow::openFtpSettings() {
     if (!m_options)
         return;
-    net::FtpSettingsWindow window(m_context, *m_options, this);
+    net::FtpSettingsWindow window(
+        m_context, [this] { m_options->saveFtp(); }, this);
     window.exec();
 }
 

@@ -1,7 +1,7 @@
 #include "app/RecordingIndicator.h"
 
 #include "app/TrayIcon.h"
-#include "settings/AppContext.h"
+#include "core/AppContext.h"
 
 #include <QPainter>
 

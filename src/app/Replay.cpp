@@ -3,10 +3,10 @@
 #include "capture/FrameSaver.h"
 #include "capture/MotionDetector.h"
 #include "capture/VideoDecoder.h"
+#include "core/AppContext.h"
 #include "platform/ConsoleDialogs.h"
 #include "platform/FrameHeader.h"
 #include "platform/MediaClock.h"
-#include "settings/AppContext.h"
 #include "settings/ProgramFolders.h"
 #include "settings/SettingsStorage.h"
 
@@ -203,7 +203,7 @@ int Replay::run(const ReplayOptions& options) {
     AppContext context(clock, dialogs, m_programFolder);
     context.ini.setFileName(iniPath);
     settings::SettingsStorage(context, *this).load(); // the file exists: nothing is created
-    settings::Settings& s = context.settings;
+    core::Settings& s = context.settings;
 
     if (!options.outDir.isEmpty()) {
         if (!QDir().mkpath(options.outDir))
@@ -217,11 +217,11 @@ int Replay::run(const ReplayOptions& options) {
     }
 
     // Watch mode from the first step; no alarm actions other than saving.
-    const std::int64_t period = std::max<qint32>(1, m_sensor[settings::IntervalValue]);
+    const std::int64_t period = std::max<qint32>(1, m_sensor[core::IntervalValue]);
     capture::MotionDetector detector(context);
     detector.setDetectorInterval(static_cast<qint16>(period));
-    detector.setNoiseTolerance(static_cast<qint16>(m_sensor[settings::NoiseValue]));
-    detector.setSimilarityThreshold(static_cast<qint16>(100 - m_sensor[settings::similarityValue]));
+    detector.setNoiseTolerance(static_cast<qint16>(m_sensor[core::NoiseValue]));
+    detector.setSimilarityThreshold(static_cast<qint16>(100 - m_sensor[core::SimilarityValue]));
     context.watching = true;
     context.alarmCount = 0;
 

@@ -1,8 +1,8 @@
 #include "app/UploadQueue.h"
 
+#include "core/AppContext.h"
 #include "platform/Clock.h"
 #include "platform/RetryBackoff.h"
-#include "settings/AppContext.h"
 
 #include <QDir>
 #include <QFile>

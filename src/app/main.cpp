@@ -2,6 +2,7 @@
 #include "app/MainWindow.h"
 #include "app/Replay.h"
 #include "app/UpdateChecker.h"
+#include "core/AppContext.h"
 #include "net/SmsSettingsWindow.h"
 #include "platform/CaptureCommands.h"
 #include "platform/CaptureDeviceFactory.h"
@@ -14,7 +15,6 @@
 #include "platform/QtTranslation.h"
 #include "platform/QtTrayBackend.h"
 #include "platform/SystemClock.h"
-#include "settings/AppContext.h"
 #include "settings/IniLocation.h"
 #include "settings/ProgramFolders.h"
 

@@ -1,13 +1,13 @@
 #include "capture/CaptureControl.h"
 
-#include "capture/FormatDialog.h"
-#include "capture/PreviewWidget.h"
-#include "capture/MotionLevelBar.h"
-#include "capture/SourceDialog.h"
 #include "capture/CaptureControlHost.h"
+#include "capture/FormatDialog.h"
+#include "capture/MotionLevelBar.h"
+#include "capture/PreviewWidget.h"
+#include "capture/SourceDialog.h"
 #include "controls/PushButton.h"
+#include "core/AppContext.h"
 #include "platform/CaptureDevice.h"
-#include "settings/AppContext.h"
 
 #include <QPainter>
 #include <QResizeEvent>

@@ -2,8 +2,8 @@
 
 #include "capture/FrameSaver.h"
 
+#include "core/AppContext.h"
 #include "platform/Clock.h"
-#include "settings/AppContext.h"
 
 #include <QDir>
 #include <QFile>
@@ -137,7 +137,7 @@ bool ClipRecorder::writeFrame(const PreRollBuffer::Frame& frame) {
 }
 
 bool ClipRecorder::openFile(const PreRollBuffer::Frame& frame) {
-    const settings::Settings& s = m_context.settings;
+    const core::Settings& s = m_context.settings;
     QString folder = s.savePath;
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');

@@ -2,9 +2,9 @@
 
 #include "capture/SpeedMeter.h"
 
+#include "core/AppContext.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
-#include "settings/AppContext.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -195,7 +195,7 @@ void FrameSaver::error(const QString& text) {
 }
 
 void FrameSaver::saveFrame() {
-    const settings::Settings& s = m_context.settings;
+    const core::Settings& s = m_context.settings;
     m_host.showSavingIndicator();
 
     QString folder = s.savePath;

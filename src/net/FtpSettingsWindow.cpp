@@ -2,11 +2,10 @@
 
 #include "controls/CheckBox.h"
 #include "controls/PushButton.h"
+#include "core/AppContext.h"
 #include "net/FtpStatusIcon.h"
 #include "platform/Dialogs.h"
 #include "platform/WindowTools.h"
-#include "settings/AppContext.h"
-#include "settings/SettingsStorage.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -17,6 +16,8 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace vigilux::net {
 
@@ -50,10 +51,11 @@ QImage testPicture() {
 const QString FtpSettingsWindow::kTestCaption = QStringLiteral("Проверить соединение");
 const QString FtpSettingsWindow::kWaitCaption = QStringLiteral("Подождите, идет проверка...");
 
-FtpSettingsWindow::FtpSettingsWindow(AppContext& context, settings::SettingsStorage& options, QWidget* parent)
+FtpSettingsWindow::FtpSettingsWindow(AppContext& context, std::function<void()> saveFtp,
+                                     QWidget* parent)
     : QDialog(parent)
     , m_context(context)
-    , m_options(options)
+    , m_saveFtp(std::move(saveFtp))
     , m_uploadBox(new controls::CheckBox(this))
     , m_pic(new QLabel(this))
     , m_status(new FtpStatusIcon(this)) {
@@ -127,7 +129,7 @@ FtpSettingsWindow::FtpSettingsWindow(AppContext& context, settings::SettingsStor
     if (!m_context.inTray)
         platform::makeTopmost(*this);
 
-    const settings::Settings& s = m_context.settings;
+    const core::Settings& s = m_context.settings;
     m_uploadBox->setValue(s.ftpUpload);
     m_text[0]->setText(s.ftpServer);
     m_text[1]->setText(s.ftpFolder);
@@ -159,13 +161,13 @@ void FtpSettingsWindow::onUploadToggled() {
 void FtpSettingsWindow::onButtonClicked(int index) {
     switch (index) {
     case 0: {
-        settings::Settings& s = m_context.settings;
+        core::Settings& s = m_context.settings;
         s.ftpUpload = m_uploadBox->value();
         s.ftpServer = m_text[0]->text();
         s.ftpFolder = m_text[1]->text();
         s.ftpLogin = m_text[2]->text();
         s.ftpPassword = m_text[3]->text();
-        m_options.saveFtp();
+        m_saveFtp();
         accept();
         break;
     }

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 
 class QLabel;
 class QLineEdit;
@@ -18,10 +19,6 @@ namespace vigilux::controls {
 class CheckBox;
 class PushButton;
 } // namespace vigilux::controls
-
-namespace vigilux::settings {
-class SettingsStorage;
-}
 
 namespace vigilux::net {
 
@@ -41,7 +38,10 @@ public:
     static const QString kTestCaption;
     static const QString kWaitCaption;
 
-    FtpSettingsWindow(AppContext& context, settings::SettingsStorage& options, QWidget* parent = nullptr);
+    // OK copies the fields into the settings record, then calls `saveFtp` to
+    // write them to the INI file.
+    FtpSettingsWindow(AppContext& context, std::function<void()> saveFtp,
+                      QWidget* parent = nullptr);
     ~FtpSettingsWindow() override;
 
     controls::CheckBox* uploadBox() const { return m_uploadBox; }
@@ -68,7 +68,7 @@ private:
     void setButtonsEnabled(bool enabled);
 
     AppContext& m_context;
-    settings::SettingsStorage& m_options;
+    std::function<void()> m_saveFtp;
     FtpClient m_ftp;
     controls::CheckBox* m_uploadBox;
     std::array<QLineEdit*, 4> m_text{};

@@ -1,14 +1,14 @@
 #include "settings/DetectorSettingsWindow.h"
 
-#include "capture/CalibrationWindow.h"
-#include "controls/InfoTip.h"
 #include "controls/CursorProbe.h"
-#include "controls/Slider.h"
+#include "controls/InfoTip.h"
 #include "controls/PushButton.h"
+#include "controls/Slider.h"
+#include "core/AppContext.h"
 #include "platform/WindowTools.h"
-#include "settings/AppContext.h"
-#include "settings/SettingsStorage.h"
+#include "settings/CalibrationWindow.h"
 #include "settings/DetectorValuesTarget.h"
+#include "settings/SettingsStorage.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -129,13 +129,13 @@ const std::array<QString, 3>& DetectorSettingsWindow::tipTexts() {
     return texts;
 }
 
-DetectorSettingsWindow::DetectorSettingsWindow(AppContext& context, SettingsStorage& options, DetectorValuesTarget& sensorTarget,
-                     QWidget* parent)
+DetectorSettingsWindow::DetectorSettingsWindow(AppContext& context, SettingsStorage& options,
+                                               DetectorValuesTarget& sensorTarget, QWidget* parent)
     : QDialog(parent)
     , m_context(context)
     , m_options(options)
     , m_sensorTarget(sensorTarget)
-    , m_runCalibration([](capture::CalibrationWindow& window) { window.exec(); }) {
+    , m_runCalibration([](CalibrationWindow& window) { window.exec(); }) {
     m_context.detectorWindowOpen = true;
     setObjectName(QStringLiteral("detectorSettingsWindow"));
     setWindowTitle(QStringLiteral("Детектор движения"));
@@ -274,7 +274,7 @@ void DetectorSettingsWindow::autocalibrate() {
     // hiding as a plain widget keeps it open while the calibration runs.
     QWidget::setVisible(false);
     {
-        capture::CalibrationWindow calibration(m_context, *this, parentWidget());
+        CalibrationWindow calibration(m_context, *this, parentWidget());
         m_runCalibration(calibration);
     }
     show();

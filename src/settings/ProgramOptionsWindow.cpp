@@ -3,10 +3,10 @@
 #include "controls/CheckBox.h"
 #include "controls/PushButton.h"
 #include "controls/Slider.h"
+#include "core/AppContext.h"
 #include "platform/CaptureCommands.h"
 #include "platform/Dialogs.h"
 #include "platform/WindowTools.h"
-#include "settings/AppContext.h"
 #include "settings/FilePickers.h"
 #include "settings/ProgramOptionsRules.h"
 #include "settings/ResolutionWindow.h"
@@ -322,7 +322,7 @@ void ProgramOptionsWindow::selectTab(int index) {
 }
 
 void ProgramOptionsWindow::fillControls() {
-    const Settings& s = m_context.settings;
+    const core::Settings& s = m_context.settings;
     m_qualitySlider->setMin(10);
     m_qualitySlider->setMax(100);
     m_qualitySlider->setStep(5);
@@ -359,7 +359,7 @@ void ProgramOptionsWindow::fillControls() {
 }
 
 void ProgramOptionsWindow::copyControls() {
-    Settings& s = m_context.settings;
+    core::Settings& s = m_context.settings;
     s.startMinimized = m_check[0]->value();
     s.startWatching = m_check[1]->value();
     s.soundOnSave = m_check[2]->value();

@@ -1,8 +1,8 @@
 #include "settings/SettingsStorage.h"
 
+#include "core/AppContext.h"
 #include "platform/Cp1251.h"
 #include "platform/Dialogs.h"
-#include "settings/AppContext.h"
 #include "settings/DetectorValuesTarget.h"
 
 #include <QDir>
@@ -70,9 +70,9 @@ SettingsStorage::SettingsStorage(AppContext& context, DetectorValuesTarget& sens
     , m_sensorTarget(sensorTarget) {}
 
 void SettingsStorage::load() {
-    IniFile& ini = m_context.ini;
-    Settings& s = m_context.settings;
-    const Settings defaults;
+    core::IniFile& ini = m_context.ini;
+    core::Settings& s = m_context.settings;
+    const core::Settings defaults;
 
     if (!QFileInfo::exists(ini.fileName()))
         setDefaults();
@@ -150,7 +150,7 @@ QString SettingsStorage::defaultSaveFolder() const {
 }
 
 void SettingsStorage::setDefaults() {
-    Settings& s = m_context.settings;
+    core::Settings& s = m_context.settings;
     const QString& data = m_context.dataFolder;
     platform::Dialogs& dialogs = m_context.dialogs;
 
@@ -211,9 +211,9 @@ void SettingsStorage::setDefaults() {
 }
 
 void SettingsStorage::save() {
-    IniFile& ini = m_context.ini;
-    const IniFile::WriteGroup group(ini);
-    const Settings& s = m_context.settings;
+    core::IniFile& ini = m_context.ini;
+    const core::IniFile::WriteGroup group(ini);
+    const core::Settings& s = m_context.settings;
 
     ini.write(s.startMinimized, QStringLiteral("MinStart"), InterfaceSection);
     ini.write(s.startWatching, QStringLiteral("AutoStart"), InterfaceSection);
@@ -249,18 +249,18 @@ void SettingsStorage::save() {
 }
 
 void SettingsStorage::saveDetectorValues() {
-    IniFile& ini = m_context.ini;
-    const IniFile::WriteGroup group(ini);
-    const Settings& s = m_context.settings;
-    ini.write(s.detectorValues[IntervalValue], QStringLiteral("Timer"), SensorSection);
-    ini.write(s.detectorValues[NoiseValue], QStringLiteral("Noise"), SensorSection);
-    ini.write(s.detectorValues[similarityValue], QStringLiteral("Percent"), SensorSection);
+    core::IniFile& ini = m_context.ini;
+    const core::IniFile::WriteGroup group(ini);
+    const core::Settings& s = m_context.settings;
+    ini.write(s.detectorValues[core::IntervalValue], QStringLiteral("Timer"), SensorSection);
+    ini.write(s.detectorValues[core::NoiseValue], QStringLiteral("Noise"), SensorSection);
+    ini.write(s.detectorValues[core::SimilarityValue], QStringLiteral("Percent"), SensorSection);
 }
 
 void SettingsStorage::saveFtp() {
-    IniFile& ini = m_context.ini;
-    const IniFile::WriteGroup group(ini);
-    const Settings& s = m_context.settings;
+    core::IniFile& ini = m_context.ini;
+    const core::IniFile::WriteGroup group(ini);
+    const core::Settings& s = m_context.settings;
     ini.write(s.ftpUpload, QStringLiteral("FtpUpload"), FtpSection);
     ini.write(s.ftpServer, QStringLiteral("FtpServer"), FtpSection);
     ini.write(s.ftpFolder, QStringLiteral("FtpFolder"), FtpSection);

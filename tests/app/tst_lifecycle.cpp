@@ -2,8 +2,8 @@
 #include "FakeDialogs.h"
 #include "app/Lifecycle.h"
 #include "app/LifecycleHost.h"
+#include "core/AppContext.h"
 #include "platform/InstanceLock.h"
-#include "settings/AppContext.h"
 #include "settings/DetectorValuesTarget.h"
 
 #include <QFile>

@@ -6,12 +6,12 @@
 #include "app/OpenWindows.h"
 #include "app/RecordingIndicator.h"
 #include "app/SplashWindow.h"
-#include "capture/CalibrationTarget.h"
 #include "capture/MotionLevelBar.h"
 #include "controls/OverlayLabel.h"
-#include "controls/SizeGrip.h"
 #include "controls/PushButton.h"
-#include "settings/AppContext.h"
+#include "controls/SizeGrip.h"
+#include "core/AppContext.h"
+#include "core/CalibrationTarget.h"
 
 #include <QAction>
 #include <QFile>
@@ -63,7 +63,7 @@ struct Rig {
     }
 };
 
-class RecordingCalibration final : public capture::CalibrationTarget {
+class RecordingCalibration final : public core::CalibrationTarget {
 public:
     QList<qint16> fps;
     QList<qint32> percent;

@@ -2,9 +2,9 @@
 #include "FakeDialogs.h"
 #include "FtpServerProcess.h"
 #include "app/UploadQueue.h"
+#include "core/AppContext.h"
 #include "net/FtpClient.h"
 #include "platform/LineJournal.h"
-#include "settings/AppContext.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,7 +4,7 @@
 #include "capture/ClipWriter.h"
 #include "capture/PreRollBuffer.h"
 #include "capture/VideoDecoder.h"
-#include "settings/AppContext.h"
+#include "core/AppContext.h"
 
 #include <QDir>
 #include <QFile>

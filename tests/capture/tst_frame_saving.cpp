@@ -1,7 +1,7 @@
 #include "FakeClock.h"
 #include "FakeDialogs.h"
 #include "capture/FrameSaver.h"
-#include "settings/AppContext.h"
+#include "core/AppContext.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,11 +1,11 @@
 #include "FakeServices.h"
 #include "NetTestHelpers.h"
 #include "controls/PushButton.h"
+#include "core/AppContext.h"
 #include "net/SmsSettingsWindow.h"
 #include "platform/CaptureCommands.h"
 #include "platform/Cp1251.h"
 #include "platform/UrlOpener.h"
-#include "settings/AppContext.h"
 
 #include "support/FakeClock.h"
 #include "support/FakeDialogs.h"

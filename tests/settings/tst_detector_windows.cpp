@@ -1,13 +1,13 @@
 // The detector settings window and the calibration window it opens, driven
 // offscreen through their controls.
-#include "capture/CalibrationWindow.h"
 #include "controls/InfoTip.h"
-#include "controls/Slider.h"
 #include "controls/PushButton.h"
-#include "settings/AppContext.h"
+#include "controls/Slider.h"
+#include "core/AppContext.h"
+#include "settings/CalibrationWindow.h"
 #include "settings/DetectorSettingsWindow.h"
-#include "settings/SettingsStorage.h"
 #include "settings/DetectorValuesTarget.h"
+#include "settings/SettingsStorage.h"
 #include "support/FakeClock.h"
 #include "support/FakeDialogs.h"
 
@@ -20,7 +20,7 @@
 #include <QWindow>
 
 using namespace vigilux;
-using vigilux::capture::CalibrationWindow;
+using vigilux::settings::CalibrationWindow;
 using vigilux::settings::DetectorSettingsWindow;
 
 namespace {

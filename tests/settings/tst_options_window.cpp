@@ -1,7 +1,7 @@
 #include "controls/CheckBox.h"
 #include "controls/PushButton.h"
 #include "controls/Slider.h"
-#include "settings/AppContext.h"
+#include "core/AppContext.h"
 #include "settings/DetectorValuesTarget.h"
 #include "settings/ProgramOptionsWindow.h"
 #include "settings/SettingsStorage.h"
@@ -47,7 +47,7 @@ struct Program {
     Program()
         : context(clock, dialogs, dir.path())
         , storage(context, target) {
-        settings::Settings& s = context.settings;
+        core::Settings& s = context.settings;
         s.startMinimized = true;
         s.startWatching = false;
         s.soundOnSave = true;
@@ -341,7 +341,7 @@ void TestProgramOptionsWindow::textEditsItsKey() {
 void TestProgramOptionsWindow::okWithoutChangesWritesTheSameFile() {
     Program program;
     const QByteArray baseline = program.file();
-    const settings::Settings before = program.context.settings;
+    const core::Settings before = program.context.settings;
     QVERIFY(QFile::remove(program.context.ini.fileName()));
 
     ProgramOptionsWindow& window = program.open();
@@ -357,7 +357,7 @@ void TestProgramOptionsWindow::cancelTouchesNothing() {
     Program program;
     program.storage.saveFtp();
     const QByteArray baseline = program.file();
-    const settings::Settings before = program.context.settings;
+    const core::Settings before = program.context.settings;
 
     ProgramOptionsWindow& window = program.open();
     for (int i : {0, 2, 4, 7, 10, 12})
@@ -574,7 +574,7 @@ void TestProgramOptionsWindow::pictureLimitWarning() {
 void TestProgramOptionsWindow::resetAnsweredNo() {
     Program program;
     const QByteArray baseline = program.file();
-    const settings::Settings before = program.context.settings;
+    const core::Settings before = program.context.settings;
     ProgramOptionsWindow& window = program.open();
     program.click(program.check(0));
     program.dialogs.answers.enqueue(Answer::No);
@@ -618,7 +618,7 @@ void TestProgramOptionsWindow::resetAnsweredYes() {
 
     // The file holds the defaults, the FTP connection keys stay.
     {
-        settings::IniFile& ini = program.context.ini;
+        core::IniFile& ini = program.context.ini;
         QCOMPARE(ini.read(QStringLiteral("SavePath"), QStringLiteral("Files")), chosen);
         QCOMPARE(ini.read(QStringLiteral("JPGq"), QStringLiteral("Image")),
                  QStringLiteral("75"));

@@ -1,5 +1,5 @@
 #include "controls/PushButton.h"
-#include "settings/AppContext.h"
+#include "core/AppContext.h"
 #include "settings/ResolutionWindow.h"
 #include "settings/SettingsStorage.h"
 #include "support/FakeClock.h"

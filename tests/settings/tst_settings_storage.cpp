@@ -1,5 +1,5 @@
+#include "core/AppContext.h"
 #include "platform/Cp1251.h"
-#include "settings/AppContext.h"
 #include "settings/DetectorValuesTarget.h"
 #include "settings/IniLocation.h"
 #include "settings/SettingsStorage.h"
@@ -137,7 +137,7 @@ private slots:
         QCOMPARE(p.target.calls, once + once);
         QCOMPARE(p.context.ini.lastSection(), QStringLiteral("HD"));
 
-        const settings::Settings& s = p.context.settings;
+        const core::Settings& s = p.context.settings;
         QCOMPARE(s.saveSoundPath, m_folder + QStringLiteral("/sound/save.wav"));
         QCOMPARE(s.alarmSoundPath, m_folder + QStringLiteral("/sound/alarm.wav"));
         QCOMPARE(s.savePath, m_folder + QStringLiteral("/save/"));
@@ -180,7 +180,7 @@ private slots:
     }
 
     void savedSettingsLoadBackUnchanged() {
-        settings::Settings changed;
+        core::Settings changed;
         changed.startMinimized = true;
         changed.startWatching = true;
         changed.soundOnSave = false;
@@ -308,7 +308,7 @@ private slots:
         Program p(m_folder);
         p.options.load();
         QVERIFY(p.dialogs.pickers.isEmpty());
-        const settings::Settings& s = p.context.settings;
+        const core::Settings& s = p.context.settings;
         const QHash<QString, QString> fields{{"MinStart", QString::number(s.startMinimized)},
                                              {"Sound", QString::number(s.soundOnSave)},
                                              {"MaxFilesCount", QString::number(s.maxFileCount)},
@@ -440,7 +440,7 @@ private slots:
         QVERIFY(warning.contains(QDir::toNativeSeparators(m_ini)));
         QVERIFY(warning.contains(QStringLiteral("это папка, а не файл")));
         QVERIFY(warning.contains(QDir::toNativeSeparators(unusable.filePath())));
-        vigilux::settings::IniFile moved(unusable.filePath());
+        vigilux::core::IniFile moved(unusable.filePath());
         QVERIFY(moved.write(true, QStringLiteral("Sound"), QStringLiteral("Interface")));
         QVERIFY(QDir().rmdir(m_ini));
         QDir(config).removeRecursively();

@@ -1,4 +1,4 @@
-#include "settings/IniFile.h"
+#include "core/IniFile.h"
 
 #include "platform/Cp1251.h"
 
@@ -20,7 +20,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace vigilux::settings {
+namespace vigilux::core {
 
 namespace {
 
@@ -518,4 +518,4 @@ QString IniFile::toText(const QVariant& value) {
     }
 }
 
-} // namespace vigilux::settings
+} // namespace vigilux::core

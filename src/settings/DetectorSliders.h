@@ -2,7 +2,7 @@
 
 #include <QtGlobal>
 
-namespace vigilux::capture {
+namespace vigilux::settings {
 
 // The detector settings window's three sliders, as the calibration writes
 // them: 0 detector interval (ms), 1 noise tolerance, 2 motion percent. The
@@ -19,4 +19,4 @@ public:
     virtual qint32 sliderValue(qint16 index) const = 0;
 };
 
-} // namespace vigilux::capture
+} // namespace vigilux::settings

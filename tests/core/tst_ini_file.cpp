@@ -1,4 +1,4 @@
-#include "settings/IniFile.h"
+#include "core/IniFile.h"
 
 #include "platform/Cp1251.h"
 
@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using vigilux::settings::IniFile;
+using vigilux::core::IniFile;
 
 namespace {
 

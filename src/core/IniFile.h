@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-namespace vigilux::settings {
+namespace vigilux::core {
 
 // The one reader/writer of options.ini. Each call touches exactly one key of
 // one section; values go in and come out as text. Section and key names are
@@ -106,4 +106,4 @@ private:
     std::shared_ptr<Contents> m_cache;
 };
 
-} // namespace vigilux::settings
+} // namespace vigilux::core

@@ -1,4 +1,4 @@
-#include "settings/AppContext.h"
+#include "core/AppContext.h"
 
 #include "platform/Dialogs.h"
 

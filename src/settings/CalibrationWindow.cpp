@@ -1,15 +1,15 @@
-#include "capture/CalibrationWindow.h"
+#include "settings/CalibrationWindow.h"
 
 #include "controls/PushButton.h"
+#include "core/AppContext.h"
 #include "platform/WindowTools.h"
-#include "settings/AppContext.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QVBoxLayout>
 
-namespace vigilux::capture {
+namespace vigilux::settings {
 
 namespace {
 constexpr int WindowWidth = 420;
@@ -146,4 +146,4 @@ void CalibrationWindow::paintEvent(QPaintEvent*) {
     p.fillRect(rect(), Panel);
 }
 
-} // namespace vigilux::capture
+} // namespace vigilux::settings

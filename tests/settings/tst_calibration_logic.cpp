@@ -1,11 +1,11 @@
 // The calibration state machine, fed with scripted speed and similarity
 // values, and once against a simulated still scene.
-#include "capture/CalibrationLogic.h"
-#include "capture/CalibrationView.h"
 #include "capture/FrameCompare.h"
 #include "capture/MotionDetector.h"
-#include "capture/DetectorSliders.h"
-#include "settings/AppContext.h"
+#include "core/AppContext.h"
+#include "settings/CalibrationLogic.h"
+#include "settings/CalibrationView.h"
+#include "settings/DetectorSliders.h"
 #include "support/FakeClock.h"
 #include "support/FakeDialogs.h"
 
@@ -18,13 +18,13 @@
 #include <vector>
 
 using namespace vigilux;
-using vigilux::capture::CalibrationLogic;
+using vigilux::settings::CalibrationLogic;
 using Icon = vigilux::platform::Dialogs::Icon;
 
 namespace {
 
 // The detector window's sliders: records writes, keeps the values.
-class FakeSliders final : public capture::DetectorSliders {
+class FakeSliders final : public settings::DetectorSliders {
 public:
     void onSliderChanged(qint16 index, qint32 value) override {
         calls << QStringLiteral("change %1 %2").arg(index).arg(value);
@@ -43,7 +43,7 @@ public:
     std::array<qint32, 3> live{700, 5, 10};
 };
 
-class FakeView final : public capture::CalibrationView {
+class FakeView final : public settings::CalibrationView {
 public:
     void setInstruction(const QString& text) override { instruction = text; }
     void setStatus(const QString& text) override { status = text; }

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "capture/CalibrationLogic.h"
-#include "capture/CalibrationTarget.h"
-#include "capture/CalibrationView.h"
+#include "core/CalibrationTarget.h"
+#include "settings/CalibrationLogic.h"
+#include "settings/CalibrationView.h"
 
 #include <QDialog>
 
@@ -18,7 +18,7 @@ namespace vigilux::controls {
 class PushButton;
 }
 
-namespace vigilux::capture {
+namespace vigilux::settings {
 
 class DetectorSliders;
 
@@ -41,7 +41,9 @@ public:
     void similarityValue(qint32 value) override;
 
     CalibrationLogic& logic() { return m_logic; }
-    controls::PushButton* button(int index) const { return m_buttons.at(static_cast<std::size_t>(index)); }
+    controls::PushButton* button(int index) const {
+        return m_buttons.at(static_cast<std::size_t>(index));
+    }
     QWidget* progressFrame() const { return m_progressFrame; }
     QWidget* progressBar() const { return m_progressBar; }
 
@@ -73,4 +75,4 @@ private:
     bool m_left = false;
 };
 
-} // namespace vigilux::capture
+} // namespace vigilux::settings

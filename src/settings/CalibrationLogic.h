@@ -7,7 +7,7 @@ namespace vigilux {
 struct AppContext;
 }
 
-namespace vigilux::capture {
+namespace vigilux::settings {
 
 class CalibrationView;
 class DetectorSliders;
@@ -97,4 +97,4 @@ private:
     bool m_closed = false;
 };
 
-} // namespace vigilux::capture
+} // namespace vigilux::settings

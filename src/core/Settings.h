@@ -4,10 +4,10 @@
 
 #include <array>
 
-namespace vigilux::settings {
+namespace vigilux::core {
 
 // Index into detectorValues / liveDetectorValues.
-enum DetectorValue { IntervalValue = 0, NoiseValue = 1, similarityValue = 2 };
+enum DetectorValue { IntervalValue = 0, NoiseValue = 1, SimilarityValue = 2 };
 
 // The program-wide settings record: one field per key of options.ini, named
 // as the key. Filled once at start-up; settings windows change it and save
@@ -63,4 +63,4 @@ struct Settings {
     bool operator==(const Settings&) const = default;
 };
 
-} // namespace vigilux::settings
+} // namespace vigilux::core

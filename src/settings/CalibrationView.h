@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace vigilux::capture {
+namespace vigilux::settings {
 
 // What the calibration logic shows on its window: two labels, the buttons,
 // the progress bar and closing. The calibration window implements it.
@@ -21,4 +21,4 @@ public:
     virtual void closeWindow() = 0;
 };
 
-} // namespace vigilux::capture
+} // namespace vigilux::settings

@@ -1,14 +1,14 @@
-#include "capture/CalibrationLogic.h"
+#include "settings/CalibrationLogic.h"
 
-#include "capture/CalibrationView.h"
-#include "capture/DetectorSliders.h"
+#include "core/AppContext.h"
 #include "platform/Dialogs.h"
-#include "settings/AppContext.h"
+#include "settings/CalibrationView.h"
+#include "settings/DetectorSliders.h"
 
 #include <algorithm>
 #include <limits>
 
-namespace vigilux::capture {
+namespace vigilux::settings {
 
 namespace {
 
@@ -258,4 +258,4 @@ void CalibrationLogic::closed() {
     m_context.calibrationPhase = 0;
 }
 
-} // namespace vigilux::capture
+} // namespace vigilux::settings

@@ -2,7 +2,7 @@
 
 #include <QtGlobal>
 
-namespace vigilux::capture {
+namespace vigilux::core {
 
 // The open calibration window, as the main window's detector-event handlers
 // see it: they forward speed values in phase 1 and similarity values in
@@ -14,4 +14,4 @@ public:
     virtual void similarityValue(qint32 value) = 0;
 };
 
-} // namespace vigilux::capture
+} // namespace vigilux::core

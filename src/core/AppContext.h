@@ -1,7 +1,7 @@
 #pragma once
 
-#include "settings/IniFile.h"
-#include "settings/Settings.h"
+#include "core/IniFile.h"
+#include "core/Settings.h"
 
 #include <QString>
 
@@ -10,7 +10,7 @@ class Clock;
 class Dialogs;
 } // namespace vigilux::platform
 
-namespace vigilux::capture {
+namespace vigilux::core {
 class CalibrationTarget;
 }
 
@@ -39,18 +39,18 @@ struct AppContext {
     // programFolder.
     QString settingsFolder;
 
-    settings::IniFile ini;
-    settings::Settings settings;
+    core::IniFile ini;
+    core::Settings settings;
 
-    bool watching = false;           // watch mode is on
-    bool inTray = false;               // main window hidden to the tray
-    bool detectorWindowShown = false;   // main window shows the detector window
-    bool detectorWindowOpen = false; // the detector window is open
-    qint16 alarmCount = 0;             // alarms since watch mode was switched on
-    qint16 calibrationPhase = 0;       // 0 none, 1 speed, 2 noise, 3 largest difference
+    bool watching = false;            // watch mode is on
+    bool inTray = false;              // main window hidden to the tray
+    bool detectorWindowShown = false; // main window shows the detector window
+    bool detectorWindowOpen = false;  // the detector window is open
+    qint16 alarmCount = 0;            // alarms since watch mode was switched on
+    qint16 calibrationPhase = 0;      // 0 none, 1 speed, 2 noise, 3 largest difference
     // The calibration window while it is open (it sets and clears this);
     // the main window forwards detector values to it.
-    capture::CalibrationTarget* calibration = nullptr;
+    core::CalibrationTarget* calibration = nullptr;
 };
 
 } // namespace vigilux
