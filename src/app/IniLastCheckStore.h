@@ -2,7 +2,7 @@
 
 #include "app/LastCheckStore.h"
 
-namespace vigilux::settings {
+namespace vigilux::core {
 class IniFile;
 }
 
