@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QPainter>
 #include <QPainterPath>
+#include <QSvgGenerator>
 
 #include <algorithm>
 #include <cmath>
@@ -54,6 +55,12 @@ QImage ReplayPlot::render(QSize size) const {
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter p(&image);
+    paint(p, size);
+    return image;
+}
+
+void ReplayPlot::paint(QPainter& p, QSize size) const {
+    p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
     p.setRenderHint(QPainter::Antialiasing);
     QFont font = p.font();
     font.setPixelSize(std::max(11, size.height() / 40));
@@ -67,9 +74,15 @@ QImage ReplayPlot::render(QSize size) const {
     const QRectF area(left, top, size.width() - left - right, size.height() - top - bottom);
     const double spanMs = static_cast<double>(timeSpanMs());
     const auto xOf = [&](double ms) { return area.left() + area.width() * ms / spanMs; };
-    const auto yOf = [&](double percent) {
-        return area.bottom() - area.height() * percent / 100.0;
-    };
+    // The vertical scale follows the data: the quiet and the moving levels
+    // lie within a few percent of each other, and a fixed 0..100 would
+    // flatten exactly the difference a user chooses the threshold from.
+    int highest = std::max(m_threshold, 1);
+    for (const Step& s : m_steps)
+        highest = std::max(highest, s.changedPercent);
+    const double yStep = niceStep(highest * 1.15, 10);
+    const double yTop = std::min(100.0, std::ceil(highest * 1.15 / yStep) * yStep);
+    const auto yOf = [&](double percent) { return area.bottom() - area.height() * percent / yTop; };
 
     // Events first, so everything else lies on top of their shading.
     const QColor eventColor(255, 214, 150);
@@ -84,7 +97,7 @@ QImage ReplayPlot::render(QSize size) const {
     const double xStep = niceStep(spanMs / 1000.0, 12);
     for (double s = 0; s * 1000.0 <= spanMs + 1e-6; s += xStep)
         p.drawLine(QPointF(xOf(s * 1000.0), area.top()), QPointF(xOf(s * 1000.0), area.bottom()));
-    for (int v = 0; v <= 100; v += 10)
+    for (double v = 0; v <= yTop + 1e-6; v += yStep)
         p.drawLine(QPointF(area.left(), yOf(v)), QPointF(area.right(), yOf(v)));
     p.setPen(QPen(Qt::black, 1));
     p.drawRect(area);
@@ -94,8 +107,8 @@ QImage ReplayPlot::render(QSize size) const {
         p.drawText(QPointF(x - fm.horizontalAdvance(text) / 2.0, area.bottom() + fm.height() + 2),
                    text);
     }
-    for (int v = 0; v <= 100; v += 10) {
-        const QString text = QString::number(v);
+    for (double v = 0; v <= yTop + 1e-6; v += yStep) {
+        const QString text = QString::number(v, 'g', 4);
         p.drawText(
             QPointF(area.left() - fm.horizontalAdvance(text) - 6, yOf(v) + fm.ascent() / 2.0),
             text);
@@ -161,15 +174,35 @@ QImage ReplayPlot::render(QSize size) const {
         p.setPen(Qt::black);
         p.drawText(QPointF(x + 30, y), *it);
     }
-    return image;
 }
 
 bool ReplayPlot::save(const QString& path, QString& error) const {
-    if (QFileInfo(path).suffix().compare(QStringLiteral("png"), Qt::CaseInsensitive) != 0) {
-        error = QStringLiteral("the plot is written as PNG; give a file name ending in .png");
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    const QSize size(1600, 600);
+    if (suffix == QLatin1String("svg")) {
+        QSvgGenerator svg;
+        svg.setFileName(path);
+        svg.setSize(size);
+        svg.setViewBox(QRect(QPoint(0, 0), size));
+        svg.setTitle(m_title);
+        QPainter p;
+        if (!p.begin(&svg)) {
+            error = QStringLiteral("cannot write the plot to ") + path;
+            return false;
+        }
+        paint(p, size);
+        if (!p.end() || QFileInfo(path).size() == 0) {
+            error = QStringLiteral("cannot write the plot to ") + path;
+            return false;
+        }
+        return true;
+    }
+    if (suffix != QLatin1String("png")) {
+        error = QStringLiteral("the plot is written as PNG or SVG; give a file name ending in "
+                               ".png or .svg");
         return false;
     }
-    if (!render().save(path, "PNG")) {
+    if (!render(size).save(path, "PNG")) {
         error = QStringLiteral("cannot write the plot to ") + path;
         return false;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPainter>
 #include <QString>
 
 #include <cstdint>
@@ -32,12 +33,14 @@ public:
     // The plot at the given size (1600 x 600 reads well).
     QImage render(QSize size = QSize(1600, 600)) const;
 
-    // Writes a PNG (any other extension is refused). False with `error` set
-    // when the file cannot be written.
+    // Writes a PNG or, for a name ending in .svg, an SVG (any other
+    // extension is refused). False with `error` set when the file cannot be
+    // written.
     bool save(const QString& path, QString& error) const;
 
 private:
     std::int64_t timeSpanMs() const;
+    void paint(QPainter& p, QSize size) const;
 
     QString m_title;
     int m_threshold;

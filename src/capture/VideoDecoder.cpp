@@ -129,7 +129,14 @@ struct VideoDecoder::Impl {
     std::int64_t origin = AV_NOPTS_VALUE;
     std::int64_t last = AV_NOPTS_VALUE; // timestamp of the current frame
     std::int64_t frames = 0;
-    std::int64_t damaged = 0;
+    std::int64_t decodeErrors = 0;
+    std::int64_t corruptFrames = 0;
+    bool corrupt = false; // the decoder marked the frame last decoded as damaged
+    // Backward timestamp jumps: `shift` carries the timeline on past each.
+    std::int64_t shift = 0;
+    std::int64_t step = 0; // the last forward step between frames, stream units
+    std::int64_t jumps = 0;
+    std::int64_t firstJumpTicks = -1; // media time of the first jump
 
     // The detector's picture: the first frame's layout, packed.
     platform::FrameLayout layout;
@@ -160,14 +167,19 @@ struct VideoDecoder::Impl {
     bool decode() {
         while (!ended) {
             const int got = avcodec_receive_frame(codec, frame);
-            if (got == 0)
+            if (got == 0) {
+                // Concealed errors and missing references leave a picture
+                // that is partly invented: no motion may be read from it.
+                corrupt =
+                    (frame->flags & AV_FRAME_FLAG_CORRUPT) != 0 || frame->decode_error_flags != 0;
                 return true;
+            }
             if (got == AVERROR_EOF) {
                 ended = true;
                 break;
             }
             if (got != AVERROR(EAGAIN)) {
-                ++damaged; // a damaged frame: the decoder moves on to the next
+                ++decodeErrors; // a damaged frame: the decoder moves on to the next
                 continue;
             }
             if (draining) {
@@ -184,28 +196,51 @@ struct VideoDecoder::Impl {
             }
             // A damaged packet is skipped (and counted), the same way every run.
             if (packet->stream_index == stream && avcodec_send_packet(codec, packet) < 0)
-                ++damaged;
+                ++decodeErrors;
             av_packet_unref(packet);
         }
         return false;
     }
 
-    // The frame's timestamp in stream units, never before the last frame's.
+    // One frame's duration in stream units: the last step between frames,
+    // or the stated frame rate.
+    std::int64_t framePeriod() const {
+        if (step > 0)
+            return step;
+        const AVRational rate = frameRate.num > 0 ? frameRate : AVRational{25, 1};
+        return std::max<std::int64_t>(1, av_rescale_q(1, av_inv_q(rate), timeBase));
+    }
+
+    // The frame's timestamp in stream units on one continuous timeline.
     void stamp() {
         std::int64_t ts = frame->best_effort_timestamp;
         if (ts == AV_NOPTS_VALUE) {
             // No timestamp: one frame period after the previous frame.
-            const AVRational rate = frameRate.num > 0 ? frameRate : AVRational{25, 1};
-            const std::int64_t period =
-                std::max<std::int64_t>(1, av_rescale_q(1, av_inv_q(rate), timeBase));
-            ts = last == AV_NOPTS_VALUE ? 0 : last + period;
+            ts = last == AV_NOPTS_VALUE ? 0 : last + framePeriod();
+        } else {
+            ts += shift;
         }
         if (origin == AV_NOPTS_VALUE)
             origin = ts;
-        if (last != AV_NOPTS_VALUE && ts < last)
-            ts = last; // the file's timeline never runs backwards here
+        // A minute ahead of the last frame is no gap a recording has between
+        // two frames; it is a damaged timestamp or a restarted clock.
+        const std::int64_t leapTicks = av_rescale_q(60, AVRational{1, 1}, timeBase);
+        if (last != AV_NOPTS_VALUE && (ts < last || ts - last > leapTicks)) {
+            // Time runs backwards (recordings joined end to end, a camera
+            // whose clock restarted) or leaps ahead: the timeline goes on one
+            // frame after the last, so nothing that follows is passed over.
+            const std::int64_t next = last + framePeriod();
+            shift += next - ts;
+            ts = next;
+            if (jumps++ == 0)
+                firstJumpTicks = last - origin;
+        } else if (last != AV_NOPTS_VALUE && ts > last) {
+            step = ts - last;
+        }
         last = ts;
         ++frames;
+        if (corrupt)
+            ++corruptFrames;
         packDone = false;
         packFailed = false;
         converted = false;
@@ -395,7 +430,28 @@ std::int64_t VideoDecoder::frameCount() const {
 }
 
 std::int64_t VideoDecoder::damagedCount() const {
-    return m_impl->damaged;
+    return m_impl->decodeErrors + m_impl->corruptFrames;
+}
+
+std::int64_t VideoDecoder::decodeErrors() const {
+    return m_impl->decodeErrors;
+}
+
+std::int64_t VideoDecoder::corruptFrames() const {
+    return m_impl->corruptFrames;
+}
+
+bool VideoDecoder::corrupt() const {
+    return m_impl->frames > 0 && m_impl->corrupt;
+}
+
+std::int64_t VideoDecoder::timestampJumps() const {
+    return m_impl->jumps;
+}
+
+MediaTime VideoDecoder::firstJumpTime() const {
+    const Impl& d = *m_impl;
+    return MediaTime{std::max<std::int64_t>(0, d.firstJumpTicks), d.timeBase.num, d.timeBase.den};
 }
 
 const platform::FrameLayout& VideoDecoder::layout() const {

@@ -60,11 +60,24 @@ public:
     // Decodes the next frame. False at the end of the file; a damaged packet
     // is skipped (the same way on every run), not treated as the end.
     bool next();
-    // Time of the frame last returned by next(), from the first frame.
+    // Time of the frame last returned by next(), from the first frame, on
+    // one continuous timeline: where the file's timestamps jump back (or
+    // more than a minute ahead), time goes on one frame after the last frame
+    // before the jump.
     MediaTime time() const;
     // Frames returned by next() so far.
     std::int64_t frameCount() const;
-    // Packets and frames the decoder refused so far (a damaged file).
+    // Timestamp jumps passed so far, and the time of the first.
+    std::int64_t timestampJumps() const;
+    MediaTime firstJumpTime() const;
+    // Is the frame last returned by next() marked damaged by the decoder
+    // (concealed errors, a missing reference)? Its picture is partly made up.
+    bool corrupt() const;
+    // Packets and frames the decoder refused so far.
+    std::int64_t decodeErrors() const;
+    // Frames returned by next() that were corrupt().
+    std::int64_t corruptFrames() const;
+    // decodeErrors() + corruptFrames().
     std::int64_t damagedCount() const;
     // The layout of picture(): the first frame's pixel format when it is
     // one of FrameLayout's, otherwise 4:2:0 planar, at the first frame's
