@@ -174,12 +174,12 @@ bool Replay::parseArguments(const QStringList& args, ReplayOptions& options, QSt
 }
 
 bool Replay::writePlot(const ReplayOptions& options, const QString& file, std::int64_t durationMs) {
-    const auto interval = m_sensor[settings::IntervalValue];
-    const auto percent = m_sensor[settings::similarityValue];
+    const auto interval = m_sensor[core::IntervalValue];
+    const auto percent = m_sensor[core::SimilarityValue];
     ReplayPlot plot(QStringLiteral("%1: Timer %2 мс, Noise %3, Percent %4")
                         .arg(QFileInfo(file).fileName())
                         .arg(interval)
-                        .arg(m_sensor[settings::NoiseValue])
+                        .arg(m_sensor[core::NoiseValue])
                         .arg(percent),
                     percent, durationMs);
     for (const ReplayPlot::Step& step : m_plotSteps)

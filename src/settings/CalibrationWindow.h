@@ -28,7 +28,9 @@ class DetectorSliders;
 // buttons, the close box, Esc, destruction) stops the step timer, ends the phase
 // and removes it from the context. Opened modally from the detector
 // settings window, which it writes through `sliders`; both must outlive it.
-class CalibrationWindow final : public QDialog, public CalibrationTarget, private CalibrationView {
+class CalibrationWindow final : public QDialog,
+                                public core::CalibrationTarget,
+                                private CalibrationView {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CalibrationWindow)
 

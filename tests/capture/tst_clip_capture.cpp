@@ -3,7 +3,7 @@
 #include "FakeDialogs.h"
 #include "capture/CaptureControl.h"
 #include "capture/CaptureControlHost.h"
-#include "settings/AppContext.h"
+#include "core/AppContext.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -435,4 +435,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestCalibrationLogic)
-#include "tst_calibrationlogic.moc"
+#include "tst_calibration_logic.moc"
