@@ -755,16 +755,11 @@ void MainWindow::openProgramOptions() {
 void MainWindow::openFtpSettings() {
     if (!m_options)
         return;
-<<<<<<< HEAD
     net::FtpSettingsWindow window(
-        m_context, [this] { m_options->saveFtp(); }, this);
-    window.exec();
-=======
-    net::FtpSettingsWindow window(m_context, *m_options, this, &m_queue);
+        m_context, [this] { m_options->saveFtp(); }, this, &m_queue);
     // New settings may be what a refused login or an outage waited for.
     if (window.exec() == QDialog::Accepted && m_context.settings.ftpUpload)
         m_queue.resume();
->>>>>>> main
 }
 
 void MainWindow::openAbout() {

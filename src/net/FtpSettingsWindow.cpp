@@ -52,13 +52,8 @@ QImage testPicture() {
 const QString FtpSettingsWindow::kTestCaption = QStringLiteral("Проверить соединение");
 const QString FtpSettingsWindow::kWaitCaption = QStringLiteral("Подождите, идет проверка...");
 
-<<<<<<< HEAD
 FtpSettingsWindow::FtpSettingsWindow(AppContext& context, std::function<void()> saveFtp,
-                                     QWidget* parent)
-=======
-FtpSettingsWindow::FtpSettingsWindow(AppContext& context, settings::SettingsStorage& options,
                                      QWidget* parent, const UploadBacklog* backlog)
->>>>>>> main
     : QDialog(parent)
     , m_context(context)
     , m_saveFtp(std::move(saveFtp))

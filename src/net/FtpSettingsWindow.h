@@ -41,16 +41,10 @@ public:
     static const QString kTestCaption;
     static const QString kWaitCaption;
 
-<<<<<<< HEAD
     // OK copies the fields into the settings record, then calls `saveFtp` to
-    // write them to the INI file.
-    FtpSettingsWindow(AppContext& context, std::function<void()> saveFtp,
-                      QWidget* parent = nullptr);
-=======
-    // `backlog`, when given, must outlive the window.
-    FtpSettingsWindow(AppContext& context, settings::SettingsStorage& options,
-                      QWidget* parent = nullptr, const UploadBacklog* backlog = nullptr);
->>>>>>> main
+    // write them to the INI file. `backlog`, when given, must outlive the window.
+    FtpSettingsWindow(AppContext& context, std::function<void()> saveFtp, QWidget* parent = nullptr,
+                      const UploadBacklog* backlog = nullptr);
     ~FtpSettingsWindow() override;
 
     controls::CheckBox* uploadBox() const { return m_uploadBox; }

@@ -10,12 +10,8 @@
 #include "controls/OverlayLabel.h"
 #include "controls/PushButton.h"
 #include "controls/SizeGrip.h"
-<<<<<<< HEAD
 #include "core/AppContext.h"
 #include "core/CalibrationTarget.h"
-    =======
-#include "core/AppContext.h"
-    >>>>>>> main
 
 #include <QAction>
 #include <QFile>
@@ -24,7 +20,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-    using namespace vigilux;
+using namespace vigilux;
 
 namespace {
 
