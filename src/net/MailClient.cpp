@@ -315,8 +315,7 @@ void MailClient::send(const Server& server, const Message& message) {
                 Prefix + QStringLiteral("нет файла ") + QFileInfo(path).fileName(), true));
             return;
         }
-        job.files.emplace_back(QFile::encodeName(path).toStdString(),
-                               mimeType(path).toStdString());
+        job.files.emplace_back(QFile::encodeName(path).toStdString(), mimeType(path).toStdString());
     }
     if (!server.caFile.trimmed().isEmpty()) {
         QString problem;
@@ -343,8 +342,8 @@ void MailClient::send(const Server& server, const Message& message) {
     job.headers.push_back("From: " + from.toStdString());
     job.headers.push_back("To: " + message.to.join(QStringLiteral(", ")).toStdString());
     job.headers.push_back("Subject: " + encodedHeader(message.subject));
-    job.headers.push_back(
-        "Date: " + QDateTime::currentDateTime().toString(Qt::RFC2822Date).toStdString());
+    job.headers.push_back("Date: " +
+                          QDateTime::currentDateTime().toString(Qt::RFC2822Date).toStdString());
     const QString domain = from.section(QLatin1Char('@'), 1);
     job.headers.push_back("Message-ID: <" +
                           QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString() + '@' +

@@ -258,8 +258,8 @@ void NotifyQueue::onResult(NotifyChannel channel, const NotifyResult& result) {
     }
 
     const QString error = withoutSecrets(result.error);
-    l.lastError = m_clock.now().toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")) +
-                  QStringLiteral(" ") + error;
+    l.lastError =
+        m_clock.now().toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")) + QStringLiteral(" ") + error;
     const qint64 now = nowMs();
     if (m.failures == 0 || m.firstFailureMs <= 0)
         m.firstFailureMs = now;

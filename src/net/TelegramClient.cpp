@@ -109,7 +109,8 @@ QString TelegramClient::checkTarget(const Target& target) {
     const QString chat = target.chatId.trimmed();
     if (chat.isEmpty())
         return QStringLiteral("не указан чат");
-    static const QRegularExpression chatForm(QStringLiteral("^(-?[0-9]{1,20}|@[A-Za-z0-9_]{1,64})$"));
+    static const QRegularExpression chatForm(
+        QStringLiteral("^(-?[0-9]{1,20}|@[A-Za-z0-9_]{1,64})$"));
     if (!chatForm.match(chat).hasMatch())
         return QStringLiteral("чат указан неверно (нужен номер или @имя канала)");
     const QUrl url = methodUrl(target, QStringLiteral("getMe"));
@@ -168,17 +169,17 @@ void TelegramClient::sendFile(const Target& target, const QString& method, const
     auto* file = new QFile(path);
     if (!file->open(QIODevice::ReadOnly)) {
         delete file;
-        finishLater(NotifyResult::failure(
-            Prefix + QStringLiteral("не удалось открыть файл ") + QFileInfo(path).fileName(), true));
+        finishLater(NotifyResult::failure(Prefix + QStringLiteral("не удалось открыть файл ") +
+                                              QFileInfo(path).fileName(),
+                                          true));
         return;
     }
     if (file->size() > limit) {
         delete file;
-        finishLater(NotifyResult::failure(
-            Prefix + QStringLiteral("файл %1 больше %2 МБ")
-                         .arg(QFileInfo(path).fileName())
-                         .arg(limit / (1024 * 1024)),
-            true));
+        finishLater(NotifyResult::failure(Prefix + QStringLiteral("файл %1 больше %2 МБ")
+                                                       .arg(QFileInfo(path).fileName())
+                                                       .arg(limit / (1024 * 1024)),
+                                          true));
         return;
     }
     auto* form = new QHttpMultiPart(QHttpMultiPart::FormDataType);
