@@ -1,5 +1,7 @@
 #include "net/MailClient.h"
 
+#include "net/AttachmentType.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -162,19 +164,6 @@ QString curlText(CURLcode code) {
     }
 }
 
-QByteArray mimeType(const QString& path) {
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg"))
-        return "image/jpeg";
-    if (suffix == QLatin1String("png"))
-        return "image/png";
-    if (suffix == QLatin1String("bmp"))
-        return "image/bmp";
-    if (suffix == QLatin1String("mp4"))
-        return "video/mp4";
-    return "application/octet-stream";
-}
-
 // A header value in RFC 2047 words when it is not plain ASCII; each word
 // carries whole characters and stays within the 75-character limit.
 std::string encodedHeader(const QString& value) {
@@ -315,7 +304,8 @@ void MailClient::send(const Server& server, const Message& message) {
                 Prefix + QStringLiteral("нет файла ") + QFileInfo(path).fileName(), true));
             return;
         }
-        job.files.emplace_back(QFile::encodeName(path).toStdString(), mimeType(path).toStdString());
+        job.files.emplace_back(QFile::encodeName(path).toStdString(),
+                               AttachmentType::of(path).toStdString());
     }
     if (!server.caFile.trimmed().isEmpty()) {
         QString problem;

@@ -1,5 +1,7 @@
 #include "net/TelegramClient.h"
 
+#include "net/AttachmentType.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QHttpMultiPart>
@@ -26,19 +28,6 @@ QHttpPart textPart(const QByteArray& name, const QString& value) {
     part.setHeader(QNetworkRequest::ContentDispositionHeader, disposition);
     part.setBody(value.toUtf8());
     return part;
-}
-
-QByteArray mimeType(const QString& path) {
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg"))
-        return "image/jpeg";
-    if (suffix == QLatin1String("png"))
-        return "image/png";
-    if (suffix == QLatin1String("bmp"))
-        return "image/bmp";
-    if (suffix == QLatin1String("mp4"))
-        return "video/mp4";
-    return "application/octet-stream";
 }
 
 // A file name for the form's header: quotes, backslashes and line breaks
@@ -148,7 +137,7 @@ void TelegramClient::sendMessage(const Target& target, const QString& text) {
 }
 
 void TelegramClient::sendPhoto(const Target& target, const QString& caption, const QString& path) {
-    const QByteArray type = mimeType(path);
+    const QByteArray type = AttachmentType::of(path);
     if (type == "image/jpeg" || type == "image/png")
         sendFile(target, QStringLiteral("sendPhoto"), QStringLiteral("photo"), caption, path,
                  MaxPhotoBytes);
@@ -190,7 +179,7 @@ void TelegramClient::sendFile(const Target& target, const QString& method, const
     const QByteArray disposition = QByteArray("form-data; name=\"") + field.toLatin1() +
                                    "\"; filename=\"" + headerFileName(path) + '"';
     filePart.setHeader(QNetworkRequest::ContentDispositionHeader, disposition);
-    filePart.setHeader(QNetworkRequest::ContentTypeHeader, mimeType(path));
+    filePart.setHeader(QNetworkRequest::ContentTypeHeader, AttachmentType::of(path));
     filePart.setBodyDevice(file);
     file->setParent(form);
     form->append(filePart);

@@ -1,5 +1,7 @@
 #include "SmtpServerProcess.h"
 
+#include "NetTestHelpers.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -18,32 +20,13 @@ bool SmtpServerProcess::start(const Options& options) {
     if (!options.login.isEmpty())
         arguments << QStringLiteral("--login") << options.login << QStringLiteral("--password")
                   << options.password;
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(QStringLiteral("/usr/bin/python3"), arguments);
-    if (!m_process.waitForStarted(10000)) {
-        m_error = QStringLiteral("python3 with aiosmtpd is needed");
-        return false;
-    }
-    QByteArray line;
-    while (!line.endsWith('\n') && m_process.waitForReadyRead(15000))
-        line += m_process.readLine();
-    if (!line.startsWith("port ")) {
-        m_error = QString::fromUtf8(line);
-        stop();
-        return false;
-    }
-    m_port = static_cast<quint16>(line.mid(5).trimmed().toUInt());
+    m_port = startPythonServer(m_process, arguments,
+                               QStringLiteral("python3 with aiosmtpd is needed"), m_error);
     return m_port != 0;
 }
 
 void SmtpServerProcess::stop() {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.closeWriteChannel();
-    if (!m_process.waitForFinished(5000)) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
+    stopPythonServer(m_process);
 }
 
 QList<QJsonObject> SmtpServerProcess::messages() const {
