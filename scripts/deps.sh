@@ -5,8 +5,8 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build ccache pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-qpa-plugins
-  libqt6multimedia6 libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-svg-dev qt6-qpa-plugins
+  libqt6multimedia6 libqt6svg6 libgl-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
   fonts-dejavu-core

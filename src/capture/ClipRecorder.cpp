@@ -1,0 +1,219 @@
+#include "capture/ClipRecorder.h"
+
+#include "capture/FrameSaver.h"
+
+#include "platform/Clock.h"
+#include "settings/AppContext.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace vigilux::capture {
+
+ClipOptions ClipOptions::clamped() const {
+    ClipOptions o = *this;
+    o.preRollSeconds = std::clamp(o.preRollSeconds, 0, 10);
+    o.postRollSeconds = std::clamp(o.postRollSeconds, 0, 3600);
+    o.maxFps = std::clamp(o.maxFps, 1, 60);
+    o.maxClipMinutes = std::clamp(o.maxClipMinutes, 1, 600);
+    return o;
+}
+
+ClipRecorder::ClipRecorder(AppContext& context, QObject* parent)
+    : QObject(parent)
+    , m_context(context) {
+    m_preRoll.configure(std::int64_t{m_options.preRollSeconds} * 1000, m_options.maxFps);
+}
+
+// The writer's own destructor closes an open clip; no signals go out from here.
+ClipRecorder::~ClipRecorder() = default;
+
+void ClipRecorder::setOptions(const ClipOptions& options) {
+    const ClipOptions o = options.clamped();
+    if (o.preRollSeconds != m_options.preRollSeconds || o.maxFps != m_options.maxFps)
+        m_preRoll.configure(std::int64_t{o.preRollSeconds} * 1000, o.maxFps);
+    m_options = o;
+    m_haveDue = false;
+}
+
+bool ClipRecorder::rateAllows(std::int64_t ms) {
+    // As the capture device paces its preview: a quarter period of slack
+    // absorbs arrival jitter, whole periods keep the average at the cap.
+    const double period = 1000.0 / m_options.maxFps;
+    const double slack = period / 4;
+    const auto t = static_cast<double>(ms);
+    if (m_haveDue && t < m_nextDueMs - slack)
+        return false;
+    m_nextDueMs = (m_haveDue ? std::max(m_nextDueMs, t - slack) : t) + period;
+    m_haveDue = true;
+    return true;
+}
+
+void ClipRecorder::addFrame(const uchar* data, const platform::FrameLayout& layout,
+                            std::int64_t ms) {
+    if (m_haveLast && ms < m_lastMs) {
+        // The capture clock started again (the device reconnected): what
+        // came before belongs to another timeline.
+        if (m_state == State::Recording)
+            finish();
+        m_state = State::Idle;
+        m_preRoll.clear();
+        m_haveDue = false;
+    }
+    m_lastMs = ms;
+    m_haveLast = true;
+
+    if (m_state == State::Recording && ms > m_endMs)
+        finish();
+    if (m_state == State::Failed && ms > m_endMs)
+        m_state = State::Idle; // the failed clip's event is over; the next one may try again
+    if (!rateAllows(ms))
+        return;
+
+    QString error;
+    const PreRollBuffer::Frame* frame = m_preRoll.push(data, layout, ms, &error);
+    if (m_state != State::Recording)
+        return;
+    if (!frame) {
+        fail(error);
+        return;
+    }
+    writeFrame(*frame);
+}
+
+void ClipRecorder::alarmStep(std::int64_t ms) {
+    const std::int64_t end = ms + std::int64_t{m_options.postRollSeconds} * 1000;
+    if (m_state != State::Idle) {
+        m_endMs = std::max(m_endMs, end);
+        return;
+    }
+    begin(ms);
+    m_endMs = end;
+    const std::int64_t from = ms - std::int64_t{m_options.preRollSeconds} * 1000;
+    for (const PreRollBuffer::Frame* frame : m_preRoll.since(from))
+        if (!writeFrame(*frame))
+            break;
+}
+
+void ClipRecorder::stop() {
+    if (m_state == State::Recording)
+        finish();
+    m_state = State::Idle;
+    m_preRoll.clear();
+    m_haveDue = false;
+    m_haveLast = false;
+}
+
+void ClipRecorder::begin(std::int64_t ms) {
+    m_state = State::Recording;
+    m_startedAt = m_context.clock.now();
+    m_startMs = ms;
+    m_path.clear();
+}
+
+bool ClipRecorder::writeFrame(const PreRollBuffer::Frame& frame) {
+    if (m_writer.isOpen()) {
+        const bool tooLong =
+            frame.ms - m_firstMs >= std::int64_t{m_options.maxClipMinutes} * 60 * 1000;
+        const bool otherFormat =
+            frame.layout.size != m_clipSize || frame.layout.pixel != m_clipPixel;
+        if (tooLong || otherFormat) {
+            // The event goes on in a new clip: memory and file size stay
+            // bounded, and a clip never mixes two formats.
+            finish();
+            begin(frame.ms);
+        }
+    }
+    if (!m_writer.isOpen() && !openFile(frame))
+        return false;
+    if (!m_writer.write(frame.bytes.data(), frame.layout, frame.ms)) {
+        fail(m_writer.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool ClipRecorder::openFile(const PreRollBuffer::Frame& frame) {
+    const settings::Settings& s = m_context.settings;
+    QString folder = s.SavePath;
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    if (s.SavePath.isEmpty() || !QFileInfo(folder).isDir()) {
+        fail(QStringLiteral("каталог для сохранения недоступен (") +
+             QDir::toNativeSeparators(folder) + QLatin1Char(')'));
+        return false;
+    }
+    if (s.CreateSubFolders) {
+        folder += m_startedAt.toString(QStringLiteral("yyyy.MM.dd")) + QLatin1Char('/');
+        if (!QDir().mkpath(folder)) {
+            fail(QStringLiteral("не удалось создать папку ") + QDir::toNativeSeparators(folder));
+            return false;
+        }
+    }
+    if (s.MaxFiles)
+        makeRoom(folder);
+
+    m_path = folder + FrameSaver::timeStampedName(m_startedAt) + QStringLiteral(".mp4");
+    ClipWriter::Options options;
+    options.fps = m_options.maxFps;
+    // The clip begins with its first frame, which may lie in the pre-roll.
+    options.creationTime = m_startedAt.addMSecs(frame.ms - m_startMs);
+    if (!m_writer.open(m_path, frame.layout.size, frame.layout.pixel, options)) {
+        fail(m_writer.errorString());
+        return false;
+    }
+    m_firstMs = frame.ms;
+    m_clipSize = frame.layout.size;
+    m_clipPixel = frame.layout.pixel;
+    emit clipStarted(m_path);
+    return true;
+}
+
+void ClipRecorder::finish() {
+    m_state = State::Idle;
+    if (!m_writer.isOpen())
+        return;
+    const bool wrote = m_writer.framesWritten() > 0;
+    if (!m_writer.close())
+        emit status(QStringLiteral(" Не удалось записать видео события ") +
+                    QDir::toNativeSeparators(m_path) + QStringLiteral(": ") +
+                    m_writer.errorString());
+    if (wrote)
+        emit clipFinished(m_path);
+}
+
+void ClipRecorder::fail(const QString& detail) {
+    const bool wrote = m_writer.framesWritten() > 0;
+    if (m_writer.isOpen())
+        m_writer.close(); // keeps what was written; its own error adds nothing
+    if (m_path.isEmpty()) {
+        emit status(QStringLiteral(" Не удалось записать видео события: ") + detail);
+    } else {
+        emit status(QStringLiteral(" Не удалось записать видео события ") +
+                    QDir::toNativeSeparators(m_path) + QStringLiteral(": ") + detail);
+        if (wrote)
+            emit clipFinished(m_path);
+        else
+            QFile::remove(m_path); // a file without a frame would not play
+    }
+    m_state = State::Failed;
+}
+
+void ClipRecorder::makeRoom(const QString& folder) {
+    const int limit = std::max<int>(1, m_context.settings.MaxFilesCount);
+    const QStringList files = FrameSaver::listFiles(folder);
+    const qsizetype excess = files.size() - limit + 1;
+    for (qsizetype i = 0; i < excess; ++i) {
+        QFile file(folder + files[i]);
+        // Read-only files go too, as with frames: the limit is on every file.
+        file.setPermissions(file.permissions() | QFileDevice::WriteOwner);
+        if (!file.remove())
+            emit status(QStringLiteral(" Не удалось удалить файл ") +
+                        QDir::toNativeSeparators(folder + files[i]));
+    }
+}
+
+} // namespace vigilux::capture
