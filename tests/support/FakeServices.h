@@ -66,7 +66,8 @@ class FakeUrlOpener final : public platform::UrlOpener {
 public:
     QList<QUrl> opened;
     bool result = true;
-    bool open(const QUrl& url) override {
+    bool open(const QUrl& url) override
+    {
         opened << url;
         return result;
     }
