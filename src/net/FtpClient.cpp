@@ -95,7 +95,7 @@ QString FtpClient::Adress() const {
 }
 
 void FtpClient::Upload(const QString& site, const QString& username, const QString& password,
-                       const QString& localfile, const QString& remotefile) {
+                 const QString& localfile, const QString& remotefile) {
     if (m_jobActive) {
         // Abandoned without a result: the caller chose to replace it.
         m_jobActive = false;

@@ -50,8 +50,7 @@ QImage testPicture() {
 const QString FtpSettingsWindow::kTestCaption = QStringLiteral("Проверить соединение");
 const QString FtpSettingsWindow::kWaitCaption = QStringLiteral("Подождите, идет проверка...");
 
-FtpSettingsWindow::FtpSettingsWindow(AppContext& context, settings::SettingsStorage& options,
-                                     QWidget* parent)
+FtpSettingsWindow::FtpSettingsWindow(AppContext& context, settings::SettingsStorage& options, QWidget* parent)
     : QDialog(parent)
     , m_context(context)
     , m_options(options)

@@ -41,15 +41,12 @@ public:
     static const QString kTestCaption;
     static const QString kWaitCaption;
 
-    FtpSettingsWindow(AppContext& context, settings::SettingsStorage& options,
-                      QWidget* parent = nullptr);
+    FtpSettingsWindow(AppContext& context, settings::SettingsStorage& options, QWidget* parent = nullptr);
     ~FtpSettingsWindow() override;
 
     controls::CheckBox* Check1() const { return m_check1; }
     QLineEdit* Text(int index) const { return m_text.at(static_cast<std::size_t>(index)); }
-    controls::PushButton* PushButton(int index) const {
-        return m_xpb.at(static_cast<std::size_t>(index));
-    }
+    controls::PushButton* PushButton(int index) const { return m_xpb.at(static_cast<std::size_t>(index)); }
     // The test client; tests point it at their own server port.
     FtpClient& FTP1() { return m_ftp1; }
     FtpStatusIcon* FTP1Status() const { return m_status; }

@@ -58,7 +58,7 @@ QString SmsSettingsWindow::KeyPagePathAndQuery() {
 }
 
 SmsSettingsWindow::SmsSettingsWindow(AppContext& context, platform::CaptureCommands& capture,
-                                     platform::UrlOpener& opener, QWidget* parent)
+                       platform::UrlOpener& opener, QWidget* parent)
     : QDialog(parent)
     , m_context(context)
     , m_capture(capture)

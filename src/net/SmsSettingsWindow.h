@@ -54,8 +54,8 @@ public:
     // The gateway's page that shows the account's key.
     static QString KeyPagePathAndQuery();
 
-    SmsSettingsWindow(AppContext& context, platform::CaptureCommands& capture,
-                      platform::UrlOpener& opener, QWidget* parent = nullptr);
+    SmsSettingsWindow(AppContext& context, platform::CaptureCommands& capture, platform::UrlOpener& opener,
+               QWidget* parent = nullptr);
     ~SmsSettingsWindow() override;
 
     // The window's own component; tests point it at a local gateway.

@@ -211,8 +211,7 @@ QString TestFtp::localFile(const QString& name, const QByteArray& bytes) {
 void TestFtp::portCommandAndRange() {
     QCOMPARE(FtpClient::drawPort(0.0, 0.0), quint16(1281));
     QCOMPARE(FtpClient::drawPort(0.999999, 0.999999), quint16(4350));
-    QCOMPARE(FtpClient::drawPort(1.0, 1.0),
-             quint16(4350)); // a source that reaches 1 stays in range
+    QCOMPARE(FtpClient::drawPort(1.0, 1.0), quint16(4350)); // a source that reaches 1 stays in range
     QCOMPARE(FtpClient::drawPort(4.0 / 12, 100.0 / 254), quint16(9 * 256 + 101));
     QCOMPARE(FtpClient::portCommand(QHostAddress(QStringLiteral("10.0.0.7")), 1281),
              QStringLiteral("PORT 10,0,0,7,5,1"));
@@ -271,8 +270,7 @@ void TestFtp::uploadsArriveIntact() {
     QCOMPARE(readAll(m_served.filePath(remote)), bytes);
     QVERIFY(!ftp.IsBizy());
     QCOMPARE(ftp.Status(), int(FtpClient::Done));
-    QCOMPARE(ftp.Steps()[3].command,
-             FtpClient::portCommand(QHostAddress::LocalHost, ftp.ListenPort()));
+    QCOMPARE(ftp.Steps()[3].command, FtpClient::portCommand(QHostAddress::LocalHost, ftp.ListenPort()));
     QCOMPARE(ftp.ChunkSize(), 2920);
     QTest::qWait(50);
     QCOMPARE(res.count(), 1);

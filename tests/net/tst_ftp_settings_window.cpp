@@ -2,11 +2,11 @@
 // against a real FTP server on 127.0.0.1.
 #include "controls/CheckBox.h"
 #include "controls/PushButton.h"
-#include "net/FtpSettingsWindow.h"
 #include "net/FtpStatusIcon.h"
+#include "net/FtpSettingsWindow.h"
 #include "settings/AppContext.h"
-#include "settings/DetectorValuesTarget.h"
 #include "settings/SettingsStorage.h"
+#include "settings/DetectorValuesTarget.h"
 #include "support/FakeClock.h"
 #include "support/FakeDialogs.h"
 
@@ -73,12 +73,10 @@ void click(QWidget* button) {
 }
 
 bool allButtonsEnabled(const FtpSettingsWindow& w) {
-    return w.PushButton(0)->isEnabled() && w.PushButton(1)->isEnabled() &&
-           w.PushButton(2)->isEnabled();
+    return w.PushButton(0)->isEnabled() && w.PushButton(1)->isEnabled() && w.PushButton(2)->isEnabled();
 }
 bool anyButtonEnabled(const FtpSettingsWindow& w) {
-    return w.PushButton(0)->isEnabled() || w.PushButton(1)->isEnabled() ||
-           w.PushButton(2)->isEnabled();
+    return w.PushButton(0)->isEnabled() || w.PushButton(1)->isEnabled() || w.PushButton(2)->isEnabled();
 }
 
 // Restores TEMP as it was when the test began.

@@ -84,9 +84,7 @@ class TestSmsOptions : public QObject {
         T* child(const QString& name) const {
             return window->findChild<T*>(name);
         }
-        PushButton* button(int i) const {
-            return child<PushButton>(QStringLiteral("XpB_%1").arg(i));
-        }
+        PushButton* button(int i) const { return child<PushButton>(QStringLiteral("XpB_%1").arg(i)); }
         QLabel* link(int i) const { return child<QLabel>(QStringLiteral("L_%1").arg(i)); }
         QString label(const char* name) const { return child<QLabel>(QLatin1String(name))->text(); }
         void setFields(const QString& key, const QString& phone) {
