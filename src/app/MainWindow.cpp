@@ -132,7 +132,7 @@ MainWindow::MainWindow(AppContext& context, Services services, QWidget* parent)
     , m_tray(m_services.tray, m_services.shellVersion)
     , m_queue(context, m_ftp, [this](const QString& text) { showStatus(text); })
     , m_lastCheck(context.ini)
-    , m_updates(m_lastCheck, context.clock, context.dialogs, m_services.urls, context.programFolder,
+    , m_updates(m_lastCheck, context.clock, context.dialogs, m_services.urls, context.settingsFolder,
                 m_services.updateEndpoint.isValid() ? m_services.updateEndpoint
                                                     : UpdateChecker::defaultEndpoint()) {
     setObjectName(QStringLiteral("Main"));

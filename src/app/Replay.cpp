@@ -4,9 +4,10 @@
 #include "capture/MotionDetector.h"
 #include "capture/VideoDecoder.h"
 #include "platform/ConsoleDialogs.h"
-#include "platform/MediaClock.h"
 #include "platform/FrameHeader.h"
+#include "platform/MediaClock.h"
 #include "settings/AppContext.h"
+#include "settings/ProgramFolders.h"
 #include "settings/SettingsStorage.h"
 
 #include <QDir>
@@ -15,6 +16,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <cstdio>
@@ -333,7 +335,7 @@ int Replay::run(const ReplayOptions& options) {
     return Ok;
 }
 
-int runReplay(QStringList args) {
+int runReplay(QStringList args, const QString& installedData) {
     // No display is needed: the imprint draws text, which only needs fonts.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     // Standard error carries our own lines; Qt's notes about the missing
@@ -363,8 +365,12 @@ int runReplay(QStringList args) {
         print(stderr)(QStringLiteral("vigilux: ") + error);
         return Replay::BadArguments;
     }
-    Replay replay(QDir::cleanPath(QCoreApplication::applicationDirPath()), print(stdout),
-                  print(stderr));
+    const auto folders =
+        settings::ProgramFolders::locate(QCoreApplication::applicationDirPath(), installedData);
+    if (folders.installed && options.settingsPath.isEmpty())
+        options.settingsPath = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
+                               QStringLiteral("/options.ini");
+    Replay replay(folders.program, print(stdout), print(stderr));
     const int code = replay.run(options);
     std::fflush(stdout);
     return code;

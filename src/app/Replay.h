@@ -85,6 +85,8 @@ private:
 // arguments after the program name, starting with "--replay". Makes its own
 // application on the "offscreen" platform, so no display is needed; returns
 // the exit code. Call it before any other QApplication exists.
-int runReplay(QStringList args);
+// `installedData` as for settings::ProgramFolders: an installed copy reads
+// its settings from the user's configuration folder.
+int runReplay(QStringList args, const QString& installedData);
 
 } // namespace vigilux::app

@@ -54,13 +54,13 @@ QUrl UpdateChecker::endpointFor(const QStringList& arguments) {
 
 UpdateChecker::UpdateChecker(LastCheckStore& store, platform::Clock& clock,
                              platform::Dialogs& dialogs, platform::UrlOpener& opener,
-                             const QString& programFolder, const QUrl& endpoint, QObject* parent)
+                             const QString& folder, const QUrl& endpoint, QObject* parent)
     : QObject(parent)
     , m_store(store)
     , m_clock(clock)
     , m_dialogs(dialogs)
     , m_opener(opener)
-    , m_versionFile(QDir(programFolder).filePath(VersionFileName()))
+    , m_versionFile(QDir(folder).filePath(VersionFileName()))
     , m_endpoint(endpoint)
     , m_net(new QNetworkAccessManager(this)) {
     m_UpTimer.setInterval(UpTimerInterval);

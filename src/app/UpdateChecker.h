@@ -57,10 +57,11 @@ public:
     // "--update-url=URL", else defaultEndpoint().
     static QUrl endpointFor(const QStringList& arguments);
 
-    // programFolder holds VersionFile; endpoint is the base URL that the
-    // request path is appended to.
+    // `folder` holds VersionFile: a folder the program may write (where its
+    // settings went), not necessarily its own. endpoint is the base URL that
+    // the request path is appended to.
     UpdateChecker(LastCheckStore& store, platform::Clock& clock, platform::Dialogs& dialogs,
-                  platform::UrlOpener& opener, const QString& programFolder,
+                  platform::UrlOpener& opener, const QString& folder,
                   const QUrl& endpoint = defaultEndpoint(), QObject* parent = nullptr);
     ~UpdateChecker() override;
 

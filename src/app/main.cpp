@@ -1,5 +1,5 @@
-#include "app/MainWindow.h"
 #include "app/Lifecycle.h"
+#include "app/MainWindow.h"
 #include "app/Replay.h"
 #include "app/UpdateChecker.h"
 #include "net/SmsSettingsWindow.h"
@@ -11,10 +11,12 @@
 #include "platform/QtDialogs.h"
 #include "platform/QtProcesses.h"
 #include "platform/QtSoundOutput.h"
+#include "platform/QtTranslation.h"
 #include "platform/QtTrayBackend.h"
 #include "platform/SystemClock.h"
 #include "settings/AppContext.h"
 #include "settings/IniLocation.h"
+#include "settings/ProgramFolders.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -23,6 +25,10 @@
 #include <cstdio>
 
 using namespace vigilux;
+
+#ifndef VIGILUX_INSTALLED_DATA
+#define VIGILUX_INSTALLED_DATA ""
+#endif
 
 namespace {
 // The SMS window alone runs no capture; its pause requests go nowhere.
@@ -41,11 +47,13 @@ int main(int argc, char* argv[]) {
         QStringList args;
         for (int i = 1; i < argc; ++i)
             args << QString::fromLocal8Bit(argv[i]);
-        return app::runReplay(args);
+        return app::runReplay(args, QStringLiteral(VIGILUX_INSTALLED_DATA));
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vigilux"));
     QApplication::setApplicationVersion(QStringLiteral("2.0 beta"));
+    // Message-box buttons and file dialogs in the program's language.
+    platform::QtTranslation::installRussian();
     // The program lives on in the tray with no window shown; only the exit
     // command ends it.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -80,7 +88,12 @@ int main(int argc, char* argv[]) {
     }
     const platform::CaptureSource source = chosen ? *chosen : platform::defaultCaptureSource();
 
-    const QString programFolder = QDir::cleanPath(QApplication::applicationDirPath());
+    const settings::ProgramFolders folders = settings::ProgramFolders::locate(
+        QApplication::applicationDirPath(), QStringLiteral(VIGILUX_INSTALLED_DATA));
+    // An installed copy cannot, and should not, write beside itself.
+    const settings::IniLocation ini = folders.installed
+                                          ? settings::IniLocation::userFolder()
+                                          : settings::IniLocation::choose(folders.program);
 
     platform::SystemClock clock;
     platform::QtDialogs dialogs;
@@ -88,7 +101,9 @@ int main(int argc, char* argv[]) {
     platform::QtSoundOutput sound;
     platform::QtProcesses processes;
     platform::DesktopUrlOpener urls;
-    AppContext context(clock, dialogs, programFolder);
+    AppContext context(clock, dialogs, folders.program);
+    context.dataFolder = folders.data;
+    context.settingsFolder = ini.folder;
 
     if (parser.isSet(smsOptions)) {
         NoCapture noCapture;
@@ -98,20 +113,19 @@ int main(int argc, char* argv[]) {
     }
 
     app::MainWindow main(context, app::MainWindow::Services{
-                                tray,
-                                sound,
-                                processes,
-                                urls,
-                                source,
-                                [](const platform::CaptureSource& s) {
-                                    return platform::createCaptureDevice(s);
-                                },
-                                [] { return platform::cameraDescriptions(); },
-                                // Qt's tray is of the current generation.
-                                [] { return 6; },
-                                app::UpdateChecker::endpointFor(QApplication::arguments()),
-                            });
-    const settings::IniLocation ini = settings::IniLocation::choose(programFolder);
+                                      tray,
+                                      sound,
+                                      processes,
+                                      urls,
+                                      source,
+                                      [](const platform::CaptureSource& s) {
+                                          return platform::createCaptureDevice(s);
+                                      },
+                                      [] { return platform::cameraDescriptions(); },
+                                      // Qt's tray is of the current generation.
+                                      [] { return 6; },
+                                      app::UpdateChecker::endpointFor(QApplication::arguments()),
+                                  });
     app::Lifecycle lifecycle(
         context, main, main,
         platform::InstanceLock::defaultPath(QApplication::applicationFilePath()), ini.filePath(),

@@ -130,6 +130,10 @@ int FrameSaver::rotate(int n) {
     for (const QString& name : listFiles(m_saveFolder)) {
         if (deleted >= n)
             break;
+        if (m_deletionGuard != nullptr && m_deletionGuard->deferDeletion(m_saveFolder + name)) {
+            ++deleted; // deleted once it has been uploaded
+            continue;
+        }
         QFile file(m_saveFolder + name);
         // Read-only files go too: the limit is on every file in the folder.
         file.setPermissions(file.permissions() | QFileDevice::WriteOwner);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "capture/DeletionGuard.h"
+
 #include <QImage>
 #include <QObject>
 #include <QString>
@@ -39,6 +41,10 @@ public:
 
     void SaveFrame();
 
+    // Rotation asks it before deleting a picture (one still waiting for
+    // upload is kept); none: rotation deletes freely.
+    void setDeletionGuard(DeletionGuard* guard) { m_deletionGuard = guard; }
+
     // State kept between saves.
     QString saveFolder() const { return m_saveFolder; }
     QString fileName() const { return m_fileName; }
@@ -68,7 +74,8 @@ signals:
     void Saved(const QString& Path);
 
 private:
-    // Deletes up to n files of the folder in listing order; returns how many went.
+    // Deletes up to n files of the folder in listing order; returns how many
+    // went (a file the guard keeps for now counts as gone).
     int rotate(int n);
     QString numberedName();
     bool writeJpeg(const QImage& picture, const QString& path);
@@ -82,6 +89,7 @@ private:
     QString m_fileName;
     int m_fileCount = 0;
     int m_sequence = 0;
+    DeletionGuard* m_deletionGuard = nullptr;
 };
 
 } // namespace vigilux::capture

@@ -1,11 +1,18 @@
 #include "net/FtpClient.h"
 
+#include "net/SocketErrorCode.h"
+
 #include <QRandomGenerator>
 #include <QTcpServer>
 #include <QTcpSocket>
 
 #include <algorithm>
 #include <type_traits>
+
+#ifdef Q_OS_LINUX
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
+#endif
 
 namespace vigilux::net {
 
@@ -29,6 +36,26 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+QString socketErrorText(QAbstractSocket::SocketError error) {
+    return QStringLiteral("Ошибка сокета #") + QString::number(SocketErrorCode::number(error)) +
+           QStringLiteral(" (") + SocketErrorCode::description(error) + QLatin1Char(')');
+}
+
+// Bytes handed to the socket that the peer has not yet acknowledged. On a
+// slow link most of a picture may still sit there after the last chunk was
+// handed over; where the system cannot tell, nothing is assumed to wait.
+qint64 unsentBytes(const QTcpSocket& socket) {
+#ifdef Q_OS_LINUX
+    int queued = 0;
+    const qintptr descriptor = socket.socketDescriptor();
+    if (descriptor >= 0 && ::ioctl(static_cast<int>(descriptor), SIOCOUTQ, &queued) == 0)
+        return std::max(queued, 0);
+#else
+    Q_UNUSED(socket);
+#endif
+    return 0;
+}
+
 // Closes a socket of a finished job and drops it later: it may be the very
 // object whose signal is being handled right now.
 template <typename Socket>
@@ -50,7 +77,6 @@ FtpClient::FtpClient(QObject* parent)
     : QObject(parent)
     , m_random([] { return QRandomGenerator::global()->generateDouble(); }) {
     m_T.setSingleShot(true);
-    m_T.setInterval(kStartDelayMs);
     connect(&m_T, &QTimer::timeout, this, &FtpClient::startJob);
 
     m_TT.setInterval(kBlinkMs);
@@ -58,11 +84,29 @@ FtpClient::FtpClient(QObject* parent)
 
     m_bound.setSingleShot(true);
     connect(&m_bound, &QTimer::timeout, this, &FtpClient::onBoundPassed);
+
+    m_idle.setSingleShot(true);
+    m_idle.setInterval(kIdleCloseMs);
+    connect(&m_idle, &QTimer::timeout, this, &FtpClient::closeIdleConnection);
+
+    m_drain.setInterval(kDrainPollMs);
+    connect(&m_drain, &QTimer::timeout, this, &FtpClient::onDrainPoll);
 }
 
 FtpClient::~FtpClient() {
     m_jobActive = false;
     tearDown();
+    // A kept session says goodbye; the few bytes leave without waiting.
+    if (hasIdleConnection()) {
+        m_control->write("QUIT\r\n");
+        m_control->flush();
+    }
+    dropControl();
+}
+
+bool FtpClient::hasIdleConnection() const {
+    return !m_jobActive && m_loggedIn && !m_control.isNull() &&
+           m_control->state() == QAbstractSocket::ConnectedState;
 }
 
 void FtpClient::setRandomSource(RandomSource source) {
@@ -70,7 +114,7 @@ void FtpClient::setRandomSource(RandomSource source) {
 }
 
 void FtpClient::setStartDelayMs(int ms) {
-    m_T.setInterval(std::max(0, ms));
+    m_startDelayMs = std::max(0, ms);
 }
 
 QString FtpClient::portCommand(const QHostAddress& address, quint16 port) {
@@ -95,11 +139,12 @@ QString FtpClient::Adress() const {
 }
 
 void FtpClient::Upload(const QString& site, const QString& username, const QString& password,
-                 const QString& localfile, const QString& remotefile) {
+                       const QString& localfile, const QString& remotefile, Start start) {
     if (m_jobActive) {
         // Abandoned without a result: the caller chose to replace it.
         m_jobActive = false;
         tearDown();
+        dropControl();
         m_TT.stop();
     }
     m_Busy = true;
@@ -109,13 +154,16 @@ void FtpClient::Upload(const QString& site, const QString& username, const QStri
     m_password = password;
     m_localfile = localfile;
     m_remotefile = remotefile;
-    m_T.start();
+    // Promptly still goes through the event loop, so a Res handler that
+    // starts the next file has returned before the job begins.
+    m_T.start(start == Start::Promptly ? 0 : m_startDelayMs);
 }
 
 void FtpClient::startJob() {
     m_T.stop();
     m_Busy = true;
     m_jobActive = true;
+    m_failure = Failure::None;
     setState(Working);
     m_TT.start();
 
@@ -130,85 +178,129 @@ void FtpClient::startJob() {
     m_ChunkSize = kChunkSize;
     m_StepIndex = 0;
     m_LastChunk = false;
-    m_inbox.clear();
     m_transferAnnounced = false;
     m_sending = false;
     m_dataDone = false;
 
     // A line break would end the command early and smuggle in another one.
     if (hasLineBreak(m_username)) {
-        finish(false, QStringLiteral("Недопустимый символ перевода строки в имени пользователя"));
+        fail(Failure::Login,
+             QStringLiteral("Недопустимый символ перевода строки в имени пользователя"));
         return;
     }
     if (hasLineBreak(m_password)) {
-        finish(false, QStringLiteral("Недопустимый символ перевода строки в пароле"));
+        fail(Failure::Login, QStringLiteral("Недопустимый символ перевода строки в пароле"));
         return;
     }
     if (hasLineBreak(m_remotefile)) {
-        finish(false,
-               QStringLiteral("Недопустимый символ перевода строки в имени файла на сервере"));
+        fail(Failure::File,
+             QStringLiteral("Недопустимый символ перевода строки в имени файла на сервере"));
         return;
     }
 
-    // The listener comes first so it is ready whenever the server is; the
-    // PORT text needs the control connection's local address and is filled
-    // in once that connection is up, long before entry 3 is sent.
-    if (!listenOnRandomPort())
+    const QString key = m_site + QLatin1Char('\n') + QString::number(m_controlPort) +
+                        QLatin1Char('\n') + m_username + QLatin1Char('\n') + m_password;
+    const bool kept =
+        m_loggedIn && !m_control.isNull() && m_control->state() == QAbstractSocket::ConnectedState;
+    if (kept && key == m_sessionKey) {
+        reuseSession();
         return;
+    }
+    if (kept) {
+        // Another server or account: the old session ends politely.
+        closeIdleConnection();
+    }
+    dropControl();
+    m_sessionKey = key;
+    startSession();
+}
 
+void FtpClient::startSession() {
+    m_reusing = false;
+    m_inbox.clear();
+    m_StepIndex = 0;
     m_control = new QTcpSocket(this);
     connect(m_control, &QTcpSocket::connected, this, &FtpClient::onControlConnected);
     connect(m_control, &QTcpSocket::readyRead, this, &FtpClient::onControlReadyRead);
-    connect(m_control, &QTcpSocket::errorOccurred, this,
-            [this, socket = m_control.data()](QAbstractSocket::SocketError error) {
-                onSocketError(static_cast<int>(error), socket->errorString());
-            });
+    connect(m_control, &QTcpSocket::errorOccurred, this, &FtpClient::onControlError);
     arm(Wait::Connect);
     // PORT carries an IPv4 address only, so the control connection is IPv4 too.
     m_control->connectToHost(m_site, m_controlPort, QIODevice::ReadWrite,
                              QAbstractSocket::IPv4Protocol);
 }
 
-bool FtpClient::listenOnRandomPort() {
+// The next file on the kept connection: TYPE I, then PORT and STOR as in a
+// fresh session. Should the server have dropped the connection meanwhile,
+// the first reply tells, and the job starts over on a new session.
+bool FtpClient::reuseSession() {
+    m_idle.stop();
+    m_reusing = true;
+    m_reuseAnswered = false;
+    if (!listenOnRandomPort(m_control->localAddress()))
+        return false;
+    m_Steps[3].command = portCommand(m_control->localAddress(), m_listenPort);
+    if (!openLocalFile())
+        return false;
+    m_StepIndex = 3;
+    sendCommand(m_Steps[2].command);
+    arm(Wait::Reply);
+    return true;
+}
+
+bool FtpClient::openLocalFile() {
+    m_file.setFileName(m_localfile);
+    if (m_file.open(QIODevice::ReadOnly))
+        return true;
+    fail(Failure::File, QStringLiteral("Не удалось открыть файл ") + m_localfile +
+                            QStringLiteral(" (") + m_file.errorString() + QLatin1Char(')'));
+    return false;
+}
+
+// The listener takes connections on the control connection's own local
+// address only, so no other network of this machine sees the port.
+bool FtpClient::listenOnRandomPort(const QHostAddress& address) {
     m_listener = new QTcpServer(this);
     for (int attempt = 0; attempt < kMaxListenAttempts; ++attempt) {
         const double first = m_random();
         const double second = m_random();
         m_listenPort = drawPort(first, second);
-        if (m_listener->listen(QHostAddress::AnyIPv4, m_listenPort)) {
+        if (m_listener->listen(address, m_listenPort)) {
             connect(m_listener, &QTcpServer::newConnection, this, &FtpClient::onDataConnection);
             return true;
         }
         if (m_listener->serverError() != QAbstractSocket::AddressInUseError)
             break;
     }
-    finish(false, QStringLiteral("Ошибка сокета #") +
-                      QString::number(static_cast<int>(m_listener->serverError())) +
-                      QStringLiteral(" (") + m_listener->errorString() + QLatin1Char(')'));
+    fail(Failure::Server, socketErrorText(m_listener->serverError()));
     return false;
 }
 
 void FtpClient::onControlConnected() {
-    m_Steps[3].command = portCommand(m_control->localAddress(), m_listenPort);
-    m_file.setFileName(m_localfile);
-    if (!m_file.open(QIODevice::ReadOnly)) {
-        finish(false, QStringLiteral("Не удалось открыть файл ") + m_localfile +
-                          QStringLiteral(" (") + m_file.errorString() + QLatin1Char(')'));
+    if (!m_jobActive)
         return;
-    }
+    if (!listenOnRandomPort(m_control->localAddress()))
+        return;
+    m_Steps[3].command = portCommand(m_control->localAddress(), m_listenPort);
+    if (!openLocalFile())
+        return;
     arm(Wait::Reply); // the greeting
 }
 
 void FtpClient::onControlReadyRead() {
-    if (!m_jobActive)
+    if (!m_jobActive) {
+        // A kept connection that speaks unasked is being closed by the
+        // server ("421 timeout"): the next file gets a new session.
+        if (!m_control.isNull() && m_control->bytesAvailable() > 0)
+            dropControl();
         return;
+    }
     m_inbox += m_control->readAll();
     QByteArray reply;
     while (m_jobActive && takeReply(reply))
         handleReply(reply);
     if (m_jobActive && m_inbox.size() > kMaxReplyBytes)
-        finish(false, QStringLiteral("Ответ сервера: ") +
-                          QString::fromUtf8(withoutLineBreak(m_inbox.left(200))));
+        fail(Failure::Server, QStringLiteral("Ответ сервера: ") +
+                                  QString::fromUtf8(withoutLineBreak(m_inbox.left(200))));
 }
 
 // Takes one whole reply (every line, with its line breaks) off the front of
@@ -241,6 +333,18 @@ bool FtpClient::takeReply(QByteArray& reply) {
 void FtpClient::handleReply(const QByteArray& reply) {
     const QString code = QString::fromLatin1(reply.left(3));
 
+    if (m_reusing && !m_reuseAnswered) {
+        if (m_StepIndex == 3 && code != m_Steps[3].code) {
+            // The kept connection is no longer good for anything ("421",
+            // or an answer that belonged to something else): start over.
+            tearDown();
+            dropControl();
+            startSession();
+            return;
+        }
+        m_reuseAnswered = true;
+    }
+
     // A server that needs no password answers USER with "230" at once.
     if (m_StepIndex == 1 && code == QLatin1String("230"))
         m_StepIndex = 2;
@@ -265,11 +369,18 @@ void FtpClient::handleReply(const QByteArray& reply) {
     // Only after every byte went out: a "226" before that would report a
     // truncated file as uploaded.
     if (code == QLatin1String("226") && m_dataDone) {
-        m_control->disconnectFromHost();
+        // The session stays for the next file; the idle bound ends it.
+        m_loggedIn = true;
         finish(true, QString());
         return;
     }
-    finish(false, QStringLiteral("Ответ сервера: ") + QString::fromUtf8(withoutLineBreak(reply)));
+    Failure kind = Failure::Server;
+    if (m_StepIndex <= 2 && code == QLatin1String("530"))
+        kind = Failure::Login; // USER or PASS refused
+    else if (m_StepIndex == 5 && !m_transferAnnounced && !code.startsWith(QLatin1String("421")) &&
+             (code.startsWith(QLatin1Char('4')) || code.startsWith(QLatin1Char('5'))))
+        kind = Failure::File; // STOR refused for this file
+    fail(kind, QStringLiteral("Ответ сервера: ") + QString::fromUtf8(withoutLineBreak(reply)));
 }
 
 void FtpClient::sendCommand(const QString& command) {
@@ -282,15 +393,20 @@ void FtpClient::onDataConnection() {
     QTcpSocket* socket = m_listener->nextPendingConnection();
     if (socket == nullptr)
         return;
+    // Only the server may deliver the data connection; anyone else who
+    // found the port is turned away and the wait for the server goes on.
+    if (m_control.isNull() || !socket->peerAddress().isEqual(m_control->peerAddress(),
+                                                             QHostAddress::ConvertV4MappedToIPv4)) {
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
     // One data connection per job: stop listening once it is here.
     socket->setParent(this);
     discard(m_listener, this);
     m_data = socket;
     connect(socket, &QTcpSocket::bytesWritten, this, &FtpClient::onDataBytesWritten);
-    connect(socket, &QTcpSocket::errorOccurred, this,
-            [this, socket](QAbstractSocket::SocketError error) {
-                onSocketError(static_cast<int>(error), socket->errorString());
-            });
+    connect(socket, &QTcpSocket::errorOccurred, this, &FtpClient::onSocketError);
     startTransferIfReady();
 }
 
@@ -308,8 +424,8 @@ void FtpClient::SendNextData() {
     const qint64 size = std::min<qint64>(remaining, m_ChunkSize);
     const QByteArray chunk = m_file.read(size);
     if (chunk.size() != size) {
-        finish(false, QStringLiteral("Ошибка чтения файла ") + m_localfile + QStringLiteral(" (") +
-                          m_file.errorString() + QLatin1Char(')'));
+        fail(Failure::File, QStringLiteral("Ошибка чтения файла ") + m_localfile +
+                                QStringLiteral(" (") + m_file.errorString() + QLatin1Char(')'));
         return;
     }
     // Marking the chunk that empties the file as the last one spares a
@@ -319,7 +435,7 @@ void FtpClient::SendNextData() {
         m_LastChunk = true;
     }
     if (chunk.isEmpty()) {
-        endDataTransfer();
+        startDrain();
         return;
     }
     arm(Wait::Chunk);
@@ -330,9 +446,38 @@ void FtpClient::onDataBytesWritten() {
     if (!m_jobActive || m_data.isNull() || m_data->bytesToWrite() > 0)
         return;
     if (m_LastChunk)
-        endDataTransfer();
+        startDrain();
     else
         SendNextData();
+}
+
+// The last chunk has been handed over, but on a slow link much of the file
+// may still be queued in the socket. The wait goes on as long as that queue
+// shrinks, however long the whole takes; only a standstill of replyMs ends it.
+void FtpClient::startDrain() {
+    m_LastChunk = false;
+    m_unsent = unsentBytes(*m_data);
+    if (m_unsent == 0) {
+        endDataTransfer();
+        return;
+    }
+    arm(Wait::Drain);
+    m_drain.start();
+}
+
+void FtpClient::onDrainPoll() {
+    if (!m_jobActive || m_data.isNull()) {
+        m_drain.stop();
+        return;
+    }
+    const qint64 unsent = unsentBytes(*m_data);
+    if (unsent == 0) {
+        m_drain.stop();
+        endDataTransfer();
+    } else if (unsent < m_unsent) {
+        m_unsent = unsent;
+        arm(Wait::Drain);
+    }
 }
 
 // Closing the data connection tells the server the file is complete; it
@@ -345,11 +490,24 @@ void FtpClient::endDataTransfer() {
     arm(Wait::Reply);
 }
 
-void FtpClient::onSocketError(int number, const QString& description) {
+void FtpClient::onControlError(QAbstractSocket::SocketError error) {
+    if (!m_jobActive) {
+        dropControl(); // a kept connection went away: the next file opens a new one
+        return;
+    }
+    if (m_reusing && !m_reuseAnswered) {
+        tearDown();
+        dropControl();
+        startSession();
+        return;
+    }
+    onSocketError(error);
+}
+
+void FtpClient::onSocketError(QAbstractSocket::SocketError error) {
     if (!m_jobActive)
         return;
-    finish(false, QStringLiteral("Ошибка сокета #") + QString::number(number) +
-                      QStringLiteral(" (") + description + QLatin1Char(')'));
+    fail(Failure::Server, socketErrorText(error));
 }
 
 void FtpClient::onBoundPassed() {
@@ -357,20 +515,31 @@ void FtpClient::onBoundPassed() {
         return;
     switch (m_waiting) {
     case Wait::Connect:
-        finish(false, QStringLiteral("Нет подключения к серверу за ") +
-                          seconds(m_bounds.connectMs) + QStringLiteral(" с"));
+        fail(Failure::Server, QStringLiteral("Нет подключения к серверу за ") +
+                                  seconds(m_bounds.connectMs) + QStringLiteral(" с"));
         break;
     case Wait::Reply:
-        finish(false, QStringLiteral("Сервер не ответил за ") + seconds(m_bounds.replyMs) +
-                          QStringLiteral(" с"));
+        if (m_reusing && !m_reuseAnswered) {
+            // A kept connection that went silent: try once on a new one.
+            tearDown();
+            dropControl();
+            startSession();
+            break;
+        }
+        fail(Failure::Server, QStringLiteral("Сервер не ответил за ") + seconds(m_bounds.replyMs) +
+                                  QStringLiteral(" с"));
         break;
     case Wait::DataConnection:
-        finish(false, QStringLiteral("Сервер не открыл соединение для данных за ") +
-                          seconds(m_bounds.dataMs) + QStringLiteral(" с"));
+        fail(Failure::Server, QStringLiteral("Сервер не открыл соединение для данных за ") +
+                                  seconds(m_bounds.dataMs) + QStringLiteral(" с"));
         break;
     case Wait::Chunk:
-        finish(false, QStringLiteral("Передача данных не завершилась за ") +
-                          seconds(m_bounds.chunkMs) + QStringLiteral(" с"));
+        fail(Failure::Server, QStringLiteral("Передача данных не завершилась за ") +
+                                  seconds(m_bounds.chunkMs) + QStringLiteral(" с"));
+        break;
+    case Wait::Drain:
+        fail(Failure::Server, QStringLiteral("Сервер не принимал данные ") +
+                                  seconds(m_bounds.replyMs) + QStringLiteral(" с"));
         break;
     case Wait::Nothing:
         break;
@@ -392,6 +561,9 @@ void FtpClient::arm(Wait wait) {
     case Wait::Chunk:
         m_bound.start(m_bounds.chunkMs);
         break;
+    case Wait::Drain:
+        m_bound.start(m_bounds.replyMs);
+        break;
     case Wait::Nothing:
         m_bound.stop();
         break;
@@ -411,11 +583,24 @@ void FtpClient::setState(int state) {
     emit StatusChanged(state);
 }
 
+void FtpClient::fail(Failure kind, const QString& message) {
+    if (!m_jobActive)
+        return;
+    m_failure = kind;
+    // A failed reply leaves the session in an unknown step: never reuse it.
+    dropControl();
+    finish(false, message);
+}
+
 void FtpClient::finish(bool ok, const QString& message) {
     if (!m_jobActive)
         return;
     m_jobActive = false;
     tearDown();
+    if (ok && !m_control.isNull())
+        m_idle.start();
+    else
+        dropControl();
     setState(ok ? Done : Failed);
     m_TT.stop();
     m_Busy = false;
@@ -424,14 +609,47 @@ void FtpClient::finish(bool ok, const QString& message) {
     emit Res(ok ? QStringLiteral("ok") : message);
 }
 
+// Ends the job's own resources; the control connection is the session's
+// and outlives a successful job.
 void FtpClient::tearDown() {
     arm(Wait::Nothing);
+    m_drain.stop();
     if (m_file.isOpen())
         m_file.close();
     m_LastChunk = false;
     discard(m_data, this);
     discard(m_listener, this);
+}
+
+void FtpClient::dropControl() {
+    m_idle.stop();
+    m_loggedIn = false;
+    m_reusing = false;
+    m_inbox.clear();
     discard(m_control, this);
+}
+
+// QUIT, then the socket closes once the command has left; it is dropped by
+// itself, within a bound, whatever the server does.
+void FtpClient::closeIdleConnection() {
+    m_idle.stop();
+    if (!m_loggedIn || m_control.isNull() ||
+        m_control->state() != QAbstractSocket::ConnectedState) {
+        dropControl();
+        return;
+    }
+    QTcpSocket* socket = m_control.data();
+    QObject::disconnect(socket, nullptr, this, nullptr);
+    m_control.clear();
+    m_loggedIn = false;
+    m_inbox.clear();
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    QTimer::singleShot(m_bounds.replyMs, socket, [socket] {
+        socket->abort();
+        socket->deleteLater();
+    });
+    socket->write("QUIT\r\n");
+    socket->disconnectFromHost();
 }
 
 } // namespace vigilux::net

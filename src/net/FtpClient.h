@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractSocket>
 #include <QByteArray>
 #include <QFile>
 #include <QHostAddress>
@@ -24,7 +25,12 @@ struct FtpStep {
 };
 
 // Uploads one local file per Upload() call to an FTP server: image mode,
-// active data connection (we listen, the server connects), no QUIT.
+// active data connection (we listen, the server connects).
+//
+// The logged-in control connection is kept after "226" and the next file
+// to the same server and account goes on with TYPE I, PORT, STOR on it; a
+// new session is opened only when the connection was closed or a reply
+// failed. A connection left idle for kIdleCloseMs ends with QUIT.
 //
 // Driven entirely by timers and socket signals on the thread that owns it
 // (the UI thread); nothing blocks and nothing spins a nested event loop.
@@ -43,11 +49,14 @@ public:
     static constexpr quint16 kDefaultControlPort = 21;
     static constexpr int kMaxListenAttempts = 32; // fresh random ports tried when one is taken
     static constexpr int kMaxReplyBytes = 64 * 1024;
+    static constexpr int kIdleCloseMs = 10000; // an unused logged-in connection ends then
+    static constexpr int kDrainPollMs = 100;   // data still queued in the socket, looked at
 
     // Upper bounds of the waits, in milliseconds.
     struct Bounds {
         int connectMs = 15000; // control connection established
-        int replyMs = 30000;   // each reply after a command (and the greeting)
+        int replyMs = 30000;   // each reply after a command (and the greeting); also the
+                               // longest the socket may go without sending queued data
         int dataMs = 30000;    // server opens the data connection after "150"
         int chunkMs = 60000;   // one chunk handed to the operating system
     };
@@ -56,6 +65,13 @@ public:
     // runs), 3 done, 4 failed; 0 before the first Upload.
     enum State { None = 0, Queued = 1, Working = 2, Done = 3, Failed = 4 };
 
+    // Why the last job failed, so a queue can tell a refused login or a
+    // refused file from a server it could not reach.
+    enum class Failure { None, Login, File, Server };
+
+    // When the job of an Upload call starts.
+    enum class Start { Deferred, Promptly };
+
     // Returns a number in [0, 1); draws the listening port.
     using RandomSource = std::function<double()>;
 
@@ -63,10 +79,11 @@ public:
     ~FtpClient() override;
 
     // Returns at once: stores the arguments, shows state 1 and starts T; the
-    // job begins when T fires. A call while a job runs abandons that job
-    // without a result (callers check IsBizy() first).
+    // job begins when T fires (Start::Promptly: on the next turn of the event
+    // loop, for a queue that has more files waiting). A call while a job runs
+    // abandons that job without a result (callers check IsBizy() first).
     void Upload(const QString& site, const QString& username, const QString& password,
-                const QString& localfile, const QString& remotefile);
+                const QString& localfile, const QString& remotefile, Start start = Start::Deferred);
     bool IsBizy() const { return m_Busy; }
     // username "." site "/" remotefile, from the last Upload.
     QString Adress() const;
@@ -82,6 +99,9 @@ public:
     bool LastChunk() const { return m_LastChunk; }
     // Port of the data listener of the current or last job; 0 before.
     quint16 ListenPort() const { return m_listenPort; }
+    Failure lastFailure() const { return m_failure; }
+    // A logged-in control connection waits for the next file.
+    bool hasIdleConnection() const;
 
     // Seams, for tests and for callers that know better than the defaults.
     void setControlPort(quint16 port) { m_controlPort = port; }
@@ -89,6 +109,7 @@ public:
     void setBounds(const Bounds& bounds) { m_bounds = bounds; }
     const Bounds& bounds() const { return m_bounds; }
     void setStartDelayMs(int ms);
+    void setIdleCloseMs(int ms) { m_idle.setInterval(ms); }
 
     // The PORT command for a listener at address:port, e.g.
     // "PORT 10,0,0,7,5,1" for 10.0.0.7 and port 1281.
@@ -103,10 +124,13 @@ signals:
     void StatusChanged(int state);
 
 private:
-    enum class Wait { Nothing, Connect, Reply, DataConnection, Chunk };
+    enum class Wait { Nothing, Connect, Reply, DataConnection, Chunk, Drain };
 
     void startJob();
-    bool listenOnRandomPort();
+    void startSession();
+    bool reuseSession();
+    bool listenOnRandomPort(const QHostAddress& address);
+    bool openLocalFile();
     void onControlConnected();
     void onControlReadyRead();
     bool takeReply(QByteArray& reply);
@@ -115,12 +139,18 @@ private:
     void onDataConnection();
     void onDataBytesWritten();
     void startTransferIfReady();
+    void startDrain();
+    void onDrainPoll();
     void endDataTransfer();
-    void onSocketError(int number, const QString& description);
+    void onControlError(QAbstractSocket::SocketError error);
+    void onSocketError(QAbstractSocket::SocketError error);
+    void closeIdleConnection();
+    void dropControl();
     void onBoundPassed();
     void arm(Wait wait);
     void blink();
     void setState(int state);
+    void fail(Failure kind, const QString& message);
     void finish(bool ok, const QString& message);
     void tearDown();
 
@@ -138,8 +168,11 @@ private:
     QString m_remotefile;
 
     QTimer m_T;
+    int m_startDelayMs = kStartDelayMs;
     QTimer m_TT;
     QTimer m_bound; // the one wait in progress
+    QTimer m_idle;  // closes a logged-in connection nobody uses
+    QTimer m_drain; // polls the data still queued in the socket
     Wait m_waiting = Wait::Nothing;
     Bounds m_bounds;
     RandomSource m_random;
@@ -158,6 +191,14 @@ private:
     bool m_sending = false;           // first chunk handed out
     bool m_dataDone = false;          // data connection closed after the last chunk
     quint16 m_listenPort = 0;
+    qint64 m_unsent = 0; // bytes the socket still held at the last poll
+    Failure m_failure = Failure::None;
+
+    // The logged-in connection kept between jobs, and whom it belongs to.
+    bool m_loggedIn = false;
+    QString m_sessionKey;
+    bool m_reusing = false;       // this job runs on a kept connection
+    bool m_reuseAnswered = false; // ...which has answered this job once
 };
 
 } // namespace vigilux::net

@@ -1,5 +1,6 @@
 #include "net/SmsClient.h"
 
+#include "net/SocketErrorCode.h"
 #include "platform/Cp1251.h"
 
 namespace vigilux::net {
@@ -209,32 +210,7 @@ void SmsClient::showState(int state) {
 }
 
 int SmsClient::errorNumber(QAbstractSocket::SocketError error) {
-    // The numbers users and the gateway's help know from the classic
-    // socket error table; anything else shows Qt's own code.
-    switch (error) {
-    case QAbstractSocket::ConnectionRefusedError:
-        return 10061;
-    case QAbstractSocket::RemoteHostClosedError:
-        return 10054;
-    case QAbstractSocket::HostNotFoundError:
-        return 11001;
-    case QAbstractSocket::SocketAccessError:
-        return 10013;
-    case QAbstractSocket::SocketResourceError:
-        return 10055;
-    case QAbstractSocket::SocketTimeoutError:
-        return 10060;
-    case QAbstractSocket::NetworkError:
-        return 10050;
-    case QAbstractSocket::AddressInUseError:
-        return 10048;
-    case QAbstractSocket::SocketAddressNotAvailableError:
-        return 10049;
-    case QAbstractSocket::UnsupportedSocketOperationError:
-        return 10045;
-    default:
-        return static_cast<int>(error);
-    }
+    return SocketErrorCode::number(error);
 }
 
 } // namespace vigilux::net

@@ -1,21 +1,21 @@
 #include "platform/QtProcesses.h"
 
+#include "platform/CommandLine.h"
+
 #include <QProcess>
-#include <QStringList>
 
 namespace vigilux::platform {
 
 int QtProcesses::runAndWait(const QString& commandLine, int windowStyle) {
     // The window style has no meaning for programs started here.
     Q_UNUSED(windowStyle);
-    QStringList args = QProcess::splitCommand(commandLine);
-    if (args.isEmpty())
+    const CommandLine command = CommandLine::parse(commandLine);
+    if (command.program.isEmpty())
         return -1;
-    const QString program = args.takeFirst();
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedChannels);
     process.setInputChannelMode(QProcess::ForwardedInputChannel);
-    process.start(program, args);
+    process.start(command.program, command.arguments);
     if (!process.waitForStarted(-1))
         return -1;
     // Waiting without a limit is the point: the alarm chain resumes only
@@ -27,11 +27,10 @@ int QtProcesses::runAndWait(const QString& commandLine, int windowStyle) {
 }
 
 bool QtProcesses::start(const QString& commandLine) {
-    QStringList args = QProcess::splitCommand(commandLine);
-    if (args.isEmpty())
+    const CommandLine command = CommandLine::parse(commandLine);
+    if (command.program.isEmpty())
         return false;
-    const QString program = args.takeFirst();
-    return QProcess::startDetached(program, args);
+    return QProcess::startDetached(command.program, command.arguments);
 }
 
 } // namespace vigilux::platform

@@ -8,6 +8,8 @@ AppContext::AppContext(platform::Clock& clock, platform::Dialogs& dialogs, QStri
     : clock(clock)
     , dialogs(dialogs)
     , programFolder(std::move(programFolder))
+    , dataFolder(this->programFolder)
+    , settingsFolder(this->programFolder)
     , ini(this->programFolder + QStringLiteral("/options.ini")) {}
 
 } // namespace vigilux

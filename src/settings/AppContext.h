@@ -1,7 +1,7 @@
 #pragma once
 
-#include "settings/Settings.h"
 #include "settings/IniFile.h"
+#include "settings/Settings.h"
 
 #include <QString>
 
@@ -30,6 +30,14 @@ struct AppContext {
     // Folder of the executable, without a trailing separator; the default
     // sound files and picture folder live below it.
     const QString programFolder;
+    // Folder holding sound/: the program folder, or the shared data folder
+    // of an installed copy. Starts as programFolder.
+    QString dataFolder;
+    // Folder the program may write its own files to (options.ini,
+    // version.tmp): the program folder, or the user's configuration folder
+    // when that one is closed or the program is installed. Starts as
+    // programFolder.
+    QString settingsFolder;
 
     settings::IniFile ini;
     settings::Settings settings;

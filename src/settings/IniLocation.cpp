@@ -26,12 +26,12 @@ IniLocation IniLocation::choose(const QString& programFolder) {
     if (existing.isFile() && existing.isWritable())
         return beside;
 
-    const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    if (config.isEmpty() || !QDir().mkpath(config) || !folderWritable(config)) {
+    IniLocation fallback = userFolder();
+    if (!fallback.writable) {
         beside.writable = false;
         return beside;
     }
-    IniLocation fallback{QDir::cleanPath(config), true, true};
+    fallback.fellBack = true;
     if (existing.isFile() && existing.isReadable() && !QFileInfo::exists(fallback.filePath())) {
         if (QFile::copy(existing.filePath(), fallback.filePath())) {
             QFile copy(fallback.filePath());
@@ -39,6 +39,12 @@ IniLocation IniLocation::choose(const QString& programFolder) {
         }
     }
     return fallback;
+}
+
+IniLocation IniLocation::userFolder() {
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    const bool usable = !config.isEmpty() && QDir().mkpath(config) && folderWritable(config);
+    return IniLocation{QDir::cleanPath(config), false, usable};
 }
 
 } // namespace vigilux::settings

@@ -19,6 +19,10 @@ struct IniLocation {
     // so the user starts from it rather than from defaults.
     static IniLocation choose(const QString& programFolder);
 
+    // An installed program keeps its settings in the user's configuration
+    // folder from the start; that is no fallback worth a note.
+    static IniLocation userFolder();
+
     // The folder accepts a new file (a probe file is created and removed).
     static bool folderWritable(const QString& folder);
 };

@@ -1,12 +1,13 @@
 #include "settings/SettingsStorage.h"
 
+#include "platform/Cp1251.h"
 #include "platform/Dialogs.h"
 #include "settings/AppContext.h"
-#include "platform/Cp1251.h"
 #include "settings/DetectorValuesTarget.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <cmath>
@@ -120,9 +121,9 @@ void SettingsStorage::LoadOptions() {
     const std::array<QString, 3> sensorKeys{QStringLiteral("Timer"), QStringLiteral("Noise"),
                                             QStringLiteral("Percent")};
     for (std::size_t i = 0; i < sensorKeys.size(); ++i) {
-        s.SensorValues[i] =
-            clamped(TextToInt32(ini.ReadINI(sensorKeys[i], MotionLevelBar), defaults.SensorValues[i]),
-                    SensorRanges[i]);
+        s.SensorValues[i] = clamped(
+            TextToInt32(ini.ReadINI(sensorKeys[i], MotionLevelBar), defaults.SensorValues[i]),
+            SensorRanges[i]);
     }
     pushSensorValues();
 
@@ -137,15 +138,26 @@ void SettingsStorage::LoadOptions() {
     s.DefHD = text(QStringLiteral("DefHD"), HD, s.DefHD);
 }
 
+QString SettingsStorage::defaultSaveFolder() const {
+    const QString& program = m_context.programFolder;
+    if (m_context.settingsFolder == program)
+        return program + QStringLiteral("/save/");
+    // The program's folder is not ours to write: the user's pictures.
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (!pictures.isEmpty())
+        return pictures + QStringLiteral("/Vigilux/");
+    return m_context.settingsFolder + QStringLiteral("/save/");
+}
+
 void SettingsStorage::SetDefaultOptions() {
     Settings& s = m_context.settings;
-    const QString& program = m_context.programFolder;
+    const QString& data = m_context.dataFolder;
     platform::Dialogs& dialogs = m_context.dialogs;
 
     s.MinStart = false;
     s.AutoStart = false;
     s.SoundPlayer = true;
-    s.SoundPath = program + QStringLiteral("/sound/save.wav");
+    s.SoundPath = data + QStringLiteral("/sound/save.wav");
     s.BlockSSaver = true;
     s.AutoCheckUpdates = true;
 
@@ -154,7 +166,7 @@ void SettingsStorage::SetDefaultOptions() {
     if (!chosen.isEmpty()) {
         s.SavePath = chosen;
     } else {
-        s.SavePath = program + QStringLiteral("/save/");
+        s.SavePath = defaultSaveFolder();
         const bool exists = QDir(s.SavePath).exists() || QDir().mkpath(s.SavePath);
         if (exists) {
             dialogs.message(platform::Dialogs::Icon::Information, QStringLiteral("Внимание!"),
@@ -185,7 +197,7 @@ void SettingsStorage::SetDefaultOptions() {
     s.SyncPreRate = true;
     s.SaveAlarm = true;
     s.SoundAlarm = false;
-    s.SoundAlarmPath = program + QStringLiteral("/sound/alarm.wav");
+    s.SoundAlarmPath = data + QStringLiteral("/sound/alarm.wav");
     s.RunAlarm = false;
     s.RunAlarmWait = false;
     s.RunAlarmPath = QString();

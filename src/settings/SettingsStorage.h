@@ -45,6 +45,10 @@ public:
 
 private:
     void pushSensorValues();
+    // Where pictures go when the user picks no folder at the first start:
+    // beside the program, or in the user's pictures when the program's
+    // folder is not ours to write.
+    QString defaultSaveFolder() const;
 
     AppContext& m_context;
     DetectorValuesTarget& m_sensorTarget;

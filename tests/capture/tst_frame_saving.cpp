@@ -144,6 +144,35 @@ private slots:
         QCOMPARE(f.saving.fileCount(), present);
     }
 
+    // A picture still waiting for upload outlives the limit: rotation counts
+    // it as gone and leaves it to the queue, and deletes no newer picture in
+    // its place.
+    void rotationLeavesPicturesWaitingForUpload() {
+        struct Guard final : capture::DeletionGuard {
+            QStringList waiting;
+            QStringList asked;
+            bool deferDeletion(const QString& path) override {
+                asked << path;
+                return waiting.contains(QFileInfo(path).fileName());
+            }
+        } guard;
+        Fixture f;
+        f.saving.setDeletionGuard(&guard);
+        f.context.settings.MaxFiles = true;
+        f.context.settings.MaxFilesCount = 3;
+        for (const char* name : {"a1.bmp", "a2.bmp", "a3.bmp", "a4.bmp"})
+            f.touch(QString::fromLatin1(name));
+        guard.waiting = {QStringLiteral("a1.bmp"), QStringLiteral("a3.bmp")};
+
+        f.saving.SaveFrame(); // two must go: a1 is kept, a2 goes
+        QStringList after = f.files();
+        QCOMPARE(after.size(), 4);
+        QVERIFY(after.contains(QStringLiteral("a1.bmp")));
+        QVERIFY(!after.contains(QStringLiteral("a2.bmp")));
+        QVERIFY(after.contains(QStringLiteral("a3.bmp")));
+        QCOMPARE(guard.asked.first(), f.folder() + QStringLiteral("a1.bmp"));
+    }
+
     void dayFolderHasItsOwnCount() {
         Fixture f;
         f.context.settings.CreateSubFolders = true;

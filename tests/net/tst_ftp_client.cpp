@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <deque>
+#include <functional>
 #include <memory>
 
 using vigilux::net::FtpClient;
@@ -65,9 +66,12 @@ public:
         {"TYPE", {"200 binary\r\n"}},          {"PORT", {"200 port ok\r\n"}},
         {"STOR", {"150 go ahead\r\n"}},
     };
-    QByteArray closeOn;    // verb on which the control connection is dropped
-    bool openData = true;  // connect to the address of PORT
-    bool answer226 = true; // once the data connection has ended
+    QByteArray closeOn;         // verb on which the control connection is dropped
+    bool openData = true;       // connect to the address of PORT
+    bool answer226 = true;      // once the data connection has ended
+    QByteArray secondTypeReply; // a kept connection's TYPE gets this, then the server hangs up
+    // Called with the port of each PORT command instead of connecting to it.
+    std::function<void(quint16)> onPort;
     QList<QByteArray> commands;
     QByteArray received;
     bool dataEnded = false;
@@ -78,6 +82,7 @@ public:
         connect(&m_server, &QTcpServer::newConnection, this, [this] {
             m_control = m_server.nextPendingConnection();
             ++connections;
+            m_types = 0;
             connect(m_control, &QTcpSocket::readyRead, this, &ScriptedServer::onCommandBytes);
             send(greeting);
         });
@@ -90,6 +95,13 @@ public:
         });
     }
     quint16 port() const { return m_server.serverPort(); }
+    void connectData(const QHostAddress& address, quint16 port) {
+        m_data.connectToHost(address, port);
+    }
+    void hangUp() {
+        if (!m_control.isNull())
+            m_control->close();
+    }
     QList<QByteArray> verbs() const {
         QList<QByteArray> out;
         for (const QByteArray& c : commands)
@@ -109,11 +121,20 @@ private:
                 m_control->close();
                 return;
             }
-            if (verb == "PORT" && openData) {
+            if (verb == "TYPE" && ++m_types == 2 && !secondTypeReply.isEmpty()) {
+                m_control->write(secondTypeReply);
+                m_control->disconnectFromHost();
+                return;
+            }
+            if (verb == "PORT" && (openData || onPort)) {
                 const QList<QByteArray> n = line.mid(5).split(',');
-                if (n.size() == 6)
+                const auto port =
+                    static_cast<quint16>(n.value(4).toInt() * 256 + n.value(5).toInt());
+                if (onPort)
+                    onPort(port);
+                else if (n.size() == 6)
                     m_data.connectToHost(QHostAddress(QString::fromLatin1(n.mid(0, 4).join('.'))),
-                                         static_cast<quint16>(n[4].toInt() * 256 + n[5].toInt()));
+                                         port);
             }
             send(replies.value(verb));
         }
@@ -141,6 +162,7 @@ private:
     QByteArray m_inbox;
     std::deque<QByteArray> m_queue;
     bool m_sending = false;
+    int m_types = 0;
 };
 
 } // namespace
@@ -168,6 +190,11 @@ private slots:
     void lineBreaksInArgumentsAreRefused();
     void missingLocalFileFails();
     void statusBlinksWhileRunningThenShowsResult();
+    void nextFilesGoOnTheKeptConnection();
+    void keptConnectionThatWentAwayIsReplaced_data();
+    void keptConnectionThatWentAwayIsReplaced();
+    void dataConnectionOnlyFromTheServer();
+    void slowLinkThatKeepsMovingIsNotCutOff();
 
 private:
     QString localFile(const QString& name, const QByteArray& bytes);
@@ -211,7 +238,8 @@ QString TestFtp::localFile(const QString& name, const QByteArray& bytes) {
 void TestFtp::portCommandAndRange() {
     QCOMPARE(FtpClient::drawPort(0.0, 0.0), quint16(1281));
     QCOMPARE(FtpClient::drawPort(0.999999, 0.999999), quint16(4350));
-    QCOMPARE(FtpClient::drawPort(1.0, 1.0), quint16(4350)); // a source that reaches 1 stays in range
+    QCOMPARE(FtpClient::drawPort(1.0, 1.0),
+             quint16(4350)); // a source that reaches 1 stays in range
     QCOMPARE(FtpClient::drawPort(4.0 / 12, 100.0 / 254), quint16(9 * 256 + 101));
     QCOMPARE(FtpClient::portCommand(QHostAddress(QStringLiteral("10.0.0.7")), 1281),
              QStringLiteral("PORT 10,0,0,7,5,1"));
@@ -270,7 +298,8 @@ void TestFtp::uploadsArriveIntact() {
     QCOMPARE(readAll(m_served.filePath(remote)), bytes);
     QVERIFY(!ftp.IsBizy());
     QCOMPARE(ftp.Status(), int(FtpClient::Done));
-    QCOMPARE(ftp.Steps()[3].command, FtpClient::portCommand(QHostAddress::LocalHost, ftp.ListenPort()));
+    QCOMPARE(ftp.Steps()[3].command,
+             FtpClient::portCommand(QHostAddress::LocalHost, ftp.ListenPort()));
     QCOMPARE(ftp.ChunkSize(), 2920);
     QTest::qWait(50);
     QCOMPARE(res.count(), 1);
@@ -286,6 +315,7 @@ void TestFtp::wrongPasswordGivesServerReply() {
     const QString text = res.first().first().toString();
     QVERIFY2(text.startsWith(QStringLiteral("Ответ сервера: 530 ")), qPrintable(text));
     QVERIFY(!text.endsWith(QLatin1Char('\n')) && !text.endsWith(QLatin1Char('\r')));
+    QCOMPARE(ftp.lastFailure(), FtpClient::Failure::Login);
     QVERIFY(!ftp.IsBizy());
     QCOMPARE(ftp.Status(), int(FtpClient::Failed));
     QVERIFY(!QFile::exists(m_served.filePath(QStringLiteral("pw.bin"))));
@@ -301,9 +331,9 @@ void TestFtp::refusedConnectionReportsOnce() {
     QVERIFY(!ftp.IsBizy());
     QVERIFY(!res.wait(300));
     QCOMPARE(res.count(), 1);
-    const QString text = res.first().first().toString();
-    QVERIFY2(text.startsWith(QStringLiteral("Ошибка сокета #")) && text.endsWith(QLatin1Char(')')),
-             qPrintable(text));
+    QCOMPARE(res.first().first().toString(),
+             QStringLiteral("Ошибка сокета #10061 (сервер отклонил подключение)"));
+    QCOMPARE(ftp.lastFailure(), FtpClient::Failure::Server);
 }
 
 // A queue that starts the next file from inside Res must find the
@@ -441,8 +471,9 @@ void TestFtp::failuresEndTheJobOnce_data() {
     QTest::newRow("226 before any data")
         << hi << Script{{"STOR", {"150 go\r\n226 done\r\n"}}} << false << true << QByteArray()
         << QStringLiteral("Ответ сервера: 226 done");
-    QTest::newRow("server hangs up") << hi << Script{} << true << true << QByteArray("PASS")
-                                     << QStringLiteral("Ошибка сокета #");
+    QTest::newRow("server hangs up")
+        << hi << Script{} << true << true << QByteArray("PASS")
+        << QStringLiteral("Ошибка сокета #10054 (сервер разорвал соединение)");
 }
 
 void TestFtp::failuresEndTheJobOnce() {
@@ -547,6 +578,133 @@ void TestFtp::statusBlinksWhileRunningThenShowsResult() {
     const qsizetype finalCount = states.size();
     QTest::qWait(500); // the blink has stopped
     QCOMPARE(states.size(), finalCount);
+}
+
+// After "226" the next file goes on the same connection (TYPE I, PORT,
+// STOR), and a connection nobody uses ends with QUIT.
+void TestFtp::nextFilesGoOnTheKeptConnection() {
+    ScriptedServer server;
+    FtpClient ftp;
+    prepare(ftp, server.port());
+    ftp.setIdleCloseMs(300);
+    const QByteArray first = pattern(5000, 11);
+    const QByteArray second = pattern(3000, 12);
+    const QString secondPath = localFile(QStringLiteral("kept2.bin"), second);
+    QStringList results;
+    connect(&ftp, &FtpClient::Res, this, [&](const QString& text) {
+        results << text;
+        if (results.size() == 1)
+            ftp.Upload(QStringLiteral("127.0.0.1"), kUser, kPassword, secondPath,
+                       QStringLiteral("b.bin"), FtpClient::Start::Promptly);
+    });
+    ftp.Upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
+               localFile(QStringLiteral("kept1.bin"), first), QStringLiteral("a.bin"));
+    QTRY_COMPARE_WITH_TIMEOUT(results.size(), 2, kResultWaitMs);
+    QCOMPARE(results, QStringList({QStringLiteral("ok"), QStringLiteral("ok")}));
+    QCOMPARE(server.received, first + second);
+    QVERIFY(ftp.hasIdleConnection());
+    QTRY_VERIFY2_WITH_TIMEOUT(server.verbs().size() >= 9, server.commands.join(" | ").constData(),
+                              kResultWaitMs);
+    QCOMPARE(server.verbs(), (QByteArrayList{"USER", "PASS", "TYPE", "PORT", "STOR", "TYPE", "PORT",
+                                             "STOR", "QUIT"}));
+    QCOMPARE(server.commands.at(7), QByteArray("STOR b.bin"));
+    QCOMPARE(server.connections, 1);
+    QVERIFY(!ftp.hasIdleConnection());
+}
+
+void TestFtp::keptConnectionThatWentAwayIsReplaced_data() {
+    QTest::addColumn<bool>("hangUpWhileIdle");
+    QTest::newRow("closed while idle") << true;
+    QTest::newRow("421 to the next command") << false;
+}
+
+void TestFtp::keptConnectionThatWentAwayIsReplaced() {
+    QFETCH(bool, hangUpWhileIdle);
+    ScriptedServer server;
+    if (!hangUpWhileIdle)
+        server.secondTypeReply = "421 Timeout\r\n";
+    FtpClient ftp;
+    prepare(ftp, server.port());
+    QSignalSpy res(&ftp, &FtpClient::Res);
+    ftp.Upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
+               localFile(QStringLiteral("gone1.bin"), pattern(100, 21)), QStringLiteral("a.bin"));
+    QVERIFY(res.wait(kResultWaitMs));
+    QVERIFY(ftp.hasIdleConnection());
+    if (hangUpWhileIdle) {
+        server.hangUp();
+        QTRY_VERIFY_WITH_TIMEOUT(!ftp.hasIdleConnection(), kResultWaitMs);
+    }
+    ftp.Upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
+               localFile(QStringLiteral("gone2.bin"), pattern(200, 22)), QStringLiteral("b.bin"),
+               FtpClient::Start::Promptly);
+    QVERIFY(res.wait(kResultWaitMs));
+    QCOMPARE(res.count(), 2);
+    QCOMPARE(res.last().first().toString(), QStringLiteral("ok"));
+    QCOMPARE(server.connections, 2);
+    QCOMPARE(server.received, pattern(100, 21) + pattern(200, 22));
+    QCOMPARE(server.commands.first(), QByteArray("USER bob"));
+    QCOMPARE(server.commands.last(), QByteArray("STOR b.bin"));
+}
+
+// Someone else who finds the data port first gets nothing: the listener is
+// on the control connection's address only, and a connection from another
+// address is turned away while the wait for the server goes on.
+void TestFtp::dataConnectionOnlyFromTheServer() {
+    ScriptedServer server;
+    QTcpSocket thief;
+    QTcpSocket outsider;
+    QVERIFY(thief.bind(QHostAddress(QStringLiteral("127.0.0.2"))));
+    QByteArray stolen;
+    bool thiefTurnedAway = false;
+    connect(&thief, &QTcpSocket::readyRead, this, [&] { stolen += thief.readAll(); });
+    connect(&thief, &QTcpSocket::disconnected, this, [&] { thiefTurnedAway = true; });
+    QAbstractSocket::SocketError outsiderError = QAbstractSocket::UnknownSocketError;
+    connect(&outsider, &QTcpSocket::errorOccurred, this,
+            [&](QAbstractSocket::SocketError e) { outsiderError = e; });
+    server.onPort = [&](quint16 port) {
+        outsider.connectToHost(QHostAddress(QStringLiteral("127.0.0.2")), port);
+        thief.connectToHost(QHostAddress::LocalHost, port);
+        // The server comes once the thief has been turned away.
+        connect(&thief, &QTcpSocket::disconnected, this,
+                [&server, port] { server.connectData(QHostAddress::LocalHost, port); });
+    };
+    FtpClient ftp;
+    prepare(ftp, server.port());
+    QSignalSpy res(&ftp, &FtpClient::Res);
+    const QByteArray bytes = pattern(9000, 31);
+    ftp.Upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
+               localFile(QStringLiteral("thief.bin"), bytes), QStringLiteral("t.bin"));
+    QVERIFY(res.wait(kResultWaitMs));
+    QCOMPARE(res.first().first().toString(), QStringLiteral("ok"));
+    QVERIFY(thiefTurnedAway);
+    QVERIFY(stolen.isEmpty());
+    QCOMPARE(outsiderError, QAbstractSocket::ConnectionRefusedError);
+    QCOMPARE(server.received, bytes);
+}
+
+// A server that takes the file slower than the reply bound, but steadily:
+// the wait for "226" is bounded by a standstill, not by the whole time.
+void TestFtp::slowLinkThatKeepsMovingIsNotCutOff() {
+    QProcess peer;
+    peer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    peer.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(VIGILUX_SLOW_FTP_PEER_SCRIPT)});
+    QVERIFY2(peer.waitForStarted(10000), "python3 is needed");
+    QByteArray line;
+    while (!line.endsWith('\n') && peer.waitForReadyRead(15000))
+        line += peer.readLine();
+    QVERIFY2(line.startsWith("port "), line.constData());
+    FtpClient ftp;
+    prepare(ftp, static_cast<quint16>(line.mid(5).trimmed().toUInt()));
+    ftp.setBounds({5000, 400, 5000, 5000});
+    QSignalSpy res(&ftp, &FtpClient::Res);
+    const QByteArray bytes = pattern(150 * 1024, 41);
+    ftp.Upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
+               localFile(QStringLiteral("slow.bin"), bytes), QStringLiteral("slow.bin"));
+    QVERIFY(res.wait(60000));
+    QCOMPARE(res.first().first().toString(), QStringLiteral("ok"));
+    // The peer prints what it received and ends.
+    QVERIFY(peer.waitForFinished(15000));
+    QCOMPARE(peer.readAllStandardOutput().trimmed(), QByteArray::number(bytes.size()));
 }
 
 QTEST_GUILESS_MAIN(TestFtp)

@@ -8,7 +8,7 @@ class QPainter;
 class QRectF;
 class QSize;
 
-namespace vigilux::platform {
+namespace vigilux::resources {
 
 // The pictures compiled into the program (resources/vigilux.qrc), drawn at
 // the size a caller needs. A name is a path under ":/pictures" without the
@@ -43,4 +43,4 @@ public:
     static const QString ProgramIconPath;
 };
 
-} // namespace vigilux::platform
+} // namespace vigilux::resources

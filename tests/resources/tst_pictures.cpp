@@ -1,4 +1,4 @@
-#include "platform/Pictures.h"
+#include "resources/Pictures.h"
 
 #include <QDirIterator>
 #include <QPainter>
@@ -6,7 +6,7 @@
 #include <QSvgRenderer>
 #include <QTest>
 
-using vigilux::platform::Pictures;
+using vigilux::resources::Pictures;
 
 namespace {
 

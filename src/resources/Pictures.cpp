@@ -1,4 +1,4 @@
-#include "platform/Pictures.h"
+#include "resources/Pictures.h"
 
 #include <QDirIterator>
 #include <QPainter>
@@ -14,7 +14,7 @@ static void initPictureResources() {
     Q_INIT_RESOURCE(vigilux);
 }
 
-namespace vigilux::platform {
+namespace vigilux::resources {
 
 namespace {
 
@@ -103,4 +103,4 @@ QStringList Pictures::resourceFiles() {
     return files;
 }
 
-} // namespace vigilux::platform
+} // namespace vigilux::resources
