@@ -77,19 +77,19 @@ int main(int argc, char* argv[]) {
     auto device = vigilux::platform::createCaptureDevice(*source);
     std::vector<uchar> detectorCopy;
     quint64 frames = 0;
-    device->SetCallbackFrame([&](const vigilux::platform::FrameHeader& h) {
+    device->setFrameCallback([&](const vigilux::platform::FrameHeader& h) {
         ++frames;
-        if (detectorCopy.size() < h.dwBytesUsed)
-            detectorCopy.resize(h.dwBytesUsed);
-        std::memcpy(detectorCopy.data(), h.lpData, h.dwBytesUsed);
+        if (detectorCopy.size() < h.bytesUsed)
+            detectorCopy.resize(h.bytesUsed);
+        std::memcpy(detectorCopy.data(), h.data, h.bytesUsed);
     });
     qint64 pixels = 0;
     if (preview)
         QObject::connect(device.get(), &vigilux::platform::CaptureDevice::framePresented,
                          [&] { pixels += device->currentFrame().width(); });
-    device->SetPreviewRate(rate);
-    device->SetPreview(true);
-    if (!device->DriverConnect()) {
+    device->setPreviewRate(rate);
+    device->setPreview(true);
+    if (!device->connectDriver()) {
         std::fprintf(stderr, "the device did not connect\n");
         return 1;
     }
@@ -103,8 +103,8 @@ int main(int argc, char* argv[]) {
         rss0 = rssKb();
         frames0 = frames;
         std::printf("start: rss %ld kB, frames so far %llu, size %dx%d\n", rss0,
-                    static_cast<unsigned long long>(frames), device->GetVideoFormat().width(),
-                    device->GetVideoFormat().height());
+                    static_cast<unsigned long long>(frames), device->videoSize().width(),
+                    device->videoSize().height());
         std::fflush(stdout);
     });
     QTimer::singleShot(2000 + seconds * 1000, [&] {

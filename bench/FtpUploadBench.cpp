@@ -62,10 +62,10 @@ void run() {
         vigilux::net::FtpClient ftp;
         ftp.setControlPort(port);
         ftp.setStartDelayMs(0);
-        QSignalSpy res(&ftp, &vigilux::net::FtpClient::Res);
+        QSignalSpy res(&ftp, &vigilux::net::FtpClient::finished);
         QElapsedTimer clock;
         clock.start();
-        ftp.Upload(QStringLiteral("127.0.0.1"), QStringLiteral("bob"), QStringLiteral("secret"),
+        ftp.upload(QStringLiteral("127.0.0.1"), QStringLiteral("bob"), QStringLiteral("secret"),
                    path, QStringLiteral("ours.bin"));
         if (!res.wait(60000) || res.first().first().toString() != QLatin1String("ok")) {
             std::printf("ftp-upload: our upload failed\n");

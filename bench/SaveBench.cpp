@@ -40,7 +40,7 @@ public:
     }
     void showSavingIndicator() override {}
     void startIndicatorHideTimer() override {}
-    void StartAuto() override {}
+    void toggleWatching() override {}
     void playSound(const QString&) override {}
     void showStatus(const QString&) override {}
 };
@@ -51,16 +51,16 @@ void runSave(int width, int height, int rounds) {
     SilentDialogs dialogs;
     AppContext context(clock, dialogs, dir.path());
     auto& s = context.settings;
-    s.SavePath = dir.path();
-    s.CreateSubFolders = false;
-    s.MaxFiles = false;
-    s.StaticFile = true; // numbered names: one new file per save
-    s.StaticFilePath = QStringLiteral("f");
-    s.MaxFilesCount = 1000;
-    s.Convert2JPG = true;
-    s.InPrintDate = true;
-    s.JPGq = 75;
-    s.SoundPlayer = false;
+    s.savePath = dir.path();
+    s.createSubfolders = false;
+    s.limitFiles = false;
+    s.singleFile = true; // numbered names: one new file per save
+    s.singleFileName = QStringLiteral("f");
+    s.maxFileCount = 1000;
+    s.saveAsJpeg = true;
+    s.imprintDate = true;
+    s.jpegQuality = 75;
+    s.soundOnSave = false;
 
     BytesHost host;
     host.width = width;
@@ -83,7 +83,7 @@ void runSave(int width, int height, int rounds) {
         plain.save(dir.filePath(QStringLiteral("plain%1.jpg").arg(r)), "JPG", 75);
         const double plainNs = static_cast<double>(t.nsecsElapsed());
         t.restart();
-        saving.SaveFrame();
+        saving.saveFrame();
         const double saveNs = static_cast<double>(t.nsecsElapsed());
         ratios.push_back(saveNs / plainNs);
     }

@@ -68,11 +68,11 @@ QPixmap blinkPicture() {
 }
 } // namespace
 
-QUrl AboutWindow::WebSite() {
+QUrl AboutWindow::webSite() {
     return QUrl(QStringLiteral("http://") + kSiteHost);
 }
 
-QUrl AboutWindow::MailTo() {
+QUrl AboutWindow::mailTo() {
     QUrl url;
     url.setScheme(QStringLiteral("mailto"));
     url.setPath(kMailAddress);
@@ -91,19 +91,19 @@ AboutWindow::AboutWindow(AppContext& context, UpdateChecker& checker, platform::
     setObjectName(QStringLiteral("About"));
     setWindowTitle(QStringLiteral("О программе"));
     setFixedSize(WindowWidth, WindowHeight);
-    platform::MakeTopmost(*this);
+    platform::makeTopmost(*this);
 
-    m_Head = new QLabel(this);
-    m_Head->setObjectName(QStringLiteral("Head"));
-    m_Head->setGeometry(0, 0, WindowWidth, HeadHeight);
-    m_Head->setPixmap(headPicture(WindowWidth, font()));
-    m_Head->installEventFilter(this);
+    m_header = new QLabel(this);
+    m_header->setObjectName(QStringLiteral("Head"));
+    m_header->setGeometry(0, 0, WindowWidth, HeadHeight);
+    m_header->setPixmap(headPicture(WindowWidth, font()));
+    m_header->installEventFilter(this);
 
-    m_tb11 = new controls::TitleBarButton(controls::TitleBarButton::Kind::Close, this);
-    m_tb11->setObjectName(QStringLiteral("tb11"));
-    m_tb11->move(WindowWidth - m_tb11->width() - 10, (HeadHeight - m_tb11->height()) / 2);
-    m_tb11->raise();
-    connect(m_tb11, &controls::TitleBarButton::Click, this, &QDialog::reject);
+    m_closeButton = new controls::TitleBarButton(controls::TitleBarButton::Kind::Close, this);
+    m_closeButton->setObjectName(QStringLiteral("tb11"));
+    m_closeButton->move(WindowWidth - m_closeButton->width() - 10, (HeadHeight - m_closeButton->height()) / 2);
+    m_closeButton->raise();
+    connect(m_closeButton, &controls::TitleBarButton::clicked, this, &QDialog::reject);
 
     QLabel* version = addLabel("Label7", QStringLiteral("Версия 2.0 beta"), {24, 62});
     QFont bold = version->font();
@@ -112,38 +112,38 @@ AboutWindow::AboutWindow(AppContext& context, UpdateChecker& checker, platform::
     version->adjustSize();
 
     addLabel("Label5", QStringLiteral("Официальный сайт:"), {24, 98});
-    m_Label6 = addLabel("Label6", kSiteHost, {ValueColumn, 98});
-    makeLink(m_Label6);
+    m_siteLabel = addLabel("Label6", kSiteHost, {ValueColumn, 98});
+    makeLink(m_siteLabel);
     addLabel("Label3", QStringLiteral("E-mail:"), {24, 124});
-    m_Label4 = addLabel("Label4", kMailAddress, {ValueColumn, 124});
-    makeLink(m_Label4);
+    m_mailLabel = addLabel("Label4", kMailAddress, {ValueColumn, 124});
+    makeLink(m_mailLabel);
     addLabel("Label1", QStringLiteral("Автор:"), {24, 150});
     addLabel("Label2", QStringLiteral("Команда Vigilux"), {ValueColumn, 150});
 
-    m_blink = new QLabel(this);
-    m_blink->setObjectName(QStringLiteral("Shape1"));
-    m_blink->setPixmap(blinkPicture());
-    m_blink->setGeometry(WindowWidth - 34, 66, 10, 10);
+    m_blinkLabel = new QLabel(this);
+    m_blinkLabel->setObjectName(QStringLiteral("Shape1"));
+    m_blinkLabel->setPixmap(blinkPicture());
+    m_blinkLabel->setGeometry(WindowWidth - 34, 66, 10, 10);
 
-    m_XpB2 = new controls::PushButton(QStringLiteral("Проверить обновление"), this);
-    m_XpB2->setObjectName(QStringLiteral("XpB2"));
-    m_XpB2->setButtonStyle(3);
-    m_XpB2->setGeometry(24, WindowHeight - 50, 210, 30);
-    connect(m_XpB2, &controls::PushButton::Click, &m_checker, &UpdateChecker::ManualUpdateCheck);
-    connect(&m_checker, &UpdateChecker::AboutCaption, m_XpB2, &controls::PushButton::setCaption);
+    m_updateButton = new controls::PushButton(QStringLiteral("Проверить обновление"), this);
+    m_updateButton->setObjectName(QStringLiteral("XpB2"));
+    m_updateButton->setButtonStyle(3);
+    m_updateButton->setGeometry(24, WindowHeight - 50, 210, 30);
+    connect(m_updateButton, &controls::PushButton::clicked, &m_checker, &UpdateChecker::checkNow);
+    connect(&m_checker, &UpdateChecker::aboutCaption, m_updateButton, &controls::PushButton::setCaption);
     // The download runs while this window waits; show the new caption first.
-    connect(&m_checker, &UpdateChecker::RepaintAbout, this, [this] { repaint(); });
+    connect(&m_checker, &UpdateChecker::repaintAbout, this, [this] { repaint(); });
 
-    m_XpB1 = new controls::PushButton(QStringLiteral("OK"), this);
-    m_XpB1->setObjectName(QStringLiteral("XpB1"));
-    m_XpB1->setButtonStyle(3);
-    m_XpB1->setGeometry(WindowWidth - 24 - 90, WindowHeight - 50, 90, 30);
-    connect(m_XpB1, &controls::PushButton::Click, this, &QDialog::accept);
+    m_okButton = new controls::PushButton(QStringLiteral("OK"), this);
+    m_okButton->setObjectName(QStringLiteral("XpB1"));
+    m_okButton->setButtonStyle(3);
+    m_okButton->setGeometry(WindowWidth - 24 - 90, WindowHeight - 50, 90, 30);
+    connect(m_okButton, &controls::PushButton::clicked, this, &QDialog::accept);
 
-    m_ATimer.setObjectName(QStringLiteral("ATimer"));
-    m_ATimer.setInterval(ATimerInterval);
-    connect(&m_ATimer, &QTimer::timeout, this, &AboutWindow::ATimer_Timer);
-    m_ATimer.start();
+    m_blinkTimer.setObjectName(QStringLiteral("ATimer"));
+    m_blinkTimer.setInterval(BlinkIntervalMs);
+    connect(&m_blinkTimer, &QTimer::timeout, this, &AboutWindow::onBlinkTick);
+    m_blinkTimer.start();
 }
 
 AboutWindow::~AboutWindow() = default;
@@ -168,12 +168,12 @@ void AboutWindow::makeLink(QLabel* label) {
     label->installEventFilter(this);
 }
 
-void AboutWindow::ATimer_Timer() {
-    m_blink->setHidden(!m_blink->isHidden());
+void AboutWindow::onBlinkTick() {
+    m_blinkLabel->setHidden(!m_blinkLabel->isHidden());
 }
 
 bool AboutWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_Head && event->type() == QEvent::MouseButtonPress) {
+    if (watched == m_header && event->type() == QEvent::MouseButtonPress) {
         const auto* me = static_cast<QMouseEvent*>(event);
         if (me->button() == Qt::LeftButton) {
             // The window manager moves the window from here on.
@@ -182,12 +182,12 @@ bool AboutWindow::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
-    if ((watched == m_Label6 || watched == m_Label4) &&
+    if ((watched == m_siteLabel || watched == m_mailLabel) &&
         event->type() == QEvent::MouseButtonRelease) {
         const auto* me = static_cast<QMouseEvent*>(event);
         auto* label = static_cast<QLabel*>(watched);
         if (me->button() == Qt::LeftButton && label->rect().contains(me->position().toPoint())) {
-            m_opener.open(watched == m_Label6 ? WebSite() : MailTo());
+            m_opener.open(watched == m_siteLabel ? webSite() : mailTo());
             return true;
         }
     }

@@ -25,7 +25,7 @@ class UpdateChecker;
 
 // The About window: version, web site, contact address and the manual update
 // check. Borderless; dragged by its header picture `Head`. Opened modal by the
-// main window and destroyed when closed (XpB1 accepts, tb11 rejects).
+// main window and destroyed when closed (OK accepts, the close box rejects).
 //
 // The update checker belongs to the main window and outlives this window; a
 // check still running when the window closes goes on without a caption to
@@ -35,22 +35,22 @@ class AboutWindow final : public QDialog {
     Q_DISABLE_COPY_MOVE(AboutWindow)
 
 public:
-    static constexpr int ATimerInterval = 800;
+    static constexpr int BlinkIntervalMs = 800;
 
     AboutWindow(AppContext& context, UpdateChecker& checker, platform::UrlOpener& opener,
           QWidget* parent = nullptr);
     ~AboutWindow() override;
 
-    // Where Label6 and Label4 lead.
-    static QUrl WebSite();
-    static QUrl MailTo();
+    // Where the site and mail links lead.
+    static QUrl webSite();
+    static QUrl mailTo();
 
-    QTimer& ATimer() { return m_ATimer; }
+    QTimer& blinkTimer() { return m_blinkTimer; }
     // The small blinking shape.
-    QLabel* Blink() const { return m_blink; }
+    QLabel* blinkLabel() const { return m_blinkLabel; }
 
     // Timer handler, public so tests need not wait for ticks.
-    void ATimer_Timer();
+    void onBlinkTick();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -64,14 +64,14 @@ private:
     UpdateChecker& m_checker;
     platform::UrlOpener& m_opener;
 
-    QLabel* m_Head = nullptr;
-    QLabel* m_Label4 = nullptr;
-    QLabel* m_Label6 = nullptr;
-    QLabel* m_blink = nullptr;
-    controls::TitleBarButton* m_tb11 = nullptr;
-    controls::PushButton* m_XpB1 = nullptr;
-    controls::PushButton* m_XpB2 = nullptr;
-    QTimer m_ATimer;
+    QLabel* m_header = nullptr;
+    QLabel* m_mailLabel = nullptr;
+    QLabel* m_siteLabel = nullptr;
+    QLabel* m_blinkLabel = nullptr;
+    controls::TitleBarButton* m_closeButton = nullptr;
+    controls::PushButton* m_okButton = nullptr;
+    controls::PushButton* m_updateButton = nullptr;
+    QTimer m_blinkTimer;
 };
 
 } // namespace vigilux::app

@@ -7,12 +7,12 @@
 namespace vigilux::app {
 
 QString IniLastCheckStore::readLastCheck() {
-    return m_ini.ReadINI(QStringLiteral("LastCheck"), QStringLiteral("Interface"));
+    return m_ini.read(QStringLiteral("LastCheck"), QStringLiteral("Interface"));
 }
 
 void IniLastCheckStore::writeLastCheck(const QDate& date) {
     // The store writes dates in the user's short date format.
-    m_ini.SaveINI(QVariant(date), QStringLiteral("LastCheck"), QStringLiteral("Interface"));
+    m_ini.write(QVariant(date), QStringLiteral("LastCheck"), QStringLiteral("Interface"));
 }
 
 } // namespace vigilux::app

@@ -10,14 +10,16 @@
 
 namespace vigilux::app {
 
-Lifecycle::Lifecycle(AppContext& context, LifecycleHost& shell, settings::DetectorValuesTarget& sensorTarget,
-                     QString lockPath, QString iniPath, bool iniFellBack)
+Lifecycle::Lifecycle(AppContext& context, LifecycleHost& shell,
+                     settings::DetectorValuesTarget& sensorTarget, QString lockPath,
+                     QString iniPath, bool iniFellBack, QString iniWarning)
     : m_context(context)
     , m_shell(shell)
     , m_options(context, sensorTarget)
     , m_lock(std::make_unique<platform::InstanceLock>(lockPath))
     , m_iniPath(std::move(iniPath))
-    , m_iniFellBack(iniFellBack) {}
+    , m_iniFellBack(iniFellBack)
+    , m_iniWarning(std::move(iniWarning)) {}
 
 Lifecycle::~Lifecycle() = default;
 
@@ -30,7 +32,7 @@ QStringList Lifecycle::labelTips() {
             QStringLiteral("Количество срабатываний детектора движения")};
 }
 
-bool Lifecycle::Start() {
+bool Lifecycle::start() {
     m_shell.hideMain();
     if (!m_lock->tryAcquire()) {
         // The running copy is neither contacted nor touched, and no setting
@@ -43,38 +45,41 @@ bool Lifecycle::Start() {
     m_shell.makeTopmost();
     m_context.ini.setFileName(m_iniPath);
     m_shell.createTray();
-    // Pushes the detector values through SetSensor before capture starts.
-    m_options.LoadOptions();
+    // Pushes the detector values through setDetectorValue before capture starts.
+    m_options.load();
     m_shell.showSplash();
-    m_shell.WebcamStart();
+    m_shell.startCapture();
     m_shell.setLabelTips(labelTips());
     m_shell.installWindowProc();
-    if (m_iniFellBack)
+    if (!m_iniWarning.isEmpty())
+        m_context.dialogs.message(platform::Dialogs::Icon::Warning, QStringLiteral("Внимание!"),
+                                  m_iniWarning);
+    else if (m_iniFellBack)
         m_shell.showSettingsFolderNote(m_iniPath);
     return true;
 }
 
-void Lifecycle::SplashEnded() {
+void Lifecycle::splashEnded() {
     // The window goes to the tray before watch mode starts, so watch mode's
     // tray tip lands on the icon that hiding created; the update check is
     // armed even when the window is in the tray.
     m_shell.showMain();
-    if (m_context.settings.MinStart)
-        m_shell.MeHide();
-    if (m_context.settings.AutoStart)
-        m_shell.StartAuto();
+    if (m_context.settings.startMinimized)
+        m_shell.hideToTray();
+    if (m_context.settings.startWatching)
+        m_shell.toggleWatching();
     m_shell.armUpdateCheck();
-    m_shell.BScheck();
+    m_shell.startBlackScreenCheck();
 }
 
-void Lifecycle::Unload() {
+void Lifecycle::unload() {
     // Settings are not written here: each window writes its keys on OK.
-    m_shell.WebcamStop();
+    m_shell.stopCapture();
     m_shell.restoreWindowProc();
-    m_shell.UnLoadAll();
+    m_shell.unloadAll();
 }
 
-void UnLoadAll(WindowStack& forms) {
+void unloadAll(WindowStack& forms) {
     int i = forms.count() - 1;
     while (i >= 0) {
         forms.unload(i);

@@ -27,8 +27,11 @@ class Lifecycle final {
 public:
     // `iniPath` is where options.ini lives (beside the executable, or the
     // user's configuration folder when that is not writable: `iniFellBack`).
-    Lifecycle(AppContext& context, LifecycleHost& shell, settings::DetectorValuesTarget& sensorTarget,
-              QString lockPath, QString iniPath, bool iniFellBack);
+    // `iniWarning`, when not empty, is shown once at start in a warning box
+    // (the options.ini beside the program could not be used, and why).
+    Lifecycle(AppContext& context, LifecycleHost& shell,
+              settings::DetectorValuesTarget& sensorTarget, QString lockPath, QString iniPath,
+              bool iniFellBack, QString iniWarning = QString());
     ~Lifecycle();
     Lifecycle(const Lifecycle&) = delete;
     Lifecycle& operator=(const Lifecycle&) = delete;
@@ -36,13 +39,13 @@ public:
     // The load of the main window. Returns false when another instance runs:
     // the refusal has been shown and nothing else happened; the caller ends
     // the process.
-    bool Start();
+    bool start();
 
     // The splash's one-shot timer has fired and the splash is gone.
-    void SplashEnded();
+    void splashEnded();
 
     // The unload of the main window (exit command).
-    void Unload();
+    void unload();
 
     settings::SettingsStorage& options() { return m_options; }
 
@@ -56,6 +59,7 @@ private:
     std::unique_ptr<platform::InstanceLock> m_lock;
     QString m_iniPath;
     bool m_iniFellBack;
+    QString m_iniWarning;
 };
 
 // Closes open windows newest first, as the exit does. `count` tells how many
@@ -67,6 +71,6 @@ public:
     virtual int count() const = 0;
     virtual void unload(int index) = 0;
 };
-void UnLoadAll(WindowStack& forms);
+void unloadAll(WindowStack& forms);
 
 } // namespace vigilux::app

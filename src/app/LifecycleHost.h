@@ -17,7 +17,7 @@ public:
     virtual void makeTopmost() = 0;
     virtual void createTray() = 0;
     virtual void showSplash() = 0;
-    virtual void WebcamStart() = 0;
+    virtual void startCapture() = 0;
     virtual void setLabelTips(const QStringList& tips) = 0;
     virtual void installWindowProc() = 0;
     // Tells the user that options.ini lives in the fallback folder.
@@ -25,15 +25,15 @@ public:
 
     // End of the splash.
     virtual void showMain() = 0;
-    virtual void MeHide() = 0;
-    virtual void StartAuto() = 0;
+    virtual void hideToTray() = 0;
+    virtual void toggleWatching() = 0;
     virtual void armUpdateCheck() = 0;
-    virtual void BScheck() = 0;
+    virtual void startBlackScreenCheck() = 0;
 
     // Shutdown.
-    virtual void WebcamStop() = 0;
+    virtual void stopCapture() = 0;
     virtual void restoreWindowProc() = 0;
-    virtual void UnLoadAll() = 0;
+    virtual void unloadAll() = 0;
 };
 
 } // namespace vigilux::app

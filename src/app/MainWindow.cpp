@@ -5,10 +5,11 @@
 #include "capture/CalibrationTarget.h"
 #include "capture/MotionLevelBar.h"
 #include "controls/OverlayLabel.h"
+#include "controls/PushButton.h"
 #include "controls/SizeGrip.h"
 #include "controls/TitleBarButton.h"
-#include "controls/PushButton.h"
 #include "net/FtpSettingsWindow.h"
+#include "platform/CommandLine.h"
 #include "platform/Processes.h"
 #include "platform/TrayBackend.h"
 #include "platform/UrlOpener.h"
@@ -132,28 +133,29 @@ MainWindow::MainWindow(AppContext& context, Services services, QWidget* parent)
     , m_tray(m_services.tray, m_services.shellVersion)
     , m_queue(context, m_ftp, [this](const QString& text) { showStatus(text); })
     , m_lastCheck(context.ini)
-    , m_updates(m_lastCheck, context.clock, context.dialogs, m_services.urls, context.settingsFolder,
+    , m_updates(m_lastCheck, context.clock, context.dialogs, m_services.urls,
+                context.settingsFolder,
                 m_services.updateEndpoint.isValid() ? m_services.updateEndpoint
                                                     : UpdateChecker::defaultEndpoint()) {
-    setObjectName(QStringLiteral("Main"));
+    setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Vigilux"));
     resize(DesignSize);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
-    m_tray.registerIcon(I1, trayIcon(false));
-    m_tray.registerIcon(I2, trayIcon(true));
-    connect(&m_tray, &TrayIcon::OnIcon, this, &MainWindow::cTray_OnIcon);
+    m_tray.registerIcon(IdleTrayIcon, trayIcon(false));
+    m_tray.registerIcon(WatchingTrayIcon, trayIcon(true));
+    connect(&m_tray, &TrayIcon::activated, this, &MainWindow::onTrayActivated);
 
-    m_wcStart.setObjectName(QStringLiteral("WCstart"));
-    m_wcStart.setInterval(500);
-    connect(&m_wcStart, &QTimer::timeout, this, &MainWindow::WCstart_Timer);
-    m_psaveT.setObjectName(QStringLiteral("PsaveT"));
-    m_psaveT.setInterval(500);
-    connect(&m_psaveT, &QTimer::timeout, this, &MainWindow::PsaveT_Timer);
+    m_captureStartTimer.setObjectName(QStringLiteral("captureStartTimer"));
+    m_captureStartTimer.setInterval(500);
+    connect(&m_captureStartTimer, &QTimer::timeout, this, &MainWindow::onCaptureStartTimeout);
+    m_savedMarkTimer.setObjectName(QStringLiteral("savedMarkTimer"));
+    m_savedMarkTimer.setInterval(500);
+    connect(&m_savedMarkTimer, &QTimer::timeout, this, &MainWindow::onSavedMarkTimeout);
 
-    connect(&m_updates, &UpdateChecker::StatusLine, this, &MainWindow::showStatus);
-    connect(&m_updates, &UpdateChecker::RepaintMain, this, [this] { m_st->repaint(); });
+    connect(&m_updates, &UpdateChecker::statusText, this, &MainWindow::showStatus);
+    connect(&m_updates, &UpdateChecker::repaintMain, this, [this] { m_statusLine->repaint(); });
 
     buildControls();
     buildTrayMenu();
@@ -163,7 +165,7 @@ MainWindow::MainWindow(AppContext& context, Services services, QWidget* parent)
 MainWindow::~MainWindow() {
     // The tray icon must not outlive the window it stands for.
     if (m_tray.isShown())
-        m_tray.Delete();
+        m_tray.remove();
 }
 
 void MainWindow::buildControls() {
@@ -171,38 +173,38 @@ void MainWindow::buildControls() {
     const int h = height();
 
     for (int i = 0; i < 3; ++i) {
-        m_head[static_cast<size_t>(i)] = new HeaderPiece(i, this);
-        m_head[static_cast<size_t>(i)]->setObjectName(QStringLiteral("Head_%1").arg(i));
-        m_head[static_cast<size_t>(i)]->installEventFilter(this);
+        m_header[static_cast<size_t>(i)] = new HeaderPiece(i, this);
+        m_header[static_cast<size_t>(i)]->setObjectName(QStringLiteral("header%1").arg(i));
+        m_header[static_cast<size_t>(i)]->installEventFilter(this);
     }
-    m_head[0]->setGeometry(0, 0, w, HeaderHeight);
-    m_head[1]->setGeometry(28, 0, w - 28, HeaderHeight);
-    m_head[2]->setGeometry(w - 80, 0, 80, HeaderHeight);
+    m_header[0]->setGeometry(0, 0, w, HeaderHeight);
+    m_header[1]->setGeometry(28, 0, w - 28, HeaderHeight);
+    m_header[2]->setGeometry(w - 80, 0, 80, HeaderHeight);
 
     using controls::TitleBarButton;
-    m_tb1 = new TitleBarButton(TitleBarButton::Kind::Close, this);
-    m_tb2 = new TitleBarButton(TitleBarButton::Kind::HideToTray, this);
-    m_tb3 = new TitleBarButton(TitleBarButton::Kind::MaximizeRestore, this);
-    m_tb1->setObjectName(QStringLiteral("tb1"));
-    m_tb2->setObjectName(QStringLiteral("tb2"));
-    m_tb3->setObjectName(QStringLiteral("tb3"));
-    m_tb2->setNoHoverWhileDisabled(true);
-    m_tb3->setNoHoverWhileDisabled(true);
-    m_tb1->move(w - 26, 3);
-    m_tb2->move(w - 71, 3);
-    m_tb3->move(w - 48, 3);
-    connect(m_tb1, &TitleBarButton::Click, this, &MainWindow::Exit);
-    connect(m_tb2, &TitleBarButton::Click, this, &MainWindow::tb2_Click);
-    connect(m_tb3, &TitleBarButton::Click, this, &MainWindow::tb3_Click);
+    m_closeButton = new TitleBarButton(TitleBarButton::Kind::Close, this);
+    m_hideButton = new TitleBarButton(TitleBarButton::Kind::HideToTray, this);
+    m_maximizeButton = new TitleBarButton(TitleBarButton::Kind::MaximizeRestore, this);
+    m_closeButton->setObjectName(QStringLiteral("closeButton"));
+    m_hideButton->setObjectName(QStringLiteral("hideButton"));
+    m_maximizeButton->setObjectName(QStringLiteral("maximizeButton"));
+    m_hideButton->setNoHoverWhileDisabled(true);
+    m_maximizeButton->setNoHoverWhileDisabled(true);
+    m_closeButton->move(w - 26, 3);
+    m_hideButton->move(w - 71, 3);
+    m_maximizeButton->move(w - 48, 3);
+    connect(m_closeButton, &TitleBarButton::clicked, this, &MainWindow::exitProgram);
+    connect(m_hideButton, &TitleBarButton::clicked, this, &MainWindow::onHideClicked);
+    connect(m_maximizeButton, &TitleBarButton::clicked, this, &MainWindow::onMaximizeClicked);
 
-    m_webCam = new capture::CaptureControl(m_context, *this, m_services.source, m_services.deviceFactory,
-                                   m_services.cameras, this);
-    m_webCam->setGeometry(8, 30, w - 152, h - 59);
-    connect(m_webCam, &capture::CaptureControl::Alarm, this, &MainWindow::WebCam_Alarm);
-    connect(m_webCam, &capture::CaptureControl::Percent, this, &MainWindow::WebCam_Percent);
-    connect(m_webCam, &capture::CaptureControl::FPS, this, &MainWindow::WebCam_FPS);
-    connect(m_webCam, &capture::CaptureControl::ImgFormat, this, &MainWindow::WebCam_ImgFormat);
-    connect(m_webCam, &capture::CaptureControl::Saved, this, &MainWindow::WebCam_Saved);
+    m_capture = new capture::CaptureControl(m_context, *this, m_services.source,
+                                           m_services.deviceFactory, m_services.cameras, this);
+    m_capture->setGeometry(8, 30, w - 152, h - 59);
+    connect(m_capture, &capture::CaptureControl::alarm, this, &MainWindow::onAlarm);
+    connect(m_capture, &capture::CaptureControl::similarityChanged, this, &MainWindow::onSimilarity);
+    connect(m_capture, &capture::CaptureControl::speedChanged, this, &MainWindow::onSpeed);
+    connect(m_capture, &capture::CaptureControl::imageFormatChanged, this, &MainWindow::onImageFormat);
+    connect(m_capture, &capture::CaptureControl::frameSaved, this, &MainWindow::onFrameSaved);
 
     const QStringList captions{
         QStringLiteral("Сделать снимок"),      QStringLiteral("Автосъемка вкл."),
@@ -211,7 +213,7 @@ void MainWindow::buildControls() {
         QStringLiteral("О программе"),         QStringLiteral("СМС-уведомления")};
     for (int i = 0; i < 8; ++i) {
         auto* button = new controls::PushButton(captions.at(i), this);
-        button->setObjectName(QStringLiteral("XpB_%1").arg(i));
+        button->setObjectName(QStringLiteral("button%1").arg(i));
         button->setButtonStyle(3);
         // The longest captions fit on one line.
         QFont small = button->font();
@@ -219,116 +221,117 @@ void MainWindow::buildControls() {
         button->setFont(small);
         const int top = 32 + i * (ButtonHeight + 5) + (i >= 5 ? 8 : 0);
         button->setGeometry(w - 137, top, ButtonWidth, ButtonHeight);
-        connect(button, &controls::PushButton::Click, this, [this, i] { XpB_Click(i); });
-        m_xpb[static_cast<size_t>(i)] = button;
+        connect(button, &controls::PushButton::clicked, this, [this, i] { onButtonClicked(i); });
+        m_buttons[static_cast<size_t>(i)] = button;
     }
-    m_xpb[7]->hide(); // the SMS window is not reached from here
-    m_xpb[2]->setEnabled(false);
+    m_buttons[7]->hide(); // the SMS window is not reached from here
+    m_buttons[2]->setEnabled(false);
 
     for (int i = 0; i < 6; ++i) {
         auto* label = new controls::OverlayLabel(this);
-        label->setObjectName(QStringLiteral("Plabel_%1").arg(i));
+        label->setObjectName(QStringLiteral("overlayLabel%1").arg(i));
         label->resize(LabelSize);
-        label->Fcolor(LabelGrey);
+        label->setPanelColor(LabelGrey);
         label->hide();
-        m_plabel[static_cast<size_t>(i)] = label;
+        m_labels[static_cast<size_t>(i)] = label;
     }
     const int row = h - 45;
-    m_plabel[0]->resize(76, LabelSize.height()); // "FPS: " and up to five digits
-    m_plabel[0]->move(12, row);
-    m_plabel[3]->move(92, row);
-    m_plabel[2]->move(w - 260, row);
-    m_plabel[1]->move(w - 199, row);
-    m_plabel[4]->move(12, 34);
-    m_plabel[5]->move(72, 34);
+    m_labels[0]->resize(76, LabelSize.height()); // "FPS: " and up to five digits
+    m_labels[0]->move(12, row);
+    m_labels[3]->move(92, row);
+    m_labels[2]->move(w - 260, row);
+    m_labels[1]->move(w - 199, row);
+    m_labels[4]->move(12, 34);
+    m_labels[5]->move(72, 34);
 
-    m_st = new QLabel(this);
-    m_st->setObjectName(QStringLiteral("St"));
-    m_st->setGeometry(6, h - 19, w - 25, 16);
+    m_statusLine = new QLabel(this);
+    m_statusLine->setObjectName(QStringLiteral("statusLine"));
+    m_statusLine->setGeometry(6, h - 19, w - 25, 16);
 
-    m_psave = new SavedMark(this);
-    m_psave->setObjectName(QStringLiteral("PSave"));
-    m_psave->move(w - 178, h - 77);
-    m_psave->hide();
+    m_savedMark = new SavedMark(this);
+    m_savedMark->setObjectName(QStringLiteral("savedMark"));
+    m_savedMark->move(w - 178, h - 77);
+    m_savedMark->hide();
 
-    m_record = new RecordingIndicator(m_context, m_tray, I1, I2, this);
+    m_record = new RecordingIndicator(m_context, m_tray, IdleTrayIcon, WatchingTrayIcon, this);
     m_record->move(w - 167, 6);
-    m_record->Stopp();
+    m_record->stop();
 
     m_blackPicture = new QWidget(this);
-    m_blackPicture->setObjectName(QStringLiteral("BlackPicture"));
+    m_blackPicture->setObjectName(QStringLiteral("blackPicture"));
     m_blackPicture->setAutoFillBackground(true);
     m_blackPicture->setGeometry(30, 110, 300, 96);
-    auto* label1 = new QLabel(QStringLiteral("Вы что-нибудь видите?"), m_blackPicture);
-    label1->setObjectName(QStringLiteral("Label1"));
-    label1->setGeometry(10, 8, 280, 20);
-    QFont bold = label1->font();
+    auto* question = new QLabel(QStringLiteral("Вы что-нибудь видите?"), m_blackPicture);
+    question->setObjectName(QStringLiteral("question"));
+    question->setGeometry(10, 8, 280, 20);
+    QFont bold = question->font();
     bold.setBold(true);
-    label1->setFont(bold);
-    auto* label2 = new QLabel(QStringLiteral("<a href=\"help\">Изображения нет. Только черный "
+    question->setFont(bold);
+    auto* helpLink = new QLabel(QStringLiteral("<a href=\"help\">Изображения нет. Только черный "
                                              "прямоугольник</a>"),
                               m_blackPicture);
-    label2->setObjectName(QStringLiteral("Label2"));
-    label2->setGeometry(10, 38, 280, 20);
-    connect(label2, &QLabel::linkActivated, this,
+    helpLink->setObjectName(QStringLiteral("helpLink"));
+    helpLink->setGeometry(10, 38, 280, 20);
+    connect(helpLink, &QLabel::linkActivated, this,
             [this] { m_services.urls.open(QUrl(BlackPictureHelpUrl)); });
-    auto* label3 = new QLabel(
+    auto* darkLink = new QLabel(
         QStringLiteral("<a href=\"ok\">Все нормально, просто сейчас темно</a>"), m_blackPicture);
-    label3->setObjectName(QStringLiteral("Label3"));
-    label3->setGeometry(10, 64, 280, 20);
-    connect(label3, &QLabel::linkActivated, m_blackPicture, &QWidget::hide);
+    darkLink->setObjectName(QStringLiteral("darkLink"));
+    darkLink->setGeometry(10, 64, 280, 20);
+    connect(darkLink, &QLabel::linkActivated, m_blackPicture, &QWidget::hide);
     m_blackPicture->hide();
 
     for (int i = 0; i < 4; ++i) {
         auto* line = new QWidget(this);
-        line->setObjectName(QStringLiteral("L_%1").arg(i));
+        line->setObjectName(QStringLiteral("borderLine%1").arg(i));
         line->setAutoFillBackground(true);
         QPalette pal = line->palette();
         pal.setColor(QPalette::Window, Border);
         line->setPalette(pal);
-        m_L[static_cast<size_t>(i)] = line;
+        m_borderLines[static_cast<size_t>(i)] = line;
     }
 
     m_sizeGrip = new controls::SizeGrip(this);
-    m_sizeGrip->setObjectName(QStringLiteral("SizeGrip1"));
+    m_sizeGrip->setObjectName(QStringLiteral("sizeGrip"));
 }
 
 void MainWindow::buildTrayMenu() {
-    m_traymnu = new QMenu(this);
-    m_traymnu->setObjectName(QStringLiteral("traymnu"));
-    m_mnuOpen = m_traymnu->addAction(QStringLiteral("Открыть программу"), this, &MainWindow::MeShow);
-    m_traymnu->addSeparator();
-    m_mnuShot =
-        m_traymnu->addAction(QStringLiteral("Сделать снимок"), this, [this] { XpB_Click(0); });
-    m_mnuAuto =
-        m_traymnu->addAction(QStringLiteral("Автосъемка вкл"), this, [this] { XpB_Click(1); });
-    m_mnuDetect =
-        m_traymnu->addAction(QStringLiteral("Настройки детектора"), this, [this] { XpB_Click(2); });
-    m_mnuDetect->setEnabled(false);
-    m_mnuOptions =
-        m_traymnu->addAction(QStringLiteral("Настройки программы"), this, [this] { XpB_Click(3); });
-    m_traymnu->addSeparator();
-    m_mnuExit = m_traymnu->addAction(QStringLiteral("Выход"), this, [this] { XpB_Click(5); });
+    m_trayMenu = new QMenu(this);
+    m_trayMenu->setObjectName(QStringLiteral("trayMenu"));
+    m_openAction =
+        m_trayMenu->addAction(QStringLiteral("Открыть программу"), this, &MainWindow::showFromTray);
+    m_trayMenu->addSeparator();
+    m_snapshotAction =
+        m_trayMenu->addAction(QStringLiteral("Сделать снимок"), this, [this] { onButtonClicked(0); });
+    m_watchAction =
+        m_trayMenu->addAction(QStringLiteral("Автосъемка вкл"), this, [this] { onButtonClicked(1); });
+    m_detectorAction =
+        m_trayMenu->addAction(QStringLiteral("Настройки детектора"), this, [this] { onButtonClicked(2); });
+    m_detectorAction->setEnabled(false);
+    m_optionsAction =
+        m_trayMenu->addAction(QStringLiteral("Настройки программы"), this, [this] { onButtonClicked(3); });
+    m_trayMenu->addSeparator();
+    m_exitAction = m_trayMenu->addAction(QStringLiteral("Выход"), this, [this] { onButtonClicked(5); });
 }
 
 // ---- detector settings ---------------------------------------------------
 
-void MainWindow::SetSensor(qint16 Number, qint32 Value) {
+void MainWindow::setDetectorValue(qint16 index, qint32 value) {
     // The window ranges keep values in 16 bits; a value from elsewhere is
     // held there rather than wrapped.
     const auto to16 = [](qint32 v) { return static_cast<qint16>(std::clamp(v, -32768, 32767)); };
-    switch (Number) {
+    switch (index) {
     case 0:
-        m_webCam->setMotionDetectTimerInterval(to16(Value));
-        OverlayLabel(1).Text(QString::number(Value));
+        m_capture->setDetectorInterval(to16(value));
+        label(1).setText(QString::number(value));
         break;
     case 1:
-        m_webCam->setMotionDetectNoise(to16(Value));
+        m_capture->setNoiseTolerance(to16(value));
         break;
     case 2:
-        m_webCam->setMotionDetectAmount(to16(100 - Value));
-        OverlayLabel(4).Text(QString::number(Value) + QLatin1Char('%'));
-        m_webCam->SensorNewMax(100 - Value);
+        m_capture->setSimilarityThreshold(to16(100 - value));
+        label(4).setText(QString::number(value) + QLatin1Char('%'));
+        m_capture->setLevelMaximum(100 - value);
         break;
     default:
         break;
@@ -342,9 +345,9 @@ void MainWindow::hideMain() {
 }
 
 void MainWindow::placeLine(int index) {
-    const QLineF& l = m_lines[static_cast<size_t>(index)];
+    const QLineF& l = m_borderGeometry[static_cast<size_t>(index)];
     const QRectF r = QRectF(l.p1(), l.p2()).normalized();
-    m_L[static_cast<size_t>(index)]->setGeometry(qRound(r.left()), qRound(r.top()),
+    m_borderLines[static_cast<size_t>(index)]->setGeometry(qRound(r.left()), qRound(r.top()),
                                                  std::max(1, qRound(r.width())),
                                                  std::max(1, qRound(r.height())));
 }
@@ -353,7 +356,7 @@ void MainWindow::placeBorderLines() {
     // Left, right, bottom and top edges, one pixel wide.
     const double w = width();
     const double h = height();
-    m_lines = {QLineF(0, 0, 0, h), QLineF(w - 1, 0, w - 1, h), QLineF(0, h - 1, w, h - 1),
+    m_borderGeometry = {QLineF(0, 0, 0, h), QLineF(w - 1, 0, w - 1, h), QLineF(0, h - 1, w, h - 1),
                QLineF(0, 0, w, 0)};
     for (int i = 0; i < 4; ++i)
         placeLine(i);
@@ -361,24 +364,24 @@ void MainWindow::placeBorderLines() {
 }
 
 void MainWindow::makeTopmost() {
-    platform::MakeTopmost(*this);
+    platform::makeTopmost(*this);
 }
 
 void MainWindow::createTray() {}
 
 void MainWindow::showSplash() {
     m_splash = new SplashWindow();
-    connect(m_splash, &SplashWindow::Finished, this, &MainWindow::SplashEnded);
+    connect(m_splash, &SplashWindow::finished, this, &MainWindow::splashEnded);
     m_splash->show();
 }
 
-void MainWindow::WebcamStart() {
-    m_webCam->WebcamStart();
+void MainWindow::startCapture() {
+    m_capture->startCapture();
 }
 
 void MainWindow::setLabelTips(const QStringList& tips) {
     for (int i = 0; i < 6 && i < tips.size(); ++i)
-        OverlayLabel(i).Tip(tips.at(i));
+        label(i).setTip(tips.at(i));
 }
 
 void MainWindow::installWindowProc() {
@@ -397,155 +400,156 @@ void MainWindow::showMain() {
 }
 
 void MainWindow::armUpdateCheck() {
-    m_updates.UpTimer().start();
+    m_updates.delayTimer().start();
 }
 
-void MainWindow::BScheck() {
-    m_webCam->BScheck();
+void MainWindow::startBlackScreenCheck() {
+    m_capture->startBlackScreenCheck();
 }
 
-void MainWindow::WebcamStop() {
-    m_webCam->WebcamStop();
+void MainWindow::stopCapture() {
+    m_capture->stopCapture();
 }
 
 void MainWindow::restoreWindowProc() {
     setMinimumSize(0, 0);
 }
 
-void MainWindow::UnLoadAll() {
-    app::UnLoadAll(m_forms);
+void MainWindow::unloadAll() {
+    app::unloadAll(m_forms);
 }
 
-void MainWindow::Exit() {
+void MainWindow::exitProgram() {
     if (m_exiting)
         return;
     m_exiting = true;
-    emit UnloadRequested();
+    emit unloadRequested();
     QCoreApplication::quit();
 }
 
 // ---- watch mode -------------------------------------------------------------
 
-void MainWindow::StartAuto() {
-    const bool on = !m_context.AutoShotOn;
+void MainWindow::toggleWatching() {
+    const bool on = !m_context.watching;
     if (on)
-        m_webCam->MotionDetect(true); // resets the alarm count
+        m_capture->setDetecting(true); // resets the alarm count
     else
-        m_webCam->MotionDetect(false);
-    m_context.AutoShotOn = on;
+        m_capture->setDetecting(false);
+    m_context.watching = on;
     for (int i : {0, 1, 3, 4, 5})
-        OverlayLabel(i).setVisible(on);
+        label(i).setVisible(on);
     if (on) {
-        OverlayLabel(5).Text(QStringLiteral("0"));
-        OverlayLabel(5).Tcolor(AlarmRed);
+        label(5).setText(QStringLiteral("0"));
+        label(5).setTextColor(AlarmRed);
     }
-    PushButton(0).setEnabled(!on);
-    m_mnuShot->setEnabled(!on);
-    PushButton(2).setEnabled(on);
-    m_mnuDetect->setEnabled(on);
-    PushButton(3).setEnabled(!on);
-    m_mnuOptions->setEnabled(!on);
+    button(0).setEnabled(!on);
+    m_snapshotAction->setEnabled(!on);
+    button(2).setEnabled(on);
+    m_detectorAction->setEnabled(on);
+    button(3).setEnabled(!on);
+    m_optionsAction->setEnabled(!on);
     const QString caption =
         on ? QStringLiteral("Автосъемка выкл.") : QStringLiteral("Автосъемка вкл.");
-    PushButton(1).setCaption(caption);
-    m_mnuAuto->setText(caption);
+    button(1).setCaption(caption);
+    m_watchAction->setText(caption);
     showStatus(on ? QStringLiteral(" Автосъемка включена")
                   : QStringLiteral(" Автосъемка выключена"));
     if (on)
         m_record->start();
     else
-        m_record->Stopp();
+        m_record->stop();
 }
 
 // ---- the capture control's events -----------------------------------------
 
-void MainWindow::WebCam_Alarm(bool Value) {
-    if (!Value)
+void MainWindow::onAlarm(bool value) {
+    if (!value)
         return;
-    OverlayLabel(3).Fcolor(AlarmRed);
-    if (m_context.CalibrationPhase == 0) {
-        if (m_context.DetectorDialogOpen)
+    label(3).setPanelColor(AlarmRed);
+    if (m_context.calibrationPhase == 0) {
+        if (m_context.detectorWindowShown)
             return;
         // Counted up to the largest 16-bit value, then held there.
-        if (m_context.AlarmCount < 32767)
-            ++m_context.AlarmCount;
-        OverlayLabel(5).Text(QString::number(m_context.AlarmCount));
+        if (m_context.alarmCount < 32767)
+            ++m_context.alarmCount;
+        label(5).setText(QString::number(m_context.alarmCount));
     }
-    if (m_context.DetectorDialogOpen)
+    if (m_context.detectorWindowShown)
         return;
     const auto& s = m_context.settings;
-    if (s.SoundAlarm)
-        m_sound.PlayWaveFile(s.SoundAlarmPath);
-    if (s.SysTrayAlarm && m_context.InTray) {
-        m_tray.DisplayBalloon(
+    if (s.soundOnAlarm)
+        m_sound.playFile(s.alarmSoundPath);
+    if (s.balloonOnAlarm && m_context.inTray) {
+        m_tray.showBalloon(
             QStringLiteral("Обнаружено движение!"),
             QStringLiteral("Программа обнаружила движение в наблюдаемой области. ") + CrLf +
                 QStringLiteral("Всего срабатываний детектора движения с начала наблюдения: ") +
-                QString::number(m_context.AlarmCount) + CrLf +
+                QString::number(m_context.alarmCount) + CrLf +
                 QStringLiteral("Расхождение с предыдущим кадром: ") +
                 QString::number(100 - m_lastPercent) + QLatin1Char('%'),
             2);
     }
-    if (s.RunAlarm && !s.RunAlarmPath.isEmpty() && QFileInfo(s.RunAlarmPath).isFile()) {
-        if (s.RunAlarmWait) {
-            const QString remembered = m_st->text();
+    if (s.runOnAlarm && !s.alarmProgramPath.isEmpty() &&
+        QFileInfo(platform::CommandLine::parse(s.alarmProgramPath).program).isFile()) {
+        if (s.waitForAlarmProgram) {
+            const QString remembered = m_statusLine->text();
             showStatus(QStringLiteral("Ожидание завершения внешнего приложения..."));
-            m_st->repaint();
-            m_services.processes.runAndWait(s.RunAlarmPath, 1);
+            m_statusLine->repaint();
+            m_services.processes.runAndWait(s.alarmProgramPath, 1);
             showStatus(remembered);
         } else {
-            m_services.processes.start(s.RunAlarmPath);
+            m_services.processes.start(s.alarmProgramPath);
         }
     }
 }
 
-void MainWindow::WebCam_Percent(qint32 Value) {
-    m_lastPercent = Value;
-    OverlayLabel(3).Fcolor(LabelGrey);
-    OverlayLabel(3).Text(QString::number(100 - Value) + QLatin1Char('%'));
-    if ((m_context.CalibrationPhase == 2 || m_context.CalibrationPhase == 3) &&
-        m_context.Calibration)
-        m_context.Calibration->PercentValue(Value);
+void MainWindow::onSimilarity(qint32 value) {
+    m_lastPercent = value;
+    label(3).setPanelColor(LabelGrey);
+    label(3).setText(QString::number(100 - value) + QLatin1Char('%'));
+    if ((m_context.calibrationPhase == 2 || m_context.calibrationPhase == 3) &&
+        m_context.calibration)
+        m_context.calibration->similarityValue(value);
 }
 
-void MainWindow::WebCam_FPS(qint16 Value) {
-    OverlayLabel(0).Text(QStringLiteral("FPS: ") + QString::number(Value));
-    if (m_context.CalibrationPhase == 1 && m_context.Calibration)
-        m_context.Calibration->FPSValue(Value);
+void MainWindow::onSpeed(qint16 value) {
+    label(0).setText(QStringLiteral("FPS: ") + QString::number(value));
+    if (m_context.calibrationPhase == 1 && m_context.calibration)
+        m_context.calibration->speedValue(value);
 }
 
-void MainWindow::WebCam_ImgFormat(const QString& Value) {
-    if (!OverlayLabel(2).isVisible())
-        OverlayLabel(2).show();
-    OverlayLabel(2).Text(Value);
+void MainWindow::onImageFormat(const QString& value) {
+    if (!label(2).isVisible())
+        label(2).show();
+    label(2).setText(value);
 }
 
-void MainWindow::WebCam_Saved(const QString& Path) {
-    m_queue.Saved(Path);
+void MainWindow::onFrameSaved(const QString& path) {
+    m_queue.enqueueSaved(path);
 }
 
 // ---- CaptureControlHost ------------------------------------------------------------
 
 void MainWindow::setCaptureButtonsEnabled(bool enabled) {
-    PushButton(0).setEnabled(enabled && !m_context.AutoShotOn);
-    PushButton(1).setEnabled(enabled);
+    button(0).setEnabled(enabled && !m_context.watching);
+    button(1).setEnabled(enabled);
 }
 
 void MainWindow::showSavingIndicator() {
-    m_psave->show();
-    m_psave->repaint();
+    m_savedMark->show();
+    m_savedMark->repaint();
 }
 
 void MainWindow::startIndicatorHideTimer() {
-    m_psaveT.start();
+    m_savedMarkTimer.start();
 }
 
 void MainWindow::playSound(const QString& path) {
-    m_sound.PlayWaveFile(path);
+    m_sound.playFile(path);
 }
 
 void MainWindow::showStatus(const QString& text) {
-    m_st->setText(text);
+    m_statusLine->setText(text);
 }
 
 void MainWindow::showBlackPicture() {
@@ -553,36 +557,36 @@ void MainWindow::showBlackPicture() {
     m_blackPicture->raise();
 }
 
-void MainWindow::PsaveT_Timer() {
-    m_psaveT.stop();
-    m_psave->hide();
+void MainWindow::onSavedMarkTimeout() {
+    m_savedMarkTimer.stop();
+    m_savedMark->hide();
 }
 
 // ---- commands --------------------------------------------------------------
 
-void MainWindow::XpB_Click(int Index) {
-    switch (Index) {
+void MainWindow::onButtonClicked(int index) {
+    switch (index) {
     case 0:
-        if (PushButton(0).isEnabled())
-            m_webCam->SaveFrame();
+        if (button(0).isEnabled())
+            m_capture->saveFrame();
         break;
     case 1:
-        if (PushButton(1).isEnabled())
-            StartAuto();
+        if (button(1).isEnabled())
+            toggleWatching();
         break;
     case 2:
-        if (PushButton(2).isEnabled())
+        if (button(2).isEnabled())
             openDetectorSettings();
         break;
     case 3:
-        if (PushButton(3).isEnabled())
+        if (button(3).isEnabled())
             openProgramOptions();
         break;
     case 4:
         openFtpSettings();
         break;
     case 5:
-        Exit();
+        exitProgram();
         break;
     case 6:
         openAbout();
@@ -592,46 +596,46 @@ void MainWindow::XpB_Click(int Index) {
     }
 }
 
-void MainWindow::tb2_Click() {
-    MeHide();
+void MainWindow::onHideClicked() {
+    hideToTray();
 }
 
-void MainWindow::tb3_Click() {
+void MainWindow::onMaximizeClicked() {
     if (isMinimized())
         return;
     if (isMaximized()) {
         m_sizeGrip->show();
         showNormal();
-        m_tb3->setRestoreGlyph(false);
+        m_maximizeButton->setRestoreGlyph(false);
     } else {
         m_sizeGrip->hide();
         showMaximized();
-        m_tb3->setRestoreGlyph(true);
+        m_maximizeButton->setRestoreGlyph(true);
     }
 }
 
 // ---- tray ------------------------------------------------------------------
 
-void MainWindow::MeHide() {
-    if (!m_context.InTray) {
+void MainWindow::hideToTray() {
+    if (!m_context.inTray) {
         // Without a notification area the window would be lost: stay.
         if (!m_tray.isAvailable()) {
             showStatus(QStringLiteral(" Область уведомлений недоступна: окно не скрыто"));
             return;
         }
-        if (m_tray.hWnd() == 0)
-            m_tray.setHWnd(1);
-        m_tray.setIcon(I1);
+        if (m_tray.ownerHandle() == 0)
+            m_tray.setOwnerHandle(1);
+        m_tray.setIcon(IdleTrayIcon);
         m_tray.setToolTipText(QStringLiteral("Vigilux"));
-        m_tray.Add();
-        m_context.InTray = true;
+        m_tray.add();
+        m_context.inTray = true;
         // The window stays alive (capture and timers run); it only leaves
         // the screen and the task bar.
         hide();
     }
-    if (m_context.ini.ReadINI(QStringLiteral("FirstRun"), QString()).isEmpty()) {
-        m_context.ini.SaveINI(QStringLiteral("False"), QStringLiteral("FirstRun"), QString());
-        m_tray.DisplayBalloon(QStringLiteral("Vigilux"),
+    if (m_context.ini.read(QStringLiteral("FirstRun"), QString()).isEmpty()) {
+        m_context.ini.write(QStringLiteral("False"), QStringLiteral("FirstRun"), QString());
+        m_tray.showBalloon(QStringLiteral("Vigilux"),
                               QStringLiteral("Управление программой:") + CrLf +
                                   QStringLiteral("Левая кнопка мыши - показать программу,") + CrLf +
                                   QStringLiteral("Правая кнопка мыши - меню программы"),
@@ -639,26 +643,26 @@ void MainWindow::MeHide() {
     }
 }
 
-void MainWindow::MeShow() {
-    if (!m_context.InTray)
+void MainWindow::showFromTray() {
+    if (!m_context.inTray)
         return;
-    m_tray.Delete();
-    m_context.InTray = false;
+    m_tray.remove();
+    m_context.inTray = false;
     showMain();
 }
 
-void MainWindow::cTray_OnIcon(qint16 MouseButton) {
-    if (MouseButton == 1)
-        MeShow();
-    else if (MouseButton == 5)
-        m_tray.CallPopupMenu(m_traymnu, m_mnuOpen);
+void MainWindow::onTrayActivated(qint16 button) {
+    if (button == 1)
+        showFromTray();
+    else if (button == 5)
+        m_tray.popupMenu(m_trayMenu, m_openAction);
 }
 
 // ---- layout ----------------------------------------------------------------
 
-void MainWindow::WCstart_Timer() {
-    m_wcStart.stop();
-    m_webCam->WebcamStart();
+void MainWindow::onCaptureStartTimeout() {
+    m_captureStartTimer.stop();
+    m_capture->startCapture();
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
@@ -674,34 +678,34 @@ void MainWindow::layoutControls() {
     const int W = now.width();
     const int H = now.height();
     for (int i = 0; i < 7; ++i)
-        PushButton(i).hide();
+        button(i).hide();
     for (int i = 0; i < 4; ++i) {
-        m_lines[static_cast<size_t>(i)] = Resizer::scale(m_lines[static_cast<size_t>(i)], old, now);
+        m_borderGeometry[static_cast<size_t>(i)] = Resizer::scale(m_borderGeometry[static_cast<size_t>(i)], old, now);
         placeLine(i);
     }
-    for (auto* b : m_xpb)
+    for (auto* b : m_buttons)
         b->move(W - 137, b->y());
     // Capture stops while the size changes and restarts once, 500 ms after
     // the last step.
-    m_webCam->WebcamStop();
-    m_wcStart.stop();
-    m_webCam->resize(W - 152, H - 59);
-    m_wcStart.start();
-    m_st->setGeometry(m_st->x(), H - 19, W - 25, m_st->height());
-    m_head[0]->resize(W - m_head[0]->x(), m_head[0]->height());
-    m_head[1]->resize(W - m_head[1]->x(), m_head[1]->height());
-    m_head[2]->move(W - m_head[2]->width(), m_head[2]->y());
-    m_tb1->move(W - 26, m_tb1->y());
-    m_tb2->move(W - 71, m_tb2->y());
-    m_tb3->move(W - 48, m_tb3->y());
+    m_capture->stopCapture();
+    m_captureStartTimer.stop();
+    m_capture->resize(W - 152, H - 59);
+    m_captureStartTimer.start();
+    m_statusLine->setGeometry(m_statusLine->x(), H - 19, W - 25, m_statusLine->height());
+    m_header[0]->resize(W - m_header[0]->x(), m_header[0]->height());
+    m_header[1]->resize(W - m_header[1]->x(), m_header[1]->height());
+    m_header[2]->move(W - m_header[2]->width(), m_header[2]->y());
+    m_closeButton->move(W - 26, m_closeButton->y());
+    m_hideButton->move(W - 71, m_hideButton->y());
+    m_maximizeButton->move(W - 48, m_maximizeButton->y());
     m_record->move(W - 167, m_record->y());
-    m_psave->move(W - 178, H - 77);
-    OverlayLabel(0).move(OverlayLabel(0).x(), H - 45);
-    OverlayLabel(3).move(OverlayLabel(3).x(), H - 45);
-    OverlayLabel(1).move(W - 199, H - 45);
-    OverlayLabel(2).move(W - 260, H - 45);
+    m_savedMark->move(W - 178, H - 77);
+    label(0).move(label(0).x(), H - 45);
+    label(3).move(label(3).x(), H - 45);
+    label(1).move(W - 199, H - 45);
+    label(2).move(W - 260, H - 45);
     for (int i = 0; i < 7; ++i)
-        PushButton(i).show();
+        button(i).show();
     update();
 }
 
@@ -710,13 +714,13 @@ void MainWindow::layoutControls() {
 void MainWindow::openDetectorSettings() {
     if (!m_options)
         return;
-    m_record->Stop2();
-    m_context.DetectorDialogOpen = true;
+    m_record->stopLit();
+    m_context.detectorWindowShown = true;
     {
         settings::DetectorSettingsWindow window(m_context, *m_options, *this, this);
         window.exec();
     }
-    m_context.DetectorDialogOpen = false;
+    m_context.detectorWindowShown = false;
     m_record->start();
 }
 
@@ -726,9 +730,9 @@ void MainWindow::openProgramOptions() {
     // After one of its capture buttons the window stays open without being
     // modal and deletes itself when it is closed.
     auto* window = new settings::ProgramOptionsWindow(
-        m_context, *m_options, *m_webCam, [this] { OverlayLabel(2).hide(); }, this);
+        m_context, *m_options, *m_capture, [this] { label(2).hide(); }, this);
     window->exec();
-    if (!window->Detached())
+    if (!window->detached())
         delete window;
 }
 
@@ -754,7 +758,7 @@ void MainWindow::paintEvent(QPaintEvent*) {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     // The borderless window is dragged by its header.
     if (event->type() == QEvent::MouseButtonPress &&
-        std::find(m_head.begin(), m_head.end(), watched) != m_head.end()) {
+        std::find(m_header.begin(), m_header.end(), watched) != m_header.end()) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton && windowHandle()) {
             windowHandle()->startSystemMove();
@@ -768,7 +772,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // A close from outside (window manager, Alt+F4) is the exit command;
     // during the exit the unload closes this window like any other.
     if (!m_exiting)
-        Exit();
+        exitProgram();
     event->accept();
 }
 

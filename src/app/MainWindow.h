@@ -85,8 +85,8 @@ public:
     static constexpr QSize DesignSize{505, 348};
     static constexpr QSize MinimumSize{504, 348};
     // Tray icon handles.
-    static constexpr qint32 I1 = 1;
-    static constexpr qint32 I2 = 2;
+    static constexpr qint32 IdleTrayIcon = 1;
+    static constexpr qint32 WatchingTrayIcon = 2;
     // Background of the motion label, and its alarm colour.
     static const QColor LabelGrey;
     static const QColor AlarmRed;
@@ -97,7 +97,7 @@ public:
     void setOptions(settings::SettingsStorage* options) { m_options = options; }
 
     // DetectorValuesTarget
-    void SetSensor(qint16 Number, qint32 Value) override;
+    void setDetectorValue(qint16 index, qint32 value) override;
 
     // Shell
     void hideMain() override;
@@ -105,18 +105,18 @@ public:
     void makeTopmost() override;
     void createTray() override;
     void showSplash() override;
-    void WebcamStart() override;
+    void startCapture() override;
     void setLabelTips(const QStringList& tips) override;
     void installWindowProc() override;
     void showSettingsFolderNote(const QString& iniPath) override;
     void showMain() override;
-    void MeHide() override;
-    void StartAuto() override;
+    void hideToTray() override;
+    void toggleWatching() override;
     void armUpdateCheck() override;
-    void BScheck() override;
-    void WebcamStop() override;
+    void startBlackScreenCheck() override;
+    void stopCapture() override;
     void restoreWindowProc() override;
-    void UnLoadAll() override;
+    void unloadAll() override;
 
     // CaptureControlHost
     void setCaptureButtonsEnabled(bool enabled) override;
@@ -127,58 +127,58 @@ public:
     void showBlackPicture() override;
 
     // Handlers of the capture control's events.
-    void WebCam_Alarm(bool Value);
-    void WebCam_Percent(qint32 Value);
-    void WebCam_FPS(qint16 Value);
-    void WebCam_ImgFormat(const QString& Value);
-    void WebCam_Saved(const QString& Path);
+    void onAlarm(bool value);
+    void onSimilarity(qint32 value);
+    void onSpeed(qint16 value);
+    void onImageFormat(const QString& value);
+    void onFrameSaved(const QString& path);
 
     // Commands: the button bar (index as PushButton), title-bar buttons, tray.
-    void XpB_Click(int Index);
-    void tb2_Click();
-    void tb3_Click();
-    void cTray_OnIcon(qint16 MouseButton);
-    void MeShow();
-    void PsaveT_Timer();
-    void WCstart_Timer();
+    void onButtonClicked(int index);
+    void onHideClicked();
+    void onMaximizeClicked();
+    void onTrayActivated(qint16 button);
+    void showFromTray();
+    void onSavedMarkTimeout();
+    void onCaptureStartTimeout();
     // The layout routine, run on every resize.
     void layoutControls();
 
     // The exit command: unloads the main window, then ends the process.
-    void Exit();
+    void exitProgram();
 
     // Parts, for the windows that need them and for tests.
-    capture::CaptureControl& CaptureControl() const { return *m_webCam; }
-    TrayIcon& cTray() { return m_tray; }
-    RecordingIndicator& Record1() const { return *m_record; }
-    net::FtpClient& FTP1() { return m_ftp; }
+    capture::CaptureControl& capture() const { return *m_capture; }
+    TrayIcon& tray() { return m_tray; }
+    RecordingIndicator& recordingIndicator() const { return *m_record; }
+    net::FtpClient& ftp() { return m_ftp; }
     UploadQueue& queue() { return m_queue; }
     UpdateChecker& updates() { return m_updates; }
-    controls::PushButton& PushButton(int index) const { return *m_xpb.at(static_cast<size_t>(index)); }
-    controls::OverlayLabel& OverlayLabel(int index) const { return *m_plabel.at(static_cast<size_t>(index)); }
-    QLabel* St() const { return m_st; }
-    QWidget* PSave() const { return m_psave; }
-    QWidget* BlackPicture() const { return m_blackPicture; }
-    controls::SizeGrip* SizeGrip1() const { return m_sizeGrip; }
-    QMenu* traymnu() const { return m_traymnu; }
-    QAction* mnuOpen() const { return m_mnuOpen; }
-    QAction* mnuShot() const { return m_mnuShot; }
-    QAction* mnuAuto() const { return m_mnuAuto; }
-    QAction* mnuDetect() const { return m_mnuDetect; }
-    QAction* mnuOptions() const { return m_mnuOptions; }
-    QAction* mnuExit() const { return m_mnuExit; }
-    QTimer& PsaveT() { return m_psaveT; }
-    QTimer& WCstart() { return m_wcStart; }
-    QTimer& UpTimer() { return m_updates.UpTimer(); }
+    controls::PushButton& button(int index) const { return *m_buttons.at(static_cast<size_t>(index)); }
+    controls::OverlayLabel& label(int index) const { return *m_labels.at(static_cast<size_t>(index)); }
+    QLabel* statusLine() const { return m_statusLine; }
+    QWidget* savedMark() const { return m_savedMark; }
+    QWidget* blackPicture() const { return m_blackPicture; }
+    controls::SizeGrip* sizeGrip() const { return m_sizeGrip; }
+    QMenu* trayMenu() const { return m_trayMenu; }
+    QAction* openAction() const { return m_openAction; }
+    QAction* snapshotAction() const { return m_snapshotAction; }
+    QAction* watchAction() const { return m_watchAction; }
+    QAction* detectorAction() const { return m_detectorAction; }
+    QAction* optionsAction() const { return m_optionsAction; }
+    QAction* exitAction() const { return m_exitAction; }
+    QTimer& savedMarkTimer() { return m_savedMarkTimer; }
+    QTimer& captureStartTimer() { return m_captureStartTimer; }
+    QTimer& updateCheckTimer() { return m_updates.delayTimer(); }
     SplashWindow* splash() const { return m_splash; }
-    std::array<QWidget*, 4> L() const { return m_L; }
-    qint32 LastPercent() const { return m_lastPercent; }
+    std::array<QWidget*, 4> borderLines() const { return m_borderLines; }
+    qint32 lastPercent() const { return m_lastPercent; }
 
 signals:
-    // The splash has ended; start-up continues with Lifecycle::SplashEnded.
-    void SplashEnded();
+    // The splash has ended; start-up continues with Lifecycle::splashEnded.
+    void splashEnded();
     // The exit command asks for the unload sequence (Lifecycle::Unload).
-    void UnloadRequested();
+    void unloadRequested();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -207,32 +207,32 @@ private:
     IniLastCheckStore m_lastCheck;
     UpdateChecker m_updates;
 
-    std::array<QWidget*, 3> m_head{};
-    controls::TitleBarButton* m_tb1 = nullptr;
-    controls::TitleBarButton* m_tb2 = nullptr;
-    controls::TitleBarButton* m_tb3 = nullptr;
-    std::array<QWidget*, 4> m_L{};
-    std::array<QLineF, 4> m_lines{};
+    std::array<QWidget*, 3> m_header{};
+    controls::TitleBarButton* m_closeButton = nullptr;
+    controls::TitleBarButton* m_hideButton = nullptr;
+    controls::TitleBarButton* m_maximizeButton = nullptr;
+    std::array<QWidget*, 4> m_borderLines{};
+    std::array<QLineF, 4> m_borderGeometry{};
     controls::SizeGrip* m_sizeGrip = nullptr;
-    std::array<controls::PushButton*, 8> m_xpb{};
-    std::array<controls::OverlayLabel*, 6> m_plabel{};
-    QLabel* m_st = nullptr;
-    QWidget* m_psave = nullptr;
+    std::array<controls::PushButton*, 8> m_buttons{};
+    std::array<controls::OverlayLabel*, 6> m_labels{};
+    QLabel* m_statusLine = nullptr;
+    QWidget* m_savedMark = nullptr;
     RecordingIndicator* m_record = nullptr;
     QWidget* m_blackPicture = nullptr;
-    capture::CaptureControl* m_webCam = nullptr;
+    capture::CaptureControl* m_capture = nullptr;
 
-    QMenu* m_traymnu = nullptr;
-    QAction* m_mnuOpen = nullptr;
-    QAction* m_mnuShot = nullptr;
-    QAction* m_mnuAuto = nullptr;
-    QAction* m_mnuDetect = nullptr;
-    QAction* m_mnuOptions = nullptr;
-    QAction* m_mnuExit = nullptr;
+    QMenu* m_trayMenu = nullptr;
+    QAction* m_openAction = nullptr;
+    QAction* m_snapshotAction = nullptr;
+    QAction* m_watchAction = nullptr;
+    QAction* m_detectorAction = nullptr;
+    QAction* m_optionsAction = nullptr;
+    QAction* m_exitAction = nullptr;
 
     QPointer<SplashWindow> m_splash;
-    QTimer m_wcStart;
-    QTimer m_psaveT;
+    QTimer m_captureStartTimer;
+    QTimer m_savedMarkTimer;
     qint32 m_lastPercent = 0;
     bool m_exiting = false;
 };

@@ -9,18 +9,18 @@ namespace vigilux::app {
 
 const QString RecordingIndicator::RecordingTip = QStringLiteral("Vigilux [>] включена автосъемка.");
 
-RecordingIndicator::RecordingIndicator(AppContext& context, TrayIcon& tray, qint32 i1, qint32 i2, QWidget* parent)
+RecordingIndicator::RecordingIndicator(AppContext& context, TrayIcon& tray, qint32 idleIcon, qint32 watchingIcon, QWidget* parent)
     : QWidget(parent)
     , m_context(context)
     , m_tray(tray)
-    , m_i1(i1)
-    , m_i2(i2) {
-    setObjectName(QStringLiteral("Record1"));
+    , m_idleIcon(idleIcon)
+    , m_watchingIcon(watchingIcon) {
+    setObjectName(QStringLiteral("recordingIndicator"));
     setFixedSize(DotSize, DotSize);
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_timer1.setObjectName(QStringLiteral("Timer1"));
-    m_timer1.setInterval(1000);
-    connect(&m_timer1, &QTimer::timeout, this, &RecordingIndicator::Timer1_Timer);
+    m_blinkTimer.setObjectName(QStringLiteral("blinkTimer"));
+    m_blinkTimer.setInterval(1000);
+    connect(&m_blinkTimer, &QTimer::timeout, this, &RecordingIndicator::onBlinkTick);
 }
 
 void RecordingIndicator::setDot(bool lit) {
@@ -29,32 +29,32 @@ void RecordingIndicator::setDot(bool lit) {
 }
 
 void RecordingIndicator::start() {
-    m_timer1.start();
+    m_blinkTimer.start();
     setDot(true);
     m_tray.setToolTipText(RecordingTip);
-    m_tray.Modify();
+    m_tray.modify();
 }
 
-void RecordingIndicator::Stopp() {
-    m_timer1.stop();
+void RecordingIndicator::stop() {
+    m_blinkTimer.stop();
     setDot(false);
-    if (m_context.InTray) {
-        m_tray.setIcon(m_i1);
+    if (m_context.inTray) {
+        m_tray.setIcon(m_idleIcon);
         m_tray.setToolTipText(QStringLiteral("Vigilux"));
-        m_tray.Modify();
+        m_tray.modify();
     }
 }
 
-void RecordingIndicator::Stop2() {
-    m_timer1.stop();
+void RecordingIndicator::stopLit() {
+    m_blinkTimer.stop();
     setDot(true);
 }
 
-void RecordingIndicator::Timer1_Timer() {
+void RecordingIndicator::onBlinkTick() {
     setDot(!m_dot);
-    if (m_context.InTray) {
-        m_tray.setIcon(m_tray.Icon() == m_i1 ? m_i2 : m_i1);
-        m_tray.Modify();
+    if (m_context.inTray) {
+        m_tray.setIcon(m_tray.icon() == m_idleIcon ? m_watchingIcon : m_idleIcon);
+        m_tray.modify();
     }
 }
 

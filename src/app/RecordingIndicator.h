@@ -18,21 +18,21 @@ class RecordingIndicator final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(RecordingIndicator)
 public:
-    // `i1` and `i2` are the tray's two icon handles (normal and alternate).
-    RecordingIndicator(AppContext& context, TrayIcon& tray, qint32 i1, qint32 i2,
+    // `idleIcon` and `watchingIcon` are the tray's two icon handles (normal and alternate).
+    RecordingIndicator(AppContext& context, TrayIcon& tray, qint32 idleIcon, qint32 watchingIcon,
            QWidget* parent = nullptr);
 
     static constexpr int DotSize = 12;
     static const QString RecordingTip; // "Vigilux [>] включена автосъемка."
 
     void start();
-    void Stopp();
-    void Stop2();
+    void stop();
+    void stopLit();
 
-    QTimer& Timer1() { return m_timer1; }
+    QTimer& blinkTimer() { return m_blinkTimer; }
     // The dot S is lit.
     bool dotVisible() const { return m_dot; }
-    void Timer1_Timer();
+    void onBlinkTick();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -42,9 +42,9 @@ private:
 
     AppContext& m_context;
     TrayIcon& m_tray;
-    qint32 m_i1;
-    qint32 m_i2;
-    QTimer m_timer1;
+    qint32 m_idleIcon;
+    qint32 m_watchingIcon;
+    QTimer m_blinkTimer;
     bool m_dot = true;
 };
 

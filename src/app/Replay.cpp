@@ -66,7 +66,7 @@ public:
     void startIndicatorHideTimer() override {}
     // Saving switches watch mode off when the save folder is gone; for a
     // replay that ends the run, since later alarms could not be saved.
-    void StartAuto() override { m_stopped = true; }
+    void toggleWatching() override { m_stopped = true; }
     void playSound(const QString&) override {}
     void showStatus(const QString& text) override {
         if (m_err)
@@ -102,9 +102,9 @@ Replay::Replay(QString programFolder, LineSink out, LineSink err)
     , m_out(std::move(out))
     , m_err(std::move(err)) {}
 
-void Replay::SetSensor(qint16 Number, qint32 Value) {
-    if (Number >= 0 && Number <= 2)
-        m_sensor[static_cast<std::size_t>(Number)] = Value;
+void Replay::setDetectorValue(qint16 index, qint32 value) {
+    if (index >= 0 && index <= 2)
+        m_sensor[static_cast<std::size_t>(index)] = value;
 }
 
 QString Replay::stepLine(std::int64_t tMs, int similarity, bool alarm, const QString& saved) {
@@ -205,28 +205,28 @@ int Replay::run(const ReplayOptions& options) {
     platform::ConsoleDialogs dialogs(m_err);
     AppContext context(clock, dialogs, m_programFolder);
     context.ini.setFileName(iniPath);
-    settings::SettingsStorage(context, *this).LoadOptions(); // the file exists: nothing is created
+    settings::SettingsStorage(context, *this).load(); // the file exists: nothing is created
     settings::Settings& s = context.settings;
 
     if (!options.outDir.isEmpty()) {
         if (!QDir().mkpath(options.outDir))
             return fail(SaveFailed, QStringLiteral("cannot create the output folder ") +
                                         QDir::toNativeSeparators(options.outDir));
-        s.SavePath = QFileInfo(options.outDir).absoluteFilePath();
-    } else if (s.SaveAlarm && (s.SavePath.isEmpty() || !QFileInfo(s.SavePath).isDir())) {
+        s.savePath = QFileInfo(options.outDir).absoluteFilePath();
+    } else if (s.saveOnAlarm && (s.savePath.isEmpty() || !QFileInfo(s.savePath).isDir())) {
         return fail(SaveFailed, QStringLiteral("the save folder \"") +
-                                    QDir::toNativeSeparators(s.SavePath) +
+                                    QDir::toNativeSeparators(s.savePath) +
                                     QStringLiteral("\" does not exist; give --out DIR"));
     }
 
     // Watch mode from the first step; no alarm actions other than saving.
-    const std::int64_t period = std::max<qint32>(1, m_sensor[settings::SensorTimer]);
+    const std::int64_t period = std::max<qint32>(1, m_sensor[settings::IntervalValue]);
     capture::MotionDetector detector(context);
-    detector.setMotionDetectTimerInterval(static_cast<qint16>(period));
-    detector.setMotionDetectNoise(static_cast<qint16>(m_sensor[settings::SensorNoise]));
-    detector.setMotionDetectAmount(static_cast<qint16>(100 - m_sensor[settings::SensorPercent]));
-    context.AutoShotOn = true;
-    context.AlarmCount = 0;
+    detector.setDetectorInterval(static_cast<qint16>(period));
+    detector.setNoiseTolerance(static_cast<qint16>(m_sensor[settings::NoiseValue]));
+    detector.setSimilarityThreshold(static_cast<qint16>(100 - m_sensor[settings::similarityValue]));
+    context.watching = true;
+    context.alarmCount = 0;
 
     ReplayHost host(m_err);
     capture::FrameSaver saving(context, host);
@@ -235,19 +235,19 @@ int Replay::run(const ReplayOptions& options) {
     bool alarm = false;
     QString savedPath;
     double saveSecondsThisStep = 0.0;
-    QObject::connect(&detector, &capture::MotionDetector::Percent,
+    QObject::connect(&detector, &capture::MotionDetector::similarityChanged,
                      [&](qint32 value) { similarity = value; });
-    QObject::connect(&detector, &capture::MotionDetector::Alarm, [&](bool motion) {
+    QObject::connect(&detector, &capture::MotionDetector::alarm, [&](bool motion) {
         alarm = motion;
-        if (motion && context.AlarmCount < 32767) // the counter saturates
-            ++context.AlarmCount;
+        if (motion && context.alarmCount < 32767) // the counter saturates
+            ++context.alarmCount;
     });
-    QObject::connect(&saving, &capture::FrameSaver::Saved,
+    QObject::connect(&saving, &capture::FrameSaver::frameSaved,
                      [&](const QString& path) { savedPath = path; });
     detector.setSaveFrame([&] {
         QElapsedTimer save;
         save.start();
-        saving.SaveFrame();
+        saving.saveFrame();
         saveSecondsThisStep += secondsSince(save);
     });
 
@@ -291,13 +291,13 @@ int Replay::run(const ReplayOptions& options) {
         saveSecondsThisStep = 0.0;
 
         platform::FrameHeader header;
-        header.lpData = rgb;
-        header.dwBufferLength = frameBytes;
-        header.dwBytesUsed = frameBytes;
-        header.dwTimeCaptured = static_cast<quint32>(tMs);
+        header.data = rgb;
+        header.bufferLength = frameBytes;
+        header.bytesUsed = frameBytes;
+        header.timeCapturedMs = static_cast<quint32>(tMs);
         timer.start();
-        detector.Timer1Timer();
-        detector.FrameCallback(header);
+        detector.onDetectorTick();
+        detector.onFrame(header);
         const double stepSeconds = std::max(0.0, secondsSince(timer) - saveSecondsThisStep);
 
         ++m_stats.steps;

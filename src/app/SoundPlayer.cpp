@@ -10,14 +10,14 @@ namespace vigilux::app {
 SoundPlayer::SoundPlayer(platform::SoundOutput& output)
     : m_output(output) {}
 
-void SoundPlayer::PlayWaveFile(const QString& Path) {
-    if (Path.isEmpty() || !QFileInfo(Path).isFile())
+void SoundPlayer::playFile(const QString& path) {
+    if (path.isEmpty() || !QFileInfo(path).isFile())
         return;
-    PlaySoundData(LoadSoundFile(Path), 1);
+    playData(loadSoundFile(path), 1);
 }
 
-QByteArray SoundPlayer::LoadSoundFile(const QString& FileName) {
-    QFile file(FileName);
+QByteArray SoundPlayer::loadSoundFile(const QString& fileName) {
+    QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly) || file.size() > MaxSoundFileSize)
         return QByteArray();
     QByteArray content;
@@ -34,14 +34,14 @@ QByteArray SoundPlayer::LoadSoundFile(const QString& FileName) {
     return content;
 }
 
-void SoundPlayer::PlaySoundData(const QByteArray& Data, qint16 Flags) {
+void SoundPlayer::playData(const QByteArray& data, qint16 flags) {
     // Flags are always "asynchronous, from memory" here; the output plays
     // every sound that way.
-    Q_UNUSED(Flags);
-    if (Data.isEmpty())
+    Q_UNUSED(flags);
+    if (data.isEmpty())
         return;
     m_output.stop();
-    m_output.play(Data);
+    m_output.play(data);
 }
 
 } // namespace vigilux::app

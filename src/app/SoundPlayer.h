@@ -16,13 +16,13 @@ public:
     explicit SoundPlayer(platform::SoundOutput& output);
 
     // Plays the file at Path if there is one; returns at once.
-    void PlayWaveFile(const QString& Path);
+    void playFile(const QString& path);
 
     // The whole file, read in blocks of 1024 bytes; empty on any error.
-    static QByteArray LoadSoundFile(const QString& FileName);
+    static QByteArray loadSoundFile(const QString& fileName);
 
     // Stops any sound playing, then plays Data; nothing for empty data.
-    void PlaySoundData(const QByteArray& Data, qint16 Flags);
+    void playData(const QByteArray& data, qint16 flags);
 
     // Sound files larger than this are not loaded: a sound that long is a
     // mistake, and reading it would stall the alarm chain.

@@ -14,36 +14,36 @@ constexpr int SplashHeight = 230;
 
 SplashWindow::SplashWindow(QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
-    setObjectName(QStringLiteral("Running"));
+    setObjectName(QStringLiteral("splashWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(SplashWidth, SplashHeight);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
-    m_timer1.setObjectName(QStringLiteral("Timer1"));
-    m_timer1.setSingleShot(true);
-    m_timer1.setInterval(4000);
-    connect(&m_timer1, &QTimer::timeout, this, &SplashWindow::Timer1_Timer);
-    m_timer1.start();
+    m_endTimer.setObjectName(QStringLiteral("endTimer"));
+    m_endTimer.setSingleShot(true);
+    m_endTimer.setInterval(4000);
+    connect(&m_endTimer, &QTimer::timeout, this, &SplashWindow::onEndTimeout);
+    m_endTimer.start();
 
-    m_aTimer.setObjectName(QStringLiteral("ATimer"));
-    m_aTimer.setInterval(800);
-    connect(&m_aTimer, &QTimer::timeout, this, &SplashWindow::ATimer_Timer);
-    m_aTimer.start();
+    m_blinkTimer.setObjectName(QStringLiteral("blinkTimer"));
+    m_blinkTimer.setInterval(800);
+    connect(&m_blinkTimer, &QTimer::timeout, this, &SplashWindow::onBlinkTick);
+    m_blinkTimer.start();
 }
 
-void SplashWindow::Timer1_Timer() {
+void SplashWindow::onEndTimeout() {
     if (m_ended)
         return;
     m_ended = true;
-    m_timer1.stop();
-    m_aTimer.stop();
+    m_endTimer.stop();
+    m_blinkTimer.stop();
     close();
-    emit Finished();
+    emit finished();
 }
 
-void SplashWindow::ATimer_Timer() {
-    m_aVisible = !m_aVisible;
+void SplashWindow::onBlinkTick() {
+    m_indicatorVisible = !m_indicatorVisible;
     update();
 }
 
@@ -91,7 +91,7 @@ void SplashWindow::paintEvent(QPaintEvent*) {
                QStringLiteral("Подключение к камере..."));
 
     // The blinking indicator A.
-    if (m_aVisible) {
+    if (m_indicatorVisible) {
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(235, 60, 50));
         p.drawEllipse(QPointF(26, 187), 6, 6);

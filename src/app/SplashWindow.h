@@ -13,25 +13,25 @@ class SplashWindow final : public QWidget {
 public:
     explicit SplashWindow(QWidget* parent = nullptr);
 
-    QTimer& Timer1() { return m_timer1; }
-    QTimer& ATimer() { return m_aTimer; }
-    bool indicatorVisible() const { return m_aVisible; }
+    QTimer& endTimer() { return m_endTimer; }
+    QTimer& blinkTimer() { return m_blinkTimer; }
+    bool indicatorVisible() const { return m_indicatorVisible; }
 
     // Timer handlers, public so tests need not wait four seconds.
-    void Timer1_Timer();
-    void ATimer_Timer();
+    void onEndTimeout();
+    void onBlinkTick();
 
 signals:
     // Raised once, after the splash has closed.
-    void Finished();
+    void finished();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QTimer m_timer1;
-    QTimer m_aTimer;
-    bool m_aVisible = true;
+    QTimer m_endTimer;
+    QTimer m_blinkTimer;
+    bool m_indicatorVisible = true;
     bool m_ended = false;
 };
 

@@ -13,10 +13,10 @@ TrayIcon::TrayIcon(platform::TrayBackend& backend,
     , m_backend(backend)
     , m_shellMajorVersion(std::move(shellMajorVersion)) {
     connect(&m_backend, &platform::TrayBackend::message, this,
-            [this](int code) { CallEvent(code, 0); });
+            [this](int code) { dispatchMessage(code, 0); });
 }
 
-qint32 TrayIcon::NotifyDataSizeFor(int shellMajorVersion) {
+qint32 TrayIcon::notifyDataSizeFor(int shellMajorVersion) {
     if (shellMajorVersion >= 6)
         return 504;
     if (shellMajorVersion == 5)
@@ -34,7 +34,7 @@ bool TrayIcon::isAvailable() const {
 
 void TrayIcon::probe() {
     if (m_notifyDataSize == 0)
-        m_notifyDataSize = NotifyDataSizeFor(m_shellMajorVersion ? m_shellMajorVersion() : 0);
+        m_notifyDataSize = notifyDataSizeFor(m_shellMajorVersion ? m_shellMajorVersion() : 0);
 }
 
 QIcon TrayIcon::iconFor(qint32 handle) const {
@@ -45,39 +45,39 @@ QString TrayIcon::shownTip() const {
     return m_toolTipText.left(MaxTipLength);
 }
 
-void TrayIcon::Add() {
+void TrayIcon::add() {
     probe();
     m_backend.add(iconFor(m_icon), shownTip());
     m_shown = true;
 }
 
-void TrayIcon::Modify() {
+void TrayIcon::modify() {
     // The tip and icon are kept even while no icon is shown; applying them
     // then has no visible effect.
     if (m_shown)
         m_backend.modify(iconFor(m_icon), shownTip());
 }
 
-void TrayIcon::DisplayBalloon(const QString& sTitle, const QString& sText,
-                                        qint32 InfoFlags) {
+void TrayIcon::showBalloon(const QString& title, const QString& text,
+                                        qint32 infoFlags) {
     probe();
     if (m_shown)
-        m_backend.balloon(sTitle.left(MaxBalloonTitle), sText.left(MaxBalloonText), InfoFlags);
+        m_backend.balloon(title.left(MaxBalloonTitle), text.left(MaxBalloonText), infoFlags);
 }
 
-void TrayIcon::Delete() {
+void TrayIcon::remove() {
     m_backend.remove();
     m_shown = false;
 }
 
-void TrayIcon::CallEvent(double X, double Y) {
+void TrayIcon::dispatchMessage(double X, double Y) {
     if (Y != 0.0)
         return;
     const auto message = static_cast<qint64>(std::lround(X));
-    emit OnIcon(static_cast<qint16>(message & 0xFF));
+    emit activated(static_cast<qint16>(message & 0xFF));
 }
 
-void TrayIcon::CallPopupMenu(QObject* menu, QObject* defaultItem,
+void TrayIcon::popupMenu(QObject* menu, QObject* defaultItem,
                                        std::optional<QPoint> position) {
     m_backend.popupMenu(menu, defaultItem, position);
 }

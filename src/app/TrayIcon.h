@@ -16,7 +16,7 @@ class TrayBackend;
 namespace vigilux::app {
 
 // The program's icon in the notification area: an icon with a tip, balloons
-// on it, and its mouse messages turned into OnIcon codes (1 left press,
+// on it, and its mouse messages turned into activated codes (1 left press,
 // 3 left double click, 5 right release or a click on a balloon, ...).
 class TrayIcon final : public QObject {
     Q_OBJECT
@@ -33,38 +33,38 @@ public:
     static constexpr int MaxBalloonText = 255;
 
     // Record size for a shell generation: 6+ -> 504, 5 -> 488, else 88.
-    static qint32 NotifyDataSizeFor(int shellMajorVersion);
+    static qint32 notifyDataSizeFor(int shellMajorVersion);
 
-    // The icon handles the owner hands out (I1, I2), registered once.
+    // The icon handles the owner hands out (idle and watching), registered once.
     void registerIcon(qint32 handle, const QIcon& icon);
 
-    qint32 hWnd() const { return m_hWnd; }
-    void setHWnd(qint32 hWnd) { m_hWnd = hWnd; }
-    qint32 Icon() const { return m_icon; }
+    qint32 ownerHandle() const { return m_ownerHandle; }
+    void setOwnerHandle(qint32 ownerHandle) { m_ownerHandle = ownerHandle; }
+    qint32 icon() const { return m_icon; }
     void setIcon(qint32 handle) { m_icon = handle; }
-    QString ToolTipText() const { return m_toolTipText; }
+    QString toolTipText() const { return m_toolTipText; }
     void setToolTipText(const QString& text) { m_toolTipText = text; }
-    qint32 NotifyDataSize() const { return m_notifyDataSize; }
+    qint32 notifyDataSize() const { return m_notifyDataSize; }
     // True between Add and Delete.
     bool isShown() const { return m_shown; }
     bool isAvailable() const;
 
-    void Add();
-    void Modify();
-    void DisplayBalloon(const QString& sTitle, const QString& sText, qint32 InfoFlags);
-    void Delete();
+    void add();
+    void modify();
+    void showBalloon(const QString& title, const QString& text, qint32 infoFlags);
+    void remove();
     // The owner passes every message of the icon: X is the message number,
     // Y is 0 for icon messages.
-    void CallEvent(double X, double Y);
+    void dispatchMessage(double X, double Y);
     // Shows `menu` (a QMenu) with `defaultItem` (a QAction) in bold.
-    void CallPopupMenu(QObject* menu, QObject* defaultItem,
+    void popupMenu(QObject* menu, QObject* defaultItem,
                        std::optional<QPoint> position = std::nullopt);
 
     // The tip as the notification area gets it.
     QString shownTip() const;
 
 signals:
-    void OnIcon(qint16 MouseButton);
+    void activated(qint16 button);
 
 private:
     void probe();
@@ -73,7 +73,7 @@ private:
     platform::TrayBackend& m_backend;
     std::function<int()> m_shellMajorVersion;
     QHash<qint32, QIcon> m_icons;
-    qint32 m_hWnd = 0;
+    qint32 m_ownerHandle = 0;
     qint32 m_icon = 0;
     QString m_toolTipText;
     qint32 m_notifyDataSize = 0;

@@ -14,6 +14,7 @@
 #include <QNetworkRequest>
 #include <QUrlQuery>
 
+#include <algorithm>
 #include <random>
 
 namespace vigilux::app {
@@ -31,7 +32,34 @@ bool isWebPage(const QUrl& url) {
     return url.isValid() && (scheme == u"http" || scheme == u"https") && !url.host().isEmpty();
 }
 
+// A version text we show: one line of printable text, short enough for a
+// message box. Anything else is no answer of ours.
+bool isShowableVersion(const QString& version) {
+    if (version.isEmpty() || version.size() > UpdateChecker::MaxVersionLength)
+        return false;
+    return std::none_of(version.begin(), version.end(), [](QChar c) {
+        return c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+               c == QChar::ParagraphSeparator;
+    });
+}
+
+int effectivePort(const QUrl& url) {
+    return url.port(url.scheme().toLower() == u"https" ? 443 : 80);
+}
+
 } // namespace
+
+bool UpdateChecker::isSameSite(const QUrl& endpoint, const QUrl& target) {
+    const QString scheme = target.scheme().toLower();
+    if (scheme != u"http" && scheme != u"https")
+        return false;
+    if (target.host().compare(endpoint.host(), Qt::CaseInsensitive) != 0)
+        return false;
+    // The same server, or the same host moving to its secure default port.
+    return effectivePort(target) == effectivePort(endpoint) ||
+           (scheme == u"https" && effectivePort(target) == 443 &&
+            endpoint.scheme().toLower() == u"http" && effectivePort(endpoint) == 80);
+}
 
 QUrl UpdateChecker::defaultEndpoint() {
     const QByteArray fromEnv = qgetenv("VIGILUX_UPDATE_URL");
@@ -60,12 +88,12 @@ UpdateChecker::UpdateChecker(LastCheckStore& store, platform::Clock& clock,
     , m_clock(clock)
     , m_dialogs(dialogs)
     , m_opener(opener)
-    , m_versionFile(QDir(folder).filePath(VersionFileName()))
+    , m_versionFile(QDir(folder).filePath(versionFileName()))
     , m_endpoint(endpoint)
     , m_net(new QNetworkAccessManager(this)) {
-    m_UpTimer.setInterval(UpTimerInterval);
-    m_UpTimer.setSingleShot(true);
-    connect(&m_UpTimer, &QTimer::timeout, this, &UpdateChecker::UpdateCheck);
+    m_delayTimer.setInterval(StartDelayMs);
+    m_delayTimer.setSingleShot(true);
+    connect(&m_delayTimer, &QTimer::timeout, this, &UpdateChecker::checkInBackground);
 
     m_deadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, [this] {
@@ -88,7 +116,7 @@ QUrl UpdateChecker::requestUrl(const QString& rnd) const {
     QString path = url.path();
     while (path.endsWith(QLatin1Char('/')))
         path.chop(1);
-    url.setPath(path + EndpointPath());
+    url.setPath(path + endpointPath());
     url.setQuery(QStringLiteral("rnd=") + rnd);
     return url;
 }
@@ -118,8 +146,8 @@ QDate UpdateChecker::parseStoredDate(const QString& text) {
     return QDate::fromString(t, QStringLiteral("dd.MM.yyyy"));
 }
 
-void UpdateChecker::UpdateCheck() {
-    m_UpTimer.stop();
+void UpdateChecker::checkInBackground() {
+    m_delayTimer.stop();
     if (m_busy)
         return;
     const QDate last = parseStoredDate(m_store.readLastCheck());
@@ -130,7 +158,7 @@ void UpdateChecker::UpdateCheck() {
     start(Run::Automatic);
 }
 
-void UpdateChecker::ManualUpdateCheck() {
+void UpdateChecker::checkNow() {
     if (m_busy)
         return;
     start(Run::Manual);
@@ -138,22 +166,22 @@ void UpdateChecker::ManualUpdateCheck() {
 
 void UpdateChecker::report(const QString& text) {
     if (m_run == Run::Automatic)
-        emit StatusLine(text);
+        emit statusText(text);
     else
-        emit AboutCaption(text);
+        emit aboutCaption(text);
 }
 
 void UpdateChecker::start(Run run) {
     m_busy = true;
     m_run = run;
     if (run == Run::Automatic) {
-        emit StatusLine(QStringLiteral("Подождите, идет проверка обновления..."));
-        emit RepaintMain();
+        emit statusText(QStringLiteral("Подождите, идет проверка обновления..."));
+        emit repaintMain();
         // Before the download, so that a failed check counts too.
         m_store.writeLastCheck(m_clock.now().date());
     } else {
-        emit AboutCaption(QStringLiteral("Проверка обновления..."));
-        emit RepaintAbout();
+        emit aboutCaption(QStringLiteral("Проверка обновления..."));
+        emit repaintAbout();
     }
 
     const QString rnd = rndValue(m_clock.now().time().second());
@@ -165,7 +193,21 @@ void UpdateChecker::start(Run run) {
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::AlwaysNetwork);
     request.setMaximumRedirectsAllowed(5);
+    // Redirects are followed only within the update site: an answer from
+    // elsewhere is not ours to show.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::UserVerifiedRedirectPolicy);
     m_reply = m_net->get(request);
+    connect(m_reply, &QNetworkReply::redirected, this, [this](const QUrl& target) {
+        if (!m_reply)
+            return;
+        if (isSameSite(m_endpoint, target)) {
+            emit m_reply->redirectAllowed();
+        } else {
+            m_failed = true;
+            m_reply->abort();
+        }
+    });
     connect(m_reply, &QNetworkReply::readyRead, this, &UpdateChecker::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &UpdateChecker::onFinished);
     m_deadline.start(m_timeoutMs);
@@ -222,17 +264,18 @@ void UpdateChecker::evaluate(bool downloaded) {
     file.close();
 
     const QStringList lines = platform::Cp1251::decode(bytes).split(QStringLiteral("\r\n"));
-    if (lines.first() != Marker()) {
+    if (lines.first() != marker()) {
         report(kCheckError);
         if (automatic)
             removeVersionFile();
         end();
         return;
     }
-    // The marker without a version is no answer either.
-    if (lines.size() < 2 || lines.at(1).isEmpty()) {
+    // The marker without a version is no answer either, nor a version that
+    // would spill over several lines or off the screen.
+    if (lines.size() < 2 || !isShowableVersion(lines.at(1))) {
         report(kCheckError);
-    } else if (lines.at(1) == BuiltInVersion()) {
+    } else if (lines.at(1) == builtInVersion()) {
         report(QStringLiteral("Ваша версия самая новая"));
     } else {
         report(QStringLiteral("Найдена версия ") + lines.at(1));

@@ -22,8 +22,8 @@ namespace vigilux::app {
 class LastCheckStore;
 
 // Asks our update endpoint which version is offered and offers to open the
-// download page when it differs from ours. UpdateCheck is the automatic run
-// (once per start through UpTimer, at most every seven days); ManualUpdateCheck
+// download page when it differs from ours. checkInBackground is the automatic run
+// (once per start through UpTimer, at most every seven days); checkNow
 // is the About window's button. They share the request, the response rules
 // and the question; they differ in where texts go (StatusLine vs.
 // AboutCaption) and in the seven-day rule.
@@ -40,15 +40,17 @@ class UpdateChecker final : public QObject {
 public:
     enum class Run { Automatic, Manual };
 
-    static constexpr int UpTimerInterval = 1000;
+    static constexpr int StartDelayMs = 1000;
     static constexpr int DefaultTimeoutMs = 15000;
     static constexpr qint64 MaxResponseBytes = 64 * 1024;
     static constexpr int CheckEveryDays = 7;
+    // Longest version text accepted from the answer.
+    static constexpr int MaxVersionLength = 64;
 
-    static QString BuiltInVersion() { return QStringLiteral("2.0 beta"); }
-    static QString VersionFileName() { return QStringLiteral("version.tmp"); }
-    static QString Marker() { return QStringLiteral("#version info"); }
-    static QString EndpointPath() { return QStringLiteral("/version/vigilux.php"); }
+    static QString builtInVersion() { return QStringLiteral("2.0 beta"); }
+    static QString versionFileName() { return QStringLiteral("version.tmp"); }
+    static QString marker() { return QStringLiteral("#version info"); }
+    static QString endpointPath() { return QStringLiteral("/version/vigilux.php"); }
 
     // Our endpoint, or the base URL in the environment variable
     // VIGILUX_UPDATE_URL when it is set (scheme, host, optional port).
@@ -65,20 +67,24 @@ public:
                   const QUrl& endpoint = defaultEndpoint(), QObject* parent = nullptr);
     ~UpdateChecker() override;
 
-    // One-shot, 1000 ms; armed by the end of the splash, ticks UpdateCheck.
-    QTimer& UpTimer() { return m_UpTimer; }
+    // One-shot, 1000 ms; armed by the end of the splash, ticks checkInBackground.
+    QTimer& delayTimer() { return m_delayTimer; }
 
-    void UpdateCheck();
-    void ManualUpdateCheck();
+    void checkInBackground();
+    void checkNow();
 
     bool isBusy() const { return m_busy; }
-    QString VersionFile() const { return m_versionFile; }
+    QString versionFile() const { return m_versionFile; }
     QUrl endpoint() const { return m_endpoint; }
-    int TimeoutMs() const { return m_timeoutMs; }
+    int timeoutMs() const { return m_timeoutMs; }
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
 
     // The request address for a given "rnd" value.
     QUrl requestUrl(const QString& rnd) const;
+
+    // Whether a redirect from the endpoint to `target` stays on the update
+    // site: same host, http or https, same port (or http's default to https's).
+    static bool isSameSite(const QUrl& endpoint, const QUrl& target);
 
     // The cache-defeating "rnd" value: a minimal-standard linear
     // congruential generator (std::minstd_rand) seeded with the seconds of
@@ -93,11 +99,11 @@ public:
 
 signals:
     // The automatic run's texts, for the main window's status line.
-    void StatusLine(const QString& text);
-    void RepaintMain();
+    void statusText(const QString& text);
+    void repaintMain();
     // The manual run's texts, for the caption of the About button XpB2.
-    void AboutCaption(const QString& text);
-    void RepaintAbout();
+    void aboutCaption(const QString& text);
+    void repaintAbout();
     // Any run has ended, whatever its result (after the question, if any).
     void finished();
 
@@ -119,7 +125,7 @@ private:
     const QUrl m_endpoint;
     int m_timeoutMs = DefaultTimeoutMs;
 
-    QTimer m_UpTimer;
+    QTimer m_delayTimer;
     QTimer m_deadline;
     QNetworkAccessManager* m_net = nullptr;
     QPointer<QNetworkReply> m_reply;

@@ -43,15 +43,15 @@ UploadQueue::UploadQueue(AppContext& context, net::FtpClient& ftp,
     , m_ftp(ftp)
     , m_status(std::move(status))
     , m_retryDelay(&platform::RetryBackoff::delayMs) {
-    connect(&m_ftp, &net::FtpClient::Res, this, &UploadQueue::Res);
+    connect(&m_ftp, &net::FtpClient::finished, this, &UploadQueue::onUploadResult);
     m_retry.setSingleShot(true);
-    connect(&m_retry, &QTimer::timeout, this, &UploadQueue::UploadNext);
+    connect(&m_retry, &QTimer::timeout, this, &UploadQueue::uploadNext);
 }
 
 UploadQueue::~UploadQueue() = default;
 
 QString UploadQueue::journalPath() const {
-    const QString ini = m_context.ini.FileName();
+    const QString ini = m_context.ini.fileName();
     const QString folder = ini.isEmpty() ? m_context.programFolder : QFileInfo(ini).absolutePath();
     return folder + QLatin1Char('/') + journalFileName();
 }
@@ -123,7 +123,7 @@ int UploadQueue::restore() {
         }
     }
 
-    const bool upload = m_context.settings.FtpUpload;
+    const bool upload = m_context.settings.ftpUpload;
     int queued = 0;
     int missing = 0;
     m_dormant.clear();
@@ -158,12 +158,12 @@ int UploadQueue::restore() {
     }
     m_appendedSinceCompaction = 0;
 
-    if (queued > 0 && m_current == std::nullopt && !m_ftp.IsBizy()) {
+    if (queued > 0 && m_current == std::nullopt && !m_ftp.isBusy()) {
         // As a file that arrives at an empty queue: the first one waits the
         // client's start delay.
         Entry first = m_waiting.takeFirst();
         m_current = first;
-        StartUpload(first.path, net::FtpClient::Start::Deferred);
+        startUpload(first.path, net::FtpClient::Start::Deferred);
     }
     if (queued > 0 || missing > 0) {
         QString text = QStringLiteral("Восстановлена очередь загрузки на ftp (изображений: ") +
@@ -192,7 +192,7 @@ QStringList UploadQueue::liveRecords() const {
     return records;
 }
 
-qint16 UploadQueue::QueueCount() const {
+qint16 UploadQueue::queueCount() const {
     return static_cast<qint16>(std::min<qsizetype>(m_waiting.size(), 32767));
 }
 
@@ -216,7 +216,7 @@ bool UploadQueue::isWaiting(const QString& path) const {
 }
 
 void UploadQueue::showQueueText() {
-    const QString count = QString::number(QueueCount());
+    const QString count = QString::number(queueCount());
     if (m_paused)
         m_status(QStringLiteral("Загрузка на ftp приостановлена: сервер не принял логин или "
                                 "пароль (изображений в очереди: ") +
@@ -226,16 +226,16 @@ void UploadQueue::showQueueText() {
                  QStringLiteral(")..."));
 }
 
-void UploadQueue::Saved(const QString& Path) {
-    if (!m_context.settings.FtpUpload)
+void UploadQueue::enqueueSaved(const QString& path) {
+    if (!m_context.settings.ftpUpload)
         return;
-    const bool idle = m_waiting.isEmpty() && !m_current && !m_ftp.IsBizy();
-    QueueUpload(Path);
+    const bool idle = m_waiting.isEmpty() && !m_current && !m_ftp.isBusy();
+    enqueue(path);
     if (idle)
-        UploadNext();
+        uploadNext();
 }
 
-void UploadQueue::QueueUpload(const QString& path) {
+void UploadQueue::enqueue(const QString& path) {
     // The same name saved again (a fixed file name) is sent once, with what
     // the file holds when its turn comes.
     const bool queuedAlready = std::any_of(m_waiting.cbegin(), m_waiting.cend(),
@@ -250,9 +250,9 @@ void UploadQueue::QueueUpload(const QString& path) {
     announce();
 }
 
-void UploadQueue::UploadNext() {
+void UploadQueue::uploadNext() {
     // The client runs one job at a time; the file waits for the next result.
-    if (m_paused || m_current || m_ftp.IsBizy() || m_waiting.isEmpty())
+    if (m_paused || m_current || m_ftp.isBusy() || m_waiting.isEmpty())
         return;
     if (!m_hold.hasExpired()) {
         armRetry(m_hold.remainingTime());
@@ -284,7 +284,7 @@ void UploadQueue::UploadNext() {
         }
         m_current = entry;
         showQueueText();
-        StartUpload(entry.path, net::FtpClient::Start::Promptly);
+        startUpload(entry.path, net::FtpClient::Start::Promptly);
         break;
     }
     compactWhenIdle();
@@ -295,23 +295,23 @@ void UploadQueue::armRetry(qint64 ms) {
     m_retry.start(static_cast<int>(std::clamp<qint64>(ms, 0, 24LL * 60 * 60 * 1000)));
 }
 
-void UploadQueue::StartUpload(const QString& path, net::FtpClient::Start start) {
+void UploadQueue::startUpload(const QString& path, net::FtpClient::Start start) {
     if (path.isEmpty())
         return;
-    QString& folder = m_context.settings.FtpFolder;
+    QString& folder = m_context.settings.ftpFolder;
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
     const auto& s = m_context.settings;
-    m_ftp.Upload(s.FtpServer, s.FtpLogin, s.FtpPass, path, folder + fileName(path), start);
+    m_ftp.upload(s.ftpServer, s.ftpLogin, s.ftpPassword, path, folder + fileName(path), start);
 }
 
-void UploadQueue::Res(const QString& result) {
+void UploadQueue::onUploadResult(const QString& result) {
     if (!m_current) {
         // Not a file of ours (a second result of one job, or an upload
         // started around the queue): only the text.
         m_status(result == QLatin1String("ok") ? QStringLiteral("Загрузка на ftp завершена.")
                                                : QStringLiteral("Ошибка загрузки на ftp!"));
-        UploadNext();
+        uploadNext();
         return;
     }
     Entry entry = *m_current;
@@ -327,7 +327,7 @@ void UploadQueue::Res(const QString& result) {
         m_status(QStringLiteral("Ошибка загрузки на ftp!"));
         onFailure(std::move(entry), result);
     }
-    UploadNext();
+    uploadNext();
     compactWhenIdle();
     announce();
 }
@@ -416,7 +416,7 @@ void UploadQueue::resume() {
     m_serverFailures = 0;
     for (Entry& e : m_waiting)
         e.notBefore = QDeadlineTimer(0);
-    UploadNext();
+    uploadNext();
 }
 
 // A long run appends without end; once nothing waits, the journal starts

@@ -56,17 +56,17 @@ public:
     // many were queued.
     int restore();
 
-    // The Saved handler: queues the file when uploading is on, and starts it
+    // The frameSaved handler: queues the file when uploading is on, and starts it
     // when nothing else is waiting or running.
-    void Saved(const QString& Path);
+    void enqueueSaved(const QString& path);
 
-    void QueueUpload(const QString& path);
-    void UploadNext();
-    void StartUpload(const QString& path,
+    void enqueue(const QString& path);
+    void uploadNext();
+    void startUpload(const QString& path,
                      net::FtpClient::Start start = net::FtpClient::Start::Promptly);
 
     // The FTP client's result.
-    void Res(const QString& result);
+    void onUploadResult(const QString& result);
 
     // Goes on after a refused login (the FTP settings were changed) and
     // drops the waits of an outage.
@@ -75,7 +75,7 @@ public:
 
     // Files waiting, as the status line shows it (at most 32767), not
     // counting the one being sent.
-    qint16 QueueCount() const;
+    qint16 queueCount() const;
     qsizetype size() const { return m_waiting.size(); }
 
     int waitingCount() const override;

@@ -34,10 +34,10 @@ namespace {
 // The SMS window alone runs no capture; its pause requests go nowhere.
 class NoCapture final : public platform::CaptureCommands {
 public:
-    void WebcamFormat() override {}
-    void WebcamOptions() override {}
-    bool SetRes(qint16, qint16, bool) override { return false; }
-    void PrePause(bool) override {}
+    void chooseFormat() override {}
+    void chooseSource() override {}
+    bool setResolution(qint16, qint16, bool) override { return false; }
+    void pausePreview(bool) override {}
 };
 } // namespace
 
@@ -129,12 +129,12 @@ int main(int argc, char* argv[]) {
     app::Lifecycle lifecycle(
         context, main, main,
         platform::InstanceLock::defaultPath(QApplication::applicationFilePath()), ini.filePath(),
-        ini.fellBack);
+        ini.fellBack, ini.startWarning());
     main.setOptions(&lifecycle.options());
-    QObject::connect(&main, &app::MainWindow::SplashEnded, [&] { lifecycle.SplashEnded(); });
-    QObject::connect(&main, &app::MainWindow::UnloadRequested, [&] { lifecycle.Unload(); });
+    QObject::connect(&main, &app::MainWindow::splashEnded, [&] { lifecycle.splashEnded(); });
+    QObject::connect(&main, &app::MainWindow::unloadRequested, [&] { lifecycle.unload(); });
 
-    if (!lifecycle.Start())
+    if (!lifecycle.start())
         return 0;
     return QApplication::exec();
 }

@@ -36,8 +36,8 @@ CalibrationLogic::CalibrationLogic(AppContext& context, DetectorSliders& sliders
     : m_context(context)
     , m_sliders(sliders)
     , m_view(view) {
-    m_timer1.setInterval(kFirstTickMs);
-    QObject::connect(&m_timer1, &QTimer::timeout, [this] { Timer1_Timer(); });
+    m_stepTimer.setInterval(kFirstTickMs);
+    QObject::connect(&m_stepTimer, &QTimer::timeout, [this] { onStepTick(); });
     m_stall.setSingleShot(true);
     m_stall.setInterval(kStallBoundMs);
     QObject::connect(&m_stall, &QTimer::timeout, [this] { onStall(); });
@@ -97,11 +97,11 @@ QString CalibrationLogic::resultsText(qint32 interval, qint32 noise, qint32 perc
         .join(CrLf);
 }
 
-void CalibrationLogic::Start() {
-    if (m_closed || m_context.CalibrationPhase != 0)
+void CalibrationLogic::start() {
+    if (m_closed || m_context.calibrationPhase != 0)
         return;
     m_view.setButtonsEnabled(false);
-    m_context.CalibrationPhase = 1;
+    m_context.calibrationPhase = 1;
     m_view.showProgress();
     m_ticks = 0;
     m_frames = 0;
@@ -109,62 +109,62 @@ void CalibrationLogic::Start() {
     m_barWidth = m_view.progressWidth();
     progress(0, kSpeedTicks);
 
-    m_sliders.Slider_Change(0, kStartInterval);
+    m_sliders.onSliderChanged(0, kStartInterval);
     m_intervalPending = true;
 
-    m_timer1.setInterval(kFirstTickMs);
-    m_timer1.start();
+    m_stepTimer.setInterval(kFirstTickMs);
+    m_stepTimer.start();
     m_view.setInstruction(QStringLiteral("Определение быстродействия компьютера..."));
     m_view.setStatus(QStringLiteral("Подключение к сенсору..."));
 }
 
-void CalibrationLogic::FPSValue(qint16 Value) {
-    if (m_closed || m_context.CalibrationPhase != 1)
+void CalibrationLogic::speedValue(qint16 value) {
+    if (m_closed || m_context.calibrationPhase != 1)
         return;
-    m_accumulator = saturated(qint64(m_accumulator) + Value);
+    m_accumulator = saturated(qint64(m_accumulator) + value);
     m_frames = saturated(qint64(m_frames) + 1);
     m_view.setStatus(QStringLiteral("Получено и обработано: %1 фреймов").arg(m_frames));
 }
 
-void CalibrationLogic::Timer1_Timer() {
-    if (m_closed || m_context.CalibrationPhase != 1) {
-        m_timer1.stop();
+void CalibrationLogic::onStepTick() {
+    if (m_closed || m_context.calibrationPhase != 1) {
+        m_stepTimer.stop();
         return;
     }
-    m_timer1.setInterval(kTickMs);
+    m_stepTimer.setInterval(kTickMs);
     if (m_ticks < kSpeedTicks) {
         ++m_ticks;
         progress(m_ticks, kSpeedTicks);
         return;
     }
-    m_timer1.stop();
+    m_stepTimer.stop();
 
     if (m_accumulator != 0 && m_frames != 0) {
         const qint64 speed = roundHalfEven(m_accumulator, m_frames);
-        m_sliders.SetSlider(0, intervalForSpeed(speed));
+        m_sliders.setSlider(0, intervalForSpeed(speed));
         m_intervalPending = false;
-        startPhase2();
+        startNoisePhase();
         return;
     }
-    m_sliders.SetSlider(0, m_context.settings.SensorValues[0]);
+    m_sliders.setSlider(0, m_context.settings.detectorValues[0]);
     m_intervalPending = false;
     fail(m_frames != 0 ? kNoPowerText : kNoResponseText);
 }
 
-void CalibrationLogic::startPhase2() {
+void CalibrationLogic::startNoisePhase() {
     m_view.setInstruction(QStringLiteral("Определение теплового шума камеры..."));
     m_ticks = 0;
     m_frames = 0;
     m_accumulator = 0;
     m_noise = 0;
-    m_sliders.SetSlider(1, 0);
-    m_sliders.SetSlider(2, kStartPercent);
-    m_context.CalibrationPhase = 2;
+    m_sliders.setSlider(1, 0);
+    m_sliders.setSlider(2, kStartPercent);
+    m_context.calibrationPhase = 2;
     m_stall.start();
 }
 
-void CalibrationLogic::startPhase3() {
-    m_context.CalibrationPhase = 3;
+void CalibrationLogic::startDifferencePhase() {
+    m_context.calibrationPhase = 3;
     m_view.setInstruction(QStringLiteral("Определение максимального расхождения кадров..."));
     m_ticks = 0;
     m_frames = 0;
@@ -172,16 +172,16 @@ void CalibrationLogic::startPhase3() {
     m_stall.start();
 }
 
-void CalibrationLogic::PercentValue(qint32 Value) {
-    const qint16 phase = m_context.CalibrationPhase;
+void CalibrationLogic::similarityValue(qint32 value) {
+    const qint16 phase = m_context.calibrationPhase;
     if (m_closed || (phase != 2 && phase != 3))
         return;
     // A similarity is 0..100; anything else is treated as its nearest end.
-    Value = std::clamp<qint32>(Value, 0, 100);
+    value = std::clamp<qint32>(value, 0, 100);
     m_stall.start();
 
     if (phase == 2) {
-        m_accumulator = saturated(qint64(m_accumulator) + Value);
+        m_accumulator = saturated(qint64(m_accumulator) + value);
         if (m_frames >= kNoiseFrames) {
             fail(noiseFailureText());
             return;
@@ -193,33 +193,33 @@ void CalibrationLogic::PercentValue(qint32 Value) {
                              .arg(m_frames));
         if (m_frames % kNoiseGroup == 0) {
             if (roundHalfEven(m_accumulator, kNoiseGroup) > kQuietAverage) {
-                m_sliders.SetSlider(1, m_noise);
-                startPhase3();
+                m_sliders.setSlider(1, m_noise);
+                startDifferencePhase();
             } else {
                 m_accumulator = 0;
                 ++m_noise;
-                m_sliders.SetSlider(1, m_noise);
+                m_sliders.setSlider(1, m_noise);
             }
         }
         return;
     }
 
     if (m_ticks >= kDifferenceFrames) {
-        m_context.CalibrationPhase = 0;
+        m_context.calibrationPhase = 0;
         m_stall.stop();
         // The largest change share is at most 100, so the margin can pass
         // the percent slider's end; the slider stops there.
-        m_sliders.SetSlider(2, std::min<qint32>(m_accumulator + kPercentMargin, 100));
+        m_sliders.setSlider(2, std::min<qint32>(m_accumulator + kPercentMargin, 100));
         m_context.dialogs.message(Icon::Information, QStringLiteral("Результаты теста"),
-                                  resultsText(m_sliders.SliderValue(0), m_sliders.SliderValue(1),
-                                              m_sliders.SliderValue(2)));
+                                  resultsText(m_sliders.sliderValue(0), m_sliders.sliderValue(1),
+                                              m_sliders.sliderValue(2)));
         m_view.closeWindow();
         return;
     }
     ++m_ticks;
     progress(m_ticks, kDifferenceFrames);
-    if (100 - Value > m_accumulator)
-        m_accumulator = static_cast<qint16>(100 - Value);
+    if (100 - value > m_accumulator)
+        m_accumulator = static_cast<qint16>(100 - value);
     m_view.setStatus(
         QStringLiteral("Обработано: %1 фреймов из %2").arg(m_ticks).arg(kDifferenceFrames));
 }
@@ -230,32 +230,32 @@ void CalibrationLogic::progress(int n, int total) {
 
 void CalibrationLogic::fail(const QString& text) {
     // Phase 0 first: values forwarded while the box is open change nothing.
-    m_context.CalibrationPhase = 0;
-    m_timer1.stop();
+    m_context.calibrationPhase = 0;
+    m_stepTimer.stop();
     m_stall.stop();
     m_context.dialogs.message(Icon::Error, ErrorTitle, text);
     m_view.closeWindow();
 }
 
 void CalibrationLogic::onStall() {
-    const qint16 phase = m_context.CalibrationPhase;
+    const qint16 phase = m_context.calibrationPhase;
     if (!m_closed && (phase == 2 || phase == 3))
         fail(kNoResponseText);
 }
 
-void CalibrationLogic::Closed() {
+void CalibrationLogic::closed() {
     if (m_closed)
         return;
     m_closed = true;
-    m_timer1.stop();
+    m_stepTimer.stop();
     m_stall.stop();
     // Closed during phase 1: the detector runs at 100 ms while the interval
     // slider shows its own value; put the slider's value back in force.
     if (m_intervalPending) {
         m_intervalPending = false;
-        m_sliders.Slider_Change(0, m_sliders.SliderValue(0));
+        m_sliders.onSliderChanged(0, m_sliders.sliderValue(0));
     }
-    m_context.CalibrationPhase = 0;
+    m_context.calibrationPhase = 0;
 }
 
 } // namespace vigilux::capture

@@ -13,8 +13,8 @@ class CalibrationView;
 class DetectorSliders;
 
 // The auto-calibration of the detector's three values, driven by the values
-// the main window forwards (FPSValue in phase 1, PercentValue in phases 2
-// and 3; AppContext::CalibrationPhase says which) and by Timer1:
+// the main window forwards (speedValue in phase 1, similarityValue in phases 2
+// and 3; AppContext::calibrationPhase says which) and by the step timer:
 //   1. speed: 20 short ticks after 500 ms average the FPS values into the
 //      detector interval;
 //   2. noise: noise levels 0, 1, 2, ... are tried on groups of 4 frames until
@@ -45,15 +45,15 @@ public:
     ~CalibrationLogic();
 
     // The start button.
-    void Start();
-    void FPSValue(qint16 Value);
-    void PercentValue(qint32 Value);
-    void Timer1_Timer();
+    void start();
+    void speedValue(qint16 value);
+    void similarityValue(qint32 value);
+    void onStepTick();
     // The window has closed, by any means: stops the timers and ends the
     // phase. Values already written to the sliders stay there.
-    void Closed();
+    void closed();
 
-    QTimer& Timer1() { return m_timer1; }
+    QTimer& stepTimer() { return m_stepTimer; }
     void setStallBoundMs(int ms) { m_stall.setInterval(ms); }
     qint16 tickCounter() const { return m_ticks; }
     qint16 frameCounter() const { return m_frames; }
@@ -73,8 +73,8 @@ public:
     static const QString kNoPowerText;
 
 private:
-    void startPhase2();
-    void startPhase3();
+    void startNoisePhase();
+    void startDifferencePhase();
     void progress(int n, int total);
     // Ends the calibration with an error box and closes the window.
     void fail(const QString& text);
@@ -83,7 +83,7 @@ private:
     AppContext& m_context;
     DetectorSliders& m_sliders;
     CalibrationView& m_view;
-    QTimer m_timer1;
+    QTimer m_stepTimer;
     QTimer m_stall;
 
     qint16 m_ticks = 0;
@@ -91,7 +91,7 @@ private:
     qint16 m_accumulator = 0;
     qint16 m_noise = 0;
     qint32 m_barWidth = 0;
-    // Slider_Change put 100 ms into the detector while the interval slider
+    // onSliderChanged put 100 ms into the detector while the interval slider
     // still shows its old value; true until a value is written to the slider.
     bool m_intervalPending = false;
     bool m_closed = false;

@@ -22,45 +22,45 @@ CalibrationWindow::CalibrationWindow(AppContext& context, DetectorSliders& slide
     , m_context(context)
     , m_instruction(new QLabel(this))
     , m_status(new QLabel(this))
-    , m_cont(new QWidget(this))
-    , m_bar(new QWidget(m_cont))
+    , m_progressFrame(new QWidget(this))
+    , m_progressBar(new QWidget(m_progressFrame))
     , m_logic(context, sliders, *this) {
-    setObjectName(QStringLiteral("Calibrate"));
+    setObjectName(QStringLiteral("calibrationWindow"));
     setWindowTitle(QStringLiteral("Автокалибровка"));
 
-    m_instruction->setObjectName(QStringLiteral("Instruction"));
+    m_instruction->setObjectName(QStringLiteral("instruction"));
     m_instruction->setWordWrap(true);
     m_instruction->setText(QStringLiteral("Направьте камеру на место съемки. Недопустимо наличие "
                                           "движущихся объектов и/или смена освещения."));
-    m_status->setObjectName(QStringLiteral("Status"));
+    m_status->setObjectName(QStringLiteral("status"));
     m_status->setText(QStringLiteral("Нажмите 'старт' чтобы начать калибровку"));
 
     // The container keeps its place while hidden, so the window never jumps.
-    m_cont->setObjectName(QStringLiteral("Cont"));
-    m_cont->setFixedSize(WindowWidth - 40, BarHeight);
-    m_cont->setAutoFillBackground(true);
-    m_cont->setPalette(QPalette(QColor(255, 255, 255)));
-    QSizePolicy keep = m_cont->sizePolicy();
+    m_progressFrame->setObjectName(QStringLiteral("progressFrame"));
+    m_progressFrame->setFixedSize(WindowWidth - 40, BarHeight);
+    m_progressFrame->setAutoFillBackground(true);
+    m_progressFrame->setPalette(QPalette(QColor(255, 255, 255)));
+    QSizePolicy keep = m_progressFrame->sizePolicy();
     keep.setRetainSizeWhenHidden(true);
-    m_cont->setSizePolicy(keep);
-    m_cont->hide();
-    m_bar->setObjectName(QStringLiteral("Bar"));
-    m_bar->setAutoFillBackground(true);
+    m_progressFrame->setSizePolicy(keep);
+    m_progressFrame->hide();
+    m_progressBar->setObjectName(QStringLiteral("progressBar"));
+    m_progressBar->setAutoFillBackground(true);
     QPalette barColour;
     barColour.setColor(QPalette::Window, QColor(90, 150, 220));
-    m_bar->setPalette(barColour);
-    m_bar->setGeometry(0, 0, 0, BarHeight);
+    m_progressBar->setPalette(barColour);
+    m_progressBar->setGeometry(0, 0, 0, BarHeight);
 
     const QStringList captions{QStringLiteral("Старт"), QStringLiteral("Отмена")};
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     for (int i = 0; i < 2; ++i) {
         auto* b = new controls::PushButton(captions.at(i), this);
-        b->setObjectName(QStringLiteral("XpB_%1").arg(i));
+        b->setObjectName(QStringLiteral("button%1").arg(i));
         b->setCaption(captions.at(i));
         b->setFixedSize(110, 28);
-        connect(b, &controls::PushButton::Click, this, [this, i] { XpB_Click(i); });
-        m_xpb[static_cast<std::size_t>(i)] = b;
+        connect(b, &controls::PushButton::clicked, this, [this, i] { onButtonClicked(i); });
+        m_buttons[static_cast<std::size_t>(i)] = b;
         buttons->addWidget(b);
     }
 
@@ -69,26 +69,26 @@ CalibrationWindow::CalibrationWindow(AppContext& context, DetectorSliders& slide
     layout->setSpacing(12);
     layout->addWidget(m_instruction);
     layout->addWidget(m_status);
-    layout->addWidget(m_cont);
+    layout->addWidget(m_progressFrame);
     layout->addLayout(buttons);
     m_instruction->setFixedWidth(WindowWidth - 40);
     setFixedSize(WindowWidth, layout->sizeHint().height());
 
-    if (!m_context.InTray)
-        platform::MakeTopmost(*this);
-    m_context.Calibration = this;
+    if (!m_context.inTray)
+        platform::makeTopmost(*this);
+    m_context.calibration = this;
 }
 
 CalibrationWindow::~CalibrationWindow() {
     leave();
 }
 
-void CalibrationWindow::FPSValue(qint16 Value) {
-    m_logic.FPSValue(Value);
+void CalibrationWindow::speedValue(qint16 value) {
+    m_logic.speedValue(value);
 }
 
-void CalibrationWindow::PercentValue(qint32 Value) {
-    m_logic.PercentValue(Value);
+void CalibrationWindow::similarityValue(qint32 value) {
+    m_logic.similarityValue(value);
 }
 
 void CalibrationWindow::done(int r) {
@@ -100,14 +100,14 @@ void CalibrationWindow::leave() {
     if (m_left)
         return;
     m_left = true;
-    m_logic.Closed();
-    if (m_context.Calibration == this)
-        m_context.Calibration = nullptr;
+    m_logic.closed();
+    if (m_context.calibration == this)
+        m_context.calibration = nullptr;
 }
 
-void CalibrationWindow::XpB_Click(int index) {
+void CalibrationWindow::onButtonClicked(int index) {
     if (index == 0)
-        m_logic.Start();
+        m_logic.start();
     else
         reject();
 }
@@ -121,20 +121,20 @@ void CalibrationWindow::setStatus(const QString& text) {
 }
 
 void CalibrationWindow::setButtonsEnabled(bool enabled) {
-    for (controls::PushButton* b : m_xpb)
+    for (controls::PushButton* b : m_buttons)
         b->setEnabledCtrl(enabled);
 }
 
 void CalibrationWindow::showProgress() {
-    m_cont->show();
+    m_progressFrame->show();
 }
 
 int CalibrationWindow::progressWidth() const {
-    return m_cont->width();
+    return m_progressFrame->width();
 }
 
 void CalibrationWindow::setBarWidth(int width) {
-    m_bar->setGeometry(0, 0, width, BarHeight);
+    m_progressBar->setGeometry(0, 0, width, BarHeight);
 }
 
 void CalibrationWindow::closeWindow() {

@@ -23,9 +23,9 @@ namespace vigilux::capture {
 class DetectorSliders;
 
 // The "Автокалибровка" window: shows and forwards; the calibration itself is
-// CalibrationLogic. While open it is the context's Calibration, so the main
+// CalibrationLogic. While open it is the context's calibration target, so the main
 // window forwards detector values to it. Closing it by any means (its
-// buttons, the close box, Esc, destruction) stops Timer1, ends the phase
+// buttons, the close box, Esc, destruction) stops the step timer, ends the phase
 // and removes it from the context. Opened modally from the detector
 // settings window, which it writes through `sliders`; both must outlive it.
 class CalibrationWindow final : public QDialog, public CalibrationTarget, private CalibrationView {
@@ -37,13 +37,13 @@ public:
     ~CalibrationWindow() override;
 
     // CalibrationTarget: what the main window forwards.
-    void FPSValue(qint16 Value) override;
-    void PercentValue(qint32 Value) override;
+    void speedValue(qint16 value) override;
+    void similarityValue(qint32 value) override;
 
     CalibrationLogic& logic() { return m_logic; }
-    controls::PushButton* PushButton(int index) const { return m_xpb.at(static_cast<std::size_t>(index)); }
-    QWidget* Cont() const { return m_cont; }
-    QWidget* Bar() const { return m_bar; }
+    controls::PushButton* button(int index) const { return m_buttons.at(static_cast<std::size_t>(index)); }
+    QWidget* progressFrame() const { return m_progressFrame; }
+    QWidget* progressBar() const { return m_progressBar; }
 
     void done(int r) override;
 
@@ -60,15 +60,15 @@ private:
     void setBarWidth(int width) override;
     void closeWindow() override;
 
-    void XpB_Click(int index);
+    void onButtonClicked(int index);
     void leave();
 
     AppContext& m_context;
     QLabel* m_instruction;
     QLabel* m_status;
-    std::array<controls::PushButton*, 2> m_xpb{};
-    QWidget* m_cont;
-    QWidget* m_bar;
+    std::array<controls::PushButton*, 2> m_buttons{};
+    QWidget* m_progressFrame;
+    QWidget* m_progressBar;
     CalibrationLogic m_logic;
     bool m_left = false;
 };

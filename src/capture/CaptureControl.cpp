@@ -68,41 +68,41 @@ CaptureControl::CaptureControl(AppContext& context, CaptureControlHost& host, pl
     , m_cameras(std::move(cameras))
     , m_detector(context)
     , m_saving(context, *this) {
-    setObjectName(QStringLiteral("WebCam"));
+    setObjectName(QStringLiteral("captureControl"));
 
-    m_prePicture = new PreviewWidget(this);
+    m_preview = new PreviewWidget(this);
 
-    m_pOffline = new OfflinePicture(this);
-    m_pOffline->setObjectName(QStringLiteral("pOffline"));
-    m_pOffline->setFixedSize(OfflineSize);
-    m_pOffline->hide();
-    m_retry = new controls::PushButton(QStringLiteral("Повторить"), m_pOffline);
-    m_retry->setObjectName(QStringLiteral("XpB1"));
+    m_offlineWidget = new OfflinePicture(this);
+    m_offlineWidget->setObjectName(QStringLiteral("offlinePicture"));
+    m_offlineWidget->setFixedSize(OfflineSize);
+    m_offlineWidget->hide();
+    m_retry = new controls::PushButton(QStringLiteral("Повторить"), m_offlineWidget);
+    m_retry->setObjectName(QStringLiteral("retryButton"));
     m_retry->setGeometry(60, 114, 80, 26);
-    connect(m_retry, &controls::PushButton::Click, this, [this] {
-        m_pOffline->hide();
-        m_timer2.start();
+    connect(m_retry, &controls::PushButton::clicked, this, [this] {
+        m_offlineWidget->hide();
+        m_reconnectTimer.start();
     });
 
     m_sensor = new MotionLevelBar(this);
-    m_sensor->setObjectName(QStringLiteral("Sensor"));
+    m_sensor->setObjectName(QStringLiteral("motionLevelBar"));
     m_sensor->hide();
 
-    m_timer2.setObjectName(QStringLiteral("Timer2"));
-    m_timer2.setInterval(500);
-    connect(&m_timer2, &QTimer::timeout, this, &CaptureControl::Timer2_Timer);
-    m_bs.setObjectName(QStringLiteral("BS"));
-    m_bs.setInterval(100);
-    connect(&m_bs, &QTimer::timeout, this, &CaptureControl::BS_Timer);
+    m_reconnectTimer.setObjectName(QStringLiteral("reconnectTimer"));
+    m_reconnectTimer.setInterval(500);
+    connect(&m_reconnectTimer, &QTimer::timeout, this, &CaptureControl::onReconnectTick);
+    m_blackScreenTimer.setObjectName(QStringLiteral("blackScreenTimer"));
+    m_blackScreenTimer.setInterval(100);
+    connect(&m_blackScreenTimer, &QTimer::timeout, this, &CaptureControl::onBlackScreenCheck);
 
     m_detector.setIndicator(m_sensor);
     m_detector.setPreviewRateTarget(this);
-    m_detector.setSaveFrame([this] { m_saving.SaveFrame(); });
-    connect(&m_detector, &MotionDetector::FPS, this, &CaptureControl::FPS);
-    connect(&m_detector, &MotionDetector::Percent, this, &CaptureControl::Percent);
-    connect(&m_detector, &MotionDetector::Alarm, this, &CaptureControl::Alarm);
-    connect(&m_saving, &FrameSaver::ImgFormat, this, &CaptureControl::ImgFormat);
-    connect(&m_saving, &FrameSaver::Saved, this, &CaptureControl::Saved);
+    m_detector.setSaveFrame([this] { m_saving.saveFrame(); });
+    connect(&m_detector, &MotionDetector::speedChanged, this, &CaptureControl::speedChanged);
+    connect(&m_detector, &MotionDetector::similarityChanged, this, &CaptureControl::similarityChanged);
+    connect(&m_detector, &MotionDetector::alarm, this, &CaptureControl::alarm);
+    connect(&m_saving, &FrameSaver::imageFormatChanged, this, &CaptureControl::imageFormatChanged);
+    connect(&m_saving, &FrameSaver::frameSaved, this, &CaptureControl::frameSaved);
 
     if (m_factory)
         useDevice(m_factory(m_source));
@@ -113,118 +113,118 @@ CaptureControl::~CaptureControl() {
     // The device may still hold the callback into the detector, and must not
     // report to the owner while it is being torn down.
     if (m_device) {
-        m_device->SetCallbackFrame({});
+        m_device->setFrameCallback({});
         disconnect(m_device.get(), nullptr, this, nullptr);
-        m_prePicture->setDevice(nullptr);
+        m_preview->setDevice(nullptr);
     }
 }
 
 void CaptureControl::useDevice(std::unique_ptr<platform::CaptureDevice> device) {
     if (m_device)
-        m_device->SetCallbackFrame({});
+        m_device->setFrameCallback({});
     m_device = std::move(device);
-    m_prePicture->setDevice(m_device.get());
+    m_preview->setDevice(m_device.get());
     if (!m_device)
         return;
-    m_device->SetCallbackFrame(
-        [this](const platform::FrameHeader& header) { m_detector.FrameCallback(header); });
+    m_device->setFrameCallback(
+        [this](const platform::FrameHeader& header) { m_detector.onFrame(header); });
     // A device that stops by itself (camera unplugged) is shown like one
     // that could not be connected.
     connect(m_device.get(), &platform::CaptureDevice::deviceLost, this, [this] {
         m_running = false;
-        m_pOffline->show();
+        m_offlineWidget->show();
         m_host.setCaptureButtonsEnabled(false);
     });
 }
 
-void CaptureControl::WebcamStart() {
+void CaptureControl::startCapture() {
     if (m_running)
         return;
     m_running = true;
-    if (m_device && m_device->DriverConnect()) {
+    if (m_device && m_device->connectDriver()) {
         m_host.setCaptureButtonsEnabled(true);
-        m_device->SetPreview(true);
-        m_device->SetPreviewRate(InitialPreviewRate);
+        m_device->setPreview(true);
+        m_device->setPreviewRate(InitialPreviewRate);
         m_detector.clearPrimed();
         return;
     }
-    m_pOffline->show();
+    m_offlineWidget->show();
     m_running = false;
     m_host.setCaptureButtonsEnabled(false);
 }
 
-void CaptureControl::WebcamStop() {
+void CaptureControl::stopCapture() {
     if (!m_running)
         return;
-    m_device->SetPreview(false);
-    m_device->DriverDisconnect();
+    m_device->setPreview(false);
+    m_device->disconnectDriver();
     m_running = false;
 }
 
-void CaptureControl::PrePause(bool Pause) {
+void CaptureControl::pausePreview(bool paused) {
     if (m_device)
-        m_device->SetPreview(!Pause);
+        m_device->setPreview(!paused);
 }
 
 void CaptureControl::setPreviewRate(qint16 ms) {
     if (m_device)
-        m_device->SetPreviewRate(ms);
+        m_device->setPreviewRate(ms);
 }
 
-void CaptureControl::WebcamFormat() {
+void CaptureControl::chooseFormat() {
     if (!m_device)
         return;
-    m_device->SetPreview(false);
+    m_device->setPreview(false);
     FormatDialog dialog(*m_device, m_context.dialogs, window());
     dialog.exec();
-    m_device->SetPreview(true);
+    m_device->setPreview(true);
     m_detector.clearPrimed();
 }
 
-void CaptureControl::WebcamOptions() {
+void CaptureControl::chooseSource() {
     SourceDialog dialog(m_context.dialogs, m_cameras ? m_cameras() : QStringList(), m_source,
                         window());
     if (dialog.exec() == QDialog::Accepted && !(dialog.chosen() == m_source) && m_factory) {
-        WebcamStop();
+        stopCapture();
         m_source = dialog.chosen();
         useDevice(m_factory(m_source));
-        m_pOffline->hide();
-        WebcamStart();
+        m_offlineWidget->hide();
+        startCapture();
     }
     m_detector.clearPrimed();
 }
 
-bool CaptureControl::SetRes(qint16 xWith, qint16 xHeight, bool Detect) {
+bool CaptureControl::setResolution(qint16 width, qint16 height, bool probing) {
     if (!m_device)
         return false;
-    const QSize old = m_device->GetVideoFormat();
-    const bool accepted = m_device->SetVideoFormat(QSize(xWith, xHeight));
-    if (accepted && !Detect) {
-        WebcamStop();
-        WebcamStart();
+    const QSize old = m_device->videoSize();
+    const bool accepted = m_device->setVideoSize(QSize(width, height));
+    if (accepted && !probing) {
+        stopCapture();
+        startCapture();
     }
     // A probe leaves the device as it was.
-    if ((!accepted || Detect) && old.isValid())
-        m_device->SetVideoFormat(old);
+    if ((!accepted || probing) && old.isValid())
+        m_device->setVideoSize(old);
     return accepted;
 }
 
-void CaptureControl::BScheck() {
-    m_bs.start();
+void CaptureControl::startBlackScreenCheck() {
+    m_blackScreenTimer.start();
 }
 
-void CaptureControl::BS_Timer() {
-    m_bs.stop();
-    if (m_pOffline->isVisible())
+void CaptureControl::onBlackScreenCheck() {
+    m_blackScreenTimer.stop();
+    if (m_offlineWidget->isVisible())
         return;
-    if (BlackScreen())
+    if (isBlackScreen())
         m_host.showBlackPicture();
 }
 
-bool CaptureControl::BlackScreen() {
-    m_pOffline->hide();
+bool CaptureControl::isBlackScreen() {
+    m_offlineWidget->hide();
     // What the user sees: the preview as painted.
-    const QImage shot = m_prePicture->grab().toImage();
+    const QImage shot = m_preview->grab().toImage();
     const int h = shot.height();
     for (int x = 1; x <= h - 2 && x < shot.width(); x += 2) {
         if ((shot.pixel(x, x) & 0xFFFFFF) != 0)
@@ -233,13 +233,13 @@ bool CaptureControl::BlackScreen() {
     return true;
 }
 
-void CaptureControl::Timer2_Timer() {
-    m_timer2.stop();
-    WebcamStart();
+void CaptureControl::onReconnectTick() {
+    m_reconnectTimer.stop();
+    startCapture();
 }
 
-void CaptureControl::SaveFrame() {
-    m_saving.SaveFrame();
+void CaptureControl::saveFrame() {
+    m_saving.saveFrame();
 }
 
 QImage CaptureControl::currentFrame() {
@@ -252,8 +252,8 @@ void CaptureControl::showSavingIndicator() {
 void CaptureControl::startIndicatorHideTimer() {
     m_host.startIndicatorHideTimer();
 }
-void CaptureControl::StartAuto() {
-    m_host.StartAuto();
+void CaptureControl::toggleWatching() {
+    m_host.toggleWatching();
 }
 void CaptureControl::playSound(const QString& path) {
     m_host.playSound(path);
@@ -270,8 +270,8 @@ void CaptureControl::resizeEvent(QResizeEvent* event) {
 void CaptureControl::layoutChildren() {
     const int w = width();
     const int h = height();
-    m_prePicture->setGeometry(0, 0, w, h);
-    m_pOffline->move((w - m_pOffline->width()) / 2, (h - m_pOffline->height()) / 2);
+    m_preview->setGeometry(0, 0, w, h);
+    m_offlineWidget->move((w - m_offlineWidget->width()) / 2, (h - m_offlineWidget->height()) / 2);
     m_sensor->setGeometry(w - m_sensor->width() - 3, 11, m_sensor->width(), std::max(0, h - 22));
 }
 

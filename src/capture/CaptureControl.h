@@ -50,26 +50,26 @@ public:
            DeviceFactory factory, std::function<QStringList()> cameras, QWidget* parent = nullptr);
     ~CaptureControl() override;
 
-    void WebcamStart();
-    void WebcamStop();
-    void BScheck();
-    bool BlackScreen();
-    void SaveFrame();
+    void startCapture();
+    void stopCapture();
+    void startBlackScreenCheck();
+    bool isBlackScreen();
+    void saveFrame();
 
     // CaptureCommands
-    void WebcamFormat() override;
-    void WebcamOptions() override;
-    bool SetRes(qint16 xWith, qint16 xHeight, bool Detect = false) override;
-    void PrePause(bool Pause) override;
+    void chooseFormat() override;
+    void chooseSource() override;
+    bool setResolution(qint16 width, qint16 height, bool probing = false) override;
+    void pausePreview(bool paused) override;
 
     // The detector's members, as the owner reaches them.
-    void StartSensor() { m_detector.StartSensor(); }
-    void NewFormat() { m_detector.NewFormat(); }
-    void SensorNewMax(qint32 newMax) { m_detector.SensorNewMax(newMax); }
-    void setMotionDetectTimerInterval(qint16 ms) { m_detector.setMotionDetectTimerInterval(ms); }
-    void setMotionDetectNoise(qint16 noise) { m_detector.setMotionDetectNoise(noise); }
-    void setMotionDetectAmount(qint16 amount) { m_detector.setMotionDetectAmount(amount); }
-    void MotionDetect(bool start) { m_detector.MotionDetect(start); }
+    void startDetector() { m_detector.startDetector(); }
+    void formatChanged() { m_detector.formatChanged(); }
+    void setLevelMaximum(qint32 newMax) { m_detector.setLevelMaximum(newMax); }
+    void setDetectorInterval(qint16 ms) { m_detector.setDetectorInterval(ms); }
+    void setNoiseTolerance(qint16 noise) { m_detector.setNoiseTolerance(noise); }
+    void setSimilarityThreshold(qint16 amount) { m_detector.setSimilarityThreshold(amount); }
+    void setDetecting(bool start) { m_detector.setDetecting(start); }
     void setPreviewRate(qint16 ms) override;
 
     bool running() const { return m_running; }
@@ -78,24 +78,24 @@ public:
     MotionDetector& detector() { return m_detector; }
     FrameSaver& saving() { return m_saving; }
     MotionLevelBar& sensor() const { return *m_sensor; }
-    QWidget& pOffline() const { return *m_pOffline; }
-    controls::PushButton& XpB1() const { return *m_retry; }
-    QTimer& Timer2() { return m_timer2; }
-    QTimer& BS() { return m_bs; }
+    QWidget& offlineWidget() const { return *m_offlineWidget; }
+    controls::PushButton& retryButton() const { return *m_retry; }
+    QTimer& reconnectTimer() { return m_reconnectTimer; }
+    QTimer& blackScreenTimer() { return m_blackScreenTimer; }
 
     // Timer handlers (public so tests need not wait).
-    void Timer2_Timer();
-    void BS_Timer();
+    void onReconnectTick();
+    void onBlackScreenCheck();
 
     // The offline picture: ours, drawn at run time.
     static QImage offlinePicture();
 
 signals:
-    void Alarm(bool Value);
-    void Percent(qint32 Value);
-    void FPS(qint16 Value);
-    void ImgFormat(const QString& Value);
-    void Saved(const QString& Path);
+    void alarm(bool value);
+    void similarityChanged(qint32 value);
+    void speedChanged(qint16 value);
+    void imageFormatChanged(const QString& value);
+    void frameSaved(const QString& path);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -105,7 +105,7 @@ private:
     QImage currentFrame() override;
     void showSavingIndicator() override;
     void startIndicatorHideTimer() override;
-    void StartAuto() override;
+    void toggleWatching() override;
     void playSound(const QString& path) override;
     void showStatus(const QString& text) override;
 
@@ -120,12 +120,12 @@ private:
     std::unique_ptr<platform::CaptureDevice> m_device;
     MotionDetector m_detector;
     FrameSaver m_saving;
-    PreviewWidget* m_prePicture = nullptr;
-    QWidget* m_pOffline = nullptr;
+    PreviewWidget* m_preview = nullptr;
+    QWidget* m_offlineWidget = nullptr;
     controls::PushButton* m_retry = nullptr;
     MotionLevelBar* m_sensor = nullptr;
-    QTimer m_timer2;
-    QTimer m_bs;
+    QTimer m_reconnectTimer;
+    QTimer m_blackScreenTimer;
     bool m_running = false;
 };
 

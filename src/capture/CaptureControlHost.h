@@ -17,7 +17,7 @@ public:
     virtual void showSavingIndicator() = 0;
     virtual void startIndicatorHideTimer() = 0;
     // The watch-mode toggle (a save into a missing folder switches it off).
-    virtual void StartAuto() = 0;
+    virtual void toggleWatching() = 0;
     virtual void playSound(const QString& path) = 0;
     virtual void showStatus(const QString& text) = 0;
     // The notice asking whether the picture is only black.

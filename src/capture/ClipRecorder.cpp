@@ -138,22 +138,22 @@ bool ClipRecorder::writeFrame(const PreRollBuffer::Frame& frame) {
 
 bool ClipRecorder::openFile(const PreRollBuffer::Frame& frame) {
     const settings::Settings& s = m_context.settings;
-    QString folder = s.SavePath;
+    QString folder = s.savePath;
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
-    if (s.SavePath.isEmpty() || !QFileInfo(folder).isDir()) {
+    if (s.savePath.isEmpty() || !QFileInfo(folder).isDir()) {
         fail(QStringLiteral("каталог для сохранения недоступен (") +
              QDir::toNativeSeparators(folder) + QLatin1Char(')'));
         return false;
     }
-    if (s.CreateSubFolders) {
+    if (s.createSubfolders) {
         folder += m_startedAt.toString(QStringLiteral("yyyy.MM.dd")) + QLatin1Char('/');
         if (!QDir().mkpath(folder)) {
             fail(QStringLiteral("не удалось создать папку ") + QDir::toNativeSeparators(folder));
             return false;
         }
     }
-    if (s.MaxFiles)
+    if (s.limitFiles)
         makeRoom(folder);
 
     m_path = folder + FrameSaver::timeStampedName(m_startedAt) + QStringLiteral(".mp4");
@@ -203,7 +203,7 @@ void ClipRecorder::fail(const QString& detail) {
 }
 
 void ClipRecorder::makeRoom(const QString& folder) {
-    const int limit = std::max<int>(1, m_context.settings.MaxFilesCount);
+    const int limit = std::max<int>(1, m_context.settings.maxFileCount);
     const QStringList files = FrameSaver::listFiles(folder);
     const qsizetype excess = files.size() - limit + 1;
     for (qsizetype i = 0; i < excess; ++i) {

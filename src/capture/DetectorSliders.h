@@ -12,11 +12,11 @@ public:
     virtual ~DetectorSliders() = default;
     // Puts the value into the detector (through the live values) without
     // moving the slider.
-    virtual void Slider_Change(qint16 Index, qint32 MyVal) = 0;
+    virtual void onSliderChanged(qint16 index, qint32 value) = 0;
     // Moves the slider to the value, then handles it like a user's move.
-    virtual void SetSlider(qint16 index, qint32 value) = 0;
+    virtual void setSlider(qint16 index, qint32 value) = 0;
     // The value the slider shows now.
-    virtual qint32 SliderValue(qint16 index) const = 0;
+    virtual qint32 sliderValue(qint16 index) const = 0;
 };
 
 } // namespace vigilux::capture

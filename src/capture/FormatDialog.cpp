@@ -17,7 +17,7 @@ FormatDialog::FormatDialog(platform::CaptureDevice& device, platform::Dialogs& d
     , m_list(new QListWidget(this)) {
     setWindowTitle(QStringLiteral("Формат видео"));
     m_list->setObjectName(QStringLiteral("formatList"));
-    const QSize current = device.GetVideoFormat();
+    const QSize current = device.videoSize();
     const auto formats = device.videoFormats();
     for (const auto& f : formats)
         m_list->addItem(formatText(f));

@@ -147,7 +147,7 @@ int FrameSaver::rotate(int n) {
 }
 
 QString FrameSaver::numberedName() {
-    const QString prefix = plainName(m_context.settings.StaticFilePath);
+    const QString prefix = plainName(m_context.settings.singleFileName);
     if (m_sequence != 0) {
         m_sequence = m_sequence >= MaxSequence ? 1 : m_sequence + 1;
     } else {
@@ -166,7 +166,7 @@ QString FrameSaver::numberedName() {
 
 bool FrameSaver::writeJpeg(const QImage& picture, const QString& path) {
     QImageWriter writer(path, "jpg");
-    writer.setQuality(std::clamp<int>(m_context.settings.JPGq, 0, 100));
+    writer.setQuality(std::clamp<int>(m_context.settings.jpegQuality, 0, 100));
     if (writer.write(picture))
         return true;
     QFile::remove(path); // no half-written file is left to be taken for a picture
@@ -187,32 +187,32 @@ bool FrameSaver::writeBmp(const QImage& picture, const QString& path) {
 
 void FrameSaver::report(const QString& path) {
     if (QFileInfo::exists(path))
-        emit Saved(path);
+        emit frameSaved(path);
 }
 
 void FrameSaver::error(const QString& text) {
     m_context.dialogs.message(Icon::Error, QStringLiteral("Ошибка"), text);
 }
 
-void FrameSaver::SaveFrame() {
+void FrameSaver::saveFrame() {
     const settings::Settings& s = m_context.settings;
     m_host.showSavingIndicator();
 
-    QString folder = s.SavePath;
+    QString folder = s.savePath;
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
     // An empty setting would mean the file system's root: treat it as missing.
-    if (s.SavePath.isEmpty() || !QFileInfo(folder).isDir()) {
+    if (s.savePath.isEmpty() || !QFileInfo(folder).isDir()) {
         error(QStringLiteral("Каталог для сохранения недоступен!") + CrLf + CrLf +
               QStringLiteral("Проверьте наличие пути ") + QDir::toNativeSeparators(folder) + CrLf +
               CrLf + QStringLiteral("настройки > файлы > папка для сохранения снимков"));
-        if (m_context.AutoShotOn)
-            m_host.StartAuto();
+        if (m_context.watching)
+            m_host.toggleWatching();
         return;
     }
 
     const QDateTime now = m_context.clock.now();
-    if (s.CreateSubFolders) {
+    if (s.createSubfolders) {
         folder += now.toString(QStringLiteral("yyyy.MM.dd")) + QLatin1Char('/');
         if (!QDir().mkpath(folder)) {
             error(QStringLiteral("Не удалось создать папку ") + QDir::toNativeSeparators(folder));
@@ -222,18 +222,18 @@ void FrameSaver::SaveFrame() {
     m_saveFolder = folder;
 
     // A limit below 1 (edited by hand) would empty the folder at every save.
-    const int limit = std::max<int>(1, s.MaxFilesCount);
-    if (s.MaxFiles || s.StaticFile) {
+    const int limit = std::max<int>(1, s.maxFileCount);
+    if (s.limitFiles || s.singleFile) {
         m_fileCount = countFiles(folder);
-        if (s.MaxFiles && m_fileCount >= limit)
+        if (s.limitFiles && m_fileCount >= limit)
             rotate(m_fileCount - limit + 1);
     }
 
-    if (!s.StaticFile) {
+    if (!s.singleFile) {
         m_fileName = timeStampedName(now);
-    } else if (s.MaxFilesCount == 1) {
+    } else if (s.maxFileCount == 1) {
         rotate(m_fileCount);
-        m_fileName = plainName(s.StaticFilePath);
+        m_fileName = plainName(s.singleFileName);
     } else {
         m_fileName = numberedName();
     }
@@ -252,7 +252,7 @@ void FrameSaver::SaveFrame() {
     const QString bmpPath = base + QStringLiteral(".bmp");
     const QString jpgPath = base + QStringLiteral(".jpg");
 
-    if (!s.Convert2JPG && !s.InPrintDate) {
+    if (!s.saveAsJpeg && !s.imprintDate) {
         if (writeBmp(picture, bmpPath)) {
             m_host.startIndicatorHideTimer();
             report(bmpPath);
@@ -261,7 +261,7 @@ void FrameSaver::SaveFrame() {
     }
     QFile::remove(bmpPath); // a stale picture of the same name must not survive
 
-    if (s.Convert2JPG && !s.InPrintDate) {
+    if (s.saveAsJpeg && !s.imprintDate) {
         // A JPEG that cannot be written leaves the frame as BMP, not lost.
         const bool jpeg = writeJpeg(picture, jpgPath);
         if (jpeg || writeBmp(picture, bmpPath)) {
@@ -271,13 +271,13 @@ void FrameSaver::SaveFrame() {
         return;
     }
 
-    if (s.SoundPlayer && (!m_context.AutoShotOn || !s.SoundAlarm))
-        m_host.playSound(s.SoundPath);
+    if (s.soundOnSave && (!m_context.watching || !s.soundOnAlarm))
+        m_host.playSound(s.saveSoundPath);
 
-    emit ImgFormat(QStringLiteral("%1x%2").arg(picture.width()).arg(picture.height()));
+    emit imageFormatChanged(QStringLiteral("%1x%2").arg(picture.width()).arg(picture.height()));
     imprint(picture, imprintText(now));
 
-    if (s.Convert2JPG) {
+    if (s.saveAsJpeg) {
         if (writeJpeg(picture, jpgPath)) {
             report(jpgPath);
             m_host.startIndicatorHideTimer();

@@ -24,22 +24,22 @@ public:
     virtual QImage currentFrame() = 0;
 
     virtual void showSavingIndicator() = 0;     // PSave, shown and repainted
-    virtual void startIndicatorHideTimer() = 0; // PsaveT
-    virtual void StartAuto() = 0;               // the watch-mode toggle
+    virtual void startIndicatorHideTimer() = 0; // savedMarkTimer
+    virtual void toggleWatching() = 0;               // the watch-mode toggle
     virtual void playSound(const QString& path) = 0;
     virtual void showStatus(const QString& text) = 0; // the main window's status line
 };
 
-// SaveFrame: writes the current frame into the save folder (optional day
+// saveFrame: writes the current frame into the save folder (optional day
 // folder, file limit with rotation, time-stamped / numbered / fixed names,
-// BMP or JPEG, optional date imprint) and reports it with Saved.
+// BMP or JPEG, optional date imprint) and reports it with frameSaved.
 class FrameSaver final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FrameSaver)
 public:
     FrameSaver(AppContext& context, FrameSaverHost& host, QObject* parent = nullptr);
 
-    void SaveFrame();
+    void saveFrame();
 
     // Rotation asks it before deleting a picture (one still waiting for
     // upload is kept); none: rotation deletes freely.
@@ -70,8 +70,8 @@ public:
     static int nextNumberFrom(const QString& lastFile);
 
 signals:
-    void ImgFormat(const QString& Value);
-    void Saved(const QString& Path);
+    void imageFormatChanged(const QString& value);
+    void frameSaved(const QString& path);
 
 private:
     // Deletes up to n files of the folder in listing order; returns how many

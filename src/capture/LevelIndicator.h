@@ -11,11 +11,11 @@ public:
     virtual ~LevelIndicator() = default;
 
     // Moves the bar to a similarity percent (100 = unchanged); 0 is ignored.
-    virtual void Ind(qint32 value) = 0;
+    virtual void showLevel(qint32 value) = 0;
 
     // Sets the threshold (similarity percent) and draws its mark; the mark is
-    // only redrawn when the value changed or `Reinit` is true.
-    virtual void newMax(qint32 newMax, bool Reinit = false) = 0;
+    // only redrawn when the value changed or `reset` is true.
+    virtual void newMax(qint32 newMax, bool reset = false) = 0;
 
     // Shown while detection runs.
     virtual void setIndicatorVisible(bool visible) = 0;

@@ -16,7 +16,7 @@ MotionDetector::MotionDetector(AppContext& context, QObject* parent)
     , m_context(context)
     , m_speed(context.clock) {
     m_timer.setInterval(timerIntervalMs());
-    connect(&m_timer, &QTimer::timeout, this, &MotionDetector::Timer1Timer);
+    connect(&m_timer, &QTimer::timeout, this, &MotionDetector::onDetectorTick);
 }
 
 MotionDetector::~MotionDetector() = default;
@@ -26,13 +26,13 @@ int MotionDetector::timerIntervalMs() const {
     return std::max<int>(1, m_interval);
 }
 
-int MotionDetector::FrameCallback(const platform::FrameHeader& header) {
+int MotionDetector::onFrame(const platform::FrameHeader& header) {
     // While a step's alarm handlers run (they may wait for a program and let
     // events through), frames are not taken: the step must end first.
     if (!m_grabRequest || m_inStep)
         return 0;
     const std::size_t n =
-        header.lpData ? std::min<std::size_t>(header.dwBytesUsed, header.dwBufferLength) : 0;
+        header.data ? std::min<std::size_t>(header.bytesUsed, header.bufferLength) : 0;
     if (n == 0)
         return 0;
 
@@ -46,11 +46,11 @@ int MotionDetector::FrameCallback(const platform::FrameHeader& header) {
         // A comparison against the all-zero previous frame says nothing about
         // motion, so that step must not alarm either.
         m_frameBuffer.resize(n);
-        NewFormat();
+        formatChanged();
         clearPrimed();
     }
-    std::memcpy(m_frameBuffer.data(), header.lpData, n);
-    StartSensor();
+    std::memcpy(m_frameBuffer.data(), header.data, n);
+    startDetector();
     return 0;
 }
 
@@ -60,7 +60,7 @@ qint32 MotionDetector::similarityPercent(std::uint64_t unchanged, std::size_t n)
     return static_cast<qint32>(std::nearbyint(share * 100.0));
 }
 
-void MotionDetector::StartSensor() {
+void MotionDetector::startDetector() {
     if (m_frameBuffer.empty() || m_inStep)
         return;
     m_inStep = true;
@@ -78,33 +78,33 @@ void MotionDetector::StartSensor() {
     m_similarity = similarityPercent(m_unchanged, m_frameLength);
 
     if (m_primed && m_indicator)
-        m_indicator->Ind(m_similarity);
-    emit FPS(m_speed.readSpeed());
-    emit Percent(m_similarity);
-    if (m_context.AutoShotOn) {
+        m_indicator->showLevel(m_similarity);
+    emit speedChanged(m_speed.readSpeed());
+    emit similarityChanged(m_similarity);
+    if (m_context.watching) {
         if (m_similarity < m_threshold && m_primed) {
-            emit Alarm(true);
-            if (m_context.settings.SaveAlarm && !m_context.DetectorWindowLoaded &&
-                !m_context.DetectorDialogOpen && m_saveFrame)
+            emit alarm(true);
+            if (m_context.settings.saveOnAlarm && !m_context.detectorWindowOpen &&
+                !m_context.detectorWindowShown && m_saveFrame)
                 m_saveFrame();
         } else {
-            emit Alarm(false);
+            emit alarm(false);
         }
     }
     m_primed = true;
     m_inStep = false;
 }
 
-void MotionDetector::NewFormat() {
+void MotionDetector::formatChanged() {
     m_frameLength = 0;
 }
 
-void MotionDetector::SensorNewMax(qint32 newMax) {
+void MotionDetector::setLevelMaximum(qint32 newMax) {
     if (m_indicator)
         m_indicator->newMax(newMax);
 }
 
-void MotionDetector::setMotionDetectTimerInterval(qint16 ms) {
+void MotionDetector::setDetectorInterval(qint16 ms) {
     m_interval = ms;
     if (m_timer.isActive()) {
         // The next tick comes one full new interval from now.
@@ -114,17 +114,17 @@ void MotionDetector::setMotionDetectTimerInterval(qint16 ms) {
     } else {
         m_timer.setInterval(timerIntervalMs());
     }
-    if (m_context.settings.SyncPreRate)
+    if (m_context.settings.syncPreviewRate)
         setPreviewRate(static_cast<qint16>(m_timer.interval()));
 }
 
-void MotionDetector::setMotionDetectAmount(qint16 amount) {
+void MotionDetector::setSimilarityThreshold(qint16 amount) {
     m_threshold = amount;
     if (m_indicator)
-        m_indicator->Ind(amount);
+        m_indicator->showLevel(amount);
 }
 
-void MotionDetector::MotionDetect(bool start) {
+void MotionDetector::setDetecting(bool start) {
     if (start)
         m_timer.start();
     else
@@ -132,8 +132,8 @@ void MotionDetector::MotionDetect(bool start) {
     if (m_indicator)
         m_indicator->setIndicatorVisible(start);
     if (start)
-        m_context.AlarmCount = 0;
-    if (start && m_context.settings.SyncPreRate)
+        m_context.alarmCount = 0;
+    if (start && m_context.settings.syncPreviewRate)
         setPreviewRate(static_cast<qint16>(m_timer.interval()));
     else
         setPreviewRate(kIdlePreviewRate);

@@ -19,10 +19,10 @@ namespace vigilux::capture {
 class LevelIndicator;
 class PreviewRateTarget;
 
-// The motion detector of the CaptureControl control. Each tick of Timer1 asks for one
-// frame; the next frame the capture device hands to FrameCallback is copied
-// into the frame buffer and compared with the previous sample (StartSensor),
-// which raises FPS, Percent and, while watch mode is on, Alarm, in that order,
+// The motion detector of the capture control. Each tick of the detector timer asks for one
+// frame; the next frame the capture device hands to onFrame is copied
+// into the frame buffer and compared with the previous sample (startDetector),
+// which raises speedChanged, similarityChanged and, while watch mode is on, alarm, in that order,
 // through direct connections: the handlers (and the save after an alarm) run
 // inside the step, before the next frame is taken.
 //
@@ -34,7 +34,7 @@ class MotionDetector final : public QObject {
     Q_DISABLE_COPY_MOVE(MotionDetector)
 
 public:
-    static constexpr int kDefaultInterval = 500; // ms, Timer1 at creation
+    static constexpr int kDefaultInterval = 500; // ms, the detector timer at creation
     static constexpr qint16 kIdlePreviewRate = 30;
 
     explicit MotionDetector(AppContext& context, QObject* parent = nullptr);
@@ -44,39 +44,39 @@ public:
     void setIndicator(LevelIndicator* indicator) { m_indicator = indicator; }
     void setPreviewRateTarget(PreviewRateTarget* target) { m_previewRate = target; }
     // Frame saving: called after the Alarm(true) handlers have returned, when
-    // SaveAlarm is on and the detector settings window is not open.
+    // saving on alarm is on and the detector settings window is not open.
     void setSaveFrame(std::function<void()> saveFrame) { m_saveFrame = std::move(saveFrame); }
 
-    // Timer1's tick: asks for the next frame, nothing else.
-    void Timer1Timer() { m_grabRequest = true; }
+    // The detector timer's tick: asks for the next frame, nothing else.
+    void onDetectorTick() { m_grabRequest = true; }
 
     // The capture device's frame callback; always returns 0. Takes the frame
     // only when a tick asked for one. Frames with no bytes are not samples:
-    // the request stays for the next frame. At most min(dwBytesUsed,
-    // dwBufferLength) bytes are read from lpData.
-    int FrameCallback(const platform::FrameHeader& header);
+    // the request stays for the next frame. At most min(bytesUsed,
+    // bufferLength) bytes are read from data.
+    int onFrame(const platform::FrameHeader& header);
 
     // One detector step on the frame buffer. Does nothing while the buffer is
     // empty (no frame sampled yet): there is nothing to compare.
-    void StartSensor();
+    void startDetector();
 
     // The next step re-reads the frame buffer's length and compares against
     // an all-zero previous frame.
-    void NewFormat();
+    void formatChanged();
 
     // Capture start and the format/source dialogs call this: the next step
     // never raises Alarm(true) and does not move the indicator.
     void clearPrimed() { m_primed = false; }
 
-    void SensorNewMax(qint32 newMax);
-    void setMotionDetectTimerInterval(qint16 ms);
-    void setMotionDetectNoise(qint16 noise) { m_noise = noise; }
-    void setMotionDetectAmount(qint16 amount);
-    void MotionDetect(bool start);
+    void setLevelMaximum(qint32 newMax);
+    void setDetectorInterval(qint16 ms);
+    void setNoiseTolerance(qint16 noise) { m_noise = noise; }
+    void setSimilarityThreshold(qint16 amount);
+    void setDetecting(bool start);
     void setPreviewRate(qint16 ms);
 
     // State, read by CaptureControl, calibration and tests.
-    QTimer& Timer1() { return m_timer; }
+    QTimer& detectorTimer() { return m_timer; }
     SpeedMeter& speedMeter() { return m_speed; }
     bool primed() const { return m_primed; }
     bool grabRequest() const { return m_grabRequest; }
@@ -95,9 +95,9 @@ public:
     static qint32 similarityPercent(std::uint64_t unchanged, std::size_t n);
 
 signals:
-    void FPS(qint16 speed);
-    void Percent(qint32 similarity);
-    void Alarm(bool motion);
+    void speedChanged(qint16 speed);
+    void similarityChanged(qint32 similarity);
+    void alarm(bool motion);
 
 private:
     int timerIntervalMs() const;
@@ -111,7 +111,7 @@ private:
 
     // Sampling state.
     FrameBytes m_frameBuffer;
-    platform::FrameHeader m_header; // lpData is stale once the callback returned
+    platform::FrameHeader m_header; // data is stale once the callback returned
     bool m_bufferSized = false;
     bool m_grabRequest = false;
     bool m_primed = false;

@@ -32,15 +32,15 @@ using namespace MotionLevelBarGeometry;
 
 MotionLevelBar::MotionLevelBar(QWidget* parent)
     : QWidget(parent)
-    , m_pcont(makePanel(this, QStringLiteral("Pcont"), kScaleColour))
-    , m_pbar(makePanel(this, QStringLiteral("Pbar"), kQuietColour))
-    , m_pmax(makePanel(this, QStringLiteral("Pmax"), kMarkColour))
+    , m_scale(makePanel(this, QStringLiteral("Pcont"), kScaleColour))
+    , m_bar(makePanel(this, QStringLiteral("Pbar"), kQuietColour))
+    , m_mark(makePanel(this, QStringLiteral("Pmax"), kMarkColour))
     , m_barTop(kBarDesignTop) {
-    setObjectName(QStringLiteral("Sensor"));
-    m_pcont->installEventFilter(this);
+    setObjectName(QStringLiteral("motionLevelBar"));
+    m_scale->installEventFilter(this);
     // Stacking: the bar covers the scale below its top, the mark covers both.
-    m_pbar->raise();
-    m_pmax->raise();
+    m_bar->raise();
+    m_mark->raise();
     const int width = toPixels(kBarWidth);
     setFixedWidth(width);
     resize(width, toPixels(4000));
@@ -49,32 +49,32 @@ MotionLevelBar::MotionLevelBar(QWidget* parent)
 }
 
 int MotionLevelBar::scaleHeightUnits() const {
-    return toUnits(m_pcont->height());
+    return toUnits(m_scale->height());
 }
 
 void MotionLevelBar::placeBar() {
-    m_pbar->setGeometry(0, toPixels(m_barTop), toPixels(kBarWidth), toPixels(kBarHeight));
+    m_bar->setGeometry(0, toPixels(m_barTop), toPixels(kBarWidth), toPixels(kBarHeight));
 }
 
 QColor MotionLevelBar::barColour() const {
-    return m_pbar->palette().color(QPalette::Window);
+    return m_bar->palette().color(QPalette::Window);
 }
 
-void MotionLevelBar::Ind(qint32 value) {
+void MotionLevelBar::showLevel(qint32 value) {
     if (value == 0)
         return;
     m_barTop = barTop(scaleHeightUnits(), value);
     placeBar();
-    setPanelColour(m_pbar, m_maxReceived < value ? kQuietColour : kMotionColour);
+    setPanelColour(m_bar, m_maxReceived < value ? kQuietColour : kMotionColour);
 }
 
-void MotionLevelBar::newMax(qint32 newMax, bool Reinit) {
+void MotionLevelBar::newMax(qint32 newMax, bool reset) {
     m_maxReceived = newMax;
-    if (newMax == m_maxDrawn && !Reinit)
+    if (newMax == m_maxDrawn && !reset)
         return;
     m_maxDrawn = static_cast<qint16>(newMax);
     m_markTop = markTop(scaleHeightUnits(), newMax);
-    m_pmax->setGeometry(0, toPixels(m_markTop), width(), toPixels(kMarkHeight));
+    m_mark->setGeometry(0, toPixels(m_markTop), width(), toPixels(kMarkHeight));
     ++m_markRedraws;
 }
 
@@ -84,13 +84,13 @@ void MotionLevelBar::resizeEvent(QResizeEvent* event) {
 }
 
 void MotionLevelBar::layoutPanels() {
-    m_pcont->setGeometry(0, 0, toPixels(kScaleWidth), height());
-    m_pcont->update();
+    m_scale->setGeometry(0, 0, toPixels(kScaleWidth), height());
+    m_scale->update();
     newMax(m_maxReceived, true);
 }
 
 bool MotionLevelBar::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_pcont && event->type() == QEvent::Paint) {
+    if (watched == m_scale && event->type() == QEvent::Paint) {
         paintScale();
         return true;
     }
@@ -98,8 +98,8 @@ bool MotionLevelBar::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MotionLevelBar::paintScale() {
-    QPainter painter(m_pcont);
-    painter.fillRect(m_pcont->rect(), kScaleColour);
+    QPainter painter(m_scale);
+    painter.fillRect(m_scale->rect(), kScaleColour);
     for (const Tick& tick : ticks(scaleHeightUnits())) {
         painter.setPen(tick.major ? QColor(Qt::black) : QColor(128, 128, 128));
         const int y = toPixels(tick.y);

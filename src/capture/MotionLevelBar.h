@@ -7,9 +7,9 @@
 
 namespace vigilux::capture {
 
-// The vertical level bar inside CaptureControl: the scale `Pcont`, the level bar
-// `Pbar` (its top edge moves; the part below shows the changed share) and
-// the threshold mark `Pmax`. The arithmetic lives in MotionLevelBarGeometry; this
+// The vertical level bar inside CaptureControl: the scale, the level bar
+// (its top edge moves; the part below shows the changed share) and
+// the threshold mark. The arithmetic lives in MotionLevelBarGeometry; this
 // class only places the three panels. UI thread only.
 class MotionLevelBar final : public QWidget, public LevelIndicator {
     Q_OBJECT
@@ -23,14 +23,14 @@ public:
 
     explicit MotionLevelBar(QWidget* parent = nullptr);
 
-    void Ind(qint32 value) override;
-    void newMax(qint32 newMax, bool Reinit = false) override;
+    void showLevel(qint32 value) override;
+    void newMax(qint32 newMax, bool reset = false) override;
     void setIndicatorVisible(bool visible) override { setVisible(visible); }
 
     // For the owner's layout and for tests.
-    QWidget* Pcont() const { return m_pcont; }
-    QWidget* Pbar() const { return m_pbar; }
-    QWidget* Pmax() const { return m_pmax; }
+    QWidget* scale() const { return m_scale; }
+    QWidget* bar() const { return m_bar; }
+    QWidget* mark() const { return m_mark; }
     double barTopUnits() const { return m_barTop; }
     int markTopUnits() const { return m_markTop; }
     QColor barColour() const;
@@ -46,9 +46,9 @@ private:
     void placeBar();
     void paintScale();
 
-    QWidget* m_pcont;
-    QWidget* m_pbar;
-    QWidget* m_pmax;
+    QWidget* m_scale;
+    QWidget* m_bar;
+    QWidget* m_mark;
     qint32 m_maxReceived = 0; // decides the bar's colour
     qint16 m_maxDrawn = 0;    // skips redundant redraws of the mark
     double m_barTop;

@@ -16,7 +16,7 @@ void report(platform::Dialogs& dialogs, int number, const QString& description) 
 
 } // namespace
 
-QByteArray PictureConversion::ReadFileBytes(const QString& path, platform::Dialogs& dialogs) {
+QByteArray PictureConversion::readFileBytes(const QString& path, platform::Dialogs& dialogs) {
     if (!QFileInfo(path).isFile())
         return QByteArray();
     QFile file(path);
@@ -32,7 +32,7 @@ QByteArray PictureConversion::ReadFileBytes(const QString& path, platform::Dialo
     return bytes;
 }
 
-QImage PictureConversion::PictureFromBytes(const QByteArray& bytes, platform::Dialogs& dialogs) {
+QImage PictureConversion::pictureFromBytes(const QByteArray& bytes, platform::Dialogs& dialogs) {
     if (bytes.isEmpty()) {
         dialogs.message(platform::Dialogs::Icon::Error, QStringLiteral("Vigilux"),
                         QStringLiteral("You must pass a non-empty byte array to this function!"));

@@ -17,10 +17,10 @@ public:
     PictureConversion() = delete;
 
     // All bytes of the file, or empty when there is no such file.
-    static QByteArray ReadFileBytes(const QString& path, platform::Dialogs& dialogs);
+    static QByteArray readFileBytes(const QString& path, platform::Dialogs& dialogs);
 
     // The picture the bytes hold (BMP, JPEG, PNG...), or a null image.
-    static QImage PictureFromBytes(const QByteArray& bytes, platform::Dialogs& dialogs);
+    static QImage pictureFromBytes(const QByteArray& bytes, platform::Dialogs& dialogs);
 };
 
 } // namespace vigilux::capture

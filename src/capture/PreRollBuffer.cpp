@@ -114,7 +114,7 @@ void PreRollBuffer::configure(std::int64_t spanMs, int fps) {
 void PreRollBuffer::release() {
     m_slots.clear();
     m_slots.shrink_to_fit();
-    m_head = 0;
+    m_header = 0;
     m_count = 0;
     m_bytes = 0;
     m_sourceSize = {};
@@ -123,7 +123,7 @@ void PreRollBuffer::release() {
 }
 
 void PreRollBuffer::clear() {
-    m_head = 0;
+    m_header = 0;
     m_count = 0;
 }
 
@@ -162,9 +162,9 @@ const PreRollBuffer::Frame* PreRollBuffer::push(const uchar* data, const FrameLa
             std::clamp<qsizetype>(MaxBytes / frameBytes, SpareFrames, m_spanFrames));
     }
 
-    if (static_cast<int>(m_slots.size()) <= m_head)
-        m_slots.resize(static_cast<std::size_t>(m_head) + 1);
-    Frame& slot = m_slots[static_cast<std::size_t>(m_head)];
+    if (static_cast<int>(m_slots.size()) <= m_header)
+        m_slots.resize(static_cast<std::size_t>(m_header) + 1);
+    Frame& slot = m_slots[static_cast<std::size_t>(m_header)];
     const qsizetype before = static_cast<qsizetype>(slot.bytes.capacity());
     const bool stored = store(slot, data, layout, error);
     m_bytes += static_cast<qsizetype>(slot.bytes.capacity()) - before;
@@ -174,7 +174,7 @@ const PreRollBuffer::Frame* PreRollBuffer::push(const uchar* data, const FrameLa
         return nullptr;
     }
     slot.ms = ms;
-    m_head = (m_head + 1) % m_limit;
+    m_header = (m_header + 1) % m_limit;
     m_count = std::min(m_count + 1, m_limit);
     return &slot;
 }
@@ -241,7 +241,7 @@ std::vector<const PreRollBuffer::Frame*> PreRollBuffer::since(std::int64_t fromM
     std::vector<const Frame*> frames;
     frames.reserve(static_cast<std::size_t>(m_count));
     for (int i = 0; i < m_count; ++i) {
-        const int index = (m_head - m_count + i + m_limit) % m_limit;
+        const int index = (m_header - m_count + i + m_limit) % m_limit;
         const Frame& f = m_slots[static_cast<std::size_t>(index)];
         if (f.ms >= fromMs)
             frames.push_back(&f);

@@ -74,7 +74,7 @@ private:
     std::vector<Frame> m_slots;
     int m_spanFrames = SpareFrames;
     int m_limit = SpareFrames;
-    int m_head = 0; // next slot to write
+    int m_header = 0; // next slot to write
     int m_count = 0;
     QSize m_sourceSize;
     platform::FrameLayout::Pixel m_sourcePixel = platform::FrameLayout::Pixel::Unknown;

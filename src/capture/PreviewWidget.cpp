@@ -8,7 +8,7 @@ namespace vigilux::capture {
 
 PreviewWidget::PreviewWidget(QWidget* parent)
     : QWidget(parent) {
-    setObjectName(QStringLiteral("PrePicture"));
+    setObjectName(QStringLiteral("preview"));
     // Every pixel is painted each time: skip the background fill.
     setAttribute(Qt::WA_OpaquePaintEvent);
 }

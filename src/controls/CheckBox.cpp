@@ -17,10 +17,10 @@ constexpr int HoverPollMs = 50;
 
 CheckBox::CheckBox(QWidget* parent)
     : QWidget(parent)
-    , m_timer1(new QTimer(this)) {
-    m_timer1->setObjectName(QStringLiteral("Timer1"));
-    m_timer1->setInterval(HoverPollMs);
-    connect(m_timer1, &QTimer::timeout, this, &CheckBox::onTimer1);
+    , m_hoverTimer(new QTimer(this)) {
+    m_hoverTimer->setObjectName(QStringLiteral("hoverTimer"));
+    m_hoverTimer->setInterval(HoverPollMs);
+    connect(m_hoverTimer, &QTimer::timeout, this, &CheckBox::onHoverPoll);
     setFixedSize(BoxSize, BoxSize);
     setMouseTracking(true);
 }
@@ -55,7 +55,7 @@ void CheckBox::changeEvent(QEvent* event) {
     if (event->type() != QEvent::EnabledChange)
         return;
     if (!isEnabled()) {
-        m_timer1->stop();
+        m_hoverTimer->stop();
         m_pressed = false;
     }
     showRestingLook();
@@ -65,9 +65,9 @@ void CheckBox::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton)
         return;
     const QPointF p = event->position();
-    emit MouseDown(buttonCode(event->button()), shiftCode(event->modifiers()),
+    emit mouseDown(buttonCode(event->button()), shiftCode(event->modifiers()),
                    static_cast<float>(p.x()), static_cast<float>(p.y()));
-    m_timer1->stop();
+    m_hoverTimer->stop();
     // The pushed picture is that of the value before the toggle. A greyed
     // box keeps its value and its look.
     if (m_state != Qt::PartiallyChecked) {
@@ -81,33 +81,33 @@ void CheckBox::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::RightButton)
         return;
     // The value has already changed: owners read it inside Click.
-    emit Click();
+    emit clicked();
     m_pressed = false;
-    m_timer1->start();
+    m_hoverTimer->start();
 }
 
 void CheckBox::mouseDoubleClickEvent(QMouseEvent* event) {
     // The second press of a double click reports DblClick instead of
     // toggling again; its release still reports Click.
     if (event->button() == Qt::LeftButton)
-        emit DblClick();
+        emit doubleClicked();
 }
 
 void CheckBox::mouseMoveEvent(QMouseEvent*) {
     if (!m_pressed)
-        m_timer1->start();
+        m_hoverTimer->start();
 }
 
-void CheckBox::onTimer1() {
+void CheckBox::onHoverPoll() {
     if (!isEnabled()) {
-        m_timer1->stop();
+        m_hoverTimer->stop();
         return;
     }
     if (cursorOver(this)) {
         showLook(Look::Mouseover);
     } else {
         showLook(Look::Idle);
-        m_timer1->stop();
+        m_hoverTimer->stop();
     }
 }
 

@@ -24,11 +24,11 @@ public:
 
     // Ticked or not. A box may also be greyed (neither), which a press leaves
     // unchanged; set it through setCheckState(Qt::PartiallyChecked).
-    bool Value() const { return m_state == Qt::Checked; }
+    bool value() const { return m_state == Qt::Checked; }
     void setValue(bool value);
     Qt::CheckState checkState() const { return m_state; }
     void setCheckState(Qt::CheckState state);
-    bool Enabled() const { return isEnabled(); }
+    bool enabled() const { return isEnabled(); }
 
     // The picture `Picture1` shows now, by look and by its name
     // ("IdleChecked", "PushedNoValue", "DisabledGrey", ...).
@@ -41,14 +41,14 @@ public:
     void showLook(Look look);
 
     // The 50 ms hover poll; stopped at start.
-    QTimer* Timer1() const { return m_timer1; }
+    QTimer* hoverTimer() const { return m_hoverTimer; }
 
     QSize sizeHint() const override;
 
 signals:
-    void MouseDown(int Button, int Shift, float X, float Y);
-    void Click();
-    void DblClick();
+    void mouseDown(int button, int shift, float X, float Y);
+    void clicked();
+    void doubleClicked();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -59,7 +59,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
-    void onTimer1();
+    void onHoverPoll();
     void showRestingLook();
 
     Qt::CheckState m_state = Qt::Unchecked;
@@ -68,7 +68,7 @@ private:
     // of the value it had before the toggle.
     Qt::CheckState m_lookState = Qt::Unchecked;
     bool m_pressed = false;
-    QTimer* m_timer1;
+    QTimer* m_hoverTimer;
 };
 
 } // namespace vigilux::controls

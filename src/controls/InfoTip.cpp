@@ -34,15 +34,15 @@ void InfoTip::setTabSize(int size) {
     m_tabSize = std::max(0, size);
 }
 
-QWidget* InfoTip::hWnd() const {
+QWidget* InfoTip::window() const {
     return m_window.data();
 }
 
-InfoTipContent InfoTip::contentFor(const QString& sMessage, const QString& sTitle) const {
+InfoTipContent InfoTip::contentFor(const QString& message, const QString& title) const {
     InfoTipContent c;
-    c.message = (sMessage.isEmpty() ? m_text : sMessage);
+    c.message = (message.isEmpty() ? m_text : message);
     c.message.replace(QLatin1Char('\t'), QString(m_tabSize, QLatin1Char(' ')));
-    c.title = (sTitle.isEmpty() ? m_title : sTitle);
+    c.title = (title.isEmpty() ? m_title : title);
     c.title.remove(QLatin1Char('\t'));
     c.showTitle = m_showTitle;
     c.backColor = m_backColor;
@@ -68,8 +68,8 @@ InfoTipContent InfoTip::contentFor(const QString& sMessage, const QString& sTitl
     return c;
 }
 
-void InfoTip::Show(const QString& sMessage, const QString& sTitle) {
-    const InfoTipContent content = contentFor(sMessage, sTitle);
+void InfoTip::show(const QString& message, const QString& title) {
+    const InfoTipContent content = contentFor(message, title);
     if (!m_window) {
         m_window = new InfoTipWindow(m_owner.data());
         m_window->setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
@@ -90,15 +90,15 @@ void InfoTip::Show(const QString& sMessage, const QString& sTitle) {
     m_window->raise();
 }
 
-void InfoTip::Hide() {
+void InfoTip::hide() {
     if (m_window)
         delete m_window.data();
-    emit Hidden();
+    emit hidden();
 }
 
-void InfoTip::AboutWindow(platform::Dialogs& dialogs) const {
+void InfoTip::showAbout(platform::Dialogs& dialogs) const {
     dialogs.message(platform::Dialogs::Icon::Information, QStringLiteral("CInfoTip"),
-                    QStringLiteral("CInfoTip v") + Version());
+                    QStringLiteral("CInfoTip v") + version());
 }
 
 } // namespace vigilux::controls

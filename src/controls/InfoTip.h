@@ -28,69 +28,69 @@ public:
     explicit InfoTip(QObject* parent = nullptr);
     ~InfoTip() override;
 
-    QColor BackColor() const { return m_backColor; }
+    QColor backColor() const { return m_backColor; }
     void setBackColor(const QColor& c) { m_backColor = c; }
-    QColor ForeColor() const { return m_foreColor; }
+    QColor foreColor() const { return m_foreColor; }
     void setForeColor(const QColor& c) { m_foreColor = c; }
-    int BorderStyle() const { return m_borderStyle; }
+    int borderStyle() const { return m_borderStyle; }
     void setBorderStyle(int style) { m_borderStyle = style; }
-    QColor BorderColor() const { return m_borderColor; }
+    QColor borderColor() const { return m_borderColor; }
     void setBorderColor(const QColor& c) { m_borderColor = c; }
-    int Padding() const { return m_padding; }
+    int padding() const { return m_padding; }
     void setPadding(int padding);
-    bool UseSystemFont() const { return m_useSystemFont; }
+    bool useSystemFont() const { return m_useSystemFont; }
     void setUseSystemFont(bool on) { m_useSystemFont = on; }
-    QString FontName() const { return m_fontName; }
+    QString fontName() const { return m_fontName; }
     void setFontName(const QString& name) { m_fontName = name; }
-    int FontSize() const { return m_fontSize; }
+    int fontSize() const { return m_fontSize; }
     void setFontSize(int size) { m_fontSize = size; }
-    bool FontBold() const { return m_fontBold; }
+    bool fontBold() const { return m_fontBold; }
     void setFontBold(bool on) { m_fontBold = on; }
-    bool FontItalic() const { return m_fontItalic; }
+    bool fontItalic() const { return m_fontItalic; }
     void setFontItalic(bool on) { m_fontItalic = on; }
-    bool FontUnderline() const { return m_fontUnderline; }
+    bool fontUnderline() const { return m_fontUnderline; }
     void setFontUnderline(bool on) { m_fontUnderline = on; }
-    bool FontStrikethrough() const { return m_fontStrikethrough; }
+    bool fontStrikethrough() const { return m_fontStrikethrough; }
     void setFontStrikethrough(bool on) { m_fontStrikethrough = on; }
-    int TabSize() const { return m_tabSize; }
+    int tabSize() const { return m_tabSize; }
     void setTabSize(int size);
-    bool DropShadow() const { return m_dropShadow; }
+    bool dropShadow() const { return m_dropShadow; }
     void setDropShadow(bool on) { m_dropShadow = on; }
-    int TimeOut() const { return m_timeOut; }
+    int timeOut() const { return m_timeOut; }
     void setTimeOut(int ms) { m_timeOut = ms; }
-    bool UseTimeOut() const { return m_useTimeOut; }
+    bool useTimeOut() const { return m_useTimeOut; }
     void setUseTimeOut(bool on) { m_useTimeOut = on; }
-    QString Text() const { return m_text; }
+    QString text() const { return m_text; }
     void setText(const QString& text) { m_text = text; }
-    QString Title() const { return m_title; }
+    QString title() const { return m_title; }
     void setTitle(const QString& title) { m_title = title; }
-    bool ShowTitle() const { return m_showTitle; }
+    bool showTitle() const { return m_showTitle; }
     void setShowTitle(bool on) { m_showTitle = on; }
-    QColor TitleColor() const { return m_titleColor; }
+    QColor titleColor() const { return m_titleColor; }
     void setTitleColor(const QColor& c) { m_titleColor = c; }
-    int TextAlignment() const { return m_textAlignment; }
+    int textAlignment() const { return m_textAlignment; }
     void setTextAlignment(int a) { m_textAlignment = a; }
-    int TitleAlignment() const { return m_titleAlignment; }
+    int titleAlignment() const { return m_titleAlignment; }
     void setTitleAlignment(int a) { m_titleAlignment = a; }
     // Owner of the tip window; it must outlive the shown tip or be the
     // tip's QObject parent.
-    void setParenthWnd(QWidget* owner) { m_owner = owner; }
+    void setOwner(QWidget* owner) { m_owner = owner; }
     // The tip window while shown, else null.
-    QWidget* hWnd() const;
-    static QString Version() { return QStringLiteral("1.0.1"); }
+    QWidget* window() const;
+    static QString version() { return QStringLiteral("1.0.1"); }
 
     // Shows the tip near the pointer; empty arguments fall back to Text and
     // Title.
-    void Show(const QString& sMessage = QString(), const QString& sTitle = QString());
+    void show(const QString& message = QString(), const QString& title = QString());
     // Takes the tip down if shown; raises Hidden in every case.
-    void Hide();
-    void AboutWindow(platform::Dialogs& dialogs) const;
+    void hide();
+    void showAbout(platform::Dialogs& dialogs) const;
 
     // The content Show would display for these arguments.
-    InfoTipContent contentFor(const QString& sMessage, const QString& sTitle) const;
+    InfoTipContent contentFor(const QString& message, const QString& title) const;
 
 signals:
-    void Hidden();
+    void hidden();
 
 private:
     QColor m_backColor;

@@ -6,11 +6,11 @@ namespace vigilux::controls {
 
 OverlayLabel::OverlayLabel(QWidget* parent)
     : QWidget(parent)
-    , m_cont(new QWidget(this))
-    , m_label(new QLabel(m_cont)) {
-    m_cont->setObjectName(QStringLiteral("Cont"));
-    m_label->setObjectName(QStringLiteral("Label"));
-    m_cont->setAutoFillBackground(true);
+    , m_panel(new QWidget(this))
+    , m_label(new QLabel(m_panel)) {
+    m_panel->setObjectName(QStringLiteral("panel"));
+    m_label->setObjectName(QStringLiteral("text"));
+    m_panel->setAutoFillBackground(true);
     m_label->setAlignment(Qt::AlignCenter);
     m_label->setTextFormat(Qt::PlainText);
     m_label->setContentsMargins(3, 0, 3, 0);
@@ -18,7 +18,7 @@ OverlayLabel::OverlayLabel(QWidget* parent)
 
 OverlayLabel::~OverlayLabel() = default;
 
-void OverlayLabel::Text(const QString& caption) {
+void OverlayLabel::setText(const QString& caption) {
     m_label->setText(caption);
 }
 
@@ -26,20 +26,20 @@ QString OverlayLabel::text() const {
     return m_label->text();
 }
 
-void OverlayLabel::Tip(const QString& text) {
+void OverlayLabel::setTip(const QString& text) {
     m_label->setToolTip(text);
 }
 
-void OverlayLabel::Fcolor(const QColor& panel) {
+void OverlayLabel::setPanelColor(const QColor& panel) {
     if (m_panelColor == panel.rgb())
         return;
     m_panelColor = panel.rgb();
-    QPalette pal = m_cont->palette();
+    QPalette pal = m_panel->palette();
     pal.setColor(QPalette::Window, panel);
-    m_cont->setPalette(pal);
+    m_panel->setPalette(pal);
 }
 
-void OverlayLabel::Tcolor(const QColor& text) {
+void OverlayLabel::setTextColor(const QColor& text) {
     if (m_textColor == text.rgb())
         return;
     m_textColor = text.rgb();
@@ -54,8 +54,8 @@ QSize OverlayLabel::sizeHint() const {
 
 void OverlayLabel::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    m_cont->setGeometry(rect());
-    m_label->setGeometry(m_cont->rect());
+    m_panel->setGeometry(rect());
+    m_label->setGeometry(m_panel->rect());
 }
 
 } // namespace vigilux::controls

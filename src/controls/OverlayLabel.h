@@ -20,14 +20,14 @@ public:
     explicit OverlayLabel(QWidget* parent = nullptr);
     ~OverlayLabel() override;
 
-    void Text(const QString& caption);
-    void Tip(const QString& text);
-    void Fcolor(const QColor& panel);
-    void Tcolor(const QColor& text);
+    void setText(const QString& caption);
+    void setTip(const QString& text);
+    void setPanelColor(const QColor& panel);
+    void setTextColor(const QColor& text);
 
     QString text() const;
-    QWidget* Cont() const { return m_cont; }
-    QLabel* Label() const { return m_label; }
+    QWidget* panel() const { return m_panel; }
+    QLabel* textLabel() const { return m_label; }
 
     QSize sizeHint() const override;
 
@@ -35,7 +35,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    QWidget* m_cont;
+    QWidget* m_panel;
     QLabel* m_label;
     // Empty until first set, so even the first colour (black included) takes.
     std::optional<QRgb> m_panelColor;

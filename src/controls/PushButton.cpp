@@ -18,8 +18,8 @@
 
 namespace vigilux::controls {
 
-const QColor PushButton::DefaultXPPressed = QColor(140, 170, 230);
-const QColor PushButton::DefaultXPHover = QColor(225, 153, 71);
+const QColor PushButton::DefaultPressedColor = QColor(140, 170, 230);
+const QColor PushButton::DefaultHoverColor = QColor(225, 153, 71);
 
 namespace {
 
@@ -76,7 +76,7 @@ PushButton::PushButton(const QString& caption, QWidget* parent)
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
-    setXPDefaultColors(true);
+    setDefaultColors(true);
     setCaption(caption);
 }
 
@@ -94,79 +94,79 @@ void PushButton::setCaption(const QString& caption) {
         m_shortcutId = grabShortcut(QKeySequence(QKeyCombination(
             Qt::AltModifier, static_cast<Qt::Key>(m_accessKey.toUpper().unicode()))));
     updateGeometry();
-    Refresh();
+    refresh();
 }
 
 void PushButton::setButtonStyle(int style) {
     m_buttonStyle = std::clamp(style, 0, 3);
-    Refresh();
+    refresh();
 }
 
 void PushButton::setPicturePosition(int position) {
     m_picturePosition = std::clamp(position, 0, 3);
-    Refresh();
+    refresh();
 }
 
 void PushButton::setPicture(const QPixmap& picture) {
     m_picture = picture;
     updateGeometry();
-    Refresh();
+    refresh();
 }
 
 void PushButton::setPictureWidth(int width) {
     m_pictureWidth = std::max(0, width);
     updateGeometry();
-    Refresh();
+    refresh();
 }
 
 void PushButton::setPictureHeight(int height) {
     m_pictureHeight = std::max(0, height);
     updateGeometry();
-    Refresh();
+    refresh();
 }
 
 void PushButton::setEnabledCtrl(bool enabled) {
     setEnabled(enabled);
     dropTransientState();
     m_hasFocus = false;
-    Refresh();
+    refresh();
 }
 
 void PushButton::setShowFocusRect(bool on) {
     m_showFocusRect = on;
-    Refresh();
+    refresh();
 }
 
-void PushButton::setXPColor_Pressed(const QColor& color) {
+void PushButton::setPressedColor(const QColor& color) {
     m_xpPressed = color;
-    Refresh();
+    refresh();
 }
 
-void PushButton::setXPColor_Hover(const QColor& color) {
+void PushButton::setHoverColor(const QColor& color) {
     m_xpHover = color;
-    Refresh();
+    refresh();
 }
 
-void PushButton::setXPDefaultColors(bool on) {
+void PushButton::setDefaultColors(bool on) {
     m_xpDefaultColors = on;
     if (on) {
-        m_xpPressed = DefaultXPPressed;
-        m_xpHover = DefaultXPHover;
+        m_xpPressed = DefaultPressedColor;
+        m_xpHover = DefaultHoverColor;
     }
-    Refresh();
+    refresh();
 }
 
 void PushButton::setMaskColor(const QColor& color) {
     m_maskColor = color;
-    Refresh();
+    refresh();
 }
 
 void PushButton::setUseMaskColor(bool on) {
     m_useMaskColor = on;
-    Refresh();
+    refresh();
 }
 
-void PushButton::Refresh() {
+void PushButton::refresh() {
     update();
 }
 
@@ -174,7 +174,7 @@ void PushButton::forceState(bool hover, bool pressed, bool focus) {
     m_isHover = hover;
     m_isPressed = pressed;
     m_hasFocus = focus;
-    Refresh();
+    refresh();
 }
 
 QSize PushButton::sizeHint() const {
@@ -240,7 +240,7 @@ bool PushButton::event(QEvent* event) {
     case QEvent::Shortcut:
         if (static_cast<QShortcutEvent*>(event)->shortcutId() == m_shortcutId) {
             if (isEnabled())
-                emit Click();
+                emit clicked();
             return true;
         }
         break;
@@ -250,7 +250,7 @@ bool PushButton::event(QEvent* event) {
         // would swallow its mouse input.
         if (m_isHover || m_isPressed) {
             dropTransientState();
-            Refresh();
+            refresh();
         }
         break;
     default:
@@ -263,7 +263,7 @@ void PushButton::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::EnabledChange && !isEnabled()) {
         dropTransientState();
-        Refresh();
+        refresh();
     }
 }
 
@@ -279,8 +279,8 @@ void PushButton::leaveEvent(QEvent* event) {
         releaseCapture();
         m_isHover = false;
         m_isPressed = false;
-        emit MouseOut(shiftCode(QGuiApplication::keyboardModifiers()));
-        Refresh();
+        emit mouseLeft(shiftCode(QGuiApplication::keyboardModifiers()));
+        refresh();
     }
     QWidget::leaveEvent(event);
 }
@@ -292,14 +292,14 @@ void PushButton::mouseMoveEvent(QMouseEvent* event) {
         releaseCapture();
         m_isHover = false;
         m_isPressed = false;
-        emit MouseOut(shift);
-        Refresh();
+        emit mouseLeft(shift);
+        refresh();
     } else if (!m_isHover && inside) {
         releaseCapture();
         m_isPressed = (event->buttons() & Qt::LeftButton) != 0;
         m_isHover = true;
-        emit MouseIn(shift);
-        Refresh();
+        emit mouseEntered(shift);
+        refresh();
         // The capture brings the move that leaves the button, wherever it
         // goes, so MouseOut is never missed.
         if (isVisible() && isEnabled())
@@ -308,20 +308,20 @@ void PushButton::mouseMoveEvent(QMouseEvent* event) {
         // Pressed without a hover (no move since the last release) and
         // dragged off: the face must not stay pushed while away.
         m_isPressed = false;
-        Refresh();
+        refresh();
     }
     const QPointF p = event->position();
-    emit MouseMove(buttonsCode(event->buttons()), shift, static_cast<float>(p.x()),
+    emit mouseMove(buttonsCode(event->buttons()), shift, static_cast<float>(p.x()),
                    static_cast<float>(p.y()));
 }
 
 void PushButton::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         m_isPressed = true;
-        Refresh();
+        refresh();
     }
     const QPointF p = event->position();
-    emit MouseDown(buttonCode(event->button()), shiftCode(event->modifiers()),
+    emit mouseDown(buttonCode(event->button()), shiftCode(event->modifiers()),
                    static_cast<float>(p.x()), static_cast<float>(p.y()));
 }
 
@@ -333,11 +333,11 @@ void PushButton::mouseReleaseEvent(QMouseEvent* event) {
 void PushButton::mouseUpStep(int button, int shift, QPointF localPos, bool clickAllowed) {
     releaseCapture();
     if (button == 1 && clickAllowed)
-        emit Click();
-    emit MouseUp(button, shift, static_cast<float>(localPos.x()), static_cast<float>(localPos.y()));
+        emit clicked();
+    emit mouseUp(button, shift, static_cast<float>(localPos.x()), static_cast<float>(localPos.y()));
     m_isPressed = false;
     m_isHover = false;
-    Refresh();
+    refresh();
 }
 
 void PushButton::keyPressEvent(QKeyEvent* event) {
@@ -345,9 +345,9 @@ void PushButton::keyPressEvent(QKeyEvent* event) {
     if (space && !m_isPressed) {
         m_isPressed = true;
         m_isHover = true;
-        Refresh();
+        refresh();
     }
-    emit KeyDown(event->key(), shiftCode(event->modifiers()));
+    emit keyDown(event->key(), shiftCode(event->modifiers()));
     if (!space)
         event->ignore(); // let the window see Enter, Escape, Tab
 }
@@ -365,10 +365,10 @@ void PushButton::keyReleaseEvent(QKeyEvent* event) {
         const bool wasPressed = m_isPressed;
         m_isPressed = false;
         m_isHover = false;
-        Refresh();
+        refresh();
         mouseUpStep(1, shift, QPointF(0, 0), wasPressed);
     }
-    emit KeyUp(event->key(), shift);
+    emit keyUp(event->key(), shift);
     if (!space)
         event->ignore();
 }
@@ -376,7 +376,7 @@ void PushButton::keyReleaseEvent(QKeyEvent* event) {
 void PushButton::focusInEvent(QFocusEvent* event) {
     m_hasFocus = true;
     m_isHover = false;
-    Refresh();
+    refresh();
     QWidget::focusInEvent(event);
 }
 
@@ -384,7 +384,7 @@ void PushButton::focusOutEvent(QFocusEvent* event) {
     m_hasFocus = false;
     m_isPressed = false;
     m_isHover = false;
-    Refresh();
+    refresh();
     QWidget::focusOutEvent(event);
 }
 
@@ -475,11 +475,11 @@ void PushButton::drawXpFace(QPainter& p) const {
 
     QColor rim;
     if (m_isPressed)
-        rim = m_xpDefaultColors ? DefaultXPPressed : m_xpPressed;
+        rim = m_xpDefaultColors ? DefaultPressedColor : m_xpPressed;
     else if (m_isHover)
-        rim = m_xpDefaultColors ? DefaultXPHover : m_xpHover;
+        rim = m_xpDefaultColors ? DefaultHoverColor : m_xpHover;
     else if (m_hasFocus)
-        rim = m_xpDefaultColors ? DefaultXPPressed : m_xpPressed;
+        rim = m_xpDefaultColors ? DefaultPressedColor : m_xpPressed;
     if (!rim.isValid())
         return;
     const QColor light = offsetColor(rim, 30);

@@ -22,8 +22,8 @@ class PushButton final : public QWidget {
 
 public:
     static constexpr int MinimumSide = 10;
-    static const QColor DefaultXPPressed; // RGB(140, 170, 230)
-    static const QColor DefaultXPHover;   // RGB(225, 153, 71)
+    static const QColor DefaultPressedColor; // RGB(140, 170, 230)
+    static const QColor DefaultHoverColor;   // RGB(225, 153, 71)
 
     explicit PushButton(QWidget* parent = nullptr);
     explicit PushButton(const QString& caption, QWidget* parent = nullptr);
@@ -31,52 +31,52 @@ public:
 
     // Until set, the caption follows the object name, as a newly placed
     // button shows its own name.
-    QString Caption() const { return m_caption; }
+    QString caption() const { return m_caption; }
     void setCaption(const QString& caption);
     QChar accessKey() const { return m_accessKey; }
 
-    int ButtonStyle() const { return m_buttonStyle; }
+    int buttonStyle() const { return m_buttonStyle; }
     void setButtonStyle(int style);
-    int PicturePosition() const { return m_picturePosition; }
+    int picturePosition() const { return m_picturePosition; }
     void setPicturePosition(int position);
 
     // A picture with an alpha channel is drawn as an icon; one without is a
     // bitmap drawn with its mask colour transparent.
     QPixmap Picture() const { return m_picture; }
     void setPicture(const QPixmap& picture);
-    int PictureWidth() const { return m_pictureWidth; }
+    int pictureWidth() const { return m_pictureWidth; }
     void setPictureWidth(int width);
-    int PictureHeight() const { return m_pictureHeight; }
+    int pictureHeight() const { return m_pictureHeight; }
     void setPictureHeight(int height);
 
-    bool Enabled() const { return isEnabled(); }
-    bool EnabledCtrl() const { return isEnabled(); }
+    bool enabled() const { return isEnabled(); }
+    bool enabledCtrl() const { return isEnabled(); }
     // Enables or disables and forgets focus, press and hover.
     void setEnabledCtrl(bool enabled);
 
-    bool ShowFocusRect() const { return m_showFocusRect; }
+    bool showFocusRect() const { return m_showFocusRect; }
     void setShowFocusRect(bool on);
-    QColor XPColor_Pressed() const { return m_xpPressed; }
-    void setXPColor_Pressed(const QColor& color);
-    QColor XPColor_Hover() const { return m_xpHover; }
-    void setXPColor_Hover(const QColor& color);
-    bool XPDefaultColors() const { return m_xpDefaultColors; }
-    void setXPDefaultColors(bool on);
-    QColor MaskColor() const { return m_maskColor; }
+    QColor pressedColor() const { return m_xpPressed; }
+    void setPressedColor(const QColor& color);
+    QColor hoverColor() const { return m_xpHover; }
+    void setHoverColor(const QColor& color);
+    bool defaultColors() const { return m_xpDefaultColors; }
+    void setDefaultColors(bool on);
+    QColor maskColor() const { return m_maskColor; }
     void setMaskColor(const QColor& color);
-    bool UseMaskColor() const { return m_useMaskColor; }
+    bool useMaskColor() const { return m_useMaskColor; }
     void setUseMaskColor(bool on);
 
     QString ToolTip() const { return toolTip(); }
-    QString MyTip() const { return toolTip(); }
-    void setMyTip(const QString& text) { setToolTip(text); }
+    QString tip() const { return toolTip(); }
+    void setTip(const QString& text) { setToolTip(text); }
 
-    QWidget* mhwnd() { return this; }
-    void Refresh();
+    QWidget* widget() { return this; }
+    void refresh();
 
-    bool HasFocus() const { return m_hasFocus; }
-    bool IsPressed() const { return m_isPressed; }
-    bool IsHover() const { return m_isHover; }
+    bool hasFocus() const { return m_hasFocus; }
+    bool isPressed() const { return m_isPressed; }
+    bool isHover() const { return m_isHover; }
     // Shows a run-time state without input, for previews of the artwork; the
     // next input event takes over again.
     void forceState(bool hover, bool pressed, bool focus);
@@ -89,14 +89,14 @@ public:
     QSize sizeHint() const override;
 
 signals:
-    void Click();
-    void KeyDown(int KeyCode, int Shift);
-    void KeyUp(int KeyCode, int Shift);
-    void MouseDown(int Button, int Shift, float X, float Y);
-    void MouseMove(int Button, int Shift, float X, float Y);
-    void MouseUp(int Button, int Shift, float X, float Y);
-    void MouseIn(int Shift);
-    void MouseOut(int Shift);
+    void clicked();
+    void keyDown(int keyCode, int shift);
+    void keyUp(int keyCode, int shift);
+    void mouseDown(int button, int shift, float X, float Y);
+    void mouseMove(int button, int shift, float X, float Y);
+    void mouseUp(int button, int shift, float X, float Y);
+    void mouseEntered(int shift);
+    void mouseLeft(int shift);
 
 protected:
     bool event(QEvent* event) override;

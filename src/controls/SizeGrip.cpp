@@ -17,11 +17,11 @@ constexpr double px(int twips) {
 
 SizeGrip::SizeGrip(QWidget* parent)
     : QWidget(parent)
-    , m_gripShape(IsWinXP() ? 1 : 2)
-    , m_xOffset(IsWinXP() ? 40 : 70)
-    , m_yOffset(IsWinXP() ? 40 : 70)
-    , m_radius(IsWinXP() ? 15 : 0)
-    , m_shadowOffset(IsWinXP() ? 17 : 20) {
+    , m_gripShape(isWinXP() ? 1 : 2)
+    , m_xOffset(isWinXP() ? 40 : 70)
+    , m_yOffset(isWinXP() ? 40 : 70)
+    , m_radius(isWinXP() ? 15 : 0)
+    , m_shadowOffset(isWinXP() ? 17 : 20) {
     setFixedSize(Side, Side);
     setCursor(Qt::SizeFDiagCursor);
     if (parent != nullptr)
@@ -36,30 +36,30 @@ QSize SizeGrip::sizeHint() const {
 
 void SizeGrip::setGripShape(int shape) {
     m_gripShape = shape;
-    Refresh();
+    refresh();
 }
 
 void SizeGrip::setXOffset(int twips) {
     m_xOffset = twips;
-    Refresh();
+    refresh();
 }
 
 void SizeGrip::setYOffset(int twips) {
     m_yOffset = twips;
-    Refresh();
+    refresh();
 }
 
 void SizeGrip::setRadius(int twips) {
     m_radius = twips;
-    Refresh();
+    refresh();
 }
 
 void SizeGrip::setShadowOffset(int twips) {
     m_shadowOffset = twips;
-    Refresh();
+    refresh();
 }
 
-void SizeGrip::Refresh() {
+void SizeGrip::refresh() {
     place();
     update();
 }

@@ -27,22 +27,22 @@ public:
     explicit SizeGrip(QWidget* parent = nullptr);
     ~SizeGrip() override;
 
-    int GripShape() const { return m_gripShape; }
+    int gripShape() const { return m_gripShape; }
     void setGripShape(int shape);
-    int XOffset() const { return m_xOffset; }
+    int xOffset() const { return m_xOffset; }
     void setXOffset(int twips);
-    int YOffset() const { return m_yOffset; }
+    int yOffset() const { return m_yOffset; }
     void setYOffset(int twips);
-    int Radius() const { return m_radius; }
+    int radius() const { return m_radius; }
     void setRadius(int twips);
-    int ShadowOffset() const { return m_shadowOffset; }
+    int shadowOffset() const { return m_shadowOffset; }
     void setShadowOffset(int twips);
 
     // Never true here: this system is not the one those defaults were for.
-    static bool IsWinXP() { return false; }
+    static bool isWinXP() { return false; }
 
     // Re-place in the parent's corner and redraw.
-    void Refresh();
+    void refresh();
 
     QSize sizeHint() const override;
 

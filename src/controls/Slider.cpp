@@ -149,7 +149,7 @@ void Slider::mouseMoveEvent(QMouseEvent* event) {
     m_lval->setText(QString::number(m_value));
     placeLabels();
     update();
-    emit Change(m_value);
+    emit changed(m_value);
 }
 
 void Slider::mouseReleaseEvent(QMouseEvent* event) {

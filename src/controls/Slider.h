@@ -20,15 +20,15 @@ public:
     explicit Slider(QWidget* parent = nullptr);
     ~Slider() override;
 
-    int Value() const { return m_value; }
+    int value() const { return m_value; }
     void setValue(int value);
-    int Min() const { return m_min; }
+    int minimum() const { return m_min; }
     void setMin(int min);
-    int Max() const { return m_max; }
+    int maximum() const { return m_max; }
     void setMax(int max);
-    int Step() const { return m_step; }
+    int step() const { return m_step; }
     void setStep(int step);
-    bool Enabled() const { return isEnabled(); }
+    bool enabled() const { return isEnabled(); }
 
     // Where the handle is drawn, in widget coordinates.
     QRect handleRect() const;
@@ -38,8 +38,8 @@ public:
 
 signals:
     // Raised for every mouse move of a drag that lands on the track, also when
-    // the value did not change. `MyVal` is the value after the move.
-    void Change(int MyVal);
+    // the value did not change. `value` is the value after the move.
+    void changed(int value);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -18,10 +18,10 @@ TitleBarButton::TitleBarButton(Kind kind, QWidget* parent)
     : QWidget(parent)
     , m_kind(kind)
     , m_noHoverWhileDisabled(kind != Kind::Close)
-    , m_timer1(new QTimer(this)) {
-    m_timer1->setObjectName(QStringLiteral("Timer1"));
-    m_timer1->setInterval(HoverPollMs);
-    connect(m_timer1, &QTimer::timeout, this, &TitleBarButton::onTimer1);
+    , m_hoverTimer(new QTimer(this)) {
+    m_hoverTimer->setObjectName(QStringLiteral("hoverTimer"));
+    m_hoverTimer->setInterval(HoverPollMs);
+    connect(m_hoverTimer, &QTimer::timeout, this, &TitleBarButton::onHoverPoll);
     setFixedSize(FaceSize, FaceSize);
     setMouseTracking(true);
 }
@@ -44,33 +44,33 @@ void TitleBarButton::showLook(Look look) {
 
 void TitleBarButton::mousePressEvent(QMouseEvent*) {
     m_pressed = true;
-    m_timer1->stop();
+    m_hoverTimer->stop();
     showLook(Look::Pressed);
 }
 
 void TitleBarButton::mouseMoveEvent(QMouseEvent*) {
     if (!m_pressed)
-        m_timer1->start();
+        m_hoverTimer->start();
 }
 
 void TitleBarButton::mouseReleaseEvent(QMouseEvent* event) {
     // Releasing away from the face is how a user takes a press back.
     if (rect().contains(event->position().toPoint()))
-        emit Click();
+        emit clicked();
     m_pressed = false;
-    m_timer1->start();
+    m_hoverTimer->start();
 }
 
-void TitleBarButton::onTimer1() {
+void TitleBarButton::onHoverPoll() {
     if (m_noHoverWhileDisabled && !isEnabled()) {
-        m_timer1->stop();
+        m_hoverTimer->stop();
         return;
     }
     if (cursorOver(this)) {
         showLook(Look::Hover);
     } else {
         showLook(Look::Normal);
-        m_timer1->stop();
+        m_hoverTimer->stop();
     }
 }
 

@@ -7,7 +7,7 @@ class QTimer;
 
 namespace vigilux::controls {
 
-// The main window's title-bar picture buttons tb1..tb3: one design with
+// The main window's title-bar picture buttons (close, hide, maximize): one design with
 // three picture sets. Each shows its normal (S1), hover (s2) or pressed (s3)
 // picture and raises `Click` once per release over its face. Hover is
 // polled every 50 ms without mouse capture.
@@ -19,8 +19,8 @@ public:
     enum class Kind { Close, HideToTray, MaximizeRestore };
     enum class Look { Normal, Hover, Pressed };
 
-    // HideToTray and MaximizeRestore (tb2, tb3) never show hover while
-    // disabled; Close (tb1) does.
+    // HideToTray and MaximizeRestore never show hover while
+    // disabled; Close does.
     explicit TitleBarButton(Kind kind, QWidget* parent = nullptr);
     ~TitleBarButton() override;
 
@@ -32,12 +32,12 @@ public:
     bool restoreGlyph() const { return m_restoreGlyph; }
     void setRestoreGlyph(bool restore);
 
-    bool Pressed() const { return m_pressed; }
+    bool isPressed() const { return m_pressed; }
     Look look() const { return m_look; }
     // Shows a picture without any input, for previews of the artwork.
     void showLook(Look look);
 
-    QTimer* Timer1() const { return m_timer1; }
+    QTimer* hoverTimer() const { return m_hoverTimer; }
 
     static QPixmap picture(Kind kind, Look look, bool restoreGlyph = false,
                            qreal devicePixelRatio = 1.0);
@@ -45,7 +45,7 @@ public:
     QSize sizeHint() const override;
 
 signals:
-    void Click();
+    void clicked();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -54,14 +54,14 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    void onTimer1();
+    void onHoverPoll();
 
     Kind m_kind;
     bool m_noHoverWhileDisabled;
     bool m_restoreGlyph = false;
     bool m_pressed = false;
     Look m_look = Look::Normal;
-    QTimer* m_timer1;
+    QTimer* m_hoverTimer;
 };
 
 } // namespace vigilux::controls

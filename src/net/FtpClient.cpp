@@ -76,11 +76,11 @@ void discard(QPointer<Socket>& socket, QObject* receiver) {
 FtpClient::FtpClient(QObject* parent)
     : QObject(parent)
     , m_random([] { return QRandomGenerator::global()->generateDouble(); }) {
-    m_T.setSingleShot(true);
-    connect(&m_T, &QTimer::timeout, this, &FtpClient::startJob);
+    m_startDelay.setSingleShot(true);
+    connect(&m_startDelay, &QTimer::timeout, this, &FtpClient::startJob);
 
-    m_TT.setInterval(kBlinkMs);
-    connect(&m_TT, &QTimer::timeout, this, &FtpClient::blink);
+    m_blinkTimer.setInterval(kBlinkMs);
+    connect(&m_blinkTimer, &QTimer::timeout, this, &FtpClient::blink);
 
     m_bound.setSingleShot(true);
     connect(&m_bound, &QTimer::timeout, this, &FtpClient::onBoundPassed);
@@ -89,7 +89,7 @@ FtpClient::FtpClient(QObject* parent)
     m_idle.setInterval(kIdleCloseMs);
     connect(&m_idle, &QTimer::timeout, this, &FtpClient::closeIdleConnection);
 
-    m_drain.setInterval(kDrainPollMs);
+    m_drain.setSingleShot(true);
     connect(&m_drain, &QTimer::timeout, this, &FtpClient::onDrainPoll);
 }
 
@@ -134,20 +134,20 @@ quint16 FtpClient::drawPort(double first, double second) {
     return static_cast<quint16>(p1 * 256 + p2);
 }
 
-QString FtpClient::Adress() const {
+QString FtpClient::address() const {
     return m_username + QLatin1Char('.') + m_site + QLatin1Char('/') + m_remotefile;
 }
 
-void FtpClient::Upload(const QString& site, const QString& username, const QString& password,
+void FtpClient::upload(const QString& site, const QString& username, const QString& password,
                        const QString& localfile, const QString& remotefile, Start start) {
     if (m_jobActive) {
         // Abandoned without a result: the caller chose to replace it.
         m_jobActive = false;
         tearDown();
         dropControl();
-        m_TT.stop();
+        m_blinkTimer.stop();
     }
-    m_Busy = true;
+    m_busy = true;
     setState(Queued);
     m_site = site;
     m_username = username;
@@ -156,18 +156,18 @@ void FtpClient::Upload(const QString& site, const QString& username, const QStri
     m_remotefile = remotefile;
     // Promptly still goes through the event loop, so a Res handler that
     // starts the next file has returned before the job begins.
-    m_T.start(start == Start::Promptly ? 0 : m_startDelayMs);
+    m_startDelay.start(start == Start::Promptly ? 0 : m_startDelayMs);
 }
 
 void FtpClient::startJob() {
-    m_T.stop();
-    m_Busy = true;
+    m_startDelay.stop();
+    m_busy = true;
     m_jobActive = true;
     m_failure = Failure::None;
     setState(Working);
-    m_TT.start();
+    m_blinkTimer.start();
 
-    m_Steps = {{
+    m_steps = {{
         {QStringLiteral("220"), QStringLiteral("USER ") + m_username},
         {QStringLiteral("331"), QStringLiteral("PASS ") + m_password},
         {QStringLiteral("230"), QStringLiteral("TYPE I")},
@@ -175,9 +175,9 @@ void FtpClient::startJob() {
         {QStringLiteral("200"), QStringLiteral("STOR ") + m_remotefile},
         {QString(), QString()},
     }};
-    m_ChunkSize = kChunkSize;
-    m_StepIndex = 0;
-    m_LastChunk = false;
+    m_chunkSize = kChunkSize;
+    m_stepIndex = 0;
+    m_lastChunk = false;
     m_transferAnnounced = false;
     m_sending = false;
     m_dataDone = false;
@@ -217,8 +217,9 @@ void FtpClient::startJob() {
 
 void FtpClient::startSession() {
     m_reusing = false;
+    m_portAhead = false;
     m_inbox.clear();
-    m_StepIndex = 0;
+    m_stepIndex = 0;
     m_control = new QTcpSocket(this);
     connect(m_control, &QTcpSocket::connected, this, &FtpClient::onControlConnected);
     connect(m_control, &QTcpSocket::readyRead, this, &FtpClient::onControlReadyRead);
@@ -238,11 +239,15 @@ bool FtpClient::reuseSession() {
     m_reuseAnswered = false;
     if (!listenOnRandomPort(m_control->localAddress()))
         return false;
-    m_Steps[3].command = portCommand(m_control->localAddress(), m_listenPort);
+    m_steps[3].command = portCommand(m_control->localAddress(), m_listenPort);
     if (!openLocalFile())
         return false;
-    m_StepIndex = 3;
-    sendCommand(m_Steps[2].command);
+    // TYPE I and PORT leave together; the replies still come one by one and
+    // are checked in order. A round trip less for every file of a queue.
+    m_stepIndex = 3;
+    m_portAhead = true;
+    m_control->write(m_steps[2].command.toUtf8() + "\r\n");
+    sendCommand(m_steps[3].command);
     arm(Wait::Reply);
     return true;
 }
@@ -278,9 +283,11 @@ bool FtpClient::listenOnRandomPort(const QHostAddress& address) {
 void FtpClient::onControlConnected() {
     if (!m_jobActive)
         return;
+    // Commands are whole lines written at once; nothing gains from waiting.
+    m_control->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     if (!listenOnRandomPort(m_control->localAddress()))
         return;
-    m_Steps[3].command = portCommand(m_control->localAddress(), m_listenPort);
+    m_steps[3].command = portCommand(m_control->localAddress(), m_listenPort);
     if (!openLocalFile())
         return;
     arm(Wait::Reply); // the greeting
@@ -334,7 +341,7 @@ void FtpClient::handleReply(const QByteArray& reply) {
     const QString code = QString::fromLatin1(reply.left(3));
 
     if (m_reusing && !m_reuseAnswered) {
-        if (m_StepIndex == 3 && code != m_Steps[3].code) {
+        if (m_stepIndex == 3 && code != m_steps[3].code) {
             // The kept connection is no longer good for anything ("421",
             // or an answer that belonged to something else): start over.
             tearDown();
@@ -345,20 +352,28 @@ void FtpClient::handleReply(const QByteArray& reply) {
         m_reuseAnswered = true;
     }
 
-    // A server that needs no password answers USER with "230" at once.
-    if (m_StepIndex == 1 && code == QLatin1String("230"))
-        m_StepIndex = 2;
+    // The reply to TYPE I when PORT went with it: PORT's reply is next.
+    if (m_portAhead && m_stepIndex == 3 && code == m_steps[3].code) {
+        m_portAhead = false;
+        m_stepIndex = 4;
+        arm(Wait::Reply);
+        return;
+    }
 
-    if (m_StepIndex < 5 && code == m_Steps[m_StepIndex].code) {
-        const QString command = m_Steps[m_StepIndex].command;
-        ++m_StepIndex;
+    // A server that needs no password answers USER with "230" at once.
+    if (m_stepIndex == 1 && code == QLatin1String("230"))
+        m_stepIndex = 2;
+
+    if (m_stepIndex < 5 && code == m_steps[m_stepIndex].code) {
+        const QString command = m_steps[m_stepIndex].command;
+        ++m_stepIndex;
         sendCommand(command);
         arm(Wait::Reply);
         return;
     }
     // "150" and "125" both announce the transfer (the latter when the
     // server already holds the data connection).
-    if ((code == QLatin1String("150") || code == QLatin1String("125")) && m_StepIndex == 5 &&
+    if ((code == QLatin1String("150") || code == QLatin1String("125")) && m_stepIndex == 5 &&
         !m_transferAnnounced) {
         m_transferAnnounced = true;
         if (m_data.isNull())
@@ -375,9 +390,9 @@ void FtpClient::handleReply(const QByteArray& reply) {
         return;
     }
     Failure kind = Failure::Server;
-    if (m_StepIndex <= 2 && code == QLatin1String("530"))
+    if (m_stepIndex <= 2 && code == QLatin1String("530"))
         kind = Failure::Login; // USER or PASS refused
-    else if (m_StepIndex == 5 && !m_transferAnnounced && !code.startsWith(QLatin1String("421")) &&
+    else if (m_stepIndex == 5 && !m_transferAnnounced && !code.startsWith(QLatin1String("421")) &&
              (code.startsWith(QLatin1Char('4')) || code.startsWith(QLatin1Char('5'))))
         kind = Failure::File; // STOR refused for this file
     fail(kind, QStringLiteral("Ответ сервера: ") + QString::fromUtf8(withoutLineBreak(reply)));
@@ -385,6 +400,9 @@ void FtpClient::handleReply(const QByteArray& reply) {
 
 void FtpClient::sendCommand(const QString& command) {
     m_control->write(command.toUtf8() + "\r\n");
+    // Out now rather than on the next turn of the event loop: each file
+    // waits for three replies, and the turns add up over a queue.
+    m_control->flush();
 }
 
 void FtpClient::onDataConnection() {
@@ -405,6 +423,8 @@ void FtpClient::onDataConnection() {
     socket->setParent(this);
     discard(m_listener, this);
     m_data = socket;
+    // The file's last bytes leave at once instead of waiting for an ack.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connect(socket, &QTcpSocket::bytesWritten, this, &FtpClient::onDataBytesWritten);
     connect(socket, &QTcpSocket::errorOccurred, this, &FtpClient::onSocketError);
     startTransferIfReady();
@@ -414,14 +434,23 @@ void FtpClient::startTransferIfReady() {
     if (!m_transferAnnounced || m_data.isNull() || m_sending)
         return;
     m_sending = true;
-    SendNextData();
+    fillSendWindow();
 }
 
-void FtpClient::SendNextData() {
+// Chunks are read one at a time, but up to kSendWindow bytes of them may
+// wait in the socket at once: a fast link is not held to one chunk per turn
+// of the event loop, and memory stays bounded all the same.
+void FtpClient::fillSendWindow() {
+    while (m_jobActive && !m_data.isNull() && m_file.isOpen() && !m_lastChunk &&
+           m_data->bytesToWrite() < kSendWindow)
+        sendNextChunk();
+}
+
+void FtpClient::sendNextChunk() {
     if (!m_jobActive || m_data.isNull() || !m_file.isOpen())
         return;
     const qint64 remaining = std::max<qint64>(0, m_file.size() - m_file.pos());
-    const qint64 size = std::min<qint64>(remaining, m_ChunkSize);
+    const qint64 size = std::min<qint64>(remaining, m_chunkSize);
     const QByteArray chunk = m_file.read(size);
     if (chunk.size() != size) {
         fail(Failure::File, QStringLiteral("Ошибка чтения файла ") + m_localfile +
@@ -432,58 +461,64 @@ void FtpClient::SendNextData() {
     // trailing empty chunk, which the socket would never confirm.
     if (size == remaining) {
         m_file.close();
-        m_LastChunk = true;
+        m_lastChunk = true;
     }
     if (chunk.isEmpty()) {
-        startDrain();
-        return;
+        if (m_data->bytesToWrite() == 0)
+            startDrain();
+        return; // otherwise once the socket has taken the rest
     }
     arm(Wait::Chunk);
     m_data->write(chunk);
 }
 
 void FtpClient::onDataBytesWritten() {
-    if (!m_jobActive || m_data.isNull() || m_data->bytesToWrite() > 0)
+    if (!m_jobActive || m_data.isNull() || m_waiting == Wait::Drain)
         return;
-    if (m_LastChunk)
+    arm(Wait::Chunk); // the socket took some: the bound starts again
+    if (!m_lastChunk) {
+        fillSendWindow();
+        return;
+    }
+    if (m_data->bytesToWrite() == 0)
         startDrain();
-    else
-        SendNextData();
 }
 
 // The last chunk has been handed over, but on a slow link much of the file
 // may still be queued in the socket. The wait goes on as long as that queue
 // shrinks, however long the whole takes; only a standstill of replyMs ends it.
 void FtpClient::startDrain() {
-    m_LastChunk = false;
+    m_lastChunk = false;
     m_unsent = unsentBytes(*m_data);
     if (m_unsent == 0) {
         endDataTransfer();
         return;
     }
     arm(Wait::Drain);
-    m_drain.start();
+    // On a fast link the rest leaves within a millisecond or two: look
+    // again soon, then less and less often.
+    m_drain.start(1);
 }
 
 void FtpClient::onDrainPoll() {
-    if (!m_jobActive || m_data.isNull()) {
-        m_drain.stop();
+    if (!m_jobActive || m_data.isNull())
         return;
-    }
     const qint64 unsent = unsentBytes(*m_data);
     if (unsent == 0) {
-        m_drain.stop();
         endDataTransfer();
-    } else if (unsent < m_unsent) {
+        return;
+    }
+    if (unsent < m_unsent) {
         m_unsent = unsent;
         arm(Wait::Drain);
     }
+    m_drain.start(std::min(kDrainPollMs, m_drain.interval() * 2));
 }
 
 // Closing the data connection tells the server the file is complete; it
 // then answers "226".
 void FtpClient::endDataTransfer() {
-    m_LastChunk = false;
+    m_lastChunk = false;
     m_dataDone = true;
     QObject::disconnect(m_data, nullptr, this, nullptr);
     m_data->disconnectFromHost();
@@ -571,8 +606,8 @@ void FtpClient::arm(Wait wait) {
 }
 
 void FtpClient::blink() {
-    const bool wasOn = m_BlinkOn;
-    m_BlinkOn = !m_BlinkOn;
+    const bool wasOn = m_blinkOn;
+    m_blinkOn = !m_blinkOn;
     setState(wasOn ? Queued : Working);
 }
 
@@ -580,7 +615,7 @@ void FtpClient::setState(int state) {
     if (state == m_state)
         return;
     m_state = state;
-    emit StatusChanged(state);
+    emit stateChanged(state);
 }
 
 void FtpClient::fail(Failure kind, const QString& message) {
@@ -602,11 +637,11 @@ void FtpClient::finish(bool ok, const QString& message) {
     else
         dropControl();
     setState(ok ? Done : Failed);
-    m_TT.stop();
-    m_Busy = false;
+    m_blinkTimer.stop();
+    m_busy = false;
     // Last, so that a handler sees the component idle and may start the
     // next upload from inside Res.
-    emit Res(ok ? QStringLiteral("ok") : message);
+    emit finished(ok ? QStringLiteral("ok") : message);
 }
 
 // Ends the job's own resources; the control connection is the session's
@@ -616,7 +651,7 @@ void FtpClient::tearDown() {
     m_drain.stop();
     if (m_file.isOpen())
         m_file.close();
-    m_LastChunk = false;
+    m_lastChunk = false;
     discard(m_data, this);
     discard(m_listener, this);
 }

@@ -28,14 +28,15 @@ struct FtpStep {
 // active data connection (we listen, the server connects).
 //
 // The logged-in control connection is kept after "226" and the next file
-// to the same server and account goes on with TYPE I, PORT, STOR on it; a
-// new session is opened only when the connection was closed or a reply
-// failed. A connection left idle for kIdleCloseMs ends with QUIT.
+// to the same server and account goes on with TYPE I, PORT, STOR on it
+// (TYPE I and PORT sent together); a new session is opened only when the
+// connection was closed or a reply failed. A connection left idle for
+// kIdleCloseMs ends with QUIT.
 //
 // Driven entirely by timers and socket signals on the thread that owns it
 // (the UI thread); nothing blocks and nothing spins a nested event loop.
 // Every wait is bounded; when a bound passes the job ends as failed, so
-// IsBizy() never stays true forever. Res is raised exactly once per job,
+// isBusy() never stays true forever. finished is raised exactly once per job,
 // after the job's state is cleared, so a Res handler may start the next
 // upload at once.
 class FtpClient final : public QObject {
@@ -43,14 +44,15 @@ class FtpClient final : public QObject {
     Q_DISABLE_COPY_MOVE(FtpClient)
 
 public:
-    static constexpr int kStartDelayMs = 1000; // T: Upload returns, the job starts later
-    static constexpr int kBlinkMs = 200;       // TT: status blink while a job runs
-    static constexpr int kChunkSize = 2920;    // two 1460-byte TCP segments
+    static constexpr int kStartDelayMs = 1000;    // upload() returns, the job starts later
+    static constexpr int kBlinkMs = 200;          // status blink while a job runs
+    static constexpr int kChunkSize = 2920;       // two 1460-byte TCP segments
+    static constexpr int kSendWindow = 64 * 1024; // most bytes handed to the socket at once
     static constexpr quint16 kDefaultControlPort = 21;
     static constexpr int kMaxListenAttempts = 32; // fresh random ports tried when one is taken
     static constexpr int kMaxReplyBytes = 64 * 1024;
     static constexpr int kIdleCloseMs = 10000; // an unused logged-in connection ends then
-    static constexpr int kDrainPollMs = 100;   // data still queued in the socket, looked at
+    static constexpr int kDrainPollMs = 100;   // longest pause between looks at queued data
 
     // Upper bounds of the waits, in milliseconds.
     struct Bounds {
@@ -58,7 +60,7 @@ public:
         int replyMs = 30000;   // each reply after a command (and the greeting); also the
                                // longest the socket may go without sending queued data
         int dataMs = 30000;    // server opens the data connection after "150"
-        int chunkMs = 60000;   // one chunk handed to the operating system
+        int chunkMs = 60000;   // the socket takes no data of the file
     };
 
     // Status pictures: 1 queued, 2 busy (1 and 2 alternate while a job
@@ -81,24 +83,24 @@ public:
     // Returns at once: stores the arguments, shows state 1 and starts T; the
     // job begins when T fires (Start::Promptly: on the next turn of the event
     // loop, for a queue that has more files waiting). A call while a job runs
-    // abandons that job without a result (callers check IsBizy() first).
-    void Upload(const QString& site, const QString& username, const QString& password,
+    // abandons that job without a result (callers check isBusy() first).
+    void upload(const QString& site, const QString& username, const QString& password,
                 const QString& localfile, const QString& remotefile, Start start = Start::Deferred);
-    bool IsBizy() const { return m_Busy; }
+    bool isBusy() const { return m_busy; }
     // username "." site "/" remotefile, from the last Upload.
-    QString Adress() const;
+    QString address() const;
     // Hands the next chunk of the local file to the data connection. The
     // component paces itself with it; callers have no reason to call it.
-    void SendNextData();
+    void sendNextChunk();
 
-    int Status() const { return m_state; }
-    bool BlinkOn() const { return m_BlinkOn; }
-    const std::array<FtpStep, 6>& Steps() const { return m_Steps; }
-    qint16 StepIndex() const { return m_StepIndex; }
-    qint32 ChunkSize() const { return m_ChunkSize; }
-    bool LastChunk() const { return m_LastChunk; }
+    int state() const { return m_state; }
+    bool blinkOn() const { return m_blinkOn; }
+    const std::array<FtpStep, 6>& steps() const { return m_steps; }
+    qint16 stepIndex() const { return m_stepIndex; }
+    qint32 chunkSize() const { return m_chunkSize; }
+    bool lastChunk() const { return m_lastChunk; }
     // Port of the data listener of the current or last job; 0 before.
-    quint16 ListenPort() const { return m_listenPort; }
+    quint16 listenPort() const { return m_listenPort; }
     Failure lastFailure() const { return m_failure; }
     // A logged-in control connection waits for the next file.
     bool hasIdleConnection() const;
@@ -119,9 +121,9 @@ public:
     static quint16 drawPort(double first, double second);
 
 signals:
-    void Res(const QString& Res);
+    void finished(const QString& result);
     // The status picture to show, 1..4; raised on every change.
-    void StatusChanged(int state);
+    void stateChanged(int state);
 
 private:
     enum class Wait { Nothing, Connect, Reply, DataConnection, Chunk, Drain };
@@ -139,6 +141,7 @@ private:
     void onDataConnection();
     void onDataBytesWritten();
     void startTransferIfReady();
+    void fillSendWindow();
     void startDrain();
     void onDrainPoll();
     void endDataTransfer();
@@ -155,21 +158,21 @@ private:
     void tearDown();
 
     // Job state; the five strings are the arguments of the last Upload.
-    bool m_BlinkOn = false;
-    std::array<FtpStep, 6> m_Steps;
-    qint16 m_StepIndex = 0;
-    qint32 m_ChunkSize = kChunkSize;
-    bool m_LastChunk = false;
-    bool m_Busy = false;
+    bool m_blinkOn = false;
+    std::array<FtpStep, 6> m_steps;
+    qint16 m_stepIndex = 0;
+    qint32 m_chunkSize = kChunkSize;
+    bool m_lastChunk = false;
+    bool m_busy = false;
     QString m_site;
     QString m_username;
     QString m_password;
     QString m_localfile;
     QString m_remotefile;
 
-    QTimer m_T;
+    QTimer m_startDelay;
     int m_startDelayMs = kStartDelayMs;
-    QTimer m_TT;
+    QTimer m_blinkTimer;
     QTimer m_bound; // the one wait in progress
     QTimer m_idle;  // closes a logged-in connection nobody uses
     QTimer m_drain; // polls the data still queued in the socket
@@ -199,6 +202,7 @@ private:
     QString m_sessionKey;
     bool m_reusing = false;       // this job runs on a kept connection
     bool m_reuseAnswered = false; // ...which has answered this job once
+    bool m_portAhead = false;     // PORT went out with TYPE I, before its reply
 };
 
 } // namespace vigilux::net

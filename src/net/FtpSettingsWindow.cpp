@@ -54,21 +54,21 @@ FtpSettingsWindow::FtpSettingsWindow(AppContext& context, settings::SettingsStor
     : QDialog(parent)
     , m_context(context)
     , m_options(options)
-    , m_check1(new controls::CheckBox(this))
+    , m_uploadBox(new controls::CheckBox(this))
     , m_pic(new QLabel(this))
     , m_status(new FtpStatusIcon(this)) {
-    setObjectName(QStringLiteral("FTPoptions"));
+    setObjectName(QStringLiteral("ftpSettingsWindow"));
     setWindowTitle(QStringLiteral("Загрузка изображений на FTP"));
-    m_ftp1.setObjectName(QStringLiteral("FTP1"));
-    m_status->setObjectName(QStringLiteral("FTP1"));
-    m_status->follow(m_ftp1);
-    connect(&m_ftp1, &FtpClient::Res, this, &FtpSettingsWindow::FTP1_Res);
+    m_ftp.setObjectName(QStringLiteral("ftp"));
+    m_status->setObjectName(QStringLiteral("ftpStatus"));
+    m_status->follow(m_ftp);
+    connect(&m_ftp, &FtpClient::finished, this, &FtpSettingsWindow::onTestResult);
 
-    m_check1->setObjectName(QStringLiteral("Check1"));
-    connect(m_check1, &controls::CheckBox::Click, this, &FtpSettingsWindow::Check1_Click);
+    m_uploadBox->setObjectName(QStringLiteral("uploadBox"));
+    connect(m_uploadBox, &controls::CheckBox::clicked, this, &FtpSettingsWindow::onUploadToggled);
     auto* checkLabel = new QLabel(QStringLiteral("Загружать изображения на FTP-сервер"), this);
     auto* top = new QHBoxLayout;
-    top->addWidget(m_check1);
+    top->addWidget(m_uploadBox);
     top->addWidget(checkLabel, 1);
     top->addWidget(m_status);
 
@@ -79,7 +79,7 @@ FtpSettingsWindow::FtpSettingsWindow(AppContext& context, settings::SettingsStor
     for (int i = 0; i < 4; ++i) {
         auto* label = new QLabel(captions.at(i), this);
         auto* edit = new QLineEdit(this);
-        edit->setObjectName(QStringLiteral("Text_%1").arg(i));
+        edit->setObjectName(QStringLiteral("field%1").arg(i));
         fields->addWidget(label, i, 0);
         fields->addWidget(edit, i, 1);
         m_text[static_cast<std::size_t>(i)] = edit;
@@ -89,30 +89,30 @@ FtpSettingsWindow::FtpSettingsWindow(AppContext& context, settings::SettingsStor
     auto* note = new QLabel(QStringLiteral("загрузка будет производиться с именами файлов, "
                                            "указанными в настройках программы"),
                             this);
-    note->setObjectName(QStringLiteral("Label3"));
+    note->setObjectName(QStringLiteral("note"));
     note->setWordWrap(true);
 
-    m_pic->setObjectName(QStringLiteral("Pic"));
+    m_pic->setObjectName(QStringLiteral("picture"));
     m_pic->setPixmap(QPixmap::fromImage(testPicture()));
     m_pic->setFixedSize(IconSide, IconSide);
 
     const QStringList buttonCaptions{QStringLiteral("OK"), QStringLiteral("Отмена"), kTestCaption};
     for (int i = 0; i < 3; ++i) {
         auto* b = new controls::PushButton(buttonCaptions.at(i), this);
-        b->setObjectName(QStringLiteral("XpB_%1").arg(i));
+        b->setObjectName(QStringLiteral("button%1").arg(i));
         b->setCaption(buttonCaptions.at(i));
         b->setFixedSize(i == 2 ? 200 : 90, 28);
-        connect(b, &controls::PushButton::Click, this, [this, i] { XpB_Click(i); });
-        m_xpb[static_cast<std::size_t>(i)] = b;
+        connect(b, &controls::PushButton::clicked, this, [this, i] { onButtonClicked(i); });
+        m_buttons[static_cast<std::size_t>(i)] = b;
     }
     auto* test = new QHBoxLayout;
     test->addWidget(m_pic);
-    test->addWidget(m_xpb[2]);
+    test->addWidget(m_buttons[2]);
     test->addStretch();
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(m_xpb[0]);
-    buttons->addWidget(m_xpb[1]);
+    buttons->addWidget(m_buttons[0]);
+    buttons->addWidget(m_buttons[1]);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 14, 16, 14);
@@ -124,17 +124,17 @@ FtpSettingsWindow::FtpSettingsWindow(AppContext& context, settings::SettingsStor
     note->setFixedWidth(WindowWidth - 32);
     setFixedSize(WindowWidth, layout->sizeHint().height());
 
-    if (!m_context.InTray)
-        platform::MakeTopmost(*this);
+    if (!m_context.inTray)
+        platform::makeTopmost(*this);
 
     const settings::Settings& s = m_context.settings;
-    m_check1->setValue(s.FtpUpload);
-    m_text[0]->setText(s.FtpServer);
-    m_text[1]->setText(s.FtpFolder);
-    m_text[2]->setText(s.FtpLogin);
-    m_text[3]->setText(s.FtpPass);
+    m_uploadBox->setValue(s.ftpUpload);
+    m_text[0]->setText(s.ftpServer);
+    m_text[1]->setText(s.ftpFolder);
+    m_text[2]->setText(s.ftpLogin);
+    m_text[3]->setText(s.ftpPassword);
     // The fields open in the state the box shows, as after a click.
-    Check1_Click();
+    onUploadToggled();
 }
 
 FtpSettingsWindow::~FtpSettingsWindow() = default;
@@ -148,24 +148,24 @@ bool FtpSettingsWindow::writeTestIcon(const QString& path) {
     return testPicture().save(path, "ICO");
 }
 
-void FtpSettingsWindow::Check1_Click() {
-    const bool on = m_check1->Value();
+void FtpSettingsWindow::onUploadToggled() {
+    const bool on = m_uploadBox->value();
     for (QLineEdit* edit : m_text)
         edit->setEnabled(on);
-    m_xpb[2]->setEnabledCtrl(on);
+    m_buttons[2]->setEnabledCtrl(on);
     m_status->setVisible(on);
 }
 
-void FtpSettingsWindow::XpB_Click(int index) {
+void FtpSettingsWindow::onButtonClicked(int index) {
     switch (index) {
     case 0: {
         settings::Settings& s = m_context.settings;
-        s.FtpUpload = m_check1->Value();
-        s.FtpServer = m_text[0]->text();
-        s.FtpFolder = m_text[1]->text();
-        s.FtpLogin = m_text[2]->text();
-        s.FtpPass = m_text[3]->text();
-        m_options.SaveFtpOptions();
+        s.ftpUpload = m_uploadBox->value();
+        s.ftpServer = m_text[0]->text();
+        s.ftpFolder = m_text[1]->text();
+        s.ftpLogin = m_text[2]->text();
+        s.ftpPassword = m_text[3]->text();
+        m_options.saveFtp();
         accept();
         break;
     }
@@ -173,7 +173,7 @@ void FtpSettingsWindow::XpB_Click(int index) {
         reject();
         break;
     case 2:
-        TestConnection();
+        testConnection();
         break;
     default:
         break;
@@ -181,19 +181,19 @@ void FtpSettingsWindow::XpB_Click(int index) {
 }
 
 void FtpSettingsWindow::setButtonsEnabled(bool enabled) {
-    for (controls::PushButton* b : m_xpb)
+    for (controls::PushButton* b : m_buttons)
         b->setEnabledCtrl(enabled);
 }
 
-void FtpSettingsWindow::TestConnection() {
+void FtpSettingsWindow::testConnection() {
     setButtonsEnabled(false);
-    m_xpb[2]->setCaption(kWaitCaption);
+    m_buttons[2]->setCaption(kWaitCaption);
 
     const QString icon = testIconPath();
     if (!writeTestIcon(icon) || !QFileInfo::exists(icon)) {
         // Say so and give the buttons back rather than leave the window
         // with OK and Отмена disabled.
-        m_xpb[2]->setCaption(kTestCaption);
+        m_buttons[2]->setCaption(kTestCaption);
         setButtonsEnabled(true);
         m_context.dialogs.message(Icon::Error, QStringLiteral("Ошибка"),
                                   QStringLiteral("Не удалось записать тестовый файл ") +
@@ -203,20 +203,20 @@ void FtpSettingsWindow::TestConnection() {
 
     if (!m_text[1]->text().endsWith(QLatin1Char('/')))
         m_text[1]->setText(m_text[1]->text() + QLatin1Char('/'));
-    m_ftp1.Upload(m_text[0]->text(), m_text[2]->text(), m_text[3]->text(), icon,
+    m_ftp.upload(m_text[0]->text(), m_text[2]->text(), m_text[3]->text(), icon,
                   m_text[1]->text() + TestFileName);
 }
 
-void FtpSettingsWindow::FTP1_Res(const QString& Res) {
+void FtpSettingsWindow::onTestResult(const QString& result) {
     setButtonsEnabled(true);
-    m_xpb[2]->setEnabledCtrl(m_check1->Value()); // the box may have been cleared meanwhile
-    m_xpb[2]->setCaption(kTestCaption);
-    if (Res == QStringLiteral("ok"))
+    m_buttons[2]->setEnabledCtrl(m_uploadBox->value()); // the box may have been cleared meanwhile
+    m_buttons[2]->setCaption(kTestCaption);
+    if (result == QStringLiteral("ok"))
         m_context.dialogs.message(Icon::Information, QStringLiteral("Тест ОК"),
                                   QStringLiteral("Тест соединения прошел успешно."));
     else
         m_context.dialogs.message(Icon::Error, QStringLiteral("Ошибка FTP"),
-                                  QStringLiteral("Ошибка загрузки на FTP.\r\n") + Res);
+                                  QStringLiteral("Ошибка загрузки на FTP.\r\n") + result);
 }
 
 void FtpSettingsWindow::paintEvent(QPaintEvent*) {

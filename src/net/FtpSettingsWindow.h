@@ -44,12 +44,12 @@ public:
     FtpSettingsWindow(AppContext& context, settings::SettingsStorage& options, QWidget* parent = nullptr);
     ~FtpSettingsWindow() override;
 
-    controls::CheckBox* Check1() const { return m_check1; }
-    QLineEdit* Text(int index) const { return m_text.at(static_cast<std::size_t>(index)); }
-    controls::PushButton* PushButton(int index) const { return m_xpb.at(static_cast<std::size_t>(index)); }
+    controls::CheckBox* uploadBox() const { return m_uploadBox; }
+    QLineEdit* field(int index) const { return m_text.at(static_cast<std::size_t>(index)); }
+    controls::PushButton* button(int index) const { return m_buttons.at(static_cast<std::size_t>(index)); }
     // The test client; tests point it at their own server port.
-    FtpClient& FTP1() { return m_ftp1; }
-    FtpStatusIcon* FTP1Status() const { return m_status; }
+    FtpClient& ftp() { return m_ftp; }
+    FtpStatusIcon* ftpStatus() const { return m_status; }
 
     // Where the test icon is written: the folder named by TEMP, or the
     // system's temporary folder when TEMP is unset or empty.
@@ -61,18 +61,18 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void Check1_Click();
-    void XpB_Click(int index);
-    void TestConnection();
-    void FTP1_Res(const QString& Res);
+    void onUploadToggled();
+    void onButtonClicked(int index);
+    void testConnection();
+    void onTestResult(const QString& result);
     void setButtonsEnabled(bool enabled);
 
     AppContext& m_context;
     settings::SettingsStorage& m_options;
-    FtpClient m_ftp1;
-    controls::CheckBox* m_check1;
+    FtpClient m_ftp;
+    controls::CheckBox* m_uploadBox;
     std::array<QLineEdit*, 4> m_text{};
-    std::array<controls::PushButton*, 3> m_xpb{};
+    std::array<controls::PushButton*, 3> m_buttons{};
     QLabel* m_pic;
     FtpStatusIcon* m_status;
 };

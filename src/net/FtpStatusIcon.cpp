@@ -13,8 +13,8 @@ FtpStatusIcon::FtpStatusIcon(QWidget* parent)
 }
 
 void FtpStatusIcon::follow(const FtpClient& ftp) {
-    connect(&ftp, &FtpClient::StatusChanged, this, &FtpStatusIcon::setState);
-    setState(ftp.Status());
+    connect(&ftp, &FtpClient::stateChanged, this, &FtpStatusIcon::setState);
+    setState(ftp.state());
 }
 
 void FtpStatusIcon::setState(int state) {

@@ -24,25 +24,25 @@ QString SmsClient::userAgent() {
 SmsClient::SmsClient(QObject* parent)
     : QObject(parent)
     , m_gatewayHost(defaultGatewayHost()) {
-    m_T.setInterval(TInterval);
-    m_T.setSingleShot(true);
-    m_TT.setInterval(TTInterval);
+    m_delayTimer.setInterval(StartDelayMs);
+    m_delayTimer.setSingleShot(true);
+    m_blinkTimer.setInterval(BlinkIntervalMs);
     m_deadline.setSingleShot(true);
 
-    connect(&m_T, &QTimer::timeout, this, &SmsClient::onT);
-    connect(&m_TT, &QTimer::timeout, this, &SmsClient::onTT);
+    connect(&m_delayTimer, &QTimer::timeout, this, &SmsClient::onDelayTick);
+    connect(&m_blinkTimer, &QTimer::timeout, this, &SmsClient::onBlinkTick);
     connect(&m_deadline, &QTimer::timeout, this, &SmsClient::onDeadline);
-    connect(&m_WS, &QTcpSocket::connected, this, &SmsClient::onConnected);
-    connect(&m_WS, &QTcpSocket::readyRead, this, &SmsClient::onReadyRead);
-    connect(&m_WS, &QTcpSocket::disconnected, this, &SmsClient::onDisconnected);
-    connect(&m_WS, &QTcpSocket::errorOccurred, this, &SmsClient::onError);
+    connect(&m_socket, &QTcpSocket::connected, this, &SmsClient::onConnected);
+    connect(&m_socket, &QTcpSocket::readyRead, this, &SmsClient::onReadyRead);
+    connect(&m_socket, &QTcpSocket::disconnected, this, &SmsClient::onDisconnected);
+    connect(&m_socket, &QTcpSocket::errorOccurred, this, &SmsClient::onError);
 }
 
 SmsClient::~SmsClient() {
     // No signals from the socket while the object is half destroyed.
     m_inFlight = false;
-    m_WS.disconnect(this);
-    m_WS.abort();
+    m_socket.disconnect(this);
+    m_socket.abort();
 }
 
 bool SmsClient::refuseLineBreaks(std::initializer_list<const QString*> values) {
@@ -50,43 +50,58 @@ bool SmsClient::refuseLineBreaks(std::initializer_list<const QString*> values) {
         if (v->contains(QLatin1Char('\r')) || v->contains(QLatin1Char('\n'))) {
             // A line break would end the request line and let the value
             // write header lines of its own.
-            emit Err(QStringLiteral("Запрос не отправлен: перевод строки в параметрах запроса"));
+            emit failed(QStringLiteral("Запрос не отправлен: перевод строки в параметрах запроса"));
             return true;
         }
     }
     return false;
 }
 
-void SmsClient::SendSMS(const QString& Number, const QString& Text, const QString& ID) {
-    if (m_Mode != 0)
+void SmsClient::sendSms(const QString& number, const QString& text, const QString& key) {
+    if (m_mode != 0)
         return;
-    if (refuseLineBreaks({&Number, &Text, &ID}))
+    if (refuseLineBreaks({&number, &text, &key}))
         return;
-    startRequest(1, QStringLiteral("/sms/send?api_id=") + ID + QStringLiteral("&to=") + Number +
-                        QStringLiteral("&text=") + Text + QStringLiteral("&test=1"));
+    startRequest(1, QStringLiteral("/sms/send?api_id=") + queryValue(key) + QStringLiteral("&to=") +
+                        queryValue(number) + QStringLiteral("&text=") + queryValue(text) +
+                        QStringLiteral("&test=1"));
 }
 
-void SmsClient::GetBalance(const QString& ID) {
-    if (m_Mode != 0)
+void SmsClient::requestBalance(const QString& key) {
+    if (m_mode != 0)
         return;
-    if (refuseLineBreaks({&ID}))
+    if (refuseLineBreaks({&key}))
         return;
-    startRequest(2, QStringLiteral("/my/balance?api_id=") + ID);
+    startRequest(2, QStringLiteral("/my/balance?api_id=") + queryValue(key));
 }
 
-void SmsClient::GetCost(const QString& Tel) {
-    if (refuseLineBreaks({&Tel}))
+void SmsClient::requestCost(const QString& phone) {
+    if (refuseLineBreaks({&phone}))
         return;
     // Taking over Mode and RequestPath of a request already on the wire
     // would read its answer as a cost; drop that connection instead.
     abortRunning();
-    startRequest(3, QStringLiteral("/cost.php?tel=") + Tel);
+    startRequest(3, QStringLiteral("/cost.php?tel=") + queryValue(phone));
+}
+
+QString SmsClient::queryValue(const QString& value) {
+    static const QString special = QStringLiteral("&=#%+? ");
+    QString out;
+    out.reserve(value.size());
+    for (const QChar c : value) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u == 0x7F || special.contains(c))
+            out += QStringLiteral("%%1").arg(u, 2, 16, QLatin1Char('0')).toUpper();
+        else
+            out += c;
+    }
+    return out;
 }
 
 void SmsClient::startRequest(qint16 mode, const QString& path) {
-    m_Mode = mode;
-    m_RequestPath = path;
-    m_T.start();
+    m_mode = mode;
+    m_requestPath = path;
+    m_delayTimer.start();
 }
 
 void SmsClient::abortRunning() {
@@ -94,7 +109,7 @@ void SmsClient::abortRunning() {
         return;
     m_inFlight = false;
     m_deadline.stop();
-    m_WS.abort();
+    m_socket.abort();
 }
 
 QString SmsClient::requestText(const QString& path, const QString& host) {
@@ -106,72 +121,72 @@ QString SmsClient::requestText(const QString& path, const QString& host) {
            kCrLf + QStringLiteral("Connection: Close") + kCrLf + kCrLf;
 }
 
-void SmsClient::onT() {
-    m_T.stop();
-    m_TT.start();
+void SmsClient::onDelayTick() {
+    m_delayTimer.stop();
+    m_blinkTimer.start();
     abortRunning();
-    m_Response.clear();
+    m_response.clear();
     m_receivedBytes = 0;
     m_inFlight = true;
     m_deadline.start(m_timeoutMs);
-    m_WS.connectToHost(m_gatewayHost, m_gatewayPort);
+    m_socket.connectToHost(m_gatewayHost, m_gatewayPort);
 }
 
 void SmsClient::onConnected() {
     if (!m_inFlight)
         return;
-    m_Response.clear();
-    m_WS.write(platform::Cp1251::encode(requestText(m_RequestPath, m_gatewayHost)));
+    m_response.clear();
+    m_socket.write(platform::Cp1251::encode(requestText(m_requestPath, m_gatewayHost)));
 }
 
 void SmsClient::onReadyRead() {
     if (!m_inFlight) {
-        m_WS.readAll();
+        m_socket.readAll();
         return;
     }
-    const QByteArray chunk = m_WS.readAll();
+    const QByteArray chunk = m_socket.readAll();
     m_receivedBytes += chunk.size();
     if (m_receivedBytes > MaxResponseBytes) {
         m_inFlight = false;
         m_deadline.stop();
-        m_WS.abort();
-        m_TT.stop();
-        m_Mode = 0;
-        emit Err(QStringLiteral("Неизвестный ответ от ") + relayHostName());
+        m_socket.abort();
+        m_blinkTimer.stop();
+        m_mode = 0;
+        emit failed(QStringLiteral("Неизвестный ответ от ") + relayHostName());
         return;
     }
-    m_Response += platform::Cp1251::decode(chunk);
+    m_response += platform::Cp1251::decode(chunk);
 }
 
 void SmsClient::onDisconnected() {
     if (!m_inFlight)
         return;
     // Bytes that came with the close.
-    if (m_WS.bytesAvailable() > 0)
+    if (m_socket.bytesAvailable() > 0)
         onReadyRead();
     if (!m_inFlight)
         return;
     m_inFlight = false;
     m_deadline.stop();
-    m_WS.close();
-    m_TT.stop();
+    m_socket.close();
+    m_blinkTimer.stop();
 
-    const qsizetype headerEnd = m_Response.indexOf(QStringLiteral("\r\n\r\n"));
-    if (headerEnd < 0 || !m_Response.contains(QStringLiteral("OK"))) {
+    const qsizetype headerEnd = m_response.indexOf(QStringLiteral("\r\n\r\n"));
+    if (headerEnd < 0 || !m_response.contains(QStringLiteral("OK"))) {
         // Mode is cleared before the event so that a handler may start the
         // next request.
-        m_Mode = 0;
-        emit Err(QStringLiteral("Неизвестный ответ от ") + relayHostName());
+        m_mode = 0;
+        emit failed(QStringLiteral("Неизвестный ответ от ") + relayHostName());
         return;
     }
-    m_Response = m_Response.mid(headerEnd + 4);
-    const qint16 mode = m_Mode;
-    m_Mode = 0;
+    m_response = m_response.mid(headerEnd + 4);
+    const qint16 mode = m_mode;
+    m_mode = 0;
     showState(4);
     if (mode == 3)
-        emit Cost(m_Response);
+        emit cost(m_response);
     else if (mode == 2)
-        emit Balance(m_Response);
+        emit balance(m_response);
 }
 
 void SmsClient::onError(QAbstractSocket::SocketError error) {
@@ -191,22 +206,22 @@ void SmsClient::onDeadline() {
 void SmsClient::fail(int number) {
     m_inFlight = false;
     m_deadline.stop();
-    m_Mode = 0;
-    m_WS.abort();
-    m_TT.stop();
+    m_mode = 0;
+    m_socket.abort();
+    m_blinkTimer.stop();
     showState(4);
-    emit Err(QStringLiteral("Ошибка соединения #") + QString::number(number));
+    emit failed(QStringLiteral("Ошибка соединения #") + QString::number(number));
 }
 
-void SmsClient::onTT() {
-    const bool wasOn = m_BlinkOn;
-    m_BlinkOn = !m_BlinkOn;
+void SmsClient::onBlinkTick() {
+    const bool wasOn = m_blinkOn;
+    m_blinkOn = !m_blinkOn;
     showState(wasOn ? 1 : 2);
 }
 
 void SmsClient::showState(int state) {
-    m_State = state;
-    emit StateChanged(state);
+    m_state = state;
+    emit stateChanged(state);
 }
 
 int SmsClient::errorNumber(QAbstractSocket::SocketError error) {

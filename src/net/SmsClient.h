@@ -23,8 +23,8 @@ class SmsClient final : public QObject {
 
 public:
     static constexpr quint16 DefaultGatewayPort = 80;
-    static constexpr int TInterval = 500;
-    static constexpr int TTInterval = 150;
+    static constexpr int StartDelayMs = 500;
+    static constexpr int BlinkIntervalMs = 150;
     static constexpr int DefaultTimeoutMs = 30000;
     // An answer longer than this is not one the gateway sends.
     static constexpr qsizetype MaxResponseBytes = 1024 * 1024;
@@ -40,28 +40,34 @@ public:
     ~SmsClient() override;
 
     // Ignored unless Mode is 0.
-    void SendSMS(const QString& Number, const QString& Text, const QString& ID);
+    void sendSms(const QString& number, const QString& text, const QString& key);
     // Ignored unless Mode is 0.
-    void GetBalance(const QString& ID);
+    void requestBalance(const QString& key);
     // Not guarded: supersedes a pending or running request.
-    void GetCost(const QString& Tel);
+    void requestCost(const QString& phone);
 
-    QString RequestPath() const { return m_RequestPath; }
-    QString Response() const { return m_Response; }
-    qint16 Mode() const { return m_Mode; }
-    bool BlinkOn() const { return m_BlinkOn; }
+    QString requestPath() const { return m_requestPath; }
+    QString response() const { return m_response; }
+    qint16 mode() const { return m_mode; }
+    bool blinkOn() const { return m_blinkOn; }
     // The visible status picture, 1..4.
-    int State() const { return m_State; }
+    int state() const { return m_state; }
 
-    QString GatewayHost() const { return m_gatewayHost; }
+    QString gatewayHost() const { return m_gatewayHost; }
     void setGatewayHost(const QString& host) { m_gatewayHost = host; }
-    quint16 GatewayPort() const { return m_gatewayPort; }
+    quint16 gatewayPort() const { return m_gatewayPort; }
     void setGatewayPort(quint16 port) { m_gatewayPort = port; }
-    int TimeoutMs() const { return m_timeoutMs; }
+    int timeoutMs() const { return m_timeoutMs; }
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
 
-    const QTimer& T() const { return m_T; }
-    const QTimer& TT() const { return m_TT; }
+    const QTimer& delayTimer() const { return m_delayTimer; }
+    const QTimer& blinkTimer() const { return m_blinkTimer; }
+
+    // A value as it goes into the query: the characters that would change
+    // the request's meaning (& = # % + ? space and control characters) as
+    // %XX, everything else (Cyrillic included) unchanged, so it still goes
+    // out as Windows-1251 bytes.
+    static QString queryValue(const QString& value);
 
     // The request text for a path, as sent (before conversion to bytes).
     static QString requestText(const QString& path, const QString& host);
@@ -70,17 +76,17 @@ public:
     static int errorNumber(QAbstractSocket::SocketError error);
 
 signals:
-    void Balance(const QString& Res);
-    void Cost(const QString& Res);
-    void Err(const QString& Res);
-    void StateChanged(int state);
+    void balance(const QString& result);
+    void cost(const QString& result);
+    void failed(const QString& result);
+    void stateChanged(int state);
 
 private:
     bool refuseLineBreaks(std::initializer_list<const QString*> values);
     void startRequest(qint16 mode, const QString& path);
     void abortRunning();
-    void onT();
-    void onTT();
+    void onDelayTick();
+    void onBlinkTick();
     void onConnected();
     void onReadyRead();
     void onDisconnected();
@@ -89,11 +95,11 @@ private:
     void fail(int number);
     void showState(int state);
 
-    QString m_RequestPath;
-    QString m_Response;
-    qint16 m_Mode = 0;
-    bool m_BlinkOn = false;
-    int m_State = IdleState;
+    QString m_requestPath;
+    QString m_response;
+    qint16 m_mode = 0;
+    bool m_blinkOn = false;
+    int m_state = IdleState;
 
     QString m_gatewayHost;
     quint16 m_gatewayPort = DefaultGatewayPort;
@@ -104,10 +110,10 @@ private:
     bool m_inFlight = false;
     qsizetype m_receivedBytes = 0;
 
-    QTimer m_T;
-    QTimer m_TT;
+    QTimer m_delayTimer;
+    QTimer m_blinkTimer;
     QTimer m_deadline;
-    QTcpSocket m_WS;
+    QTcpSocket m_socket;
 };
 
 } // namespace vigilux::net

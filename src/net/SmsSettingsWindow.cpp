@@ -29,31 +29,31 @@ const QString kCrLf = QStringLiteral("\r\n");
 const QString kInfo = QStringLiteral("Информация");
 } // namespace
 
-QString SmsSettingsWindow::SampleKey() {
+QString SmsSettingsWindow::sampleKey() {
     return QStringLiteral("4f0c2a7e-93b1-4d6a-8e25-b7c1f0d39a64");
 }
 
-QString SmsSettingsWindow::SampleNumber() {
+QString SmsSettingsWindow::sampleNumber() {
     return QStringLiteral("79001234567");
 }
 
-QString SmsSettingsWindow::SampleMessage() {
+QString SmsSettingsWindow::sampleMessage() {
     return QStringLiteral("Vigilux:обнаружено движение.Интенсивность:#%#%.Всего тревог:#n#.\n");
 }
 
-QString SmsSettingsWindow::TestMessage() {
+QString SmsSettingsWindow::testMessage() {
     return QStringLiteral("Vigilux: тестовое смс-оповещение об обнаружении движения в кадре.");
 }
 
-QString SmsSettingsWindow::BalanceCaption() {
+QString SmsSettingsWindow::balanceCaption() {
     return QStringLiteral("Запросить баланс и остаток");
 }
 
-QString SmsSettingsWindow::WaitingCaption() {
+QString SmsSettingsWindow::waitingCaption() {
     return QStringLiteral("Подождите, идет запрос...");
 }
 
-QString SmsSettingsWindow::KeyPagePathAndQuery() {
+QString SmsSettingsWindow::keyPagePathAndQuery() {
     return QStringLiteral("/?panel=api&subpanel=method&show=sms/send");
 }
 
@@ -66,8 +66,8 @@ SmsSettingsWindow::SmsSettingsWindow(AppContext& context, platform::CaptureComma
     setObjectName(QStringLiteral("SMSoptions"));
     setWindowTitle(QStringLiteral("СМС-уведомления"));
     setFixedSize(WindowWidth, WindowHeight);
-    if (!m_context.InTray)
-        platform::MakeTopmost(*this);
+    if (!m_context.inTray)
+        platform::makeTopmost(*this);
 
     QLabel* heading = addLabel(QStringLiteral("Смс-уведомления от детектора движения"), Margin, 14);
     QFont bold = heading->font();
@@ -86,29 +86,29 @@ SmsSettingsWindow::SmsSettingsWindow(AppContext& context, platform::CaptureComma
     };
 
     addLabel(QStringLiteral("Ваш ключ:"), Margin, 54);
-    m_key = addLine(SampleKey(), 50, 300, 0);
-    m_L[1] = addLink(QStringLiteral("какой ключ?"), FieldColumn + 310, 54, "L_1");
+    m_key = addLine(sampleKey(), 50, 300, 0);
+    m_links[1] = addLink(QStringLiteral("какой ключ?"), FieldColumn + 310, 54, "L_1");
 
     addLabel(QStringLiteral("Телефон:"), Margin, 86);
-    m_phone = addLine(SampleNumber(), 82, 130, 1);
-    m_L[0] = addLink(QStringLiteral("почем смс?"), FieldColumn + 140, 86, "L_0");
+    m_phone = addLine(sampleNumber(), 82, 130, 1);
+    m_links[0] = addLink(QStringLiteral("почем смс?"), FieldColumn + 140, 86, "L_0");
 
     addLabel(QStringLiteral("Текст сообщения:"), Margin, 118);
     m_message = new QPlainTextEdit(this);
     m_message->setObjectName(QStringLiteral("Text_2"));
     m_message->setGeometry(Margin, 138, WindowWidth - 2 * Margin, 96);
-    m_message->setPlainText(SampleMessage());
-    m_L[2] = addLink(QStringLiteral("999 символов (1 смс)"), Margin, 240, "L_2");
-    connect(m_message, &QPlainTextEdit::textChanged, this, &SmsSettingsWindow::UpdateCounter);
+    m_message->setPlainText(sampleMessage());
+    m_links[2] = addLink(QStringLiteral("999 символов (1 смс)"), Margin, 240, "L_2");
+    connect(m_message, &QPlainTextEdit::textChanged, this, &SmsSettingsWindow::updateCounter);
     // The design text is only a placeholder; show the real count at once.
-    UpdateCounter();
+    updateCounter();
 
     // The sending limit row: shown, but nothing reads it.
-    m_Check1 = new controls::CheckBox(this);
-    m_Check1->setObjectName(QStringLiteral("Check1"));
-    m_Check1->move(Margin, 276);
+    m_limitBox = new controls::CheckBox(this);
+    m_limitBox->setObjectName(QStringLiteral("Check1"));
+    m_limitBox->move(Margin, 276);
     QLabel* limit = addLabel(QStringLiteral("Отправлять не более 1 смс в"),
-                             Margin + m_Check1->sizeHint().width() + 6, 277);
+                             Margin + m_limitBox->sizeHint().width() + 6, 277);
     m_scroll = new QScrollBar(Qt::Horizontal, this);
     m_scroll->setObjectName(QStringLiteral("HScroll1"));
     m_scroll->setRange(1, 60);
@@ -116,41 +116,41 @@ SmsSettingsWindow::SmsSettingsWindow(AppContext& context, platform::CaptureComma
     addLabel(QStringLiteral("минут"), m_scroll->geometry().right() + 8, 277);
 
     QLabel* balance = addLabel(QStringLiteral("Баланс:"), Margin, 312);
-    m_Label3 = addLabel(QString(), balance->geometry().right() + 6, 312, "Label3");
-    m_Label3->setFixedWidth(80);
-    addLabel(QStringLiteral("руб"), m_Label3->geometry().right() + 4, 312);
+    m_balanceLabel = addLabel(QString(), balance->geometry().right() + 6, 312, "Label3");
+    m_balanceLabel->setFixedWidth(80);
+    addLabel(QStringLiteral("руб"), m_balanceLabel->geometry().right() + 4, 312);
     QLabel* limitCaption = addLabel(QStringLiteral("Лимит:"), 250, 312);
-    m_Label5 = addLabel(QString(), limitCaption->geometry().right() + 6, 312, "Label5");
-    m_Label5->setFixedWidth(50);
-    addLabel(QStringLiteral("сообщений"), m_Label5->geometry().right() + 4, 312);
+    m_limitLabel = addLabel(QString(), limitCaption->geometry().right() + 6, 312, "Label5");
+    m_limitLabel->setFixedWidth(50);
+    addLabel(QStringLiteral("сообщений"), m_limitLabel->geometry().right() + 4, 312);
 
     const QStringList captions{QStringLiteral("OK"), QStringLiteral("Отмена"),
                                QStringLiteral("Отправить тестовое смс-сообщение"),
-                               BalanceCaption()};
+                               balanceCaption()};
     for (int i = 0; i < 4; ++i) {
-        m_XpB[i] = new controls::PushButton(captions[i], this);
-        m_XpB[i]->setObjectName(QStringLiteral("XpB_%1").arg(i));
-        m_XpB[i]->setButtonStyle(3);
+        m_buttons[i] = new controls::PushButton(captions[i], this);
+        m_buttons[i]->setObjectName(QStringLiteral("XpB_%1").arg(i));
+        m_buttons[i]->setButtonStyle(3);
     }
-    m_XpB[2]->setGeometry(Margin, 340, 290, 28);
-    m_XpB[3]->setGeometry(Margin, 374, 290, 28);
-    m_XpB[0]->setGeometry(WindowWidth - Margin - 2 * 96 - 8, WindowHeight - 40, 96, 28);
-    m_XpB[1]->setGeometry(WindowWidth - Margin - 96, WindowHeight - 40, 96, 28);
+    m_buttons[2]->setGeometry(Margin, 340, 290, 28);
+    m_buttons[3]->setGeometry(Margin, 374, 290, 28);
+    m_buttons[0]->setGeometry(WindowWidth - Margin - 2 * 96 - 8, WindowHeight - 40, 96, 28);
+    m_buttons[1]->setGeometry(WindowWidth - Margin - 96, WindowHeight - 40, 96, 28);
 
     m_status = new FtpStatusIcon(this);
     m_status->setObjectName(QStringLiteral("SMS"));
     m_status->move(Margin + 300, 344);
-    m_status->setState(m_SMS.State());
-    connect(&m_SMS, &SmsClient::StateChanged, m_status, &FtpStatusIcon::setState);
+    m_status->setState(m_sms.state());
+    connect(&m_sms, &SmsClient::stateChanged, m_status, &FtpStatusIcon::setState);
 
     // OK carries no action: nothing here is stored.
-    connect(m_XpB[1], &controls::PushButton::Click, this, &QDialog::reject);
-    connect(m_XpB[2], &controls::PushButton::Click, this, &SmsSettingsWindow::TestClick);
-    connect(m_XpB[3], &controls::PushButton::Click, this, &SmsSettingsWindow::BalanceClick);
+    connect(m_buttons[1], &controls::PushButton::clicked, this, &QDialog::reject);
+    connect(m_buttons[2], &controls::PushButton::clicked, this, &SmsSettingsWindow::onTestClicked);
+    connect(m_buttons[3], &controls::PushButton::clicked, this, &SmsSettingsWindow::onBalanceClicked);
 
-    connect(&m_SMS, &SmsClient::Balance, this, &SmsSettingsWindow::SMS_Balance);
-    connect(&m_SMS, &SmsClient::Cost, this, &SmsSettingsWindow::SMS_Cost);
-    connect(&m_SMS, &SmsClient::Err, this, &SmsSettingsWindow::SMS_Err);
+    connect(&m_sms, &SmsClient::balance, this, &SmsSettingsWindow::onBalance);
+    connect(&m_sms, &SmsClient::cost, this, &SmsSettingsWindow::onCost);
+    connect(&m_sms, &SmsClient::failed, this, &SmsSettingsWindow::onSmsError);
 
     pause(true);
 }
@@ -187,7 +187,7 @@ void SmsSettingsWindow::pause(bool on) {
     if (m_paused == on)
         return;
     m_paused = on;
-    m_capture.PrePause(on);
+    m_capture.pausePreview(on);
 }
 
 void SmsSettingsWindow::showEvent(QShowEvent* event) {
@@ -201,65 +201,65 @@ void SmsSettingsWindow::done(int result) {
     QDialog::done(result);
 }
 
-QUrl SmsSettingsWindow::KeyPage() const {
-    return QUrl(QStringLiteral("http://") + GatewayDomain() + KeyPagePathAndQuery());
+QUrl SmsSettingsWindow::keyPage() const {
+    return QUrl(QStringLiteral("http://") + gatewayDomain() + keyPagePathAndQuery());
 }
 
-QString SmsSettingsWindow::MessageText() const {
+QString SmsSettingsWindow::messageText() const {
     QString text = m_message->toPlainText();
     text.replace(QLatin1Char('\n'), kCrLf);
     return text;
 }
 
-void SmsSettingsWindow::UpdateCounter() {
-    const QString text = MessageText();
-    m_L[2]->setText(SmsLength::label(text));
-    m_L[2]->adjustSize();
+void SmsSettingsWindow::updateCounter() {
+    const QString text = messageText();
+    m_links[2]->setText(SmsLength::label(text));
+    m_links[2]->adjustSize();
 }
 
-void SmsSettingsWindow::TestClick() {
-    m_SMS.SendSMS(m_phone->text(), TestMessage(), m_key->text());
+void SmsSettingsWindow::onTestClicked() {
+    m_sms.sendSms(m_phone->text(), testMessage(), m_key->text());
 }
 
-void SmsSettingsWindow::BalanceClick() {
-    m_XpB[3]->setCaption(WaitingCaption());
-    m_XpB[3]->setEnabledCtrl(false);
-    m_Label3->clear();
-    m_Label5->clear();
-    m_SMS.GetBalance(m_key->text());
+void SmsSettingsWindow::onBalanceClicked() {
+    m_buttons[3]->setCaption(waitingCaption());
+    m_buttons[3]->setEnabledCtrl(false);
+    m_balanceLabel->clear();
+    m_limitLabel->clear();
+    m_sms.requestBalance(m_key->text());
     // Refused because another request is running: nothing will come back to
     // give the button its caption again, so do it now.
-    if (m_SMS.Mode() != 2 && !m_XpB[3]->isEnabled())
+    if (m_sms.mode() != 2 && !m_buttons[3]->isEnabled())
         restoreBalanceButton();
 }
 
-void SmsSettingsWindow::CostClick() {
-    const bool balancePending = m_SMS.Mode() == 2;
-    m_SMS.GetCost(m_phone->text());
+void SmsSettingsWindow::onCostClicked() {
+    const bool balancePending = m_sms.mode() == 2;
+    m_sms.requestCost(m_phone->text());
     // The price query replaces a running balance query, whose answer will
     // never come.
-    if (balancePending && m_SMS.Mode() == 3)
+    if (balancePending && m_sms.mode() == 3)
         restoreBalanceButton();
 }
 
 void SmsSettingsWindow::restoreBalanceButton() {
-    m_XpB[3]->setCaption(BalanceCaption());
-    m_XpB[3]->setEnabledCtrl(true);
+    m_buttons[3]->setCaption(balanceCaption());
+    m_buttons[3]->setEnabledCtrl(true);
 }
 
-void SmsSettingsWindow::KeyHelpClick() {
+void SmsSettingsWindow::onKeyHelpClicked() {
     const QString text =
-        QStringLiteral("ID это ваш уникальный идентификатор на сайте ") + GatewayDomain() +
+        QStringLiteral("ID это ваш уникальный идентификатор на сайте ") + gatewayDomain() +
         QStringLiteral(". Он нужен для отправки сообщений; скопируйте его на странице сайта из "
                        "оранжевой рамки с заголовком «Уникальный ключ».") +
         kCrLf + kCrLf + QStringLiteral("Открыть страницу с вашим ID (уникальным ключом)?");
     if (m_context.dialogs.message(platform::Dialogs::Icon::Information, kInfo, text,
                                   platform::Dialogs::Buttons::YesNo) ==
         platform::Dialogs::Answer::Yes)
-        m_opener.open(KeyPage());
+        m_opener.open(keyPage());
 }
 
-void SmsSettingsWindow::LengthHelpClick() {
+void SmsSettingsWindow::onLengthHelpClicked() {
     const QString text =
         QStringLiteral(
             "Длинные сообщения автоматически упаковываются в один единый текст, состоящий из "
@@ -276,24 +276,24 @@ void SmsSettingsWindow::LengthHelpClick() {
     m_context.dialogs.message(platform::Dialogs::Icon::Information, kInfo, text);
 }
 
-void SmsSettingsWindow::SMS_Balance(const QString& Res) {
-    m_Label3->setText(Res);
+void SmsSettingsWindow::onBalance(const QString& result) {
+    m_balanceLabel->setText(result);
 }
 
-void SmsSettingsWindow::SMS_Cost(const QString& Res) {
-    const QString rest = Res.mid(2);
+void SmsSettingsWindow::onCost(const QString& result) {
+    const QString rest = result.mid(2);
     const QString text =
-        Res.startsWith(QStringLiteral("OK"))
+        result.startsWith(QStringLiteral("OK"))
             ? QString(QStringLiteral("Стоимость отправки сообщения на этот номер: ") + rest +
                       QStringLiteral(" руб"))
             : QString(QStringLiteral("Произошла ошибка: ") + rest);
     m_context.dialogs.message(platform::Dialogs::Icon::Information, kInfo, text);
 }
 
-void SmsSettingsWindow::SMS_Err(const QString& Res) {
+void SmsSettingsWindow::onSmsError(const QString& result) {
     m_context.dialogs.message(platform::Dialogs::Icon::Error, QStringLiteral("Ошибка"),
-                              QStringLiteral("Ошибка при работе с сайтом ") + GatewayDomain() +
-                                  kCrLf + kCrLf + Res);
+                              QStringLiteral("Ошибка при работе с сайтом ") + gatewayDomain() +
+                                  kCrLf + kCrLf + result);
     restoreBalanceButton();
 }
 
@@ -303,16 +303,16 @@ bool SmsSettingsWindow::eventFilter(QObject* watched, QEvent* event) {
         const auto* label = qobject_cast<QLabel*>(watched);
         if (label && me->button() == Qt::LeftButton &&
             label->rect().contains(me->position().toPoint())) {
-            if (label == m_L[0]) {
-                CostClick();
+            if (label == m_links[0]) {
+                onCostClicked();
                 return true;
             }
-            if (label == m_L[1]) {
-                KeyHelpClick();
+            if (label == m_links[1]) {
+                onKeyHelpClicked();
                 return true;
             }
-            if (label == m_L[2]) {
-                LengthHelpClick();
+            if (label == m_links[2]) {
+                onLengthHelpClicked();
                 return true;
             }
         }

@@ -45,29 +45,29 @@ class SmsSettingsWindow final : public QDialog {
     Q_DISABLE_COPY_MOVE(SmsSettingsWindow)
 
 public:
-    static QString SampleKey();
-    static QString SampleNumber();
-    static QString SampleMessage();
-    static QString TestMessage();
-    static QString BalanceCaption();
-    static QString WaitingCaption();
+    static QString sampleKey();
+    static QString sampleNumber();
+    static QString sampleMessage();
+    static QString testMessage();
+    static QString balanceCaption();
+    static QString waitingCaption();
     // The gateway's page that shows the account's key.
-    static QString KeyPagePathAndQuery();
+    static QString keyPagePathAndQuery();
 
     SmsSettingsWindow(AppContext& context, platform::CaptureCommands& capture, platform::UrlOpener& opener,
                QWidget* parent = nullptr);
     ~SmsSettingsWindow() override;
 
     // The window's own component; tests point it at a local gateway.
-    SmsClient& Sms() { return m_SMS; }
+    SmsClient& sms() { return m_sms; }
 
     // The gateway's domain name as the messages and the key page show it.
-    QString GatewayDomain() const { return m_SMS.GatewayHost(); }
-    QUrl KeyPage() const;
+    QString gatewayDomain() const { return m_sms.gatewayHost(); }
+    QUrl keyPage() const;
 
     // The message as the counter measures it: line breaks as CR LF, the
     // form the text box has always held them in.
-    QString MessageText() const;
+    QString messageText() const;
 
     void done(int result) override;
 
@@ -81,32 +81,32 @@ private:
     QLabel* addLink(const QString& text, int x, int y, const char* name);
     void pause(bool on);
 
-    void TestClick();
-    void BalanceClick();
-    void CostClick();
-    void KeyHelpClick();
-    void LengthHelpClick();
-    void UpdateCounter();
+    void onTestClicked();
+    void onBalanceClicked();
+    void onCostClicked();
+    void onKeyHelpClicked();
+    void onLengthHelpClicked();
+    void updateCounter();
     void restoreBalanceButton();
 
-    void SMS_Balance(const QString& Res);
-    void SMS_Cost(const QString& Res);
-    void SMS_Err(const QString& Res);
+    void onBalance(const QString& result);
+    void onCost(const QString& result);
+    void onSmsError(const QString& result);
 
     AppContext& m_context;
     platform::CaptureCommands& m_capture;
     platform::UrlOpener& m_opener;
     bool m_paused = false;
 
-    SmsClient m_SMS;
+    SmsClient m_sms;
     QLineEdit* m_key = nullptr;
     QLineEdit* m_phone = nullptr;
     QPlainTextEdit* m_message = nullptr;
-    std::array<QLabel*, 3> m_L{};
-    QLabel* m_Label3 = nullptr;
-    QLabel* m_Label5 = nullptr;
-    std::array<controls::PushButton*, 4> m_XpB{};
-    controls::CheckBox* m_Check1 = nullptr;
+    std::array<QLabel*, 3> m_links{};
+    QLabel* m_balanceLabel = nullptr;
+    QLabel* m_limitLabel = nullptr;
+    std::array<controls::PushButton*, 4> m_buttons{};
+    controls::CheckBox* m_limitBox = nullptr;
     QScrollBar* m_scroll = nullptr;
     FtpStatusIcon* m_status = nullptr;
 };

@@ -20,7 +20,7 @@ QCameraDevice CameraCaptureDevice::device() const {
     return m_index >= 0 && m_index < inputs.size() ? inputs.at(m_index) : QCameraDevice();
 }
 
-bool CameraCaptureDevice::DriverConnect() {
+bool CameraCaptureDevice::connectDriver() {
     if (isConnected())
         return true;
     const QCameraDevice dev = device();
@@ -47,7 +47,7 @@ bool CameraCaptureDevice::DriverConnect() {
     return true;
 }
 
-void CameraCaptureDevice::DriverDisconnect() {
+void CameraCaptureDevice::disconnectDriver() {
     teardown();
     setConnected(false);
 }
@@ -70,11 +70,11 @@ void CameraCaptureDevice::teardown(Deletion deletion) {
 void CameraCaptureDevice::onCameraError() {
     if (!isConnected())
         return;
-    DriverDisconnect();
+    disconnectDriver();
     emit deviceLost();
 }
 
-QSize CameraCaptureDevice::GetVideoFormat() const {
+QSize CameraCaptureDevice::videoSize() const {
     if (!m_format.isNull())
         return m_format.resolution();
     if (lastFrameSize().isValid())
@@ -82,8 +82,8 @@ QSize CameraCaptureDevice::GetVideoFormat() const {
     return m_camera ? m_camera->cameraFormat().resolution() : QSize();
 }
 
-bool CameraCaptureDevice::SetVideoFormat(QSize size) {
-    if (!device().isNull() && size.isValid() && size == GetVideoFormat())
+bool CameraCaptureDevice::setVideoSize(QSize size) {
+    if (!device().isNull() && size.isValid() && size == videoSize())
         return true; // already in force
     // Going back to the size in force before the last change restores that
     // exact format (even "the camera's own choice"), so a probe followed by
@@ -113,7 +113,7 @@ bool CameraCaptureDevice::SetVideoFormat(QSize size) {
             best = f;
     if (best.isNull())
         return false;
-    const Undo undo{m_format, GetVideoFormat()};
+    const Undo undo{m_format, videoSize()};
     applyFormat(best);
     m_undo = undo;
     return true;

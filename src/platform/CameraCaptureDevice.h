@@ -23,10 +23,10 @@ public:
     explicit CameraCaptureDevice(int driverIndex, QObject* parent = nullptr);
     ~CameraCaptureDevice() override;
 
-    bool DriverConnect() override;
-    void DriverDisconnect() override;
-    QSize GetVideoFormat() const override;
-    bool SetVideoFormat(QSize size) override;
+    bool connectDriver() override;
+    void disconnectDriver() override;
+    QSize videoSize() const override;
+    bool setVideoSize(QSize size) override;
     QList<VideoFormat> videoFormats() const override;
     bool setVideoFormat(int index) override;
     QString name() const override;
@@ -48,7 +48,7 @@ private:
         QCameraFormat format;
         QSize size;
     };
-    std::optional<Undo> m_undo; // the state before the last SetVideoFormat
+    std::optional<Undo> m_undo; // the state before the last setVideoSize
     QMediaCaptureSession m_session;
     std::unique_ptr<QCamera> m_camera;
 };

@@ -12,15 +12,15 @@ public:
     virtual ~CaptureCommands() = default;
 
     // The video format dialog (modal); the preview pauses while it is open.
-    virtual void WebcamFormat() = 0;
+    virtual void chooseFormat() = 0;
     // The video source dialog (modal).
-    virtual void WebcamOptions() = 0;
-    // Tries xWith x xHeight. With Detect it only reports whether the device
+    virtual void chooseSource() = 0;
+    // Tries width x height. With probing it only reports whether the device
     // accepts the size and leaves the device as it was; without, an accepted
     // size stays in force and capture restarts with it.
-    virtual bool SetRes(qint16 xWith, qint16 xHeight, bool Detect = false) = 0;
+    virtual bool setResolution(qint16 width, qint16 height, bool probing = false) = 0;
     // True stops the preview (no frames, no detector steps), false resumes it.
-    virtual void PrePause(bool Pause) = 0;
+    virtual void pausePreview(bool paused) = 0;
 };
 
 } // namespace vigilux::platform

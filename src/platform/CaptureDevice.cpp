@@ -9,18 +9,18 @@ CaptureDevice::CaptureDevice(QObject* parent)
 
 CaptureDevice::~CaptureDevice() = default;
 
-void CaptureDevice::SetPreview(bool on) {
+void CaptureDevice::setPreview(bool on) {
     if (on && !m_preview)
         m_nextDueMs = 0; // the first frame after switching on is due at once
     m_preview = on;
 }
 
-void CaptureDevice::SetPreviewRate(int ms) {
+void CaptureDevice::setPreviewRate(int ms) {
     m_previewRateMs = std::max(1, ms);
     m_nextDueMs = 0;
 }
 
-void CaptureDevice::SetCallbackFrame(FrameCallback callback) {
+void CaptureDevice::setFrameCallback(onFrame callback) {
     m_callback = std::move(callback);
     if (m_inCallback)
         m_callbackReplaced = true;
@@ -35,7 +35,7 @@ QImage CaptureDevice::currentFrame(QImage::Format format) const {
     return img.convertToFormat(format);
 }
 
-bool CaptureDevice::FileSaveDIB(const QString& path) const {
+bool CaptureDevice::saveBitmap(const QString& path) const {
     const QImage img = currentFrame(QImage::Format_RGB888);
     return !img.isNull() && img.save(path, "BMP");
 }
@@ -75,14 +75,14 @@ void CaptureDevice::publishFrame(const FrameLayout& layout) {
     ++m_delivered;
     if (m_callback) {
         FrameHeader header;
-        header.lpData = m_buffer.data();
-        header.dwBufferLength = static_cast<quint32>(m_buffer.size());
-        header.dwBytesUsed = static_cast<quint32>(layout.bytes);
-        header.dwTimeCaptured = static_cast<quint32>(msSinceConnect());
-        header.dwFlags = 0;
+        header.data = m_buffer.data();
+        header.bufferLength = static_cast<quint32>(m_buffer.size());
+        header.bytesUsed = static_cast<quint32>(layout.bytes);
+        header.timeCapturedMs = static_cast<quint32>(msSinceConnect());
+        header.flags = 0;
         // Moved out (no allocation) so the callback may replace or remove
-        // itself through SetCallbackFrame while it runs.
-        FrameCallback running = std::move(m_callback);
+        // itself through setFrameCallback while it runs.
+        onFrame running = std::move(m_callback);
         m_inCallback = true;
         m_callbackReplaced = false;
         running(header);

@@ -35,7 +35,7 @@ class CaptureDevice : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CaptureDevice)
 public:
-    using FrameCallback = std::function<void(const FrameHeader&)>;
+    using onFrame = std::function<void(const FrameHeader&)>;
 
     // One capture format as the format dialog lists it.
     struct VideoFormat {
@@ -50,31 +50,31 @@ public:
     // Opens the device and starts producing frames. Returns false, without
     // any message, when the device cannot be opened. Connecting while
     // connected returns true and changes nothing.
-    virtual bool DriverConnect() = 0;
+    virtual bool connectDriver() = 0;
     // Stops the device. Harmless when not connected.
-    virtual void DriverDisconnect() = 0;
+    virtual void disconnectDriver() = 0;
     bool isConnected() const { return m_connected; }
 
     // Frames reach the callback and the preview only while this is on.
-    void SetPreview(bool on);
-    bool Preview() const { return m_preview; }
+    void setPreview(bool on);
+    bool previewing() const { return m_preview; }
 
     // On average at most one frame per `ms` reaches the callback and the
     // preview; the others are dropped before they are copied. Small arrival
     // jitter is absorbed, so a rate equal to the source's frame interval
     // passes every frame. Values below 1 are taken as 1.
-    void SetPreviewRate(int ms);
-    int PreviewRate() const { return m_previewRateMs; }
+    void setPreviewRate(int ms);
+    int previewRate() const { return m_previewRateMs; }
 
     // Called for every delivered frame. An empty function removes it.
-    void SetCallbackFrame(FrameCallback callback);
+    void setFrameCallback(onFrame callback);
 
     // Current capture size (empty when not yet known, e.g. a video file
     // before its first frame).
-    virtual QSize GetVideoFormat() const = 0;
+    virtual QSize videoSize() const = 0;
     // Switches to the given size if the device offers it; returns false and
     // leaves the current format in force otherwise.
-    virtual bool SetVideoFormat(QSize size) = 0;
+    virtual bool setVideoSize(QSize size) = 0;
 
     // The formats the device offers, for the format dialog, and applying one
     // of them by index (false for an index out of range or a refused format).
@@ -87,7 +87,7 @@ public:
 
     // Writes the latest delivered frame as a 24-bit BMP. False when there is
     // no frame yet or the file cannot be written.
-    bool FileSaveDIB(const QString& path) const;
+    bool saveBitmap(const QString& path) const;
 
     // Short name and a longer description for the source dialog.
     virtual QString name() const = 0;
@@ -99,7 +99,7 @@ public:
 signals:
     // A new frame is ready for the preview widget (read currentFrame()).
     void framePresented();
-    // The device stopped on its own after a successful DriverConnect (camera
+    // The device stopped on its own after a successful connectDriver (camera
     // unplugged, file turned out unplayable). It is disconnected by then.
     void deviceLost();
 
@@ -131,7 +131,7 @@ private:
     bool m_connected = false;
     bool m_preview = false;
     int m_previewRateMs = 1;
-    FrameCallback m_callback;
+    onFrame m_callback;
     bool m_inCallback = false;
     bool m_callbackReplaced = false;
     std::vector<uchar> m_buffer;

@@ -10,7 +10,7 @@
 namespace vigilux::platform {
 
 // Creates the device for a source. A camera that does not exist still gets
-// a camera device: its DriverConnect fails, which the capture control shows
+// a camera device: its connectDriver fails, which the capture control shows
 // as the offline picture.
 std::unique_ptr<CaptureDevice> createCaptureDevice(const CaptureSource& source,
                                                    QObject* parent = nullptr);

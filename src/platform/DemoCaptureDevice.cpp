@@ -126,7 +126,7 @@ DemoCaptureDevice::DemoCaptureDevice(quint64 seed, QObject* parent)
 
 DemoCaptureDevice::~DemoCaptureDevice() = default;
 
-bool DemoCaptureDevice::DriverConnect() {
+bool DemoCaptureDevice::connectDriver() {
     if (isConnected())
         return true;
     prepare();
@@ -135,7 +135,7 @@ bool DemoCaptureDevice::DriverConnect() {
     return true;
 }
 
-void DemoCaptureDevice::DriverDisconnect() {
+void DemoCaptureDevice::disconnectDriver() {
     m_timer.stop();
     setConnected(false);
 }
@@ -144,7 +144,7 @@ QList<QSize> DemoCaptureDevice::supportedSizes() {
     return {QSize(320, 240), QSize(640, 480), QSize(800, 600), QSize(1280, 720)};
 }
 
-bool DemoCaptureDevice::SetVideoFormat(QSize size) {
+bool DemoCaptureDevice::setVideoSize(QSize size) {
     if (!supportedSizes().contains(size))
         return false;
     if (size == m_size)
@@ -167,7 +167,7 @@ QList<CaptureDevice::VideoFormat> DemoCaptureDevice::videoFormats() const {
 
 bool DemoCaptureDevice::setVideoFormat(int index) {
     const QList<QSize> sizes = supportedSizes();
-    return index >= 0 && index < sizes.size() && SetVideoFormat(sizes.at(index));
+    return index >= 0 && index < sizes.size() && setVideoSize(sizes.at(index));
 }
 
 QString DemoCaptureDevice::name() const {

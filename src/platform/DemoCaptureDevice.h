@@ -29,10 +29,10 @@ public:
     explicit DemoCaptureDevice(quint64 seed = 1, QObject* parent = nullptr);
     ~DemoCaptureDevice() override;
 
-    bool DriverConnect() override;
-    void DriverDisconnect() override;
-    QSize GetVideoFormat() const override { return m_size; }
-    bool SetVideoFormat(QSize size) override;
+    bool connectDriver() override;
+    void disconnectDriver() override;
+    QSize videoSize() const override { return m_size; }
+    bool setVideoSize(QSize size) override;
     QList<VideoFormat> videoFormats() const override;
     bool setVideoFormat(int index) override;
     QString name() const override;

@@ -35,7 +35,7 @@ bool DesktopScreenSaverInhibitor::holding() const {
 
 namespace {
 const QString Service = QStringLiteral("org.freedesktop.ScreenSaver");
-const QString Path = QStringLiteral("/org/freedesktop/ScreenSaver");
+const QString path = QStringLiteral("/org/freedesktop/ScreenSaver");
 const QString Interface = QStringLiteral("org.freedesktop.ScreenSaver");
 } // namespace
 
@@ -81,7 +81,7 @@ void DesktopScreenSaverInhibitor::requestInhibit() {
     if (m_cookie || !m_bus.isConnected())
         return;
     QDBusMessage call =
-        QDBusMessage::createMethodCall(Service, Path, Interface, QStringLiteral("Inhibit"));
+        QDBusMessage::createMethodCall(Service, path, Interface, QStringLiteral("Inhibit"));
     call << QStringLiteral("Vigilux") << QStringLiteral("Включена автосъемка");
     m_pending = new QDBusPendingCallWatcher(m_bus.asyncCall(call, CallTimeoutMs), this);
     connect(m_pending, &QDBusPendingCallWatcher::finished, this,
@@ -108,7 +108,7 @@ void DesktopScreenSaverInhibitor::release(bool waitForService) {
     if (!m_cookie)
         return;
     QDBusMessage call =
-        QDBusMessage::createMethodCall(Service, Path, Interface, QStringLiteral("UnInhibit"));
+        QDBusMessage::createMethodCall(Service, path, Interface, QStringLiteral("UnInhibit"));
     call << *m_cookie;
     m_cookie.reset();
     // At destruction the program may end right after: wait (bounded) so the

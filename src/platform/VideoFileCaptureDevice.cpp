@@ -14,7 +14,7 @@ VideoFileCaptureDevice::~VideoFileCaptureDevice() {
     teardown(Deletion::Now);
 }
 
-bool VideoFileCaptureDevice::DriverConnect() {
+bool VideoFileCaptureDevice::connectDriver() {
     if (isConnected())
         return true;
     const QFileInfo info(m_path);
@@ -40,7 +40,7 @@ bool VideoFileCaptureDevice::DriverConnect() {
     return isConnected();
 }
 
-void VideoFileCaptureDevice::DriverDisconnect() {
+void VideoFileCaptureDevice::disconnectDriver() {
     teardown();
     setConnected(false);
 }
@@ -73,11 +73,11 @@ void VideoFileCaptureDevice::fail() {
         teardown();
         return;
     }
-    DriverDisconnect();
+    disconnectDriver();
     emit deviceLost();
 }
 
-bool VideoFileCaptureDevice::SetVideoFormat(QSize size) {
+bool VideoFileCaptureDevice::setVideoSize(QSize size) {
     return size.isValid() && size == lastFrameSize();
 }
 

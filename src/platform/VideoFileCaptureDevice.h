@@ -21,10 +21,10 @@ public:
     // False when the file is missing or unreadable, or when the player
     // rejects it at once. A file the player rejects only after it started
     // loading ends with deviceLost().
-    bool DriverConnect() override;
-    void DriverDisconnect() override;
-    QSize GetVideoFormat() const override { return lastFrameSize(); }
-    bool SetVideoFormat(QSize size) override;
+    bool connectDriver() override;
+    void disconnectDriver() override;
+    QSize videoSize() const override { return lastFrameSize(); }
+    bool setVideoSize(QSize size) override;
     QList<VideoFormat> videoFormats() const override;
     bool setVideoFormat(int index) override;
     QString name() const override;

@@ -4,7 +4,7 @@
 
 namespace vigilux::platform {
 
-void MakeTopmost(QWidget& window) {
+void makeTopmost(QWidget& window) {
     if (window.windowFlags() & Qt::WindowStaysOnTopHint)
         return;
     const bool visible = window.isVisible();

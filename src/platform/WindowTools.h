@@ -7,6 +7,6 @@ namespace vigilux::platform {
 // Places a window above all others without moving or sizing it. Call before
 // the window is shown (or again after changing it: the flag change hides
 // the window, and this shows it again if it was visible).
-void MakeTopmost(QWidget& window);
+void makeTopmost(QWidget& window);
 
 } // namespace vigilux::platform

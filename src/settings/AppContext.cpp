@@ -1,5 +1,7 @@
 #include "settings/AppContext.h"
 
+#include "platform/Dialogs.h"
+
 #include <utility>
 
 namespace vigilux {
@@ -10,6 +12,11 @@ AppContext::AppContext(platform::Clock& clock, platform::Dialogs& dialogs, QStri
     , programFolder(std::move(programFolder))
     , dataFolder(this->programFolder)
     , settingsFolder(this->programFolder)
-    , ini(this->programFolder + QStringLiteral("/options.ini")) {}
+    , ini(this->programFolder + QStringLiteral("/options.ini")) {
+    // A settings write that fails is never dropped without a word.
+    ini.setFailureReporter([&dialogs](const QString& text) {
+        dialogs.message(platform::Dialogs::Icon::Error, QStringLiteral("Ошибка"), text);
+    });
+}
 
 } // namespace vigilux

@@ -42,15 +42,15 @@ struct AppContext {
     settings::IniFile ini;
     settings::Settings settings;
 
-    bool AutoShotOn = false;           // watch mode is on
-    bool InTray = false;               // main window hidden to the tray
-    bool DetectorDialogOpen = false;   // main window shows the detector window
-    bool DetectorWindowLoaded = false; // the detector window is open
-    qint16 AlarmCount = 0;             // alarms since watch mode was switched on
-    qint16 CalibrationPhase = 0;       // 0 none, 1 speed, 2 noise, 3 largest difference
+    bool watching = false;           // watch mode is on
+    bool inTray = false;               // main window hidden to the tray
+    bool detectorWindowShown = false;   // main window shows the detector window
+    bool detectorWindowOpen = false; // the detector window is open
+    qint16 alarmCount = 0;             // alarms since watch mode was switched on
+    qint16 calibrationPhase = 0;       // 0 none, 1 speed, 2 noise, 3 largest difference
     // The calibration window while it is open (it sets and clears this);
     // the main window forwards detector values to it.
-    capture::CalibrationTarget* Calibration = nullptr;
+    capture::CalibrationTarget* calibration = nullptr;
 };
 
 } // namespace vigilux

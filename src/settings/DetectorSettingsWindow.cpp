@@ -136,8 +136,8 @@ DetectorSettingsWindow::DetectorSettingsWindow(AppContext& context, SettingsStor
     , m_options(options)
     , m_sensorTarget(sensorTarget)
     , m_runCalibration([](capture::CalibrationWindow& window) { window.exec(); }) {
-    m_context.DetectorWindowLoaded = true;
-    setObjectName(QStringLiteral("MDoptions"));
+    m_context.detectorWindowOpen = true;
+    setObjectName(QStringLiteral("detectorSettingsWindow"));
     setWindowTitle(QStringLiteral("Детектор движения"));
 
     auto* grid = new QGridLayout;
@@ -148,20 +148,20 @@ DetectorSettingsWindow::DetectorSettingsWindow(AppContext& context, SettingsStor
         const auto n = static_cast<std::size_t>(i);
         const SliderSetup& setup = Setups[n];
         auto* caption = new QLabel(QString::fromUtf8(setup.caption), this);
-        caption->setObjectName(QStringLiteral("Caption_%1").arg(i));
+        caption->setObjectName(QStringLiteral("caption%1").arg(i));
 
         auto* slider = new controls::Slider(this);
-        slider->setObjectName(QStringLiteral("Slider_%1").arg(i));
+        slider->setObjectName(QStringLiteral("slider%1").arg(i));
         slider->setMin(setup.min);
         slider->setMax(setup.max);
         slider->setStep(setup.step);
-        slider->setValue(m_context.settings.SensorValues[n]);
-        connect(slider, &controls::Slider::Change, this,
-                [this, i](int value) { Slider_Change(static_cast<qint16>(i), value); });
+        slider->setValue(m_context.settings.detectorValues[n]);
+        connect(slider, &controls::Slider::changed, this,
+                [this, i](int value) { onSliderChanged(static_cast<qint16>(i), value); });
         m_slider[n] = slider;
 
         auto* pic = new QLabel(this);
-        pic->setObjectName(QStringLiteral("PicInfotip_%1").arg(i));
+        pic->setObjectName(QStringLiteral("infoIcon%1").arg(i));
         pic->setPixmap(picture);
         pic->setFixedSize(PicSide, PicSide);
         pic->setToolTip(QStringLiteral("Что это за настройка?"));
@@ -180,16 +180,16 @@ DetectorSettingsWindow::DetectorSettingsWindow(AppContext& context, SettingsStor
     auto* buttons = new QHBoxLayout;
     for (int i = 0; i < 3; ++i) {
         auto* b = new controls::PushButton(captions.at(i), this);
-        b->setObjectName(QStringLiteral("XpB_%1").arg(i));
+        b->setObjectName(QStringLiteral("button%1").arg(i));
         b->setCaption(captions.at(i));
         b->setFixedSize(i == 2 ? 130 : 90, 28);
-        connect(b, &controls::PushButton::Click, this, [this, i] { XpB_Click(i); });
-        m_xpb[static_cast<std::size_t>(i)] = b;
+        connect(b, &controls::PushButton::clicked, this, [this, i] { onButtonClicked(i); });
+        m_buttons[static_cast<std::size_t>(i)] = b;
     }
-    buttons->addWidget(m_xpb[2]);
+    buttons->addWidget(m_buttons[2]);
     buttons->addStretch();
-    buttons->addWidget(m_xpb[0]);
-    buttons->addWidget(m_xpb[1]);
+    buttons->addWidget(m_buttons[0]);
+    buttons->addWidget(m_buttons[1]);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 14, 16, 14);
@@ -198,11 +198,11 @@ DetectorSettingsWindow::DetectorSettingsWindow(AppContext& context, SettingsStor
     layout->addLayout(buttons);
     setFixedSize(WindowWidth, layout->sizeHint().height());
 
-    m_timer2.setInterval(kTipPollMs);
-    connect(&m_timer2, &QTimer::timeout, this, &DetectorSettingsWindow::Timer2_Timer);
+    m_tipPollTimer.setInterval(kTipPollMs);
+    connect(&m_tipPollTimer, &QTimer::timeout, this, &DetectorSettingsWindow::onTipPoll);
 
-    if (!m_context.InTray)
-        platform::MakeTopmost(*this);
+    if (!m_context.inTray)
+        platform::makeTopmost(*this);
 }
 
 DetectorSettingsWindow::~DetectorSettingsWindow() {
@@ -219,57 +219,57 @@ void DetectorSettingsWindow::leave() {
         return;
     m_left = true;
     dropTip();
-    m_context.DetectorWindowLoaded = false;
+    m_context.detectorWindowOpen = false;
 }
 
-void DetectorSettingsWindow::Slider_Change(qint16 Index, qint32 MyVal) {
-    if (Index < 0 || Index > 2)
+void DetectorSettingsWindow::onSliderChanged(qint16 index, qint32 value) {
+    if (index < 0 || index > 2)
         return;
-    auto& live = m_context.settings.LiveSensorValues;
-    live[static_cast<std::size_t>(Index)] = MyVal;
-    m_sensorTarget.SetSensor(Index, live[static_cast<std::size_t>(Index)]);
+    auto& live = m_context.settings.liveDetectorValues;
+    live[static_cast<std::size_t>(index)] = value;
+    m_sensorTarget.setDetectorValue(index, live[static_cast<std::size_t>(index)]);
 }
 
-void DetectorSettingsWindow::SetSlider(qint16 index, qint32 value) {
+void DetectorSettingsWindow::setSlider(qint16 index, qint32 value) {
     if (index < 0 || index > 2)
         return;
     controls::Slider* slider = m_slider[static_cast<std::size_t>(index)];
-    value = std::clamp(value, qint32(slider->Min()), qint32(slider->Max()));
+    value = std::clamp(value, qint32(slider->minimum()), qint32(slider->maximum()));
     slider->setValue(value);
-    Slider_Change(index, value);
+    onSliderChanged(index, value);
 }
 
-qint32 DetectorSettingsWindow::SliderValue(qint16 index) const {
+qint32 DetectorSettingsWindow::sliderValue(qint16 index) const {
     if (index < 0 || index > 2)
         return 0;
-    return m_slider[static_cast<std::size_t>(index)]->Value();
+    return m_slider[static_cast<std::size_t>(index)]->value();
 }
 
-void DetectorSettingsWindow::XpB_Click(int index) {
-    auto& stored = m_context.settings.SensorValues;
+void DetectorSettingsWindow::onButtonClicked(int index) {
+    auto& stored = m_context.settings.detectorValues;
     switch (index) {
     case 0:
         for (std::size_t i = 0; i < 3; ++i)
-            stored[i] = m_slider[i]->Value();
-        m_options.SaveSensorOptions();
+            stored[i] = m_slider[i]->value();
+        m_options.saveDetectorValues();
         [[fallthrough]];
     case 1:
         for (qint16 i = 0; i < 3; ++i)
-            m_sensorTarget.SetSensor(i, stored[static_cast<std::size_t>(i)]);
+            m_sensorTarget.setDetectorValue(i, stored[static_cast<std::size_t>(i)]);
         if (index == 0)
             accept();
         else
             reject();
         break;
     case 2:
-        Autocalibrate();
+        autocalibrate();
         break;
     default:
         break;
     }
 }
 
-void DetectorSettingsWindow::Autocalibrate() {
+void DetectorSettingsWindow::autocalibrate() {
     // QDialog's own hide would end the main window's exec() of this window;
     // hiding as a plain widget keeps it open while the calibration runs.
     QWidget::setVisible(false);
@@ -278,9 +278,9 @@ void DetectorSettingsWindow::Autocalibrate() {
         m_runCalibration(calibration);
     }
     show();
-    const auto live = m_context.settings.LiveSensorValues;
+    const auto live = m_context.settings.liveDetectorValues;
     for (qint16 i = 0; i < 3; ++i)
-        Slider_Change(i, live[static_cast<std::size_t>(i)]);
+        onSliderChanged(i, live[static_cast<std::size_t>(i)]);
 }
 
 bool DetectorSettingsWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -299,25 +299,25 @@ void DetectorSettingsWindow::showTip(int index) {
     dropTip();
     const auto n = static_cast<std::size_t>(index);
     m_tip = std::make_unique<controls::InfoTip>();
-    m_tip->setParenthWnd(this);
+    m_tip->setOwner(this);
     m_tip->setShowTitle(true);
     m_tip->setUseTimeOut(false);
     m_tip->setDropShadow(false);
     m_tip->setTitle(tipTitles()[n]);
     m_tip->setText(tipTexts()[n]);
-    m_tip->Show();
+    m_tip->show();
     m_tipIndex = index;
-    m_timer2.start();
+    m_tipPollTimer.start();
 }
 
-void DetectorSettingsWindow::Timer2_Timer() {
-    if (m_tipIndex >= 0 && controls::cursorOver(PicInfotip(m_tipIndex)))
+void DetectorSettingsWindow::onTipPoll() {
+    if (m_tipIndex >= 0 && controls::cursorOver(infoIcon(m_tipIndex)))
         return;
     dropTip();
 }
 
 void DetectorSettingsWindow::dropTip() {
-    m_timer2.stop();
+    m_tipPollTimer.stop();
     m_tip.reset();
     m_tipIndex = -1;
 }

@@ -33,10 +33,10 @@ class DetectorValuesTarget;
 
 // The "Детектор движения" window: three sliders for the detector interval,
 // the noise tolerance and the motion percent. Every move goes into the
-// running detector at once (LiveSensorValues, then SetSensor); OK stores the
+// running detector at once (liveDetectorValues, then setDetectorValue); OK stores the
 // sliders' values, Отмена puts the stored values back into the detector,
 // the close box stores nothing and leaves the detector as it is. The
-// context's DetectorWindowLoaded is set from construction until it closes by
+// context's detectorWindowOpen is set from construction until it closes by
 // any means. Opened modally by the main window; the context, the settings
 // module and the sensor target must outlive it.
 class DetectorSettingsWindow final : public QDialog, public capture::DetectorSliders {
@@ -55,19 +55,19 @@ public:
     ~DetectorSettingsWindow() override;
 
     // DetectorSliders; indexes outside 0..2 are ignored.
-    void Slider_Change(qint16 Index, qint32 MyVal) override;
+    void onSliderChanged(qint16 index, qint32 value) override;
     // Values outside the slider's range stop at its ends.
-    void SetSlider(qint16 index, qint32 value) override;
-    qint32 SliderValue(qint16 index) const override;
+    void setSlider(qint16 index, qint32 value) override;
+    qint32 sliderValue(qint16 index) const override;
 
     controls::Slider* Slider(int index) const {
         return m_slider.at(static_cast<std::size_t>(index));
     }
-    QLabel* PicInfotip(int index) const { return m_pic.at(static_cast<std::size_t>(index)); }
-    controls::PushButton* PushButton(int index) const { return m_xpb.at(static_cast<std::size_t>(index)); }
-    QTimer& Timer2() { return m_timer2; }
+    QLabel* infoIcon(int index) const { return m_pic.at(static_cast<std::size_t>(index)); }
+    controls::PushButton* button(int index) const { return m_buttons.at(static_cast<std::size_t>(index)); }
+    QTimer& tipPollTimer() { return m_tipPollTimer; }
     // The help balloon while shown, else null.
-    controls::InfoTip* CTip() const { return m_tip.get(); }
+    controls::InfoTip* infoTip() const { return m_tip.get(); }
     void setCalibrationRunner(CalibrationRunner runner) { m_runCalibration = std::move(runner); }
 
     static const std::array<QString, 3>& tipTitles();
@@ -80,10 +80,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void XpB_Click(int index);
-    void Autocalibrate();
+    void onButtonClicked(int index);
+    void autocalibrate();
     void showTip(int index);
-    void Timer2_Timer();
+    void onTipPoll();
     void dropTip();
     void leave();
 
@@ -92,8 +92,8 @@ private:
     DetectorValuesTarget& m_sensorTarget;
     std::array<controls::Slider*, 3> m_slider{};
     std::array<QLabel*, 3> m_pic{};
-    std::array<controls::PushButton*, 3> m_xpb{};
-    QTimer m_timer2;
+    std::array<controls::PushButton*, 3> m_buttons{};
+    QTimer m_tipPollTimer;
     std::unique_ptr<controls::InfoTip> m_tip;
     int m_tipIndex = -1;
     CalibrationRunner m_runCalibration;

@@ -10,7 +10,7 @@ namespace vigilux::settings {
 class DetectorValuesTarget {
 public:
     virtual ~DetectorValuesTarget() = default;
-    virtual void SetSensor(qint16 Number, qint32 Value) = 0;
+    virtual void setDetectorValue(qint16 index, qint32 value) = 0;
 };
 
 } // namespace vigilux::settings

@@ -19,11 +19,11 @@ public:
     // An open-file picker. `Filter` is display-name and pattern pairs with
     // "|" between all parts ("Звуки (wav)|*.wav"). Returns the full path, or
     // "" when cancelled.
-    QString ShowOpenFile(const QString& Title, const QString& Filter, const QString& DefExt);
+    QString openFile(const QString& title, const QString& filter, const QString& defaultExtension);
 
     // A folder picker over `Owner`. Returns the folder without a trailing
     // separator (the root stays "/"), or "" when cancelled.
-    QString BrowseForFolder(QWidget* Owner, const QString& Title);
+    QString browseFolder(QWidget* owner, const QString& title);
 
 private:
     platform::Dialogs& m_dialogs;

@@ -1,5 +1,7 @@
 #include "settings/IniLocation.h"
 
+#include "settings/IniFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -7,6 +9,16 @@
 #include <QTemporaryFile>
 
 namespace vigilux::settings {
+
+namespace {
+
+const QString CrLf = QStringLiteral("\r\n");
+
+bool usable(IniFile::Problem problem) {
+    return problem == IniFile::Problem::None || problem == IniFile::Problem::Missing;
+}
+
+} // namespace
 
 bool IniLocation::folderWritable(const QString& folder) {
     // Permission bits do not tell about read-only mounts or ACLs; creating a
@@ -17,22 +29,50 @@ bool IniLocation::folderWritable(const QString& folder) {
     return probe.open();
 }
 
+QString IniLocation::startWarning() const {
+    const QString noSaving =
+        QStringLiteral("Изменения настроек не будут сохранены: нет папки, доступной для записи.");
+    if (!unusableFile.isEmpty()) {
+        return QStringLiteral("Файл настроек ") + QDir::toNativeSeparators(unusableFile) +
+               QStringLiteral(" не может быть использован: ") + unusableReason + QLatin1Char('.') +
+               CrLf + CrLf +
+               (writable
+                    ? QStringLiteral("Настройки хранятся в ") + QDir::toNativeSeparators(filePath())
+                    : noSaving);
+    }
+    if (!writable)
+        return noSaving;
+    return QString();
+}
+
 IniLocation IniLocation::choose(const QString& programFolder) {
-    IniLocation beside{programFolder, false, true};
+    IniLocation beside{programFolder, false, true, {}, {}};
     const QFileInfo existing(beside.filePath());
-    if (folderWritable(programFolder) && (!existing.exists() || existing.isWritable()))
-        return beside;
-    // A writable file in a locked folder can still be updated in place.
-    if (existing.isFile() && existing.isWritable())
-        return beside;
+    const IniFile::Problem problem = IniFile::check(beside.filePath());
+    if (usable(problem)) {
+        if (folderWritable(programFolder) && (!existing.exists() || existing.isWritable()))
+            return beside;
+        // A writable file in a locked folder can still be updated in place.
+        if (existing.isFile() && existing.isWritable())
+            return beside;
+    } else {
+        beside.unusableFile = beside.filePath();
+        beside.unusableReason = IniFile::describe(problem);
+    }
 
     IniLocation fallback = userFolder();
     if (!fallback.writable) {
         beside.writable = false;
+        if (beside.unusableFile.isEmpty()) {
+            beside.unusableFile = fallback.unusableFile;
+            beside.unusableReason = fallback.unusableReason;
+        }
         return beside;
     }
     fallback.fellBack = true;
-    if (existing.isFile() && existing.isReadable() && !QFileInfo::exists(fallback.filePath())) {
+    fallback.unusableFile = beside.unusableFile;
+    fallback.unusableReason = beside.unusableReason;
+    if (problem == IniFile::Problem::None && !QFileInfo::exists(fallback.filePath())) {
         if (QFile::copy(existing.filePath(), fallback.filePath())) {
             QFile copy(fallback.filePath());
             copy.setPermissions(copy.permissions() | QFileDevice::WriteOwner);
@@ -43,8 +83,15 @@ IniLocation IniLocation::choose(const QString& programFolder) {
 
 IniLocation IniLocation::userFolder() {
     const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    const bool usable = !config.isEmpty() && QDir().mkpath(config) && folderWritable(config);
-    return IniLocation{QDir::cleanPath(config), false, usable};
+    const bool writable = !config.isEmpty() && QDir().mkpath(config) && folderWritable(config);
+    IniLocation location{QDir::cleanPath(config), false, writable, {}, {}};
+    const IniFile::Problem problem = IniFile::check(location.filePath());
+    if (writable && !usable(problem)) {
+        location.writable = false;
+        location.unusableFile = location.filePath();
+        location.unusableReason = IniFile::describe(problem);
+    }
+    return location;
 }
 
 } // namespace vigilux::settings

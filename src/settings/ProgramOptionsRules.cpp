@@ -2,7 +2,7 @@
 
 namespace vigilux::settings {
 
-int ProgramOptionsRules::MaxFilesStep(int value) {
+int ProgramOptionsRules::maxFilesStep(int value) {
     // Checked in this order, the last test that holds wins.
     int step = 1;
     if (value <= 100)

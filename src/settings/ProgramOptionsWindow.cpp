@@ -1,16 +1,16 @@
 #include "settings/ProgramOptionsWindow.h"
 
 #include "controls/CheckBox.h"
-#include "controls/Slider.h"
 #include "controls/PushButton.h"
+#include "controls/Slider.h"
 #include "platform/CaptureCommands.h"
 #include "platform/Dialogs.h"
 #include "platform/WindowTools.h"
 #include "settings/AppContext.h"
 #include "settings/FilePickers.h"
+#include "settings/ProgramOptionsRules.h"
 #include "settings/ResolutionWindow.h"
 #include "settings/SettingsStorage.h"
-#include "settings/ProgramOptionsRules.h"
 
 #include <QCoreApplication>
 #include <QGridLayout>
@@ -62,14 +62,15 @@ QPixmap helpPicture() {
 
 } // namespace
 
-ProgramOptionsWindow::ProgramOptionsWindow(AppContext& context, SettingsStorage& moptions, platform::CaptureCommands& capture,
-                 std::function<void()> hidePlabel2, QWidget* parent)
+ProgramOptionsWindow::ProgramOptionsWindow(AppContext& context, SettingsStorage& storage,
+                                           platform::CaptureCommands& capture,
+                                           std::function<void()> hideFormatLabel, QWidget* parent)
     : QDialog(parent)
     , m_context(context)
-    , m_moptions(moptions)
+    , m_storage(storage)
     , m_capture(capture)
-    , m_hidePlabel2(std::move(hidePlabel2))
-    , m_comDialog(std::make_unique<FilePickers>(context.dialogs))
+    , m_hideFormatLabel(std::move(hideFormatLabel))
+    , m_pickers(std::make_unique<FilePickers>(context.dialogs))
     , m_ownExecutable(QCoreApplication::applicationFilePath()) {
     setWindowTitle(QStringLiteral("Настройки"));
 
@@ -85,11 +86,11 @@ ProgramOptionsWindow::ProgramOptionsWindow(AppContext& context, SettingsStorage&
     for (int i = 0; i < 4; ++i) {
         auto* column = new QVBoxLayout;
         column->setSpacing(1);
-        auto* tab =
-            new controls::PushButton(QString::fromUtf8(tabCaptions[static_cast<std::size_t>(i)]), this);
+        auto* tab = new controls::PushButton(
+            QString::fromUtf8(tabCaptions[static_cast<std::size_t>(i)]), this);
         tab->setObjectName(indexed("Tabs", i));
         tab->setFixedSize(104, 26);
-        connect(tab, &controls::PushButton::Click, this, [this, i] { selectTab(i); });
+        connect(tab, &controls::PushButton::clicked, this, [this, i] { selectTab(i); });
         auto* marker = new QWidget(this);
         marker->setObjectName(indexed("m", i));
         marker->setFixedSize(104, 3);
@@ -131,22 +132,22 @@ ProgramOptionsWindow::ProgramOptionsWindow(AppContext& context, SettingsStorage&
     auto* buttonRow = new QHBoxLayout;
     buttonRow->addStretch(1);
     for (int i = 0; i < 3; ++i) {
-        auto* button =
-            new controls::PushButton(QString::fromUtf8(buttonCaptions[static_cast<std::size_t>(i)]), this);
+        auto* button = new controls::PushButton(
+            QString::fromUtf8(buttonCaptions[static_cast<std::size_t>(i)]), this);
         button->setObjectName(indexed("XpB", i));
         button->setButtonStyle(3);
         button->setFixedSize(i == 2 ? 110 : 80, 26);
         buttonRow->addWidget(button);
-        m_xpb[static_cast<std::size_t>(i)] = button;
+        m_buttons[static_cast<std::size_t>(i)] = button;
     }
     outer->addLayout(buttonRow);
-    connect(m_xpb[0], &controls::PushButton::Click, this, &ProgramOptionsWindow::OK_Click);
-    connect(m_xpb[1], &controls::PushButton::Click, this, &ProgramOptionsWindow::Cancel_Click);
-    connect(m_xpb[2], &controls::PushButton::Click, this, &ProgramOptionsWindow::Default_Click);
+    connect(m_buttons[0], &controls::PushButton::clicked, this, &ProgramOptionsWindow::onOkClicked);
+    connect(m_buttons[1], &controls::PushButton::clicked, this, &ProgramOptionsWindow::onCancelClicked);
+    connect(m_buttons[2], &controls::PushButton::clicked, this, &ProgramOptionsWindow::onDefaultsClicked);
 
     selectTab(0);
     fillControls();
-    platform::MakeTopmost(*this);
+    platform::makeTopmost(*this);
     m_loaded = true;
 }
 
@@ -165,7 +166,7 @@ QWidget* ProgramOptionsWindow::checkRow(int index, const QString& caption, QWidg
     layout->addWidget(label);
     layout->addStretch(1);
     m_check[static_cast<std::size_t>(index)] = box;
-    connect(box, &controls::CheckBox::Click, this, [this, index] { Check_Click(index); });
+    connect(box, &controls::CheckBox::clicked, this, [this, index] { onCheckBoxClicked(index); });
     return row;
 }
 
@@ -186,7 +187,7 @@ QWidget* ProgramOptionsWindow::pathRow(int index, QWidget* page) {
     layout->addStretch(1);
     m_text[static_cast<std::size_t>(index)] = text;
     m_sel[static_cast<std::size_t>(index)] = sel;
-    connect(sel, &controls::PushButton::Click, this, [this, index] { Sel_Click(index); });
+    connect(sel, &controls::PushButton::clicked, this, [this, index] { onBrowseClicked(index); });
     return row;
 }
 
@@ -210,10 +211,10 @@ void ProgramOptionsWindow::buildImagePage(QWidget* page) {
 
     auto* quality = new QHBoxLayout;
     quality->addWidget(new QLabel(QStringLiteral("качество JPEG"), page));
-    m_slider1 = new controls::Slider(page);
-    m_slider1->setObjectName(QStringLiteral("Slider1"));
-    m_slider1->setFixedWidth(240);
-    quality->addWidget(m_slider1);
+    m_qualitySlider = new controls::Slider(page);
+    m_qualitySlider->setObjectName(QStringLiteral("Slider1"));
+    m_qualitySlider->setFixedWidth(240);
+    quality->addWidget(m_qualitySlider);
     quality->addStretch(1);
     layout->addLayout(quality);
 
@@ -223,14 +224,14 @@ void ProgramOptionsWindow::buildImagePage(QWidget* page) {
                                                      "поддержка высокого разрешения"};
     auto* buttons = new QHBoxLayout;
     for (int i = 0; i < 3; ++i) {
-        auto* button =
-            new controls::PushButton(QString::fromUtf8(captions[static_cast<std::size_t>(i)]), page);
+        auto* button = new controls::PushButton(
+            QString::fromUtf8(captions[static_cast<std::size_t>(i)]), page);
         button->setObjectName(indexed("XpB3", i));
         button->setButtonStyle(3);
         button->setFixedSize(i == 2 ? 230 : 150, 26);
         buttons->addWidget(button);
-        m_xpb3[static_cast<std::size_t>(i)] = button;
-        connect(button, &controls::PushButton::Click, this, [this, i] { XpB3_Click(i); });
+        m_soundTestButtons[static_cast<std::size_t>(i)] = button;
+        connect(button, &controls::PushButton::clicked, this, [this, i] { onSoundTestClicked(i); });
     }
     buttons->addStretch(1);
     layout->addLayout(buttons);
@@ -251,25 +252,26 @@ void ProgramOptionsWindow::buildFilesPage(QWidget* page) {
     QWidget* limit = checkRow(6, QStringLiteral("не более"), page);
     auto* limitLayout = static_cast<QHBoxLayout*>(limit->layout());
     delete limitLayout->takeAt(limitLayout->count() - 1); // the stretch goes last again
-    m_label2 = new QLabel(QStringLiteral("1000"), limit);
-    m_label2->setObjectName(QStringLiteral("Label2"));
-    m_label2->setMinimumWidth(40);
-    m_label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_vscroll1 = new QScrollBar(Qt::Vertical, limit);
-    m_vscroll1->setObjectName(QStringLiteral("VScroll1"));
-    m_vscroll1->setRange(ProgramOptionsRules::MaxFilesMinimum, ProgramOptionsRules::MaxFilesMaximum);
-    m_vscroll1->setFixedSize(17, 30);
-    connect(m_vscroll1, &QScrollBar::valueChanged, this, &ProgramOptionsWindow::VScroll1_Change);
-    m_picInfotip = new QLabel(limit);
-    m_picInfotip->setObjectName(QStringLiteral("PicInfotip"));
-    m_picInfotip->setPixmap(helpPicture());
-    m_picInfotip->setToolTip(QStringLiteral("Что это за настройка?"));
-    m_picInfotip->setCursor(Qt::PointingHandCursor);
-    m_picInfotip->installEventFilter(this);
-    limitLayout->addWidget(m_label2);
-    limitLayout->addWidget(m_vscroll1);
+    m_maxFilesLabel = new QLabel(QStringLiteral("1000"), limit);
+    m_maxFilesLabel->setObjectName(QStringLiteral("Label2"));
+    m_maxFilesLabel->setMinimumWidth(40);
+    m_maxFilesLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_pageScroll = new QScrollBar(Qt::Vertical, limit);
+    m_pageScroll->setObjectName(QStringLiteral("VScroll1"));
+    m_pageScroll->setRange(ProgramOptionsRules::MaxFilesMinimum,
+                         ProgramOptionsRules::MaxFilesMaximum);
+    m_pageScroll->setFixedSize(17, 30);
+    connect(m_pageScroll, &QScrollBar::valueChanged, this, &ProgramOptionsWindow::onPageScrolled);
+    m_infoIcon = new QLabel(limit);
+    m_infoIcon->setObjectName(QStringLiteral("PicInfotip"));
+    m_infoIcon->setPixmap(helpPicture());
+    m_infoIcon->setToolTip(QStringLiteral("Что это за настройка?"));
+    m_infoIcon->setCursor(Qt::PointingHandCursor);
+    m_infoIcon->installEventFilter(this);
+    limitLayout->addWidget(m_maxFilesLabel);
+    limitLayout->addWidget(m_pageScroll);
     limitLayout->addWidget(new QLabel(QStringLiteral("снимков в одной папке"), limit));
-    limitLayout->addWidget(m_picInfotip);
+    limitLayout->addWidget(m_infoIcon);
     limitLayout->addStretch(1);
     layout->addWidget(limit);
     layout->addStretch(1);
@@ -299,9 +301,9 @@ void ProgramOptionsWindow::paintEvent(QPaintEvent* event) {
 }
 
 bool ProgramOptionsWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_picInfotip && event->type() == QEvent::MouseButtonRelease &&
+    if (watched == m_infoIcon && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        PicInfotip_Click();
+        onInfoClicked();
         return true;
     }
     return QDialog::eventFilter(watched, event);
@@ -321,70 +323,70 @@ void ProgramOptionsWindow::selectTab(int index) {
 
 void ProgramOptionsWindow::fillControls() {
     const Settings& s = m_context.settings;
-    m_slider1->setMin(10);
-    m_slider1->setMax(100);
-    m_slider1->setStep(5);
-    m_slider1->setValue(s.JPGq);
+    m_qualitySlider->setMin(10);
+    m_qualitySlider->setMax(100);
+    m_qualitySlider->setStep(5);
+    m_qualitySlider->setValue(s.jpegQuality);
 
     // Values set from code raise no Click, so the dependent controls keep
     // their enabled state here.
-    m_check[0]->setValue(s.MinStart);
-    m_check[1]->setValue(s.AutoStart);
-    m_check[2]->setValue(s.SoundPlayer);
-    m_text[0]->setText(s.SoundPath);
-    m_check[3]->setValue(s.BlockSSaver);
-    m_check[15]->setValue(s.AutoCheckUpdates);
-    m_text[1]->setText(s.SavePath);
-    m_check[4]->setValue(s.CreateSubFolders);
-    m_check[5]->setValue(s.StaticFile);
-    m_text[2]->setText(s.StaticFilePath);
-    m_check[6]->setValue(s.MaxFiles);
-    const int count = std::clamp<int>(s.MaxFilesCount, ProgramOptionsRules::MaxFilesMinimum,
+    m_check[0]->setValue(s.startMinimized);
+    m_check[1]->setValue(s.startWatching);
+    m_check[2]->setValue(s.soundOnSave);
+    m_text[0]->setText(s.saveSoundPath);
+    m_check[3]->setValue(s.blockScreenSaver);
+    m_check[15]->setValue(s.autoCheckUpdates);
+    m_text[1]->setText(s.savePath);
+    m_check[4]->setValue(s.createSubfolders);
+    m_check[5]->setValue(s.singleFile);
+    m_text[2]->setText(s.singleFileName);
+    m_check[6]->setValue(s.limitFiles);
+    const int count = std::clamp<int>(s.maxFileCount, ProgramOptionsRules::MaxFilesMinimum,
                                       ProgramOptionsRules::MaxFilesMaximum);
-    m_label2->setText(QString::number(count));
-    m_vscroll1->setValue(count);
-    VScroll1_Change(m_vscroll1->value());
-    m_check[7]->setValue(s.Convert2JPG);
-    m_check[8]->setValue(s.InPrintDate);
-    m_check[9]->setValue(s.SyncPreRate);
-    m_check[10]->setValue(s.SaveAlarm);
-    m_check[11]->setValue(s.SoundAlarm);
-    m_text[3]->setText(s.SoundAlarmPath);
-    m_check[12]->setValue(s.RunAlarm);
-    m_text[4]->setText(s.RunAlarmPath);
-    m_check[14]->setValue(s.RunAlarmWait);
-    m_check[13]->setValue(s.SysTrayAlarm);
+    m_maxFilesLabel->setText(QString::number(count));
+    m_pageScroll->setValue(count);
+    onPageScrolled(m_pageScroll->value());
+    m_check[7]->setValue(s.saveAsJpeg);
+    m_check[8]->setValue(s.imprintDate);
+    m_check[9]->setValue(s.syncPreviewRate);
+    m_check[10]->setValue(s.saveOnAlarm);
+    m_check[11]->setValue(s.soundOnAlarm);
+    m_text[3]->setText(s.alarmSoundPath);
+    m_check[12]->setValue(s.runOnAlarm);
+    m_text[4]->setText(s.alarmProgramPath);
+    m_check[14]->setValue(s.waitForAlarmProgram);
+    m_check[13]->setValue(s.balloonOnAlarm);
 }
 
 void ProgramOptionsWindow::copyControls() {
     Settings& s = m_context.settings;
-    s.MinStart = m_check[0]->Value();
-    s.AutoStart = m_check[1]->Value();
-    s.SoundPlayer = m_check[2]->Value();
-    s.SoundPath = m_text[0]->text();
-    s.BlockSSaver = m_check[3]->Value();
-    s.AutoCheckUpdates = m_check[15]->Value();
-    s.SavePath = m_text[1]->text();
-    s.CreateSubFolders = m_check[4]->Value();
-    s.StaticFile = m_check[5]->Value();
-    s.StaticFilePath = m_text[2]->text();
-    s.MaxFiles = m_check[6]->Value();
-    s.MaxFilesCount = static_cast<qint16>(m_vscroll1->value());
-    s.Convert2JPG = m_check[7]->Value();
-    s.InPrintDate = m_check[8]->Value();
-    s.JPGq = static_cast<qint16>(m_slider1->Value());
-    s.SyncPreRate = m_check[9]->Value();
-    s.SaveAlarm = m_check[10]->Value();
-    s.SoundAlarm = m_check[11]->Value();
-    s.SoundAlarmPath = m_text[3]->text();
-    s.RunAlarm = m_check[12]->Value();
-    s.RunAlarmPath = m_text[4]->text();
-    s.RunAlarmWait = m_check[14]->Value();
-    s.SysTrayAlarm = m_check[13]->Value();
+    s.startMinimized = m_check[0]->value();
+    s.startWatching = m_check[1]->value();
+    s.soundOnSave = m_check[2]->value();
+    s.saveSoundPath = m_text[0]->text();
+    s.blockScreenSaver = m_check[3]->value();
+    s.autoCheckUpdates = m_check[15]->value();
+    s.savePath = m_text[1]->text();
+    s.createSubfolders = m_check[4]->value();
+    s.singleFile = m_check[5]->value();
+    s.singleFileName = m_text[2]->text();
+    s.limitFiles = m_check[6]->value();
+    s.maxFileCount = static_cast<qint16>(m_pageScroll->value());
+    s.saveAsJpeg = m_check[7]->value();
+    s.imprintDate = m_check[8]->value();
+    s.jpegQuality = static_cast<qint16>(m_qualitySlider->value());
+    s.syncPreviewRate = m_check[9]->value();
+    s.saveOnAlarm = m_check[10]->value();
+    s.soundOnAlarm = m_check[11]->value();
+    s.alarmSoundPath = m_text[3]->text();
+    s.runOnAlarm = m_check[12]->value();
+    s.alarmProgramPath = m_text[4]->text();
+    s.waitForAlarmProgram = m_check[14]->value();
+    s.balloonOnAlarm = m_check[13]->value();
 }
 
-void ProgramOptionsWindow::Check_Click(int index) {
-    const bool on = m_check[static_cast<std::size_t>(index)]->Value();
+void ProgramOptionsWindow::onCheckBoxClicked(int index) {
+    const bool on = m_check[static_cast<std::size_t>(index)]->value();
     const auto follow = [this, on](int text) {
         m_text[static_cast<std::size_t>(text)]->setEnabled(on);
         m_sel[static_cast<std::size_t>(text)]->setEnabledCtrl(on);
@@ -416,24 +418,20 @@ void ProgramOptionsWindow::Check_Click(int index) {
     }
 }
 
-void ProgramOptionsWindow::Sel_Click(int index) {
+void ProgramOptionsWindow::onBrowseClicked(int index) {
     const QString sounds = QStringLiteral("Звуки (wav)|*.wav");
     const QString open = QStringLiteral("Открыть");
     QString chosen;
     switch (index) {
     case 0:
     case 3:
-        chosen = m_comDialog->ShowOpenFile(open, sounds, QStringLiteral("*.wav"));
+        chosen = m_pickers->openFile(open, sounds, QStringLiteral("*.wav"));
         break;
     case 1:
-        chosen = m_comDialog->BrowseForFolder(this, QStringLiteral("Выберите каталог"));
+        chosen = m_pickers->browseFolder(this, QStringLiteral("Выберите каталог"));
         break;
     case 4:
-        chosen = m_comDialog->ShowOpenFile(
-            open,
-            QStringLiteral("Программы (.exe)|*.exe|Пакетные файлы (.bat)|*.bat|"
-                           "Пакетные файлы (.cmd)|*.cmd"),
-            QStringLiteral("*.*"));
+        chosen = m_pickers->openFile(open, alarmProgramFilter(), QStringLiteral("*.*"));
         if (!chosen.isEmpty() && chosen == m_ownExecutable) {
             m_context.dialogs.message(Icon::Error, QStringLiteral("Защита от дурака"),
                                       QStringLiteral("Я не знаю, на что ты рассчитываешь, но "
@@ -449,22 +447,33 @@ void ProgramOptionsWindow::Sel_Click(int index) {
         m_text[static_cast<std::size_t>(index)]->setText(chosen);
 }
 
-void ProgramOptionsWindow::VScroll1_Change(int value) {
-    m_label2->setText(QString::number(value));
-    m_vscroll1->setSingleStep(ProgramOptionsRules::MaxFilesStep(value));
+QString ProgramOptionsWindow::alarmProgramFilter() {
+#ifdef Q_OS_WIN
+    return QStringLiteral("Программы (.exe)|*.exe|Пакетные файлы (.bat)|*.bat|"
+                          "Пакетные файлы (.cmd)|*.cmd");
+#else
+    // Programs here rarely carry an extension: scripts by their usual one,
+    // anything else (executables) among all files.
+    return QStringLiteral("Сценарии (.sh)|*.sh|Все файлы|*");
+#endif
 }
 
-void ProgramOptionsWindow::OK_Click() {
+void ProgramOptionsWindow::onPageScrolled(int value) {
+    m_maxFilesLabel->setText(QString::number(value));
+    m_pageScroll->setSingleStep(ProgramOptionsRules::maxFilesStep(value));
+}
+
+void ProgramOptionsWindow::onOkClicked() {
     copyControls();
-    m_moptions.SaveOptions();
+    m_storage.save();
     accept();
 }
 
-void ProgramOptionsWindow::Cancel_Click() {
+void ProgramOptionsWindow::onCancelClicked() {
     reject();
 }
 
-void ProgramOptionsWindow::Default_Click() {
+void ProgramOptionsWindow::onDefaultsClicked() {
     const Answer answer = m_context.dialogs.message(
         Icon::Question, Attention,
         QStringLiteral("Вы уверены, что хотите сбросить все настройки в значения по "
@@ -473,22 +482,22 @@ void ProgramOptionsWindow::Default_Click() {
         Buttons::YesNo);
     if (answer == Answer::No)
         return;
-    m_moptions.SetDefaultOptions();
+    m_storage.setDefaults();
     fillControls();
 }
 
-void ProgramOptionsWindow::XpB3_Click(int index) {
+void ProgramOptionsWindow::onSoundTestClicked(int index) {
     // Hiding ends a running exec(); the window comes back modeless below and
     // from then on looks after its own lifetime.
     hide();
     switch (index) {
     case 0:
-        m_capture.WebcamFormat();
-        if (m_hidePlabel2)
-            m_hidePlabel2();
+        m_capture.chooseFormat();
+        if (m_hideFormatLabel)
+            m_hideFormatLabel();
         break;
     case 1:
-        m_capture.WebcamOptions();
+        m_capture.chooseSource();
         break;
     case 2: {
         ResolutionWindow hd(m_context, m_capture);
@@ -504,7 +513,7 @@ void ProgramOptionsWindow::XpB3_Click(int index) {
     show();
 }
 
-void ProgramOptionsWindow::PicInfotip_Click() {
+void ProgramOptionsWindow::onInfoClicked() {
     const QStringList lines{
         QStringLiteral("Внимание!"),
         QString(),

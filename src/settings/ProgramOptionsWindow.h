@@ -45,10 +45,13 @@ class ProgramOptionsWindow final : public QDialog {
     Q_DISABLE_COPY_MOVE(ProgramOptionsWindow)
 
 public:
-    // `hidePlabel2` hides the main window's resolution label after the
+    // The alarm-program picker's choices on this platform.
+    static QString alarmProgramFilter();
+    // `hideFormatLabel` hides the main window's resolution label after the
     // format dialog (the size it shows may no longer hold).
-    ProgramOptionsWindow(AppContext& context, SettingsStorage& moptions, platform::CaptureCommands& capture,
-            std::function<void()> hidePlabel2, QWidget* parent = nullptr);
+    ProgramOptionsWindow(AppContext& context, SettingsStorage& storage,
+                         platform::CaptureCommands& capture, std::function<void()> hideFormatLabel,
+                         QWidget* parent = nullptr);
     ~ProgramOptionsWindow() override;
 
     // The program's own executable, which the alarm-program picker refuses;
@@ -56,9 +59,9 @@ public:
     void setOwnExecutable(const QString& path) { m_ownExecutable = path; }
 
     // True once the window was shown again modeless and owns its lifetime.
-    bool Detached() const { return m_detached; }
-    bool Loaded() const { return m_loaded; }
-    int SelectedTab() const { return m_selectedTab; }
+    bool detached() const { return m_detached; }
+    bool loaded() const { return m_loaded; }
+    int selectedTab() const { return m_selectedTab; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -75,20 +78,20 @@ private:
     void selectTab(int index);
     void fillControls();
     void copyControls();
-    void Check_Click(int index);
-    void Sel_Click(int index);
-    void VScroll1_Change(int value);
-    void OK_Click();
-    void Cancel_Click();
-    void Default_Click();
-    void XpB3_Click(int index);
-    void PicInfotip_Click();
+    void onCheckBoxClicked(int index);
+    void onBrowseClicked(int index);
+    void onPageScrolled(int value);
+    void onOkClicked();
+    void onCancelClicked();
+    void onDefaultsClicked();
+    void onSoundTestClicked(int index);
+    void onInfoClicked();
 
     AppContext& m_context;
-    SettingsStorage& m_moptions;
+    SettingsStorage& m_storage;
     platform::CaptureCommands& m_capture;
-    std::function<void()> m_hidePlabel2;
-    std::unique_ptr<FilePickers> m_comDialog;
+    std::function<void()> m_hideFormatLabel;
+    std::unique_ptr<FilePickers> m_pickers;
     QString m_ownExecutable;
 
     std::array<controls::PushButton*, 4> m_tabs{};
@@ -97,12 +100,12 @@ private:
     std::array<controls::CheckBox*, 16> m_check{};
     std::array<QLineEdit*, 5> m_text{};
     std::array<controls::PushButton*, 5> m_sel{};
-    QScrollBar* m_vscroll1 = nullptr;
-    QLabel* m_label2 = nullptr;
-    controls::Slider* m_slider1 = nullptr;
-    std::array<controls::PushButton*, 3> m_xpb{};
-    std::array<controls::PushButton*, 3> m_xpb3{};
-    QLabel* m_picInfotip = nullptr;
+    QScrollBar* m_pageScroll = nullptr;
+    QLabel* m_maxFilesLabel = nullptr;
+    controls::Slider* m_qualitySlider = nullptr;
+    std::array<controls::PushButton*, 3> m_buttons{};
+    std::array<controls::PushButton*, 3> m_soundTestButtons{};
+    QLabel* m_infoIcon = nullptr;
 
     int m_selectedTab = -1;
     bool m_loaded = false;

@@ -30,7 +30,7 @@ std::optional<ResolutionMode> pairAt(const QStringList& items, qsizetype k) {
 
 } // namespace
 
-QList<ResolutionMode> ResolutionProbe::Probe(const QString& candidates, platform::CaptureCommands& device,
+QList<ResolutionMode> ResolutionProbe::probe(const QString& candidates, platform::CaptureCommands& device,
                              const Progress& progress) {
     QList<ResolutionMode> accepted;
     const QStringList items = candidates.split(QLatin1Char(','));
@@ -40,14 +40,14 @@ QList<ResolutionMode> ResolutionProbe::Probe(const QString& candidates, platform
         if (!mode)
             continue;
         if (progress)
-            progress(ProgressText(static_cast<int>(k / 2), static_cast<int>(last / 2), *mode));
-        if (device.SetRes(mode->width, mode->height, true))
+            progress(progressText(static_cast<int>(k / 2), static_cast<int>(last / 2), *mode));
+        if (device.setResolution(mode->width, mode->height, true))
             accepted.append(*mode);
     }
     return accepted;
 }
 
-QList<ResolutionMode> ResolutionProbe::ParseModes(const QString& list) {
+QList<ResolutionMode> ResolutionProbe::parseModes(const QString& list) {
     QList<ResolutionMode> modes;
     const QStringList items = list.split(QLatin1Char(','));
     for (qsizetype k = 0; k < items.size(); k += 2) {
@@ -57,24 +57,24 @@ QList<ResolutionMode> ResolutionProbe::ParseModes(const QString& list) {
     return modes;
 }
 
-QString ResolutionProbe::ModesText(const QList<ResolutionMode>& modes) {
+QString ResolutionProbe::modesText(const QList<ResolutionMode>& modes) {
     QStringList items;
     for (const ResolutionMode& mode : modes)
         items << QString::number(mode.width) << QString::number(mode.height);
     return items.join(QLatin1Char(','));
 }
 
-QString ResolutionProbe::ListItem(const ResolutionMode& mode) {
+QString ResolutionProbe::listItem(const ResolutionMode& mode) {
     return QString::number(mode.width) + QStringLiteral(" x ") + QString::number(mode.height);
 }
 
-QString ResolutionProbe::ProgressText(int pairIndex, int lastPair, const ResolutionMode& mode) {
+QString ResolutionProbe::progressText(int pairIndex, int lastPair, const ResolutionMode& mode) {
     return QStringLiteral("Разрешение ") + QString::number(pairIndex) + QStringLiteral(" из ") +
            QString::number(lastPair) + QStringLiteral(" (ширина ") + QString::number(mode.width) +
            QStringLiteral("px, высота ") + QString::number(mode.height) + QStringLiteral("px)");
 }
 
-QString ResolutionProbe::ResultText(int accepted) {
+QString ResolutionProbe::resultText(int accepted) {
     if (accepted <= 0)
         return QStringLiteral("Поддерживаемых HD-режимов не найдено.");
     // The count shown is one below the number of sizes found; kept as the

@@ -26,30 +26,30 @@ public:
     using Progress = std::function<void(const QString& text)>;
 
     // Tries every pair of `candidates` ("w,h,w,h,...") with
-    // SetRes(w, h, true) in list order and returns the accepted ones, in the
+    // setResolution(w, h, true) in list order and returns the accepted ones, in the
     // same order (a pair listed twice and accepted twice is returned twice).
     // A pair with an item that is not a 16-bit integer, or a last item
     // without a partner, is skipped without a call.
-    static QList<ResolutionMode> Probe(const QString& candidates, platform::CaptureCommands& device,
+    static QList<ResolutionMode> probe(const QString& candidates, platform::CaptureCommands& device,
                                const Progress& progress = {});
 
     // The modes of a stored list; invalid and incomplete pairs are skipped.
-    static QList<ResolutionMode> ParseModes(const QString& list);
+    static QList<ResolutionMode> parseModes(const QString& list);
 
     // "w,h,w,h" without a trailing comma: the stored form of a result.
-    static QString ModesText(const QList<ResolutionMode>& modes);
+    static QString modesText(const QList<ResolutionMode>& modes);
 
     // A drop-down entry: "1280 x 720".
-    static QString ListItem(const ResolutionMode& mode);
+    static QString listItem(const ResolutionMode& mode);
 
     // "Разрешение 3 из 18 (ширина 864px, высота 480px)": pairIndex is the
     // pair's item index divided by two, lastPair the last item's index
     // divided by two.
-    static QString ProgressText(int pairIndex, int lastPair, const ResolutionMode& mode);
+    static QString progressText(int pairIndex, int lastPair, const ResolutionMode& mode);
 
     // The status line after a probe that accepted `accepted` sizes (0 gives
     // the not-found line).
-    static QString ResultText(int accepted);
+    static QString resultText(int accepted);
 };
 
 } // namespace vigilux::settings

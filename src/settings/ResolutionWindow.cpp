@@ -21,7 +21,8 @@ const QColor Background(234, 234, 234);
 
 } // namespace
 
-ResolutionWindow::ResolutionWindow(AppContext& context, platform::CaptureCommands& capture, QWidget* parent)
+ResolutionWindow::ResolutionWindow(AppContext& context, platform::CaptureCommands& capture,
+                                   QWidget* parent)
     : QDialog(parent)
     , m_context(context)
     , m_capture(capture) {
@@ -39,56 +40,56 @@ ResolutionWindow::ResolutionWindow(AppContext& context, platform::CaptureCommand
         l->setFixedWidth(420);
         return l;
     };
-    m_label1 = label("Label1",
+    m_explanation = label("Label1",
                      QStringLiteral("Стандартная библиотека Windows для работы с изображениями не "
                                     "поддерживает разрешения свыше стандартных 640х480. Вы можете "
                                     "попытаться установить более высокое разрешение, если ваша "
                                     "веб-камера поддерживает HD-разрешение и в системе установлены "
                                     "соответствующие драйверы."));
-    m_label2 = label("Label2", QStringLiteral("Подождите, идет поиск поддерживаемых разрешений"));
-    m_label3 = label("Label3", QString());
-    m_label4 =
+    m_searching = label("Label2", QStringLiteral("Подождите, идет поиск поддерживаемых разрешений"));
+    m_progress = label("Label3", QString());
+    m_noList =
         label("Label4", QStringLiteral("Ваша веб-камера не поддерживает разрешений свыше "
                                        "стандартного, либо автодетектирование еще не проводилось"));
     m_resList = new QComboBox(this);
-    m_resList->setObjectName(QStringLiteral("ResList"));
+    m_resList->setObjectName(QStringLiteral("resolutionList"));
     m_resList->setFixedWidth(200);
     // The list and the no-list line take turns in one place.
     auto* listArea = new QWidget(this);
     auto* listLayout = new QVBoxLayout(listArea);
     listLayout->setContentsMargins(0, 0, 0, 0);
     listLayout->addWidget(m_resList);
-    listLayout->addWidget(m_label4);
-    listArea->setMinimumHeight(m_label4->sizeHint().height() + m_resList->sizeHint().height());
+    listLayout->addWidget(m_noList);
+    listArea->setMinimumHeight(m_noList->sizeHint().height() + m_resList->sizeHint().height());
 
-    outer->addWidget(m_label1);
+    outer->addWidget(m_explanation);
     outer->addWidget(listArea);
-    outer->addWidget(m_label2);
-    outer->addWidget(m_label3);
-    m_label2->setMinimumHeight(m_label2->sizeHint().height());
-    m_label3->setMinimumHeight(m_label2->sizeHint().height());
-    m_label2->hide();
-    m_label3->hide();
+    outer->addWidget(m_searching);
+    outer->addWidget(m_progress);
+    m_searching->setMinimumHeight(m_searching->sizeHint().height());
+    m_progress->setMinimumHeight(m_searching->sizeHint().height());
+    m_searching->hide();
+    m_progress->hide();
 
     static const std::array<const char*, 3> captions{"OK", "Отмена", "Автодетект разрешений"};
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     for (int i = 0; i < 3; ++i) {
-        auto* button =
-            new controls::PushButton(QString::fromUtf8(captions[static_cast<std::size_t>(i)]), this);
-        button->setObjectName(QStringLiteral("XpB_") + QString::number(i));
+        auto* button = new controls::PushButton(
+            QString::fromUtf8(captions[static_cast<std::size_t>(i)]), this);
+        button->setObjectName(QStringLiteral("button") + QString::number(i));
         button->setButtonStyle(3);
         button->setFixedSize(i == 2 ? 170 : 80, 26);
         buttons->addWidget(button);
-        m_xpb[static_cast<std::size_t>(i)] = button;
+        m_buttons[static_cast<std::size_t>(i)] = button;
     }
     outer->addLayout(buttons);
-    connect(m_xpb[0], &controls::PushButton::Click, this, &ResolutionWindow::OK_Click);
-    connect(m_xpb[1], &controls::PushButton::Click, this, &QDialog::reject);
-    connect(m_xpb[2], &controls::PushButton::Click, this, &ResolutionWindow::probe);
+    connect(m_buttons[0], &controls::PushButton::clicked, this, &ResolutionWindow::onOkClicked);
+    connect(m_buttons[1], &controls::PushButton::clicked, this, &QDialog::reject);
+    connect(m_buttons[2], &controls::PushButton::clicked, this, &ResolutionWindow::probe);
 
-    if (!m_context.InTray)
-        platform::MakeTopmost(*this);
+    if (!m_context.inTray)
+        platform::makeTopmost(*this);
     restoreStored();
 }
 
@@ -103,19 +104,19 @@ void ResolutionWindow::paintEvent(QPaintEvent* event) {
 void ResolutionWindow::restoreStored() {
     IniFile& ini = m_context.ini;
     m_hasList = false;
-    if (ini.ReadINI(QStringLiteral("HDsupport"), HD) == QLatin1String("True")) {
-        const QString stored = ini.ReadINI(QStringLiteral("myHD"), HD);
+    if (ini.read(QStringLiteral("HDsupport"), HD) == QLatin1String("True")) {
+        const QString stored = ini.read(QStringLiteral("myHD"), HD);
         if (!stored.isEmpty())
             fillList(stored);
     }
     // A stored list without one whole pair is no list: say so rather than
     // show an empty drop-down.
-    m_label4->setVisible(!m_hasList);
+    m_noList->setVisible(!m_hasList);
     m_resList->setVisible(m_hasList);
 }
 
 void ResolutionWindow::fillList(const QString& list) {
-    const QList<ResolutionMode> modes = ResolutionProbe::ParseModes(list);
+    const QList<ResolutionMode> modes = ResolutionProbe::parseModes(list);
     if (modes.isEmpty()) {
         m_hasList = false;
         return;
@@ -123,7 +124,7 @@ void ResolutionWindow::fillList(const QString& list) {
     m_resList->clear();
     m_modes = modes;
     for (const ResolutionMode& mode : m_modes)
-        m_resList->addItem(ResolutionProbe::ListItem(mode));
+        m_resList->addItem(ResolutionProbe::listItem(mode));
     m_resList->setCurrentIndex(0);
     m_hasList = true;
 }
@@ -135,59 +136,60 @@ void ResolutionWindow::reject() {
 
 void ResolutionWindow::probe() {
     m_probing = true;
-    m_label2->show();
-    m_label3->show();
+    m_searching->show();
+    m_progress->show();
     setButtonsEnabled(false);
-    m_label4->hide();
+    m_noList->hide();
     m_resList->setEnabled(false);
 
-    QString& candidates = m_context.settings.DefHD;
+    QString& candidates = m_context.settings.resolutionCandidates;
     if (candidates.isEmpty())
-        candidates = SettingsStorage::DefaultHD; // in memory only
+        candidates = SettingsStorage::DefaultResolutions; // in memory only
 
-    // A real device blocks inside SetRes, so the line is painted at once
+    // A real device blocks inside setResolution, so the line is painted at once
     // instead of waiting for the event loop.
     const QList<ResolutionMode> accepted =
-        ResolutionProbe::Probe(candidates, m_capture, [this](const QString& text) {
-            m_label3->setText(text);
-            m_label3->repaint();
+        ResolutionProbe::probe(candidates, m_capture, [this](const QString& text) {
+            m_progress->setText(text);
+            m_progress->repaint();
         });
 
-    m_label2->hide();
+    m_searching->hide();
     m_resList->setEnabled(true);
 
     IniFile& ini = m_context.ini;
+    const IniFile::WriteGroup group(ini);
     if (!accepted.isEmpty()) {
-        const QString result = ResolutionProbe::ModesText(accepted);
+        const QString result = ResolutionProbe::modesText(accepted);
         fillList(result);
-        ini.SaveINI(QStringLiteral("True"), QStringLiteral("HDsupport"), HD);
-        ini.SaveINI(result, QStringLiteral("MyHD"), HD);
-        m_label4->hide();
+        ini.write(QStringLiteral("True"), QStringLiteral("HDsupport"), HD);
+        ini.write(result, QStringLiteral("MyHD"), HD);
+        m_noList->hide();
         m_resList->show();
         m_hasList = true;
     } else {
         // MyHD keeps the previous result in the file.
-        ini.SaveINI(QStringLiteral("False"), QStringLiteral("HDsupport"), HD);
-        m_label4->hide();
+        ini.write(QStringLiteral("False"), QStringLiteral("HDsupport"), HD);
+        m_noList->hide();
         m_resList->hide();
         m_hasList = false;
     }
-    m_label3->setText(ResolutionProbe::ResultText(static_cast<int>(accepted.size())));
+    m_progress->setText(ResolutionProbe::resultText(static_cast<int>(accepted.size())));
     setButtonsEnabled(true);
     m_probing = false;
 }
 
-void ResolutionWindow::OK_Click() {
+void ResolutionWindow::onOkClicked() {
     const int selected = m_resList->currentIndex();
     if (m_hasList && selected >= 0 && selected < m_modes.size()) {
         const ResolutionMode& mode = m_modes[selected];
-        m_capture.SetRes(mode.width, mode.height);
+        m_capture.setResolution(mode.width, mode.height);
     }
     accept();
 }
 
 void ResolutionWindow::setButtonsEnabled(bool enabled) {
-    for (controls::PushButton* button : m_xpb)
+    for (controls::PushButton* button : m_buttons)
         button->setEnabledCtrl(enabled);
 }
 

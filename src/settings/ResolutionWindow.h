@@ -36,12 +36,12 @@ public:
     ResolutionWindow(AppContext& context, platform::CaptureCommands& capture, QWidget* parent = nullptr);
     ~ResolutionWindow() override;
 
-    bool HasList() const { return m_hasList; }
+    bool hasList() const { return m_hasList; }
 
     // Refused while a probe runs: a driver that lets events through while it
     // answers must not see the window go away under the probe.
     void reject() override;
-    const QList<ResolutionMode>& Modes() const { return m_modes; }
+    const QList<ResolutionMode>& modes() const { return m_modes; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -52,18 +52,18 @@ private:
     // leaves the list as it was and clears HasList.
     void fillList(const QString& list);
     void probe();
-    void OK_Click();
+    void onOkClicked();
     void setButtonsEnabled(bool enabled);
 
     AppContext& m_context;
     platform::CaptureCommands& m_capture;
 
-    QLabel* m_label1 = nullptr;
-    QLabel* m_label2 = nullptr;
-    QLabel* m_label3 = nullptr;
-    QLabel* m_label4 = nullptr;
+    QLabel* m_explanation = nullptr;
+    QLabel* m_searching = nullptr;
+    QLabel* m_progress = nullptr;
+    QLabel* m_noList = nullptr;
     QComboBox* m_resList = nullptr;
-    std::array<controls::PushButton*, 3> m_xpb{};
+    std::array<controls::PushButton*, 3> m_buttons{};
 
     QList<ResolutionMode> m_modes;
     bool m_hasList = false;

@@ -16,15 +16,15 @@ namespace vigilux::settings {
 
 namespace {
 
-const QString Interface = QStringLiteral("Interface");
-const QString Files = QStringLiteral("Files");
-const QString Image = QStringLiteral("Image");
-const QString MotionDetector = QStringLiteral("MotionDetector");
-const QString MotionLevelBar = QStringLiteral("Sensor");
-const QString FtpClient = QStringLiteral("FTP");
-const QString HD = QStringLiteral("HD");
+const QString InterfaceSection = QStringLiteral("Interface");
+const QString FilesSection = QStringLiteral("Files");
+const QString ImageSection = QStringLiteral("Image");
+const QString DetectorSection = QStringLiteral("MotionDetector");
+const QString SensorSection = QStringLiteral("Sensor");
+const QString FtpSection = QStringLiteral("FTP");
+const QString ResolutionSection = QStringLiteral("HD");
 
-const QString Separator = QStringLiteral("QXZ");
+const QString ScrambleSeparator = QStringLiteral("QXZ");
 
 // The ranges the settings windows offer. A hand-edited number outside them
 // is pulled to the nearest end, so no consumer sees, say, a 0 ms interval.
@@ -33,8 +33,8 @@ struct Range {
     qint32 high;
 };
 constexpr Range MaxFilesCountRange{1, 10000};
-constexpr Range JPGqRange{10, 100};
-constexpr std::array<Range, 3> SensorRanges{{{100, 5000}, {0, 15}, {1, 100}}};
+constexpr Range JpegQualityRange{10, 100};
+constexpr std::array<Range, 3> DetectorValueRanges{{{100, 5000}, {0, 15}, {1, 100}}};
 
 template <typename T>
 T clamped(T value, Range range) {
@@ -61,7 +61,7 @@ QString shifted(const QString& text, int by) {
 
 } // namespace
 
-const QString SettingsStorage::DefaultHD = QStringLiteral(
+const QString SettingsStorage::DefaultResolutions = QStringLiteral(
     "752,416,800,448,800,600,864,480,960,544,960,720,1024,576,1024,768,1184,656,1280,720,1280,"
     "960,1280,960,1392,768,1504,832,1600,896,1600,1200,3200,2400,4000,3000,5160,3870");
 
@@ -69,73 +69,73 @@ SettingsStorage::SettingsStorage(AppContext& context, DetectorValuesTarget& sens
     : m_context(context)
     , m_sensorTarget(sensorTarget) {}
 
-void SettingsStorage::LoadOptions() {
+void SettingsStorage::load() {
     IniFile& ini = m_context.ini;
     Settings& s = m_context.settings;
     const Settings defaults;
 
-    if (!QFileInfo::exists(ini.FileName()))
-        SetDefaultOptions();
+    if (!QFileInfo::exists(ini.fileName()))
+        setDefaults();
     // When even the defaults could not be written there is nothing to read
     // back: the paths keep the defaults just set instead of becoming "".
-    const bool haveFile = QFileInfo::exists(ini.FileName());
+    const bool haveFile = QFileInfo::exists(ini.fileName());
     const auto text = [&](const QString& key, const QString& section, const QString& current) {
-        const QString value = ini.ReadINI(key, section);
+        const QString value = ini.read(key, section);
         return haveFile ? value : current;
     };
     const auto flag = [&](const QString& key, const QString& section, bool fallback) {
-        return TextToBool(ini.ReadINI(key, section), fallback);
+        return textToBool(ini.read(key, section), fallback);
     };
 
-    s.MinStart = flag(QStringLiteral("MinStart"), Interface, defaults.MinStart);
-    s.AutoStart = flag(QStringLiteral("AutoStart"), Interface, defaults.AutoStart);
-    s.SoundPlayer = flag(QStringLiteral("Sound"), Interface, defaults.SoundPlayer);
-    s.SoundPath = text(QStringLiteral("SoundPath"), Interface, s.SoundPath);
-    s.BlockSSaver = flag(QStringLiteral("BlockSSaver"), Interface, defaults.BlockSSaver);
-    s.AutoCheckUpdates =
-        flag(QStringLiteral("AutoCheckUpdates"), Interface, defaults.AutoCheckUpdates);
+    s.startMinimized = flag(QStringLiteral("MinStart"), InterfaceSection, defaults.startMinimized);
+    s.startWatching = flag(QStringLiteral("AutoStart"), InterfaceSection, defaults.startWatching);
+    s.soundOnSave = flag(QStringLiteral("Sound"), InterfaceSection, defaults.soundOnSave);
+    s.saveSoundPath = text(QStringLiteral("SoundPath"), InterfaceSection, s.saveSoundPath);
+    s.blockScreenSaver = flag(QStringLiteral("BlockSSaver"), InterfaceSection, defaults.blockScreenSaver);
+    s.autoCheckUpdates =
+        flag(QStringLiteral("AutoCheckUpdates"), InterfaceSection, defaults.autoCheckUpdates);
 
-    s.SavePath = text(QStringLiteral("SavePath"), Files, s.SavePath);
-    s.CreateSubFolders = flag(QStringLiteral("CreateSubFolders"), Files, defaults.CreateSubFolders);
-    s.StaticFile = flag(QStringLiteral("StaticFile"), Files, defaults.StaticFile);
-    s.StaticFilePath = text(QStringLiteral("StaticFilePath"), Files, s.StaticFilePath);
-    s.MaxFiles = flag(QStringLiteral("MaxFiles"), Files, defaults.MaxFiles);
-    s.MaxFilesCount = clamped(
-        TextToInt16(ini.ReadINI(QStringLiteral("MaxFilesCount"), Files), defaults.MaxFilesCount),
+    s.savePath = text(QStringLiteral("SavePath"), FilesSection, s.savePath);
+    s.createSubfolders = flag(QStringLiteral("CreateSubFolders"), FilesSection, defaults.createSubfolders);
+    s.singleFile = flag(QStringLiteral("StaticFile"), FilesSection, defaults.singleFile);
+    s.singleFileName = text(QStringLiteral("StaticFilePath"), FilesSection, s.singleFileName);
+    s.limitFiles = flag(QStringLiteral("MaxFiles"), FilesSection, defaults.limitFiles);
+    s.maxFileCount = clamped(
+        textToInt16(ini.read(QStringLiteral("MaxFilesCount"), FilesSection), defaults.maxFileCount),
         MaxFilesCountRange);
 
-    s.Convert2JPG = flag(QStringLiteral("Convert2JPG"), Image, defaults.Convert2JPG);
-    s.InPrintDate = flag(QStringLiteral("InPrintDate"), Image, defaults.InPrintDate);
-    s.JPGq =
-        clamped(TextToInt16(ini.ReadINI(QStringLiteral("JPGq"), Image), defaults.JPGq), JPGqRange);
-    s.SyncPreRate = flag(QStringLiteral("SyncPreRate"), Image, defaults.SyncPreRate);
+    s.saveAsJpeg = flag(QStringLiteral("Convert2JPG"), ImageSection, defaults.saveAsJpeg);
+    s.imprintDate = flag(QStringLiteral("InPrintDate"), ImageSection, defaults.imprintDate);
+    s.jpegQuality =
+        clamped(textToInt16(ini.read(QStringLiteral("JPGq"), ImageSection), defaults.jpegQuality), JpegQualityRange);
+    s.syncPreviewRate = flag(QStringLiteral("SyncPreRate"), ImageSection, defaults.syncPreviewRate);
 
-    s.SaveAlarm = flag(QStringLiteral("SaveAlarm"), MotionDetector, defaults.SaveAlarm);
-    s.SoundAlarm = flag(QStringLiteral("SoundAlarm"), MotionDetector, defaults.SoundAlarm);
-    s.SoundAlarmPath = text(QStringLiteral("SoundAlarmPath"), MotionDetector, s.SoundAlarmPath);
-    s.RunAlarm = flag(QStringLiteral("RunAlarm"), MotionDetector, defaults.RunAlarm);
-    s.RunAlarmPath = text(QStringLiteral("RunAlarmPath"), MotionDetector, s.RunAlarmPath);
-    s.RunAlarmWait = flag(QStringLiteral("RunAlarmWait"), MotionDetector, defaults.RunAlarmWait);
-    s.SysTrayAlarm = flag(QStringLiteral("SysTrayAlarm"), MotionDetector, defaults.SysTrayAlarm);
+    s.saveOnAlarm = flag(QStringLiteral("SaveAlarm"), DetectorSection, defaults.saveOnAlarm);
+    s.soundOnAlarm = flag(QStringLiteral("SoundAlarm"), DetectorSection, defaults.soundOnAlarm);
+    s.alarmSoundPath = text(QStringLiteral("SoundAlarmPath"), DetectorSection, s.alarmSoundPath);
+    s.runOnAlarm = flag(QStringLiteral("RunAlarm"), DetectorSection, defaults.runOnAlarm);
+    s.alarmProgramPath = text(QStringLiteral("RunAlarmPath"), DetectorSection, s.alarmProgramPath);
+    s.waitForAlarmProgram = flag(QStringLiteral("RunAlarmWait"), DetectorSection, defaults.waitForAlarmProgram);
+    s.balloonOnAlarm = flag(QStringLiteral("SysTrayAlarm"), DetectorSection, defaults.balloonOnAlarm);
 
     const std::array<QString, 3> sensorKeys{QStringLiteral("Timer"), QStringLiteral("Noise"),
                                             QStringLiteral("Percent")};
     for (std::size_t i = 0; i < sensorKeys.size(); ++i) {
-        s.SensorValues[i] = clamped(
-            TextToInt32(ini.ReadINI(sensorKeys[i], MotionLevelBar), defaults.SensorValues[i]),
-            SensorRanges[i]);
+        s.detectorValues[i] = clamped(
+            textToInt32(ini.read(sensorKeys[i], SensorSection), defaults.detectorValues[i]),
+            DetectorValueRanges[i]);
     }
     pushSensorValues();
 
-    s.FtpUpload = flag(QStringLiteral("FtpUpload"), FtpClient, defaults.FtpUpload);
-    s.FtpServer = text(QStringLiteral("FtpServer"), FtpClient, s.FtpServer);
-    s.FtpFolder = text(QStringLiteral("FtpFolder"), FtpClient, s.FtpFolder);
-    s.FtpLogin = text(QStringLiteral("FtpLogin"), FtpClient, s.FtpLogin);
-    const QString storedPass = ini.ReadINI(QStringLiteral("FtpPass"), FtpClient);
+    s.ftpUpload = flag(QStringLiteral("FtpUpload"), FtpSection, defaults.ftpUpload);
+    s.ftpServer = text(QStringLiteral("FtpServer"), FtpSection, s.ftpServer);
+    s.ftpFolder = text(QStringLiteral("FtpFolder"), FtpSection, s.ftpFolder);
+    s.ftpLogin = text(QStringLiteral("FtpLogin"), FtpSection, s.ftpLogin);
+    const QString storedPass = ini.read(QStringLiteral("FtpPass"), FtpSection);
     if (haveFile)
-        s.FtpPass = UnscramblePassword(storedPass);
+        s.ftpPassword = unscramblePassword(storedPass);
 
-    s.DefHD = text(QStringLiteral("DefHD"), HD, s.DefHD);
+    s.resolutionCandidates = text(QStringLiteral("DefHD"), ResolutionSection, s.resolutionCandidates);
 }
 
 QString SettingsStorage::defaultSaveFolder() const {
@@ -149,29 +149,29 @@ QString SettingsStorage::defaultSaveFolder() const {
     return m_context.settingsFolder + QStringLiteral("/save/");
 }
 
-void SettingsStorage::SetDefaultOptions() {
+void SettingsStorage::setDefaults() {
     Settings& s = m_context.settings;
     const QString& data = m_context.dataFolder;
     platform::Dialogs& dialogs = m_context.dialogs;
 
-    s.MinStart = false;
-    s.AutoStart = false;
-    s.SoundPlayer = true;
-    s.SoundPath = data + QStringLiteral("/sound/save.wav");
-    s.BlockSSaver = true;
-    s.AutoCheckUpdates = true;
+    s.startMinimized = false;
+    s.startWatching = false;
+    s.soundOnSave = true;
+    s.saveSoundPath = data + QStringLiteral("/sound/save.wav");
+    s.blockScreenSaver = true;
+    s.autoCheckUpdates = true;
 
     const QString chosen =
         dialogs.browseFolder(QStringLiteral("Выберите каталог для сохранения снимков"));
     if (!chosen.isEmpty()) {
-        s.SavePath = chosen;
+        s.savePath = chosen;
     } else {
-        s.SavePath = defaultSaveFolder();
-        const bool exists = QDir(s.SavePath).exists() || QDir().mkpath(s.SavePath);
+        s.savePath = defaultSaveFolder();
+        const bool exists = QDir(s.savePath).exists() || QDir().mkpath(s.savePath);
         if (exists) {
             dialogs.message(platform::Dialogs::Icon::Information, QStringLiteral("Внимание!"),
                             QStringLiteral("Был выбран каталог для сохранения по умолчанию\r\n") +
-                                s.SavePath +
+                                s.savePath +
                                 QStringLiteral("\r\n\r\nВы можете изменить его в настройках "
                                                "программы (файлы - папка для сохранения снимков)"));
         } else {
@@ -180,113 +180,116 @@ void SettingsStorage::SetDefaultOptions() {
             dialogs.message(platform::Dialogs::Icon::Warning, QStringLiteral("Внимание!"),
                             QStringLiteral("Не удалось создать каталог для сохранения по "
                                            "умолчанию\r\n") +
-                                s.SavePath +
+                                s.savePath +
                                 QStringLiteral("\r\n\r\nВыберите другой каталог в настройках "
                                                "программы (файлы - папка для сохранения снимков)"));
         }
     }
 
-    s.CreateSubFolders = true;
-    s.StaticFile = false;
-    s.StaticFilePath = QStringLiteral("frame");
-    s.MaxFiles = true;
-    s.MaxFilesCount = 1000;
-    s.Convert2JPG = true;
-    s.InPrintDate = false;
-    s.JPGq = 75;
-    s.SyncPreRate = true;
-    s.SaveAlarm = true;
-    s.SoundAlarm = false;
-    s.SoundAlarmPath = data + QStringLiteral("/sound/alarm.wav");
-    s.RunAlarm = false;
-    s.RunAlarmWait = false;
-    s.RunAlarmPath = QString();
-    s.SysTrayAlarm = false;
-    s.FtpUpload = false;
-    s.DefHD = DefaultHD;
-    s.SensorValues = {500, 5, 10};
+    s.createSubfolders = true;
+    s.singleFile = false;
+    s.singleFileName = QStringLiteral("frame");
+    s.limitFiles = true;
+    s.maxFileCount = 1000;
+    s.saveAsJpeg = true;
+    s.imprintDate = false;
+    s.jpegQuality = 75;
+    s.syncPreviewRate = true;
+    s.saveOnAlarm = true;
+    s.soundOnAlarm = false;
+    s.alarmSoundPath = data + QStringLiteral("/sound/alarm.wav");
+    s.runOnAlarm = false;
+    s.waitForAlarmProgram = false;
+    s.alarmProgramPath = QString();
+    s.balloonOnAlarm = false;
+    s.ftpUpload = false;
+    s.resolutionCandidates = DefaultResolutions;
+    s.detectorValues = {500, 5, 10};
 
-    SaveOptions();
+    save();
     pushSensorValues();
 }
 
-void SettingsStorage::SaveOptions() {
+void SettingsStorage::save() {
     IniFile& ini = m_context.ini;
+    const IniFile::WriteGroup group(ini);
     const Settings& s = m_context.settings;
 
-    ini.SaveINI(s.MinStart, QStringLiteral("MinStart"), Interface);
-    ini.SaveINI(s.AutoStart, QStringLiteral("AutoStart"), Interface);
-    ini.SaveINI(s.SoundPlayer, QStringLiteral("Sound"), Interface);
-    ini.SaveINI(s.SoundPath, QStringLiteral("SoundPath"), Interface);
-    ini.SaveINI(s.BlockSSaver, QStringLiteral("BlockSSaver"), Interface);
-    ini.SaveINI(s.AutoCheckUpdates, QStringLiteral("AutoCheckUpdates"), Interface);
+    ini.write(s.startMinimized, QStringLiteral("MinStart"), InterfaceSection);
+    ini.write(s.startWatching, QStringLiteral("AutoStart"), InterfaceSection);
+    ini.write(s.soundOnSave, QStringLiteral("Sound"), InterfaceSection);
+    ini.write(s.saveSoundPath, QStringLiteral("SoundPath"), InterfaceSection);
+    ini.write(s.blockScreenSaver, QStringLiteral("BlockSSaver"), InterfaceSection);
+    ini.write(s.autoCheckUpdates, QStringLiteral("AutoCheckUpdates"), InterfaceSection);
 
-    ini.SaveINI(s.SavePath, QStringLiteral("SavePath"), Files);
-    ini.SaveINI(s.CreateSubFolders, QStringLiteral("CreateSubFolders"), Files);
-    ini.SaveINI(s.StaticFile, QStringLiteral("StaticFile"), Files);
-    ini.SaveINI(s.StaticFilePath, QStringLiteral("StaticFilePath"), Files);
-    ini.SaveINI(s.MaxFiles, QStringLiteral("MaxFiles"), Files);
-    ini.SaveINI(s.MaxFilesCount, QStringLiteral("MaxFilesCount"), Files);
+    ini.write(s.savePath, QStringLiteral("SavePath"), FilesSection);
+    ini.write(s.createSubfolders, QStringLiteral("CreateSubFolders"), FilesSection);
+    ini.write(s.singleFile, QStringLiteral("StaticFile"), FilesSection);
+    ini.write(s.singleFileName, QStringLiteral("StaticFilePath"), FilesSection);
+    ini.write(s.limitFiles, QStringLiteral("MaxFiles"), FilesSection);
+    ini.write(s.maxFileCount, QStringLiteral("MaxFilesCount"), FilesSection);
 
-    ini.SaveINI(s.Convert2JPG, QStringLiteral("Convert2JPG"), Image);
-    ini.SaveINI(s.InPrintDate, QStringLiteral("InPrintDate"), Image);
-    ini.SaveINI(s.JPGq, QStringLiteral("JPGq"), Image);
-    ini.SaveINI(s.SyncPreRate, QStringLiteral("SyncPreRate"), Image);
+    ini.write(s.saveAsJpeg, QStringLiteral("Convert2JPG"), ImageSection);
+    ini.write(s.imprintDate, QStringLiteral("InPrintDate"), ImageSection);
+    ini.write(s.jpegQuality, QStringLiteral("JPGq"), ImageSection);
+    ini.write(s.syncPreviewRate, QStringLiteral("SyncPreRate"), ImageSection);
 
-    ini.SaveINI(s.SaveAlarm, QStringLiteral("SaveAlarm"), MotionDetector);
-    ini.SaveINI(s.SoundAlarm, QStringLiteral("SoundAlarm"), MotionDetector);
-    ini.SaveINI(s.SoundAlarmPath, QStringLiteral("SoundAlarmPath"), MotionDetector);
-    ini.SaveINI(s.RunAlarm, QStringLiteral("RunAlarm"), MotionDetector);
-    ini.SaveINI(s.RunAlarmPath, QStringLiteral("RunAlarmPath"), MotionDetector);
-    ini.SaveINI(s.RunAlarmWait, QStringLiteral("RunAlarmWait"), MotionDetector);
-    ini.SaveINI(s.SysTrayAlarm, QStringLiteral("SysTrayAlarm"), MotionDetector);
+    ini.write(s.saveOnAlarm, QStringLiteral("SaveAlarm"), DetectorSection);
+    ini.write(s.soundOnAlarm, QStringLiteral("SoundAlarm"), DetectorSection);
+    ini.write(s.alarmSoundPath, QStringLiteral("SoundAlarmPath"), DetectorSection);
+    ini.write(s.runOnAlarm, QStringLiteral("RunAlarm"), DetectorSection);
+    ini.write(s.alarmProgramPath, QStringLiteral("RunAlarmPath"), DetectorSection);
+    ini.write(s.waitForAlarmProgram, QStringLiteral("RunAlarmWait"), DetectorSection);
+    ini.write(s.balloonOnAlarm, QStringLiteral("SysTrayAlarm"), DetectorSection);
 
-    ini.SaveINI(s.FtpUpload, QStringLiteral("FtpUpload"), FtpClient);
-    ini.SaveINI(s.DefHD, QStringLiteral("DefHD"), HD);
+    ini.write(s.ftpUpload, QStringLiteral("FtpUpload"), FtpSection);
+    ini.write(s.resolutionCandidates, QStringLiteral("DefHD"), ResolutionSection);
 
-    SaveSensorOptions();
+    saveDetectorValues();
 }
 
-void SettingsStorage::SaveSensorOptions() {
+void SettingsStorage::saveDetectorValues() {
     IniFile& ini = m_context.ini;
+    const IniFile::WriteGroup group(ini);
     const Settings& s = m_context.settings;
-    ini.SaveINI(s.SensorValues[SensorTimer], QStringLiteral("Timer"), MotionLevelBar);
-    ini.SaveINI(s.SensorValues[SensorNoise], QStringLiteral("Noise"), MotionLevelBar);
-    ini.SaveINI(s.SensorValues[SensorPercent], QStringLiteral("Percent"), MotionLevelBar);
+    ini.write(s.detectorValues[IntervalValue], QStringLiteral("Timer"), SensorSection);
+    ini.write(s.detectorValues[NoiseValue], QStringLiteral("Noise"), SensorSection);
+    ini.write(s.detectorValues[similarityValue], QStringLiteral("Percent"), SensorSection);
 }
 
-void SettingsStorage::SaveFtpOptions() {
+void SettingsStorage::saveFtp() {
     IniFile& ini = m_context.ini;
+    const IniFile::WriteGroup group(ini);
     const Settings& s = m_context.settings;
-    ini.SaveINI(s.FtpUpload, QStringLiteral("FtpUpload"), FtpClient);
-    ini.SaveINI(s.FtpServer, QStringLiteral("FtpServer"), FtpClient);
-    ini.SaveINI(s.FtpFolder, QStringLiteral("FtpFolder"), FtpClient);
-    ini.SaveINI(s.FtpLogin, QStringLiteral("FtpLogin"), FtpClient);
-    ini.SaveINI(ScramblePassword(s.FtpPass), QStringLiteral("FtpPass"), FtpClient);
+    ini.write(s.ftpUpload, QStringLiteral("FtpUpload"), FtpSection);
+    ini.write(s.ftpServer, QStringLiteral("FtpServer"), FtpSection);
+    ini.write(s.ftpFolder, QStringLiteral("FtpFolder"), FtpSection);
+    ini.write(s.ftpLogin, QStringLiteral("FtpLogin"), FtpSection);
+    ini.write(scramblePassword(s.ftpPassword), QStringLiteral("FtpPass"), FtpSection);
 }
 
 void SettingsStorage::pushSensorValues() {
-    const auto& values = m_context.settings.SensorValues;
+    const auto& values = m_context.settings.detectorValues;
     for (qint16 i = 0; i < 3; ++i)
-        m_sensorTarget.SetSensor(i, values[static_cast<std::size_t>(i)]);
+        m_sensorTarget.setDetectorValue(i, values[static_cast<std::size_t>(i)]);
 }
 
-QString SettingsStorage::ScramblePassword(const QString& text) {
+QString SettingsStorage::scramblePassword(const QString& text) {
     QString s;
     for (const QChar c : text) {
         // A character outside the code page is stored as the page's "?".
         const int code = platform::Cp1251::code(c.unicode());
-        s += QString::number((code < 0 ? 63 : code) + 1) + Separator;
+        s += QString::number((code < 0 ? 63 : code) + 1) + ScrambleSeparator;
     }
     // One up, then thirteen down: twelve below the digits and "QXZ", all
     // printable.
     return shifted(shifted(s, 1), -13);
 }
 
-QString SettingsStorage::UnscramblePassword(const QString& text) {
+QString SettingsStorage::unscramblePassword(const QString& text) {
     const QString s = shifted(shifted(text, 13), -1);
     QString password;
-    for (const QString& item : s.split(Separator)) {
+    for (const QString& item : s.split(ScrambleSeparator)) {
         const bool digits = !item.isEmpty() && std::all_of(item.cbegin(), item.cend(), [](QChar c) {
             return c >= QLatin1Char('0') && c <= QLatin1Char('9');
         });
@@ -301,7 +304,7 @@ QString SettingsStorage::UnscramblePassword(const QString& text) {
     return password;
 }
 
-bool SettingsStorage::TextToBool(const QString& text, bool fallback) {
+bool SettingsStorage::textToBool(const QString& text, bool fallback) {
     const QString t = text.trimmed();
     if (t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
         return true;
@@ -317,21 +320,21 @@ bool SettingsStorage::TextToBool(const QString& text, bool fallback) {
     return fallback;
 }
 
-qint16 SettingsStorage::TextToInt16(const QString& text, qint16 fallback) {
+qint16 SettingsStorage::textToInt16(const QString& text, qint16 fallback) {
     qlonglong value = 0;
     if (!parseInteger(text.trimmed(), value) || value < -32768 || value > 32767)
         return fallback;
     return static_cast<qint16>(value);
 }
 
-qint32 SettingsStorage::TextToInt32(const QString& text, qint32 fallback) {
+qint32 SettingsStorage::textToInt32(const QString& text, qint32 fallback) {
     qlonglong value = 0;
     if (!parseInteger(text.trimmed(), value) || value < INT32_MIN || value > INT32_MAX)
         return fallback;
     return static_cast<qint32>(value);
 }
 
-QList<QPair<qint16, qint16>> SettingsStorage::ParseHD(const QString& list) {
+QList<QPair<qint16, qint16>> SettingsStorage::parseResolutions(const QString& list) {
     QList<QPair<qint16, qint16>> pairs;
     const QStringList items = list.split(QLatin1Char(','));
     for (qsizetype i = 0; i + 1 < items.size(); i += 2) {

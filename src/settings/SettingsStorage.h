@@ -18,30 +18,30 @@ class SettingsStorage final {
 public:
     SettingsStorage(AppContext& context, DetectorValuesTarget& sensorTarget);
 
-    void LoadOptions();
-    void SetDefaultOptions();
-    void SaveOptions();
-    void SaveSensorOptions();
-    void SaveFtpOptions();
+    void load();
+    void setDefaults();
+    void save();
+    void saveDetectorValues();
+    void saveFtp();
 
-    static QString ScramblePassword(const QString& text);
-    static QString UnscramblePassword(const QString& text);
+    static QString scramblePassword(const QString& text);
+    static QString unscramblePassword(const QString& text);
 
     // The default candidate list of capture resolutions.
-    static const QString DefaultHD;
+    static const QString DefaultResolutions;
 
     // The text-to-type conversions of the load. Booleans take "True"/"False"
     // in any case or a number (0 false, else true); integers take decimal
     // text within the type's range. Anything else, "" included, gives the
     // fallback.
-    static bool TextToBool(const QString& text, bool fallback);
-    static qint16 TextToInt16(const QString& text, qint16 fallback);
-    static qint32 TextToInt32(const QString& text, qint32 fallback);
+    static bool textToBool(const QString& text, bool fallback);
+    static qint16 textToInt16(const QString& text, qint16 fallback);
+    static qint32 textToInt32(const QString& text, qint32 fallback);
 
     // "w,h,w,h,..." as (width, height) pairs of 16-bit integers. A pair with
     // an item that is not a 16-bit integer, or a last item without a partner,
     // is skipped.
-    static QList<QPair<qint16, qint16>> ParseHD(const QString& list);
+    static QList<QPair<qint16, qint16>> parseResolutions(const QString& list);
 
 private:
     void pushSensorValues();

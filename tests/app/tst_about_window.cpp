@@ -55,7 +55,7 @@ void click(QWidget* w) {
 
 } // namespace
 
-class TestAbout : public QObject {
+class TestAboutWindow : public QObject {
     Q_OBJECT
 
     // The window with an update checker pointed at a scripted server.
@@ -99,18 +99,18 @@ private slots:
         QCOMPARE(rig.text("Label4"), QStringLiteral("support@vigilux.ru"));
         QCOMPARE(rig.text("Label1"), QStringLiteral("Автор:"));
         QVERIFY(!rig.text("Label2").isEmpty());
-        QCOMPARE(rig.child<PushButton>("XpB1")->Caption(), QStringLiteral("OK"));
-        QCOMPARE(rig.child<PushButton>("XpB2")->Caption(), QStringLiteral("Проверить обновление"));
+        QCOMPARE(rig.child<PushButton>("XpB1")->caption(), QStringLiteral("OK"));
+        QCOMPARE(rig.child<PushButton>("XpB2")->caption(), QStringLiteral("Проверить обновление"));
         QVERIFY(rig.child<TitleBarButton>("tb11"));
         QCOMPARE(rig.child<QLabel>("Head")->width(), rig.window->width());
 
-        QVERIFY(rig.window->ATimer().isActive());
-        QCOMPARE(rig.window->ATimer().interval(), 800);
-        QVERIFY(rig.window->Blink()->isVisible());
-        rig.window->ATimer_Timer();
-        QVERIFY(!rig.window->Blink()->isVisible());
-        rig.window->ATimer_Timer();
-        QVERIFY(rig.window->Blink()->isVisible());
+        QVERIFY(rig.window->blinkTimer().isActive());
+        QCOMPARE(rig.window->blinkTimer().interval(), 800);
+        QVERIFY(rig.window->blinkLabel()->isVisible());
+        rig.window->onBlinkTick();
+        QVERIFY(!rig.window->blinkLabel()->isVisible());
+        rig.window->onBlinkTick();
+        QVERIFY(rig.window->blinkLabel()->isVisible());
     }
 
     void manualCheckWritesOnTheButton_data() {
@@ -136,9 +136,9 @@ private slots:
         QSignalSpy finished(&rig.checker, &UpdateChecker::finished);
         PushButton* button = rig.child<PushButton>("XpB2");
         click(button);
-        QCOMPARE(button->Caption(), QStringLiteral("Проверка обновления..."));
+        QCOMPARE(button->caption(), QStringLiteral("Проверка обновления..."));
         QVERIFY(finished.wait(Bound));
-        QCOMPARE(button->Caption(), caption);
+        QCOMPARE(button->caption(), caption);
         // A connection closed without an answer is tried once more by Qt.
         QVERIFY(rig.server.connections() >= 1);
         QCOMPARE(rig.dialogs.messages.size(), questions);
@@ -166,7 +166,7 @@ private slots:
     }
 
     void mailSubjectSurvivesDecoding() {
-        const QUrl mail = AboutWindow::MailTo();
+        const QUrl mail = AboutWindow::mailTo();
         QCOMPARE(mail.scheme(), QStringLiteral("mailto"));
         QCOMPARE(mail.path(), QStringLiteral("support@vigilux.ru"));
         QCOMPARE(QUrlQuery(mail).queryItemValue(QStringLiteral("subject"), QUrl::FullyDecoded),
@@ -201,5 +201,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestAbout)
+QTEST_MAIN(TestAboutWindow)
 #include "tst_about_window.moc"

@@ -20,7 +20,7 @@ public:
     QStringList log;
     QStringList tips;
 
-    void SetSensor(qint16 n, qint32 v) override {
+    void setDetectorValue(qint16 n, qint32 v) override {
         log << QStringLiteral("SetSensor(%1,%2)").arg(n).arg(v);
     }
     void hideMain() override { log << QStringLiteral("hideMain"); }
@@ -28,7 +28,7 @@ public:
     void makeTopmost() override { log << QStringLiteral("makeTopmost"); }
     void createTray() override { log << QStringLiteral("createTray"); }
     void showSplash() override { log << QStringLiteral("showSplash"); }
-    void WebcamStart() override { log << QStringLiteral("WebcamStart"); }
+    void startCapture() override { log << QStringLiteral("WebcamStart"); }
     void setLabelTips(const QStringList& t) override {
         tips = t;
         log << QStringLiteral("setLabelTips");
@@ -36,13 +36,13 @@ public:
     void installWindowProc() override { log << QStringLiteral("installWindowProc"); }
     void showSettingsFolderNote(const QString&) override { log << QStringLiteral("note"); }
     void showMain() override { log << QStringLiteral("showMain"); }
-    void MeHide() override { log << QStringLiteral("MeHide"); }
-    void StartAuto() override { log << QStringLiteral("StartAuto"); }
+    void hideToTray() override { log << QStringLiteral("MeHide"); }
+    void toggleWatching() override { log << QStringLiteral("StartAuto"); }
     void armUpdateCheck() override { log << QStringLiteral("armUpdateCheck"); }
-    void BScheck() override { log << QStringLiteral("BScheck"); }
-    void WebcamStop() override { log << QStringLiteral("WebcamStop"); }
+    void startBlackScreenCheck() override { log << QStringLiteral("BScheck"); }
+    void stopCapture() override { log << QStringLiteral("WebcamStop"); }
     void restoreWindowProc() override { log << QStringLiteral("restoreWindowProc"); }
-    void UnLoadAll() override { log << QStringLiteral("UnLoadAll"); }
+    void unloadAll() override { log << QStringLiteral("UnLoadAll"); }
 };
 
 // Windows that close unless told to refuse.
@@ -87,7 +87,7 @@ private slots:
         ini.close();
 
         auto lifecycle = f.make();
-        QVERIFY(lifecycle->Start());
+        QVERIFY(lifecycle->start());
         const QStringList expected{
             QStringLiteral("hideMain"),         QStringLiteral("placeBorderLines"),
             QStringLiteral("makeTopmost"),      QStringLiteral("createTray"),
@@ -98,14 +98,14 @@ private slots:
         QCOMPARE(f.shell.log, expected);
         QCOMPARE(f.shell.tips.size(), 6);
         QCOMPARE(f.shell.tips.at(3), QStringLiteral("Значение детектора движения"));
-        QCOMPARE(f.context.ini.FileName(), f.iniPath());
+        QCOMPARE(f.context.ini.fileName(), f.iniPath());
         QVERIFY(f.dialogs.messages.isEmpty());
     }
 
     void firstStartCreatesTheFileBeforeTheSplash() {
         Fixture f;
         auto lifecycle = f.make();
-        QVERIFY(lifecycle->Start());
+        QVERIFY(lifecycle->start());
         QVERIFY(QFile::exists(f.iniPath()));
         // Defaults push the detector values, then the load pushes them again.
         QCOMPARE(f.shell.log.filter(QStringLiteral("SetSensor")).size(), 6);
@@ -119,7 +119,7 @@ private slots:
         QVERIFY(running.tryAcquire());
 
         auto lifecycle = f.make();
-        QVERIFY(!lifecycle->Start());
+        QVERIFY(!lifecycle->start());
         QCOMPARE(f.shell.log, QStringList{QStringLiteral("hideMain")});
         QCOMPARE(f.dialogs.messages.size(), 1);
         const auto& box = f.dialogs.messages.constFirst();
@@ -132,7 +132,7 @@ private slots:
     void settingsFolderNoteOnlyWhenFallenBack() {
         Fixture f;
         auto lifecycle = f.make(true);
-        QVERIFY(lifecycle->Start());
+        QVERIFY(lifecycle->start());
         QCOMPARE(f.shell.log.last(), QStringLiteral("note"));
     }
 
@@ -154,16 +154,16 @@ private slots:
         QFETCH(QStringList, expected);
         Fixture f;
         auto lifecycle = f.make();
-        f.context.settings.MinStart = minStart;
-        f.context.settings.AutoStart = autoStart;
-        lifecycle->SplashEnded();
+        f.context.settings.startMinimized = minStart;
+        f.context.settings.startWatching = autoStart;
+        lifecycle->splashEnded();
         QCOMPARE(f.shell.log, expected);
     }
 
     void unloadStopsCaptureFirstAndWritesNothing() {
         Fixture f;
         auto lifecycle = f.make();
-        lifecycle->Unload();
+        lifecycle->unload();
         QCOMPARE(f.shell.log,
                  (QStringList{QStringLiteral("WebcamStop"), QStringLiteral("restoreWindowProc"),
                               QStringLiteral("UnLoadAll")}));
@@ -173,7 +173,7 @@ private slots:
     void unloadAllClosesNewestFirstAndStopsAtARefusal() {
         ScriptedForms forms;
         forms.open = {QStringLiteral("Main"), QStringLiteral("Options"), QStringLiteral("About")};
-        app::UnLoadAll(forms);
+        app::unloadAll(forms);
         QCOMPARE(forms.unloaded, (QStringList{QStringLiteral("About"), QStringLiteral("Options"),
                                               QStringLiteral("Main")}));
         QVERIFY(forms.open.isEmpty());
@@ -182,14 +182,14 @@ private slots:
         stubborn.open = {QStringLiteral("Main"), QStringLiteral("Options"),
                          QStringLiteral("About")};
         stubborn.refusing = {QStringLiteral("Options")};
-        app::UnLoadAll(stubborn);
+        app::unloadAll(stubborn);
         QCOMPARE(stubborn.unloaded,
                  (QStringList{QStringLiteral("About"), QStringLiteral("Options")}));
         QCOMPARE(stubborn.open, (QStringList{QStringLiteral("Main"), QStringLiteral("Options")}));
 
         ScriptedForms one;
         one.open = {QStringLiteral("Main")};
-        app::UnLoadAll(one);
+        app::unloadAll(one);
         QCOMPARE(one.unloaded, QStringList{QStringLiteral("Main")});
     }
 };

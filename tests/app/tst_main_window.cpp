@@ -41,7 +41,7 @@ struct Rig {
 
     Rig() {
         context.ini.setFileName(dir.filePath(QStringLiteral("options.ini")));
-        context.settings.SavePath = dir.path();
+        context.settings.savePath = dir.path();
         main = std::make_unique<app::MainWindow>(
             context,
             app::MainWindow::Services{tray, sound, processes, urls, platform::CaptureSource::demo(),
@@ -55,10 +55,10 @@ struct Rig {
                                 QUrl(QStringLiteral("http://127.0.0.1:1"))});
     }
     app::MainWindow& m() { return *main; }
-    QString label(int i) { return m().OverlayLabel(i).text(); }
+    QString label(int i) { return m().label(i).text(); }
     // One detector step on a frame filled with `value`.
     void step(uchar value) {
-        m().CaptureControl().detector().Timer1Timer();
+        m().capture().detector().onDetectorTick();
         QVERIFY(device->pushFilled(value));
     }
 };
@@ -67,8 +67,8 @@ class RecordingCalibration final : public capture::CalibrationTarget {
 public:
     QList<qint16> fps;
     QList<qint32> percent;
-    void FPSValue(qint16 v) override { fps << v; }
-    void PercentValue(qint32 v) override { percent << v; }
+    void speedValue(qint16 v) override { fps << v; }
+    void similarityValue(qint32 v) override { percent << v; }
 };
 
 } // namespace
@@ -80,17 +80,17 @@ private slots:
         auto* splash = new app::SplashWindow;
         QPointer<app::SplashWindow> guard(splash);
         splash->show();
-        QVERIFY(splash->Timer1().isActive());
-        QVERIFY(splash->Timer1().isSingleShot());
-        QCOMPARE(splash->Timer1().interval(), 4000);
-        QCOMPARE(splash->ATimer().interval(), 800);
+        QVERIFY(splash->endTimer().isActive());
+        QVERIFY(splash->endTimer().isSingleShot());
+        QCOMPARE(splash->endTimer().interval(), 4000);
+        QCOMPARE(splash->blinkTimer().interval(), 800);
         const bool lit = splash->indicatorVisible();
-        splash->ATimer_Timer();
+        splash->onBlinkTick();
         QCOMPARE(splash->indicatorVisible(), !lit);
 
-        QSignalSpy finished(splash, &app::SplashWindow::Finished);
-        splash->Timer1_Timer();
-        splash->Timer1_Timer();
+        QSignalSpy finished(splash, &app::SplashWindow::finished);
+        splash->onEndTimeout();
+        splash->onEndTimeout();
         QCOMPARE(finished.size(), 1);
         QTRY_VERIFY_WITH_TIMEOUT(guard.isNull(), 2000); // unloaded itself
     }
@@ -116,19 +116,19 @@ private slots:
         r.m().makeTopmost();
         QVERIFY(r.m().windowFlags() & Qt::WindowStaysOnTopHint);
         r.m().placeBorderLines();
-        const auto lines = r.m().L();
+        const auto lines = r.m().borderLines();
         QCOMPARE(lines[0]->geometry(), QRect(0, 0, 1, 348));
         QCOMPARE(lines[3]->geometry(), QRect(0, 0, 505, 1));
         r.m().installWindowProc();
         QCOMPARE(r.m().minimumSize(), app::MainWindow::MinimumSize);
         r.m().armUpdateCheck();
-        QVERIFY(r.m().UpTimer().isActive());
-        QCOMPARE(r.m().UpTimer().interval(), 1000);
+        QVERIFY(r.m().updateCheckTimer().isActive());
+        QCOMPARE(r.m().updateCheckTimer().interval(), 1000);
         for (int i = 0; i < 6; ++i)
-            QVERIFY(!r.m().OverlayLabel(i).isVisibleTo(&r.m()));
-        QVERIFY(!r.m().PushButton(7).isVisibleTo(&r.m()));
-        QVERIFY(!r.m().PushButton(2).isEnabled());
-        QVERIFY(!r.m().mnuDetect()->isEnabled());
+            QVERIFY(!r.m().label(i).isVisibleTo(&r.m()));
+        QVERIFY(!r.m().button(7).isVisibleTo(&r.m()));
+        QVERIFY(!r.m().button(2).isEnabled());
+        QVERIFY(!r.m().detectorAction()->isEnabled());
     }
 
     void exitUnloadsOnceAndClosesEveryWindow() {
@@ -136,27 +136,27 @@ private slots:
         r.m().showMain();
         QWidget other;
         other.show();
-        QSignalSpy unload(&r.m(), &app::MainWindow::UnloadRequested);
-        connect(&r.m(), &app::MainWindow::UnloadRequested, &r.m(), [&] {
-            r.m().WebcamStop();
+        QSignalSpy unload(&r.m(), &app::MainWindow::unloadRequested);
+        connect(&r.m(), &app::MainWindow::unloadRequested, &r.m(), [&] {
+            r.m().stopCapture();
             r.m().restoreWindowProc();
-            r.m().UnLoadAll();
+            r.m().unloadAll();
         });
         r.m().close(); // a close from outside is the exit command
         QCOMPARE(unload.size(), 1);
         QVERIFY(!other.isVisible());
         QVERIFY(!r.m().isVisible());
-        r.m().XpB_Click(5);
+        r.m().onButtonClicked(5);
         QCOMPARE(unload.size(), 1);
     }
 
     void detectorSettingsReachTheCaptureControl() {
         Rig r;
-        r.m().SetSensor(0, 700);
-        r.m().SetSensor(1, 7);
-        r.m().SetSensor(2, 30);
-        r.m().SetSensor(3, 99); // nothing
-        auto& d = r.m().CaptureControl().detector();
+        r.m().setDetectorValue(0, 700);
+        r.m().setDetectorValue(1, 7);
+        r.m().setDetectorValue(2, 30);
+        r.m().setDetectorValue(3, 99); // nothing
+        auto& d = r.m().capture().detector();
         QCOMPARE(d.detectorInterval(), qint16(700));
         QCOMPARE(d.noiseTolerance(), qint16(7));
         QCOMPARE(d.similarityThreshold(), qint16(70));
@@ -166,33 +166,33 @@ private slots:
 
     void watchModeTogglesEverything() {
         Rig r;
-        r.m().WebcamStart();
-        r.context.AlarmCount = 9;
-        r.m().StartAuto();
-        QVERIFY(r.context.AutoShotOn);
-        QCOMPARE(r.context.AlarmCount, qint16(0));
+        r.m().startCapture();
+        r.context.alarmCount = 9;
+        r.m().toggleWatching();
+        QVERIFY(r.context.watching);
+        QCOMPARE(r.context.alarmCount, qint16(0));
         for (int i : {0, 1, 3, 4, 5})
-            QVERIFY(r.m().OverlayLabel(i).isVisibleTo(&r.m()));
-        QVERIFY(!r.m().OverlayLabel(2).isVisibleTo(&r.m()));
+            QVERIFY(r.m().label(i).isVisibleTo(&r.m()));
+        QVERIFY(!r.m().label(2).isVisibleTo(&r.m()));
         QCOMPARE(r.label(5), QStringLiteral("0"));
-        QVERIFY(!r.m().PushButton(0).isEnabled() && !r.m().mnuShot()->isEnabled());
-        QVERIFY(r.m().PushButton(2).isEnabled() && r.m().mnuDetect()->isEnabled());
-        QVERIFY(!r.m().PushButton(3).isEnabled() && !r.m().mnuOptions()->isEnabled());
-        QCOMPARE(r.m().PushButton(1).Caption(), QStringLiteral("Автосъемка выкл."));
-        QCOMPARE(r.m().mnuAuto()->text(), QStringLiteral("Автосъемка выкл."));
-        QCOMPARE(r.m().St()->text(), QStringLiteral(" Автосъемка включена"));
-        QVERIFY(r.m().Record1().Timer1().isActive());
-        QVERIFY(r.m().CaptureControl().sensor().isVisibleTo(&r.m()));
+        QVERIFY(!r.m().button(0).isEnabled() && !r.m().snapshotAction()->isEnabled());
+        QVERIFY(r.m().button(2).isEnabled() && r.m().detectorAction()->isEnabled());
+        QVERIFY(!r.m().button(3).isEnabled() && !r.m().optionsAction()->isEnabled());
+        QCOMPARE(r.m().button(1).caption(), QStringLiteral("Автосъемка выкл."));
+        QCOMPARE(r.m().watchAction()->text(), QStringLiteral("Автосъемка выкл."));
+        QCOMPARE(r.m().statusLine()->text(), QStringLiteral(" Автосъемка включена"));
+        QVERIFY(r.m().recordingIndicator().blinkTimer().isActive());
+        QVERIFY(r.m().capture().sensor().isVisibleTo(&r.m()));
 
-        r.m().StartAuto();
-        QVERIFY(!r.context.AutoShotOn);
+        r.m().toggleWatching();
+        QVERIFY(!r.context.watching);
         for (int i : {0, 1, 3, 4, 5})
-            QVERIFY(!r.m().OverlayLabel(i).isVisibleTo(&r.m()));
-        QVERIFY(r.m().PushButton(0).isEnabled() && r.m().mnuShot()->isEnabled());
-        QVERIFY(!r.m().PushButton(2).isEnabled() && !r.m().mnuDetect()->isEnabled());
-        QCOMPARE(r.m().PushButton(1).Caption(), QStringLiteral("Автосъемка вкл."));
-        QCOMPARE(r.m().St()->text(), QStringLiteral(" Автосъемка выключена"));
-        QVERIFY(!r.m().Record1().Timer1().isActive());
+            QVERIFY(!r.m().label(i).isVisibleTo(&r.m()));
+        QVERIFY(r.m().button(0).isEnabled() && r.m().snapshotAction()->isEnabled());
+        QVERIFY(!r.m().button(2).isEnabled() && !r.m().detectorAction()->isEnabled());
+        QCOMPARE(r.m().button(1).caption(), QStringLiteral("Автосъемка вкл."));
+        QCOMPARE(r.m().statusLine()->text(), QStringLiteral(" Автосъемка выключена"));
+        QVERIFY(!r.m().recordingIndicator().blinkTimer().isActive());
     }
 
     void motionRunsTheAlarmChain() {
@@ -204,43 +204,43 @@ private slots:
         const QString program = r.dir.filePath(QStringLiteral("on-alarm.sh"));
         QFile(program).open(QIODevice::WriteOnly);
         auto& s = r.context.settings;
-        s.SaveAlarm = false;
-        s.SoundAlarm = true;
-        s.SoundAlarmPath = wav.fileName();
-        s.SysTrayAlarm = true;
-        s.RunAlarm = true;
-        s.RunAlarmPath = program;
-        s.RunAlarmWait = true;
-        r.m().SetSensor(2, 10);
-        r.m().WebcamStart();
-        r.m().StartAuto();
+        s.saveOnAlarm = false;
+        s.soundOnAlarm = true;
+        s.alarmSoundPath = wav.fileName();
+        s.balloonOnAlarm = true;
+        s.runOnAlarm = true;
+        s.alarmProgramPath = program;
+        s.waitForAlarmProgram = true;
+        r.m().setDetectorValue(2, 10);
+        r.m().startCapture();
+        r.m().toggleWatching();
         r.m().showStatus(QStringLiteral("before"));
         QString statusDuringWait;
-        r.processes.whileWaiting = [&] { statusDuringWait = r.m().St()->text(); };
+        r.processes.whileWaiting = [&] { statusDuringWait = r.m().statusLine()->text(); };
 
         r.step(0);   // first step after start: never an alarm
         r.step(200); // everything changed
         QCOMPARE(r.label(3), QStringLiteral("100%"));
-        QCOMPARE(r.context.AlarmCount, qint16(1));
+        QCOMPARE(r.context.alarmCount, qint16(1));
         QCOMPARE(r.label(5), QStringLiteral("1"));
-        QCOMPARE(r.m().OverlayLabel(3).Cont()->palette().color(QPalette::Window), app::MainWindow::AlarmRed);
+        QCOMPARE(r.m().label(3).panel()->palette().color(QPalette::Window), app::MainWindow::AlarmRed);
         QCOMPARE(r.sound.played.size(), 1);
         QVERIFY(r.tray.balloons.isEmpty()); // only while in the tray
         QCOMPARE(r.processes.waited, QStringList{program});
         QCOMPARE(statusDuringWait, QStringLiteral("Ожидание завершения внешнего приложения..."));
-        QCOMPARE(r.m().St()->text(), QStringLiteral("before"));
+        QCOMPARE(r.m().statusLine()->text(), QStringLiteral("before"));
 
         // A still frame puts the grey back and raises no alarm.
         r.step(200);
         QCOMPARE(r.label(3), QStringLiteral("0%"));
-        QCOMPARE(r.m().OverlayLabel(3).Cont()->palette().color(QPalette::Window), app::MainWindow::LabelGrey);
-        QCOMPARE(r.context.AlarmCount, qint16(1));
+        QCOMPARE(r.m().label(3).panel()->palette().color(QPalette::Window), app::MainWindow::LabelGrey);
+        QCOMPARE(r.context.alarmCount, qint16(1));
 
         // In the tray the balloon tells the count and the difference.
-        r.context.InTray = true;
+        r.context.inTray = true;
         r.tray.available = true;
-        r.m().cTray().Add();
-        s.RunAlarmWait = false;
+        r.m().tray().add();
+        s.waitForAlarmProgram = false;
         r.step(0);
         QCOMPARE(r.tray.balloons.size(), 1);
         QCOMPARE(r.tray.balloons[0].title, QStringLiteral("Обнаружено движение!"));
@@ -254,156 +254,156 @@ private slots:
 
     void alarmWhileDetectorWindowOrCalibration() {
         Rig r;
-        r.context.settings.SoundAlarm = true;
-        r.context.settings.SoundAlarmPath = r.dir.filePath(QStringLiteral("none.wav"));
-        r.context.settings.RunAlarm = true;
-        r.context.settings.RunAlarmPath = QStringLiteral("/bin/true");
-        r.context.DetectorDialogOpen = true;
-        r.m().WebCam_Alarm(true);
-        QCOMPARE(r.m().OverlayLabel(3).Cont()->palette().color(QPalette::Window), app::MainWindow::AlarmRed);
-        QCOMPARE(r.context.AlarmCount, qint16(0));
+        r.context.settings.soundOnAlarm = true;
+        r.context.settings.alarmSoundPath = r.dir.filePath(QStringLiteral("none.wav"));
+        r.context.settings.runOnAlarm = true;
+        r.context.settings.alarmProgramPath = QStringLiteral("/bin/true");
+        r.context.detectorWindowShown = true;
+        r.m().onAlarm(true);
+        QCOMPARE(r.m().label(3).panel()->palette().color(QPalette::Window), app::MainWindow::AlarmRed);
+        QCOMPARE(r.context.alarmCount, qint16(0));
         QVERIFY(r.processes.started.isEmpty());
 
-        r.context.DetectorDialogOpen = false;
-        r.context.CalibrationPhase = 2;
-        r.m().WebCam_Alarm(true);
-        QCOMPARE(r.context.AlarmCount, qint16(0)); // not counted, but acted on
+        r.context.detectorWindowShown = false;
+        r.context.calibrationPhase = 2;
+        r.m().onAlarm(true);
+        QCOMPARE(r.context.alarmCount, qint16(0)); // not counted, but acted on
         QCOMPARE(r.processes.started.size(), 1);
 
-        r.m().WebCam_Percent(55);
-        r.m().WebCam_Alarm(false); // changes nothing at all
-        QCOMPARE(r.m().OverlayLabel(3).Cont()->palette().color(QPalette::Window), app::MainWindow::LabelGrey);
+        r.m().onSimilarity(55);
+        r.m().onAlarm(false); // changes nothing at all
+        QCOMPARE(r.m().label(3).panel()->palette().color(QPalette::Window), app::MainWindow::LabelGrey);
 
-        r.context.CalibrationPhase = 0;
-        r.context.AlarmCount = 32767;
-        r.m().WebCam_Alarm(true);
-        QCOMPARE(r.context.AlarmCount, qint16(32767)); // held, not wrapped
+        r.context.calibrationPhase = 0;
+        r.context.alarmCount = 32767;
+        r.m().onAlarm(true);
+        QCOMPARE(r.context.alarmCount, qint16(32767)); // held, not wrapped
     }
 
     void detectorValuesReachACalibration() {
         Rig r;
         RecordingCalibration calibration;
-        r.context.Calibration = &calibration;
-        r.context.CalibrationPhase = 1;
-        r.m().WebCam_FPS(25);
-        r.m().WebCam_Percent(97);
-        r.context.CalibrationPhase = 3;
-        r.m().WebCam_FPS(26);
-        r.m().WebCam_Percent(96);
+        r.context.calibration = &calibration;
+        r.context.calibrationPhase = 1;
+        r.m().onSpeed(25);
+        r.m().onSimilarity(97);
+        r.context.calibrationPhase = 3;
+        r.m().onSpeed(26);
+        r.m().onSimilarity(96);
         QCOMPARE(calibration.fps, QList<qint16>{25});
         QCOMPARE(calibration.percent, QList<qint32>{96});
         QCOMPARE(r.label(0), QStringLiteral("FPS: 26"));
-        QCOMPARE(r.m().LastPercent(), 96);
+        QCOMPARE(r.m().lastPercent(), 96);
     }
 
     void imageFormatShowsItsLabel() {
         Rig r;
-        r.m().WebCam_ImgFormat(QStringLiteral("640x480"));
-        QVERIFY(r.m().OverlayLabel(2).isVisibleTo(&r.m()));
+        r.m().onImageFormat(QStringLiteral("640x480"));
+        QVERIFY(r.m().label(2).isVisibleTo(&r.m()));
         QCOMPARE(r.label(2), QStringLiteral("640x480"));
     }
 
     void snapshotSavesAndShowsThePicture() {
         Rig r;
-        r.context.settings.CreateSubFolders = false;
-        r.context.settings.InPrintDate = false;
-        r.context.settings.Convert2JPG = true;
-        r.m().WebcamStart();
+        r.context.settings.createSubfolders = false;
+        r.context.settings.imprintDate = false;
+        r.context.settings.saveAsJpeg = true;
+        r.m().startCapture();
         QVERIFY(r.device->pushFilled(90));
-        QSignalSpy saved(&r.m().CaptureControl(), &capture::CaptureControl::Saved);
-        r.m().XpB_Click(0);
+        QSignalSpy saved(&r.m().capture(), &capture::CaptureControl::frameSaved);
+        r.m().onButtonClicked(0);
         QCOMPARE(saved.size(), 1);
         QVERIFY(saved[0][0].toString().endsWith(QStringLiteral(".jpg")));
-        QVERIFY(r.m().PSave()->isVisibleTo(&r.m()));
-        QVERIFY(r.m().PsaveT().isActive());
-        r.m().PsaveT_Timer();
-        QVERIFY(!r.m().PSave()->isVisibleTo(&r.m()));
+        QVERIFY(r.m().savedMark()->isVisibleTo(&r.m()));
+        QVERIFY(r.m().savedMarkTimer().isActive());
+        r.m().onSavedMarkTimeout();
+        QVERIFY(!r.m().savedMark()->isVisibleTo(&r.m()));
     }
 
     void captureFailureShowsOfflinePictureAndRetries() {
         Rig r;
         r.device->connectResult = false;
-        r.m().WebcamStart();
-        QVERIFY(r.m().CaptureControl().pOffline().isVisibleTo(&r.m()));
-        QVERIFY(!r.m().PushButton(0).isEnabled());
-        QVERIFY(!r.m().PushButton(1).isEnabled());
+        r.m().startCapture();
+        QVERIFY(r.m().capture().offlineWidget().isVisibleTo(&r.m()));
+        QVERIFY(!r.m().button(0).isEnabled());
+        QVERIFY(!r.m().button(1).isEnabled());
 
-        emit r.m().CaptureControl().XpB1().Click();
-        QVERIFY(!r.m().CaptureControl().pOffline().isVisibleTo(&r.m()));
-        QVERIFY(r.m().CaptureControl().Timer2().isActive());
-        r.m().CaptureControl().Timer2_Timer(); // still missing
-        QVERIFY(r.m().CaptureControl().pOffline().isVisibleTo(&r.m()));
+        emit r.m().capture().retryButton().clicked();
+        QVERIFY(!r.m().capture().offlineWidget().isVisibleTo(&r.m()));
+        QVERIFY(r.m().capture().reconnectTimer().isActive());
+        r.m().capture().onReconnectTick(); // still missing
+        QVERIFY(r.m().capture().offlineWidget().isVisibleTo(&r.m()));
 
         r.device->connectResult = true;
-        r.m().CaptureControl().Timer2_Timer();
-        QVERIFY(r.m().CaptureControl().running());
-        QVERIFY(r.m().PushButton(0).isEnabled() && r.m().PushButton(1).isEnabled());
+        r.m().capture().onReconnectTick();
+        QVERIFY(r.m().capture().running());
+        QVERIFY(r.m().button(0).isEnabled() && r.m().button(1).isEnabled());
         const int connects = r.device->connectCalls;
-        r.m().WebcamStart(); // running: no second connection
+        r.m().startCapture(); // running: no second connection
         QCOMPARE(r.device->connectCalls, connects);
     }
 
     void resolutionProbesLeaveTheDeviceAsItWas() {
         Rig r;
         r.device->acceptedSizes = {QSize(640, 480), QSize(1280, 720)};
-        r.m().WebcamStart();
-        QVERIFY(r.m().CaptureControl().SetRes(1280, 720, true));
+        r.m().startCapture();
+        QVERIFY(r.m().capture().setResolution(1280, 720, true));
         QCOMPARE(r.device->size, QSize(640, 480));
-        QVERIFY(!r.m().CaptureControl().SetRes(800, 600, true));
+        QVERIFY(!r.m().capture().setResolution(800, 600, true));
         QCOMPARE(r.device->size, QSize(640, 480));
         const int connects = r.device->connectCalls;
-        QVERIFY(r.m().CaptureControl().SetRes(1280, 720));
+        QVERIFY(r.m().capture().setResolution(1280, 720));
         QCOMPARE(r.device->size, QSize(1280, 720));
         QCOMPARE(r.device->connectCalls, connects + 1); // capture restarted
-        QVERIFY(!r.m().CaptureControl().SetRes(800, 600));
+        QVERIFY(!r.m().capture().setResolution(800, 600));
         QCOMPARE(r.device->size, QSize(1280, 720));
     }
 
     void blackPictureNotice() {
         Rig r;
-        r.m().WebcamStart();
+        r.m().startCapture();
         QVERIFY(r.device->pushFilled(0));
-        r.m().BScheck();
-        QVERIFY(r.m().CaptureControl().BS().isActive());
-        r.m().CaptureControl().BS_Timer();
-        QVERIFY(r.m().BlackPicture()->isVisibleTo(&r.m()));
+        r.m().startBlackScreenCheck();
+        QVERIFY(r.m().capture().blackScreenTimer().isActive());
+        r.m().capture().onBlackScreenCheck();
+        QVERIFY(r.m().blackPicture()->isVisibleTo(&r.m()));
 
         Rig lit;
-        lit.m().WebcamStart();
+        lit.m().startCapture();
         QVERIFY(lit.device->pushFilled(40));
         QCoreApplication::processEvents();
-        QVERIFY(!lit.m().CaptureControl().BlackScreen());
+        QVERIFY(!lit.m().capture().isBlackScreen());
     }
 
     void resizingMovesControlsAndRestartsCaptureOnce() {
         Rig r;
         r.m().placeBorderLines();
-        r.m().WebcamStart();
+        r.m().startCapture();
         r.m().showMain(); // first pass: only the size is recorded
-        QVERIFY(r.m().CaptureControl().running());
-        QVERIFY(!r.m().WCstart().isActive());
+        QVERIFY(r.m().capture().running());
+        QVERIFY(!r.m().captureStartTimer().isActive());
 
         r.m().resize(605, 448);
-        QVERIFY(!r.m().CaptureControl().running());
-        QVERIFY(r.m().WCstart().isActive());
-        QCOMPARE(r.m().CaptureControl().size(), QSize(605 - 152, 448 - 59));
-        QCOMPARE(r.m().PushButton(3).x(), 605 - 137);
-        QCOMPARE(r.m().St()->y(), 448 - 19);
-        QCOMPARE(r.m().OverlayLabel(1).pos(), QPoint(605 - 199, 448 - 45));
-        QCOMPARE(r.m().PSave()->pos(), QPoint(605 - 178, 448 - 77));
-        QCOMPARE(r.m().L()[1]->x(), qRound(504.0 * 605 / 505));
+        QVERIFY(!r.m().capture().running());
+        QVERIFY(r.m().captureStartTimer().isActive());
+        QCOMPARE(r.m().capture().size(), QSize(605 - 152, 448 - 59));
+        QCOMPARE(r.m().button(3).x(), 605 - 137);
+        QCOMPARE(r.m().statusLine()->y(), 448 - 19);
+        QCOMPARE(r.m().label(1).pos(), QPoint(605 - 199, 448 - 45));
+        QCOMPARE(r.m().savedMark()->pos(), QPoint(605 - 178, 448 - 77));
+        QCOMPARE(r.m().borderLines()[1]->x(), qRound(504.0 * 605 / 505));
         r.m().resize(640, 460);
-        QVERIFY(!r.m().CaptureControl().running());
-        r.m().WCstart_Timer();
-        QVERIFY(r.m().CaptureControl().running());
-        QVERIFY(!r.m().WCstart().isActive());
+        QVERIFY(!r.m().capture().running());
+        r.m().onCaptureStartTimeout();
+        QVERIFY(r.m().capture().running());
+        QVERIFY(!r.m().captureStartTimer().isActive());
     }
 
     void trayHidingAndComingBack() {
         Rig r;
         r.m().showMain();
-        r.m().MeHide();
-        QVERIFY(r.context.InTray);
+        r.m().hideToTray();
+        QVERIFY(r.context.inTray);
         QVERIFY(!r.m().isVisible());
         QCOMPARE(r.tray.calls.count(QStringLiteral("add")), 1);
         QCOMPARE(r.tray.tip, QStringLiteral("Vigilux"));
@@ -412,16 +412,16 @@ private slots:
         QCOMPARE(r.tray.balloons[0].text,
                  QStringLiteral("Управление программой:\r\nЛевая кнопка мыши - показать "
                                 "программу,\r\nПравая кнопка мыши - меню программы"));
-        r.m().MeHide();
+        r.m().hideToTray();
         QCOMPARE(r.tray.calls.count(QStringLiteral("add")), 1);
         QCOMPARE(r.tray.balloons.size(), 1);
 
         r.tray.send(platform::TrayBackend::RightButtonUp);
-        QCOMPARE(r.tray.menu, r.m().traymnu());
-        QCOMPARE(r.tray.defaultItem, r.m().mnuOpen());
+        QCOMPARE(r.tray.menu, r.m().trayMenu());
+        QCOMPARE(r.tray.defaultItem, r.m().openAction());
 
         r.tray.send(platform::TrayBackend::LeftButtonDown);
-        QVERIFY(!r.context.InTray);
+        QVERIFY(!r.context.inTray);
         QVERIFY(r.m().isVisible());
         QCOMPARE(r.tray.calls.last(), QStringLiteral("remove"));
     }
@@ -430,10 +430,10 @@ private slots:
         Rig r;
         r.tray.available = false;
         r.m().showMain();
-        r.m().tb2_Click();
-        QVERIFY(!r.context.InTray);
+        r.m().onHideClicked();
+        QVERIFY(!r.context.inTray);
         QVERIFY(r.m().isVisible());
-        QVERIFY(r.m().St()->text().contains(QStringLiteral("Область уведомлений недоступна")));
+        QVERIFY(r.m().statusLine()->text().contains(QStringLiteral("Область уведомлений недоступна")));
     }
 };
 

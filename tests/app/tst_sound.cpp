@@ -20,7 +20,7 @@ public:
 };
 } // namespace
 
-class TestSound : public QObject {
+class TestSoundPlayer : public QObject {
     Q_OBJECT
 private slots:
     void loadReadsWholeFilesAcrossBlockBoundaries_data() {
@@ -39,26 +39,26 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(content);
         f.close();
-        QCOMPARE(app::SoundPlayer::LoadSoundFile(path), content);
+        QCOMPARE(app::SoundPlayer::loadSoundFile(path), content);
     }
 
     void unreadableFilesLoadEmpty() {
         QTemporaryDir dir;
-        QVERIFY(app::SoundPlayer::LoadSoundFile(dir.filePath(QStringLiteral("none.wav"))).isEmpty());
-        QVERIFY(app::SoundPlayer::LoadSoundFile(dir.path()).isEmpty()); // a folder
+        QVERIFY(app::SoundPlayer::loadSoundFile(dir.filePath(QStringLiteral("none.wav"))).isEmpty());
+        QVERIFY(app::SoundPlayer::loadSoundFile(dir.path()).isEmpty()); // a folder
     }
 
     void playingCutsOffAndSkipsMissingOrEmptyFiles() {
         QTemporaryDir dir;
         RecordingOutput out;
         app::SoundPlayer sound(out);
-        sound.PlayWaveFile(dir.filePath(QStringLiteral("missing.wav")));
-        sound.PlayWaveFile(QString());
+        sound.playFile(dir.filePath(QStringLiteral("missing.wav")));
+        sound.playFile(QString());
         QVERIFY(out.calls.isEmpty());
 
         const QString empty = dir.filePath(QStringLiteral("empty.wav"));
         QFile(empty).open(QIODevice::WriteOnly);
-        sound.PlayWaveFile(empty);
+        sound.playFile(empty);
         QVERIFY(out.calls.isEmpty());
 
         const QString alarm = dir.filePath(QStringLiteral("alarm.wav"));
@@ -66,8 +66,8 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("RIFF....WAVE");
         f.close();
-        sound.PlayWaveFile(alarm);
-        sound.PlayWaveFile(alarm);
+        sound.playFile(alarm);
+        sound.playFile(alarm);
         // Each new sound stops the one before it instead of queueing.
         QCOMPARE(out.calls, (QStringList{QStringLiteral("stop"), QStringLiteral("play"),
                                          QStringLiteral("stop"), QStringLiteral("play")}));
@@ -75,5 +75,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestSound)
+QTEST_GUILESS_MAIN(TestSoundPlayer)
 #include "tst_sound.moc"

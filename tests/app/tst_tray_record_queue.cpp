@@ -41,31 +41,31 @@ class TestTrayRecordQueue : public QObject {
     Q_OBJECT
 private slots:
     void recordSizeFollowsTheShellGeneration() {
-        QCOMPARE(app::TrayIcon::NotifyDataSizeFor(6), 504);
-        QCOMPARE(app::TrayIcon::NotifyDataSizeFor(10), 504);
-        QCOMPARE(app::TrayIcon::NotifyDataSizeFor(5), 488);
-        QCOMPARE(app::TrayIcon::NotifyDataSizeFor(4), 88);
-        QCOMPARE(app::TrayIcon::NotifyDataSizeFor(0), 88);
+        QCOMPARE(app::TrayIcon::notifyDataSizeFor(6), 504);
+        QCOMPARE(app::TrayIcon::notifyDataSizeFor(10), 504);
+        QCOMPARE(app::TrayIcon::notifyDataSizeFor(5), 488);
+        QCOMPARE(app::TrayIcon::notifyDataSizeFor(4), 88);
+        QCOMPARE(app::TrayIcon::notifyDataSizeFor(0), 88);
         FakeTray backend;
         app::TrayIcon tray(backend, [] { return 5; });
-        QCOMPARE(tray.NotifyDataSize(), 0);
-        tray.Add();
-        QCOMPARE(tray.NotifyDataSize(), 488);
+        QCOMPARE(tray.notifyDataSize(), 0);
+        tray.add();
+        QCOMPARE(tray.notifyDataSize(), 488);
     }
 
     void tipIsCutAndAppliedOnlyWhileShown() {
         FakeTray backend;
         app::TrayIcon tray(backend, [] { return 6; });
         tray.setToolTipText(QString(70, QLatin1Char('x')));
-        tray.Modify(); // no icon yet: nothing reaches the desktop
+        tray.modify(); // no icon yet: nothing reaches the desktop
         QVERIFY(backend.calls.isEmpty());
-        tray.Add();
+        tray.add();
         QCOMPARE(backend.tip.size(), 63);
         tray.setToolTipText(app::RecordingIndicator::RecordingTip);
-        tray.Modify();
+        tray.modify();
         QCOMPARE(backend.tip, QStringLiteral("Vigilux [>] включена автосъемка."));
-        tray.Delete();
-        tray.DisplayBalloon(QStringLiteral("t"), QStringLiteral("x"), 1);
+        tray.remove();
+        tray.showBalloon(QStringLiteral("t"), QStringLiteral("x"), 1);
         QCOMPARE(backend.calls, (QStringList{QStringLiteral("add"), QStringLiteral("modify"),
                                              QStringLiteral("remove")}));
         QVERIFY(backend.balloons.isEmpty());
@@ -79,18 +79,18 @@ private slots:
         QTest::newRow("right release") << int(platform::TrayBackend::RightButtonUp) << 5;
         QTest::newRow("keyboard") << int(platform::TrayBackend::KeySelect) << 1;
         QTest::newRow("balloon click") << int(platform::TrayBackend::BalloonClick) << 5;
-        QTest::newRow("move") << int(platform::TrayBackend::MouseMove) << 0;
+        QTest::newRow("move") << int(platform::TrayBackend::mouseMove) << 0;
     }
     void iconMessagesBecomeCodes() {
         QFETCH(int, message);
         QFETCH(int, code);
         FakeTray backend;
         app::TrayIcon tray(backend, [] { return 6; });
-        QSignalSpy onIcon(&tray, &app::TrayIcon::OnIcon);
+        QSignalSpy onIcon(&tray, &app::TrayIcon::activated);
         backend.send(message);
         QCOMPARE(onIcon.size(), 1);
         QCOMPARE(onIcon.at(0).at(0).value<qint16>(), qint16(code));
-        tray.CallEvent(message, 3); // not an icon message
+        tray.dispatchMessage(message, 3); // not an icon message
         QCOMPARE(onIcon.size(), 1);
     }
 
@@ -103,37 +103,37 @@ private slots:
         app::RecordingIndicator record(c.context, tray, 1, 2);
 
         record.start();
-        QVERIFY(record.Timer1().isActive());
-        QCOMPARE(record.Timer1().interval(), 1000);
+        QVERIFY(record.blinkTimer().isActive());
+        QCOMPARE(record.blinkTimer().interval(), 1000);
         QVERIFY(record.dotVisible());
-        QCOMPARE(tray.ToolTipText(), app::RecordingIndicator::RecordingTip);
+        QCOMPARE(tray.toolTipText(), app::RecordingIndicator::RecordingTip);
 
         // Shown window: the dot blinks, the tray (absent) is left alone.
-        record.Timer1_Timer();
+        record.onBlinkTick();
         QVERIFY(!record.dotVisible());
-        QCOMPARE(tray.Icon(), 0);
+        QCOMPARE(tray.icon(), 0);
 
         // In the tray the icon swaps between I1 and I2 with the dot.
-        c.context.InTray = true;
+        c.context.inTray = true;
         tray.setIcon(1);
-        tray.Add();
-        record.Timer1_Timer();
-        QCOMPARE(tray.Icon(), 2);
-        record.Timer1_Timer();
-        QCOMPARE(tray.Icon(), 1);
-        record.Timer1_Timer();
-        QCOMPARE(tray.Icon(), 2);
+        tray.add();
+        record.onBlinkTick();
+        QCOMPARE(tray.icon(), 2);
+        record.onBlinkTick();
+        QCOMPARE(tray.icon(), 1);
+        record.onBlinkTick();
+        QCOMPARE(tray.icon(), 2);
 
         // Paused: steady dot, icon untouched.
-        record.Stop2();
-        QVERIFY(!record.Timer1().isActive());
+        record.stopLit();
+        QVERIFY(!record.blinkTimer().isActive());
         QVERIFY(record.dotVisible());
-        QCOMPARE(tray.Icon(), 2);
+        QCOMPARE(tray.icon(), 2);
 
         // Off: I1 and the plain tip come back.
-        record.Stopp();
+        record.stop();
         QVERIFY(!record.dotVisible());
-        QCOMPARE(tray.Icon(), 1);
+        QCOMPARE(tray.icon(), 1);
         QCOMPARE(backend.tip, QStringLiteral("Vigilux"));
     }
 
@@ -144,18 +144,18 @@ private slots:
 
         Context c;
         auto& s = c.context.settings;
-        s.FtpUpload = true;
-        s.FtpServer = QStringLiteral("127.0.0.1");
-        s.FtpLogin = server.user();
-        s.FtpPass = server.password();
-        s.FtpFolder = QStringLiteral("photos");
+        s.ftpUpload = true;
+        s.ftpServer = QStringLiteral("127.0.0.1");
+        s.ftpLogin = server.user();
+        s.ftpPassword = server.password();
+        s.ftpFolder = QStringLiteral("photos");
 
         net::FtpClient ftp;
         ftp.setControlPort(server.port());
         ftp.setStartDelayMs(10);
         QStringList status;
         app::UploadQueue queue(c.context, ftp, [&](const QString& t) { status << t; });
-        QSignalSpy results(&ftp, &net::FtpClient::Res);
+        QSignalSpy results(&ftp, &net::FtpClient::finished);
 
         QStringList sent;
         for (int i = 0; i < 3; ++i) {
@@ -164,7 +164,7 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(QByteArray(3000 + i, char('a' + i)));
             f.close();
-            queue.Saved(path);
+            queue.enqueueSaved(path);
             sent << path;
         }
         // The first starts at once, the others wait their turn.
@@ -173,7 +173,7 @@ private slots:
                               QStringLiteral("Загрузка на ftp (изображений в очереди: 0)..."),
                               QStringLiteral("Загрузка на ftp (изображений в очереди: 1)..."),
                               QStringLiteral("Загрузка на ftp (изображений в очереди: 2)...")}));
-        QCOMPARE(s.FtpFolder, QStringLiteral("photos/"));
+        QCOMPARE(s.ftpFolder, QStringLiteral("photos/"));
         QTRY_COMPARE_WITH_TIMEOUT(results.size(), 3, 20000);
         for (const auto& r : results)
             QCOMPARE(r.at(0).toString(), QStringLiteral("ok"));
@@ -187,25 +187,25 @@ private slots:
         // The server goes away: the failure is reported and the file waits
         // in the queue for the server to come back.
         server.stop();
-        queue.Saved(sent.at(0));
+        queue.enqueueSaved(sent.at(0));
         QTRY_COMPARE_WITH_TIMEOUT(results.size(), 4, 20000);
         QVERIFY(results.last().at(0).toString() != QLatin1String("ok"));
         QCOMPARE(status.last(), QStringLiteral("Ошибка загрузки на ftp!"));
-        QVERIFY(!ftp.IsBizy());
+        QVERIFY(!ftp.isBusy());
         QCOMPARE(queue.size(), 1);
         QCOMPARE(queue.waitingCount(), 1);
     }
 
     void queueNeverStartsWhileBusyAndLosesNothing() {
         Context c;
-        c.context.settings.FtpUpload = true;
-        c.context.settings.FtpServer = QStringLiteral("127.0.0.1");
+        c.context.settings.ftpUpload = true;
+        c.context.settings.ftpServer = QStringLiteral("127.0.0.1");
         net::FtpClient ftp;
         ftp.setControlPort(test::closedPort()); // every job fails fast
         ftp.setStartDelayMs(10);
         QStringList status;
         app::UploadQueue queue(c.context, ftp, [&](const QString& t) { status << t; });
-        QSignalSpy results(&ftp, &net::FtpClient::Res);
+        QSignalSpy results(&ftp, &net::FtpClient::finished);
         QStringList paths;
         for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) {
             paths << c.dir.filePath(QString::fromLatin1(name));
@@ -213,22 +213,22 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
         }
 
-        queue.Saved(paths.at(0));
-        QVERIFY(ftp.IsBizy());
-        queue.Saved(paths.at(1));
-        queue.UploadNext(); // a stray call while busy must not start b
+        queue.enqueueSaved(paths.at(0));
+        QVERIFY(ftp.isBusy());
+        queue.enqueueSaved(paths.at(1));
+        queue.uploadNext(); // a stray call while busy must not start b
         QCOMPARE(queue.size(), 1);
-        QCOMPARE(ftp.Adress(), QStringLiteral(".127.0.0.1//a.jpg"));
+        QCOMPARE(ftp.address(), QStringLiteral(".127.0.0.1//a.jpg"));
         QTRY_COMPARE_WITH_TIMEOUT(results.size(), 1, 20000);
         // The server cannot be reached: both wait, a first, and nothing
         // starts before the retry is due.
         QCOMPARE(queue.size(), 2);
-        queue.UploadNext();
-        QVERIFY(!ftp.IsBizy());
+        queue.uploadNext();
+        QVERIFY(!ftp.isBusy());
 
-        c.context.settings.FtpUpload = false;
+        c.context.settings.ftpUpload = false;
         status.clear();
-        queue.Saved(paths.at(2));
+        queue.enqueueSaved(paths.at(2));
         QVERIFY(status.isEmpty());
         QCOMPARE(queue.size(), 2);
     }

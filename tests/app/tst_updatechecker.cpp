@@ -1,7 +1,9 @@
 #include "FakeServices.h"
 #include "app/LastCheckStore.h"
 #include "app/UpdateChecker.h"
+
 #include "platform/UrlOpener.h"
+#include <algorithm>
 
 #include "support/FakeClock.h"
 #include "support/FakeDialogs.h"
@@ -78,8 +80,8 @@ class TestUpdateChecker : public QObject {
             checker = std::make_unique<UpdateChecker>(
                 store, clock, dialogs, opener, folder.path(),
                 QUrl(QStringLiteral("http://127.0.0.1:%1").arg(server.port())));
-            status = std::make_unique<QSignalSpy>(checker.get(), &UpdateChecker::StatusLine);
-            caption = std::make_unique<QSignalSpy>(checker.get(), &UpdateChecker::AboutCaption);
+            status = std::make_unique<QSignalSpy>(checker.get(), &UpdateChecker::statusText);
+            caption = std::make_unique<QSignalSpy>(checker.get(), &UpdateChecker::aboutCaption);
             finished = std::make_unique<QSignalSpy>(checker.get(), &UpdateChecker::finished);
         }
         QDate today() const { return clock.now().date(); }
@@ -91,7 +93,7 @@ private slots:
     void requestCarriesPathAndRandomQuery() {
         Rig rig;
         rig.server.replies.enqueue({version("2.0 beta"), true});
-        rig.checker->ManualUpdateCheck();
+        rig.checker->checkNow();
         QVERIFY(rig.waitFinished());
         QCOMPARE(rig.server.connections(), 1);
         static const QRegularExpression line(
@@ -161,9 +163,9 @@ private slots:
                              ? QLocale().toString(rig.today().addDays(offset), QLocale::ShortFormat)
                              : stored;
         rig.server.replies.enqueue({version("2.0 beta"), true});
-        rig.checker->UpTimer().start();
-        rig.checker->UpdateCheck();
-        QVERIFY(!rig.checker->UpTimer().isActive());
+        rig.checker->delayTimer().start();
+        rig.checker->checkInBackground();
+        QVERIFY(!rig.checker->delayTimer().isActive());
         QCOMPARE(rig.store.reads, 1);
         if (!checks) {
             QVERIFY(!rig.checker->isBusy());
@@ -185,11 +187,11 @@ private slots:
         Rig rig;
         rig.store.text = QLocale().toString(rig.today().addDays(10), QLocale::ShortFormat);
         rig.clock.setNow(rig.clock.now().addDays(16));
-        rig.checker->UpdateCheck();
+        rig.checker->checkInBackground();
         QVERIFY(!rig.checker->isBusy());
         rig.clock.setNow(rig.clock.now().addDays(1));
         rig.server.replies.enqueue({version("2.0 beta"), true});
-        rig.checker->UpdateCheck();
+        rig.checker->checkInBackground();
         QVERIFY(rig.checker->isBusy());
         QVERIFY(rig.waitFinished());
     }
@@ -238,6 +240,16 @@ private slots:
                                            << QStringLiteral("Найдена версия 2.1 бета") << true;
         QTest::newRow("no page line") << ScriptedHttpServer::ok("#version info\r\n2.2") << true
                                       << QStringLiteral("Найдена версия 2.2") << true;
+        QTest::newRow("line break inside the version")
+            << version("2.1\nЗапустите setup.exe") << true << kCheck << false;
+        QTest::newRow("CR inside the version") << version("2.1\rx") << true << kCheck << false;
+        QTest::newRow("control character") << version("2.1\x07") << true << kCheck << false;
+        QTest::newRow("64 characters")
+            << version(QByteArray(64, 'v')) << true
+            << QStringLiteral("Найдена версия ") + QString(64, u'v') << true;
+        QTest::newRow("65 characters") << version(QByteArray(65, 'v')) << true << kCheck << false;
+        QTest::newRow("60 KB version")
+            << version(QByteArray(60000, 'v')) << true << kCheck << false;
         QTest::newRow("LF only") << ScriptedHttpServer::ok("#version info\n2.1\nhttp://x/\n")
                                  << true << kCheck << false;
         QTest::newRow("no marker")
@@ -272,7 +284,7 @@ private slots:
         Rig rig;
         rig.checker->setTimeoutMs(1500);
         rig.server.replies.enqueue({reply, close});
-        rig.checker->UpdateCheck();
+        rig.checker->checkInBackground();
         QVERIFY(rig.waitFinished());
         QCOMPARE(texts(*rig.status), (QStringList{kWaiting, result}));
         QCOMPARE(rig.dialogs.messages.size(), asks ? 1 : 0);
@@ -300,7 +312,7 @@ private slots:
         Rig rig;
         rig.server.replies.enqueue({version("2.1", page), true});
         rig.dialogs.answers.enqueue(Dialogs::Answer::Yes);
-        rig.checker->ManualUpdateCheck();
+        rig.checker->checkNow();
         QVERIFY(rig.waitFinished());
         QVERIFY(rig.dialogs.messages.size() >= 1);
         const auto& ask = rig.dialogs.messages.first();
@@ -324,9 +336,9 @@ private slots:
         rig.store.text = QLocale().toString(rig.today(), QLocale::ShortFormat);
         rig.server.replies.enqueue({version("2.0 beta"), true});
         rig.server.replies.enqueue({version("2.1"), true});
-        rig.checker->ManualUpdateCheck();
+        rig.checker->checkNow();
         QVERIFY(rig.waitFinished());
-        rig.checker->ManualUpdateCheck();
+        rig.checker->checkNow();
         QVERIFY(rig.finished->size() == 2 || rig.finished->wait(10000));
         QCOMPARE(rig.server.connections(), 2);
         QCOMPARE(rig.store.reads, 0);
@@ -363,9 +375,9 @@ private slots:
         }
         rig.server.replies.enqueue({reply, true});
         if (manual)
-            rig.checker->ManualUpdateCheck();
+            rig.checker->checkNow();
         else
-            rig.checker->UpdateCheck();
+            rig.checker->checkInBackground();
         QVERIFY(rig.waitFinished());
         QCOMPARE(QFile::exists(rig.versionFile()), remains);
         if (remains) {
@@ -380,14 +392,53 @@ private slots:
         Rig rig;
         rig.checker->setTimeoutMs(800);
         rig.server.replies.enqueue({QByteArray(), false}); // never answers
-        rig.checker->UpdateCheck();
+        rig.checker->checkInBackground();
         QVERIFY(rig.checker->isBusy());
-        rig.checker->ManualUpdateCheck();
+        rig.checker->checkNow();
         QVERIFY(rig.caption->isEmpty());
         QVERIFY(rig.waitFinished());
         QCOMPARE(rig.finished->size(), 1);
         QCOMPARE(rig.server.connections(), 1);
         QCOMPARE(texts(*rig.status), (QStringList{kWaiting, kNetwork}));
+    }
+
+    // A redirect on the update site is followed; one to another host is not
+    // even connected to, and the check fails as a network error.
+    void redirectsStayOnTheSite() {
+        Rig rig;
+        const QByteArray moved = "HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:" +
+                                 QByteArray::number(rig.server.port()) +
+                                 "/v2/vigilux.php\r\nContent-Length: 0\r\n\r\n";
+        rig.server.replies.enqueue({moved, true});
+        rig.server.replies.enqueue({version("2.1"), true});
+        rig.checker->checkInBackground();
+        QVERIFY(rig.waitFinished());
+        QCOMPARE(texts(*rig.status), (QStringList{kWaiting, QStringLiteral("Найдена версия 2.1")}));
+        // Qt may open a spare connection; one of them asked for the new place.
+        QVERIFY(
+            std::any_of(rig.server.requests.cbegin(), rig.server.requests.cend(),
+                        [](const QByteArray& r) { return r.startsWith("GET /v2/vigilux.php"); }));
+
+        ScriptedHttpServer elsewhere;
+        QVERIFY(elsewhere.listen());
+        elsewhere.replies.enqueue({version("6.6.6"), true});
+        Rig away;
+        away.server.replies.enqueue({"HTTP/1.1 302 Found\r\nLocation: http://localhost:" +
+                                         QByteArray::number(elsewhere.port()) +
+                                         "/\r\nContent-Length: 0\r\n\r\n",
+                                     true});
+        away.checker->checkInBackground();
+        QVERIFY(away.waitFinished());
+        QCOMPARE(texts(*away.status), (QStringList{kWaiting, kNetwork}));
+        QCOMPARE(elsewhere.connections(), 0);
+        QVERIFY(away.dialogs.messages.isEmpty());
+
+        const QUrl site(QStringLiteral("http://www.vigilux.ru"));
+        QVERIFY(UpdateChecker::isSameSite(site, QUrl(QStringLiteral("https://WWW.vigilux.ru/x"))));
+        QVERIFY(!UpdateChecker::isSameSite(site, QUrl(QStringLiteral("http://vigilux.ru.evil/"))));
+        QVERIFY(!UpdateChecker::isSameSite(site, QUrl(QStringLiteral("file:///etc/passwd"))));
+        QVERIFY(
+            !UpdateChecker::isSameSite(site, QUrl(QStringLiteral("http://www.vigilux.ru:8080/"))));
     }
 
     void unreachableServerIsANetworkError() {
@@ -398,9 +449,9 @@ private slots:
         probe.close();
         UpdateChecker checker(rig.store, rig.clock, rig.dialogs, rig.opener, rig.folder.path(),
                               QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port)));
-        QSignalSpy caption(&checker, &UpdateChecker::AboutCaption);
+        QSignalSpy caption(&checker, &UpdateChecker::aboutCaption);
         QSignalSpy finished(&checker, &UpdateChecker::finished);
-        checker.ManualUpdateCheck();
+        checker.checkNow();
         QVERIFY(finished.wait(10000));
         QCOMPARE(caption.last().first().toString(), kNetwork);
     }
@@ -418,10 +469,10 @@ private slots:
         Rig rig;
         UpdateChecker checker(rig.store, rig.clock, rig.dialogs, rig.opener, rig.folder.path(),
                               QUrl(QStringLiteral("http://127.0.0.1:%1").arg(python.port())));
-        QSignalSpy status(&checker, &UpdateChecker::StatusLine);
+        QSignalSpy status(&checker, &UpdateChecker::statusText);
         QSignalSpy finished(&checker, &UpdateChecker::finished);
         rig.dialogs.answers.enqueue(Dialogs::Answer::Yes);
-        checker.UpdateCheck();
+        checker.checkInBackground();
         QVERIFY(finished.wait(10000));
         QCOMPARE(texts(status),
                  (QStringList{kWaiting, QStringLiteral("Найдена версия 2.1 final")}));

@@ -50,11 +50,11 @@ struct Fixture {
         if (!server.start() || !QDir(server.folder()).mkdir(QStringLiteral("photos")))
             return false;
         auto& s = context.settings;
-        s.FtpUpload = true;
-        s.FtpServer = QStringLiteral("127.0.0.1");
-        s.FtpLogin = server.user();
-        s.FtpPass = server.password();
-        s.FtpFolder = QStringLiteral("photos");
+        s.ftpUpload = true;
+        s.ftpServer = QStringLiteral("127.0.0.1");
+        s.ftpLogin = server.user();
+        s.ftpPassword = server.password();
+        s.ftpFolder = QStringLiteral("photos");
         ftp.setControlPort(server.port());
         ftp.setStartDelayMs(10);
         newQueue();
@@ -100,7 +100,7 @@ private slots:
         QList<QByteArray> sent;
         for (int i = 0; i < 40; ++i) {
             sent << picture(20000 + i, i);
-            f.queue->Saved(f.write(QStringLiteral("p%1.jpg").arg(i), sent.last()));
+            f.queue->enqueueSaved(f.write(QStringLiteral("p%1.jpg").arg(i), sent.last()));
         }
         QCOMPARE(f.queue->waitingCount(), 40);
         QCOMPARE(changed.last().first().toInt(), 40);
@@ -125,7 +125,7 @@ private slots:
         QList<QByteArray> sent;
         for (int i = 0; i < 30; ++i) {
             sent << picture(60000, 100 + i);
-            f.queue->Saved(f.write(QStringLiteral("o%1.jpg").arg(i), sent.last()));
+            f.queue->enqueueSaved(f.write(QStringLiteral("o%1.jpg").arg(i), sent.last()));
         }
         QTRY_VERIFY_WITH_TIMEOUT(f.servedCount() >= 3, kArrivalWaitMs);
         f.server.stop();
@@ -190,20 +190,20 @@ private slots:
     void refusedLoginPausesTheQueue() {
         Fixture f;
         QVERIFY2(f.start(), qPrintable(f.server.error()));
-        f.context.settings.FtpPass = QStringLiteral("wrong");
-        QSignalSpy results(&f.ftp, &net::FtpClient::Res);
+        f.context.settings.ftpPassword = QStringLiteral("wrong");
+        QSignalSpy results(&f.ftp, &net::FtpClient::finished);
         for (int i = 0; i < 3; ++i)
-            f.queue->Saved(f.write(QStringLiteral("l%1.jpg").arg(i), picture(1000, i)));
+            f.queue->enqueueSaved(f.write(QStringLiteral("l%1.jpg").arg(i), picture(1000, i)));
         QTRY_VERIFY_WITH_TIMEOUT(f.queue->paused(), kArrivalWaitMs);
         QCOMPARE(results.size(), 1);
         QCOMPARE(f.queue->size(), 3);
         QCOMPARE(f.status.last(), QStringLiteral("Загрузка на ftp приостановлена: сервер не принял "
                                                  "логин или пароль (изображений в очереди: 3)"));
         QVERIFY(f.queue->lastError().startsWith(QStringLiteral("Ответ сервера: 530")));
-        f.queue->UploadNext();
-        QVERIFY(!f.ftp.IsBizy());
+        f.queue->uploadNext();
+        QVERIFY(!f.ftp.isBusy());
 
-        f.context.settings.FtpPass = f.server.password();
+        f.context.settings.ftpPassword = f.server.password();
         f.queue->resume();
         QTRY_COMPARE_WITH_TIMEOUT(f.queue->waitingCount(), 0, kArrivalWaitMs);
         QCOMPARE(f.servedCount(), 3);
@@ -219,9 +219,9 @@ private slots:
         QVERIFY(QDir(f.server.folder()).mkpath(QStringLiteral("photos/blocked.jpg")));
         const QString blocked = f.write(QStringLiteral("blocked.jpg"), picture(500, 1));
         const QString vanishing = f.write(QStringLiteral("vanishing.jpg"), picture(500, 2));
-        f.queue->Saved(blocked);
-        f.queue->Saved(vanishing);
-        f.queue->Saved(f.write(QStringLiteral("fine.jpg"), picture(700, 3)));
+        f.queue->enqueueSaved(blocked);
+        f.queue->enqueueSaved(vanishing);
+        f.queue->enqueueSaved(f.write(QStringLiteral("fine.jpg"), picture(700, 3)));
         QVERIFY(QFile::remove(vanishing));
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(f.served(QStringLiteral("fine.jpg"))),
                                  kArrivalWaitMs);
@@ -257,15 +257,15 @@ private slots:
                            d + "\nqueued\t" + a)
                               .toUtf8()); // the last line torn by the kill
         }
-        f.context.settings.FtpUpload = false;
+        f.context.settings.ftpUpload = false;
         QCOMPARE(f.queue->restore(), 0);
-        QVERIFY(!f.ftp.IsBizy());
+        QVERIFY(!f.ftp.isBusy());
         QCOMPARE(platform::LineJournal(f.queue->journalPath()).readAll(),
                  (QStringList{QStringLiteral("queued\t") + b,
                               QStringLiteral("failed\t1700000000000\t") + b,
                               QStringLiteral("delete\t") + b, QStringLiteral("queued\t") + d}));
 
-        f.context.settings.FtpUpload = true;
+        f.context.settings.ftpUpload = true;
         f.newQueue();
         QCOMPARE(f.queue->restore(), 2);
         QVERIFY(f.status.contains(

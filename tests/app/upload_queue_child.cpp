@@ -26,11 +26,11 @@ int main(int argc, char* argv[]) {
     test::FakeDialogs dialogs;
     AppContext context(clock, dialogs, args.at(1));
     auto& s = context.settings;
-    s.FtpUpload = true;
-    s.FtpServer = QStringLiteral("127.0.0.1");
-    s.FtpLogin = QStringLiteral("bob");
-    s.FtpPass = QStringLiteral("secret");
-    s.FtpFolder = QStringLiteral("photos");
+    s.ftpUpload = true;
+    s.ftpServer = QStringLiteral("127.0.0.1");
+    s.ftpLogin = QStringLiteral("bob");
+    s.ftpPassword = QStringLiteral("secret");
+    s.ftpFolder = QStringLiteral("photos");
 
     net::FtpClient ftp;
     ftp.setControlPort(static_cast<quint16>(args.at(2).toUInt()));
@@ -39,7 +39,7 @@ int main(int argc, char* argv[]) {
     queue.setRetryDelay([](int) { return 500; });
     const int restored = queue.restore();
     for (const QString& file : args.mid(3))
-        queue.Saved(file);
+        queue.enqueueSaved(file);
     std::printf("queued %d %d\n", restored, static_cast<int>(args.size() - 3));
     std::fflush(stdout);
     if (queue.waitingCount() == 0)

@@ -26,16 +26,16 @@ namespace {
 // The detector window's sliders: records writes, keeps the values.
 class FakeSliders final : public capture::DetectorSliders {
 public:
-    void Slider_Change(qint16 Index, qint32 MyVal) override {
-        calls << QStringLiteral("change %1 %2").arg(Index).arg(MyVal);
-        live[static_cast<std::size_t>(Index)] = MyVal;
+    void onSliderChanged(qint16 index, qint32 value) override {
+        calls << QStringLiteral("change %1 %2").arg(index).arg(value);
+        live[static_cast<std::size_t>(index)] = value;
     }
-    void SetSlider(qint16 index, qint32 value) override {
+    void setSlider(qint16 index, qint32 value) override {
         calls << QStringLiteral("set %1 %2").arg(index).arg(value);
         shown[static_cast<std::size_t>(index)] = value;
         live[static_cast<std::size_t>(index)] = value;
     }
-    qint32 SliderValue(qint16 index) const override {
+    qint32 sliderValue(qint16 index) const override {
         return shown[static_cast<std::size_t>(index)];
     }
     QStringList calls;
@@ -54,7 +54,7 @@ public:
     void closeWindow() override {
         ++closes;
         if (logic)
-            logic->Closed();
+            logic->closed();
     }
     CalibrationLogic* logic = nullptr;
     QString instruction;
@@ -70,19 +70,19 @@ struct Rig {
         : context(clock, dialogs, dir.path())
         , logic(context, sliders, view) {
         view.logic = &logic;
-        context.settings.SensorValues = {700, 5, 10};
+        context.settings.detectorValues = {700, 5, 10};
     }
     // Start, the given speeds, then the 21 ticks that end phase 1.
     void runPhase1(const QList<qint16>& speeds) {
-        logic.Start();
+        logic.start();
         for (qint16 v : speeds)
-            logic.FPSValue(v);
+            logic.speedValue(v);
         for (int i = 0; i < 21; ++i)
-            logic.Timer1_Timer();
+            logic.onStepTick();
     }
     void feed(const QList<qint32>& similarities) {
         for (qint32 v : similarities)
-            logic.PercentValue(v);
+            logic.similarityValue(v);
     }
 
     QTemporaryDir dir;
@@ -126,33 +126,33 @@ private slots:
 
     void startPreparesPhase1() {
         Rig r;
-        r.logic.Start();
-        QCOMPARE(r.context.CalibrationPhase, qint16(1));
+        r.logic.start();
+        QCOMPARE(r.context.calibrationPhase, qint16(1));
         QVERIFY(!r.view.buttons);
         QVERIFY(r.view.progressShown);
         QCOMPARE(r.logic.barWidth(), 400);
         QCOMPARE(r.sliders.calls, QStringList{"change 0 100"});
         QCOMPARE(r.sliders.shown[0], 700); // the slider itself does not move
-        QVERIFY(r.logic.Timer1().isActive());
-        QCOMPARE(r.logic.Timer1().interval(), 500);
+        QVERIFY(r.logic.stepTimer().isActive());
+        QCOMPARE(r.logic.stepTimer().interval(), 500);
         QCOMPARE(r.view.instruction, QStringLiteral("Определение быстродействия компьютера..."));
         QCOMPARE(r.view.status, QStringLiteral("Подключение к сенсору..."));
 
-        r.logic.FPSValue(9);
-        r.logic.FPSValue(11);
+        r.logic.speedValue(9);
+        r.logic.speedValue(11);
         QCOMPARE(r.view.status, QStringLiteral("Получено и обработано: 2 фреймов"));
 
         // Ticks: the first makes the rest short; 20 fill the bar, the 21st ends.
-        r.logic.Timer1_Timer();
-        QCOMPARE(r.logic.Timer1().interval(), 10);
+        r.logic.onStepTick();
+        QCOMPARE(r.logic.stepTimer().interval(), 10);
         QCOMPARE(r.view.bar, 400 * 1 / 20);
         for (int i = 2; i <= 20; ++i)
-            r.logic.Timer1_Timer();
+            r.logic.onStepTick();
         QCOMPARE(r.view.bar, 400);
-        QCOMPARE(r.context.CalibrationPhase, qint16(1));
-        r.logic.Timer1_Timer();
-        QVERIFY(!r.logic.Timer1().isActive());
-        QCOMPARE(r.context.CalibrationPhase, qint16(2));
+        QCOMPARE(r.context.calibrationPhase, qint16(1));
+        r.logic.onStepTick();
+        QVERIFY(!r.logic.stepTimer().isActive());
+        QCOMPARE(r.context.calibrationPhase, qint16(2));
     }
 
     void intervalFromAverageSpeed_data() {
@@ -178,7 +178,7 @@ private slots:
         r.runPhase1(speeds);
         QVERIFY(r.dialogs.messages.isEmpty());
         QCOMPARE(r.view.closes, 0);
-        QCOMPARE(r.context.CalibrationPhase, qint16(2));
+        QCOMPARE(r.context.calibrationPhase, qint16(2));
         QCOMPARE(r.sliders.calls,
                  (QStringList{"change 0 100", QStringLiteral("set 0 %1").arg(interval), "set 1 0",
                               "set 2 6"}));
@@ -201,7 +201,7 @@ private slots:
         QFETCH(QList<qint16>, speeds);
         QFETCH(QString, text);
         Rig r;
-        r.context.settings.SensorValues[0] = 800; // stored, not what the slider shows
+        r.context.settings.detectorValues[0] = 800; // stored, not what the slider shows
         r.runPhase1(speeds);
         QCOMPARE(r.sliders.calls, (QStringList{"change 0 100", "set 0 800"}));
         QCOMPARE(r.dialogs.messages.size(), 1);
@@ -209,7 +209,7 @@ private slots:
         QCOMPARE(r.dialogs.messages[0].title, QStringLiteral("Ошибка"));
         QCOMPARE(r.dialogs.messages[0].text, text);
         QCOMPARE(r.view.closes, 1);
-        QCOMPARE(r.context.CalibrationPhase, qint16(0));
+        QCOMPARE(r.context.calibrationPhase, qint16(0));
     }
 
     void noiseSearchStopsAtFirstQuietGroup_data() {
@@ -236,7 +236,7 @@ private slots:
         r.feed(values);
         QCOMPARE(r.sliders.calls, noiseWrites);
         QCOMPARE(r.sliders.shown[1], qint32(noise));
-        QCOMPARE(r.context.CalibrationPhase, qint16(3));
+        QCOMPARE(r.context.calibrationPhase, qint16(3));
         QCOMPARE(r.view.instruction,
                  QStringLiteral("Определение максимального расхождения кадров..."));
         QCOMPARE(r.view.status, QStringLiteral("Пробую шумность: %1, обработано фреймов: %2")
@@ -250,7 +250,7 @@ private slots:
         Rig r;
         r.runPhase1({10});
         r.feed(repeat(90, 60));
-        QCOMPARE(r.context.CalibrationPhase, qint16(2));
+        QCOMPARE(r.context.calibrationPhase, qint16(2));
         QCOMPARE(r.view.status, QStringLiteral("Пробую шумность: 14, обработано фреймов: 60"));
         QCOMPARE(r.view.bar, 400);
         QVERIFY(r.dialogs.messages.isEmpty());
@@ -269,7 +269,7 @@ private slots:
                      "Устраните причины ошибки и попробуйте снова, либо отрегулируйте настройки "
                      "вручную."));
         QCOMPARE(r.view.closes, 1);
-        QCOMPARE(r.context.CalibrationPhase, qint16(0));
+        QCOMPARE(r.context.calibrationPhase, qint16(0));
         QCOMPARE(r.sliders.shown[1], 15);
         QCOMPARE(r.sliders.shown[2], 6);
     }
@@ -293,7 +293,7 @@ private slots:
         QCOMPARE(r.view.status, QStringLiteral("Обработано: 20 фреймов из 20"));
         QCOMPARE(r.view.bar, 400);
         QVERIFY(r.sliders.calls.isEmpty());
-        QCOMPARE(r.context.CalibrationPhase, qint16(3));
+        QCOMPARE(r.context.calibrationPhase, qint16(3));
 
         r.feed({50}); // the 21st ends the phase; its value is not counted
         QCOMPARE(r.sliders.calls, QStringList{QStringLiteral("set 2 %1").arg(percent)});
@@ -309,22 +309,22 @@ private slots:
                                         "в окне настроек сенсора и сохраните их.")
                              .arg(percent));
         QCOMPARE(r.view.closes, 1);
-        QCOMPARE(r.context.CalibrationPhase, qint16(0));
+        QCOMPARE(r.context.calibrationPhase, qint16(0));
     }
 
     void valuesOutsideTheirPhaseChangeNothing() {
         Rig r;
         r.feed({10, 20});
-        r.logic.FPSValue(5);
+        r.logic.speedValue(5);
         QCOMPARE(r.logic.accumulator(), qint16(0));
         QCOMPARE(r.logic.frameCounter(), qint16(0));
 
-        r.logic.Start();
+        r.logic.start();
         r.feed({10, 20}); // phase 1 takes speeds only
         QCOMPARE(r.logic.frameCounter(), qint16(0));
         QCOMPARE(r.logic.accumulator(), qint16(0));
         for (int i = 0; i < 21; ++i)
-            r.logic.Timer1_Timer();
+            r.logic.onStepTick();
         // The similarities did not count as speeds: no answer from the sensor.
         QCOMPARE(r.dialogs.messages.size(), 1);
         QCOMPARE(r.dialogs.messages[0].text,
@@ -333,7 +333,7 @@ private slots:
         Rig s;
         s.runPhase1({4});
         const QString status = s.view.status;
-        s.logic.FPSValue(30); // phase 2 takes similarities only
+        s.logic.speedValue(30); // phase 2 takes similarities only
         QCOMPARE(s.logic.accumulator(), qint16(0));
         QCOMPARE(s.logic.frameCounter(), qint16(0));
         QCOMPARE(s.view.status, status);
@@ -341,20 +341,20 @@ private slots:
 
     void closingStopsEverything() {
         Rig r;
-        r.logic.Start();
-        r.logic.FPSValue(10);
-        r.logic.Closed();
-        QVERIFY(!r.logic.Timer1().isActive());
-        QCOMPARE(r.context.CalibrationPhase, qint16(0));
+        r.logic.start();
+        r.logic.speedValue(10);
+        r.logic.closed();
+        QVERIFY(!r.logic.stepTimer().isActive());
+        QCOMPARE(r.context.calibrationPhase, qint16(0));
         // The detector ran at 100 ms while the slider showed 700: back to 700.
         QCOMPARE(r.sliders.calls, (QStringList{"change 0 100", "change 0 700"}));
         QCOMPARE(r.sliders.live[0], 700);
 
         // Nothing revives a closed calibration.
-        r.logic.Timer1_Timer();
-        r.logic.Start();
-        r.logic.FPSValue(10);
-        QCOMPARE(r.context.CalibrationPhase, qint16(0));
+        r.logic.onStepTick();
+        r.logic.start();
+        r.logic.speedValue(10);
+        QCOMPARE(r.context.calibrationPhase, qint16(0));
         QCOMPARE(r.sliders.calls.size(), 2);
 
         // Closed in phase 3: the values already written stay.
@@ -362,10 +362,10 @@ private slots:
         s.runPhase1({2});
         s.feed({99, 99, 99, 99, 97});
         s.sliders.calls.clear();
-        s.logic.Closed();
+        s.logic.closed();
         QVERIFY(s.sliders.calls.isEmpty());
         QCOMPARE(s.sliders.shown, (std::array<qint32, 3>{500, 0, 6}));
-        QCOMPARE(s.context.CalibrationPhase, qint16(0));
+        QCOMPARE(s.context.calibrationPhase, qint16(0));
         s.feed(repeat(99, 30));
         QVERIFY(s.dialogs.messages.isEmpty());
     }
@@ -379,7 +379,7 @@ private slots:
         QCOMPARE(r.dialogs.messages[0].text,
                  QStringLiteral("Ошибка автокалибровки: сенсор не отвечает"));
         QCOMPARE(r.view.closes, 1);
-        QCOMPARE(r.context.CalibrationPhase, qint16(0));
+        QCOMPARE(r.context.calibrationPhase, qint16(0));
     }
 
     // A still, noisy scene simulated byte for byte through the detector's own
@@ -409,9 +409,9 @@ private slots:
         Rig r;
         r.runPhase1({12, 11, 12});
         int guard = 0;
-        while (r.context.CalibrationPhase >= 2 && ++guard < 200)
-            r.logic.PercentValue(step(frame(), r.sliders.live[1]));
-        QCOMPARE(r.context.CalibrationPhase, qint16(0));
+        while (r.context.calibrationPhase >= 2 && ++guard < 200)
+            r.logic.similarityValue(step(frame(), r.sliders.live[1]));
+        QCOMPARE(r.context.calibrationPhase, qint16(0));
         QCOMPARE(r.dialogs.messages.size(), 1);
         QCOMPARE(r.dialogs.messages[0].title, QStringLiteral("Результаты теста"));
 

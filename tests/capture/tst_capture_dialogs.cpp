@@ -69,7 +69,7 @@ private slots:
         l->setCurrentRow(2);
         click(d, "okButton");
         QCOMPARE(d.result(), int(QDialog::Accepted));
-        QCOMPARE(device.GetVideoFormat(), QSize(800, 600));
+        QCOMPARE(device.videoSize(), QSize(800, 600));
         QVERIFY(dialogs.messages.isEmpty());
     }
 
@@ -82,7 +82,7 @@ private slots:
         click(d, "cancelButton");
         QCOMPARE(d.result(), int(QDialog::Rejected));
         QVERIFY(device.setVideoFormatCalls.isEmpty());
-        QCOMPARE(device.GetVideoFormat(), QSize(640, 480));
+        QCOMPARE(device.videoSize(), QSize(640, 480));
     }
 
     void refusedFormatKeepsDialogOpenWithMessage() {
@@ -96,7 +96,7 @@ private slots:
         QVERIFY(d.isVisible());
         QCOMPARE(dialogs.messages.size(), 1);
         QCOMPARE(dialogs.messages[0].title, QStringLiteral("Ошибка"));
-        QCOMPARE(device.GetVideoFormat(), QSize(640, 480));
+        QCOMPARE(device.videoSize(), QSize(640, 480));
     }
 
     void sourceDialogChoices_data() {

@@ -131,10 +131,10 @@ struct Fixture {
 
     Fixture() {
         auto& s = context.settings;
-        s.SavePath = dir.path();
-        s.CreateSubFolders = false;
-        s.MaxFiles = false;
-        s.StaticFile = false;
+        s.savePath = dir.path();
+        s.createSubfolders = false;
+        s.limitFiles = false;
+        s.singleFile = false;
     }
 
     void at(std::int64_t ms) {
@@ -313,7 +313,7 @@ void TestClips::killedWriterLeavesAPlayableFile() {
 
 void TestClips::missingFolderGivesOneMessage() {
     Fixture f;
-    f.context.settings.SavePath = f.dir.filePath(QStringLiteral("gone"));
+    f.context.settings.savePath = f.dir.filePath(QStringLiteral("gone"));
     f.recorder.setOptions(clipOptions(1, 1));
     f.run(0, 3000, 100, {1000, 1500, 2000});
     // One message for the whole event, however many steps and frames.
@@ -322,7 +322,7 @@ void TestClips::missingFolderGivesOneMessage() {
     QCOMPARE(f.finished.size(), 0);
 
     // The next event, with the folder back, records again.
-    QVERIFY(QDir().mkpath(f.context.settings.SavePath));
+    QVERIFY(QDir().mkpath(f.context.settings.savePath));
     f.run(3100, 6000, 100, {4000});
     QCOMPARE(f.status.size(), 1);
     QCOMPARE(f.finished.size(), 1);
@@ -375,9 +375,9 @@ void TestClips::fullDiskEndsTheClipAndKeepsIt() {
 void TestClips::clipsCountAgainstTheFileLimit() {
     Fixture f;
     auto& s = f.context.settings;
-    s.MaxFiles = true;
-    s.MaxFilesCount = 3;
-    s.CreateSubFolders = true;
+    s.limitFiles = true;
+    s.maxFileCount = 3;
+    s.createSubfolders = true;
     const QString day = f.dir.path() + QStringLiteral("/2026.12.06/");
     QVERIFY(QDir().mkpath(day));
     for (const char* name : {"2026_12_06_(10-00-00-00).jpg", "2026_12_06_(11-00-00-00).jpg",

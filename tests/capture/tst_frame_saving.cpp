@@ -26,7 +26,7 @@ public:
     QImage currentFrame() override { return frame; }
     void showSavingIndicator() override { calls << QStringLiteral("PSave"); }
     void startIndicatorHideTimer() override { calls << QStringLiteral("PsaveT"); }
-    void StartAuto() override { calls << QStringLiteral("StartAuto"); }
+    void toggleWatching() override { calls << QStringLiteral("StartAuto"); }
     void playSound(const QString& path) override { sounds << path; }
     void showStatus(const QString& text) override { calls << text; }
 };
@@ -46,19 +46,19 @@ struct Fixture {
     AppContext context{clock, dialogs, dir.path()};
     FakeHost host;
     FrameSaver saving{context, host};
-    QSignalSpy saved{&saving, &FrameSaver::Saved};
-    QSignalSpy format{&saving, &FrameSaver::ImgFormat};
+    QSignalSpy saved{&saving, &FrameSaver::frameSaved};
+    QSignalSpy format{&saving, &FrameSaver::imageFormatChanged};
 
     Fixture() {
         host.frame = testFrame();
         auto& s = context.settings;
-        s.SavePath = dir.path();
-        s.CreateSubFolders = false;
-        s.MaxFiles = false;
-        s.StaticFile = false;
-        s.Convert2JPG = false;
-        s.InPrintDate = false;
-        s.SoundPlayer = false;
+        s.savePath = dir.path();
+        s.createSubfolders = false;
+        s.limitFiles = false;
+        s.singleFile = false;
+        s.saveAsJpeg = false;
+        s.imprintDate = false;
+        s.soundOnSave = false;
     }
     QString folder() const { return dir.path() + QLatin1Char('/'); }
     QStringList files() const { return FrameSaver::listFiles(folder()); }
@@ -100,11 +100,11 @@ private slots:
         QFETCH(bool, subFolders);
         QFETCH(QString, expected);
         Fixture f;
-        f.context.settings.StaticFile = staticFile;
-        f.context.settings.StaticFilePath = QStringLiteral("cam");
-        f.context.settings.MaxFilesCount = static_cast<qint16>(limit);
-        f.context.settings.CreateSubFolders = subFolders;
-        f.saving.SaveFrame();
+        f.context.settings.singleFile = staticFile;
+        f.context.settings.singleFileName = QStringLiteral("cam");
+        f.context.settings.maxFileCount = static_cast<qint16>(limit);
+        f.context.settings.createSubfolders = subFolders;
+        f.saving.saveFrame();
         QCOMPARE(f.lastSaved(), f.folder() + expected);
         QCOMPARE(f.host.calls, (QStringList{QStringLiteral("PSave"), QStringLiteral("PsaveT")}));
         QVERIFY(f.format.isEmpty());
@@ -128,14 +128,14 @@ private slots:
         QFETCH(int, present);
         QFETCH(int, deleted);
         Fixture f;
-        f.context.settings.MaxFiles = true;
-        f.context.settings.MaxFilesCount = 100;
+        f.context.settings.limitFiles = true;
+        f.context.settings.maxFileCount = 100;
         for (int i = 0; i < present; ++i)
             f.touch(QStringLiteral("a%1.bmp").arg(i, 3, 10, QLatin1Char('0')));
         QFile::setPermissions(f.folder() + QStringLiteral("a000.bmp"), QFileDevice::ReadOwner);
         QVERIFY(QDir(f.folder()).mkdir(QStringLiteral("0-subfolder")));
 
-        f.saving.SaveFrame();
+        f.saving.saveFrame();
         const QStringList after = f.files();
         QCOMPARE(after.size(), present - deleted + 1);
         for (int i = 0; i < deleted; ++i)
@@ -158,13 +158,13 @@ private slots:
         } guard;
         Fixture f;
         f.saving.setDeletionGuard(&guard);
-        f.context.settings.MaxFiles = true;
-        f.context.settings.MaxFilesCount = 3;
+        f.context.settings.limitFiles = true;
+        f.context.settings.maxFileCount = 3;
         for (const char* name : {"a1.bmp", "a2.bmp", "a3.bmp", "a4.bmp"})
             f.touch(QString::fromLatin1(name));
         guard.waiting = {QStringLiteral("a1.bmp"), QStringLiteral("a3.bmp")};
 
-        f.saving.SaveFrame(); // two must go: a1 is kept, a2 goes
+        f.saving.saveFrame(); // two must go: a1 is kept, a2 goes
         QStringList after = f.files();
         QCOMPARE(after.size(), 4);
         QVERIFY(after.contains(QStringLiteral("a1.bmp")));
@@ -175,40 +175,40 @@ private slots:
 
     void dayFolderHasItsOwnCount() {
         Fixture f;
-        f.context.settings.CreateSubFolders = true;
-        f.context.settings.MaxFiles = true;
-        f.context.settings.MaxFilesCount = 2;
+        f.context.settings.createSubfolders = true;
+        f.context.settings.limitFiles = true;
+        f.context.settings.maxFileCount = 2;
         f.touch(QStringLiteral("old1.bmp"));
         f.touch(QStringLiteral("old2.bmp"));
-        f.saving.SaveFrame();
+        f.saving.saveFrame();
         f.clock.advance(10);
-        f.saving.SaveFrame();
+        f.saving.saveFrame();
         f.clock.advance(10);
-        f.saving.SaveFrame();
+        f.saving.saveFrame();
         QCOMPARE(f.files().size(), 2); // the main folder is left alone
         QCOMPARE(FrameSaver::listFiles(f.folder() + QStringLiteral("2026.12.06/")).size(), 2);
     }
 
     void numberedNamesContinueFromTheFolder() {
         Fixture f;
-        f.context.settings.StaticFile = true;
-        f.context.settings.StaticFilePath = QStringLiteral("cam");
+        f.context.settings.singleFile = true;
+        f.context.settings.singleFileName = QStringLiteral("cam");
         f.touch(QStringLiteral("cam00040.jpg"));
         f.touch(QStringLiteral("cam00041.jpg"));
-        f.saving.SaveFrame();
+        f.saving.saveFrame();
         QCOMPARE(f.lastSaved(), f.folder() + QStringLiteral("cam00042.bmp"));
-        f.saving.SaveFrame();
+        f.saving.saveFrame();
         QCOMPARE(f.lastSaved(), f.folder() + QStringLiteral("cam00043.bmp"));
         QCOMPARE(f.files().size(), 4);
     }
 
     void numberedNamesStartAfreshWithoutADigit() {
         Fixture f;
-        f.context.settings.StaticFile = true;
-        f.context.settings.StaticFilePath = QStringLiteral("cam");
+        f.context.settings.singleFile = true;
+        f.context.settings.singleFileName = QStringLiteral("cam");
         f.touch(QStringLiteral("alpha.jpg"));
         f.touch(QStringLiteral("beta.jpg"));
-        f.saving.SaveFrame();
+        f.saving.saveFrame();
         QCOMPARE(f.files(), QStringList{QStringLiteral("cam00001.bmp")});
     }
 
@@ -232,25 +232,25 @@ private slots:
 
     void sequenceWrapsAfterItsLastNumber() {
         Fixture f;
-        f.context.settings.StaticFile = true;
-        f.context.settings.StaticFilePath = QStringLiteral("n");
+        f.context.settings.singleFile = true;
+        f.context.settings.singleFileName = QStringLiteral("n");
         f.touch(QStringLiteral("n99998.bmp"));
-        f.saving.SaveFrame();
+        f.saving.saveFrame();
         QCOMPARE(f.lastSaved(), f.folder() + QStringLiteral("n99999.bmp"));
-        f.saving.SaveFrame();
+        f.saving.saveFrame();
         QCOMPARE(f.lastSaved(), f.folder() + QStringLiteral("n00001.bmp"));
     }
 
     void fixedFileReplacesTheFolderContent() {
         Fixture f;
-        f.context.settings.StaticFile = true;
-        f.context.settings.MaxFiles = true;
-        f.context.settings.MaxFilesCount = 1;
-        f.context.settings.StaticFilePath = QStringLiteral("../escape/frame");
+        f.context.settings.singleFile = true;
+        f.context.settings.limitFiles = true;
+        f.context.settings.maxFileCount = 1;
+        f.context.settings.singleFileName = QStringLiteral("../escape/frame");
         for (int i = 0; i < 5; ++i)
             f.touch(QStringLiteral("f%1.jpg").arg(i));
-        f.saving.SaveFrame();
-        f.saving.SaveFrame();
+        f.saving.saveFrame();
+        f.saving.saveFrame();
         QCOMPARE(f.files(), QStringList{QStringLiteral(".._escape_frame.bmp")});
     }
 
@@ -265,9 +265,9 @@ private slots:
         QFETCH(QString, savePath);
         QFETCH(bool, watching);
         Fixture f;
-        f.context.settings.SavePath = savePath;
-        f.context.AutoShotOn = watching;
-        f.saving.SaveFrame();
+        f.context.settings.savePath = savePath;
+        f.context.watching = watching;
+        f.saving.saveFrame();
         QVERIFY(f.saved.isEmpty());
         QCOMPARE(f.dialogs.messages.size(), 1);
         const auto& box = f.dialogs.messages.constFirst();
@@ -287,9 +287,9 @@ private slots:
 
     void jpegUsesTheConfiguredQuality() {
         Fixture f;
-        f.context.settings.Convert2JPG = true;
-        f.context.settings.JPGq = 35;
-        f.saving.SaveFrame();
+        f.context.settings.saveAsJpeg = true;
+        f.context.settings.jpegQuality = 35;
+        f.saving.saveFrame();
         QVERIFY(f.lastSaved().endsWith(QStringLiteral(".jpg")));
         QFile saved(f.lastSaved());
         QVERIFY(saved.open(QIODevice::ReadOnly));
@@ -318,12 +318,12 @@ private slots:
         QFETCH(bool, played);
         Fixture f;
         f.host.frame = testFrame(320, 240);
-        f.context.settings.InPrintDate = true;
-        f.context.settings.SoundPlayer = true;
-        f.context.settings.SoundPath = QStringLiteral("/snd/save.wav");
-        f.context.settings.SoundAlarm = alarmSound;
-        f.context.AutoShotOn = watching;
-        f.saving.SaveFrame();
+        f.context.settings.imprintDate = true;
+        f.context.settings.soundOnSave = true;
+        f.context.settings.saveSoundPath = QStringLiteral("/snd/save.wav");
+        f.context.settings.soundOnAlarm = alarmSound;
+        f.context.watching = watching;
+        f.saving.saveFrame();
         QCOMPARE(f.host.sounds.size(), played ? 1 : 0);
         QCOMPARE(f.format.size(), 1);
         QCOMPARE(f.format.at(0).at(0).toString(), QStringLiteral("320x240"));
@@ -340,10 +340,10 @@ private slots:
 
     void failedJpegKeepsTheFrameAsBmp() {
         Fixture f;
-        f.context.settings.Convert2JPG = true;
+        f.context.settings.saveAsJpeg = true;
         // A folder in the way of the JPEG file makes its write fail.
         QVERIFY(QDir(f.folder()).mkdir(QStringLiteral("2026_12_06_(21-30-05-42).jpg")));
-        f.saving.SaveFrame();
+        f.saving.saveFrame();
         QCOMPARE(f.dialogs.messages.size(), 1);
         QVERIFY(f.dialogs.messages.constFirst().text.startsWith(
             QStringLiteral("5 - Cannot save the image. GDI+ Error:")));
@@ -354,7 +354,7 @@ private slots:
     void noFrameNoFile() {
         Fixture f;
         f.host.frame = QImage();
-        f.saving.SaveFrame();
+        f.saving.saveFrame();
         QVERIFY(f.saved.isEmpty());
         QCOMPARE(f.dialogs.messages.size(), 1);
         QCOMPARE(f.dialogs.messages.constFirst().text,

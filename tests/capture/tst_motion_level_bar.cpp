@@ -6,7 +6,7 @@
 using vigilux::capture::MotionLevelBar;
 namespace G = vigilux::capture::MotionLevelBarGeometry;
 
-class TestSensor : public QObject {
+class TestMotionLevelBar : public QObject {
     Q_OBJECT
 
 private slots:
@@ -61,25 +61,25 @@ private slots:
         MotionLevelBar sensor;
         sensor.resize(sensor.width(), 200); // 3000 units
         sensor.show();
-        QCOMPARE(sensor.Pcont()->height(), 200);
+        QCOMPARE(sensor.scale()->height(), 200);
         sensor.newMax(70);
 
-        sensor.Ind(70);
+        sensor.showLevel(70);
         QCOMPARE(sensor.barColour(), MotionLevelBar::kMotionColour);
         QCOMPARE(sensor.barTopUnits(), 2100.0);
-        QCOMPARE(sensor.Pbar()->y(), 140);
-        sensor.Ind(71);
+        QCOMPARE(sensor.bar()->y(), 140);
+        sensor.showLevel(71);
         QCOMPARE(sensor.barColour(), MotionLevelBar::kQuietColour);
         QCOMPARE(sensor.barTopUnits(), 2130.0);
 
-        sensor.Ind(0);
+        sensor.showLevel(0);
         QCOMPARE(sensor.barTopUnits(), 2130.0);
         QCOMPARE(sensor.barColour(), MotionLevelBar::kQuietColour);
 
         // The colour uses the threshold as last received, even when the mark
         // was not redrawn.
         sensor.newMax(90);
-        sensor.Ind(80);
+        sensor.showLevel(80);
         QCOMPARE(sensor.barColour(), MotionLevelBar::kMotionColour);
     }
 
@@ -92,14 +92,14 @@ private slots:
         sensor.newMax(40);
         QCOMPARE(sensor.markRedraws(), before + 1);
         QCOMPARE(sensor.markTopUnits(), 1200 - 30);
-        QCOMPARE(sensor.Pmax()->y(), 78);
-        QCOMPARE(sensor.Pmax()->height(), 2);
+        QCOMPARE(sensor.mark()->y(), 78);
+        QCOMPARE(sensor.mark()->height(), 2);
         sensor.newMax(40, true);
         QCOMPARE(sensor.markRedraws(), before + 2);
 
         // A resize rescales the scale and redraws the mark for the new height.
         sensor.resize(sensor.width(), 300);
-        QCOMPARE(sensor.Pcont()->height(), 300);
+        QCOMPARE(sensor.scale()->height(), 300);
         QCOMPARE(sensor.markRedraws(), before + 3);
         QCOMPARE(sensor.markTopUnits(), 1800 - 30);
     }
@@ -113,5 +113,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestSensor)
+QTEST_MAIN(TestMotionLevelBar)
 #include "tst_motion_level_bar.moc"

@@ -23,9 +23,9 @@ struct Recorder final : capture::LevelIndicator, capture::PreviewRateTarget {
     QStringList log;
     QList<qint16> rates;
     bool visible = false;
-    void Ind(qint32 value) override { log << QStringLiteral("Ind:%1").arg(value); }
-    void newMax(qint32 newMax, bool Reinit) override {
-        log << QStringLiteral("newMax:%1:%2").arg(newMax).arg(Reinit);
+    void showLevel(qint32 value) override { log << QStringLiteral("Ind:%1").arg(value); }
+    void newMax(qint32 newMax, bool reset) override {
+        log << QStringLiteral("newMax:%1:%2").arg(newMax).arg(reset);
     }
     void setIndicatorVisible(bool v) override { visible = v; }
     void setPreviewRate(qint16 ms) override { rates << ms; }
@@ -40,15 +40,15 @@ struct Fixture {
     MotionDetector detector{context};
 
     Fixture() {
-        context.AutoShotOn = true;
+        context.watching = true;
         detector.setIndicator(&recorder);
         detector.setPreviewRateTarget(&recorder);
         detector.setSaveFrame([this] { recorder.log << QStringLiteral("Save"); });
-        QObject::connect(&detector, &MotionDetector::FPS,
+        QObject::connect(&detector, &MotionDetector::speedChanged,
                          [this](qint16) { recorder.log << QStringLiteral("FPS"); });
-        QObject::connect(&detector, &MotionDetector::Percent,
+        QObject::connect(&detector, &MotionDetector::similarityChanged,
                          [this](qint32 p) { recorder.log << QStringLiteral("Percent:%1").arg(p); });
-        QObject::connect(&detector, &MotionDetector::Alarm, [this](bool motion) {
+        QObject::connect(&detector, &MotionDetector::alarm, [this](bool motion) {
             recorder.log << QStringLiteral("Alarm:%1").arg(motion);
         });
     }
@@ -56,17 +56,17 @@ struct Fixture {
     // One tick and one frame from the device; returns what the step logged.
     QStringList step(const Frame& frame) {
         recorder.log.clear();
-        detector.Timer1Timer();
+        detector.onDetectorTick();
         deliver(frame);
         return recorder.log;
     }
 
     void deliver(const Frame& frame) {
         platform::FrameHeader header;
-        header.lpData = frame.data();
-        header.dwBufferLength = static_cast<quint32>(frame.size());
-        header.dwBytesUsed = static_cast<quint32>(frame.size());
-        QCOMPARE(detector.FrameCallback(header), 0);
+        header.data = frame.data();
+        header.bufferLength = static_cast<quint32>(frame.size());
+        header.bytesUsed = static_cast<quint32>(frame.size());
+        QCOMPARE(detector.onFrame(header), 0);
     }
 };
 
@@ -137,8 +137,8 @@ private slots:
         QFETCH(bool, motion);
 
         Fixture f;
-        f.detector.setMotionDetectNoise(qint16(noise));
-        f.detector.setMotionDetectAmount(qint16(threshold));
+        f.detector.setNoiseTolerance(qint16(noise));
+        f.detector.setSimilarityThreshold(qint16(threshold));
         f.step(Frame(next.size(), uchar(base)));
         QVERIFY(f.detector.primed());
 
@@ -156,7 +156,7 @@ private slots:
     // whatever came before but never alarms and leaves the bar alone.
     void firstStepNeverAlarms() {
         Fixture f;
-        f.detector.setMotionDetectAmount(70);
+        f.detector.setSimilarityThreshold(70);
         const QStringList quietFirst{"FPS", "Percent:0", "Alarm:0"};
         QCOMPARE(f.step(Frame(1000, 200)), quietFirst); // against the all-zero start
 
@@ -181,10 +181,10 @@ private slots:
         QFETCH(bool, windowLoaded);
         QFETCH(bool, dialogOpen);
         Fixture f;
-        f.context.settings.SaveAlarm = saveAlarm;
-        f.context.DetectorWindowLoaded = windowLoaded;
-        f.context.DetectorDialogOpen = dialogOpen;
-        f.detector.setMotionDetectAmount(70);
+        f.context.settings.saveOnAlarm = saveAlarm;
+        f.context.detectorWindowOpen = windowLoaded;
+        f.context.detectorWindowShown = dialogOpen;
+        f.detector.setSimilarityThreshold(70);
         f.step(Frame(100, 0));
         QCOMPARE(f.step(Frame(100, 255)).mid(1), (QStringList{"FPS", "Percent:0", "Alarm:1"}));
     }
@@ -192,9 +192,9 @@ private slots:
     // The save runs after every Alarm handler has returned.
     void saveFollowsAlarmHandlers() {
         Fixture f;
-        QObject::connect(&f.detector, &MotionDetector::Alarm,
+        QObject::connect(&f.detector, &MotionDetector::alarm,
                          [&f] { f.recorder.log << QStringLiteral("late handler"); });
-        f.detector.setMotionDetectAmount(70);
+        f.detector.setSimilarityThreshold(70);
         f.step(Frame(10, 0));
         QCOMPARE(f.step(Frame(10, 9)).mid(3), (QStringList{"Alarm:1", "late handler", "Save"}));
     }
@@ -204,10 +204,10 @@ private slots:
     void noStepInsideAStep() {
         Fixture f;
         const Frame inner(10, 50);
-        QObject::connect(&f.detector, &MotionDetector::Alarm, [&f, &inner] {
-            f.detector.Timer1Timer();
+        QObject::connect(&f.detector, &MotionDetector::alarm, [&f, &inner] {
+            f.detector.onDetectorTick();
             f.deliver(inner);
-            f.detector.StartSensor();
+            f.detector.startDetector();
         });
         f.step(Frame(10, 0));
         QCOMPARE(f.recorder.log.count(QStringLiteral("FPS")), 1);
@@ -217,8 +217,8 @@ private slots:
 
     void detectionOffRaisesNoAlarm() {
         Fixture f;
-        f.context.AutoShotOn = false;
-        f.detector.setMotionDetectAmount(70);
+        f.context.watching = false;
+        f.detector.setSimilarityThreshold(70);
         f.step(Frame(10, 0));
         QCOMPARE(f.step(Frame(10, 9)), (QStringList{"Ind:0", "FPS", "Percent:0"}));
     }
@@ -227,10 +227,10 @@ private slots:
     // flag: the first new step may alarm at once.
     void restartKeepsPrimedAndLastFrame() {
         Fixture f;
-        f.detector.setMotionDetectAmount(70);
+        f.detector.setSimilarityThreshold(70);
         f.step(Frame(10, 1));
-        f.detector.MotionDetect(false);
-        f.detector.MotionDetect(true);
+        f.detector.setDetecting(false);
+        f.detector.setDetecting(true);
         QCOMPARE(f.step(Frame(10, 99)).at(3), QStringLiteral("Alarm:1"));
     }
 
@@ -240,7 +240,7 @@ private slots:
         QVERIFY(f.recorder.log.isEmpty());
         QVERIFY(!f.detector.bufferSized());
 
-        f.detector.Timer1Timer();
+        f.detector.onDetectorTick();
         QVERIFY(f.detector.grabRequest());
         f.deliver(Frame(10, 1));
         QVERIFY(!f.detector.grabRequest());
@@ -248,21 +248,21 @@ private slots:
         f.deliver(Frame(10, 2)); // a second preview frame in the same tick is dropped
         QCOMPARE(f.recorder.log.count(QStringLiteral("FPS")), 1);
         QCOMPARE(bytes(f.detector.frameBuffer()), Frame(10, 1));
-        QCOMPARE(f.detector.videoHeader().dwBytesUsed, 10u);
+        QCOMPARE(f.detector.videoHeader().bytesUsed, 10u);
     }
 
     // A frame with no bytes is no sample: nothing runs and the request stays
-    // for the next frame. StartSensor before any frame does nothing either.
+    // for the next frame. startDetector before any frame does nothing either.
     void emptyFramesAreNotSamples() {
         Fixture f;
-        f.detector.StartSensor();
+        f.detector.startDetector();
         QVERIFY(f.recorder.log.isEmpty());
 
-        f.detector.Timer1Timer();
+        f.detector.onDetectorTick();
         f.deliver(Frame());
         platform::FrameHeader noData;
-        noData.dwBytesUsed = noData.dwBufferLength = 64;
-        QCOMPARE(f.detector.FrameCallback(noData), 0);
+        noData.bytesUsed = noData.bufferLength = 64;
+        QCOMPARE(f.detector.onFrame(noData), 0);
         QVERIFY(f.recorder.log.isEmpty());
         QVERIFY(f.detector.grabRequest());
         QVERIFY(!f.detector.bufferSized());
@@ -270,16 +270,16 @@ private slots:
         QCOMPARE(f.detector.frameLength(), 8u);
     }
 
-    // Never read past the device's buffer, whatever dwBytesUsed claims.
+    // Never read past the device's buffer, whatever bytesUsed claims.
     void bytesUsedBeyondBufferIsClamped() {
         Fixture f;
         const Frame frame(16, 5);
         platform::FrameHeader header;
-        header.lpData = frame.data();
-        header.dwBufferLength = 16;
-        header.dwBytesUsed = 4096;
-        f.detector.Timer1Timer();
-        f.detector.FrameCallback(header);
+        header.data = frame.data();
+        header.bufferLength = 16;
+        header.bytesUsed = 4096;
+        f.detector.onDetectorTick();
+        f.detector.onFrame(header);
         QCOMPARE(bytes(f.detector.frameBuffer()), frame);
     }
 
@@ -287,7 +287,7 @@ private slots:
     // from an all-zero frame and does not alarm on that step.
     void frameOfAnotherSize() {
         Fixture f;
-        f.detector.setMotionDetectAmount(70);
+        f.detector.setSimilarityThreshold(70);
         f.step(Frame(100, 7));
         f.step(Frame(100, 7));
         QCOMPARE(f.step(Frame(250, 9)), (QStringList{"FPS", "Percent:0", "Alarm:0"}));
@@ -297,12 +297,12 @@ private slots:
         QCOMPARE(bytes(f.detector.frameBuffer()), Frame(40, 9));
     }
 
-    // NewFormat compares the next frame with zeros; primed stays as it was.
+    // formatChanged compares the next frame with zeros; primed stays as it was.
     void newFormatRestartsFromZeros() {
         Fixture f;
-        f.detector.setMotionDetectAmount(70);
+        f.detector.setSimilarityThreshold(70);
         f.step(Frame(10, 4));
-        f.detector.NewFormat();
+        f.detector.formatChanged();
         QCOMPARE(f.detector.frameLength(), 0u);
         QCOMPARE(f.step(Frame(10, 4)).mid(2), (QStringList{"Percent:0", "Alarm:1", "Save"}));
     }
@@ -312,43 +312,43 @@ private slots:
     void fpsOfInstantStepsSaturates() {
         Fixture f;
         qint16 fps = 0;
-        QObject::connect(&f.detector, &MotionDetector::FPS, [&fps](qint16 v) { fps = v; });
+        QObject::connect(&f.detector, &MotionDetector::speedChanged, [&fps](qint16 v) { fps = v; });
         f.step(Frame(10, 4));
         QCOMPARE(fps, qint16(32767));
     }
 
     void settingsReachTimerIndicatorAndPreview() {
         Fixture f;
-        f.context.AlarmCount = 12;
-        f.detector.setMotionDetectAmount(80);
-        f.detector.SensorNewMax(80);
+        f.context.alarmCount = 12;
+        f.detector.setSimilarityThreshold(80);
+        f.detector.setLevelMaximum(80);
         QCOMPARE(f.recorder.log, (QStringList{"Ind:80", "newMax:80:0"}));
         QCOMPARE(f.detector.similarityThreshold(), qint16(80));
 
-        f.detector.setMotionDetectTimerInterval(250);
-        QCOMPARE(f.detector.Timer1().interval(), 250);
-        QVERIFY(!f.detector.Timer1().isActive());
+        f.detector.setDetectorInterval(250);
+        QCOMPARE(f.detector.detectorTimer().interval(), 250);
+        QVERIFY(!f.detector.detectorTimer().isActive());
         QCOMPARE(f.recorder.rates, QList<qint16>{250});
 
-        f.detector.MotionDetect(true);
-        QVERIFY(f.detector.Timer1().isActive());
+        f.detector.setDetecting(true);
+        QVERIFY(f.detector.detectorTimer().isActive());
         QVERIFY(f.recorder.visible);
-        QCOMPARE(f.context.AlarmCount, qint16(0));
+        QCOMPARE(f.context.alarmCount, qint16(0));
         QCOMPARE(f.recorder.rates.last(), qint16(250));
 
-        f.detector.setMotionDetectTimerInterval(400);
-        QVERIFY(f.detector.Timer1().isActive());
-        QCOMPARE(f.detector.Timer1().interval(), 400);
+        f.detector.setDetectorInterval(400);
+        QVERIFY(f.detector.detectorTimer().isActive());
+        QCOMPARE(f.detector.detectorTimer().interval(), 400);
 
-        f.detector.MotionDetect(false);
-        QVERIFY(!f.detector.Timer1().isActive());
+        f.detector.setDetecting(false);
+        QVERIFY(!f.detector.detectorTimer().isActive());
         QVERIFY(!f.recorder.visible);
         QCOMPARE(f.recorder.rates.last(), MotionDetector::kIdlePreviewRate);
 
-        f.context.settings.SyncPreRate = false;
+        f.context.settings.syncPreviewRate = false;
         f.recorder.rates.clear();
-        f.detector.setMotionDetectTimerInterval(300);
-        f.detector.MotionDetect(true);
+        f.detector.setDetectorInterval(300);
+        f.detector.setDetecting(true);
         QCOMPARE(f.recorder.rates, QList<qint16>{MotionDetector::kIdlePreviewRate});
         f.detector.setPreviewRate(77);
         QCOMPARE(f.recorder.rates.last(), qint16(77));
@@ -357,8 +357,8 @@ private slots:
     // A real tick of Timer1 only asks for a frame.
     void timerTickSetsGrabRequest() {
         Fixture f;
-        f.detector.setMotionDetectTimerInterval(1);
-        f.detector.MotionDetect(true);
+        f.detector.setDetectorInterval(1);
+        f.detector.setDetecting(true);
         QTRY_VERIFY_WITH_TIMEOUT(f.detector.grabRequest(), 5000);
         QVERIFY(f.recorder.log.isEmpty());
     }

@@ -18,8 +18,8 @@ private slots:
         image.fill(QColor(10, 200, 30));
         const QString path = dir.filePath(QStringLiteral("f.bmp"));
         QVERIFY(image.save(path, "BMP"));
-        const QImage back = PictureConversion::PictureFromBytes(
-            PictureConversion::ReadFileBytes(path, dialogs), dialogs);
+        const QImage back = PictureConversion::pictureFromBytes(
+            PictureConversion::readFileBytes(path, dialogs), dialogs);
         QCOMPARE(back.size(), QSize(8, 6));
         QCOMPARE(back.pixelColor(3, 3), QColor(10, 200, 30));
         QVERIFY(dialogs.messages.isEmpty());
@@ -28,15 +28,15 @@ private slots:
     void failuresAreToldAndGiveNothing() {
         QTemporaryDir dir;
         vigilux::test::FakeDialogs dialogs;
-        QVERIFY(PictureConversion::ReadFileBytes(dir.filePath(QStringLiteral("none")), dialogs)
+        QVERIFY(PictureConversion::readFileBytes(dir.filePath(QStringLiteral("none")), dialogs)
                     .isEmpty());
-        QVERIFY(PictureConversion::ReadFileBytes(dir.path(), dialogs).isEmpty()); // a folder
+        QVERIFY(PictureConversion::readFileBytes(dir.path(), dialogs).isEmpty()); // a folder
         QVERIFY(dialogs.messages.isEmpty());
 
-        QVERIFY(PictureConversion::PictureFromBytes(QByteArray(), dialogs).isNull());
+        QVERIFY(PictureConversion::pictureFromBytes(QByteArray(), dialogs).isNull());
         QCOMPARE(dialogs.messages.last().text,
                  QStringLiteral("You must pass a non-empty byte array to this function!"));
-        QVERIFY(PictureConversion::PictureFromBytes(QByteArray("not a picture"), dialogs).isNull());
+        QVERIFY(PictureConversion::pictureFromBytes(QByteArray("not a picture"), dialogs).isNull());
         QVERIFY(dialogs.messages.last().text.contains(QStringLiteral(" - ")));
         QCOMPARE(dialogs.messages.size(), 2);
     }

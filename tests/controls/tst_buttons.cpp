@@ -24,18 +24,18 @@ struct Stage {
         : button(new PushButton(caption, &window)) {
         window.resize(200, 100);
         button->setGeometry(50, 30, 80, 30);
-        QObject::connect(button, &PushButton::Click, [this] { events << QStringLiteral("Click"); });
-        QObject::connect(button, &PushButton::MouseIn, [this](int) { events << QStringLiteral("In"); });
-        QObject::connect(button, &PushButton::MouseOut, [this](int) { events << QStringLiteral("Out"); });
-        QObject::connect(button, &PushButton::MouseDown, [this](int b, int, float, float) {
+        QObject::connect(button, &PushButton::clicked, [this] { events << QStringLiteral("Click"); });
+        QObject::connect(button, &PushButton::mouseEntered, [this](int) { events << QStringLiteral("In"); });
+        QObject::connect(button, &PushButton::mouseLeft, [this](int) { events << QStringLiteral("Out"); });
+        QObject::connect(button, &PushButton::mouseDown, [this](int b, int, float, float) {
             events << QStringLiteral("Down%1").arg(b);
         });
-        QObject::connect(button, &PushButton::MouseUp, [this](int b, int, float x, float y) {
+        QObject::connect(button, &PushButton::mouseUp, [this](int b, int, float x, float y) {
             events << QStringLiteral("Up%1@%2,%3").arg(b).arg(x).arg(y);
         });
-        QObject::connect(button, &PushButton::KeyDown,
+        QObject::connect(button, &PushButton::keyDown,
                          [this](int key, int) { events << QStringLiteral("KeyDown%1").arg(key); });
-        QObject::connect(button, &PushButton::KeyUp,
+        QObject::connect(button, &PushButton::keyUp,
                          [this](int key, int) { events << QStringLiteral("KeyUp%1").arg(key); });
     }
     // Input through the window, as the window system delivers it, so grabs
@@ -68,22 +68,22 @@ private slots:
         b.move(10, 10);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QSignalSpy click(&b, &TitleBarButton::Click);
+        QSignalSpy click(&b, &TitleBarButton::clicked);
         QCursor::setPos(b.mapToGlobal(QPoint(5, 5)));
         QTest::mousePress(&b, Qt::LeftButton, {}, QPoint(5, 5));
         QCOMPARE(b.look(), TitleBarButton::Look::Pressed);
-        QVERIFY(b.Pressed());
-        QVERIFY(!b.Timer1()->isActive());
+        QVERIFY(b.isPressed());
+        QVERIFY(!b.hoverTimer()->isActive());
         QCOMPARE(click.count(), 0);
         QTest::mouseRelease(&b, Qt::LeftButton, {}, QPoint(5, 5));
         QCOMPARE(click.count(), 1);
-        QVERIFY(!b.Pressed());
+        QVERIFY(!b.isPressed());
         QTRY_COMPARE_WITH_TIMEOUT(b.look(), TitleBarButton::Look::Hover, Bound);
 
         // Off the face: normal again, and the poll stops.
         QCursor::setPos(window.mapToGlobal(QPoint(70, 35)));
         QTRY_COMPARE_WITH_TIMEOUT(b.look(), TitleBarButton::Look::Normal, Bound);
-        QVERIFY(!b.Timer1()->isActive());
+        QVERIFY(!b.hoverTimer()->isActive());
         QCOMPARE(click.count(), 1);
     }
 
@@ -93,7 +93,7 @@ private slots:
         TitleBarButton b(TitleBarButton::Kind::HideToTray, &window);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QSignalSpy click(&b, &TitleBarButton::Click);
+        QSignalSpy click(&b, &TitleBarButton::clicked);
         QTest::mousePress(&b, Qt::LeftButton, {}, QPoint(5, 5));
         QTest::mouseRelease(&b, Qt::LeftButton, {}, QPoint(60, 30));
         QCOMPARE(click.count(), 0);
@@ -116,12 +116,12 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCursor::setPos(b.mapToGlobal(QPoint(5, 5)));
         QTest::mouseMove(&b, QPoint(5, 5) + QPoint(kind, kind)); // starts the poll
-        QVERIFY(b.Timer1()->isActive());
+        QVERIFY(b.hoverTimer()->isActive());
         b.setEnabled(false);
         if (hovers) {
             QTRY_COMPARE_WITH_TIMEOUT(b.look(), TitleBarButton::Look::Hover, Bound);
         } else {
-            QTRY_VERIFY_WITH_TIMEOUT(!b.Timer1()->isActive(), Bound);
+            QTRY_VERIFY_WITH_TIMEOUT(!b.hoverTimer()->isActive(), Bound);
             QCOMPARE(b.look(), TitleBarButton::Look::Normal);
         }
     }
@@ -131,18 +131,18 @@ private slots:
         QVERIFY(s.show());
         s.move({60, 40});
         s.press({60, 40});
-        QVERIFY(s.button->IsPressed());
+        QVERIFY(s.button->isPressed());
         s.release({62, 41});
         QCOMPARE(s.events, QStringList({"In", "Down1", "Click", "Up1@12,11"}));
-        QVERIFY(!s.button->IsPressed());
-        QVERIFY(!s.button->IsHover());
+        QVERIFY(!s.button->isPressed());
+        QVERIFY(!s.button->isHover());
         QCOMPARE(QWidget::mouseGrabber(), nullptr);
 
         s.events.clear();
         s.move({70, 40});
         s.press({70, 40});
         s.move({10, 10}); // dragged off
-        QVERIFY(!s.button->IsPressed());
+        QVERIFY(!s.button->isPressed());
         s.release({10, 10});
         QCOMPARE(s.events, QStringList({"In", "Down1", "Out", "Up1@-40,-20"}));
     }
@@ -157,7 +157,7 @@ private slots:
         // No move since the release: the button is not hovered when pressed.
         s.press({60, 40});
         s.move({5, 5});
-        QVERIFY(!s.button->IsPressed());
+        QVERIFY(!s.button->isPressed());
         s.release({5, 5});
         QVERIFY(!s.events.contains(QStringLiteral("Click")));
     }
@@ -169,7 +169,7 @@ private slots:
         s.press({67, 40});
         s.move({5, 5});
         s.move({60, 40}); // back over the button, button still held
-        QVERIFY(s.button->IsPressed());
+        QVERIFY(s.button->isPressed());
         s.release({60, 40});
         QCOMPARE(s.events, QStringList({"In", "Down1", "Out", "In", "Click", "Up1@10,10"}));
     }
@@ -177,15 +177,15 @@ private slots:
     void mouseInAndOutOncePerCrossing() {
         Stage s;
         QVERIFY(s.show());
-        QSignalSpy moves(s.button, &PushButton::MouseMove);
+        QSignalSpy moves(s.button, &PushButton::mouseMove);
         for (int x = 55; x < 120; x += 10)
             s.move({x, 42});
-        QVERIFY(s.button->IsHover());
+        QVERIFY(s.button->isHover());
         QCOMPARE(QWidget::mouseGrabber(), s.button);
         for (int x = 5; x < 40; x += 10) // the capture brings these moves
             s.move({x, 5});
         QCOMPARE(s.events, QStringList({"In", "Out"}));
-        QVERIFY(!s.button->IsHover());
+        QVERIFY(!s.button->isHover());
         QCOMPARE(moves.count(), 8); // the one that left included
         QCOMPARE(QWidget::mouseGrabber(), nullptr);
     }
@@ -195,20 +195,20 @@ private slots:
         QVERIFY(s.show());
         QTest::mouseClick(s.button, Qt::RightButton, {}, QPoint(10, 10));
         QCOMPARE(s.events, QStringList({"Down2", "Up2@10,10"}));
-        QVERIFY(!s.button->IsPressed());
+        QVERIFY(!s.button->isPressed());
     }
 
     void spaceClicksTheFocusedButton() {
         Stage s;
         QVERIFY(s.show());
         s.button->setFocus();
-        QTRY_VERIFY_WITH_TIMEOUT(s.button->HasFocus(), Bound);
+        QTRY_VERIFY_WITH_TIMEOUT(s.button->hasFocus(), Bound);
         QCursor::setPos(s.window.mapToGlobal(QPoint(5, 5))); // pointer elsewhere
         QTest::keyPress(s.button, Qt::Key_Space);
-        QVERIFY(s.button->IsPressed());
+        QVERIFY(s.button->isPressed());
         QTest::keyRelease(s.button, Qt::Key_Space);
         QCOMPARE(s.events, QStringList({"KeyDown32", "Click", "Up1@0,0", "KeyUp32"}));
-        QVERIFY(!s.button->IsPressed());
+        QVERIFY(!s.button->isPressed());
 
         s.events.clear();
         QTest::keyClick(s.button, Qt::Key_A);
@@ -238,10 +238,10 @@ private slots:
         Stage s;
         QVERIFY(s.show());
         s.move({81, 41});
-        QVERIFY(s.button->IsHover());
+        QVERIFY(s.button->isHover());
         s.button->setEnabledCtrl(false);
-        QVERIFY(!s.button->EnabledCtrl());
-        QVERIFY(!s.button->IsHover());
+        QVERIFY(!s.button->enabledCtrl());
+        QVERIFY(!s.button->isHover());
         QCOMPARE(QWidget::mouseGrabber(), nullptr);
         QTest::keyClick(&s.window, Qt::Key_T, Qt::AltModifier);
         s.press({82, 42});
@@ -255,17 +255,17 @@ private slots:
         other->setGeometry(0, 0, 40, 20);
         QVERIFY(s.show());
         other->setFocus();
-        QTRY_VERIFY_WITH_TIMEOUT(other->HasFocus(), Bound);
+        QTRY_VERIFY_WITH_TIMEOUT(other->hasFocus(), Bound);
         s.move({83, 43});
-        QVERIFY(s.button->IsHover());
+        QVERIFY(s.button->isHover());
         s.button->setFocus();
-        QTRY_VERIFY_WITH_TIMEOUT(s.button->HasFocus(), Bound);
-        QVERIFY(!s.button->IsHover());
+        QTRY_VERIFY_WITH_TIMEOUT(s.button->hasFocus(), Bound);
+        QVERIFY(!s.button->isHover());
         s.button->forceState(true, true, true);
         other->setFocus();
-        QTRY_VERIFY_WITH_TIMEOUT(!s.button->HasFocus(), Bound);
-        QVERIFY(!s.button->IsPressed());
-        QVERIFY(!s.button->IsHover());
+        QTRY_VERIFY_WITH_TIMEOUT(!s.button->hasFocus(), Bound);
+        QVERIFY(!s.button->isPressed());
+        QVERIFY(!s.button->isHover());
     }
 
     void neverSmallerThanTenByTen() {
@@ -279,25 +279,25 @@ private slots:
     void captionDefaultsToObjectNameUntilSet() {
         PushButton b;
         b.setObjectName(QStringLiteral("XpB_5"));
-        QCOMPARE(b.Caption(), QStringLiteral("XpB_5"));
+        QCOMPARE(b.caption(), QStringLiteral("XpB_5"));
         b.setCaption(QStringLiteral("&OK"));
         b.setObjectName(QStringLiteral("XpB_6"));
-        QCOMPARE(b.Caption(), QStringLiteral("&OK"));
+        QCOMPARE(b.caption(), QStringLiteral("&OK"));
         QCOMPARE(b.accessKey(), QLatin1Char('O'));
     }
 
     void propertiesAndTip() {
         PushButton b(QStringLiteral("Go"));
-        QCOMPARE(b.ButtonStyle(), 2);
-        QCOMPARE(b.PicturePosition(), 1);
-        QCOMPARE(b.PictureWidth(), 32);
-        QVERIFY(b.XPDefaultColors());
-        QCOMPARE(b.XPColor_Pressed(), QColor(140, 170, 230));
-        QCOMPARE(b.XPColor_Hover(), QColor(225, 153, 71));
+        QCOMPARE(b.buttonStyle(), 2);
+        QCOMPARE(b.picturePosition(), 1);
+        QCOMPARE(b.pictureWidth(), 32);
+        QVERIFY(b.defaultColors());
+        QCOMPARE(b.pressedColor(), QColor(140, 170, 230));
+        QCOMPARE(b.hoverColor(), QColor(225, 153, 71));
         b.setButtonStyle(9);
-        QCOMPARE(b.ButtonStyle(), 3);
-        b.setMyTip(QStringLiteral("Сохранить кадр"));
-        QCOMPARE(b.MyTip(), QStringLiteral("Сохранить кадр"));
+        QCOMPARE(b.buttonStyle(), 3);
+        b.setTip(QStringLiteral("Сохранить кадр"));
+        QCOMPARE(b.tip(), QStringLiteral("Сохранить кадр"));
         QCOMPARE(b.toolTip(), QStringLiteral("Сохранить кадр"));
     }
 };

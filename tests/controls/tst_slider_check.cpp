@@ -39,11 +39,11 @@ class TestSliderCheck : public QObject {
 private slots:
     void newSliderDefaults() {
         Slider s;
-        QCOMPARE(s.Value(), 0);
-        QCOMPARE(s.Min(), 0);
-        QCOMPARE(s.Max(), 100);
-        QCOMPARE(s.Step(), 1);
-        QVERIFY(s.Enabled());
+        QCOMPARE(s.value(), 0);
+        QCOMPARE(s.minimum(), 0);
+        QCOMPARE(s.maximum(), 100);
+        QCOMPARE(s.step(), 1);
+        QVERIFY(s.enabled());
         QCOMPARE(labelText(s, "Lmin"), QStringLiteral("0"));
         QCOMPARE(labelText(s, "Lmax"), QStringLiteral("100"));
         QCOMPARE(labelText(s, "Lval"), QStringLiteral("0"));
@@ -52,7 +52,7 @@ private slots:
     void valueFromCodeMovesHandleWithoutChange() {
         Slider s;
         setUpWide(s);
-        QSignalSpy change(&s, &Slider::Change);
+        QSignalSpy change(&s, &Slider::changed);
         s.setValue(2500);
         QCOMPARE(s.handleRect().x(), 240);
         QCOMPARE(labelText(s, "Lval"), QStringLiteral("2500"));
@@ -68,7 +68,7 @@ private slots:
     void dragGivesOnlyStepMultiplesWithinRange() {
         Slider s;
         setUpWide(s);
-        QSignalSpy change(&s, &Slider::Change);
+        QSignalSpy change(&s, &Slider::changed);
         const QPoint grab = s.handleRect().center();
         QTest::mousePress(&s, Qt::LeftButton, {}, grab);
         int inside = 0;
@@ -84,14 +84,14 @@ private slots:
             const int v = args.at(0).toInt();
             QVERIFY2(v >= 100 && v <= 5000 && v % 100 == 0, qPrintable(QString::number(v)));
         }
-        QCOMPARE(s.Value(), change.last().at(0).toInt());
-        QCOMPARE(labelText(s, "Lval"), QString::number(s.Value()));
+        QCOMPARE(s.value(), change.last().at(0).toInt());
+        QCOMPARE(labelText(s, "Lval"), QString::number(s.value()));
     }
 
     void everyMoveRaisesChangeEvenWithoutNewValue() {
         Slider s;
         setUpWide(s);
-        QSignalSpy change(&s, &Slider::Change);
+        QSignalSpy change(&s, &Slider::changed);
         const QPoint grab = s.handleRect().center();
         QTest::mousePress(&s, Qt::LeftButton, {}, grab);
         QTest::mouseMove(&s, grab + QPoint(2, 0));
@@ -111,7 +111,7 @@ private slots:
         s.setStep(4);
         s.show();
         QVERIFY(QTest::qWaitForWindowExposed(&s));
-        QSignalSpy change(&s, &Slider::Change);
+        QSignalSpy change(&s, &Slider::changed);
         const QPoint grab = s.handleRect().center();
         QTest::mousePress(&s, Qt::LeftButton, {}, grab);
         QTest::mouseMove(&s, grab + QPoint(60, 0)); // two steps: 8
@@ -127,18 +127,18 @@ private slots:
     void pressOffTheHandleOrDisabledDoesNotDrag() {
         Slider s;
         setUpWide(s);
-        QSignalSpy change(&s, &Slider::Change);
+        QSignalSpy change(&s, &Slider::changed);
         QTest::mousePress(&s, Qt::LeftButton, {}, QPoint(300, 5)); // on the track
         QTest::mouseMove(&s, QPoint(350, 5));
         QTest::mouseRelease(&s, Qt::LeftButton, {}, QPoint(350, 5));
         s.setEnabled(false);
-        QVERIFY(!s.Enabled());
+        QVERIFY(!s.enabled());
         const QPoint grab = s.handleRect().center();
         QTest::mousePress(&s, Qt::LeftButton, {}, grab);
         QTest::mouseMove(&s, grab + QPoint(50, 0));
         QTest::mouseRelease(&s, Qt::LeftButton, {}, grab + QPoint(50, 0));
         QCOMPARE(change.count(), 0);
-        QCOMPARE(s.Value(), 100);
+        QCOMPARE(s.value(), 100);
     }
 
     void undefinedStepIsSurvived() {
@@ -149,7 +149,7 @@ private slots:
         s.setStep(0);
         s.setValue(3000);
         QCOMPARE(s.handleRect(), before);
-        QSignalSpy change(&s, &Slider::Change);
+        QSignalSpy change(&s, &Slider::changed);
         QTest::mousePress(&s, Qt::LeftButton, {}, before.center());
         QTest::mouseMove(&s, before.center() + QPoint(30, 0));
         QTest::mouseRelease(&s, Qt::LeftButton, {}, before.center() + QPoint(30, 0));
@@ -162,34 +162,34 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&c));
         QStringList order;
         bool valueInsideClick = false;
-        connect(&c, &CheckBox::MouseDown, this, [&](int button, int shift, float x, float y) {
+        connect(&c, &CheckBox::mouseDown, this, [&](int button, int shift, float x, float y) {
             order << QStringLiteral("MouseDown %1 %2 %3 %4").arg(button).arg(shift).arg(x).arg(y);
         });
-        connect(&c, &CheckBox::Click, this, [&] {
+        connect(&c, &CheckBox::clicked, this, [&] {
             order << QStringLiteral("Click");
-            valueInsideClick = c.Value();
+            valueInsideClick = c.value();
         });
         QTest::mousePress(&c, Qt::LeftButton, Qt::ShiftModifier, QPoint(4, 5));
         QCOMPARE(c.pictureName(), QStringLiteral("PushedNoValue"));
-        QVERIFY(c.Value());
+        QVERIFY(c.value());
         QTest::mouseRelease(&c, Qt::LeftButton, Qt::ShiftModifier, QPoint(4, 5));
         QCOMPARE(order,
                  QStringList({QStringLiteral("MouseDown 1 1 4 5"), QStringLiteral("Click")}));
         QVERIFY(valueInsideClick);
-        QVERIFY(c.Timer1()->isActive());
+        QVERIFY(c.hoverTimer()->isActive());
 
         QTest::mouseClick(&c, Qt::LeftButton, {}, QPoint(4, 5));
-        QVERIFY(!c.Value());
+        QVERIFY(!c.value());
     }
 
     void checkIgnoresRightButtonAndCodeChanges() {
         CheckBox c;
         c.show();
         QVERIFY(QTest::qWaitForWindowExposed(&c));
-        QSignalSpy click(&c, &CheckBox::Click);
-        QSignalSpy down(&c, &CheckBox::MouseDown);
+        QSignalSpy click(&c, &CheckBox::clicked);
+        QSignalSpy down(&c, &CheckBox::mouseDown);
         QTest::mouseClick(&c, Qt::RightButton, {}, QPoint(4, 4));
-        QVERIFY(!c.Value());
+        QVERIFY(!c.value());
         c.setValue(true);
         QCOMPARE(c.pictureName(), QStringLiteral("IdleChecked"));
         QCOMPARE(click.count() + down.count(), 0);
@@ -200,7 +200,7 @@ private slots:
         c.setCheckState(Qt::PartiallyChecked);
         c.show();
         QVERIFY(QTest::qWaitForWindowExposed(&c));
-        QSignalSpy click(&c, &CheckBox::Click);
+        QSignalSpy click(&c, &CheckBox::clicked);
         QTest::mouseClick(&c, Qt::LeftButton, {}, QPoint(4, 4));
         QCOMPARE(c.checkState(), Qt::PartiallyChecked);
         QCOMPARE(click.count(), 1);
@@ -222,7 +222,7 @@ private slots:
         c.setEnabled(false);
         c.setCheckState(static_cast<Qt::CheckState>(state));
         QCOMPARE(c.pictureName(), picture);
-        QSignalSpy click(&c, &CheckBox::Click);
+        QSignalSpy click(&c, &CheckBox::clicked);
         QTest::mouseClick(&c, Qt::LeftButton, {}, QPoint(4, 4));
         QCOMPARE(int(c.checkState()), state);
         QCOMPARE(click.count(), 0);
@@ -240,11 +240,11 @@ private slots:
         QCursor::setPos(c.mapToGlobal(QPoint(5, 5)));
         QTest::mouseMove(&c, QPoint(5, 5));
         QTRY_COMPARE_WITH_TIMEOUT(c.pictureName(), QStringLiteral("MouseoverNoValue"), Bound);
-        QVERIFY(c.Timer1()->isActive());
+        QVERIFY(c.hoverTimer()->isActive());
 
         QCursor::setPos(window.mapToGlobal(QPoint(80, 50)));
         QTRY_COMPARE_WITH_TIMEOUT(c.pictureName(), QStringLiteral("IdleNoValue"), Bound);
-        QVERIFY(!c.Timer1()->isActive());
+        QVERIFY(!c.hoverTimer()->isActive());
     }
 
     void disablingStopsTheHoverTimer() {
@@ -253,9 +253,9 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTest::mouseMove(&c, QPoint(5, 5));
-        QVERIFY(c.Timer1()->isActive());
+        QVERIFY(c.hoverTimer()->isActive());
         c.setEnabled(false);
-        QVERIFY(!c.Timer1()->isActive());
+        QVERIFY(!c.hoverTimer()->isActive());
     }
 };
 

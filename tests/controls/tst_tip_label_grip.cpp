@@ -36,20 +36,20 @@ class TestTipLabelGrip : public QObject {
 private slots:
     void tipDefaults() {
         InfoTip tip;
-        QCOMPARE(tip.BorderStyle(), 0);
-        QCOMPARE(tip.Padding(), 5);
-        QVERIFY(tip.UseSystemFont());
-        QCOMPARE(tip.FontName(), QStringLiteral("Arial"));
-        QCOMPARE(tip.FontSize(), 8);
-        QCOMPARE(tip.TabSize(), 8);
-        QVERIFY(tip.DropShadow());
-        QCOMPARE(tip.TimeOut(), 2500);
-        QVERIFY(tip.UseTimeOut());
-        QVERIFY(!tip.ShowTitle());
-        QCOMPARE(tip.TextAlignment(), 0);
-        QCOMPARE(tip.TitleAlignment(), 0);
-        QCOMPARE(InfoTip::Version(), QStringLiteral("1.0.1"));
-        QCOMPARE(tip.hWnd(), nullptr);
+        QCOMPARE(tip.borderStyle(), 0);
+        QCOMPARE(tip.padding(), 5);
+        QVERIFY(tip.useSystemFont());
+        QCOMPARE(tip.fontName(), QStringLiteral("Arial"));
+        QCOMPARE(tip.fontSize(), 8);
+        QCOMPARE(tip.tabSize(), 8);
+        QVERIFY(tip.dropShadow());
+        QCOMPARE(tip.timeOut(), 2500);
+        QVERIFY(tip.useTimeOut());
+        QVERIFY(!tip.showTitle());
+        QCOMPARE(tip.textAlignment(), 0);
+        QCOMPARE(tip.titleAlignment(), 0);
+        QCOMPARE(InfoTip::version(), QStringLiteral("1.0.1"));
+        QCOMPARE(tip.window(), nullptr);
     }
 
     void showFallsBackToTextAndTitle_data() {
@@ -80,8 +80,8 @@ private slots:
         tip.setTitle(QStringLiteral("from Title"));
         tip.setShowTitle(true);
         tip.setTabSize(3);
-        tip.Show(message, title);
-        auto* window = qobject_cast<InfoTipWindow*>(tip.hWnd());
+        tip.show(message, title);
+        auto* window = qobject_cast<InfoTipWindow*>(tip.window());
         QVERIFY(window != nullptr);
         QVERIFY(window->isVisible());
         QCOMPARE(window->content().message, shownMessage);
@@ -116,15 +116,15 @@ private slots:
 
         QCursor::setPos(geo.topLeft() + QPoint(20, 30));
         QTRY_COMPARE_WITH_TIMEOUT(QCursor::pos(), geo.topLeft() + QPoint(20, 30), Bound);
-        tip.Show();
-        QCOMPARE(tip.hWnd()->pos(), geo.topLeft() + QPoint(20, 52));
+        tip.show();
+        QCOMPARE(tip.window()->pos(), geo.topLeft() + QPoint(20, 52));
 
         const QPoint corner = geo.bottomRight() - QPoint(3, 3);
         QCursor::setPos(corner);
         QTRY_COMPARE_WITH_TIMEOUT(QCursor::pos(), corner, Bound);
-        tip.Show();
+        tip.show();
         const QSize face = InfoTipWindow::faceSize(tip.contentFor({}, {}));
-        const QRect shown = tip.hWnd()->geometry();
+        const QRect shown = tip.window()->geometry();
         QCOMPARE(shown.x(), geo.x() + geo.width() - face.width() - 5);
         QCOMPARE(shown.y(), corner.y() - 5 - face.height());
         QVERIFY(shown.left() < corner.x());
@@ -133,22 +133,22 @@ private slots:
 
     void hideAlwaysRaisesItsEvent() {
         InfoTip tip;
-        QSignalSpy hidden(&tip, &InfoTip::Hidden);
-        tip.Hide();
+        QSignalSpy hidden(&tip, &InfoTip::hidden);
+        tip.hide();
         QCOMPARE(hidden.count(), 1);
-        tip.Show(QStringLiteral("x"));
-        QPointer<QWidget> window = tip.hWnd();
+        tip.show(QStringLiteral("x"));
+        QPointer<QWidget> window = tip.window();
         QVERIFY(window);
-        tip.Hide();
+        tip.hide();
         QCOMPARE(hidden.count(), 2);
         QVERIFY(!window);
-        QCOMPARE(tip.hWnd(), nullptr);
+        QCOMPARE(tip.window(), nullptr);
     }
 
     void releasingTheObjectTakesTheTipDown() {
         auto tip = std::make_unique<InfoTip>();
-        tip->Show(QStringLiteral("x"));
-        QPointer<QWidget> window = tip->hWnd();
+        tip->show(QStringLiteral("x"));
+        QPointer<QWidget> window = tip->window();
         QVERIFY(window);
         tip.reset();
         QVERIFY(!window);
@@ -157,7 +157,7 @@ private slots:
     void aboutShowsNameAndVersion() {
         vigilux::test::FakeDialogs dialogs;
         InfoTip tip;
-        tip.AboutWindow(dialogs);
+        tip.showAbout(dialogs);
         QCOMPARE(dialogs.messages.size(), 1);
         QCOMPARE(dialogs.messages.at(0).title, QStringLiteral("CInfoTip"));
         QCOMPARE(dialogs.messages.at(0).text, QStringLiteral("CInfoTip v1.0.1"));
@@ -168,31 +168,31 @@ private slots:
         l.resize(120, 24);
         l.show();
         QVERIFY(QTest::qWaitForWindowExposed(&l));
-        l.Text(QStringLiteral("Тревога: 3"));
-        l.Tip(QStringLiteral("alarms"));
-        QCOMPARE(l.Label()->text(), QStringLiteral("Тревога: 3"));
-        QCOMPARE(l.Label()->toolTip(), QStringLiteral("alarms"));
-        QCOMPARE(l.Cont()->geometry(), QRect(0, 0, 120, 24));
-        QCOMPARE(l.Label()->geometry(), QRect(0, 0, 120, 24));
+        l.setText(QStringLiteral("Тревога: 3"));
+        l.setTip(QStringLiteral("alarms"));
+        QCOMPARE(l.textLabel()->text(), QStringLiteral("Тревога: 3"));
+        QCOMPARE(l.textLabel()->toolTip(), QStringLiteral("alarms"));
+        QCOMPARE(l.panel()->geometry(), QRect(0, 0, 120, 24));
+        QCOMPARE(l.textLabel()->geometry(), QRect(0, 0, 120, 24));
 
         PaletteCounter panel;
-        l.Cont()->installEventFilter(&panel);
-        l.Fcolor(QColor(0, 0, 0)); // the first colour takes, black included
-        QCOMPARE(l.Cont()->palette().color(QPalette::Window), QColor(0, 0, 0));
+        l.panel()->installEventFilter(&panel);
+        l.setPanelColor(QColor(0, 0, 0)); // the first colour takes, black included
+        QCOMPARE(l.panel()->palette().color(QPalette::Window), QColor(0, 0, 0));
         const int afterFirst = panel.changes;
         QVERIFY(afterFirst > 0);
-        l.Fcolor(QColor(0, 0, 0));
+        l.setPanelColor(QColor(0, 0, 0));
         QCOMPARE(panel.changes, afterFirst);
-        l.Fcolor(QColor(200, 0, 0));
+        l.setPanelColor(QColor(200, 0, 0));
         QVERIFY(panel.changes > afterFirst);
 
         PaletteCounter text;
-        l.Label()->installEventFilter(&text);
-        l.Tcolor(QColor(255, 255, 255));
+        l.textLabel()->installEventFilter(&text);
+        l.setTextColor(QColor(255, 255, 255));
         const int afterText = text.changes;
-        l.Tcolor(QColor(255, 255, 255));
+        l.setTextColor(QColor(255, 255, 255));
         QCOMPARE(text.changes, afterText);
-        QCOMPARE(l.Label()->palette().color(QPalette::WindowText), QColor(255, 255, 255));
+        QCOMPARE(l.textLabel()->palette().color(QPalette::WindowText), QColor(255, 255, 255));
     }
 
     void gripSitsFlushInTheCorner() {
@@ -207,10 +207,10 @@ private slots:
         QCOMPARE(grip.geometry().bottomRight(), QPoint(419, 249));
         grip.resize(50, 50);
         QCOMPARE(grip.size(), QSize(23, 23));
-        QCOMPARE(grip.GripShape(), 2);
-        QCOMPARE(grip.XOffset(), 70);
-        QCOMPARE(grip.Radius(), 0);
-        QCOMPARE(grip.ShadowOffset(), 20);
+        QCOMPARE(grip.gripShape(), 2);
+        QCOMPARE(grip.xOffset(), 70);
+        QCOMPARE(grip.radius(), 0);
+        QCOMPARE(grip.shadowOffset(), 20);
     }
 
     void pressAndDragResizesTheWindow() {

@@ -57,7 +57,7 @@ def main():
             break
         else:
             control.sendall(b"500 unknown\r\n")
-        if received and verb == b"STOR":
+        if verb == b"STOR":
             break
     print(received, flush=True)
 

@@ -83,6 +83,7 @@ public:
             m_control = m_server.nextPendingConnection();
             ++connections;
             m_types = 0;
+            m_inbox.clear(); // what the last connection left unread is gone with it
             connect(m_control, &QTcpSocket::readyRead, this, &ScriptedServer::onCommandBytes);
             send(greeting);
         });
@@ -167,7 +168,7 @@ private:
 
 } // namespace
 
-class TestFtp : public QObject {
+class TestFtpClient : public QObject {
     Q_OBJECT
 
 private slots:
@@ -205,7 +206,7 @@ private:
     quint16 m_serverPort = 0;
 };
 
-void TestFtp::initTestCase() {
+void TestFtpClient::initTestCase() {
     QVERIFY(m_local.isValid() && m_served.isValid());
     QVERIFY(QDir(m_served.path()).mkdir(QStringLiteral("cam")));
     m_server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -221,7 +222,7 @@ void TestFtp::initTestCase() {
     QVERIFY(m_serverPort != 0);
 }
 
-void TestFtp::cleanupTestCase() {
+void TestFtpClient::cleanupTestCase() {
     m_server.closeWriteChannel();
     if (!m_server.waitForFinished(5000)) {
         m_server.kill();
@@ -229,13 +230,13 @@ void TestFtp::cleanupTestCase() {
     }
 }
 
-QString TestFtp::localFile(const QString& name, const QByteArray& bytes) {
+QString TestFtpClient::localFile(const QString& name, const QByteArray& bytes) {
     const QString path = m_local.filePath(name);
     writeFile(path, bytes);
     return path;
 }
 
-void TestFtp::portCommandAndRange() {
+void TestFtpClient::portCommandAndRange() {
     QCOMPARE(FtpClient::drawPort(0.0, 0.0), quint16(1281));
     QCOMPARE(FtpClient::drawPort(0.999999, 0.999999), quint16(4350));
     QCOMPARE(FtpClient::drawPort(1.0, 1.0),
@@ -247,25 +248,25 @@ void TestFtp::portCommandAndRange() {
              QStringLiteral("PORT 192,168,0,5,9,77"));
 }
 
-void TestFtp::uploadReturnsAtOnceAndStartsLater() {
+void TestFtpClient::uploadReturnsAtOnceAndStartsLater() {
     {
         // Nothing happens until the event loop runs, so no packet leaves.
         FtpClient ftp;
-        ftp.Upload(QStringLiteral("10.0.0.9"), kUser, kPassword, QStringLiteral("/nonexistent"),
+        ftp.upload(QStringLiteral("10.0.0.9"), kUser, kPassword, QStringLiteral("/nonexistent"),
                    QStringLiteral("cam/a.jpg"));
-        QCOMPARE(ftp.Adress(), QStringLiteral("bob.10.0.0.9/cam/a.jpg"));
-        QVERIFY(ftp.IsBizy());
-        QCOMPARE(ftp.Status(), int(FtpClient::Queued));
+        QCOMPARE(ftp.address(), QStringLiteral("bob.10.0.0.9/cam/a.jpg"));
+        QVERIFY(ftp.isBusy());
+        QCOMPARE(ftp.state(), int(FtpClient::Queued));
     }
 
     ScriptedServer server;
     FtpClient ftp;
     ftp.setControlPort(server.port());
-    QSignalSpy res(&ftp, &FtpClient::Res);
-    ftp.Upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
+    QSignalSpy res(&ftp, &FtpClient::finished);
+    ftp.upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
                localFile(QStringLiteral("later.bin"), pattern(10, 1)), QStringLiteral("later.bin"));
-    QVERIFY(ftp.IsBizy());
-    QCOMPARE(ftp.Status(), int(FtpClient::Queued));
+    QVERIFY(ftp.isBusy());
+    QCOMPARE(ftp.state(), int(FtpClient::Queued));
     QTest::qWait(300); // well inside the start delay
     QCOMPARE(server.connections, 0);
     QVERIFY(res.wait(kResultWaitMs));
@@ -273,7 +274,7 @@ void TestFtp::uploadReturnsAtOnceAndStartsLater() {
     QCOMPARE(server.received, pattern(10, 1));
 }
 
-void TestFtp::uploadsArriveIntact_data() {
+void TestFtpClient::uploadsArriveIntact_data() {
     QTest::addColumn<qint64>("size");
     QTest::addColumn<QString>("remote");
     QTest::newRow("empty") << qint64(0) << QStringLiteral("empty.bin");
@@ -284,51 +285,51 @@ void TestFtp::uploadsArriveIntact_data() {
     QTest::newRow("megabytes") << qint64(4 * 1024 * 1024 + 7) << QStringLiteral("big.bin");
 }
 
-void TestFtp::uploadsArriveIntact() {
+void TestFtpClient::uploadsArriveIntact() {
     QFETCH(qint64, size);
     QFETCH(QString, remote);
     const QByteArray bytes = pattern(size, static_cast<quint32>(size));
     FtpClient ftp;
     prepare(ftp, m_serverPort);
-    QSignalSpy res(&ftp, &FtpClient::Res);
-    ftp.Upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
+    QSignalSpy res(&ftp, &FtpClient::finished);
+    ftp.upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
                localFile(QStringLiteral("up-%1").arg(size), bytes), remote);
     QVERIFY(res.wait(kResultWaitMs));
     QCOMPARE(res.first().first().toString(), QStringLiteral("ok"));
     QCOMPARE(readAll(m_served.filePath(remote)), bytes);
-    QVERIFY(!ftp.IsBizy());
-    QCOMPARE(ftp.Status(), int(FtpClient::Done));
-    QCOMPARE(ftp.Steps()[3].command,
-             FtpClient::portCommand(QHostAddress::LocalHost, ftp.ListenPort()));
-    QCOMPARE(ftp.ChunkSize(), 2920);
+    QVERIFY(!ftp.isBusy());
+    QCOMPARE(ftp.state(), int(FtpClient::Done));
+    QCOMPARE(ftp.steps()[3].command,
+             FtpClient::portCommand(QHostAddress::LocalHost, ftp.listenPort()));
+    QCOMPARE(ftp.chunkSize(), 2920);
     QTest::qWait(50);
     QCOMPARE(res.count(), 1);
 }
 
-void TestFtp::wrongPasswordGivesServerReply() {
+void TestFtpClient::wrongPasswordGivesServerReply() {
     FtpClient ftp;
     prepare(ftp, m_serverPort);
-    QSignalSpy res(&ftp, &FtpClient::Res);
-    ftp.Upload(QStringLiteral("127.0.0.1"), kUser, QStringLiteral("wrong"),
+    QSignalSpy res(&ftp, &FtpClient::finished);
+    ftp.upload(QStringLiteral("127.0.0.1"), kUser, QStringLiteral("wrong"),
                localFile(QStringLiteral("pw.bin"), "x"), QStringLiteral("pw.bin"));
     QVERIFY(res.wait(kResultWaitMs));
     const QString text = res.first().first().toString();
     QVERIFY2(text.startsWith(QStringLiteral("Ответ сервера: 530 ")), qPrintable(text));
     QVERIFY(!text.endsWith(QLatin1Char('\n')) && !text.endsWith(QLatin1Char('\r')));
     QCOMPARE(ftp.lastFailure(), FtpClient::Failure::Login);
-    QVERIFY(!ftp.IsBizy());
-    QCOMPARE(ftp.Status(), int(FtpClient::Failed));
+    QVERIFY(!ftp.isBusy());
+    QCOMPARE(ftp.state(), int(FtpClient::Failed));
     QVERIFY(!QFile::exists(m_served.filePath(QStringLiteral("pw.bin"))));
 }
 
-void TestFtp::refusedConnectionReportsOnce() {
+void TestFtpClient::refusedConnectionReportsOnce() {
     FtpClient ftp;
     prepare(ftp, closedPort());
-    QSignalSpy res(&ftp, &FtpClient::Res);
-    ftp.Upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
+    QSignalSpy res(&ftp, &FtpClient::finished);
+    ftp.upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
                localFile(QStringLiteral("refused.bin"), "x"), QStringLiteral("refused.bin"));
     QVERIFY(res.wait(kResultWaitMs));
-    QVERIFY(!ftp.IsBizy());
+    QVERIFY(!ftp.isBusy());
     QVERIFY(!res.wait(300));
     QCOMPARE(res.count(), 1);
     QCOMPARE(res.first().first().toString(),
@@ -338,29 +339,29 @@ void TestFtp::refusedConnectionReportsOnce() {
 
 // A queue that starts the next file from inside Res must find the
 // component idle and must not have its new job clobbered afterwards.
-void TestFtp::resHandlerMayStartNextUpload() {
+void TestFtpClient::resHandlerMayStartNextUpload() {
     FtpClient ftp;
     prepare(ftp, m_serverPort);
     QStringList results;
     const QString second = localFile(QStringLiteral("second.bin"), pattern(3000, 2));
-    connect(&ftp, &FtpClient::Res, this, [&](const QString& text) {
+    connect(&ftp, &FtpClient::finished, this, [&](const QString& text) {
         results << text;
         if (results.size() == 1) {
-            QVERIFY(!ftp.IsBizy());
-            ftp.Upload(QStringLiteral("127.0.0.1"), kUser, kPassword, second,
+            QVERIFY(!ftp.isBusy());
+            ftp.upload(QStringLiteral("127.0.0.1"), kUser, kPassword, second,
                        QStringLiteral("second.bin"));
         }
     });
-    ftp.Upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
+    ftp.upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
                localFile(QStringLiteral("first.bin"), pattern(100, 1)),
                QStringLiteral("first.bin"));
     QTRY_COMPARE_WITH_TIMEOUT(results.size(), 2, kResultWaitMs);
     QCOMPARE(results, QStringList({QStringLiteral("ok"), QStringLiteral("ok")}));
     QCOMPARE(readAll(m_served.filePath(QStringLiteral("second.bin"))), pattern(3000, 2));
-    QCOMPARE(ftp.Status(), int(FtpClient::Done));
+    QCOMPARE(ftp.state(), int(FtpClient::Done));
 }
 
-void TestFtp::takenListenPortIsReplaced() {
+void TestFtpClient::takenListenPortIsReplaced() {
     QTcpServer squatter;
     quint16 taken = 0;
     for (quint16 p = 1281; p <= 4350 && taken == 0; ++p) {
@@ -383,20 +384,20 @@ void TestFtp::takenListenPortIsReplaced() {
         draws->pop_front();
         return d;
     });
-    QSignalSpy res(&ftp, &FtpClient::Res);
-    ftp.Upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
+    QSignalSpy res(&ftp, &FtpClient::finished);
+    ftp.upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
                localFile(QStringLiteral("port.bin"), pattern(7, 7)), QStringLiteral("port.bin"));
     QVERIFY(res.wait(kResultWaitMs));
     QCOMPARE(res.first().first().toString(), QStringLiteral("ok"));
     QVERIFY(draws->empty());
-    QVERIFY(ftp.ListenPort() != taken);
+    QVERIFY(ftp.listenPort() != taken);
     QCOMPARE(readAll(m_served.filePath(QStringLiteral("port.bin"))), pattern(7, 7));
 }
 
 using Packets = QList<QByteArray>;
 using Script = QHash<QByteArray, Packets>;
 
-void TestFtp::scriptedDialogues_data() {
+void TestFtpClient::scriptedDialogues_data() {
     QTest::addColumn<Packets>("greeting");
     QTest::addColumn<Script>("overrides");
     QTest::addColumn<QByteArrayList>("verbs");
@@ -423,7 +424,7 @@ void TestFtp::scriptedDialogues_data() {
         << Packets{"220 hi\n"} << Script{{"USER", {"331 pw\n"}}, {"PASS", {"230 in\n"}}} << all;
 }
 
-void TestFtp::scriptedDialogues() {
+void TestFtpClient::scriptedDialogues() {
     QFETCH(Packets, greeting);
     QFETCH(Script, overrides);
     QFETCH(QByteArrayList, verbs);
@@ -432,9 +433,9 @@ void TestFtp::scriptedDialogues() {
     server.replies.insert(overrides);
     FtpClient ftp;
     prepare(ftp, server.port());
-    QSignalSpy res(&ftp, &FtpClient::Res);
+    QSignalSpy res(&ftp, &FtpClient::finished);
     const QByteArray bytes = pattern(5000, 5);
-    ftp.Upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
+    ftp.upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
                localFile(QStringLiteral("scripted.bin"), bytes), QStringLiteral("dir/x.jpg"));
     QVERIFY(res.wait(kResultWaitMs));
     QCOMPARE(res.first().first().toString(), QStringLiteral("ok"));
@@ -444,7 +445,7 @@ void TestFtp::scriptedDialogues() {
     QCOMPARE(server.received, bytes);
 }
 
-void TestFtp::failuresEndTheJobOnce_data() {
+void TestFtpClient::failuresEndTheJobOnce_data() {
     QTest::addColumn<Packets>("greeting");
     QTest::addColumn<Script>("overrides");
     QTest::addColumn<bool>("openData");
@@ -476,7 +477,7 @@ void TestFtp::failuresEndTheJobOnce_data() {
         << QStringLiteral("Ошибка сокета #10054 (сервер разорвал соединение)");
 }
 
-void TestFtp::failuresEndTheJobOnce() {
+void TestFtpClient::failuresEndTheJobOnce() {
     QFETCH(Packets, greeting);
     QFETCH(Script, overrides);
     QFETCH(bool, openData);
@@ -492,8 +493,8 @@ void TestFtp::failuresEndTheJobOnce() {
     FtpClient ftp;
     prepare(ftp, server.port());
     ftp.setBounds({500, 500, 500, 500});
-    QSignalSpy res(&ftp, &FtpClient::Res);
-    ftp.Upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
+    QSignalSpy res(&ftp, &FtpClient::finished);
+    ftp.upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
                localFile(QStringLiteral("fail.bin"), pattern(4000, 4)), QStringLiteral("f.bin"));
     QVERIFY(res.wait(kResultWaitMs));
     const QString text = res.first().first().toString();
@@ -501,13 +502,13 @@ void TestFtp::failuresEndTheJobOnce() {
         QVERIFY2(text.startsWith(expected), qPrintable(text));
     else
         QCOMPARE(text, expected);
-    QVERIFY(!ftp.IsBizy());
-    QCOMPARE(ftp.Status(), int(FtpClient::Failed));
+    QVERIFY(!ftp.isBusy());
+    QCOMPARE(ftp.state(), int(FtpClient::Failed));
     QVERIFY(!res.wait(700)); // past every bound: nothing more arrives
     QCOMPARE(res.count(), 1);
 }
 
-void TestFtp::lineBreaksInArgumentsAreRefused_data() {
+void TestFtpClient::lineBreaksInArgumentsAreRefused_data() {
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("password");
     QTest::addColumn<QString>("remote");
@@ -523,7 +524,7 @@ void TestFtp::lineBreaksInArgumentsAreRefused_data() {
         << QStringLiteral("Недопустимый символ перевода строки в имени файла на сервере");
 }
 
-void TestFtp::lineBreaksInArgumentsAreRefused() {
+void TestFtpClient::lineBreaksInArgumentsAreRefused() {
     QFETCH(QString, user);
     QFETCH(QString, password);
     QFETCH(QString, remote);
@@ -531,43 +532,43 @@ void TestFtp::lineBreaksInArgumentsAreRefused() {
     ScriptedServer server;
     FtpClient ftp;
     prepare(ftp, server.port());
-    QSignalSpy res(&ftp, &FtpClient::Res);
-    ftp.Upload(QStringLiteral("127.0.0.1"), user, password,
+    QSignalSpy res(&ftp, &FtpClient::finished);
+    ftp.upload(QStringLiteral("127.0.0.1"), user, password,
                localFile(QStringLiteral("inject.bin"), "x"), remote);
     QVERIFY(res.wait(kResultWaitMs));
     QCOMPARE(res.first().first().toString(), expected);
-    QVERIFY(!ftp.IsBizy());
+    QVERIFY(!ftp.isBusy());
     QTest::qWait(100);
     QCOMPARE(res.count(), 1);
     QCOMPARE(server.connections, 0);
 }
 
-void TestFtp::missingLocalFileFails() {
+void TestFtpClient::missingLocalFileFails() {
     ScriptedServer server;
     FtpClient ftp;
     prepare(ftp, server.port());
-    QSignalSpy res(&ftp, &FtpClient::Res);
+    QSignalSpy res(&ftp, &FtpClient::finished);
     const QString path = m_local.filePath(QStringLiteral("no-such.jpg"));
-    ftp.Upload(QStringLiteral("127.0.0.1"), kUser, kPassword, path, QStringLiteral("n.jpg"));
+    ftp.upload(QStringLiteral("127.0.0.1"), kUser, kPassword, path, QStringLiteral("n.jpg"));
     QVERIFY(res.wait(kResultWaitMs));
     const QString text = res.first().first().toString();
     QVERIFY2(text.startsWith(QStringLiteral("Не удалось открыть файл ") + path), qPrintable(text));
-    QVERIFY(!ftp.IsBizy());
+    QVERIFY(!ftp.isBusy());
     QVERIFY(!server.commands.contains("STOR n.jpg"));
     QTest::qWait(100);
     QCOMPARE(res.count(), 1);
 }
 
-void TestFtp::statusBlinksWhileRunningThenShowsResult() {
+void TestFtpClient::statusBlinksWhileRunningThenShowsResult() {
     ScriptedServer server;
     server.greeting = {};
     FtpClient ftp;
     prepare(ftp, server.port());
     ftp.setBounds({1000, 1000, 1000, 1000});
     QList<int> states;
-    connect(&ftp, &FtpClient::StatusChanged, this, [&](int s) { states << s; });
-    QSignalSpy res(&ftp, &FtpClient::Res);
-    ftp.Upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
+    connect(&ftp, &FtpClient::stateChanged, this, [&](int s) { states << s; });
+    QSignalSpy res(&ftp, &FtpClient::finished);
+    ftp.upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
                localFile(QStringLiteral("blink.bin"), "x"), QStringLiteral("b.bin"));
     QVERIFY(res.wait(kResultWaitMs));
     QVERIFY2(states.size() >= 4, qPrintable(QString::number(states.size())));
@@ -582,7 +583,7 @@ void TestFtp::statusBlinksWhileRunningThenShowsResult() {
 
 // After "226" the next file goes on the same connection (TYPE I, PORT,
 // STOR), and a connection nobody uses ends with QUIT.
-void TestFtp::nextFilesGoOnTheKeptConnection() {
+void TestFtpClient::nextFilesGoOnTheKeptConnection() {
     ScriptedServer server;
     FtpClient ftp;
     prepare(ftp, server.port());
@@ -591,13 +592,13 @@ void TestFtp::nextFilesGoOnTheKeptConnection() {
     const QByteArray second = pattern(3000, 12);
     const QString secondPath = localFile(QStringLiteral("kept2.bin"), second);
     QStringList results;
-    connect(&ftp, &FtpClient::Res, this, [&](const QString& text) {
+    connect(&ftp, &FtpClient::finished, this, [&](const QString& text) {
         results << text;
         if (results.size() == 1)
-            ftp.Upload(QStringLiteral("127.0.0.1"), kUser, kPassword, secondPath,
+            ftp.upload(QStringLiteral("127.0.0.1"), kUser, kPassword, secondPath,
                        QStringLiteral("b.bin"), FtpClient::Start::Promptly);
     });
-    ftp.Upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
+    ftp.upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
                localFile(QStringLiteral("kept1.bin"), first), QStringLiteral("a.bin"));
     QTRY_COMPARE_WITH_TIMEOUT(results.size(), 2, kResultWaitMs);
     QCOMPARE(results, QStringList({QStringLiteral("ok"), QStringLiteral("ok")}));
@@ -612,21 +613,21 @@ void TestFtp::nextFilesGoOnTheKeptConnection() {
     QVERIFY(!ftp.hasIdleConnection());
 }
 
-void TestFtp::keptConnectionThatWentAwayIsReplaced_data() {
+void TestFtpClient::keptConnectionThatWentAwayIsReplaced_data() {
     QTest::addColumn<bool>("hangUpWhileIdle");
     QTest::newRow("closed while idle") << true;
     QTest::newRow("421 to the next command") << false;
 }
 
-void TestFtp::keptConnectionThatWentAwayIsReplaced() {
+void TestFtpClient::keptConnectionThatWentAwayIsReplaced() {
     QFETCH(bool, hangUpWhileIdle);
     ScriptedServer server;
     if (!hangUpWhileIdle)
         server.secondTypeReply = "421 Timeout\r\n";
     FtpClient ftp;
     prepare(ftp, server.port());
-    QSignalSpy res(&ftp, &FtpClient::Res);
-    ftp.Upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
+    QSignalSpy res(&ftp, &FtpClient::finished);
+    ftp.upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
                localFile(QStringLiteral("gone1.bin"), pattern(100, 21)), QStringLiteral("a.bin"));
     QVERIFY(res.wait(kResultWaitMs));
     QVERIFY(ftp.hasIdleConnection());
@@ -634,7 +635,7 @@ void TestFtp::keptConnectionThatWentAwayIsReplaced() {
         server.hangUp();
         QTRY_VERIFY_WITH_TIMEOUT(!ftp.hasIdleConnection(), kResultWaitMs);
     }
-    ftp.Upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
+    ftp.upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
                localFile(QStringLiteral("gone2.bin"), pattern(200, 22)), QStringLiteral("b.bin"),
                FtpClient::Start::Promptly);
     QVERIFY(res.wait(kResultWaitMs));
@@ -649,7 +650,7 @@ void TestFtp::keptConnectionThatWentAwayIsReplaced() {
 // Someone else who finds the data port first gets nothing: the listener is
 // on the control connection's address only, and a connection from another
 // address is turned away while the wait for the server goes on.
-void TestFtp::dataConnectionOnlyFromTheServer() {
+void TestFtpClient::dataConnectionOnlyFromTheServer() {
     ScriptedServer server;
     QTcpSocket thief;
     QTcpSocket outsider;
@@ -670,9 +671,9 @@ void TestFtp::dataConnectionOnlyFromTheServer() {
     };
     FtpClient ftp;
     prepare(ftp, server.port());
-    QSignalSpy res(&ftp, &FtpClient::Res);
+    QSignalSpy res(&ftp, &FtpClient::finished);
     const QByteArray bytes = pattern(9000, 31);
-    ftp.Upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
+    ftp.upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
                localFile(QStringLiteral("thief.bin"), bytes), QStringLiteral("t.bin"));
     QVERIFY(res.wait(kResultWaitMs));
     QCOMPARE(res.first().first().toString(), QStringLiteral("ok"));
@@ -684,7 +685,7 @@ void TestFtp::dataConnectionOnlyFromTheServer() {
 
 // A server that takes the file slower than the reply bound, but steadily:
 // the wait for "226" is bounded by a standstill, not by the whole time.
-void TestFtp::slowLinkThatKeepsMovingIsNotCutOff() {
+void TestFtpClient::slowLinkThatKeepsMovingIsNotCutOff() {
     QProcess peer;
     peer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     peer.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(VIGILUX_SLOW_FTP_PEER_SCRIPT)});
@@ -696,9 +697,9 @@ void TestFtp::slowLinkThatKeepsMovingIsNotCutOff() {
     FtpClient ftp;
     prepare(ftp, static_cast<quint16>(line.mid(5).trimmed().toUInt()));
     ftp.setBounds({5000, 400, 5000, 5000});
-    QSignalSpy res(&ftp, &FtpClient::Res);
+    QSignalSpy res(&ftp, &FtpClient::finished);
     const QByteArray bytes = pattern(150 * 1024, 41);
-    ftp.Upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
+    ftp.upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
                localFile(QStringLiteral("slow.bin"), bytes), QStringLiteral("slow.bin"));
     QVERIFY(res.wait(60000));
     QCOMPARE(res.first().first().toString(), QStringLiteral("ok"));
@@ -707,5 +708,5 @@ void TestFtp::slowLinkThatKeepsMovingIsNotCutOff() {
     QCOMPARE(peer.readAllStandardOutput().trimmed(), QByteArray::number(bytes.size()));
 }
 
-QTEST_GUILESS_MAIN(TestFtp)
+QTEST_GUILESS_MAIN(TestFtpClient)
 #include "tst_ftp_client.moc"

@@ -31,7 +31,7 @@ constexpr int kResultWaitMs = 20000;
 
 class NoSensor final : public settings::DetectorValuesTarget {
 public:
-    void SetSensor(qint16, qint32) override {}
+    void setDetectorValue(qint16, qint32) override {}
 };
 
 struct Program {
@@ -39,14 +39,14 @@ struct Program {
         : context(clock, dialogs, dir.path())
         , options(context, sensor) {
         settings::Settings& s = context.settings;
-        s.FtpUpload = true;
-        s.FtpServer = QStringLiteral("127.0.0.1");
-        s.FtpFolder = QStringLiteral("cam");
-        s.FtpLogin = kUser;
-        s.FtpPass = kPassword;
+        s.ftpUpload = true;
+        s.ftpServer = QStringLiteral("127.0.0.1");
+        s.ftpFolder = QStringLiteral("cam");
+        s.ftpLogin = kUser;
+        s.ftpPassword = kPassword;
     }
     QString stored(const char* key) {
-        return context.ini.ReadINI(QString::fromLatin1(key), QStringLiteral("FTP"));
+        return context.ini.read(QString::fromLatin1(key), QStringLiteral("FTP"));
     }
 
     QTemporaryDir dir;
@@ -73,10 +73,10 @@ void click(QWidget* button) {
 }
 
 bool allButtonsEnabled(const FtpSettingsWindow& w) {
-    return w.PushButton(0)->isEnabled() && w.PushButton(1)->isEnabled() && w.PushButton(2)->isEnabled();
+    return w.button(0)->isEnabled() && w.button(1)->isEnabled() && w.button(2)->isEnabled();
 }
 bool anyButtonEnabled(const FtpSettingsWindow& w) {
-    return w.PushButton(0)->isEnabled() || w.PushButton(1)->isEnabled() || w.PushButton(2)->isEnabled();
+    return w.button(0)->isEnabled() || w.button(1)->isEnabled() || w.button(2)->isEnabled();
 }
 
 // Restores TEMP as it was when the test began.
@@ -96,7 +96,7 @@ struct TempVariable {
 
 } // namespace
 
-class TestFtpOptions : public QObject {
+class TestFtpSettingsWindow : public QObject {
     Q_OBJECT
 
 private slots:
@@ -133,55 +133,55 @@ private slots:
     void checkBoxGatesTheFieldsAndCancelKeepsTheRecord() {
         QFETCH(bool, uploadOn);
         Program p;
-        p.context.settings.FtpUpload = uploadOn;
+        p.context.settings.ftpUpload = uploadOn;
         const settings::Settings before = p.context.settings;
         FtpSettingsWindow w(p.context, p.options);
         QCOMPARE(w.windowTitle(), QStringLiteral("Загрузка изображений на FTP"));
         QVERIFY(showAndWait(w));
-        QCOMPARE(w.Check1()->Value(), uploadOn);
-        const QStringList texts{w.Text(0)->text(), w.Text(1)->text(), w.Text(2)->text(),
-                                w.Text(3)->text()};
+        QCOMPARE(w.uploadBox()->value(), uploadOn);
+        const QStringList texts{w.field(0)->text(), w.field(1)->text(), w.field(2)->text(),
+                                w.field(3)->text()};
         QCOMPARE(texts, (QStringList{"127.0.0.1", "cam", kUser, kPassword}));
-        QCOMPARE(w.Text(3)->echoMode(), QLineEdit::Password);
+        QCOMPARE(w.field(3)->echoMode(), QLineEdit::Password);
 
         for (bool on : {uploadOn, !uploadOn, uploadOn}) {
             for (int i = 0; i < 4; ++i)
-                QCOMPARE(w.Text(i)->isEnabled(), on);
-            QCOMPARE(w.PushButton(2)->isEnabled(), on);
-            QCOMPARE(w.FTP1Status()->isVisible(), on);
-            QVERIFY(w.PushButton(0)->isEnabled() && w.PushButton(1)->isEnabled());
-            QTest::mouseClick(w.Check1(), Qt::LeftButton, {}, QPoint(4, 4));
+                QCOMPARE(w.field(i)->isEnabled(), on);
+            QCOMPARE(w.button(2)->isEnabled(), on);
+            QCOMPARE(w.ftpStatus()->isVisible(), on);
+            QVERIFY(w.button(0)->isEnabled() && w.button(1)->isEnabled());
+            QTest::mouseClick(w.uploadBox(), Qt::LeftButton, {}, QPoint(4, 4));
         }
-        QCOMPARE(w.Check1()->Value(), !uploadOn);
-        w.Text(0)->setText(QStringLiteral("elsewhere"));
+        QCOMPARE(w.uploadBox()->value(), !uploadOn);
+        w.field(0)->setText(QStringLiteral("elsewhere"));
 
-        click(w.PushButton(1));
+        click(w.button(1));
         QCOMPARE(w.result(), int(QDialog::Rejected));
         QVERIFY(p.context.settings == before);
-        QVERIFY(!QFile::exists(p.context.ini.FileName()));
+        QVERIFY(!QFile::exists(p.context.ini.fileName()));
     }
 
     void okStoresTheFields() {
         Program p;
         FtpSettingsWindow w(p.context, p.options);
         QVERIFY(showAndWait(w));
-        w.Text(0)->setText(QStringLiteral("ftp.example.org"));
-        w.Text(1)->setText(QStringLiteral("photos"));
-        w.Text(2)->setText(QStringLiteral("alice"));
-        w.Text(3)->setText(QStringLiteral("пароль 1"));
-        QTest::mouseClick(w.Check1(), Qt::LeftButton, {}, QPoint(4, 4));
-        click(w.PushButton(0));
+        w.field(0)->setText(QStringLiteral("ftp.example.org"));
+        w.field(1)->setText(QStringLiteral("photos"));
+        w.field(2)->setText(QStringLiteral("alice"));
+        w.field(3)->setText(QStringLiteral("пароль 1"));
+        QTest::mouseClick(w.uploadBox(), Qt::LeftButton, {}, QPoint(4, 4));
+        click(w.button(0));
         QCOMPARE(w.result(), int(QDialog::Accepted));
 
         const settings::Settings& s = p.context.settings;
-        QCOMPARE(s.FtpUpload, false);
-        QCOMPARE((QStringList{s.FtpServer, s.FtpFolder, s.FtpLogin, s.FtpPass}),
+        QCOMPARE(s.ftpUpload, false);
+        QCOMPARE((QStringList{s.ftpServer, s.ftpFolder, s.ftpLogin, s.ftpPassword}),
                  (QStringList{"ftp.example.org", "photos", "alice", "пароль 1"}));
         QCOMPARE(p.stored("FtpUpload"), QStringLiteral("False"));
         QCOMPARE(p.stored("FtpServer"), QStringLiteral("ftp.example.org"));
         QCOMPARE(p.stored("FtpFolder"), QStringLiteral("photos"));
         QCOMPARE(p.stored("FtpLogin"), QStringLiteral("alice"));
-        QCOMPARE(settings::SettingsStorage::UnscramblePassword(p.stored("FtpPass")),
+        QCOMPARE(settings::SettingsStorage::unscramblePassword(p.stored("FtpPass")),
                  QStringLiteral("пароль 1"));
     }
 
@@ -220,39 +220,39 @@ private slots:
         const QString remote = QDir(m_served.path()).filePath(landed);
         QFile::remove(remote);
         Program p;
-        p.context.settings.FtpFolder = folder;
+        p.context.settings.ftpFolder = folder;
         FtpSettingsWindow w(p.context, p.options);
         prepare(w);
         QVERIFY(showAndWait(w));
 
-        click(w.PushButton(2));
-        QCOMPARE(w.PushButton(2)->Caption(), QStringLiteral("Подождите, идет проверка..."));
+        click(w.button(2));
+        QCOMPARE(w.button(2)->caption(), QStringLiteral("Подождите, идет проверка..."));
         QVERIFY(!anyButtonEnabled(w));
-        QCOMPARE(w.Text(1)->text(), corrected);
-        QVERIFY(w.FTP1().IsBizy());
+        QCOMPARE(w.field(1)->text(), corrected);
+        QVERIFY(w.ftp().isBusy());
 
         QTRY_COMPARE_WITH_TIMEOUT(p.dialogs.messages.size(), 1, kResultWaitMs);
         const auto& m = p.dialogs.messages[0];
         QCOMPARE(m.icon, Icon::Information);
         QCOMPARE(m.title, QStringLiteral("Тест ОК"));
         QCOMPARE(m.text, QStringLiteral("Тест соединения прошел успешно."));
-        QCOMPARE(w.PushButton(2)->Caption(), QStringLiteral("Проверить соединение"));
+        QCOMPARE(w.button(2)->caption(), QStringLiteral("Проверить соединение"));
         QVERIFY(allButtonsEnabled(w));
 
         const QImage icon(remote, "ICO");
         QCOMPARE(icon.size(), QSize(16, 16));
         // The corrected folder is what OK stores.
-        click(w.PushButton(0));
-        QCOMPARE(p.context.settings.FtpFolder, corrected);
+        click(w.button(0));
+        QCOMPARE(p.context.settings.ftpFolder, corrected);
     }
 
     void failedTestShowsTheReason() {
         Program p;
-        p.context.settings.FtpPass = QStringLiteral("wrong");
+        p.context.settings.ftpPassword = QStringLiteral("wrong");
         FtpSettingsWindow w(p.context, p.options);
         prepare(w);
         QVERIFY(showAndWait(w));
-        click(w.PushButton(2));
+        click(w.button(2));
         QTRY_COMPARE_WITH_TIMEOUT(p.dialogs.messages.size(), 1, kResultWaitMs);
         const auto& m = p.dialogs.messages[0];
         QCOMPARE(m.icon, Icon::Error);
@@ -260,8 +260,8 @@ private slots:
         QVERIFY2(m.text.startsWith(QStringLiteral("Ошибка загрузки на FTP.\r\nОтвет сервера: 530")),
                  qPrintable(m.text));
         QVERIFY(allButtonsEnabled(w));
-        QCOMPARE(w.PushButton(2)->Caption(), QStringLiteral("Проверить соединение"));
-        QVERIFY(!p.context.settings.FtpPass.isEmpty() && !QFile::exists(p.context.ini.FileName()));
+        QCOMPARE(w.button(2)->caption(), QStringLiteral("Проверить соединение"));
+        QVERIFY(!p.context.settings.ftpPassword.isEmpty() && !QFile::exists(p.context.ini.fileName()));
     }
 
     void unwritableTempIsReportedAndTheWindowStaysUsable() {
@@ -271,21 +271,21 @@ private slots:
         FtpSettingsWindow w(p.context, p.options);
         prepare(w);
         QVERIFY(showAndWait(w));
-        click(w.PushButton(2));
+        click(w.button(2));
         QCOMPARE(p.dialogs.messages.size(), 1);
         QCOMPARE(p.dialogs.messages[0].icon, Icon::Error);
         QCOMPARE(p.dialogs.messages[0].title, QStringLiteral("Ошибка"));
-        QVERIFY(!w.FTP1().IsBizy());
+        QVERIFY(!w.ftp().isBusy());
         QVERIFY(allButtonsEnabled(w));
-        QCOMPARE(w.PushButton(2)->Caption(), QStringLiteral("Проверить соединение"));
-        QCOMPARE(w.Text(1)->text(), QStringLiteral("cam")); // no test, no correction
+        QCOMPARE(w.button(2)->caption(), QStringLiteral("Проверить соединение"));
+        QCOMPARE(w.field(1)->text(), QStringLiteral("cam")); // no test, no correction
     }
 
 private:
     void prepare(FtpSettingsWindow& w) {
-        w.FTP1().setControlPort(m_port);
-        w.FTP1().setStartDelayMs(0);
-        w.FTP1().setBounds({5000, 10000, 10000, 10000});
+        w.ftp().setControlPort(m_port);
+        w.ftp().setStartDelayMs(0);
+        w.ftp().setBounds({5000, 10000, 10000, 10000});
     }
 
     QTemporaryDir m_temp;
@@ -294,5 +294,5 @@ private:
     quint16 m_port = 0;
 };
 
-QTEST_MAIN(TestFtpOptions)
+QTEST_MAIN(TestFtpSettingsWindow)
 #include "tst_ftp_settings_window.moc"

@@ -6,7 +6,7 @@
 using vigilux::net::FtpClient;
 using vigilux::net::FtpStatusIcon;
 
-class TestFtpStatus : public QObject {
+class TestFtpStatusIcon : public QObject {
     Q_OBJECT
 
 private slots:
@@ -31,12 +31,12 @@ private slots:
         status.follow(ftp);
         QCOMPARE(status.state(), 0);
         // Queued at once; the event loop never runs, so no job starts.
-        ftp.Upload(QStringLiteral("127.0.0.1"), QStringLiteral("u"), QStringLiteral("p"),
+        ftp.upload(QStringLiteral("127.0.0.1"), QStringLiteral("u"), QStringLiteral("p"),
                    QStringLiteral("/nonexistent"), QStringLiteral("r"));
         QCOMPARE(status.state(), int(FtpClient::Queued));
         QCOMPARE(status.grab().size(), QSize(20, 20));
     }
 };
 
-QTEST_MAIN(TestFtpStatus)
+QTEST_MAIN(TestFtpStatusIcon)
 #include "tst_ftp_status_icon.moc"

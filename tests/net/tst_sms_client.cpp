@@ -29,13 +29,13 @@ void run(SmsClient& sms, Op op, const QString& a = QStringLiteral("KEY"),
          const QString& text = QStringLiteral("abc")) {
     switch (op) {
     case Op::Send:
-        sms.SendSMS(b, text, a);
+        sms.sendSms(b, text, a);
         break;
     case Op::Balance:
-        sms.GetBalance(a);
+        sms.requestBalance(a);
         break;
     case Op::Cost:
-        sms.GetCost(b);
+        sms.requestCost(b);
         break;
     }
 }
@@ -44,16 +44,16 @@ void run(SmsClient& sms, Op op, const QString& a = QStringLiteral("KEY"),
 
 Q_DECLARE_METATYPE(Op)
 
-class TestSms : public QObject {
+class TestSmsClient : public QObject {
     Q_OBJECT
 
     struct Rig {
         ScriptedHttpServer server;
         SmsClient sms;
-        QSignalSpy balance{&sms, &SmsClient::Balance};
-        QSignalSpy cost{&sms, &SmsClient::Cost};
-        QSignalSpy err{&sms, &SmsClient::Err};
-        QSignalSpy states{&sms, &SmsClient::StateChanged};
+        QSignalSpy balance{&sms, &SmsClient::balance};
+        QSignalSpy cost{&sms, &SmsClient::cost};
+        QSignalSpy err{&sms, &SmsClient::failed};
+        QSignalSpy states{&sms, &SmsClient::stateChanged};
         Rig() {
             server.listen();
             sms.setGatewayHost(QStringLiteral("127.0.0.1"));
@@ -61,7 +61,7 @@ class TestSms : public QObject {
         }
         int events() const { return int(balance.size() + cost.size() + err.size()); }
         bool waitIdle() {
-            return QTest::qWaitFor([this] { return sms.Mode() == 0; }, 10000);
+            return QTest::qWaitFor([this] { return sms.mode() == 0; }, 10000);
         }
     };
 
@@ -72,10 +72,16 @@ private slots:
         QTest::addColumn<QByteArray>("path");
         QTest::newRow("send") << Op::Send << QStringLiteral("abc")
                               << QByteArray("/sms/send?api_id=KEY&to=79001234567&text=abc&test=1");
-        // No percent-encoding: spaces and Windows-1251 bytes go as they are.
+        // Windows-1251 bytes go as they are; the space is encoded.
         QTest::newRow("send russian")
             << Op::Send << QStringLiteral("Тест 1")
-            << QByteArray("/sms/send?api_id=KEY&to=79001234567&text=\xD2\xE5\xF1\xF2 1&test=1");
+            << QByteArray("/sms/send?api_id=KEY&to=79001234567&text=\xD2\xE5\xF1\xF2%201&test=1");
+        // A text cannot add or change parameters, nor end the query.
+        QTest::newRow("send forging a parameter")
+            << Op::Send << QStringLiteral("a&to=666 b=c#d%e+f?g\th")
+            << QByteArray("/sms/"
+                          "send?api_id=KEY&to=79001234567&text=a%26to%3D666%20b%3Dc%23d%25e%2Bf%"
+                          "3Fg%09h&test=1");
         QTest::newRow("balance") << Op::Balance << QString()
                                  << QByteArray("/my/balance?api_id=KEY");
         QTest::newRow("cost") << Op::Cost << QString() << QByteArray("/cost.php?tel=79001234567");
@@ -87,8 +93,8 @@ private slots:
         Rig rig;
         rig.server.replies.enqueue({ScriptedHttpServer::ok("OK"), true});
         run(rig.sms, op, QStringLiteral("KEY"), QStringLiteral("79001234567"), text);
-        QCOMPARE(rig.sms.RequestPath(), Cp1251::decode(path));
-        QVERIFY(rig.sms.T().isActive());
+        QCOMPARE(rig.sms.requestPath(), Cp1251::decode(path));
+        QVERIFY(rig.sms.delayTimer().isActive());
         QVERIFY(rig.waitIdle());
         QCOMPARE(rig.server.connections(), 1);
         QCOMPARE(rig.server.requests.first(), vigilux::test::expectedSmsRequest(path));
@@ -147,26 +153,26 @@ private slots:
         if (!err.isNull()) {
             QCOMPARE(rig.err.first().first().toString(), err);
         } else {
-            QCOMPARE(rig.sms.State(), 4);
+            QCOMPARE(rig.sms.state(), 4);
         }
-        QVERIFY(!rig.sms.TT().isActive());
-        QVERIFY(!rig.sms.T().isActive());
+        QVERIFY(!rig.sms.blinkTimer().isActive());
+        QVERIFY(!rig.sms.delayTimer().isActive());
     }
 
     void secondRequestWaitsForTheFirstToEnd() {
         Rig rig;
         rig.server.replies.enqueue({"HTTP/1.0 200 OK\r\n\r\n1", true});
         rig.server.replies.enqueue({"HTTP/1.0 200 OK\r\n\r\n2", true});
-        rig.sms.SendSMS(QStringLiteral("1"), QStringLiteral("first"), QStringLiteral("K"));
-        rig.sms.SendSMS(QStringLiteral("2"), QStringLiteral("second"), QStringLiteral("K"));
-        rig.sms.GetBalance(QStringLiteral("K"));
-        QVERIFY(rig.sms.RequestPath().contains(QStringLiteral("text=first")));
-        QCOMPARE(rig.sms.Mode(), qint16(1));
+        rig.sms.sendSms(QStringLiteral("1"), QStringLiteral("first"), QStringLiteral("K"));
+        rig.sms.sendSms(QStringLiteral("2"), QStringLiteral("second"), QStringLiteral("K"));
+        rig.sms.requestBalance(QStringLiteral("K"));
+        QVERIFY(rig.sms.requestPath().contains(QStringLiteral("text=first")));
+        QCOMPARE(rig.sms.mode(), qint16(1));
         QVERIFY(rig.waitIdle());
         QCOMPARE(rig.server.connections(), 1);
 
-        rig.sms.GetBalance(QStringLiteral("K"));
-        QCOMPARE(rig.sms.Mode(), qint16(2));
+        rig.sms.requestBalance(QStringLiteral("K"));
+        QCOMPARE(rig.sms.mode(), qint16(2));
         QTRY_COMPARE_WITH_TIMEOUT(rig.balance.size(), 1, 10000);
         QCOMPARE(rig.server.connections(), 2);
         QCOMPARE(rig.balance.first().first().toString(), QStringLiteral("2"));
@@ -177,13 +183,13 @@ private slots:
         rig.server.replies.enqueue({"HTTP/1.0 500 Bad\r\n\r\n", true});
         rig.server.replies.enqueue({"HTTP/1.0 200 OK\r\n\r\n7", true});
         bool retried = false;
-        connect(&rig.sms, &SmsClient::Err, &rig.sms, [&] {
+        connect(&rig.sms, &SmsClient::failed, &rig.sms, [&] {
             if (!retried) {
                 retried = true;
-                rig.sms.GetBalance(QStringLiteral("K"));
+                rig.sms.requestBalance(QStringLiteral("K"));
             }
         });
-        rig.sms.GetBalance(QStringLiteral("K"));
+        rig.sms.requestBalance(QStringLiteral("K"));
         QTRY_COMPARE_WITH_TIMEOUT(rig.balance.size(), 1, 10000);
         QCOMPARE(rig.err.size(), 1);
         QCOMPARE(rig.server.connections(), 2);
@@ -192,12 +198,12 @@ private slots:
     void refusedConnectionIsAnError() {
         Rig rig;
         rig.sms.setGatewayPort(closedPort());
-        rig.sms.GetBalance(QStringLiteral("K"));
+        rig.sms.requestBalance(QStringLiteral("K"));
         QTRY_COMPARE_WITH_TIMEOUT(rig.err.size(), 1, 10000);
         QCOMPARE(rig.err.first().first().toString(), QStringLiteral("Ошибка соединения #10061"));
-        QCOMPARE(rig.sms.Mode(), qint16(0));
-        QCOMPARE(rig.sms.State(), 4);
-        QVERIFY(!rig.sms.TT().isActive());
+        QCOMPARE(rig.sms.mode(), qint16(0));
+        QCOMPARE(rig.sms.state(), 4);
+        QVERIFY(!rig.sms.blinkTimer().isActive());
         QCOMPARE(rig.events(), 1);
     }
 
@@ -205,15 +211,15 @@ private slots:
         Rig rig;
         rig.sms.setTimeoutMs(400);
         rig.server.replies.enqueue({"HTTP/1.0 200 OK\r\n\r\n100", false});
-        rig.sms.GetBalance(QStringLiteral("K"));
+        rig.sms.requestBalance(QStringLiteral("K"));
         QTRY_COMPARE_WITH_TIMEOUT(rig.err.size(), 1, 10000);
         QCOMPARE(rig.err.first().first().toString(), QStringLiteral("Ошибка соединения #10060"));
         QCOMPARE(rig.balance.size(), 0);
-        QCOMPARE(rig.sms.Mode(), qint16(0));
-        QCOMPARE(rig.sms.State(), 4);
+        QCOMPARE(rig.sms.mode(), qint16(0));
+        QCOMPARE(rig.sms.state(), 4);
         // And the component is usable again.
         rig.server.replies.enqueue({"HTTP/1.0 200 OK\r\n\r\n5", true});
-        rig.sms.GetBalance(QStringLiteral("K"));
+        rig.sms.requestBalance(QStringLiteral("K"));
         QTRY_COMPARE_WITH_TIMEOUT(rig.balance.size(), 1, 10000);
     }
 
@@ -221,10 +227,10 @@ private slots:
         Rig rig;
         rig.server.replies.enqueue(
             {"HTTP/1.0 200 OK\r\n\r\n" + QByteArray(SmsClient::MaxResponseBytes + 10, 'x'), false});
-        rig.sms.GetBalance(QStringLiteral("K"));
+        rig.sms.requestBalance(QStringLiteral("K"));
         QTRY_COMPARE_WITH_TIMEOUT(rig.err.size(), 1, 10000);
         QCOMPARE(rig.err.first().first().toString(), kUnknown);
-        QCOMPARE(rig.sms.Mode(), qint16(0));
+        QCOMPARE(rig.sms.mode(), qint16(0));
         QCOMPARE(rig.balance.size(), 0);
     }
 
@@ -256,8 +262,8 @@ private slots:
         QCOMPARE(rig.err.size(), 1);
         QCOMPARE(rig.err.first().first().toString(),
                  QStringLiteral("Запрос не отправлен: перевод строки в параметрах запроса"));
-        QCOMPARE(rig.sms.Mode(), qint16(0));
-        QVERIFY(!rig.sms.T().isActive());
+        QCOMPARE(rig.sms.mode(), qint16(0));
+        QVERIFY(!rig.sms.delayTimer().isActive());
         // Nothing was started; give a wrongly started request time to show.
         QTest::qWait(700);
         QCOMPARE(rig.server.connections(), 0);
@@ -267,11 +273,11 @@ private slots:
         Rig rig;
         rig.server.replies.enqueue({"HTTP/1.0 200 OK\r\n\r\n100", false}); // held open
         rig.server.replies.enqueue({"HTTP/1.0 200 OK\r\n\r\nOK 1.5", true});
-        rig.sms.GetBalance(QStringLiteral("K"));
+        rig.sms.requestBalance(QStringLiteral("K"));
         QTRY_COMPARE_WITH_TIMEOUT(rig.server.connections(), 1, 10000);
         QTRY_VERIFY_WITH_TIMEOUT(rig.server.requests.first().endsWith("\r\n\r\n"), 10000);
-        rig.sms.GetCost(QStringLiteral("79001234567"));
-        QCOMPARE(rig.sms.Mode(), qint16(3));
+        rig.sms.requestCost(QStringLiteral("79001234567"));
+        QCOMPARE(rig.sms.mode(), qint16(3));
         QTRY_COMPARE_WITH_TIMEOUT(rig.cost.size(), 1, 10000);
         QCOMPARE(rig.cost.first().first().toString(), QStringLiteral("OK 1.5"));
         QCOMPARE(rig.balance.size(), 0);
@@ -282,16 +288,16 @@ private slots:
         Rig rig;
         rig.sms.setTimeoutMs(60000);
         rig.server.replies.enqueue({QByteArray(), false}); // never answers
-        QCOMPARE(rig.sms.State(), SmsClient::IdleState);
-        rig.sms.GetBalance(QStringLiteral("K"));
-        QVERIFY(rig.sms.T().isSingleShot());
-        QCOMPARE(rig.sms.T().interval(), 500);
-        QVERIFY(!rig.sms.TT().isActive());
+        QCOMPARE(rig.sms.state(), SmsClient::IdleState);
+        rig.sms.requestBalance(QStringLiteral("K"));
+        QVERIFY(rig.sms.delayTimer().isSingleShot());
+        QCOMPARE(rig.sms.delayTimer().interval(), 500);
+        QVERIFY(!rig.sms.blinkTimer().isActive());
         QTRY_VERIFY_WITH_TIMEOUT(rig.states.size() >= 4, 10000);
         // BlinkOn starts False: 2, 1, 2, 1, ...
         for (int i = 0; i < 4; ++i)
             QCOMPARE(rig.states.at(i).first().toInt(), i % 2 == 0 ? 2 : 1);
-        QCOMPARE(rig.sms.TT().interval(), 150);
+        QCOMPARE(rig.sms.blinkTimer().interval(), 150);
     }
 
     void realHttpServerAnswersABalance() {
@@ -305,16 +311,16 @@ private slots:
         QVERIFY(python.start(dir.path()));
 
         SmsClient sms;
-        QSignalSpy balance(&sms, &SmsClient::Balance);
-        QSignalSpy err(&sms, &SmsClient::Err);
+        QSignalSpy balance(&sms, &SmsClient::balance);
+        QSignalSpy err(&sms, &SmsClient::failed);
         sms.setGatewayHost(QStringLiteral("127.0.0.1"));
         sms.setGatewayPort(python.port());
-        sms.GetBalance(QStringLiteral("KEY"));
+        sms.requestBalance(QStringLiteral("KEY"));
         QTRY_COMPARE_WITH_TIMEOUT(balance.size() + err.size(), 1, 10000);
         QCOMPARE(balance.size(), 1);
         QCOMPARE(balance.first().first().toString(), QStringLiteral("250.5"));
     }
 };
 
-QTEST_GUILESS_MAIN(TestSms)
+QTEST_GUILESS_MAIN(TestSmsClient)
 #include "tst_sms_client.moc"

@@ -37,10 +37,10 @@ constexpr int Bound = 10000; // ms; every wait is bounded
 class FakeCapture final : public vigilux::platform::CaptureCommands {
 public:
     QList<bool> pauses;
-    void WebcamFormat() override {}
-    void WebcamOptions() override {}
-    bool SetRes(qint16, qint16, bool) override { return true; }
-    void PrePause(bool Pause) override { pauses.append(Pause); }
+    void chooseFormat() override {}
+    void chooseSource() override {}
+    bool setResolution(qint16, qint16, bool) override { return true; }
+    void pausePreview(bool paused) override { pauses.append(paused); }
 };
 
 using FakeOpener = vigilux::test::FakeUrlOpener;
@@ -58,7 +58,7 @@ const QString kErrHead = QStringLiteral("Ошибка при работе с с�
 
 } // namespace
 
-class TestSmsOptions : public QObject {
+class TestSmsSettingsWindow : public QObject {
     Q_OBJECT
 
     // The window on a temporary program folder, its gateway a scripted
@@ -76,15 +76,17 @@ class TestSmsOptions : public QObject {
         Rig() {
             server.listen();
             window = std::make_unique<SmsSettingsWindow>(context, capture, opener);
-            window->Sms().setGatewayHost(QStringLiteral("127.0.0.1"));
-            window->Sms().setGatewayPort(server.port());
+            window->sms().setGatewayHost(QStringLiteral("127.0.0.1"));
+            window->sms().setGatewayPort(server.port());
             window->show();
         }
         template <class T>
         T* child(const QString& name) const {
             return window->findChild<T*>(name);
         }
-        PushButton* button(int i) const { return child<PushButton>(QStringLiteral("XpB_%1").arg(i)); }
+        PushButton* button(int i) const {
+            return child<PushButton>(QStringLiteral("XpB_%1").arg(i));
+        }
         QLabel* link(int i) const { return child<QLabel>(QStringLiteral("L_%1").arg(i)); }
         QString label(const char* name) const { return child<QLabel>(QLatin1String(name))->text(); }
         void setFields(const QString& key, const QString& phone) {
@@ -92,7 +94,7 @@ class TestSmsOptions : public QObject {
             child<QLineEdit>(QStringLiteral("Text_1"))->setText(phone);
         }
         bool waitIdle() {
-            return QTest::qWaitFor([this] { return window->Sms().Mode() == 0; }, Bound);
+            return QTest::qWaitFor([this] { return window->sms().mode() == 0; }, Bound);
         }
         bool waitMessages(int n) {
             return QTest::qWaitFor([this, n] { return dialogs.messages.size() >= n; }, Bound);
@@ -114,10 +116,10 @@ private slots:
         // The counter shows the real count from the start, the line break as
         // CR LF.
         QCOMPARE(rig.link(2)->text(), QStringLiteral("66 символов (1смс)"));
-        QCOMPARE(rig.button(0)->Caption(), QStringLiteral("OK"));
-        QCOMPARE(rig.button(1)->Caption(), QStringLiteral("Отмена"));
-        QCOMPARE(rig.button(2)->Caption(), QStringLiteral("Отправить тестовое смс-сообщение"));
-        QCOMPARE(rig.button(3)->Caption(), QStringLiteral("Запросить баланс и остаток"));
+        QCOMPARE(rig.button(0)->caption(), QStringLiteral("OK"));
+        QCOMPARE(rig.button(1)->caption(), QStringLiteral("Отмена"));
+        QCOMPARE(rig.button(2)->caption(), QStringLiteral("Отправить тестовое смс-сообщение"));
+        QCOMPARE(rig.button(3)->caption(), QStringLiteral("Запросить баланс и остаток"));
         QCOMPARE(rig.link(0)->text(), QStringLiteral("почем смс?"));
         QCOMPARE(rig.link(1)->text(), QStringLiteral("какой ключ?"));
         QVERIFY(rig.label("Label3").isEmpty());
@@ -197,8 +199,9 @@ private slots:
         QCOMPARE(rig.server.connections(), 1);
         const QByteArray path =
             "/sms/send?api_id=KEY-1&to=79001234567&text=" +
-            Cp1251::encode(QStringLiteral(
-                "Vigilux: тестовое смс-оповещение об обнаружении движения в кадре.")) +
+            Cp1251::encode(
+                QStringLiteral("Vigilux: тестовое смс-оповещение об обнаружении движения в кадре."))
+                .replace(' ', "%20") +
             "&test=1";
         QCOMPARE(rig.server.requests.first(), vigilux::test::expectedSmsRequest(path));
         // Success is not reported.
@@ -212,7 +215,7 @@ private slots:
         rig.child<QLabel>(QStringLiteral("Label5"))->setText(QStringLiteral("old"));
         rig.server.replies.enqueue({ScriptedHttpServer::ok("100\n12.50"), true});
         click(rig.button(3));
-        QCOMPARE(rig.button(3)->Caption(), QStringLiteral("Подождите, идет запрос..."));
+        QCOMPARE(rig.button(3)->caption(), QStringLiteral("Подождите, идет запрос..."));
         QVERIFY(!rig.button(3)->isEnabled());
         QVERIFY(rig.label("Label3").isEmpty());
         QVERIFY(rig.label("Label5").isEmpty());
@@ -222,7 +225,7 @@ private slots:
                  vigilux::test::expectedSmsRequest("/my/balance?api_id=KEY-2"));
         QVERIFY(rig.label("Label5").isEmpty());
         QVERIFY(rig.dialogs.messages.isEmpty());
-        QCOMPARE(rig.button(3)->Caption(), QStringLiteral("Подождите, идет запрос..."));
+        QCOMPARE(rig.button(3)->caption(), QStringLiteral("Подождите, идет запрос..."));
         QVERIFY(!rig.button(3)->isEnabled());
     }
 
@@ -244,7 +247,7 @@ private slots:
         QFETCH(QString, error);
         Rig rig;
         if (refused)
-            rig.window->Sms().setGatewayPort(closedPort());
+            rig.window->sms().setGatewayPort(closedPort());
         else
             rig.server.replies.enqueue({answer, true});
         click(rig.button(3));
@@ -254,7 +257,7 @@ private slots:
         QCOMPARE(m.icon, Dialogs::Icon::Error);
         QCOMPARE(m.title, QStringLiteral("Ошибка"));
         QCOMPARE(m.text, kErrHead + error);
-        QCOMPARE(rig.button(3)->Caption(), QStringLiteral("Запросить баланс и остаток"));
+        QCOMPARE(rig.button(3)->caption(), QStringLiteral("Запросить баланс и остаток"));
         QVERIFY(rig.button(3)->isEnabled());
         QVERIFY(rig.label("Label3").isEmpty());
     }
@@ -300,9 +303,9 @@ private slots:
         rig.server.replies.enqueue({ScriptedHttpServer::ok("100"), true});
         click(rig.button(2));
         click(rig.button(3));
-        QCOMPARE(rig.window->Sms().Mode(), qint16(1));
+        QCOMPARE(rig.window->sms().mode(), qint16(1));
         QVERIFY(rig.button(3)->isEnabled());
-        QCOMPARE(rig.button(3)->Caption(), QStringLiteral("Запросить баланс и остаток"));
+        QCOMPARE(rig.button(3)->caption(), QStringLiteral("Запросить баланс и остаток"));
         QVERIFY(rig.waitIdle());
 
         // Superseded by a price query.
@@ -310,9 +313,9 @@ private slots:
         click(rig.button(3));
         QVERIFY(!rig.button(3)->isEnabled());
         click(rig.link(0));
-        QCOMPARE(rig.window->Sms().Mode(), qint16(3));
+        QCOMPARE(rig.window->sms().mode(), qint16(3));
         QVERIFY(rig.button(3)->isEnabled());
-        QCOMPARE(rig.button(3)->Caption(), QStringLiteral("Запросить баланс и остаток"));
+        QCOMPARE(rig.button(3)->caption(), QStringLiteral("Запросить баланс и остаток"));
         QVERIFY(rig.waitMessages(1));
     }
 
@@ -360,5 +363,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestSmsOptions)
+QTEST_MAIN(TestSmsSettingsWindow)
 #include "tst_sms_settings_window.moc"

@@ -25,11 +25,11 @@ struct Recorded {
 };
 
 void record(vigilux::platform::CaptureDevice& device, Recorded& r) {
-    device.SetCallbackFrame([&r](const FrameHeader& h) {
+    device.setFrameCallback([&r](const FrameHeader& h) {
         ++r.frames;
-        r.times.push_back(h.dwTimeCaptured);
-        r.lastBytes = h.dwBytesUsed;
-        r.dataSeen = r.dataSeen && h.lpData && h.dwBufferLength >= h.dwBytesUsed && h.dwFlags == 0;
+        r.times.push_back(h.timeCapturedMs);
+        r.lastBytes = h.bytesUsed;
+        r.dataSeen = r.dataSeen && h.data && h.bufferLength >= h.bytesUsed && h.flags == 0;
     });
 }
 
@@ -63,19 +63,19 @@ private slots:
         DemoCaptureDevice d;
         Recorded r;
         record(d, r);
-        d.SetPreviewRate(40);
-        QVERIFY(d.DriverConnect());
+        d.setPreviewRate(40);
+        QVERIFY(d.connectDriver());
         QTest::qWait(200); // preview still off: nothing may arrive
         QCOMPARE(r.frames, 0);
-        d.SetPreview(true);
+        d.setPreview(true);
         QTRY_VERIFY_WITH_TIMEOUT(r.frames >= 3, 5000);
         QVERIFY(r.dataSeen);
         QCOMPARE(r.lastBytes, quint32(640 * 480 * 3));
-        d.DriverDisconnect();
+        d.disconnectDriver();
         const int after = r.frames;
         QTest::qWait(200);
         QCOMPARE(r.frames, after);
-        QVERIFY(d.Preview()); // the preview flag survives a disconnect
+        QVERIFY(d.previewing()); // the preview flag survives a disconnect
     }
 
     void previewRateLimitsDeliveredFrames() {
@@ -83,9 +83,9 @@ private slots:
         Recorded r;
         record(d, r);
         const int rate = 120;
-        d.SetPreviewRate(rate);
-        d.SetPreview(true);
-        QVERIFY(d.DriverConnect());
+        d.setPreviewRate(rate);
+        d.setPreview(true);
+        QVERIFY(d.connectDriver());
         QTRY_VERIFY_WITH_TIMEOUT(r.frames >= 8, 10000);
         // By the device's own capture stamps: never two frames closer than
         // half an interval, and on average at most one per interval.
@@ -100,17 +100,17 @@ private slots:
         FakeCaptureDevice d;
         int first = 0;
         int second = 0;
-        d.SetCallbackFrame([&](const FrameHeader&) {
+        d.setFrameCallback([&](const FrameHeader&) {
             ++first;
-            d.SetCallbackFrame([&](const FrameHeader&) { ++second; });
+            d.setFrameCallback([&](const FrameHeader&) { ++second; });
         });
-        QVERIFY(d.DriverConnect());
-        d.SetPreview(true);
+        QVERIFY(d.connectDriver());
+        d.setPreview(true);
         QVERIFY(d.pushFilled(1));
         QVERIFY(d.pushFilled(2));
         QCOMPARE(first, 1);
         QCOMPARE(second, 1);
-        d.SetCallbackFrame({});
+        d.setFrameCallback({});
         QVERIFY(d.pushFilled(3)); // no callback: still presented, no crash
         QCOMPARE(d.deliveredFrames(), quint64(3));
     }
@@ -133,13 +133,13 @@ private slots:
         DemoCaptureDevice d;
         Recorded r;
         record(d, r);
-        d.SetPreviewRate(40);
-        d.SetPreview(true);
-        QVERIFY(d.DriverConnect());
+        d.setPreviewRate(40);
+        d.setPreview(true);
+        QVERIFY(d.connectDriver());
         QTRY_VERIFY_WITH_TIMEOUT(r.frames >= 1, 5000);
-        QCOMPARE(d.SetVideoFormat(size), accepted);
+        QCOMPARE(d.setVideoSize(size), accepted);
         const QSize expected = accepted ? size : QSize(640, 480);
-        QCOMPARE(d.GetVideoFormat(), expected);
+        QCOMPARE(d.videoSize(), expected);
         const int before = r.frames;
         QTRY_VERIFY_WITH_TIMEOUT(r.frames > before, 5000);
         QCOMPARE(r.lastBytes, quint32(expected.width() * expected.height() * 3));
@@ -154,7 +154,7 @@ private slots:
             QCOMPARE(formats[i].pixelFormat, QStringLiteral("RGB24"));
             QCOMPARE(formats[i].maxFrameRate, 25.0);
             QVERIFY(d.setVideoFormat(i));
-            QCOMPARE(d.GetVideoFormat(), formats[i].size);
+            QCOMPARE(d.videoSize(), formats[i].size);
         }
         QVERIFY(!d.setVideoFormat(formats.size()));
         QVERIFY(!d.setVideoFormat(-1));
@@ -164,15 +164,15 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("frame.bmp"));
         DemoCaptureDevice d;
-        QVERIFY(!d.FileSaveDIB(path)); // no frame yet
+        QVERIFY(!d.saveBitmap(path)); // no frame yet
         QVERIFY(!QFile::exists(path));
         Recorded r;
         record(d, r);
-        d.SetPreview(true);
-        QVERIFY(d.DriverConnect());
+        d.setPreview(true);
+        QVERIFY(d.connectDriver());
         QTRY_VERIFY_WITH_TIMEOUT(r.frames >= 1, 5000);
-        d.DriverDisconnect(); // keep the current frame still while comparing
-        QVERIFY(d.FileSaveDIB(path));
+        d.disconnectDriver(); // keep the current frame still while comparing
+        QVERIFY(d.saveBitmap(path));
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QByteArray head = f.read(30);
@@ -181,7 +181,7 @@ private slots:
         const QImage back(path);
         QCOMPARE(back.size(), QSize(640, 480));
         QCOMPARE(back.convertToFormat(QImage::Format_RGB888), d.currentFrame());
-        QVERIFY(!d.FileSaveDIB(dir.filePath(QStringLiteral("missing/sub/frame.bmp"))));
+        QVERIFY(!d.saveBitmap(dir.filePath(QStringLiteral("missing/sub/frame.bmp"))));
     }
 
     void stillSceneDiffersOnlyByNoise() {
@@ -227,7 +227,7 @@ private slots:
         DemoCaptureDevice a(11), b(11), c(12);
         QVERIFY(frame(a, 42) == frame(b, 42));
         QVERIFY(frame(a, 42) != frame(c, 42));
-        QVERIFY(a.SetVideoFormat(QSize(320, 240)));
+        QVERIFY(a.setVideoSize(QSize(320, 240)));
         QCOMPARE(frame(a, 5).size(), size_t(320 * 240 * 3));
     }
 

@@ -62,31 +62,31 @@ private slots:
         int frames = 0;
         quint32 bytes = 0;
         quint32 lastTime = 0;
-        d.SetCallbackFrame([&](const FrameHeader& h) {
+        d.setFrameCallback([&](const FrameHeader& h) {
             ++frames;
-            bytes = h.dwBytesUsed;
-            lastTime = h.dwTimeCaptured;
+            bytes = h.bytesUsed;
+            lastTime = h.timeCapturedMs;
         });
-        d.SetPreviewRate(50);
-        d.SetPreview(true);
-        QVERIFY(d.DriverConnect());
+        d.setPreviewRate(50);
+        d.setPreview(true);
+        QVERIFY(d.connectDriver());
         QTRY_VERIFY_WITH_TIMEOUT(frames >= 3 || !lost.isEmpty(), 15000);
         QVERIFY(lost.isEmpty());
-        QCOMPARE(d.GetVideoFormat(), QSize(640, 480));
+        QCOMPARE(d.videoSize(), QSize(640, 480));
         QVERIFY(bytes >= 640u * 480u * 3u / 2u); // at least a 4:2:0 frame
 
         // One format, its own size: that is accepted, anything else refused.
         const auto formats = d.videoFormats();
         QCOMPARE(formats.size(), 1);
         QCOMPARE(formats[0].size, QSize(640, 480));
-        QVERIFY(d.SetVideoFormat(QSize(640, 480)));
-        QVERIFY(!d.SetVideoFormat(QSize(320, 240)));
-        QCOMPARE(d.GetVideoFormat(), QSize(640, 480));
+        QVERIFY(d.setVideoSize(QSize(640, 480)));
+        QVERIFY(!d.setVideoSize(QSize(320, 240)));
+        QCOMPARE(d.videoSize(), QSize(640, 480));
 
         // The picture converts and saves.
         const QImage img = d.currentFrame();
         QCOMPARE(img.size(), QSize(640, 480));
-        QVERIFY(d.FileSaveDIB(m_dir.filePath(file + QStringLiteral(".bmp"))));
+        QVERIFY(d.saveBitmap(m_dir.filePath(file + QStringLiteral(".bmp"))));
         QCOMPARE(QImage(m_dir.filePath(file + QStringLiteral(".bmp"))).size(), QSize(640, 480));
 
         // The one-second file loops: frames keep coming well after its end.
@@ -94,7 +94,7 @@ private slots:
         QVERIFY(lost.isEmpty());
         QVERIFY(d.isConnected());
 
-        d.DriverDisconnect();
+        d.disconnectDriver();
         const int after = frames;
         QTest::qWait(300);
         QCOMPARE(frames, after);
@@ -107,14 +107,14 @@ private slots:
             QSKIP("ffmpeg could not make the test video");
         VideoFileCaptureDevice d(path);
         int frames = 0;
-        d.SetCallbackFrame([&](const FrameHeader&) { ++frames; });
-        d.SetPreview(true);
+        d.setFrameCallback([&](const FrameHeader&) { ++frames; });
+        d.setPreview(true);
         for (int round = 0; round < 2; ++round) {
             frames = 0;
-            QVERIFY(d.DriverConnect());
+            QVERIFY(d.connectDriver());
             QTRY_VERIFY_WITH_TIMEOUT(frames >= 2, 15000);
-            QCOMPARE(d.GetVideoFormat(), QSize(320, 240));
-            d.DriverDisconnect();
+            QCOMPARE(d.videoSize(), QSize(320, 240));
+            d.disconnectDriver();
         }
     }
 
@@ -137,7 +137,7 @@ private slots:
             f.write(content);
         }
         VideoFileCaptureDevice d(path);
-        QVERIFY(!d.DriverConnect());
+        QVERIFY(!d.connectDriver());
         QVERIFY(!d.isConnected());
         QVERIFY(d.currentFrame().isNull());
         QVERIFY(d.videoFormats().isEmpty());
@@ -154,9 +154,9 @@ private slots:
         VideoFileCaptureDevice d(path);
         QSignalSpy lost(&d, &CaptureDevice::deviceLost);
         int frames = 0;
-        d.SetCallbackFrame([&](const FrameHeader&) { ++frames; });
-        d.SetPreview(true);
-        if (d.DriverConnect()) {
+        d.setFrameCallback([&](const FrameHeader&) { ++frames; });
+        d.setPreview(true);
+        if (d.connectDriver()) {
             QVERIFY(lost.wait(15000));
             QVERIFY(!d.isConnected());
         }
@@ -167,10 +167,10 @@ private slots:
         const auto cameras = QMediaDevices::videoInputs();
         for (int index : {-1, int(cameras.size()), int(cameras.size()) + 3}) {
             CameraCaptureDevice d(index);
-            QVERIFY(!d.DriverConnect());
+            QVERIFY(!d.connectDriver());
             QVERIFY(!d.isConnected());
             QVERIFY(d.videoFormats().isEmpty());
-            QVERIFY(!d.SetVideoFormat(QSize(640, 480)));
+            QVERIFY(!d.setVideoSize(QSize(640, 480)));
             QVERIFY(!d.setVideoFormat(0));
         }
         if (!cameras.isEmpty())

@@ -2,27 +2,27 @@
 
 namespace vigilux::test {
 
-void FakeCaptureCommands::WebcamFormat() {
+void FakeCaptureCommands::chooseFormat() {
     commands << QStringLiteral("WebcamFormat");
     if (duringDialog)
         duringDialog();
 }
 
-void FakeCaptureCommands::WebcamOptions() {
+void FakeCaptureCommands::chooseSource() {
     commands << QStringLiteral("WebcamOptions");
     if (duringDialog)
         duringDialog();
 }
 
-bool FakeCaptureCommands::SetRes(qint16 xWith, qint16 xHeight, bool Detect) {
-    resCalls.append({xWith, xHeight, Detect});
+bool FakeCaptureCommands::setResolution(qint16 width, qint16 height, bool probing) {
+    resCalls.append({width, height, probing});
     if (duringSetRes)
         duringSetRes();
-    return accepted.contains(QString::number(xWith) + QLatin1Char('x') + QString::number(xHeight));
+    return accepted.contains(QString::number(width) + QLatin1Char('x') + QString::number(height));
 }
 
-void FakeCaptureCommands::PrePause(bool Pause) {
-    commands << (Pause ? QStringLiteral("PrePause(true)") : QStringLiteral("PrePause(false)"));
+void FakeCaptureCommands::pausePreview(bool paused) {
+    commands << (paused ? QStringLiteral("PrePause(true)") : QStringLiteral("PrePause(false)"));
 }
 
 } // namespace vigilux::test

@@ -21,21 +21,21 @@ public:
         bool operator==(const ResCall&) const = default;
     };
 
-    void WebcamFormat() override;
-    void WebcamOptions() override;
-    bool SetRes(qint16 xWith, qint16 xHeight, bool Detect = false) override;
-    void PrePause(bool Pause) override;
+    void chooseFormat() override;
+    void chooseSource() override;
+    bool setResolution(qint16 width, qint16 height, bool probing = false) override;
+    void pausePreview(bool paused) override;
 
     // "1280x720" entries the device accepts.
     QSet<QString> accepted;
-    // Runs inside every SetRes, before it answers (to look at the window
+    // Runs inside every setResolution, before it answers (to look at the window
     // while the "driver" is busy).
     std::function<void()> duringSetRes;
     // Runs inside the format and source dialogs.
     std::function<void()> duringDialog;
 
     QList<ResCall> resCalls;
-    // "WebcamFormat", "WebcamOptions", "PrePause(true)", ... in call order.
+    // "chooseFormat", "chooseSource", "pausePreview(true)", ... in call order.
     QStringList commands;
 };
 

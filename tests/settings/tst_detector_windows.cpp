@@ -31,9 +31,9 @@ using Values = std::array<qint32, 3>;
 
 class RecordingTarget final : public settings::DetectorValuesTarget {
 public:
-    void SetSensor(qint16 Number, qint32 Value) override {
-        calls << QStringLiteral("%1=%2").arg(Number).arg(Value);
-        applied[static_cast<std::size_t>(Number)] = Value;
+    void setDetectorValue(qint16 index, qint32 value) override {
+        calls << QStringLiteral("%1=%2").arg(index).arg(value);
+        applied[static_cast<std::size_t>(index)] = value;
     }
     QStringList calls;
     std::array<qint32, 3> applied{};
@@ -44,12 +44,12 @@ struct Program {
     Program()
         : context(clock, dialogs, dir.path())
         , options(context, target) {
-        context.settings.SensorValues = {500, 5, 10};
-        context.settings.LiveSensorValues = {500, 5, 10};
-        options.SaveSensorOptions();
+        context.settings.detectorValues = {500, 5, 10};
+        context.settings.liveDetectorValues = {500, 5, 10};
+        options.saveDetectorValues();
     }
     QString stored(const char* key) {
-        return context.ini.ReadINI(QString::fromLatin1(key), QStringLiteral("Sensor"));
+        return context.ini.read(QString::fromLatin1(key), QStringLiteral("Sensor"));
     }
     QStringList storedAll() { return {stored("Timer"), stored("Noise"), stored("Percent")}; }
 
@@ -81,27 +81,27 @@ void click(QWidget* button) {
 bool dragTo(controls::Slider* slider, int target) {
     const QPoint grab = slider->handleRect().center();
     QTest::mousePress(slider, Qt::LeftButton, {}, grab);
-    const int direction = target > slider->Value() ? 1 : -1;
-    for (int dx = direction; std::abs(dx) < slider->width() && slider->Value() != target;
+    const int direction = target > slider->value() ? 1 : -1;
+    for (int dx = direction; std::abs(dx) < slider->width() && slider->value() != target;
          dx += direction)
         QTest::mouseMove(slider, grab + QPoint(dx, 0));
     QTest::mouseRelease(slider, Qt::LeftButton, {}, slider->mapFromGlobal(QCursor::pos()));
-    return slider->Value() == target;
+    return slider->value() == target;
 }
 
 // What the main window does with the detector's values during a calibration.
 void forwardFps(AppContext& c, qint16 v) {
-    if (c.CalibrationPhase == 1 && c.Calibration)
-        c.Calibration->FPSValue(v);
+    if (c.calibrationPhase == 1 && c.calibration)
+        c.calibration->speedValue(v);
 }
 void forwardPercent(AppContext& c, qint32 v) {
-    if ((c.CalibrationPhase == 2 || c.CalibrationPhase == 3) && c.Calibration)
-        c.Calibration->PercentValue(v);
+    if ((c.calibrationPhase == 2 || c.calibrationPhase == 3) && c.calibration)
+        c.calibration->similarityValue(v);
 }
 
 void endPhase1(CalibrationWindow& c, AppContext& context) {
-    for (int guard = 0; context.CalibrationPhase == 1 && guard < 100; ++guard)
-        c.logic().Timer1_Timer();
+    for (int guard = 0; context.calibrationPhase == 1 && guard < 100; ++guard)
+        c.logic().onStepTick();
 }
 
 } // namespace
@@ -112,30 +112,30 @@ class TestDetectorWindows : public QObject {
 private slots:
     void openingSetsUpSlidersFromStoredValues() {
         Program p;
-        p.context.settings.SensorValues = {700, 3, 12};
+        p.context.settings.detectorValues = {700, 3, 12};
         {
             DetectorSettingsWindow w(p.context, p.options, p.target);
-            QVERIFY(p.context.DetectorWindowLoaded);
+            QVERIFY(p.context.detectorWindowOpen);
             QCOMPARE(w.windowTitle(), QStringLiteral("Детектор движения"));
             QVERIFY(w.windowFlags() & Qt::WindowStaysOnTopHint);
             const int expected[3][4] = {{700, 100, 5000, 100}, {3, 0, 15, 1}, {12, 1, 100, 1}};
             for (int i = 0; i < 3; ++i) {
-                auto* s = w.findChild<controls::Slider*>(QStringLiteral("Slider_%1").arg(i));
+                auto* s = w.findChild<controls::Slider*>(QStringLiteral("slider%1").arg(i));
                 QVERIFY(s != nullptr);
                 QCOMPARE(
-                    QList<int>({s->Value(), s->Min(), s->Max(), s->Step()}),
+                    QList<int>({s->value(), s->minimum(), s->maximum(), s->step()}),
                     QList<int>({expected[i][0], expected[i][1], expected[i][2], expected[i][3]}));
-                auto* pic = w.findChild<QLabel*>(QStringLiteral("PicInfotip_%1").arg(i));
+                auto* pic = w.findChild<QLabel*>(QStringLiteral("infoIcon%1").arg(i));
                 QVERIFY(pic != nullptr);
                 QCOMPARE(pic->toolTip(), QStringLiteral("Что это за настройка?"));
             }
-            QCOMPARE(w.findChild<QLabel*>(QStringLiteral("Caption_2"))->text(),
+            QCOMPARE(w.findChild<QLabel*>(QStringLiteral("caption2"))->text(),
                      QStringLiteral("порог срабатывания (разница между кадрами, не более), %"));
             QVERIFY(p.target.calls.isEmpty()); // opening pushes nothing
         }
-        QVERIFY(!p.context.DetectorWindowLoaded); // destroyed without closing
+        QVERIFY(!p.context.detectorWindowOpen); // destroyed without closing
 
-        p.context.InTray = true;
+        p.context.inTray = true;
         DetectorSettingsWindow hidden(p.context, p.options, p.target);
         QVERIFY(!(hidden.windowFlags() & Qt::WindowStaysOnTopHint));
     }
@@ -167,33 +167,33 @@ private slots:
         // Every move went into the detector at once.
         QCOMPARE(p.target.calls.last(), QStringLiteral("2=4"));
         QVERIFY(p.target.calls.contains(QStringLiteral("1=8")));
-        QCOMPARE(p.context.settings.LiveSensorValues, (std::array<qint32, 3>{500, 8, 4}));
+        QCOMPARE(p.context.settings.liveDetectorValues, (std::array<qint32, 3>{500, 8, 4}));
         QCOMPARE(p.storedAll(), (QStringList{"500", "5", "10"}));
         p.target.calls.clear();
 
         if (how == 2)
             w.close();
         else
-            click(w.PushButton(how));
+            click(w.button(how));
         QVERIFY(!w.isVisible());
         QCOMPARE(w.result(), result);
-        QVERIFY(!p.context.DetectorWindowLoaded);
+        QVERIFY(!p.context.detectorWindowOpen);
         QCOMPARE(p.storedAll(), file);
         if (how == 2) {
             QVERIFY(p.target.calls.isEmpty());
         } else {
             QCOMPARE(p.target.calls.size(), 3);
             QCOMPARE(p.target.applied, detector);
-            QCOMPARE(p.context.settings.SensorValues[1], detector[1]);
+            QCOMPARE(p.context.settings.detectorValues[1], detector[1]);
         }
     }
 
     void okAtOnceWritesAndPushesTheSameValues() {
         Program p;
-        QVERIFY(QFile::remove(p.context.ini.FileName()));
+        QVERIFY(QFile::remove(p.context.ini.fileName()));
         DetectorSettingsWindow w(p.context, p.options, p.target);
         QVERIFY(showAndWait(w));
-        click(w.PushButton(0));
+        click(w.button(0));
         QCOMPARE(p.storedAll(), (QStringList{"500", "5", "10"}));
         QCOMPARE(p.target.calls, (QStringList{"0=500", "1=5", "2=10"}));
     }
@@ -212,16 +212,16 @@ private slots:
         QFETCH(int, shown);
         Program p;
         DetectorSettingsWindow w(p.context, p.options, p.target);
-        QSignalSpy moved(w.Slider(index), &controls::Slider::Change);
-        w.SetSlider(static_cast<qint16>(index), value);
-        QCOMPARE(w.Slider(index)->Value(), shown);
-        QCOMPARE(w.SliderValue(static_cast<qint16>(index)), shown);
-        QCOMPARE(p.context.settings.LiveSensorValues[static_cast<std::size_t>(index)], shown);
+        QSignalSpy moved(w.Slider(index), &controls::Slider::changed);
+        w.setSlider(static_cast<qint16>(index), value);
+        QCOMPARE(w.Slider(index)->value(), shown);
+        QCOMPARE(w.sliderValue(static_cast<qint16>(index)), shown);
+        QCOMPARE(p.context.settings.liveDetectorValues[static_cast<std::size_t>(index)], shown);
         QCOMPARE(p.target.calls, QStringList{QStringLiteral("%1=%2").arg(index).arg(shown)});
         QCOMPARE(moved.count(), 0); // a value from code raises no Change
 
-        w.Slider_Change(3, 7); // no such slider
-        w.SetSlider(-1, 7);
+        w.onSliderChanged(3, 7); // no such slider
+        w.setSlider(-1, 7);
         QCOMPARE(p.target.calls.size(), 1);
     }
 
@@ -229,40 +229,40 @@ private slots:
         Program p;
         DetectorSettingsWindow w(p.context, p.options, p.target);
         QVERIFY(showAndWait(w));
-        QCOMPARE(w.Timer2().interval(), 10);
-        QLabel* pic = w.PicInfotip(1);
+        QCOMPARE(w.tipPollTimer().interval(), 10);
+        QLabel* pic = w.infoIcon(1);
         const QPoint centre = pic->rect().center();
         QCursor::setPos(pic->mapToGlobal(centre));
         QTRY_COMPARE_WITH_TIMEOUT(QApplication::widgetAt(QCursor::pos()), pic, Bound);
 
         QTest::mousePress(pic, Qt::RightButton, {}, centre);
-        QVERIFY(w.CTip() == nullptr);
-        QVERIFY(!w.Timer2().isActive());
+        QVERIFY(w.infoTip() == nullptr);
+        QVERIFY(!w.tipPollTimer().isActive());
 
         QTest::mousePress(pic, Qt::LeftButton, {}, centre);
-        controls::InfoTip* tip = w.CTip();
+        controls::InfoTip* tip = w.infoTip();
         QVERIFY(tip != nullptr);
-        QVERIFY(tip->hWnd() != nullptr && tip->hWnd()->isVisible());
-        QCOMPARE(tip->Title(), QStringLiteral("Сглаживание шума, % (оптимальное значение 3-8)"));
-        QCOMPARE(tip->Text(), DetectorSettingsWindow::tipTexts()[1]);
-        QVERIFY(tip->ShowTitle());
-        QVERIFY(!tip->UseTimeOut());
-        QVERIFY(!tip->DropShadow());
-        QVERIFY(w.Timer2().isActive());
+        QVERIFY(tip->window() != nullptr && tip->window()->isVisible());
+        QCOMPARE(tip->title(), QStringLiteral("Сглаживание шума, % (оптимальное значение 3-8)"));
+        QCOMPARE(tip->text(), DetectorSettingsWindow::tipTexts()[1]);
+        QVERIFY(tip->showTitle());
+        QVERIFY(!tip->useTimeOut());
+        QVERIFY(!tip->dropShadow());
+        QVERIFY(w.tipPollTimer().isActive());
         QTest::qWait(60); // several polls with the pointer still on the picture
-        QVERIFY(w.CTip() != nullptr);
+        QVERIFY(w.infoTip() != nullptr);
 
         QCursor::setPos(w.mapToGlobal(QPoint(2, 2)));
-        QTRY_VERIFY_WITH_TIMEOUT(w.CTip() == nullptr, Bound);
-        QVERIFY(!w.Timer2().isActive());
+        QTRY_VERIFY_WITH_TIMEOUT(w.infoTip() == nullptr, Bound);
+        QVERIFY(!w.tipPollTimer().isActive());
 
         // A balloon still up when the window closes goes with it.
-        QCursor::setPos(w.PicInfotip(0)->mapToGlobal(centre));
-        QTRY_COMPARE_WITH_TIMEOUT(QApplication::widgetAt(QCursor::pos()), w.PicInfotip(0), Bound);
-        QTest::mousePress(w.PicInfotip(0), Qt::LeftButton, {}, centre);
-        QCOMPARE(w.CTip()->Title(), QStringLiteral("Таймер, мсек (оптимальное значение 250-1000)"));
+        QCursor::setPos(w.infoIcon(0)->mapToGlobal(centre));
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::widgetAt(QCursor::pos()), w.infoIcon(0), Bound);
+        QTest::mousePress(w.infoIcon(0), Qt::LeftButton, {}, centre);
+        QCOMPARE(w.infoTip()->title(), QStringLiteral("Таймер, мсек (оптимальное значение 250-1000)"));
         w.close();
-        QVERIFY(w.CTip() == nullptr);
+        QVERIFY(w.infoTip() == nullptr);
     }
 
     void balloonTextsKeepTheirLines() {
@@ -286,57 +286,57 @@ private slots:
         w.setCalibrationRunner([&](CalibrationWindow& c) {
             ran = true;
             QVERIFY(!w.isVisible());
-            QCOMPARE(p.context.Calibration, &c);
+            QCOMPARE(p.context.calibration, &c);
             QCOMPARE(c.windowTitle(), QStringLiteral("Автокалибровка"));
             QVERIFY(showAndWait(c));
-            auto* instruction = c.findChild<QLabel*>(QStringLiteral("Instruction"));
-            auto* status = c.findChild<QLabel*>(QStringLiteral("Status"));
+            auto* instruction = c.findChild<QLabel*>(QStringLiteral("instruction"));
+            auto* status = c.findChild<QLabel*>(QStringLiteral("status"));
             QCOMPARE(status->text(), QStringLiteral("Нажмите 'старт' чтобы начать калибровку"));
             QCOMPARE(instruction->text(),
                      QStringLiteral("Направьте камеру на место съемки. Недопустимо наличие "
                                     "движущихся объектов и/или смена освещения."));
-            QVERIFY(!c.Cont()->isVisible());
+            QVERIFY(!c.progressFrame()->isVisible());
 
-            click(c.PushButton(0));
-            QCOMPARE(p.context.CalibrationPhase, qint16(1));
-            QVERIFY(c.Cont()->isVisible());
-            QVERIFY(!c.PushButton(0)->isEnabled() && !c.PushButton(1)->isEnabled());
+            click(c.button(0));
+            QCOMPARE(p.context.calibrationPhase, qint16(1));
+            QVERIFY(c.progressFrame()->isVisible());
+            QVERIFY(!c.button(0)->isEnabled() && !c.button(1)->isEnabled());
             QCOMPARE(p.target.calls.last(), QStringLiteral("0=100"));
-            QCOMPARE(w.Slider(0)->Value(), 500);
+            QCOMPARE(w.Slider(0)->value(), 500);
 
             for (qint16 fps : {3, 3, 3})
                 forwardFps(p.context, fps);
             QCOMPARE(status->text(), QStringLiteral("Получено и обработано: 3 фреймов"));
             endPhase1(c, p.context);
-            QCOMPARE(p.context.CalibrationPhase, qint16(2));
-            QCOMPARE(w.Slider(0)->Value(), 300);
+            QCOMPARE(p.context.calibrationPhase, qint16(2));
+            QCOMPARE(w.Slider(0)->value(), 300);
 
             for (qint32 v : {96, 95, 94, 95})
                 forwardPercent(p.context, v);
-            QCOMPARE(p.context.CalibrationPhase, qint16(3));
+            QCOMPARE(p.context.calibrationPhase, qint16(3));
             for (qint32 v : {100, 97, 99, 98})
                 forwardPercent(p.context, v);
-            QCOMPARE(c.Bar()->width(), c.Cont()->width() * 4 / 20);
+            QCOMPARE(c.progressBar()->width(), c.progressFrame()->width() * 4 / 20);
             for (int i = 0; i < 17; ++i)
                 forwardPercent(p.context, 99);
             QVERIFY(!c.isVisible()); // closed itself after the results
         });
-        click(w.PushButton(2));
+        click(w.button(2));
         QVERIFY(ran);
         QVERIFY(w.isVisible());
-        QVERIFY(p.context.DetectorWindowLoaded);
-        QCOMPARE(p.context.Calibration, nullptr);
-        QCOMPARE(p.context.CalibrationPhase, qint16(0));
+        QVERIFY(p.context.detectorWindowOpen);
+        QCOMPARE(p.context.calibration, nullptr);
+        QCOMPARE(p.context.calibrationPhase, qint16(0));
         QCOMPARE(p.dialogs.messages.size(), 1);
         QCOMPARE(p.dialogs.messages[0].title, QStringLiteral("Результаты теста"));
-        QCOMPARE(QList<int>({w.Slider(0)->Value(), w.Slider(1)->Value(), w.Slider(2)->Value()}),
+        QCOMPARE(QList<int>({w.Slider(0)->value(), w.Slider(1)->value(), w.Slider(2)->value()}),
                  QList<int>({300, 0, 5}));
         // Back in the window, the live values are pushed once more.
         QCOMPARE(p.target.calls.mid(p.target.calls.size() - 3),
                  (QStringList{"0=300", "1=0", "2=5"}));
         QCOMPARE(p.storedAll(), (QStringList{"500", "5", "10"}));
 
-        click(w.PushButton(0));
+        click(w.button(0));
         QCOMPARE(p.storedAll(), (QStringList{"300", "0", "5"}));
     }
 
@@ -357,11 +357,11 @@ private slots:
         w.setCalibrationRunner([&](CalibrationWindow& c) {
             QVERIFY(showAndWait(c));
             if (how == 0) {
-                click(c.PushButton(1));
+                click(c.button(1));
                 return;
             }
-            click(c.PushButton(0));
-            timer = &c.logic().Timer1();
+            click(c.button(0));
+            timer = &c.logic().stepTimer();
             QVERIFY(timer->isActive());
             forwardFps(p.context, 10);
             if (how == 1)
@@ -371,19 +371,19 @@ private slots:
             if (how != 3) {
                 QVERIFY(!c.isVisible());
                 QVERIFY(!timer->isActive());
-                QCOMPARE(p.context.CalibrationPhase, qint16(0));
-                QCOMPARE(p.context.Calibration, nullptr);
+                QCOMPARE(p.context.calibrationPhase, qint16(0));
+                QCOMPARE(p.context.calibration, nullptr);
             }
         });
-        click(w.PushButton(2));
-        QCOMPARE(p.context.CalibrationPhase, qint16(0));
-        QCOMPARE(p.context.Calibration, nullptr);
+        click(w.button(2));
+        QCOMPARE(p.context.calibrationPhase, qint16(0));
+        QCOMPARE(p.context.calibration, nullptr);
         QVERIFY(p.dialogs.messages.isEmpty());
         QVERIFY(w.isVisible());
         // The 100 ms put in force at the start did not outlive the calibration.
-        QCOMPARE(p.context.settings.LiveSensorValues[0], 500);
+        QCOMPARE(p.context.settings.liveDetectorValues[0], 500);
         QCOMPARE(p.target.applied[0], 500);
-        QCOMPARE(w.Slider(0)->Value(), 500);
+        QCOMPARE(w.Slider(0)->value(), 500);
     }
 };
 

@@ -1,5 +1,7 @@
 #include "settings/IniFile.h"
 
+#include "platform/Cp1251.h"
+
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -7,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using vigilux::settings::IniFile;
@@ -20,6 +23,19 @@ QByteArray readAll(const QString& path) {
     return f.readAll();
 }
 
+QByteArray utf16le(QStringView text) {
+    QByteArray out;
+    for (const QChar c : text) {
+        out.append(static_cast<char>(c.unicode() & 0xFF));
+        out.append(static_cast<char>(c.unicode() >> 8));
+    }
+    return out;
+}
+
+QByteArray cp1251(QStringView text) {
+    return vigilux::platform::Cp1251::encode(text);
+}
+
 void writeAll(const QString& path, const QByteArray& data) {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -28,7 +44,7 @@ void writeAll(const QString& path, const QByteArray& data) {
 
 } // namespace
 
-class TestClsIni : public QObject {
+class TestIniFile : public QObject {
     Q_OBJECT
 
 private slots:
@@ -40,8 +56,8 @@ private slots:
 
     void missingFileReadsEmptyAndIsNotCreated() {
         IniFile ini(m_path);
-        QCOMPARE(ini.ReadINI(QStringLiteral("Sound"), QStringLiteral("Interface")), QString());
-        QCOMPARE(ini.ReadINI(QStringLiteral("FirstRun"), QString()), QString());
+        QCOMPARE(ini.read(QStringLiteral("Sound"), QStringLiteral("Interface")), QString());
+        QCOMPARE(ini.read(QStringLiteral("FirstRun"), QString()), QString());
         QVERIFY(!QFile::exists(m_path));
     }
 
@@ -68,15 +84,15 @@ private slots:
 
         // And that text is what lands in the file.
         IniFile ini(m_path);
-        ini.SaveINI(value, QStringLiteral("K"), QStringLiteral("S"));
-        QCOMPARE(ini.ReadINI(QStringLiteral("K"), QStringLiteral("S")), text);
+        ini.write(value, QStringLiteral("K"), QStringLiteral("S"));
+        QCOMPARE(ini.read(QStringLiteral("K"), QStringLiteral("S")), text);
     }
 
     void writesPlainLines() {
         IniFile ini(m_path);
-        ini.SaveINI(true, QStringLiteral("Sound"), QStringLiteral("Interface"));
-        ini.SaveINI(false, QStringLiteral("MinStart"), QStringLiteral("Interface"));
-        ini.SaveINI(qint16(1000), QStringLiteral("MaxFilesCount"), QStringLiteral("Files"));
+        ini.write(true, QStringLiteral("Sound"), QStringLiteral("Interface"));
+        ini.write(false, QStringLiteral("MinStart"), QStringLiteral("Interface"));
+        ini.write(qint16(1000), QStringLiteral("MaxFilesCount"), QStringLiteral("Files"));
         QCOMPARE(
             readAll(m_path),
             QByteArray("[Interface]\nSound=True\nMinStart=False\n[Files]\nMaxFilesCount=1000\n"));
@@ -85,15 +101,15 @@ private slots:
     void sectionChoice() {
         writeAll(m_path, "[Main]\nFirstRun=main\n[HD]\nFirstRun=hd\nDefHD=1,2\n");
         IniFile ini(m_path);
-        QCOMPARE(ini.LastSection(), QString());
-        QCOMPARE(ini.ReadINI(QStringLiteral("FirstRun"), QString()), QStringLiteral("main"));
-        QCOMPARE(ini.LastSection(), QStringLiteral("Main"));
-        ini.ReadINI(QStringLiteral("DefHD"), QStringLiteral("HD"));
-        QCOMPARE(ini.ReadINI(QStringLiteral("FirstRun"), QString()), QStringLiteral("hd"));
+        QCOMPARE(ini.lastSection(), QString());
+        QCOMPARE(ini.read(QStringLiteral("FirstRun"), QString()), QStringLiteral("main"));
+        QCOMPARE(ini.lastSection(), QStringLiteral("Main"));
+        ini.read(QStringLiteral("DefHD"), QStringLiteral("HD"));
+        QCOMPARE(ini.read(QStringLiteral("FirstRun"), QString()), QStringLiteral("hd"));
 
         // A write with no section lands in the last one used.
-        ini.SaveINI(QStringLiteral("False"), QStringLiteral("FirstRun"), QString());
-        QCOMPARE(ini.LastSection(), QStringLiteral("HD"));
+        ini.write(QStringLiteral("False"), QStringLiteral("FirstRun"), QString());
+        QCOMPARE(ini.lastSection(), QStringLiteral("HD"));
         QCOMPARE(readAll(m_path),
                  QByteArray("[Main]\nFirstRun=main\n[HD]\nFirstRun=False\nDefHD=1,2\n"));
     }
@@ -101,15 +117,15 @@ private slots:
     void longValueIsCut() {
         IniFile ini(m_path);
         const QString value = QString(300, QLatin1Char('x')) + QStringLiteral("end");
-        ini.SaveINI(value, QStringLiteral("Long"), QStringLiteral("S"));
+        ini.write(value, QStringLiteral("Long"), QStringLiteral("S"));
         QVERIFY(readAll(m_path).contains(value.toUtf8())); // stored whole
-        QCOMPARE(ini.ReadINI(QStringLiteral("Long"), QStringLiteral("S")),
+        QCOMPARE(ini.read(QStringLiteral("Long"), QStringLiteral("S")),
                  QString(254, QLatin1Char('x')));
 
         // Cyrillic counts characters, not bytes.
         const QString cyr(260, QChar(0x0416));
-        ini.SaveINI(cyr, QStringLiteral("Cyr"), QStringLiteral("S"));
-        QCOMPARE(ini.ReadINI(QStringLiteral("Cyr"), QStringLiteral("S")), cyr.left(254));
+        ini.write(cyr, QStringLiteral("Cyr"), QStringLiteral("S"));
+        QCOMPARE(ini.read(QStringLiteral("Cyr"), QStringLiteral("S")), cyr.left(254));
     }
 
     // Files edited by hand read as the platform's profile reader reads them.
@@ -153,10 +169,10 @@ private slots:
         QTest::newRow("first duplicate key wins") << QByteArray("[S]\nK=first\nK=second\n") << "S"
                                                   << "K"
                                                   << "first";
-        QTest::newRow("duplicate section, key in the second")
+        QTest::newRow("duplicate section, only the first counts")
             << QByteArray("[S]\nA=1\n[T]\nK=t\n[s]\nK=second\n") << "S"
             << "K"
-            << "second";
+            << "";
         QTest::newRow("duplicate section, first wins") << QByteArray("[S]\nK=1\n[S]\nK=2\n") << "S"
                                                        << "K"
                                                        << "1";
@@ -181,9 +197,42 @@ private slots:
         QTest::newRow("lone quote kept") << QByteArray("[S]\nK=\"open\n") << "S"
                                          << "K"
                                          << "\"open";
-        QTest::newRow("unclosed bracket") << QByteArray("[S\nK=v\n") << "S"
-                                          << "K"
-                                          << "v";
+        QTest::newRow("unclosed bracket is no header") << QByteArray("[S\nK=v\n") << "S"
+                                                       << "K"
+                                                       << "";
+        QTest::newRow("unclosed bracket, keys stay in the section before")
+            << QByteArray("[T]\n[S\nK=v\n") << "T"
+            << "K"
+            << "v";
+        QTest::newRow("header ends at the last bracket") << QByteArray("[Ma]in]\nK=v\n") << "Ma]in"
+                                                         << "K"
+                                                         << "v";
+        QTest::newRow("not the first bracket") << QByteArray("[Ma]in]\nK=v\n") << "Ma"
+                                               << "K"
+                                               << "";
+        QTest::newRow("empty key") << QByteArray("[S]\n=5\n") << "S"
+                                   << ""
+                                   << "5";
+        QTest::newRow("CR-only line ends") << QByteArray("[S]\rA=1\rK=v\r[T]\rK=t\r") << "S"
+                                           << "K"
+                                           << "v";
+        QTest::newRow("lone CR ends a line") << QByteArray("[S]\nK=a\rb=c\n") << "S"
+                                             << "K"
+                                             << "a";
+        QTest::newRow("key after a lone CR") << QByteArray("[S]\nK=a\rb=c\n") << "S"
+                                             << "b"
+                                             << "c";
+        QTest::newRow("UTF-16 LE with BOM")
+            << utf16le(u"\uFEFF[Files]\r\nSavePath=C:\\Снимки\r\n") << "files"
+            << "SavePath"
+            << "C:\\Снимки";
+        QTest::newRow("Windows-1251 value")
+            << cp1251(u"[Files]\r\nSavePath=C:\\Снимки\r\n") << "Files"
+            << "SavePath"
+            << "C:\\Снимки";
+        QTest::newRow("Windows-1251 names") << cp1251(u"[Раздел]\r\nКлюч=Значение\r\n") << "раздел"
+                                            << "КЛЮЧ"
+                                            << "Значение";
         QTest::newRow("junk around")
             << QByteArray("\x01\x02\xff\xfe\n[S]\n\xc3\x28=\x80\nK=v\n\x00\x00\n", 21) << "S"
             << "K"
@@ -199,7 +248,7 @@ private slots:
         QFETCH(QString, expected);
         writeAll(m_path, content);
         IniFile ini(m_path);
-        QCOMPARE(ini.ReadINI(key, section), expected);
+        QCOMPARE(ini.read(key, section), expected);
         QCOMPARE(readAll(m_path), content); // reading never writes
     }
 
@@ -253,10 +302,27 @@ private slots:
             << QByteArray("[A]\nx=1\n[B]\n[A]\ny=2\n") << "a"
             << "k"
             << "v" << QByteArray("[A]\nx=1\nk=v\n[B]\n[A]\ny=2\n");
-        QTest::newRow("duplicate section: key in the second replaced there")
+        QTest::newRow("duplicate section: key in the second is not read, so goes to the first")
             << QByteArray("[A]\nx=1\n[B]\n[A]\nk=2\n") << "A"
             << "k"
-            << "v" << QByteArray("[A]\nx=1\n[B]\n[A]\nk=v\n");
+            << "v" << QByteArray("[A]\nx=1\nk=v\n[B]\n[A]\nk=2\n");
+        QTest::newRow("CR-only file keeps CR") << QByteArray("[A]\rx=1\r") << "A"
+                                               << "k"
+                                               << "v" << QByteArray("[A]\rx=1\rk=v\r");
+        QTest::newRow("UTF-16 file stays UTF-16")
+            << utf16le(u"\uFEFF[A]\r\nx=Я\r\n") << "B"
+            << "k"
+            << "путь" << utf16le(u"\uFEFF[A]\r\nx=Я\r\n[B]\r\nk=путь\r\n");
+        QTest::newRow("Windows-1251 file stays Windows-1251")
+            << cp1251(u"[A]\r\np=C:\\Снимки\r\n") << "A"
+            << "s"
+            << "Звук" << cp1251(u"[A]\r\np=C:\\Снимки\r\ns=Звук\r\n");
+        // Rather than write "?" for a character the code page lacks, the
+        // whole file turns to UTF-8, which keeps every other text.
+        QTest::newRow("Windows-1251 file, character it lacks")
+            << cp1251(u"[A]\r\np=C:\\Снимки\r\n") << "A"
+            << "s"
+            << "日本" << QStringLiteral("[A]\r\np=C:\\Снимки\r\ns=日本\r\n").toUtf8();
         QTest::newRow("line without = left alone") << QByteArray("[A]\nk\n") << "A"
                                                    << "k"
                                                    << "v" << QByteArray("[A]\nk=v\nk\n");
@@ -269,17 +335,17 @@ private slots:
         QFETCH(QByteArray, after);
         writeAll(m_path, before);
         IniFile ini(m_path);
-        ini.SaveINI(value, key, section);
+        ini.write(value, key, section);
         QCOMPARE(readAll(m_path), after);
-        QCOMPARE(ini.ReadINI(key, section), value);
+        QCOMPARE(ini.read(key, section), value);
     }
 
     void writingTwiceLeavesOneLine() {
         IniFile ini(m_path);
-        ini.SaveINI(qint16(1), QStringLiteral("MyHD"), QStringLiteral("HD"));
-        ini.SaveINI(qint16(2), QStringLiteral("myhd"), QStringLiteral("hd"));
+        ini.write(qint16(1), QStringLiteral("MyHD"), QStringLiteral("HD"));
+        ini.write(qint16(2), QStringLiteral("myhd"), QStringLiteral("hd"));
         QCOMPARE(readAll(m_path), QByteArray("[HD]\nmyhd=2\n"));
-        QCOMPARE(ini.ReadINI(QStringLiteral("MyHD"), QStringLiteral("HD")), QStringLiteral("2"));
+        QCOMPARE(ini.read(QStringLiteral("MyHD"), QStringLiteral("HD")), QStringLiteral("2"));
     }
 
     void valuesReadBackAsWritten_data() {
@@ -307,25 +373,75 @@ private slots:
         QFETCH(QString, value);
         QFETCH(QString, readBack);
         IniFile ini(m_path);
-        ini.SaveINI(value, QStringLiteral("K"), QStringLiteral("S"));
-        ini.SaveINI(QStringLiteral("after"), QStringLiteral("Z"), QStringLiteral("S"));
-        QCOMPARE(ini.ReadINI(QStringLiteral("K"), QStringLiteral("S")), readBack);
-        QCOMPARE(ini.ReadINI(QStringLiteral("Z"), QStringLiteral("S")), QStringLiteral("after"));
+        ini.write(value, QStringLiteral("K"), QStringLiteral("S"));
+        ini.write(QStringLiteral("after"), QStringLiteral("Z"), QStringLiteral("S"));
+        QCOMPARE(ini.read(QStringLiteral("K"), QStringLiteral("S")), readBack);
+        QCOMPARE(ini.read(QStringLiteral("Z"), QStringLiteral("S")), QStringLiteral("after"));
         QCOMPARE(readAll(m_path).count('\n'), 3);
     }
 
     void failedWritesLeaveTheFile() {
         // Into a folder that does not exist: nothing is created.
         IniFile missing(m_dir.filePath(QStringLiteral("nope/options.ini")));
-        missing.SaveINI(true, QStringLiteral("K"), QStringLiteral("S"));
+        missing.write(true, QStringLiteral("K"), QStringLiteral("S"));
         QVERIFY(!QDir(m_dir.filePath(QStringLiteral("nope"))).exists());
 
         // The name is a folder.
         QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("adir")));
         IniFile folder(m_dir.filePath(QStringLiteral("adir")));
-        folder.SaveINI(true, QStringLiteral("K"), QStringLiteral("S"));
-        QCOMPARE(folder.ReadINI(QStringLiteral("K"), QStringLiteral("S")), QString());
+        folder.write(true, QStringLiteral("K"), QStringLiteral("S"));
+        QCOMPARE(folder.read(QStringLiteral("K"), QStringLiteral("S")), QString());
         QVERIFY(QFileInfo(m_dir.filePath(QStringLiteral("adir"))).isDir());
+    }
+
+    // Things named like a settings file that are none: reads give "" without
+    // blocking, writes fail with the reason and are reported, once per group.
+    void unusableFiles() {
+        const QString fifo = m_dir.filePath(QStringLiteral("fifo.ini"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QCOMPARE(IniFile::check(fifo), IniFile::Problem::NotRegular);
+        QStringList reports;
+        IniFile ini(fifo);
+        ini.setFailureReporter([&](const QString& text) { reports << text; });
+        QCOMPARE(ini.read(QStringLiteral("K"), QStringLiteral("S")), QString());
+        {
+            const IniFile::WriteGroup group(ini);
+            QVERIFY(!ini.write(QStringLiteral("a"), QStringLiteral("K"), QStringLiteral("S")));
+            QVERIFY(!ini.write(QStringLiteral("b"), QStringLiteral("L"), QStringLiteral("S")));
+        }
+        QCOMPARE(reports.size(), 1);
+        QVERIFY(reports[0].contains(QDir::toNativeSeparators(fifo)));
+        QVERIFY(reports[0].contains(IniFile::describe(IniFile::Problem::NotRegular)));
+        QVERIFY(!ini.write(QStringLiteral("c"), QStringLiteral("M"), QStringLiteral("S")));
+        QCOMPARE(reports.size(), 2);
+        QCOMPARE(ini.lastError(), IniFile::describe(IniFile::Problem::NotRegular));
+
+        QCOMPARE(IniFile::check(m_dir.path()), IniFile::Problem::Folder);
+        QCOMPARE(IniFile::check(m_dir.filePath(QStringLiteral("none.ini"))),
+                 IniFile::Problem::Missing);
+
+        // Over 64 MB (a sparse file, so the test writes little).
+        const QString bigPath = m_dir.filePath(QStringLiteral("big.ini"));
+        writeAll(bigPath, "[S]\nK=v\n");
+        QVERIFY(QFile::resize(bigPath, IniFile::MaxFileSize + 1));
+        QCOMPARE(IniFile::check(bigPath), IniFile::Problem::TooBig);
+        IniFile big(bigPath);
+        QCOMPARE(big.read(QStringLiteral("K"), QStringLiteral("S")), QString());
+        QVERIFY(!big.write(QStringLiteral("w"), QStringLiteral("K"), QStringLiteral("S")));
+        QCOMPARE(QFileInfo(bigPath).size(), IniFile::MaxFileSize + 1);
+        QFile::remove(bigPath);
+
+        if (::geteuid() != 0) {
+            const QString locked = m_dir.filePath(QStringLiteral("locked.ini"));
+            writeAll(locked, "[S]\nK=v\n");
+            QFile::setPermissions(locked, QFile::WriteOwner);
+            QCOMPARE(IniFile::check(locked), IniFile::Problem::Unreadable);
+            IniFile unreadable(locked);
+            QVERIFY(
+                !unreadable.write(QStringLiteral("w"), QStringLiteral("K"), QStringLiteral("S")));
+            QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner);
+            QCOMPARE(readAll(locked), QByteArray("[S]\nK=v\n"));
+        }
     }
 
     void readOnlyFileIsLeftAlone() {
@@ -335,8 +451,8 @@ private slots:
         writeAll(m_path, content);
         QFile::setPermissions(m_path, QFile::ReadOwner);
         IniFile ini(m_path);
-        ini.SaveINI(QStringLiteral("new"), QStringLiteral("K"), QStringLiteral("S"));
-        ini.SaveINI(QStringLiteral("new"), QStringLiteral("K2"), QStringLiteral("T"));
+        ini.write(QStringLiteral("new"), QStringLiteral("K"), QStringLiteral("S"));
+        ini.write(QStringLiteral("new"), QStringLiteral("K2"), QStringLiteral("T"));
         QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner);
         QCOMPARE(readAll(m_path), content);
     }
@@ -352,10 +468,10 @@ private slots:
         writeAll(m_path, before);
 
         IniFile ini(m_path);
-        QCOMPARE(ini.ReadINI(QStringLiteral("K"), QStringLiteral("S")), QStringLiteral("v"));
-        QCOMPARE(ini.ReadINI(QStringLiteral("A"), QStringLiteral("S")), QString());
-        ini.SaveINI(QStringLiteral("w"), QStringLiteral("K"), QStringLiteral("S"));
-        ini.SaveINI(QStringLiteral("x"), QStringLiteral("New"), QStringLiteral("T"));
+        QCOMPARE(ini.read(QStringLiteral("K"), QStringLiteral("S")), QStringLiteral("v"));
+        QCOMPARE(ini.read(QStringLiteral("A"), QStringLiteral("S")), QString());
+        ini.write(QStringLiteral("w"), QStringLiteral("K"), QStringLiteral("S"));
+        ini.write(QStringLiteral("x"), QStringLiteral("New"), QStringLiteral("T"));
         QCOMPARE(readAll(m_path), junk + "\n" + longLine + "[S]\nK=w\n[T]\nNew=x\n");
     }
 
@@ -364,5 +480,5 @@ private:
     QString m_path;
 };
 
-QTEST_GUILESS_MAIN(TestClsIni)
+QTEST_GUILESS_MAIN(TestIniFile)
 #include "tst_ini_file.moc"

@@ -1,10 +1,10 @@
 #include "controls/CheckBox.h"
-#include "controls/Slider.h"
 #include "controls/PushButton.h"
+#include "controls/Slider.h"
 #include "settings/AppContext.h"
-#include "settings/SettingsStorage.h"
-#include "settings/ProgramOptionsWindow.h"
 #include "settings/DetectorValuesTarget.h"
+#include "settings/ProgramOptionsWindow.h"
+#include "settings/SettingsStorage.h"
 #include "support/FakeClock.h"
 #include "support/FakeDialogs.h"
 
@@ -35,7 +35,7 @@ namespace {
 
 class RecordingTarget final : public settings::DetectorValuesTarget {
 public:
-    void SetSensor(qint16 Number, qint32 Value) override { calls.append({Number, Value}); }
+    void setDetectorValue(qint16 index, qint32 value) override { calls.append({index, value}); }
     QList<QPair<qint16, qint32>> calls;
 };
 
@@ -46,47 +46,47 @@ const QString OwnExecutable = QStringLiteral("/opt/vigilux/vigilux");
 struct Program {
     Program()
         : context(clock, dialogs, dir.path())
-        , moptions(context, target) {
+        , storage(context, target) {
         settings::Settings& s = context.settings;
-        s.MinStart = true;
-        s.AutoStart = false;
-        s.SoundPlayer = true;
-        s.SoundPath = QStringLiteral("/snd/save.wav");
-        s.BlockSSaver = false;
-        s.AutoCheckUpdates = true;
-        s.SavePath = dir.path() + QStringLiteral("/pics");
-        s.CreateSubFolders = false;
-        s.StaticFile = true;
-        s.StaticFilePath = QStringLiteral("cam");
-        s.MaxFiles = true;
-        s.MaxFilesCount = 250;
-        s.Convert2JPG = false;
-        s.InPrintDate = true;
-        s.JPGq = 60;
-        s.SyncPreRate = false;
-        s.SaveAlarm = true;
-        s.SoundAlarm = false;
-        s.SoundAlarmPath = QStringLiteral("/snd/alarm.wav");
-        s.RunAlarm = false;
-        s.RunAlarmPath = QStringLiteral("/usr/bin/notify");
-        s.RunAlarmWait = true;
-        s.SysTrayAlarm = false;
-        s.SensorValues = {700, 4, 12};
-        s.DefHD = settings::SettingsStorage::DefaultHD;
-        moptions.SaveOptions();
+        s.startMinimized = true;
+        s.startWatching = false;
+        s.soundOnSave = true;
+        s.saveSoundPath = QStringLiteral("/snd/save.wav");
+        s.blockScreenSaver = false;
+        s.autoCheckUpdates = true;
+        s.savePath = dir.path() + QStringLiteral("/pics");
+        s.createSubfolders = false;
+        s.singleFile = true;
+        s.singleFileName = QStringLiteral("cam");
+        s.limitFiles = true;
+        s.maxFileCount = 250;
+        s.saveAsJpeg = false;
+        s.imprintDate = true;
+        s.jpegQuality = 60;
+        s.syncPreviewRate = false;
+        s.saveOnAlarm = true;
+        s.soundOnAlarm = false;
+        s.alarmSoundPath = QStringLiteral("/snd/alarm.wav");
+        s.runOnAlarm = false;
+        s.alarmProgramPath = QStringLiteral("/usr/bin/notify");
+        s.waitForAlarmProgram = true;
+        s.balloonOnAlarm = false;
+        s.detectorValues = {700, 4, 12};
+        s.resolutionCandidates = settings::SettingsStorage::DefaultResolutions;
+        storage.save();
     }
     ~Program() { delete window.data(); }
 
     ProgramOptionsWindow& open() {
-        window =
-            new ProgramOptionsWindow(context, moptions, capture, [this] { log << QStringLiteral("Plabel2"); });
+        window = new ProgramOptionsWindow(context, storage, capture,
+                                          [this] { log << QStringLiteral("Plabel2"); });
         window->setOwnExecutable(OwnExecutable);
         window->show();
         return *window;
     }
 
     QByteArray file() const {
-        QFile f(context.ini.FileName());
+        QFile f(context.ini.fileName());
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
@@ -119,7 +119,7 @@ struct Program {
     test::FakeDialogs dialogs;
     RecordingTarget target;
     AppContext context;
-    settings::SettingsStorage moptions;
+    settings::SettingsStorage storage;
     test::FakeCaptureCommands capture;
     QStringList log;
     QPointer<ProgramOptionsWindow> window;
@@ -140,7 +140,7 @@ QStringList changedLines(const QByteArray& before, const QByteArray& after) {
 
 } // namespace
 
-class TestOptionsWindow : public QObject {
+class TestProgramOptionsWindow : public QObject {
     Q_OBJECT
 
 private slots:
@@ -167,7 +167,7 @@ private slots:
     void captureButtonEndsExecAndStaysOpen();
 };
 
-void TestOptionsWindow::controlsAndTexts_data() {
+void TestProgramOptionsWindow::controlsAndTexts_data() {
     QTest::addColumn<int>("index");
     QTest::addColumn<int>("page");
     QTest::addColumn<QString>("caption");
@@ -189,7 +189,7 @@ void TestOptionsWindow::controlsAndTexts_data() {
     QTest::newRow("13") << 13 << 3 << "оповестить сообщением из системного трея";
 }
 
-void TestOptionsWindow::controlsAndTexts() {
+void TestProgramOptionsWindow::controlsAndTexts() {
     QFETCH(int, index);
     QFETCH(int, page);
     QFETCH(QString, caption);
@@ -197,7 +197,7 @@ void TestOptionsWindow::controlsAndTexts() {
     ProgramOptionsWindow& window = program.open();
     QCOMPARE(window.windowTitle(), QStringLiteral("Настройки"));
     QVERIFY(window.windowFlags() & Qt::WindowStaysOnTopHint);
-    QVERIFY(window.Loaded());
+    QVERIFY(window.loaded());
 
     auto* cont = program.child<QWidget>(QStringLiteral("Cont_%1").arg(page));
     QVERIFY(cont->isAncestorOf(program.check(index)));
@@ -208,14 +208,14 @@ void TestOptionsWindow::controlsAndTexts() {
         return;
     const QStringList tabs{"Интерфейс", "Изображение", "Файлы", "Детектор"};
     for (int i = 0; i < 4; ++i)
-        QCOMPARE(program.button(QStringLiteral("Tabs_%1").arg(i))->Caption(), tabs[i]);
+        QCOMPARE(program.button(QStringLiteral("Tabs_%1").arg(i))->caption(), tabs[i]);
     const QStringList buttons{"OK", "Отмена", "По умолчанию"};
     const QStringList capture{"формат изображения", "настройки камеры",
                               "поддержка высокого разрешения"};
     for (int i = 0; i < 3; ++i) {
-        QCOMPARE(program.button(QStringLiteral("XpB_%1").arg(i))->Caption(), buttons[i]);
+        QCOMPARE(program.button(QStringLiteral("XpB_%1").arg(i))->caption(), buttons[i]);
         auto* b = program.button(QStringLiteral("XpB3_%1").arg(i));
-        QCOMPARE(b->Caption(), capture[i]);
+        QCOMPARE(b->caption(), capture[i]);
         QVERIFY(program.child<QWidget>(QStringLiteral("Cont_1"))->isAncestorOf(b));
     }
     QStringList labels;
@@ -227,13 +227,13 @@ void TestOptionsWindow::controlsAndTexts() {
     QCOMPARE(program.child<QLabel>(QStringLiteral("PicInfotip"))->toolTip(),
              QStringLiteral("Что это за настройка?"));
     for (int i = 0; i < 5; ++i)
-        QCOMPARE(program.button(QStringLiteral("Sel_%1").arg(i))->Caption(), QStringLiteral("..."));
+        QCOMPARE(program.button(QStringLiteral("Sel_%1").arg(i))->caption(), QStringLiteral("..."));
 
     auto* slider = program.child<controls::Slider>(QStringLiteral("Slider1"));
-    QCOMPARE(slider->Min(), 10);
-    QCOMPARE(slider->Max(), 100);
-    QCOMPARE(slider->Step(), 5);
-    QCOMPARE(slider->Value(), 60);
+    QCOMPARE(slider->minimum(), 10);
+    QCOMPARE(slider->maximum(), 100);
+    QCOMPARE(slider->step(), 5);
+    QCOMPARE(slider->value(), 60);
     auto* scroll = program.child<QScrollBar>(QStringLiteral("VScroll1"));
     QCOMPARE(scroll->minimum(), 1);
     QCOMPARE(scroll->maximum(), 10000);
@@ -241,16 +241,16 @@ void TestOptionsWindow::controlsAndTexts() {
     QCOMPARE(program.child<QLabel>(QStringLiteral("Label2"))->text(), QStringLiteral("250"));
 }
 
-void TestOptionsWindow::tabs() {
+void TestProgramOptionsWindow::tabs() {
     Program program;
     ProgramOptionsWindow& window = program.open();
     const auto shows = [&](int selected) {
-        QCOMPARE(window.SelectedTab(), selected);
+        QCOMPARE(window.selectedTab(), selected);
         for (int i = 0; i < 4; ++i) {
             const bool on = i == selected;
             QCOMPARE(program.child<QWidget>(QStringLiteral("Cont_%1").arg(i))->isVisible(), on);
             QCOMPARE(program.child<QWidget>(QStringLiteral("m_%1").arg(i))->isVisible(), on);
-            QCOMPARE(program.button(QStringLiteral("Tabs_%1").arg(i))->EnabledCtrl(), !on);
+            QCOMPARE(program.button(QStringLiteral("Tabs_%1").arg(i))->enabledCtrl(), !on);
         }
     };
     shows(0);
@@ -266,7 +266,7 @@ void TestOptionsWindow::tabs() {
     QCOMPARE(window.size(), size);
 }
 
-void TestOptionsWindow::checkEditsItsKey_data() {
+void TestProgramOptionsWindow::checkEditsItsKey_data() {
     QTest::addColumn<int>("index");
     QTest::addColumn<QString>("key");
     QTest::addColumn<bool>("stored");
@@ -288,17 +288,17 @@ void TestOptionsWindow::checkEditsItsKey_data() {
     QTest::newRow("RunAlarmWait") << 14 << "RunAlarmWait" << true;
 }
 
-void TestOptionsWindow::checkEditsItsKey() {
+void TestProgramOptionsWindow::checkEditsItsKey() {
     QFETCH(int, index);
     QFETCH(QString, key);
     QFETCH(bool, stored);
     Program program;
     const QByteArray before = program.file();
     ProgramOptionsWindow& window = program.open();
-    QCOMPARE(program.check(index)->Value(), stored);
+    QCOMPARE(program.check(index)->value(), stored);
 
     program.click(program.check(index));
-    QCOMPARE(program.check(index)->Value(), !stored);
+    QCOMPARE(program.check(index)->value(), !stored);
     program.click(QStringLiteral("XpB_0"));
     QCOMPARE(window.result(), int(QDialog::Accepted));
     QVERIFY(!window.isVisible());
@@ -308,7 +308,7 @@ void TestOptionsWindow::checkEditsItsKey() {
     QCOMPARE(changedLines(before, program.file()), QStringList{key + QLatin1Char('=') + now});
 }
 
-void TestOptionsWindow::textEditsItsKey_data() {
+void TestProgramOptionsWindow::textEditsItsKey_data() {
     QTest::addColumn<int>("index");
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("stored");
@@ -322,7 +322,7 @@ void TestOptionsWindow::textEditsItsKey_data() {
                                   << "/usr/bin/notify";
 }
 
-void TestOptionsWindow::textEditsItsKey() {
+void TestProgramOptionsWindow::textEditsItsKey() {
     QFETCH(int, index);
     QFETCH(QString, key);
     QFETCH(QString, stored);
@@ -338,24 +338,24 @@ void TestOptionsWindow::textEditsItsKey() {
              QStringList{key + QStringLiteral("=typed name")});
 }
 
-void TestOptionsWindow::okWithoutChangesWritesTheSameFile() {
+void TestProgramOptionsWindow::okWithoutChangesWritesTheSameFile() {
     Program program;
     const QByteArray baseline = program.file();
     const settings::Settings before = program.context.settings;
-    QVERIFY(QFile::remove(program.context.ini.FileName()));
+    QVERIFY(QFile::remove(program.context.ini.fileName()));
 
     ProgramOptionsWindow& window = program.open();
     QCOMPARE(program.child<QLineEdit>(QStringLiteral("Text_1"))->text(),
-             program.context.settings.SavePath);
+             program.context.settings.savePath);
     program.click(QStringLiteral("XpB_0"));
     QCOMPARE(window.result(), int(QDialog::Accepted));
     QCOMPARE(program.file(), baseline);
     QVERIFY(program.context.settings == before);
 }
 
-void TestOptionsWindow::cancelTouchesNothing() {
+void TestProgramOptionsWindow::cancelTouchesNothing() {
     Program program;
-    program.moptions.SaveFtpOptions();
+    program.storage.saveFtp();
     const QByteArray baseline = program.file();
     const settings::Settings before = program.context.settings;
 
@@ -373,7 +373,7 @@ void TestOptionsWindow::cancelTouchesNothing() {
     QVERIFY(program.context.settings == before);
 }
 
-void TestOptionsWindow::dependentControls_data() {
+void TestProgramOptionsWindow::dependentControls_data() {
     QTest::addColumn<int>("box");
     QTest::addColumn<int>("field");
     QTest::newRow("sound") << 2 << 0;
@@ -382,7 +382,7 @@ void TestOptionsWindow::dependentControls_data() {
     QTest::newRow("alarm program") << 12 << 4;
 }
 
-void TestOptionsWindow::dependentControls() {
+void TestProgramOptionsWindow::dependentControls() {
     QFETCH(int, box);
     QFETCH(int, field);
     Program program;
@@ -391,13 +391,13 @@ void TestOptionsWindow::dependentControls() {
 
     // Opening does not line the fields up with the boxes.
     QVERIFY(program.text(field)->isEnabled());
-    QVERIFY(sel->EnabledCtrl());
+    QVERIFY(sel->enabledCtrl());
 
     for (int round = 0; round < 2; ++round) {
         program.click(program.check(box));
-        const bool on = program.check(box)->Value();
+        const bool on = program.check(box)->value();
         QCOMPARE(program.text(field)->isEnabled(), on);
-        QCOMPARE(sel->EnabledCtrl(), on);
+        QCOMPARE(sel->enabledCtrl(), on);
         if (box == 12)
             QCOMPARE(program.check(14)->isEnabled(), on);
         else
@@ -405,7 +405,7 @@ void TestOptionsWindow::dependentControls() {
     }
 }
 
-void TestOptionsWindow::saveAlarmWarning() {
+void TestProgramOptionsWindow::saveAlarmWarning() {
     Program program;
     program.open();
     const QString warning = QStringLiteral("Учтите, что при отключении этой опции, программа не "
@@ -425,7 +425,7 @@ void TestOptionsWindow::saveAlarmWarning() {
     QCOMPARE(m.title, QStringLiteral("Внимание!"));
     QCOMPARE(m.text, warning);
     QCOMPARE(m.buttons, Buttons::Ok);
-    QVERIFY(!program.check(10)->Value());
+    QVERIFY(!program.check(10)->value());
 
     program.click(program.check(10)); // ticked again: nothing
     QCOMPARE(warnings(), 1);
@@ -436,11 +436,11 @@ void TestOptionsWindow::saveAlarmWarning() {
     program.dialogs.answers.enqueue(Answer::Yes);
     program.dialogs.folderAnswers.enqueue(program.dir.path());
     program.click(QStringLiteral("XpB_2"));
-    QVERIFY(program.check(10)->Value());
+    QVERIFY(program.check(10)->value());
     QCOMPARE(warnings(), 2);
 }
 
-void TestOptionsWindow::pickers_data() {
+void TestProgramOptionsWindow::pickers_data() {
     QTest::addColumn<int>("sel");
     QTest::addColumn<QString>("answer");
     QTest::addColumn<QString>("expected");
@@ -450,9 +450,7 @@ void TestOptionsWindow::pickers_data() {
     QTest::addColumn<QString>("extension");
 
     const QString sounds = QStringLiteral("Звуки (wav)|*.wav");
-    const QString programs =
-        QStringLiteral("Программы (.exe)|*.exe|Пакетные файлы (.bat)|*.bat|Пакетные файлы "
-                       "(.cmd)|*.cmd");
+    const QString programs = QStringLiteral("Сценарии (.sh)|*.sh|Все файлы|*");
     const int file = Picker::OpenFile;
     const int folder = Picker::Folder;
     QTest::newRow("sound") << 0 << "/s/new.wav"
@@ -480,7 +478,7 @@ void TestOptionsWindow::pickers_data() {
         << "/opt/vigilux/vigilux2" << file << "Открыть" << programs << "*.*";
 }
 
-void TestOptionsWindow::pickers() {
+void TestProgramOptionsWindow::pickers() {
     QFETCH(int, sel);
     QFETCH(QString, answer);
     QFETCH(QString, expected);
@@ -491,7 +489,7 @@ void TestOptionsWindow::pickers() {
     Program program;
     program.open();
     if (expected.isNull())
-        expected = program.context.settings.SavePath;
+        expected = program.context.settings.savePath;
     if (kind == Picker::Folder)
         program.dialogs.folderAnswers.enqueue(answer);
     else
@@ -517,7 +515,7 @@ void TestOptionsWindow::pickers() {
     }
 }
 
-void TestOptionsWindow::pictureLimit() {
+void TestProgramOptionsWindow::pictureLimit() {
     Program program;
     program.open();
     auto* scroll = program.child<QScrollBar>(QStringLiteral("VScroll1"));
@@ -545,16 +543,16 @@ void TestOptionsWindow::pictureLimit() {
     program.click(program.check(6));
     program.child<controls::Slider>(QStringLiteral("Slider1"))->setValue(85);
     program.click(QStringLiteral("XpB_0"));
-    QCOMPARE(program.context.ini.ReadINI(QStringLiteral("MaxFiles"), QStringLiteral("Files")),
+    QCOMPARE(program.context.ini.read(QStringLiteral("MaxFiles"), QStringLiteral("Files")),
              QStringLiteral("False"));
-    QCOMPARE(program.context.ini.ReadINI(QStringLiteral("MaxFilesCount"), QStringLiteral("Files")),
+    QCOMPARE(program.context.ini.read(QStringLiteral("MaxFilesCount"), QStringLiteral("Files")),
              QStringLiteral("10000"));
-    QCOMPARE(program.context.ini.ReadINI(QStringLiteral("JPGq"), QStringLiteral("Image")),
+    QCOMPARE(program.context.ini.read(QStringLiteral("JPGq"), QStringLiteral("Image")),
              QStringLiteral("85"));
-    QCOMPARE(program.context.settings.MaxFilesCount, qint16(10000));
+    QCOMPARE(program.context.settings.maxFileCount, qint16(10000));
 }
 
-void TestOptionsWindow::pictureLimitWarning() {
+void TestProgramOptionsWindow::pictureLimitWarning() {
     Program program;
     program.open();
     program.click(QStringLiteral("PicInfotip"));
@@ -573,7 +571,7 @@ void TestOptionsWindow::pictureLimitWarning() {
                             "предыдущие снимки."));
 }
 
-void TestOptionsWindow::resetAnsweredNo() {
+void TestProgramOptionsWindow::resetAnsweredNo() {
     Program program;
     const QByteArray baseline = program.file();
     const settings::Settings before = program.context.settings;
@@ -594,17 +592,17 @@ void TestOptionsWindow::resetAnsweredNo() {
     QVERIFY(program.target.calls.isEmpty());
     QCOMPARE(program.file(), baseline);
     QVERIFY(program.context.settings == before);
-    QVERIFY(!program.check(0)->Value()); // the user's change stays in the window
+    QVERIFY(!program.check(0)->value()); // the user's change stays in the window
     QVERIFY(window.isVisible());
 }
 
-void TestOptionsWindow::resetAnsweredYes() {
+void TestProgramOptionsWindow::resetAnsweredYes() {
     Program program;
-    program.context.settings.FtpServer = QStringLiteral("ftp.example.org");
-    program.context.settings.FtpPass = QStringLiteral("pw");
-    program.moptions.SaveFtpOptions();
+    program.context.settings.ftpServer = QStringLiteral("ftp.example.org");
+    program.context.settings.ftpPassword = QStringLiteral("pw");
+    program.storage.saveFtp();
     const QString ftpPassStored =
-        program.context.ini.ReadINI(QStringLiteral("FtpPass"), QStringLiteral("FTP"));
+        program.context.ini.read(QStringLiteral("FtpPass"), QStringLiteral("FTP"));
     ProgramOptionsWindow& window = program.open();
     program.text(2)->setText(QStringLiteral("edited"));
 
@@ -621,38 +619,38 @@ void TestOptionsWindow::resetAnsweredYes() {
     // The file holds the defaults, the FTP connection keys stay.
     {
         settings::IniFile& ini = program.context.ini;
-        QCOMPARE(ini.ReadINI(QStringLiteral("SavePath"), QStringLiteral("Files")), chosen);
-        QCOMPARE(ini.ReadINI(QStringLiteral("JPGq"), QStringLiteral("Image")),
+        QCOMPARE(ini.read(QStringLiteral("SavePath"), QStringLiteral("Files")), chosen);
+        QCOMPARE(ini.read(QStringLiteral("JPGq"), QStringLiteral("Image")),
                  QStringLiteral("75"));
-        QCOMPARE(ini.ReadINI(QStringLiteral("MinStart"), QStringLiteral("Interface")),
+        QCOMPARE(ini.read(QStringLiteral("MinStart"), QStringLiteral("Interface")),
                  QStringLiteral("False"));
-        QCOMPARE(ini.ReadINI(QStringLiteral("Timer"), QStringLiteral("Sensor")),
+        QCOMPARE(ini.read(QStringLiteral("Timer"), QStringLiteral("Sensor")),
                  QStringLiteral("500"));
-        QCOMPARE(ini.ReadINI(QStringLiteral("FtpServer"), QStringLiteral("FTP")),
+        QCOMPARE(ini.read(QStringLiteral("FtpServer"), QStringLiteral("FTP")),
                  QStringLiteral("ftp.example.org"));
-        QCOMPARE(ini.ReadINI(QStringLiteral("FtpPass"), QStringLiteral("FTP")), ftpPassStored);
+        QCOMPARE(ini.read(QStringLiteral("FtpPass"), QStringLiteral("FTP")), ftpPassStored);
     }
     QCOMPARE(program.target.calls, (QList<QPair<qint16, qint32>>{{0, 500}, {1, 5}, {2, 10}}));
 
     // Every control shows the defaults again.
-    QVERIFY(!program.check(0)->Value());
-    QVERIFY(program.check(3)->Value());
-    QVERIFY(program.check(4)->Value());
-    QVERIFY(!program.check(5)->Value());
-    QVERIFY(program.check(7)->Value());
-    QVERIFY(!program.check(8)->Value());
-    QVERIFY(program.check(9)->Value());
-    QVERIFY(!program.check(14)->Value());
+    QVERIFY(!program.check(0)->value());
+    QVERIFY(program.check(3)->value());
+    QVERIFY(program.check(4)->value());
+    QVERIFY(!program.check(5)->value());
+    QVERIFY(program.check(7)->value());
+    QVERIFY(!program.check(8)->value());
+    QVERIFY(program.check(9)->value());
+    QVERIFY(!program.check(14)->value());
     QCOMPARE(program.text(0)->text(), program.dir.path() + QStringLiteral("/sound/save.wav"));
     QCOMPARE(program.text(1)->text(), chosen);
     QCOMPARE(program.text(2)->text(), QStringLiteral("frame"));
     QCOMPARE(program.text(4)->text(), QString());
-    QCOMPARE(program.child<controls::Slider>(QStringLiteral("Slider1"))->Value(), 75);
+    QCOMPARE(program.child<controls::Slider>(QStringLiteral("Slider1"))->value(), 75);
     QCOMPARE(program.child<QScrollBar>(QStringLiteral("VScroll1"))->value(), 1000);
     QCOMPARE(program.child<QLabel>(QStringLiteral("Label2"))->text(), QStringLiteral("1000"));
 }
 
-void TestOptionsWindow::captureButtons_data() {
+void TestProgramOptionsWindow::captureButtons_data() {
     QTest::addColumn<int>("index");
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("format") << 0 << QStringList{"WebcamFormat (hidden)", "Plabel2"};
@@ -660,7 +658,7 @@ void TestOptionsWindow::captureButtons_data() {
     QTest::newRow("HD window") << 2 << QStringList{"Поддержка HD-разрешения (hidden, modal)"};
 }
 
-void TestOptionsWindow::captureButtons() {
+void TestProgramOptionsWindow::captureButtons() {
     QFETCH(int, index);
     QFETCH(QStringList, expected);
     Program program;
@@ -683,8 +681,8 @@ void TestOptionsWindow::captureButtons() {
         }
         program.log << modal->windowTitle() + QStringLiteral(" (") + hidden() +
                            QStringLiteral(", modal)");
-        QTest::mouseClick(modal->findChild<PushButton*>(QStringLiteral("XpB_1")), Qt::LeftButton, {},
-                          QPoint(4, 4));
+        QTest::mouseClick(modal->findChild<PushButton*>(QStringLiteral("button1")), Qt::LeftButton,
+                          {}, QPoint(4, 4));
     });
     if (index == 2)
         closer.start(0);
@@ -695,16 +693,16 @@ void TestOptionsWindow::captureButtons() {
 
     // Back, modeless, until OK; then it deletes itself.
     QVERIFY(window.isVisible());
-    QVERIFY(window.Detached());
+    QVERIFY(window.detached());
     QCOMPARE(window.windowModality(), Qt::NonModal);
     program.click(program.check(0));
     program.click(QStringLiteral("XpB_0"));
     QTRY_VERIFY_WITH_TIMEOUT(program.window.isNull(), 5000);
-    QCOMPARE(program.context.ini.ReadINI(QStringLiteral("MinStart"), QStringLiteral("Interface")),
+    QCOMPARE(program.context.ini.read(QStringLiteral("MinStart"), QStringLiteral("Interface")),
              QStringLiteral("False"));
 }
 
-void TestOptionsWindow::captureButtonEndsExecAndStaysOpen() {
+void TestProgramOptionsWindow::captureButtonEndsExecAndStaysOpen() {
     Program program;
     const QByteArray baseline = program.file();
     ProgramOptionsWindow& window = program.open();
@@ -725,7 +723,7 @@ void TestOptionsWindow::captureButtonEndsExecAndStaysOpen() {
     QCOMPARE(program.capture.commands, QStringList{"WebcamOptions"});
     QVERIFY(!program.window.isNull());
     QVERIFY(window.isVisible());
-    QVERIFY(window.Detached());
+    QVERIFY(window.detached());
     QVERIFY(!window.isModal());
 
     // The close box ends it like Cancel.
@@ -734,5 +732,5 @@ void TestOptionsWindow::captureButtonEndsExecAndStaysOpen() {
     QCOMPARE(program.file(), baseline);
 }
 
-QTEST_MAIN(TestOptionsWindow)
+QTEST_MAIN(TestProgramOptionsWindow)
 #include "tst_options_window.moc"

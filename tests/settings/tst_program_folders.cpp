@@ -16,7 +16,7 @@ using vigilux::settings::ProgramFolders;
 namespace {
 class NoTarget final : public settings::DetectorValuesTarget {
 public:
-    void SetSensor(qint16, qint32) override {}
+    void setDetectorValue(qint16, qint32) override {}
 };
 } // namespace
 
@@ -66,15 +66,15 @@ private slots:
         context.settingsFolder = root.filePath(QStringLiteral("config"));
         QVERIFY(QDir().mkpath(context.settingsFolder));
         context.ini.setFileName(context.settingsFolder + QStringLiteral("/options.ini"));
-        settings::SettingsStorage(context, target).SetDefaultOptions();
+        settings::SettingsStorage(context, target).setDefaults();
 
         const settings::Settings& s = context.settings;
-        QCOMPARE(s.SoundPath, root.filePath(QStringLiteral("share/vigilux/sound/save.wav")));
-        QCOMPARE(s.SoundAlarmPath, root.filePath(QStringLiteral("share/vigilux/sound/alarm.wav")));
+        QCOMPARE(s.saveSoundPath, root.filePath(QStringLiteral("share/vigilux/sound/save.wav")));
+        QCOMPARE(s.alarmSoundPath, root.filePath(QStringLiteral("share/vigilux/sound/alarm.wav")));
         // Pictures go where the user keeps them, not below the program.
         const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-        QCOMPARE(s.SavePath, pictures + QStringLiteral("/Vigilux/"));
-        QVERIFY(QFileInfo(s.SavePath).isDir());
+        QCOMPARE(s.savePath, pictures + QStringLiteral("/Vigilux/"));
+        QVERIFY(QFileInfo(s.savePath).isDir());
         QVERIFY(!QFileInfo::exists(root.filePath(QStringLiteral("bin"))));
         QDir(pictures + QStringLiteral("/Vigilux")).removeRecursively();
     }

@@ -14,7 +14,7 @@ using vigilux::test::FakeCaptureCommands;
 
 Q_DECLARE_METATYPE(QList<ResolutionMode>)
 
-class TestHDProbe : public QObject {
+class TestResolutionProbe : public QObject {
     Q_OBJECT
 
 private slots:
@@ -28,7 +28,7 @@ private slots:
     void texts();
 };
 
-void TestHDProbe::maxFilesStep_data() {
+void TestResolutionProbe::maxFilesStep_data() {
     QTest::addColumn<int>("value");
     QTest::addColumn<int>("step");
     QTest::newRow("1") << 1 << 1;
@@ -41,13 +41,13 @@ void TestHDProbe::maxFilesStep_data() {
     QTest::newRow("10000") << 10000 << 500;
 }
 
-void TestHDProbe::maxFilesStep() {
+void TestResolutionProbe::maxFilesStep() {
     QFETCH(int, value);
     QFETCH(int, step);
-    QCOMPARE(ProgramOptionsRules::MaxFilesStep(value), step);
+    QCOMPARE(ProgramOptionsRules::maxFilesStep(value), step);
 }
 
-void TestHDProbe::probeDefaultList_data() {
+void TestResolutionProbe::probeDefaultList_data() {
     QTest::addColumn<QStringList>("accepts");
     QTest::addColumn<QList<ResolutionMode>>("found");
     QTest::newRow("none") << QStringList() << QList<ResolutionMode>();
@@ -60,14 +60,14 @@ void TestHDProbe::probeDefaultList_data() {
     QTest::newRow("size not in list") << QStringList{"640x480"} << QList<ResolutionMode>();
 }
 
-void TestHDProbe::probeDefaultList() {
+void TestResolutionProbe::probeDefaultList() {
     QFETCH(QStringList, accepts);
     QFETCH(QList<ResolutionMode>, found);
     FakeCaptureCommands device;
     device.accepted = QSet<QString>(accepts.cbegin(), accepts.cend());
     QStringList progress;
     const QList<ResolutionMode> result =
-        ResolutionProbe::Probe(SettingsStorage::DefaultHD, device, [&](const QString& text) { progress << text; });
+        ResolutionProbe::probe(SettingsStorage::DefaultResolutions, device, [&](const QString& text) { progress << text; });
     QCOMPARE(result, found);
 
     // Every pair is tried once, in list order, only as a question.
@@ -82,7 +82,7 @@ void TestHDProbe::probeDefaultList() {
     QCOMPARE(progress.last(), QStringLiteral("Разрешение 18 из 18 (ширина 5160px, высота 3870px)"));
 }
 
-void TestHDProbe::probeSkipsBrokenPairs_data() {
+void TestResolutionProbe::probeSkipsBrokenPairs_data() {
     QTest::addColumn<QString>("candidates");
     QTest::addColumn<QList<FakeCaptureCommands::ResCall>>("calls");
     QTest::addColumn<QStringList>("progress");
@@ -100,35 +100,35 @@ void TestHDProbe::probeSkipsBrokenPairs_data() {
         << QStringList{"Разрешение 1 из 1 (ширина 32767px, высота -32768px)"};
 }
 
-void TestHDProbe::probeSkipsBrokenPairs() {
+void TestResolutionProbe::probeSkipsBrokenPairs() {
     QFETCH(QString, candidates);
     QFETCH(QList<FakeCaptureCommands::ResCall>, calls);
     QFETCH(QStringList, progress);
     FakeCaptureCommands device;
     QStringList shown;
-    ResolutionProbe::Probe(candidates, device, [&](const QString& text) { shown << text; });
+    ResolutionProbe::probe(candidates, device, [&](const QString& text) { shown << text; });
     QCOMPARE(device.resCalls, calls);
     QCOMPARE(shown, progress);
 }
 
-void TestHDProbe::storedListRoundTrip() {
+void TestResolutionProbe::storedListRoundTrip() {
     const QList<ResolutionMode> modes{{1280, 720}, {1280, 960}, {1280, 960}, {5160, 3870}};
-    const QString text = ResolutionProbe::ModesText(modes);
+    const QString text = ResolutionProbe::modesText(modes);
     QCOMPARE(text, QStringLiteral("1280,720,1280,960,1280,960,5160,3870"));
-    QCOMPARE(ResolutionProbe::ParseModes(text), modes);
-    QCOMPARE(ResolutionProbe::ModesText({}), QString());
-    QVERIFY(ResolutionProbe::ParseModes(QStringLiteral("1280")).isEmpty());
-    QVERIFY(ResolutionProbe::ParseModes(QString()).isEmpty());
-    QCOMPARE(ResolutionProbe::ParseModes(QStringLiteral("1280,720,")), (QList<ResolutionMode>{{1280, 720}}));
-    QCOMPARE(ResolutionProbe::ParseModes(SettingsStorage::DefaultHD).size(), 19);
+    QCOMPARE(ResolutionProbe::parseModes(text), modes);
+    QCOMPARE(ResolutionProbe::modesText({}), QString());
+    QVERIFY(ResolutionProbe::parseModes(QStringLiteral("1280")).isEmpty());
+    QVERIFY(ResolutionProbe::parseModes(QString()).isEmpty());
+    QCOMPARE(ResolutionProbe::parseModes(QStringLiteral("1280,720,")), (QList<ResolutionMode>{{1280, 720}}));
+    QCOMPARE(ResolutionProbe::parseModes(SettingsStorage::DefaultResolutions).size(), 19);
 }
 
-void TestHDProbe::texts() {
-    QCOMPARE(ResolutionProbe::ListItem({1280, 720}), QStringLiteral("1280 x 720"));
-    QCOMPARE(ResolutionProbe::ResultText(0), QStringLiteral("Поддерживаемых HD-режимов не найдено."));
-    QCOMPARE(ResolutionProbe::ResultText(1), QStringLiteral("Найдено 0 поддерживаемых HD-режимов."));
-    QCOMPARE(ResolutionProbe::ResultText(19), QStringLiteral("Найдено 18 поддерживаемых HD-режимов."));
+void TestResolutionProbe::texts() {
+    QCOMPARE(ResolutionProbe::listItem({1280, 720}), QStringLiteral("1280 x 720"));
+    QCOMPARE(ResolutionProbe::resultText(0), QStringLiteral("Поддерживаемых HD-режимов не найдено."));
+    QCOMPARE(ResolutionProbe::resultText(1), QStringLiteral("Найдено 0 поддерживаемых HD-режимов."));
+    QCOMPARE(ResolutionProbe::resultText(19), QStringLiteral("Найдено 18 поддерживаемых HD-режимов."));
 }
 
-QTEST_GUILESS_MAIN(TestHDProbe)
+QTEST_GUILESS_MAIN(TestResolutionProbe)
 #include "tst_resolution_probe.moc"

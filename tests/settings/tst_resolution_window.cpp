@@ -31,11 +31,11 @@ struct Program {
     explicit Program(const QByteArray& file = QByteArray())
         : context(clock, dialogs, dir.path()) {
         if (!file.isNull()) {
-            QFile f(context.ini.FileName());
+            QFile f(context.ini.fileName());
             if (f.open(QIODevice::WriteOnly))
                 f.write(file);
         }
-        context.settings.DefHD = settings::SettingsStorage::DefaultHD;
+        context.settings.resolutionCandidates = settings::SettingsStorage::DefaultResolutions;
     }
 
     ResolutionWindow& open() {
@@ -45,13 +45,13 @@ struct Program {
     }
 
     QString stored(const char* key) {
-        return context.ini.ReadINI(QLatin1String(key), QStringLiteral("HD"));
+        return context.ini.read(QLatin1String(key), QStringLiteral("HD"));
     }
     QLabel* label(int i) const {
         return window->findChild<QLabel*>(QStringLiteral("Label%1").arg(i));
     }
-    QComboBox* list() const { return window->findChild<QComboBox*>(QStringLiteral("ResList")); }
-    PushButton* button(int i) const { return window->findChild<PushButton*>(QStringLiteral("XpB_%1").arg(i)); }
+    QComboBox* list() const { return window->findChild<QComboBox*>(QStringLiteral("resolutionList")); }
+    PushButton* button(int i) const { return window->findChild<PushButton*>(QStringLiteral("button%1").arg(i)); }
     void click(int i) { QTest::mouseClick(button(i), Qt::LeftButton, {}, QPoint(4, 4)); }
     QStringList items() const {
         QStringList texts;
@@ -70,7 +70,7 @@ struct Program {
 
 } // namespace
 
-class TestHDoptionsWindow : public QObject {
+class TestResolutionWindow : public QObject {
     Q_OBJECT
 
 private slots:
@@ -86,7 +86,7 @@ private slots:
     void cancelAppliesNothing();
 };
 
-void TestHDoptionsWindow::texts() {
+void TestResolutionWindow::texts() {
     Program program;
     ResolutionWindow& window = program.open();
     QCOMPARE(window.windowTitle(), QStringLiteral("Поддержка HD-разрешения"));
@@ -100,19 +100,19 @@ void TestHDoptionsWindow::texts() {
     QCOMPARE(program.label(2)->text(),
              QStringLiteral("Подождите, идет поиск поддерживаемых разрешений"));
     QCOMPARE(program.label(4)->text(), NoList);
-    QCOMPARE(program.button(0)->Caption(), QStringLiteral("OK"));
-    QCOMPARE(program.button(1)->Caption(), QStringLiteral("Отмена"));
-    QCOMPARE(program.button(2)->Caption(), QStringLiteral("Автодетект разрешений"));
+    QCOMPARE(program.button(0)->caption(), QStringLiteral("OK"));
+    QCOMPARE(program.button(1)->caption(), QStringLiteral("Отмена"));
+    QCOMPARE(program.button(2)->caption(), QStringLiteral("Автодетект разрешений"));
     QVERIFY(!program.label(2)->isVisible());
     QVERIFY(!program.label(3)->isVisible());
 
     // Hidden to the tray, the main window leaves other windows where they are.
     Program tray;
-    tray.context.InTray = true;
+    tray.context.inTray = true;
     QVERIFY(!(tray.open().windowFlags() & Qt::WindowStaysOnTopHint));
 }
 
-void TestHDoptionsWindow::restore_data() {
+void TestResolutionWindow::restore_data() {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QStringList>("items");
     QTest::newRow("no file") << QByteArray() << QStringList();
@@ -132,14 +132,14 @@ void TestHDoptionsWindow::restore_data() {
         << QStringList{"1024 x 768"};
 }
 
-void TestHDoptionsWindow::restore() {
+void TestResolutionWindow::restore() {
     QFETCH(QByteArray, file);
     QFETCH(QStringList, items);
     Program program(file);
     ResolutionWindow& window = program.open();
 
     const bool hasList = !items.isEmpty();
-    QCOMPARE(window.HasList(), hasList);
+    QCOMPARE(window.hasList(), hasList);
     QCOMPARE(program.items(), items);
     QCOMPARE(program.list()->isVisible(), hasList);
     QCOMPARE(program.label(4)->isVisible(), !hasList);
@@ -148,7 +148,7 @@ void TestHDoptionsWindow::restore() {
     QVERIFY(program.capture.resCalls.isEmpty());
 }
 
-void TestHDoptionsWindow::probeFindsOne() {
+void TestResolutionWindow::probeFindsOne() {
     Program program;
     program.capture.accepted = {QStringLiteral("1280x720")};
     ResolutionWindow& window = program.open();
@@ -156,7 +156,7 @@ void TestHDoptionsWindow::probeFindsOne() {
 
     QCOMPARE(program.capture.resCalls.size(), 19);
     QCOMPARE(program.items(), QStringList{"1280 x 720"});
-    QVERIFY(window.HasList());
+    QVERIFY(window.hasList());
     QVERIFY(program.list()->isVisible());
     QVERIFY(program.list()->isEnabled());
     QVERIFY(!program.label(4)->isVisible());
@@ -165,7 +165,7 @@ void TestHDoptionsWindow::probeFindsOne() {
     QCOMPARE(program.stored("HDsupport"), QStringLiteral("True"));
     QCOMPARE(program.stored("MyHD"), QStringLiteral("1280,720"));
     for (int i = 0; i < 3; ++i)
-        QVERIFY(program.button(i)->EnabledCtrl());
+        QVERIFY(program.button(i)->enabledCtrl());
 
     // The next opening shows the stored list without asking the device.
     program.window.reset();
@@ -176,7 +176,7 @@ void TestHDoptionsWindow::probeFindsOne() {
     QVERIFY(program.capture.resCalls.isEmpty());
 }
 
-void TestHDoptionsWindow::probeFindsDuplicate() {
+void TestResolutionWindow::probeFindsDuplicate() {
     Program program;
     program.capture.accepted = {QStringLiteral("1280x960"), QStringLiteral("4000x3000")};
     program.open();
@@ -186,14 +186,14 @@ void TestHDoptionsWindow::probeFindsDuplicate() {
     QCOMPARE(program.label(3)->text(), QStringLiteral("Найдено 2 поддерживаемых HD-режимов."));
 }
 
-void TestHDoptionsWindow::probeFindsNone() {
+void TestResolutionWindow::probeFindsNone() {
     // A list from an earlier probe stays in the file.
     Program program("[HD]\nHDsupport=True\nMyHD=1280,720\n");
     ResolutionWindow& window = program.open();
-    QVERIFY(window.HasList());
+    QVERIFY(window.hasList());
     program.click(2);
 
-    QVERIFY(!window.HasList());
+    QVERIFY(!window.hasList());
     QVERIFY(!program.list()->isVisible());
     QVERIFY(!program.label(4)->isVisible());
     QCOMPARE(program.label(3)->text(), QStringLiteral("Поддерживаемых HD-режимов не найдено."));
@@ -207,9 +207,9 @@ void TestHDoptionsWindow::probeFindsNone() {
     QCOMPARE(window.result(), int(QDialog::Accepted));
 }
 
-void TestHDoptionsWindow::probeShowsProgressWhileDriverRuns() {
+void TestResolutionWindow::probeShowsProgressWhileDriverRuns() {
     Program program;
-    program.context.settings.DefHD = QStringLiteral("800,600,1280,720,1600");
+    program.context.settings.resolutionCandidates = QStringLiteral("800,600,1280,720,1600");
     program.open();
     QStringList seen;
     program.capture.duringSetRes = [&] {
@@ -217,7 +217,7 @@ void TestHDoptionsWindow::probeShowsProgressWhileDriverRuns() {
         state << (program.label(2)->isVisible() ? "waiting" : "-");
         state << (program.list()->isEnabled() ? "list" : "-");
         for (int i = 0; i < 3; ++i)
-            state << (program.button(i)->EnabledCtrl() ? "on" : "off");
+            state << (program.button(i)->enabledCtrl() ? "on" : "off");
         // Closing is refused until the probe is over.
         program.window->close();
         state << (program.window->isVisible() ? "open" : "closed");
@@ -232,18 +232,18 @@ void TestHDoptionsWindow::probeShowsProgressWhileDriverRuns() {
     QVERIFY(!program.window->isVisible());
 }
 
-void TestHDoptionsWindow::probeWithoutCandidatesUsesDefaults() {
+void TestResolutionWindow::probeWithoutCandidatesUsesDefaults() {
     Program program;
-    program.context.settings.DefHD.clear();
+    program.context.settings.resolutionCandidates.clear();
     program.open();
     program.click(2);
     QCOMPARE(program.capture.resCalls.size(), 19);
-    QCOMPARE(program.context.settings.DefHD, settings::SettingsStorage::DefaultHD);
+    QCOMPARE(program.context.settings.resolutionCandidates, settings::SettingsStorage::DefaultResolutions);
     // Only the two result keys are written.
     QCOMPARE(program.stored("DefHD"), QString());
 }
 
-void TestHDoptionsWindow::okAppliesSelection() {
+void TestResolutionWindow::okAppliesSelection() {
     Program program("[HD]\nHDsupport=True\nMyHD=1280,720,1600,1200,800,600\n");
     ResolutionWindow& window = program.open();
     program.list()->setCurrentIndex(1);
@@ -253,7 +253,7 @@ void TestHDoptionsWindow::okAppliesSelection() {
     QVERIFY(!window.isVisible());
 }
 
-void TestHDoptionsWindow::cancelAppliesNothing() {
+void TestResolutionWindow::cancelAppliesNothing() {
     Program program("[HD]\nHDsupport=True\nMyHD=1280,720\n");
     ResolutionWindow& window = program.open();
     program.click(1);
@@ -262,5 +262,5 @@ void TestHDoptionsWindow::cancelAppliesNothing() {
     QVERIFY(!window.isVisible());
 }
 
-QTEST_MAIN(TestHDoptionsWindow)
+QTEST_MAIN(TestResolutionWindow)
 #include "tst_resolution_window.moc"

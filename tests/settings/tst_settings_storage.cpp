@@ -1,8 +1,8 @@
-#include "settings/AppContext.h"
 #include "platform/Cp1251.h"
+#include "settings/AppContext.h"
+#include "settings/DetectorValuesTarget.h"
 #include "settings/IniLocation.h"
 #include "settings/SettingsStorage.h"
-#include "settings/DetectorValuesTarget.h"
 #include "support/FakeClock.h"
 #include "support/FakeDialogs.h"
 
@@ -25,7 +25,7 @@ namespace {
 
 class RecordingTarget final : public settings::DetectorValuesTarget {
 public:
-    void SetSensor(qint16 Number, qint32 Value) override { calls.append({Number, Value}); }
+    void setDetectorValue(qint16 index, qint32 value) override { calls.append({index, value}); }
     QList<QPair<qint16, qint32>> calls;
 };
 
@@ -99,7 +99,7 @@ using Calls = QList<QPair<qint16, qint32>>;
 
 } // namespace
 
-class TestMoptions : public QObject {
+class TestSettingsStorage : public QObject {
     Q_OBJECT
 
 private slots:
@@ -112,7 +112,7 @@ private slots:
 
     void firstStartWithDefaultFolder() {
         Program p(m_folder);
-        p.options.LoadOptions();
+        p.options.load();
 
         const QByteArray file = readAll(m_ini);
         QCOMPARE(keysOf(file), FirstStartKeys);
@@ -135,23 +135,23 @@ private slots:
         // Pushed by the defaults, then again by the load.
         const Calls once{{0, 500}, {1, 5}, {2, 10}};
         QCOMPARE(p.target.calls, once + once);
-        QCOMPARE(p.context.ini.LastSection(), QStringLiteral("HD"));
+        QCOMPARE(p.context.ini.lastSection(), QStringLiteral("HD"));
 
         const settings::Settings& s = p.context.settings;
-        QCOMPARE(s.SoundPath, m_folder + QStringLiteral("/sound/save.wav"));
-        QCOMPARE(s.SoundAlarmPath, m_folder + QStringLiteral("/sound/alarm.wav"));
-        QCOMPARE(s.SavePath, m_folder + QStringLiteral("/save/"));
-        QCOMPARE(s.DefHD, SettingsStorage::DefaultHD);
-        QCOMPARE(s.StaticFilePath, QStringLiteral("frame"));
-        QCOMPARE(s.FtpPass, QString());
+        QCOMPARE(s.saveSoundPath, m_folder + QStringLiteral("/sound/save.wav"));
+        QCOMPARE(s.alarmSoundPath, m_folder + QStringLiteral("/sound/alarm.wav"));
+        QCOMPARE(s.savePath, m_folder + QStringLiteral("/save/"));
+        QCOMPARE(s.resolutionCandidates, SettingsStorage::DefaultResolutions);
+        QCOMPARE(s.singleFileName, QStringLiteral("frame"));
+        QCOMPARE(s.ftpPassword, QString());
     }
 
     void firstStartWithChosenFolder() {
         Program p(m_folder);
         p.dialogs.folderAnswers.enqueue(QStringLiteral("/srv/Снимки"));
-        p.options.LoadOptions();
+        p.options.load();
         QVERIFY(readAll(m_ini).contains("\nSavePath=/srv/Снимки\n"));
-        QCOMPARE(p.context.settings.SavePath, QStringLiteral("/srv/Снимки"));
+        QCOMPARE(p.context.settings.savePath, QStringLiteral("/srv/Снимки"));
         QVERIFY(p.dialogs.messages.isEmpty());
         QVERIFY(!QDir(m_folder + QStringLiteral("/save")).exists());
     }
@@ -159,7 +159,7 @@ private slots:
     void defaultFolderThatCannotBeMadeIsReported() {
         writeAll(m_folder + QStringLiteral("/save"), "a file in the way");
         Program p(m_folder);
-        p.options.LoadOptions();
+        p.options.load();
         QCOMPARE(p.dialogs.messages.size(), 1);
         QCOMPARE(p.dialogs.messages[0].icon, Icon::Warning);
         QVERIFY(p.dialogs.messages[0].text.startsWith(
@@ -172,86 +172,86 @@ private slots:
         // than reading "" for every path.
         Program p(m_folder);
         p.context.ini.setFileName(m_folder + QStringLiteral("/missing/options.ini"));
-        p.options.LoadOptions();
-        QCOMPARE(p.context.settings.SoundPath, m_folder + QStringLiteral("/sound/save.wav"));
-        QCOMPARE(p.context.settings.DefHD, SettingsStorage::DefaultHD);
+        p.options.load();
+        QCOMPARE(p.context.settings.saveSoundPath, m_folder + QStringLiteral("/sound/save.wav"));
+        QCOMPARE(p.context.settings.resolutionCandidates, SettingsStorage::DefaultResolutions);
         QCOMPARE(p.target.calls.size(), 6);
-        QCOMPARE(p.context.ini.LastSection(), QStringLiteral("HD"));
+        QCOMPARE(p.context.ini.lastSection(), QStringLiteral("HD"));
     }
 
     void savedSettingsLoadBackUnchanged() {
         settings::Settings changed;
-        changed.MinStart = true;
-        changed.AutoStart = true;
-        changed.SoundPlayer = false;
-        changed.SoundPath = QStringLiteral("/звук/s.wav");
-        changed.BlockSSaver = false;
-        changed.AutoCheckUpdates = false;
-        changed.SavePath = QStringLiteral(" /with blanks/ ");
-        changed.CreateSubFolders = false;
-        changed.StaticFile = true;
-        changed.StaticFilePath = QStringLiteral("cam");
-        changed.MaxFiles = false;
-        changed.MaxFilesCount = 10000;
-        changed.Convert2JPG = false;
-        changed.InPrintDate = true;
-        changed.JPGq = 10;
-        changed.SyncPreRate = false;
-        changed.SaveAlarm = false;
-        changed.SoundAlarm = true;
-        changed.SoundAlarmPath = QStringLiteral("/a.wav");
-        changed.RunAlarm = true;
-        changed.RunAlarmPath = QStringLiteral("/bin/run \"x\"");
-        changed.RunAlarmWait = true;
-        changed.SysTrayAlarm = true;
-        changed.SensorValues = {5000, 0, 100};
-        changed.FtpUpload = true;
-        changed.FtpServer = QStringLiteral("ftp.example");
-        changed.FtpFolder = QStringLiteral("/in");
-        changed.FtpLogin = QStringLiteral("user");
-        changed.FtpPass = QStringLiteral("Пароль;=QXZ 1");
-        changed.DefHD = QStringLiteral("640,480");
+        changed.startMinimized = true;
+        changed.startWatching = true;
+        changed.soundOnSave = false;
+        changed.saveSoundPath = QStringLiteral("/звук/s.wav");
+        changed.blockScreenSaver = false;
+        changed.autoCheckUpdates = false;
+        changed.savePath = QStringLiteral(" /with blanks/ ");
+        changed.createSubfolders = false;
+        changed.singleFile = true;
+        changed.singleFileName = QStringLiteral("cam");
+        changed.limitFiles = false;
+        changed.maxFileCount = 10000;
+        changed.saveAsJpeg = false;
+        changed.imprintDate = true;
+        changed.jpegQuality = 10;
+        changed.syncPreviewRate = false;
+        changed.saveOnAlarm = false;
+        changed.soundOnAlarm = true;
+        changed.alarmSoundPath = QStringLiteral("/a.wav");
+        changed.runOnAlarm = true;
+        changed.alarmProgramPath = QStringLiteral("/bin/run \"x\"");
+        changed.waitForAlarmProgram = true;
+        changed.balloonOnAlarm = true;
+        changed.detectorValues = {5000, 0, 100};
+        changed.ftpUpload = true;
+        changed.ftpServer = QStringLiteral("ftp.example");
+        changed.ftpFolder = QStringLiteral("/in");
+        changed.ftpLogin = QStringLiteral("user");
+        changed.ftpPassword = QStringLiteral("Пароль;=QXZ 1");
+        changed.resolutionCandidates = QStringLiteral("640,480");
 
         {
             Program writer(m_folder);
             writer.context.settings = changed;
-            writer.options.SaveOptions();
-            QCOMPARE(writer.context.ini.LastSection(), QStringLiteral("Sensor"));
-            writer.options.SaveFtpOptions();
+            writer.options.save();
+            QCOMPARE(writer.context.ini.lastSection(), QStringLiteral("Sensor"));
+            writer.options.saveFtp();
         }
         const QByteArray written = readAll(m_ini);
         QVERIFY(!written.contains("Пароль"));
 
         Program reader(m_folder);
-        reader.options.LoadOptions();
+        reader.options.load();
         QVERIFY(reader.dialogs.pickers.isEmpty());
         QCOMPARE(reader.context.settings, changed);
         QCOMPARE(reader.target.calls, (Calls{{0, 5000}, {1, 0}, {2, 100}}));
 
         // Saving what was loaded changes nothing.
-        reader.options.SaveOptions();
-        reader.options.SaveFtpOptions();
+        reader.options.save();
+        reader.options.saveFtp();
         QCOMPARE(readAll(m_ini), written);
     }
 
     void ftpConnectionKeysAreOnlyWrittenByTheFtpSave() {
         Program p(m_folder);
-        p.options.LoadOptions();
-        p.context.settings.FtpServer = QStringLiteral("host");
-        p.context.settings.FtpPass = QStringLiteral("pw");
-        p.options.SaveOptions();
+        p.options.load();
+        p.context.settings.ftpServer = QStringLiteral("host");
+        p.context.settings.ftpPassword = QStringLiteral("pw");
+        p.options.save();
         QVERIFY(!readAll(m_ini).contains("FtpServer"));
         QVERIFY(!readAll(m_ini).contains("FtpPass"));
 
-        p.options.SaveFtpOptions();
+        p.options.saveFtp();
         const QByteArray ftp =
             "[FTP]\nFtpUpload=False\nFtpServer=host\nFtpFolder=\nFtpLogin=\nFtpPass=" +
-            SettingsStorage::ScramblePassword(QStringLiteral("pw")).toUtf8() + "\n";
+            SettingsStorage::scramblePassword(QStringLiteral("pw")).toUtf8() + "\n";
         QVERIFY(readAll(m_ini).contains(ftp));
 
         // A reset to defaults leaves them as they are.
         p.dialogs.folderAnswers.enqueue(QStringLiteral("/x"));
-        p.options.SetDefaultOptions();
+        p.options.setDefaults();
         QVERIFY(readAll(m_ini).contains(ftp));
     }
 
@@ -306,17 +306,17 @@ private slots:
         QFETCH(QString, expected);
         writeAll(m_ini, lines + "\n");
         Program p(m_folder);
-        p.options.LoadOptions();
+        p.options.load();
         QVERIFY(p.dialogs.pickers.isEmpty());
         const settings::Settings& s = p.context.settings;
-        const QHash<QString, QString> fields{{"MinStart", QString::number(s.MinStart)},
-                                             {"Sound", QString::number(s.SoundPlayer)},
-                                             {"MaxFilesCount", QString::number(s.MaxFilesCount)},
-                                             {"JPGq", QString::number(s.JPGq)},
-                                             {"Timer", QString::number(s.SensorValues[0])},
-                                             {"Noise", QString::number(s.SensorValues[1])},
-                                             {"Percent", QString::number(s.SensorValues[2])},
-                                             {"SavePath", s.SavePath}};
+        const QHash<QString, QString> fields{{"MinStart", QString::number(s.startMinimized)},
+                                             {"Sound", QString::number(s.soundOnSave)},
+                                             {"MaxFilesCount", QString::number(s.maxFileCount)},
+                                             {"JPGq", QString::number(s.jpegQuality)},
+                                             {"Timer", QString::number(s.detectorValues[0])},
+                                             {"Noise", QString::number(s.detectorValues[1])},
+                                             {"Percent", QString::number(s.detectorValues[2])},
+                                             {"SavePath", s.savePath}};
         QCOMPARE(fields.value(field), expected);
     }
 
@@ -329,13 +329,13 @@ private slots:
         writeAll(m_ini, junk + "\n" + hugeLine + tail);
 
         Program p(m_folder);
-        p.options.LoadOptions();
-        QCOMPARE(p.context.settings.FtpServer, QStringLiteral("keep.me"));
-        QCOMPARE(p.context.settings.SensorValues, (std::array<qint32, 3>{500, 5, 10}));
-        QCOMPARE(p.context.settings.SoundPlayer, true);
+        p.options.load();
+        QCOMPARE(p.context.settings.ftpServer, QStringLiteral("keep.me"));
+        QCOMPARE(p.context.settings.detectorValues, (std::array<qint32, 3>{500, 5, 10}));
+        QCOMPARE(p.context.settings.soundOnSave, true);
 
-        p.options.SaveSensorOptions();
-        p.options.SaveOptions();
+        p.options.saveDetectorValues();
+        p.options.save();
         const QByteArray after = readAll(m_ini);
         QVERIFY(after.startsWith(
             QByteArray(junk + "\n" + hugeLine + "[FTP]\nFtpServer=keep.me\nFtpUpload=False\n")));
@@ -359,20 +359,21 @@ private slots:
     void scrambling() {
         QFETCH(QString, password);
         QFETCH(QString, stored);
-        QCOMPARE(SettingsStorage::ScramblePassword(password), stored);
-        QCOMPARE(SettingsStorage::UnscramblePassword(stored), password);
+        QCOMPARE(SettingsStorage::scramblePassword(password), stored);
+        QCOMPARE(SettingsStorage::unscramblePassword(stored), password);
     }
 
     void scramblingRoundTripsTheCodePage() {
         QString all;
         for (int code = 1; code < 256; ++code)
             all += QChar(Cp1251::character(static_cast<unsigned char>(code)));
-        const QString stored = SettingsStorage::ScramblePassword(all);
+        const QString stored = SettingsStorage::scramblePassword(all);
         for (QChar c : stored)
             QVERIFY2(c.unicode() >= 0x20 && c.unicode() < 0x7F, "stored form is printable");
-        QCOMPARE(SettingsStorage::UnscramblePassword(stored), all);
+        QCOMPARE(SettingsStorage::unscramblePassword(stored), all);
         // Outside the code page: the replacement character.
-        QCOMPARE(SettingsStorage::UnscramblePassword(SettingsStorage::ScramblePassword(QStringLiteral("a中b"))),
+        QCOMPARE(SettingsStorage::unscramblePassword(
+                     SettingsStorage::scramblePassword(QStringLiteral("a中b"))),
                  QStringLiteral("a?b"));
     }
 
@@ -383,25 +384,27 @@ private slots:
                 c = QChar(static_cast<char16_t>(c.unicode() - 12));
             return s;
         };
-        QCOMPARE(SettingsStorage::UnscramblePassword(scrambled(QStringLiteral("98QXZxyQXZ99QXZ"))),
+        QCOMPARE(SettingsStorage::unscramblePassword(scrambled(QStringLiteral("98QXZxyQXZ99QXZ"))),
                  QStringLiteral("ab"));
         // Codes outside the page are skipped, not turned into something.
-        QCOMPARE(SettingsStorage::UnscramblePassword(scrambled(QStringLiteral("0QXZ1000QXZ98"))),
+        QCOMPARE(SettingsStorage::unscramblePassword(scrambled(QStringLiteral("0QXZ1000QXZ98"))),
                  QStringLiteral("a"));
-        QCOMPARE(SettingsStorage::UnscramblePassword(QStringLiteral("\xff\xfe garbage")), QString());
-        QCOMPARE(SettingsStorage::UnscramblePassword(QString(1, QChar(0xFFFF))), QString());
+        QCOMPARE(SettingsStorage::unscramblePassword(QStringLiteral("\xff\xfe garbage")),
+                 QString());
+        QCOMPARE(SettingsStorage::unscramblePassword(QString(1, QChar(0xFFFF))), QString());
     }
 
     void hdList() {
-        const auto pairs = SettingsStorage::ParseHD(SettingsStorage::DefaultHD);
+        const auto pairs = SettingsStorage::parseResolutions(SettingsStorage::DefaultResolutions);
         QCOMPARE(pairs.size(), 19);
         QCOMPARE(pairs.first(), (QPair<qint16, qint16>(752, 416)));
         QCOMPARE(pairs[10], (QPair<qint16, qint16>(1280, 960)));
         QCOMPARE(pairs[11], (QPair<qint16, qint16>(1280, 960)));
         QCOMPARE(pairs.last(), (QPair<qint16, qint16>(5160, 3870)));
 
-        QVERIFY(SettingsStorage::ParseHD(QString()).isEmpty());
-        const auto damaged = SettingsStorage::ParseHD(QStringLiteral("640,480,x,1,99999,2,320,240,7"));
+        QVERIFY(SettingsStorage::parseResolutions(QString()).isEmpty());
+        const auto damaged =
+            SettingsStorage::parseResolutions(QStringLiteral("640,480,x,1,99999,2,320,240,7"));
         QCOMPARE(damaged, (QList<QPair<qint16, qint16>>{{640, 480}, {320, 240}}));
     }
 
@@ -422,6 +425,24 @@ private slots:
         QVERIFY(away.writable);
         QCOMPARE(away.folder, QDir::cleanPath(config));
         QVERIFY(QDir(config).exists());
+        QVERIFY(away.startWarning().isEmpty()); // a status-line note is enough here
+
+        // An options.ini that cannot be used (here a folder) is not silently
+        // ignored: settings go to the configuration folder, and the start-up
+        // warning names the file, the reason and the new place.
+        QFile::remove(m_ini);
+        QVERIFY(QDir().mkdir(m_ini));
+        const IniLocation unusable = IniLocation::choose(m_folder);
+        QVERIFY(unusable.fellBack);
+        QVERIFY(unusable.writable);
+        QCOMPARE(unusable.folder, QDir::cleanPath(config));
+        const QString warning = unusable.startWarning();
+        QVERIFY(warning.contains(QDir::toNativeSeparators(m_ini)));
+        QVERIFY(warning.contains(QStringLiteral("это папка, а не файл")));
+        QVERIFY(warning.contains(QDir::toNativeSeparators(unusable.filePath())));
+        vigilux::settings::IniFile moved(unusable.filePath());
+        QVERIFY(moved.write(true, QStringLiteral("Sound"), QStringLiteral("Interface")));
+        QVERIFY(QDir().rmdir(m_ini));
         QDir(config).removeRecursively();
         QStandardPaths::setTestModeEnabled(false);
     }
@@ -432,5 +453,5 @@ private:
     QString m_ini;
 };
 
-QTEST_GUILESS_MAIN(TestMoptions)
+QTEST_GUILESS_MAIN(TestSettingsStorage)
 #include "tst_settings_storage.moc"

@@ -9,7 +9,7 @@ using platform::FrameLayout;
 FakeCaptureDevice::FakeCaptureDevice(QObject* parent)
     : CaptureDevice(parent) {}
 
-bool FakeCaptureDevice::DriverConnect() {
+bool FakeCaptureDevice::connectDriver() {
     ++connectCalls;
     if (isConnected())
         return true;
@@ -19,12 +19,12 @@ bool FakeCaptureDevice::DriverConnect() {
     return true;
 }
 
-void FakeCaptureDevice::DriverDisconnect() {
+void FakeCaptureDevice::disconnectDriver() {
     ++disconnectCalls;
     setConnected(false);
 }
 
-bool FakeCaptureDevice::SetVideoFormat(QSize s) {
+bool FakeCaptureDevice::setVideoSize(QSize s) {
     setVideoFormatCalls.append(s);
     if (!acceptedSizes.contains(s))
         return false;
@@ -43,7 +43,7 @@ QList<platform::CaptureDevice::VideoFormat> FakeCaptureDevice::videoFormats() co
 
 bool FakeCaptureDevice::setVideoFormat(int index) {
     const QList<QSize>& listed = listedSizes.isEmpty() ? acceptedSizes : listedSizes;
-    return index >= 0 && index < listed.size() && SetVideoFormat(listed.at(index));
+    return index >= 0 && index < listed.size() && setVideoSize(listed.at(index));
 }
 
 QString FakeCaptureDevice::name() const {
@@ -55,7 +55,7 @@ QString FakeCaptureDevice::description() const {
 }
 
 bool FakeCaptureDevice::pushFrame(const QByteArray& bytes) {
-    if (!isConnected() || !Preview())
+    if (!isConnected() || !previewing())
         return false;
     FrameLayout layout;
     if (bytes.size() == qsizetype(size.width()) * size.height() * 3) {

@@ -33,10 +33,10 @@ public:
     int disconnectCalls = 0;
     QList<QSize> setVideoFormatCalls;
 
-    bool DriverConnect() override;
-    void DriverDisconnect() override;
-    QSize GetVideoFormat() const override { return size; }
-    bool SetVideoFormat(QSize size) override;
+    bool connectDriver() override;
+    void disconnectDriver() override;
+    QSize videoSize() const override { return size; }
+    bool setVideoSize(QSize size) override;
     QList<VideoFormat> videoFormats() const override;
     bool setVideoFormat(int index) override;
     QString name() const override;
@@ -44,7 +44,7 @@ public:
 
     // Delivers `bytes` as one frame; true when it reached the callback.
     // Bytes of exactly width x height x 3 are taken as RGB24 (so
-    // currentFrame() and FileSaveDIB() work); other lengths are delivered
+    // currentFrame() and saveBitmap() work); other lengths are delivered
     // as opaque bytes.
     bool pushFrame(const QByteArray& bytes);
     // Delivers the image, converted to RGB24 at its own size.

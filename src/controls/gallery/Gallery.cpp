@@ -69,7 +69,7 @@ QWidget* sliders(QWidget* parent) {
                          bool enabled) {
         grid->addWidget(small(what, box), row, 0);
         auto* s = new Slider(box);
-        s->setObjectName(QStringLiteral("Slider_%1").arg(row));
+        s->setObjectName(QStringLiteral("slider%1").arg(row));
         s->setMin(min);
         s->setMax(max);
         s->setStep(step);
@@ -97,7 +97,7 @@ QWidget* checks(QWidget* parent) {
         grid->addWidget(small(looks[l], box), l + 1, 0);
         for (int v = 0; v < 3; ++v) {
             auto* c = new CheckBox(box);
-            c->setObjectName(QStringLiteral("Check_%1").arg(l * 3 + v));
+            c->setObjectName(QStringLiteral("checkBox%1").arg(l * 3 + v));
             c->setCheckState(static_cast<Qt::CheckState>(v));
             if (l == 3)
                 c->setEnabled(false);
@@ -122,7 +122,7 @@ QWidget* toolbar(QWidget* parent) {
         grid->addWidget(small(kinds[k], box), k + 1, 0);
         for (int l = 0; l < 3; ++l) {
             auto* b = new TitleBarButton(static_cast<TitleBarButton::Kind>(std::min(k, 2)), box);
-            b->setObjectName(QStringLiteral("tb%1_%2").arg(std::min(k, 2) + 1).arg(l));
+            b->setObjectName(QStringLiteral("titleBarButton%1_%2").arg(std::min(k, 2) + 1).arg(l));
             b->setRestoreGlyph(k == 3);
             b->showLook(static_cast<TitleBarButton::Look>(l));
             grid->addWidget(b, k + 1, l + 1, Qt::AlignCenter);
@@ -147,7 +147,7 @@ QWidget* buttons(QWidget* parent) {
         grid->addWidget(small(styles[style], box), style + 1, 0);
         for (int s = 0; s < 5; ++s) {
             auto* b = new PushButton(QStringLiteral("&Отмена"), box);
-            b->setObjectName(QStringLiteral("XpB_%1").arg(index++));
+            b->setObjectName(QStringLiteral("button%1").arg(index++));
             b->setButtonStyle(style);
             b->setFixedSize(88, 26);
             // Real focus would wander onto the first button; the focused
@@ -168,7 +168,7 @@ QWidget* buttons(QWidget* parent) {
     auto* row = new QHBoxLayout;
     for (int pos = 0; pos < 4; ++pos) {
         auto* b = new PushButton(QStringLiteral("Снимок %1").arg(positions[pos]), box);
-        b->setObjectName(QStringLiteral("XpB_%1").arg(index++));
+        b->setObjectName(QStringLiteral("button%1").arg(index++));
         b->setButtonStyle(3);
         b->setPicture(camera);
         b->setPictureWidth(24);
@@ -180,13 +180,13 @@ QWidget* buttons(QWidget* parent) {
         row->addWidget(b);
     }
     auto* amp = new PushButton(QStringLiteral("FTP && SMS"), box);
-    amp->setObjectName(QStringLiteral("XpB_%1").arg(index++));
+    amp->setObjectName(QStringLiteral("button%1").arg(index++));
     amp->setButtonStyle(0);
     amp->setFixedSize(96, 34);
     amp->setFocusPolicy(Qt::NoFocus);
     row->addWidget(amp);
     auto* off = new PushButton(QStringLiteral("&Камера"), box);
-    off->setObjectName(QStringLiteral("XpB_%1").arg(index++));
+    off->setObjectName(QStringLiteral("button%1").arg(index++));
     off->setButtonStyle(0);
     off->setPicture(camera);
     off->setPictureWidth(24);
@@ -208,7 +208,7 @@ QWidget* tips(QWidget* parent) {
     titled.setText(QStringLiteral("Доля изменившихся точек кадра,\nпри которой "
                                   "поднимается тревога.\n\tпо умолчанию:\t15 %"));
     auto* a = new InfoTipWindow(box);
-    a->setObjectName(QStringLiteral("InfoTip_0"));
+    a->setObjectName(QStringLiteral("infoTip0"));
     a->setContent(titled.contentFor(QString(), QString()));
     a->setMinimumSize(a->size());
 
@@ -217,7 +217,7 @@ QWidget* tips(QWidget* parent) {
     plain.setTextAlignment(1);
     plain.setDropShadow(false);
     auto* b = new InfoTipWindow(box);
-    b->setObjectName(QStringLiteral("InfoTip_1"));
+    b->setObjectName(QStringLiteral("infoTip1"));
     b->setContent(
         plain.contentFor(QStringLiteral("Border style 1, centred,\nno shadow"), QString()));
     b->setMinimumSize(b->size());
@@ -230,7 +230,7 @@ QWidget* tips(QWidget* parent) {
     custom.setBorderStyle(1);
     custom.setBorderColor(QColor(98, 140, 196));
     auto* c = new InfoTipWindow(box);
-    c->setObjectName(QStringLiteral("InfoTip_2"));
+    c->setObjectName(QStringLiteral("infoTip2"));
     c->setContent(custom.contentFor(QStringLiteral("Own colours, title on the right"),
                                     QStringLiteral("Title")));
     c->setMinimumSize(c->size());
@@ -257,10 +257,10 @@ QWidget* labelsAndGrips(QWidget* parent) {
     int index = 0;
     for (const auto& look : looks) {
         auto* l = new OverlayLabel(box);
-        l->setObjectName(QStringLiteral("Plabel_%1").arg(index++));
-        l->Text(QString::fromUtf8(look.text));
-        l->Fcolor(look.panel);
-        l->Tcolor(look.ink);
+        l->setObjectName(QStringLiteral("overlayLabel%1").arg(index++));
+        l->setText(QString::fromUtf8(look.text));
+        l->setPanelColor(look.panel);
+        l->setTextColor(look.ink);
         l->setFixedSize(110, 24);
         layout->addWidget(l, 0, Qt::AlignTop);
     }
@@ -277,7 +277,7 @@ QWidget* labelsAndGrips(QWidget* parent) {
             shape == 2 ? QStringLiteral("grip: classic") : QStringLiteral("grip: dots"), window);
         caption->move(6, 4);
         auto* grip = new SizeGrip(window);
-        grip->setObjectName(QStringLiteral("SizeGrip_%1").arg(shape));
+        grip->setObjectName(QStringLiteral("sizeGrip%1").arg(shape));
         if (shape == 1) {
             grip->setGripShape(1);
             grip->setXOffset(40);
