@@ -52,17 +52,17 @@ QString NotifyOptions::scramble(const QString& secret) {
     QString bytes;
     for (const char b : secret.toUtf8())
         bytes += QChar(platform::Cp1251::character(static_cast<unsigned char>(b)));
-    return SettingsStorage::ScramblePassword(bytes);
+    return SettingsStorage::scramblePassword(bytes);
 }
 
 QString NotifyOptions::unscramble(const QString& stored) {
-    return QString::fromUtf8(platform::Cp1251::encode(SettingsStorage::UnscramblePassword(stored)));
+    return QString::fromUtf8(platform::Cp1251::encode(SettingsStorage::unscramblePassword(stored)));
 }
 
 QString NotifyOptions::readSecretFromIni(const QString& key) {
     QString stored;
     for (int i = 0; i < MaxChunks; ++i) {
-        const QString chunk = m_ini.ReadINI(chunkKey(key, i), Section);
+        const QString chunk = m_ini.read(chunkKey(key, i), Section);
         if (chunk.isEmpty())
             break;
         stored += chunk;
@@ -74,13 +74,13 @@ void NotifyOptions::writeSecretToIni(const QString& key, const QString& secret) 
     const QString stored = scramble(secret);
     int i = 0;
     for (; i * ChunkLength < stored.size() && i < MaxChunks; ++i)
-        m_ini.SaveINI(stored.mid(i * ChunkLength, ChunkLength), chunkKey(key, i), Section);
+        m_ini.write(stored.mid(i * ChunkLength, ChunkLength), chunkKey(key, i), Section);
     // An older, longer secret must not leave its tail behind; the first key
     // is always written so the file shows where the secret belongs.
     if (i == 0)
-        m_ini.SaveINI(QString(), chunkKey(key, i++), Section);
-    for (; i < MaxChunks && !m_ini.ReadINI(chunkKey(key, i), Section).isEmpty(); ++i)
-        m_ini.SaveINI(QString(), chunkKey(key, i), Section);
+        m_ini.write(QString(), chunkKey(key, i++), Section);
+    for (; i < MaxChunks && !m_ini.read(chunkKey(key, i), Section).isEmpty(); ++i)
+        m_ini.write(QString(), chunkKey(key, i), Section);
 }
 
 void NotifyOptions::load() {
@@ -88,13 +88,13 @@ void NotifyOptions::load() {
     NotifySettings& s = m_settings;
     const NotifySettings defaults;
     const auto flag = [&](const QString& key, bool fallback) {
-        return SettingsStorage::TextToBool(m_ini.ReadINI(key, Section), fallback);
+        return SettingsStorage::textToBool(m_ini.read(key, Section), fallback);
     };
     const auto number = [&](const QString& key, qint32 fallback, qint32 low, qint32 high) {
-        return std::clamp(SettingsStorage::TextToInt32(m_ini.ReadINI(key, Section), fallback), low,
+        return std::clamp(SettingsStorage::textToInt32(m_ini.read(key, Section), fallback), low,
                           high);
     };
-    const auto text = [&](const QString& key) { return m_ini.ReadINI(key, Section); };
+    const auto text = [&](const QString& key) { return m_ini.read(key, Section); };
 
     s.telegramOn = flag(QStringLiteral("TelegramOn"), defaults.telegramOn);
     s.telegramApi = text(QStringLiteral("TelegramApi"));
@@ -162,20 +162,20 @@ void NotifyOptions::readFromKeyring() {
 void NotifyOptions::save() {
     ++m_generation;
     const NotifySettings& s = m_settings;
-    m_ini.SaveINI(s.telegramOn, QStringLiteral("TelegramOn"), Section);
-    m_ini.SaveINI(s.telegramApi, QStringLiteral("TelegramApi"), Section);
-    m_ini.SaveINI(s.telegramChat, QStringLiteral("TelegramChat"), Section);
-    m_ini.SaveINI(s.mailOn, QStringLiteral("MailOn"), Section);
-    m_ini.SaveINI(s.smtpServer, QStringLiteral("SmtpServer"), Section);
-    m_ini.SaveINI(s.smtpPort, QStringLiteral("SmtpPort"), Section);
-    m_ini.SaveINI(s.smtpSecurity, QStringLiteral("SmtpSecurity"), Section);
-    m_ini.SaveINI(s.smtpLogin, QStringLiteral("SmtpLogin"), Section);
-    m_ini.SaveINI(s.mailFrom, QStringLiteral("MailFrom"), Section);
-    m_ini.SaveINI(s.mailTo, QStringLiteral("MailTo"), Section);
-    m_ini.SaveINI(s.smtpCaFile, QStringLiteral("SmtpCaFile"), Section);
-    m_ini.SaveINI(s.sendClips, QStringLiteral("SendClips"), Section);
-    m_ini.SaveINI(s.mailClip, QStringLiteral("MailClip"), Section);
-    m_ini.SaveINI(s.mailClipMaxMb, QStringLiteral("MailClipMaxMb"), Section);
+    m_ini.write(s.telegramOn, QStringLiteral("TelegramOn"), Section);
+    m_ini.write(s.telegramApi, QStringLiteral("TelegramApi"), Section);
+    m_ini.write(s.telegramChat, QStringLiteral("TelegramChat"), Section);
+    m_ini.write(s.mailOn, QStringLiteral("MailOn"), Section);
+    m_ini.write(s.smtpServer, QStringLiteral("SmtpServer"), Section);
+    m_ini.write(s.smtpPort, QStringLiteral("SmtpPort"), Section);
+    m_ini.write(s.smtpSecurity, QStringLiteral("SmtpSecurity"), Section);
+    m_ini.write(s.smtpLogin, QStringLiteral("SmtpLogin"), Section);
+    m_ini.write(s.mailFrom, QStringLiteral("MailFrom"), Section);
+    m_ini.write(s.mailTo, QStringLiteral("MailTo"), Section);
+    m_ini.write(s.smtpCaFile, QStringLiteral("SmtpCaFile"), Section);
+    m_ini.write(s.sendClips, QStringLiteral("SendClips"), Section);
+    m_ini.write(s.mailClip, QStringLiteral("MailClip"), Section);
+    m_ini.write(s.mailClipMaxMb, QStringLiteral("MailClipMaxMb"), Section);
 
     if (m_keyring) {
         writeToKeyring();
@@ -205,11 +205,11 @@ void NotifyOptions::finishSave(bool inKeyring) {
     if (inKeyring) {
         writeSecretToIni(TokenKey, QString());
         writeSecretToIni(PassKey, QString());
-        m_ini.SaveINI(InKeyring, SecretsKey, Section);
+        m_ini.write(InKeyring, SecretsKey, Section);
     } else {
         writeSecretToIni(TokenKey, m_settings.telegramToken);
         writeSecretToIni(PassKey, m_settings.smtpPassword);
-        m_ini.SaveINI(InIni, SecretsKey, Section);
+        m_ini.write(InIni, SecretsKey, Section);
     }
     const quint64 generation = m_generation;
     QTimer::singleShot(0, this, [this, generation, inKeyring] {

@@ -89,7 +89,7 @@ class TestNotifyOptions : public QObject {
         return s;
     }
     static QByteArray fileText(const IniFile& ini) {
-        QFile file(ini.FileName());
+        QFile file(ini.fileName());
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
@@ -119,7 +119,7 @@ private slots:
         shorter.telegramToken = QStringLiteral("1:a");
         shorter.smtpPassword.clear();
         save(ini, shorter, nullptr, false);
-        QCOMPARE(ini.ReadINI(QStringLiteral("TelegramToken2"), QStringLiteral("Notify")),
+        QCOMPARE(ini.read(QStringLiteral("TelegramToken2"), QStringLiteral("Notify")),
                  QString());
         QCOMPARE(load(ini, nullptr), shorter);
     }
@@ -127,7 +127,7 @@ private slots:
     // Plain ASCII scrambles exactly as the FTP password does.
     void scramblingIsTheFtpOne() {
         QCOMPARE(NotifyOptions::scramble(QStringLiteral("ab1")),
-                 vigilux::settings::SettingsStorage::ScramblePassword(QStringLiteral("ab1")));
+                 vigilux::settings::SettingsStorage::scramblePassword(QStringLiteral("ab1")));
         QCOMPARE(NotifyOptions::unscramble(NotifyOptions::scramble(Password)), Password);
         QCOMPARE(NotifyOptions::scramble(QString()), QString());
     }
@@ -140,10 +140,10 @@ private slots:
         save(ini, filled(), &keyring, true);
         const QByteArray text = fileText(ini);
         QVERIFY(text.contains("Secrets=keyring"));
-        QCOMPARE(ini.ReadINI(QStringLiteral("TelegramToken"), QStringLiteral("Notify")), QString());
-        QCOMPARE(ini.ReadINI(QStringLiteral("TelegramToken2"), QStringLiteral("Notify")),
+        QCOMPARE(ini.read(QStringLiteral("TelegramToken"), QStringLiteral("Notify")), QString());
+        QCOMPARE(ini.read(QStringLiteral("TelegramToken2"), QStringLiteral("Notify")),
                  QString());
-        QCOMPARE(ini.ReadINI(QStringLiteral("SmtpPass"), QStringLiteral("Notify")), QString());
+        QCOMPARE(ini.read(QStringLiteral("SmtpPass"), QStringLiteral("Notify")), QString());
         QCOMPARE(keyring.values.value(QStringLiteral("TelegramToken")), Token);
         QCOMPARE(load(ini, &keyring), filled());
     }
