@@ -119,8 +119,7 @@ private slots:
         shorter.telegramToken = QStringLiteral("1:a");
         shorter.smtpPassword.clear();
         save(ini, shorter, nullptr, false);
-        QCOMPARE(ini.read(QStringLiteral("TelegramToken2"), QStringLiteral("Notify")),
-                 QString());
+        QCOMPARE(ini.read(QStringLiteral("TelegramToken2"), QStringLiteral("Notify")), QString());
         QCOMPARE(load(ini, nullptr), shorter);
     }
 
@@ -141,8 +140,7 @@ private slots:
         const QByteArray text = fileText(ini);
         QVERIFY(text.contains("Secrets=keyring"));
         QCOMPARE(ini.read(QStringLiteral("TelegramToken"), QStringLiteral("Notify")), QString());
-        QCOMPARE(ini.read(QStringLiteral("TelegramToken2"), QStringLiteral("Notify")),
-                 QString());
+        QCOMPARE(ini.read(QStringLiteral("TelegramToken2"), QStringLiteral("Notify")), QString());
         QCOMPARE(ini.read(QStringLiteral("SmtpPass"), QStringLiteral("Notify")), QString());
         QCOMPARE(keyring.values.value(QStringLiteral("TelegramToken")), Token);
         QCOMPARE(load(ini, &keyring), filled());
