@@ -42,25 +42,24 @@ double secondsSince(const QElapsedTimer& timer) {
 }
 
 // What saving needs from a window, for a run without one: the frame is the
-// current RGB24 sample, the indicator and sounds do not exist, a status text
-// becomes a line on standard error.
+// current sample, converted to RGB only when a picture is saved; the
+// indicator and sounds do not exist, a status text becomes a line on
+// standard error.
 class ReplayHost final : public capture::FrameSaverHost {
 public:
-    explicit ReplayHost(Replay::LineSink err)
-        : m_err(std::move(err)) {}
+    ReplayHost(capture::VideoDecoder& decoder, Replay::LineSink err)
+        : m_decoder(decoder)
+        , m_err(std::move(err)) {}
 
-    void setFrame(const std::uint8_t* rgb, int width, int height) {
-        m_rgb = rgb;
-        m_width = width;
-        m_height = height;
-    }
     bool detectionStopped() const { return m_stopped; }
 
     QImage currentFrame() override {
-        if (!m_rgb)
+        const std::uint8_t* rgb = m_decoder.rgb24();
+        if (!rgb)
             return QImage();
-        // A copy: saving may draw on it and must not touch the detector's bytes.
-        return QImage(m_rgb, m_width, m_height, m_width * 3, QImage::Format_RGB888).copy();
+        // A copy: saving may draw on it.
+        const int w = m_decoder.width();
+        return QImage(rgb, w, m_decoder.height(), w * 3, QImage::Format_RGB888).copy();
     }
     void showSavingIndicator() override {}
     void startIndicatorHideTimer() override {}
@@ -74,10 +73,8 @@ public:
     }
 
 private:
+    capture::VideoDecoder& m_decoder;
     Replay::LineSink m_err;
-    const std::uint8_t* m_rgb = nullptr;
-    int m_width = 0;
-    int m_height = 0;
     bool m_stopped = false;
 };
 
@@ -117,18 +114,19 @@ QString Replay::stepLine(std::int64_t tMs, int similarity, bool alarm, const QSt
 }
 
 QString Replay::summaryLine(const Stats& stats) {
-    return QStringLiteral("steps=%1 alarms=%2 saved=%3 decode_fps=%4 step_us_median=%5")
+    return QStringLiteral("steps=%1 alarms=%2 saved=%3 damaged=%4 decode_fps=%5 step_us_median=%6")
         .arg(stats.steps)
         .arg(stats.alarms)
         .arg(stats.saved)
+        .arg(stats.damaged)
         .arg(stats.decodeFps(), 0, 'f', 1)
         .arg(stats.stepUsMedian(), 0, 'f', 1);
 }
 
 bool Replay::parseArguments(const QStringList& args, ReplayOptions& options, QString& error) {
     options = ReplayOptions();
-    const QString usage =
-        QStringLiteral("usage: vigilux --replay FILE [--out DIR] [--settings INI]");
+    const QString usage = QStringLiteral(
+        "usage: vigilux --replay FILE [--out DIR] [--settings INI] [--plot FILE.png|FILE.svg]");
     if (args.size() < 2 || args[0] != QLatin1String("--replay") || args[1].isEmpty() ||
         args[1].startsWith(QLatin1String("--"))) {
         error = usage;
@@ -141,7 +139,8 @@ bool Replay::parseArguments(const QStringList& args, ReplayOptions& options, QSt
         QString value;
         for (const auto& [name, field] :
              {std::pair{QStringLiteral("--out"), &options.outDir},
-              std::pair{QStringLiteral("--settings"), &options.settingsPath}}) {
+              std::pair{QStringLiteral("--settings"), &options.settingsPath},
+              std::pair{QStringLiteral("--plot"), &options.plotPath}}) {
             if (arg == name) {
                 if (i + 1 >= args.size()) {
                     error = name + QStringLiteral(" needs a value; ") + usage;
@@ -164,7 +163,32 @@ bool Replay::parseArguments(const QStringList& args, ReplayOptions& options, QSt
         }
         *target = value;
     }
+    const QString plotSuffix = QFileInfo(options.plotPath).suffix().toLower();
+    if (!options.plotPath.isEmpty() && plotSuffix != QLatin1String("png") &&
+        plotSuffix != QLatin1String("svg")) {
+        error = QStringLiteral("--plot writes a PNG or SVG picture; give a name ending in .png "
+                               "or .svg");
+        return false;
+    }
     return true;
+}
+
+bool Replay::writePlot(const ReplayOptions& options, const QString& file, std::int64_t durationMs) {
+    const auto interval = m_sensor[settings::IntervalValue];
+    const auto percent = m_sensor[settings::similarityValue];
+    ReplayPlot plot(QStringLiteral("%1: Timer %2 мс, Noise %3, Percent %4")
+                        .arg(QFileInfo(file).fileName())
+                        .arg(interval)
+                        .arg(m_sensor[settings::NoiseValue])
+                        .arg(percent),
+                    percent, durationMs);
+    for (const ReplayPlot::Step& step : m_plotSteps)
+        plot.addStep(step);
+    QString error;
+    if (plot.save(options.plotPath, error))
+        return true;
+    fail(SaveFailed, error);
+    return false;
 }
 
 int Replay::fail(int code, const QString& text) {
@@ -175,6 +199,7 @@ int Replay::fail(int code, const QString& text) {
 
 int Replay::run(const ReplayOptions& options) {
     m_stats = Stats();
+    m_plotSteps.clear();
     QElapsedTimer total;
     total.start();
 
@@ -228,7 +253,7 @@ int Replay::run(const ReplayOptions& options) {
     context.watching = true;
     context.alarmCount = 0;
 
-    ReplayHost host(m_err);
+    ReplayHost host(decoder, m_err);
     capture::FrameSaver saving(context, host);
 
     int similarity = 0;
@@ -255,8 +280,7 @@ int Replay::run(const ReplayOptions& options) {
     const bool progress = duration > ProgressAboveMs;
     int progressShown = 0; // tenths of the file reported so far
 
-    const auto frameBytes =
-        static_cast<quint32>(decoder.width()) * static_cast<quint32>(decoder.height()) * 3u;
+    const auto frameBytes = static_cast<quint32>(decoder.layout().bytes);
     std::int64_t nextTickMs = 0;
     QElapsedTimer timer;
     while (true) {
@@ -267,7 +291,8 @@ int Replay::run(const ReplayOptions& options) {
             break;
         ++m_stats.frames;
         const capture::MediaTime t = decoder.time();
-        if (!t.atOrAfter(nextTickMs))
+        // A damaged frame is no sample: the tick waits for the next sound one.
+        if (!t.atOrAfter(nextTickMs) || decoder.corrupt())
             continue;
         // Every tick up to this frame's time is served by it, as the grab
         // request is one flag however many ticks set it.
@@ -275,23 +300,22 @@ int Replay::run(const ReplayOptions& options) {
         const std::int64_t tMs = t.floorMs();
 
         timer.start();
-        const std::uint8_t* rgb = decoder.rgb24();
+        const std::uint8_t* picture = decoder.picture();
         m_stats.convertSeconds += secondsSince(timer);
-        if (!rgb) {
+        if (!picture) {
             m_err(
                 QStringLiteral("vigilux: frame at %1 ms could not be converted; skipped").arg(tMs));
             continue;
         }
 
         clock.setMediaMs(static_cast<double>(tMs));
-        host.setFrame(rgb, decoder.width(), decoder.height());
         similarity = 0;
         alarm = false;
         savedPath.clear();
         saveSecondsThisStep = 0.0;
 
         platform::FrameHeader header;
-        header.data = rgb;
+        header.data = picture;
         header.bufferLength = frameBytes;
         header.bytesUsed = frameBytes;
         header.timeCapturedMs = static_cast<quint32>(tMs);
@@ -310,6 +334,9 @@ int Replay::run(const ReplayOptions& options) {
             ++m_stats.saved;
         if (m_out)
             m_out(stepLine(tMs, similarity, alarm, savedPath));
+        // The first step compares against nothing; it is no level to plot.
+        if (!options.plotPath.isEmpty() && m_stats.steps > 1)
+            m_plotSteps.push_back({tMs, 100 - similarity, alarm});
 
         if (host.detectionStopped())
             return fail(SaveFailed,
@@ -326,12 +353,22 @@ int Replay::run(const ReplayOptions& options) {
         }
     }
 
-    if (decoder.damagedCount() > 0 && m_err)
-        m_err(QStringLiteral("vigilux: %1 damaged packets or frames were skipped")
-                  .arg(decoder.damagedCount()));
+    m_stats.damaged = decoder.damagedCount();
+    if (m_stats.damaged > 0 && m_err)
+        m_err(QStringLiteral("vigilux: the video is damaged: %1 decoding errors, %2 frames "
+                             "marked corrupt by the decoder (not compared)")
+                  .arg(decoder.decodeErrors())
+                  .arg(decoder.corruptFrames()));
+    if (decoder.timestampJumps() > 0 && m_err)
+        m_err(QStringLiteral("vigilux: the file's timestamps jump %1 time(s), first after "
+                             "%2 ms; replayed as one continuous timeline")
+                  .arg(decoder.timestampJumps())
+                  .arg(decoder.firstJumpTime().floorMs()));
     m_stats.totalSeconds = secondsSince(total);
     if (m_out)
         m_out(summaryLine(m_stats));
+    if (!options.plotPath.isEmpty() && !writePlot(options, options.file, duration))
+        return SaveFailed;
     return Ok;
 }
 

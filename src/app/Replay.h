@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ReplayPlot.h"
 #include "settings/DetectorValuesTarget.h"
 
 #include <QString>
@@ -17,14 +18,17 @@ struct ReplayOptions {
     QString file;         // the video to watch
     QString outDir;       // where alarm frames go; "" = the SavePath setting
     QString settingsPath; // the INI to read; "" = options.ini in the program folder
+    QString plotPath;     // a PNG or SVG picture of the run; "" = none
 };
 
 // Watches a recorded video the way watch mode watches the camera, without a
 // window and as fast as the machine decodes: every frame of the file in
 // order, a detector tick every `Timer` ms of media time, each tick taking
 // the first frame at or after it, the detector and the alarm-frame saving
-// unchanged. The detector sees each sampled frame as packed RGB24 at the
-// file's own size. Results depend only on the file and the settings.
+// unchanged. The detector compares each sampled frame as live watching
+// does: in the decoder's own pixel layout, planes packed without row
+// padding (FrameLayout::packed). Pictures are converted to RGB only to be
+// saved. Results depend only on the file and the settings.
 //
 // Writes one line per detector step and a summary to `out`, messages and
 // progress to `err`. Runs on the calling thread; needs a QGuiApplication
@@ -39,8 +43,9 @@ public:
         std::int64_t steps = 0;
         std::int64_t alarms = 0;
         std::int64_t saved = 0;
+        std::int64_t damaged = 0;    // decoding errors and frames marked corrupt
         double decodeSeconds = 0.0;  // reading and decoding every frame
-        double convertSeconds = 0.0; // RGB24 conversion of the sampled frames
+        double convertSeconds = 0.0; // packing the sampled frames for the detector
         double detectSeconds = 0.0;  // detector steps, saving excluded
         double saveSeconds = 0.0;    // writing alarm frames
         double totalSeconds = 0.0;   // the whole run, opening included
@@ -67,18 +72,21 @@ public:
     // The summary line of a run.
     static QString summaryLine(const Stats& stats);
 
-    // Parses "--replay FILE [--out DIR] [--settings INI]" (also "--out=DIR",
-    // "--settings=INI"). False with `error` set on anything else.
+    // Parses "--replay FILE [--out DIR] [--settings INI] [--plot FILE.png|.svg]"
+    // (also "--out=DIR", "--settings=INI", "--plot=FILE"). False with
+    // `error` set on anything else.
     static bool parseArguments(const QStringList& args, ReplayOptions& options, QString& error);
 
 private:
     int fail(int code, const QString& text);
+    bool writePlot(const ReplayOptions& options, const QString& file, std::int64_t durationMs);
 
     QString m_programFolder;
     LineSink m_out;
     LineSink m_err;
     std::array<qint32, 3> m_sensor{500, 5, 10};
     Stats m_stats;
+    std::vector<ReplayPlot::Step> m_plotSteps; // kept only when a plot is asked for
 };
 
 // The program's entry for "vigilux --replay ...": `args` are the command-line

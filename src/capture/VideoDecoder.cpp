@@ -52,6 +52,49 @@ bool fullRangeFormat(int format) {
     }
 }
 
+using Pixel = platform::FrameLayout::Pixel;
+
+// The decoder's own formats that FrameLayout reads, by their byte layout
+// (full-range 4:2:0 lies in memory as limited-range 4:2:0 does).
+Pixel pixelOf(int format) {
+    switch (format) {
+    case AV_PIX_FMT_YUV420P:
+    case AV_PIX_FMT_YUVJ420P:
+        return Pixel::Yuv420p;
+    case AV_PIX_FMT_YUV422P:
+    case AV_PIX_FMT_YUVJ422P:
+        return Pixel::Yuv422p;
+    case AV_PIX_FMT_NV12:
+        return Pixel::Nv12;
+    case AV_PIX_FMT_NV21:
+        return Pixel::Nv21;
+    case AV_PIX_FMT_YUYV422:
+        return Pixel::Yuyv;
+    case AV_PIX_FMT_UYVY422:
+        return Pixel::Uyvy;
+    case AV_PIX_FMT_GRAY8:
+        return Pixel::Gray8;
+    case AV_PIX_FMT_RGB24:
+        return Pixel::Rgb24;
+    case AV_PIX_FMT_BGR24:
+        return Pixel::Bgr24;
+    case AV_PIX_FMT_BGR0:
+    case AV_PIX_FMT_BGRA:
+        return Pixel::Bgrx32;
+    case AV_PIX_FMT_RGB0:
+    case AV_PIX_FMT_RGBA:
+        return Pixel::Rgbx32;
+    case AV_PIX_FMT_0RGB:
+    case AV_PIX_FMT_ARGB:
+        return Pixel::Xrgb32;
+    case AV_PIX_FMT_0BGR:
+    case AV_PIX_FMT_ABGR:
+        return Pixel::Xbgr32;
+    default:
+        return Pixel::Unknown;
+    }
+}
+
 } // namespace
 
 std::int64_t MediaTime::floorMs() const {
@@ -86,7 +129,22 @@ struct VideoDecoder::Impl {
     std::int64_t origin = AV_NOPTS_VALUE;
     std::int64_t last = AV_NOPTS_VALUE; // timestamp of the current frame
     std::int64_t frames = 0;
-    std::int64_t damaged = 0;
+    std::int64_t decodeErrors = 0;
+    std::int64_t corruptFrames = 0;
+    bool corrupt = false; // the decoder marked the frame last decoded as damaged
+    // Backward timestamp jumps: `shift` carries the timeline on past each.
+    std::int64_t shift = 0;
+    std::int64_t step = 0; // the last forward step between frames, stream units
+    std::int64_t jumps = 0;
+    std::int64_t firstJumpTicks = -1; // media time of the first jump
+
+    // The detector's picture: the first frame's layout, packed.
+    platform::FrameLayout layout;
+    int layoutFormat = AV_PIX_FMT_NONE; // its FFmpeg format
+    std::uint8_t* packed = nullptr;
+    bool packDone = false;
+    bool packFailed = false;
+    SwsContext* packSws = nullptr; // frames of another format or size only
 
     std::uint8_t* rgb = nullptr; // width * height * 3, no row padding
     bool converted = false;
@@ -95,6 +153,8 @@ struct VideoDecoder::Impl {
     int colorKey = -1;
 
     ~Impl() {
+        av_free(packed);
+        sws_freeContext(packSws);
         av_free(rgb);
         sws_freeContext(sws);
         av_frame_free(&frame);
@@ -107,14 +167,19 @@ struct VideoDecoder::Impl {
     bool decode() {
         while (!ended) {
             const int got = avcodec_receive_frame(codec, frame);
-            if (got == 0)
+            if (got == 0) {
+                // Concealed errors and missing references leave a picture
+                // that is partly invented: no motion may be read from it.
+                corrupt =
+                    (frame->flags & AV_FRAME_FLAG_CORRUPT) != 0 || frame->decode_error_flags != 0;
                 return true;
+            }
             if (got == AVERROR_EOF) {
                 ended = true;
                 break;
             }
             if (got != AVERROR(EAGAIN)) {
-                ++damaged; // a damaged frame: the decoder moves on to the next
+                ++decodeErrors; // a damaged frame: the decoder moves on to the next
                 continue;
             }
             if (draining) {
@@ -131,28 +196,53 @@ struct VideoDecoder::Impl {
             }
             // A damaged packet is skipped (and counted), the same way every run.
             if (packet->stream_index == stream && avcodec_send_packet(codec, packet) < 0)
-                ++damaged;
+                ++decodeErrors;
             av_packet_unref(packet);
         }
         return false;
     }
 
-    // The frame's timestamp in stream units, never before the last frame's.
+    // One frame's duration in stream units: the last step between frames,
+    // or the stated frame rate.
+    std::int64_t framePeriod() const {
+        if (step > 0)
+            return step;
+        const AVRational rate = frameRate.num > 0 ? frameRate : AVRational{25, 1};
+        return std::max<std::int64_t>(1, av_rescale_q(1, av_inv_q(rate), timeBase));
+    }
+
+    // The frame's timestamp in stream units on one continuous timeline.
     void stamp() {
         std::int64_t ts = frame->best_effort_timestamp;
         if (ts == AV_NOPTS_VALUE) {
             // No timestamp: one frame period after the previous frame.
-            const AVRational rate = frameRate.num > 0 ? frameRate : AVRational{25, 1};
-            const std::int64_t period =
-                std::max<std::int64_t>(1, av_rescale_q(1, av_inv_q(rate), timeBase));
-            ts = last == AV_NOPTS_VALUE ? 0 : last + period;
+            ts = last == AV_NOPTS_VALUE ? 0 : last + framePeriod();
+        } else {
+            ts += shift;
         }
         if (origin == AV_NOPTS_VALUE)
             origin = ts;
-        if (last != AV_NOPTS_VALUE && ts < last)
-            ts = last; // the file's timeline never runs backwards here
+        // A minute ahead of the last frame is no gap a recording has between
+        // two frames; it is a damaged timestamp or a restarted clock.
+        const std::int64_t leapTicks = av_rescale_q(60, AVRational{1, 1}, timeBase);
+        if (last != AV_NOPTS_VALUE && (ts < last || ts - last > leapTicks)) {
+            // Time runs backwards (recordings joined end to end, a camera
+            // whose clock restarted) or leaps ahead: the timeline goes on one
+            // frame after the last, so nothing that follows is passed over.
+            const std::int64_t next = last + framePeriod();
+            shift += next - ts;
+            ts = next;
+            if (jumps++ == 0)
+                firstJumpTicks = last - origin;
+        } else if (last != AV_NOPTS_VALUE && ts > last) {
+            step = ts - last;
+        }
         last = ts;
         ++frames;
+        if (corrupt)
+            ++corruptFrames;
+        packDone = false;
+        packFailed = false;
         converted = false;
         convertFailed = false;
     }
@@ -260,9 +350,19 @@ bool VideoDecoder::open(const QString& path) {
         m_error = QStringLiteral("its video has no picture size");
         return false;
     }
+    // Formats FrameLayout does not read are converted once per frame to
+    // 4:2:0 planar, the most common camera and file layout.
+    Pixel pixel = pixelOf(d.frame->format);
+    d.layoutFormat = d.frame->format;
+    if (pixel == Pixel::Unknown) {
+        pixel = Pixel::Yuv420p;
+        d.layoutFormat = AV_PIX_FMT_YUV420P;
+    }
+    d.layout = platform::FrameLayout::packed(pixel, QSize(d.width, d.height));
+    d.packed = static_cast<std::uint8_t*>(av_malloc(static_cast<std::size_t>(d.layout.bytes)));
     d.rgb = static_cast<std::uint8_t*>(
         av_malloc(static_cast<std::size_t>(d.width) * static_cast<std::size_t>(d.height) * 3));
-    if (!d.rgb) {
+    if (!d.rgb || !d.packed) {
         m_error = QStringLiteral("out of memory");
         return false;
     }
@@ -330,7 +430,67 @@ std::int64_t VideoDecoder::frameCount() const {
 }
 
 std::int64_t VideoDecoder::damagedCount() const {
-    return m_impl->damaged;
+    return m_impl->decodeErrors + m_impl->corruptFrames;
+}
+
+std::int64_t VideoDecoder::decodeErrors() const {
+    return m_impl->decodeErrors;
+}
+
+std::int64_t VideoDecoder::corruptFrames() const {
+    return m_impl->corruptFrames;
+}
+
+bool VideoDecoder::corrupt() const {
+    return m_impl->frames > 0 && m_impl->corrupt;
+}
+
+std::int64_t VideoDecoder::timestampJumps() const {
+    return m_impl->jumps;
+}
+
+MediaTime VideoDecoder::firstJumpTime() const {
+    const Impl& d = *m_impl;
+    return MediaTime{std::max<std::int64_t>(0, d.firstJumpTicks), d.timeBase.num, d.timeBase.den};
+}
+
+const platform::FrameLayout& VideoDecoder::layout() const {
+    return m_impl->layout;
+}
+
+const std::uint8_t* VideoDecoder::picture() {
+    Impl& d = *m_impl;
+    if (!d.packed || d.frames == 0 || d.packFailed)
+        return nullptr;
+    if (d.packDone)
+        return d.packed;
+
+    const AVFrame* f = d.frame;
+    const platform::FrameLayout& l = d.layout;
+    if (f->format == d.layoutFormat && f->width == d.width && f->height == d.height) {
+        d.packDone = l.pack({f->data[0], f->data[1], f->data[2]},
+                            {f->linesize[0], f->linesize[1], f->linesize[2]}, d.packed);
+    } else {
+        // Another format or size than the first frame: converted, so the
+        // detector always compares buffers of one layout. Plain copying of
+        // samples (no colour matrix) and no threads: the same bytes every run.
+        const int flags = SWS_BILINEAR | SWS_BITEXACT | SWS_ACCURATE_RND;
+        d.packSws = sws_getCachedContext(
+            d.packSws, f->width, f->height, static_cast<AVPixelFormat>(f->format), d.width,
+            d.height, static_cast<AVPixelFormat>(d.layoutFormat), flags, nullptr, nullptr, nullptr);
+        if (d.packSws) {
+            std::uint8_t* dst[4] = {};
+            int dstStride[4] = {};
+            for (int i = 0; i < l.planeCount; ++i) {
+                dst[i] = d.packed + l.offset[static_cast<std::size_t>(i)];
+                dstStride[i] = l.stride[static_cast<std::size_t>(i)];
+            }
+            d.packDone = sws_scale(d.packSws, f->data, f->linesize, 0, f->height, dst, dstStride) ==
+                         d.height;
+        }
+    }
+    d.packFailed = !d.packDone;
+    return d.packDone ? d.packed : nullptr;
 }
 
 const std::uint8_t* VideoDecoder::rgb24() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FrameLayout.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -28,9 +30,10 @@ struct MediaTime {
 
 // Hands over every frame of a video file, in presentation order, frame-exact
 // and deterministic: one decoder thread, bit-exact decoding and conversion.
-// A frame is decoded by next() and converted to packed RGB24 (3 bytes per
-// pixel, R G B, rows top to bottom, no padding) only when rgb24() asks for
-// it, so frames that are merely passed over cost no conversion.
+// A frame is decoded by next(); picture() packs it in the decoder's own
+// pixel layout (what the detector compares, as on live video) and rgb24()
+// converts it for saving, each only when asked, so frames that are merely
+// passed over cost nothing more than decoding.
 //
 // Not thread-safe; one instance per file. Uses FFmpeg's libavformat,
 // libavcodec and libswscale.
@@ -57,14 +60,36 @@ public:
     // Decodes the next frame. False at the end of the file; a damaged packet
     // is skipped (the same way on every run), not treated as the end.
     bool next();
-    // Time of the frame last returned by next(), from the first frame.
+    // Time of the frame last returned by next(), from the first frame, on
+    // one continuous timeline: where the file's timestamps jump back (or
+    // more than a minute ahead), time goes on one frame after the last frame
+    // before the jump.
     MediaTime time() const;
     // Frames returned by next() so far.
     std::int64_t frameCount() const;
-    // Packets and frames the decoder refused so far (a damaged file).
+    // Timestamp jumps passed so far, and the time of the first.
+    std::int64_t timestampJumps() const;
+    MediaTime firstJumpTime() const;
+    // Is the frame last returned by next() marked damaged by the decoder
+    // (concealed errors, a missing reference)? Its picture is partly made up.
+    bool corrupt() const;
+    // Packets and frames the decoder refused so far.
+    std::int64_t decodeErrors() const;
+    // Frames returned by next() that were corrupt().
+    std::int64_t corruptFrames() const;
+    // decodeErrors() + corruptFrames().
     std::int64_t damagedCount() const;
-    // The current frame as RGB24, width() * height() * 3 bytes; valid until
-    // the next call of next(). Null if the conversion failed.
+    // The layout of picture(): the first frame's pixel format when it is
+    // one of FrameLayout's, otherwise 4:2:0 planar, at the first frame's
+    // size, packed.
+    const platform::FrameLayout& layout() const;
+    // The current frame in layout(), layout().bytes bytes; valid until the
+    // next call of next(). A frame of another format or size than the first
+    // is converted to it. Null if that conversion failed.
+    const std::uint8_t* picture();
+    // The current frame as RGB24, width() * height() * 3 bytes, in the
+    // file's own colours; valid until the next call of next(). Null if the
+    // conversion failed.
     const std::uint8_t* rgb24();
 
 private:

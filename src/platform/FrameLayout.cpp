@@ -1,6 +1,7 @@
 #include "platform/FrameLayout.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace vigilux::platform {
@@ -132,6 +133,71 @@ FrameLayout FrameLayout::rgb24(QSize size) {
     f.stride[0] = size.width() * 3;
     f.bytes = qsizetype(f.stride[0]) * size.height();
     return f;
+}
+
+FrameLayout FrameLayout::packed(Pixel pixel, QSize size) {
+    FrameLayout f;
+    f.size = size;
+    f.pixel = pixel;
+    f.planeCount = planesOf(pixel);
+    if (size.isEmpty() || f.planeCount == 0)
+        return f;
+    const int w = size.width();
+    const int cw = (w + 1) / 2;
+    f.stride[0] = minimumStride(pixel, w);
+    switch (pixel) {
+    case Pixel::Yuv420p:
+    case Pixel::Yv12:
+    case Pixel::Yuv422p:
+        f.stride[1] = f.stride[2] = cw;
+        break;
+    case Pixel::Nv12:
+    case Pixel::Nv21:
+        f.stride[1] = cw * 2;
+        break;
+    default:
+        break;
+    }
+    qsizetype at = 0;
+    for (int i = 0; i < f.planeCount; ++i) {
+        f.offset[static_cast<size_t>(i)] = at;
+        at += qsizetype(f.stride[static_cast<size_t>(i)]) * f.planeRows(i);
+    }
+    f.bytes = at;
+    return f;
+}
+
+int FrameLayout::planeRows(int i) const {
+    const int h = size.height();
+    if (i == 0 || pixel == Pixel::Yuv422p)
+        return h;
+    return (h + 1) / 2;
+}
+
+bool FrameLayout::pack(const std::array<const uchar*, 3>& planes,
+                       const std::array<int, 3>& lineBytes, uchar* out) const {
+    if (!out || !isValid())
+        return false;
+    for (int i = 0; i < planeCount; ++i) {
+        const auto p = static_cast<size_t>(i);
+        // A negative line length is a picture stored bottom-up; it packs the same.
+        if (!planes[p] || std::abs(lineBytes[p]) < stride[p])
+            return false;
+    }
+    for (int i = 0; i < planeCount; ++i) {
+        const auto p = static_cast<size_t>(i);
+        const uchar* src = planes[p];
+        uchar* dst = out + offset[p];
+        const auto row = static_cast<size_t>(stride[p]);
+        const int rows = planeRows(i);
+        if (lineBytes[p] == stride[p]) {
+            std::memcpy(dst, src, row * static_cast<size_t>(rows));
+            continue;
+        }
+        for (int y = 0; y < rows; ++y, src += lineBytes[p], dst += row)
+            std::memcpy(dst, src, row);
+    }
+    return true;
 }
 
 bool FrameLayout::isValid() const {

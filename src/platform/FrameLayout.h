@@ -41,6 +41,22 @@ struct FrameLayout {
     // A tightly packed single-plane RGB24 frame of the given size.
     static FrameLayout rgb24(QSize size);
 
+    // The frame as the detector compares it, on live and recorded video
+    // alike: the planes of `pixel` one after the other, rows without any
+    // padding. Invalid for an unknown pixel or an empty size.
+    static FrameLayout packed(Pixel pixel, QSize size);
+
+    // Lines of plane `i` (chroma planes of 4:2:0 have half as many).
+    int planeRows(int i) const;
+
+    // Copies a frame whose planes lie anywhere, each with its own bytes per
+    // line (a decoder's or a mapped video frame's), row by row into `out`
+    // in this layout, leaving the source's row padding behind. This layout
+    // must be packed(); `out` holds `bytes` bytes. False, with nothing
+    // copied, when a source line is shorter than a packed one.
+    bool pack(const std::array<const uchar*, 3>& planes, const std::array<int, 3>& lineBytes,
+              uchar* out) const;
+
     bool isValid() const;
 
     // The frame as an RGB888 image (a deep copy), or a null image when the

@@ -1,6 +1,7 @@
 #include "platform/SinkCaptureDevice.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace vigilux::platform {
@@ -64,25 +65,48 @@ void SinkCaptureDevice::onFrame(const QVideoFrame& frame) {
     QVideoFrame f(frame); // shallow; map() needs a non-const frame
     if (!f.map(QVideoFrame::ReadOnly))
         return;
-    FrameLayout layout;
-    layout.size = f.size();
-    layout.pixel = pixelOf(f.pixelFormat());
-    layout.planeCount = std::min(f.planeCount(), 3);
-    qsizetype total = 0;
-    for (int i = 0; i < f.planeCount(); ++i)
-        total += f.mappedBytes(i);
-    uchar* buffer = frameBuffer(total);
-    qsizetype at = 0;
-    for (int i = 0; i < f.planeCount(); ++i) {
-        if (i < 3) {
-            layout.offset[size_t(i)] = at;
-            layout.stride[size_t(i)] = f.bytesPerLine(i);
+    // A known layout is packed row by row: the detector compares the
+    // picture, never the padding a backend adds at the end of each line.
+    FrameLayout layout = FrameLayout::packed(pixelOf(f.pixelFormat()), f.size());
+    const int planes = f.planeCount();
+    bool packed = layout.isValid() && planes == layout.planeCount;
+    if (packed) {
+        std::array<const uchar*, 3> bits{};
+        std::array<int, 3> lines{};
+        for (int i = 0; i < planes; ++i) {
+            const auto p = size_t(i);
+            bits[p] = f.bits(i);
+            lines[p] = f.bytesPerLine(i);
+            // The mapping must hold every line the layout reads.
+            if (f.mappedBytes(i) <
+                qsizetype(lines[p]) * (layout.planeRows(i) - 1) + layout.stride[p])
+                packed = false;
         }
-        const qsizetype n = f.mappedBytes(i);
-        std::memcpy(buffer + at, f.bits(i), size_t(n));
-        at += n;
+        packed = packed && layout.pack(bits, lines, frameBuffer(layout.bytes));
     }
-    layout.bytes = total;
+    if (!packed) {
+        // A layout we cannot read: the mapped bytes as they are, so the
+        // detector still sees the picture change.
+        layout = FrameLayout();
+        layout.size = f.size();
+        layout.pixel = pixelOf(f.pixelFormat());
+        layout.planeCount = std::min(planes, 3);
+        qsizetype total = 0;
+        for (int i = 0; i < planes; ++i)
+            total += f.mappedBytes(i);
+        uchar* buffer = frameBuffer(total);
+        qsizetype at = 0;
+        for (int i = 0; i < planes; ++i) {
+            if (i < 3) {
+                layout.offset[size_t(i)] = at;
+                layout.stride[size_t(i)] = f.bytesPerLine(i);
+            }
+            const qsizetype n = f.mappedBytes(i);
+            std::memcpy(buffer + at, f.bits(i), size_t(n));
+            at += n;
+        }
+        layout.bytes = total;
+    }
     f.unmap();
 
     if (layout.isValid())

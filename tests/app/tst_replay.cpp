@@ -15,6 +15,8 @@ extern "C" {
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <random>
+
 using namespace vigilux;
 using app::Replay;
 using app::ReplayOptions;
@@ -58,7 +60,7 @@ Run replay(const QString& file, const QString& outDir, const QString& ini) {
     Replay r(
         QDir::tempPath(), [&](const QString& l) { run.out << l; },
         [&](const QString& l) { run.err << l; });
-    run.code = r.run(ReplayOptions{file, outDir, ini});
+    run.code = r.run(ReplayOptions{file, outDir, ini, {}});
     for (const QString& line : run.out) {
         if (line.startsWith(QLatin1String("t_ms=")))
             run.steps << parseStep(line);
@@ -355,9 +357,9 @@ private slots:
         const QString out = path(QStringLiteral("summary"));
         const Run run = replay(m_moving, out, writeIni(QStringLiteral("sum.ini"), 100, 5, 1));
         QCOMPARE(run.code, 0);
-        static const QRegularExpression re(
-            QStringLiteral(R"(^steps=(\d+) alarms=(\d+) saved=(\d+) decode_fps=(\d+\.\d) )"
-                           R"(step_us_median=(\d+\.\d)$)"));
+        static const QRegularExpression re(QStringLiteral(
+            R"(^steps=(\d+) alarms=(\d+) saved=(\d+) damaged=0 decode_fps=(\d+\.\d) )"
+            R"(step_us_median=(\d+\.\d)$)"));
         const auto m = re.match(run.summary);
         QVERIFY2(m.hasMatch(), qPrintable(run.summary));
         qint64 alarms = 0;
@@ -372,6 +374,124 @@ private slots:
         QCOMPARE(qint64(tree(out).size()), saved);
         QVERIFY(m.captured(4).toDouble() > 0.0);
         QVERIFY(m.captured(5).toDouble() > 0.0);
+    }
+
+    // --plot draws the run: a 1600 x 600 PNG, the alarm marks in red. A
+    // folder that cannot take it fails the run after the step lines.
+    void plotPicture() {
+        const QString png = path(QStringLiteral("run.png"));
+        Run run;
+        Replay r(
+            QDir::tempPath(), [&](const QString& l) { run.out << l; },
+            [&](const QString& l) { run.err << l; });
+        ReplayOptions options{
+            m_moving,
+            QString(),
+            writeIni(QStringLiteral("plot.ini"), 100, 5, 1, {"MotionDetector/SaveAlarm=False"}),
+            {}};
+        options.plotPath = png;
+        QCOMPARE(r.run(options), 0);
+        const QImage image(png);
+        QCOMPARE(image.size(), QSize(1600, 600));
+        int red = 0;
+        for (int y = 0; y < image.height(); y += 2)
+            for (int x = 0; x < image.width(); x += 2)
+                red += image.pixelColor(x, y) == QColor(210, 30, 30) ? 1 : 0;
+        QVERIFY(red > 0);
+
+        // The same as a drawing, with its Russian labels as text.
+        options.plotPath = path(QStringLiteral("run.svg"));
+        QCOMPARE(r.run(options), 0);
+        QFile svg(options.plotPath);
+        QVERIFY(svg.open(QIODevice::ReadOnly));
+        const QString drawing = QString::fromUtf8(svg.readAll());
+        QVERIFY(drawing.contains(QLatin1String("<svg")));
+        QVERIFY(drawing.contains(QStringLiteral("Время от начала записи, с")));
+
+        options.plotPath = path(QStringLiteral("no/such/folder/run.png"));
+        QCOMPARE(r.run(options), int(Replay::SaveFailed));
+        QVERIFY(!run.err.isEmpty());
+        QVERIFY(run.err.last().startsWith(QLatin1String("vigilux: ")));
+    }
+
+    // Recordings joined end to end: time jumps back at each join (and the
+    // first part's clock restarts from far ahead, like a camera's). Every
+    // frame is replayed on one continuous timeline, and standard error says
+    // so once.
+    void joinedRecordingsGoOn() {
+        QByteArray joined;
+        for (const QString& offset :
+             {QStringLiteral("50"), QStringLiteral("0"), QStringLiteral("0")}) {
+            const QString part = QStringLiteral("part.ts");
+            QVERIFY(makeClip(part, QStringLiteral("mpeg4"), QStringLiteral("10"),
+                             QStringLiteral("3"), {QStringLiteral("-output_ts_offset"), offset}));
+            QFile f(path(part));
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            joined += f.readAll(); // as `cat` joins them
+        }
+        const QString file = path(QStringLiteral("joined.ts"));
+        {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(joined);
+        }
+        const Run run = replay(file, QString(),
+                               writeIni(QStringLiteral("joined.ini"), 100, 5, 1,
+                                        {QStringLiteral("MotionDetector/SaveAlarm=False")}));
+        QCOMPARE(run.code, 0);
+        QCOMPARE(run.steps.size(), 90); // 9 s of frames, one step per 100 ms
+        for (qsizetype i = 1; i < run.steps.size(); ++i)
+            QVERIFY(run.steps[i].tMs > run.steps[i - 1].tMs);
+        QVERIFY(run.steps.last().tMs >= 8800 && run.steps.last().tMs < 9000);
+        const QStringList said = run.err.filter(QStringLiteral("timestamps"));
+        QCOMPARE(said.size(), 1);
+        QVERIFY2(said[0].contains(QLatin1String("2 time")), qPrintable(said[0]));
+    }
+
+    // Flipped bits: the damage is counted and reported, and the frames the
+    // decoder marks corrupt are never compared, so made-up pictures raise no
+    // alarms of their own. The same damaged file replays the same each time.
+    void damagedVideoIsReported() {
+        QVERIFY(makeClip(QStringLiteral("clean.ts"), QStringLiteral("mpeg4"), QStringLiteral("25"),
+                         QStringLiteral("10")));
+        QFile clean(path(QStringLiteral("clean.ts")));
+        QVERIFY(clean.open(QIODevice::ReadOnly));
+        QByteArray bytes = clean.readAll();
+        std::mt19937 random(7);
+        for (int i = 0; i < 400; ++i) {
+            const auto at =
+                qsizetype(random() % quint32(bytes.size() * 9 / 10)) + bytes.size() / 20;
+            bytes[at] = char(bytes[at] ^ (1 << (random() % 8)));
+        }
+        QFile damaged(path(QStringLiteral("damaged.ts")));
+        QVERIFY(damaged.open(QIODevice::WriteOnly));
+        damaged.write(bytes);
+        damaged.close();
+
+        const QString ini = writeIni(QStringLiteral("damaged.ini"), 100, 5, 1,
+                                     {QStringLiteral("MotionDetector/SaveAlarm=False")});
+        const auto alarms = [](const Run& run) {
+            return std::count_if(run.steps.cbegin(), run.steps.cend(),
+                                 [](const Step& s) { return s.alarm; });
+        };
+        const Run good = replay(clean.fileName(), QString(), ini);
+        const Run bad = replay(damaged.fileName(), QString(), ini);
+        QCOMPARE(good.code, 0);
+        QCOMPARE(bad.code, 0);
+        QVERIFY(good.summary.contains(QLatin1String(" damaged=0 ")));
+        QVERIFY(good.err.filter(QStringLiteral("damaged")).isEmpty());
+
+        static const QRegularExpression count(QStringLiteral(R"( damaged=(\d+) )"));
+        const auto m = count.match(bad.summary);
+        QVERIFY2(m.hasMatch() && m.captured(1).toInt() > 0, qPrintable(bad.summary));
+        QCOMPARE(bad.err.filter(QStringLiteral("damaged")).size(), 1);
+        QVERIFY(bad.steps.size() < good.steps.size() + 5);
+        QVERIFY2(
+            alarms(bad) <= alarms(good) + 2,
+            qPrintable(QStringLiteral("%1 alarms, clean %2").arg(alarms(bad)).arg(alarms(good))));
+
+        const Run again = replay(damaged.fileName(), QString(), ini);
+        QCOMPARE(again.out.mid(0, again.out.size() - 1), bad.out.mid(0, bad.out.size() - 1));
     }
 
     // Saved files follow the saving keys; their names come from the media
@@ -529,6 +649,14 @@ private slots:
         QTest::newRow("empty value") << QStringList{"--replay", "a.mp4", "--out="} << false << ""
                                      << ""
                                      << "";
+        QTest::newRow("plot") << QStringList{"--replay", "a.mp4", "--plot", "p.png"} << true
+                              << "a.mp4"
+                              << ""
+                              << "";
+        QTest::newRow("plot not PNG")
+            << QStringList{"--replay", "a.mp4", "--plot=p.jpg"} << false << ""
+            << ""
+            << "";
         QTest::newRow("unknown") << QStringList{"--replay", "a.mp4", "-x"} << false << ""
                                  << ""
                                  << "";

@@ -11,8 +11,8 @@
 
 using vigilux::platform::CaptureSource;
 using vigilux::platform::DemoCaptureDevice;
-using vigilux::platform::FrameLayout;
 using vigilux::platform::FrameHeader;
+using vigilux::platform::FrameLayout;
 using vigilux::test::FakeCaptureDevice;
 
 namespace {
@@ -308,6 +308,75 @@ private slots:
             const QColor px = img.pixelColor(1, 1);
             QVERIFY2(px.red() > 200 && px.blue() < 60, qPrintable(FrameLayout::pixelName(c.pixel)));
         }
+    }
+
+    // The detector's input: the picture without the row padding a source
+    // adds. Padding never reaches the packed bytes, and the packed frame
+    // shows the same picture as the padded one.
+    void packingDropsRowPadding_data() {
+        QTest::addColumn<int>("pixel");
+        QTest::addColumn<qsizetype>("packedBytes"); // at 5x3
+        using P = FrameLayout::Pixel;
+        QTest::newRow("I420") << int(P::Yuv420p) << qsizetype(15 + 6 + 6);
+        QTest::newRow("I422") << int(P::Yuv422p) << qsizetype(15 + 9 + 9);
+        QTest::newRow("NV12") << int(P::Nv12) << qsizetype(15 + 12);
+        QTest::newRow("YUYV") << int(P::Yuyv) << qsizetype(12 * 3);
+        QTest::newRow("RGB24") << int(P::Rgb24) << qsizetype(45);
+        QTest::newRow("BGRX32") << int(P::Bgrx32) << qsizetype(60);
+        QTest::newRow("Y8") << int(P::Gray8) << qsizetype(15);
+    }
+    void packingDropsRowPadding() {
+        QFETCH(int, pixel);
+        QFETCH(qsizetype, packedBytes);
+        const FrameLayout packed = FrameLayout::packed(FrameLayout::Pixel(pixel), QSize(5, 3));
+        QVERIFY(packed.isValid());
+        QCOMPARE(packed.bytes, packedBytes);
+
+        // The same picture with 7 bytes of padding after every line, in one
+        // buffer as a mapped frame holds it.
+        FrameLayout padded = packed;
+        qsizetype at = 0;
+        for (int i = 0; i < packed.planeCount; ++i) {
+            padded.stride[size_t(i)] = packed.stride[size_t(i)] + 7;
+            padded.offset[size_t(i)] = at;
+            at += qsizetype(padded.stride[size_t(i)]) * packed.planeRows(i);
+        }
+        padded.bytes = at;
+        QByteArray source(at, '\0');
+        for (qsizetype i = 0; i < at; ++i)
+            source[i] = char(i * 37 % 251);
+        const auto pack = [&](const QByteArray& bytes) {
+            std::array<const uchar*, 3> planes{};
+            const auto* data = reinterpret_cast<const uchar*>(bytes.constData());
+            for (int i = 0; i < packed.planeCount; ++i)
+                planes[size_t(i)] = data + padded.offset[size_t(i)];
+            QByteArray out(packed.bytes, '\xee');
+            if (!packed.pack(planes, padded.stride, reinterpret_cast<uchar*>(out.data())))
+                return QByteArray();
+            return out;
+        };
+        const QByteArray a = pack(source);
+        QVERIFY(!a.isEmpty());
+        QCOMPARE(packed.toImage(reinterpret_cast<const uchar*>(a.constData())),
+                 padded.toImage(reinterpret_cast<const uchar*>(source.constData())));
+
+        QByteArray otherPadding = source;
+        for (int i = 0; i < packed.planeCount; ++i)
+            for (int row = 0; row < packed.planeRows(i); ++row)
+                for (int k = 0; k < 7; ++k)
+                    otherPadding[padded.offset[size_t(i)] +
+                                 qsizetype(padded.stride[size_t(i)]) * row +
+                                 packed.stride[size_t(i)] + k] = char(0x55 + k);
+        QCOMPARE(pack(otherPadding), a);
+
+        // A source line shorter than the picture's is refused.
+        std::array<int, 3> shortLines = packed.stride;
+        shortLines[0] -= 1;
+        QByteArray out(packed.bytes, '\0');
+        QVERIFY(!packed.pack({reinterpret_cast<const uchar*>(source.constData()),
+                              reinterpret_cast<const uchar*>(source.constData()),
+                              reinterpret_cast<const uchar*>(source.constData())},
+                             shortLines, reinterpret_cast<uchar*>(out.data())));
     }
 
     void captureSourceFromArguments_data() {
