@@ -43,7 +43,7 @@ check "no settings yet: the user's folder is named" \
 check "no settings yet: refused with the argument error" test "$first" -eq 2
 
 mkdir -p "$XDG_CONFIG_HOME/Vigilux"
-printf '[MotionDetector]\r\nSaveAlarm=True\r\n[Sensor]\r\nTimer=100\r\nNoise=5\r\nPercent=10\r\n' \
+printf '[MotionDetector]\r\nSaveAlarm=True\r\n[Sensor]\r\nTimer=100\r\nNoise=5\r\nPercent=5\r\n' \
   >"$XDG_CONFIG_HOME/Vigilux/options.ini"
 "$prefix/bin/vigilux" --replay "$work/clip.mp4" --out "$work/out" >"$work/replay.out" 2>"$work/replay.err" ||
   { echo "FAIL: the installed program's replay"; cat "$work/replay.err"; exit 1; }
