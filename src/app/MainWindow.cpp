@@ -794,8 +794,9 @@ void MainWindow::openFtpSettings() {
         return;
     net::FtpSettingsWindow window(m_context, *m_options, this, &m_queue);
     // New settings may be what a refused login or an outage waited for.
-    if (window.exec() == QDialog::Accepted && m_context.settings.ftpUpload)
-        m_queue.resume();
+    const bool uploadWasOn = m_context.settings.ftpUpload;
+    if (window.exec() == QDialog::Accepted)
+        m_queue.settingsSaved(uploadWasOn);
 }
 
 void MainWindow::openAbout() {

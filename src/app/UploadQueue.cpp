@@ -419,6 +419,14 @@ bool UploadQueue::deferDeletion(const QString& path) {
     return waiting;
 }
 
+void UploadQueue::settingsSaved(bool uploadWasOn) {
+    if (!m_context.settings.ftpUpload)
+        return;
+    if (!uploadWasOn && !m_dormant.isEmpty())
+        restore();
+    resume();
+}
+
 void UploadQueue::resume() {
     m_paused = false;
     m_hold = QDeadlineTimer(0);

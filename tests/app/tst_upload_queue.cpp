@@ -223,10 +223,18 @@ private slots:
         QVERIFY(!f.ftp.isBusy());
         QCOMPARE(f.servedCount(), 1);
 
+        // The next start with upload off keeps them aside; switching upload
+        // on in the settings sends them.
+        f.newQueue();
+        QCOMPARE(f.queue->restore(), 0);
+        f.queue->settingsSaved(false);
+        QCOMPARE(f.queue->waitingCount(), 0);
         f.context.settings.ftpUpload = true;
-        f.queue->resume();
+        f.queue->settingsSaved(false);
         QTRY_COMPARE_WITH_TIMEOUT(f.queue->waitingCount(), 0, kArrivalWaitMs);
         QCOMPARE(f.servedCount(), 4);
+        f.newQueue();
+        QCOMPARE(f.queue->restore(), 0);
     }
 
     // A file the server refuses waits alone while the others go on, and is
