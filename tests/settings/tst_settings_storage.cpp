@@ -89,6 +89,13 @@ const QStringList FirstStartKeys = {"Interface/MinStart",
                                     "MotionDetector/RunAlarmPath",
                                     "MotionDetector/RunAlarmWait",
                                     "MotionDetector/SysTrayAlarm",
+                                    "Events/EventGap",
+                                    "Events/SoundPerEvent",
+                                    "Events/BalloonPerEvent",
+                                    "Events/ProgramPerEvent",
+                                    "Events/EventFrames",
+                                    "Events/EventFirstFrames",
+                                    "Events/EventFrameInterval",
                                     "FTP/FtpUpload",
                                     "HD/DefHD",
                                     "Sensor/Timer",
@@ -205,6 +212,13 @@ private slots:
         changed.waitForAlarmProgram = true;
         changed.balloonOnAlarm = true;
         changed.detectorValues = {5000, 0, 100};
+        changed.eventGap = 3600;
+        changed.soundPerEvent = true;
+        changed.balloonPerEvent = true;
+        changed.programPerEvent = true;
+        changed.eventFrames = 2;
+        changed.eventFirstFrames = 100;
+        changed.eventFrameInterval = 1;
         changed.ftpUpload = true;
         changed.ftpServer = QStringLiteral("ftp.example");
         changed.ftpFolder = QStringLiteral("/in");
@@ -297,6 +311,18 @@ private slots:
                                       << "100";
         QTest::newRow("percent plus sign") << QByteArray("[Sensor]\nPercent=+20") << "Percent"
                                            << "20";
+        // A file from before events, and hand-edited event values.
+        QTest::newRow("events missing") << QByteArray("[Sensor]\nTimer=500") << "EventGap"
+                                        << "10 0 3 5";
+        QTest::newRow("event gap zero") << QByteArray("[Events]\nEventGap=0") << "EventGap"
+                                        << "1 0 3 5";
+        QTest::newRow("event values beyond window")
+            << QByteArray("[Events]\nEventGap=86400\nEventFirstFrames=1000\nEventFrameInterval=-1")
+            << "EventGap"
+            << "3600 0 100 1";
+        QTest::newRow("unknown frames mode")
+            << QByteArray("[Events]\nEventFrames=3\nEventFirstFrames=x") << "EventGap"
+            << "10 0 3 5";
         QTest::newRow("string missing") << QByteArray("[Files]\nJPGq=75") << "SavePath"
                                         << "";
     }
@@ -316,7 +342,12 @@ private slots:
                                              {"Timer", QString::number(s.detectorValues[0])},
                                              {"Noise", QString::number(s.detectorValues[1])},
                                              {"Percent", QString::number(s.detectorValues[2])},
-                                             {"SavePath", s.savePath}};
+                                             {"SavePath", s.savePath},
+                                             {"EventGap", QStringLiteral("%1 %2 %3 %4")
+                                                              .arg(s.eventGap)
+                                                              .arg(s.eventFrames)
+                                                              .arg(s.eventFirstFrames)
+                                                              .arg(s.eventFrameInterval)}};
         QCOMPARE(fields.value(field), expected);
     }
 
