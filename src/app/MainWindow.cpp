@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "app/AboutWindow.h"
+#include "app/AlarmActions.h"
 #include "app/RecordingIndicator.h"
 #include "capture/CalibrationTarget.h"
 #include "capture/MotionLevelBar.h"
@@ -136,7 +137,8 @@ MainWindow::MainWindow(AppContext& context, Services services, QWidget* parent)
     , m_updates(m_lastCheck, context.clock, context.dialogs, m_services.urls,
                 context.settingsFolder,
                 m_services.updateEndpoint.isValid() ? m_services.updateEndpoint
-                                                    : UpdateChecker::defaultEndpoint()) {
+                                                    : UpdateChecker::defaultEndpoint())
+    , m_quiet(context.clock) {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Vigilux"));
     resize(DesignSize);
@@ -160,6 +162,10 @@ MainWindow::MainWindow(AppContext& context, Services services, QWidget* parent)
     buildControls();
     buildTrayMenu();
     setWindowIcon(trayIcon(false));
+
+    connect(&eventTracker(), &capture::EventTracker::eventStarted, this,
+            &MainWindow::refreshTrayTip);
+    connect(&m_quiet, &QuietTime::changed, this, &MainWindow::onQuietTimeChanged);
 }
 
 MainWindow::~MainWindow() {
@@ -198,12 +204,14 @@ void MainWindow::buildControls() {
     connect(m_maximizeButton, &TitleBarButton::clicked, this, &MainWindow::onMaximizeClicked);
 
     m_capture = new capture::CaptureControl(m_context, *this, m_services.source,
-                                           m_services.deviceFactory, m_services.cameras, this);
+                                            m_services.deviceFactory, m_services.cameras, this);
     m_capture->setGeometry(8, 30, w - 152, h - 59);
     connect(m_capture, &capture::CaptureControl::alarm, this, &MainWindow::onAlarm);
-    connect(m_capture, &capture::CaptureControl::similarityChanged, this, &MainWindow::onSimilarity);
+    connect(m_capture, &capture::CaptureControl::similarityChanged, this,
+            &MainWindow::onSimilarity);
     connect(m_capture, &capture::CaptureControl::speedChanged, this, &MainWindow::onSpeed);
-    connect(m_capture, &capture::CaptureControl::imageFormatChanged, this, &MainWindow::onImageFormat);
+    connect(m_capture, &capture::CaptureControl::imageFormatChanged, this,
+            &MainWindow::onImageFormat);
     connect(m_capture, &capture::CaptureControl::frameSaved, this, &MainWindow::onFrameSaved);
 
     const QStringList captions{
@@ -268,8 +276,8 @@ void MainWindow::buildControls() {
     bold.setBold(true);
     question->setFont(bold);
     auto* helpLink = new QLabel(QStringLiteral("<a href=\"help\">Изображения нет. Только черный "
-                                             "прямоугольник</a>"),
-                              m_blackPicture);
+                                               "прямоугольник</a>"),
+                                m_blackPicture);
     helpLink->setObjectName(QStringLiteral("helpLink"));
     helpLink->setGeometry(10, 38, 280, 20);
     connect(helpLink, &QLabel::linkActivated, this,
@@ -301,17 +309,30 @@ void MainWindow::buildTrayMenu() {
     m_openAction =
         m_trayMenu->addAction(QStringLiteral("Открыть программу"), this, &MainWindow::showFromTray);
     m_trayMenu->addSeparator();
-    m_snapshotAction =
-        m_trayMenu->addAction(QStringLiteral("Сделать снимок"), this, [this] { onButtonClicked(0); });
-    m_watchAction =
-        m_trayMenu->addAction(QStringLiteral("Автосъемка вкл"), this, [this] { onButtonClicked(1); });
-    m_detectorAction =
-        m_trayMenu->addAction(QStringLiteral("Настройки детектора"), this, [this] { onButtonClicked(2); });
+    m_snapshotAction = m_trayMenu->addAction(QStringLiteral("Сделать снимок"), this,
+                                             [this] { onButtonClicked(0); });
+    m_watchAction = m_trayMenu->addAction(QStringLiteral("Автосъемка вкл"), this,
+                                          [this] { onButtonClicked(1); });
+    m_detectorAction = m_trayMenu->addAction(QStringLiteral("Настройки детектора"), this,
+                                             [this] { onButtonClicked(2); });
     m_detectorAction->setEnabled(false);
-    m_optionsAction =
-        m_trayMenu->addAction(QStringLiteral("Настройки программы"), this, [this] { onButtonClicked(3); });
+    m_optionsAction = m_trayMenu->addAction(QStringLiteral("Настройки программы"), this,
+                                            [this] { onButtonClicked(3); });
     m_trayMenu->addSeparator();
-    m_exitAction = m_trayMenu->addAction(QStringLiteral("Выход"), this, [this] { onButtonClicked(5); });
+    // The quiet time silences sound, balloon and program; watching goes on.
+    m_muteActions[0] = m_trayMenu->addAction(QStringLiteral("Без оповещений 15 минут"), this,
+                                             [this] { m_quiet.mute(ActionMute::Span::Minutes15); });
+    m_muteActions[1] = m_trayMenu->addAction(QStringLiteral("Без оповещений 1 час"), this,
+                                             [this] { m_quiet.mute(ActionMute::Span::Hour); });
+    m_muteActions[2] =
+        m_trayMenu->addAction(QStringLiteral("Без оповещений до отмены"), this,
+                              [this] { m_quiet.mute(ActionMute::Span::UntilUnmuted); });
+    m_muteActions[3] = m_trayMenu->addAction(QStringLiteral("Включить оповещения"), this,
+                                             [this] { m_quiet.unmute(); });
+    m_muteActions[3]->setEnabled(false);
+    m_trayMenu->addSeparator();
+    m_exitAction =
+        m_trayMenu->addAction(QStringLiteral("Выход"), this, [this] { onButtonClicked(5); });
 }
 
 // ---- detector settings ---------------------------------------------------
@@ -348,8 +369,8 @@ void MainWindow::placeLine(int index) {
     const QLineF& l = m_borderGeometry[static_cast<size_t>(index)];
     const QRectF r = QRectF(l.p1(), l.p2()).normalized();
     m_borderLines[static_cast<size_t>(index)]->setGeometry(qRound(r.left()), qRound(r.top()),
-                                                 std::max(1, qRound(r.width())),
-                                                 std::max(1, qRound(r.height())));
+                                                           std::max(1, qRound(r.width())),
+                                                           std::max(1, qRound(r.height())));
 }
 
 void MainWindow::placeBorderLines() {
@@ -357,7 +378,7 @@ void MainWindow::placeBorderLines() {
     const double w = width();
     const double h = height();
     m_borderGeometry = {QLineF(0, 0, 0, h), QLineF(w - 1, 0, w - 1, h), QLineF(0, h - 1, w, h - 1),
-               QLineF(0, 0, w, 0)};
+                        QLineF(0, 0, w, 0)};
     for (int i = 0; i < 4; ++i)
         placeLine(i);
     update();
@@ -408,6 +429,8 @@ void MainWindow::startBlackScreenCheck() {
 }
 
 void MainWindow::stopCapture() {
+    // An event still open at exit is ended and logged.
+    m_capture->events().stop();
     m_capture->stopCapture();
 }
 
@@ -431,10 +454,13 @@ void MainWindow::exitProgram() {
 
 void MainWindow::toggleWatching() {
     const bool on = !m_context.watching;
-    if (on)
+    if (on) {
         m_capture->setDetecting(true); // resets the alarm count
-    else
+        m_capture->events().start();   // numbers events from 1
+    } else {
         m_capture->setDetecting(false);
+        m_capture->events().stop(); // an open event ends and is logged
+    }
     m_context.watching = on;
     for (int i : {0, 1, 3, 4, 5})
         label(i).setVisible(on);
@@ -458,6 +484,7 @@ void MainWindow::toggleWatching() {
         m_record->start();
     else
         m_record->stop();
+    refreshTrayTip();
 }
 
 // ---- the capture control's events -----------------------------------------
@@ -476,20 +503,30 @@ void MainWindow::onAlarm(bool value) {
     }
     if (m_context.detectorWindowShown)
         return;
+    runAlarmActions();
+}
+
+void MainWindow::runAlarmActions() {
     const auto& s = m_context.settings;
-    if (s.soundOnAlarm)
+    const bool startsEvent = m_capture->events().stepStartedEvent();
+    const AlarmActions a =
+        AlarmActions::forStep(s, startsEvent, m_quiet.isMuted(), m_context.inTray);
+    if (a.sound)
         m_sound.playFile(s.alarmSoundPath);
-    if (s.balloonOnAlarm && m_context.inTray) {
-        m_tray.showBalloon(
-            QStringLiteral("Обнаружено движение!"),
-            QStringLiteral("Программа обнаружила движение в наблюдаемой области. ") + CrLf +
-                QStringLiteral("Всего срабатываний детектора движения с начала наблюдения: ") +
-                QString::number(m_context.alarmCount) + CrLf +
-                QStringLiteral("Расхождение с предыдущим кадром: ") +
-                QString::number(100 - m_lastPercent) + QLatin1Char('%'),
-            2);
+    if (a.balloon) {
+        const QString text =
+            s.balloonPerEvent
+                ? AlarmActions::eventBalloonText(eventTracker().current().number,
+                                                 100 - m_lastPercent)
+                : QStringLiteral("Программа обнаружила движение в наблюдаемой области. ") + CrLf +
+                      QStringLiteral(
+                          "Всего срабатываний детектора движения с начала наблюдения: ") +
+                      QString::number(m_context.alarmCount) + CrLf +
+                      QStringLiteral("Расхождение с предыдущим кадром: ") +
+                      QString::number(100 - m_lastPercent) + QLatin1Char('%');
+        m_tray.showBalloon(QStringLiteral("Обнаружено движение!"), text, 2);
     }
-    if (s.runOnAlarm && !s.alarmProgramPath.isEmpty() &&
+    if (a.program && !s.alarmProgramPath.isEmpty() &&
         QFileInfo(platform::CommandLine::parse(s.alarmProgramPath).program).isFile()) {
         if (s.waitForAlarmProgram) {
             const QString remembered = m_statusLine->text();
@@ -627,6 +664,8 @@ void MainWindow::hideToTray() {
             m_tray.setOwnerHandle(1);
         m_tray.setIcon(IdleTrayIcon);
         m_tray.setToolTipText(QStringLiteral("Vigilux"));
+        m_eventTip = false;
+        refreshTrayTip();
         m_tray.add();
         m_context.inTray = true;
         // The window stays alive (capture and timers run); it only leaves
@@ -636,10 +675,10 @@ void MainWindow::hideToTray() {
     if (m_context.ini.read(QStringLiteral("FirstRun"), QString()).isEmpty()) {
         m_context.ini.write(QStringLiteral("False"), QStringLiteral("FirstRun"), QString());
         m_tray.showBalloon(QStringLiteral("Vigilux"),
-                              QStringLiteral("Управление программой:") + CrLf +
-                                  QStringLiteral("Левая кнопка мыши - показать программу,") + CrLf +
-                                  QStringLiteral("Правая кнопка мыши - меню программы"),
-                              1);
+                           QStringLiteral("Управление программой:") + CrLf +
+                               QStringLiteral("Левая кнопка мыши - показать программу,") + CrLf +
+                               QStringLiteral("Правая кнопка мыши - меню программы"),
+                           1);
     }
 }
 
@@ -649,6 +688,25 @@ void MainWindow::showFromTray() {
     m_tray.remove();
     m_context.inTray = false;
     showMain();
+}
+
+void MainWindow::refreshTrayTip() {
+    const int events = m_context.watching ? eventTracker().eventCount() : 0;
+    const QString until = m_quiet.state().untilText();
+    const bool eventTip = events > 0 || !until.isEmpty();
+    // Without events or quiet time the tip stays what watch mode made it.
+    if (!eventTip && !m_eventTip)
+        return;
+    m_eventTip = eventTip;
+    m_tray.setToolTipText(AlarmActions::trayTip(m_context.watching, events, until));
+    m_tray.modify();
+}
+
+void MainWindow::onQuietTimeChanged() {
+    const bool muted = m_quiet.isMuted();
+    m_muteActions[3]->setEnabled(muted);
+    showStatus(m_quiet.statusText());
+    refreshTrayTip();
 }
 
 void MainWindow::onTrayActivated(qint16 button) {
@@ -680,7 +738,8 @@ void MainWindow::layoutControls() {
     for (int i = 0; i < 7; ++i)
         button(i).hide();
     for (int i = 0; i < 4; ++i) {
-        m_borderGeometry[static_cast<size_t>(i)] = Resizer::scale(m_borderGeometry[static_cast<size_t>(i)], old, now);
+        m_borderGeometry[static_cast<size_t>(i)] =
+            Resizer::scale(m_borderGeometry[static_cast<size_t>(i)], old, now);
         placeLine(i);
     }
     for (auto* b : m_buttons)

@@ -1,11 +1,12 @@
 #pragma once
 
 #include "app/IniLastCheckStore.h"
-#include "app/OpenWindows.h"
-#include "app/Resizer.h"
-#include "app/SplashWindow.h"
 #include "app/LifecycleHost.h"
+#include "app/OpenWindows.h"
+#include "app/QuietTime.h"
+#include "app/Resizer.h"
 #include "app/SoundPlayer.h"
+#include "app/SplashWindow.h"
 #include "app/TrayIcon.h"
 #include "app/UpdateChecker.h"
 #include "app/UploadQueue.h"
@@ -59,9 +60,9 @@ class RecordingIndicator;
 // capture control's events (the alarm chain) and routes the commands of its
 // buttons and tray menu.
 class MainWindow final : public QWidget,
-                   public LifecycleHost,
-                   public settings::DetectorValuesTarget,
-                   public capture::CaptureControlHost {
+                         public LifecycleHost,
+                         public settings::DetectorValuesTarget,
+                         public capture::CaptureControlHost {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(MainWindow)
 public:
@@ -154,8 +155,17 @@ public:
     net::FtpClient& ftp() { return m_ftp; }
     UploadQueue& queue() { return m_queue; }
     UpdateChecker& updates() { return m_updates; }
-    controls::PushButton& button(int index) const { return *m_buttons.at(static_cast<size_t>(index)); }
-    controls::OverlayLabel& label(int index) const { return *m_labels.at(static_cast<size_t>(index)); }
+    // Motion events of the watch (hook here to hear of them) and the tray's
+    // quiet time for the alarm actions.
+    capture::EventTracker& eventTracker() const { return m_capture->events().tracker(); }
+    QuietTime& quietTime() { return m_quiet; }
+    const ActionMute& actionMute() const { return m_quiet.state(); }
+    controls::PushButton& button(int index) const {
+        return *m_buttons.at(static_cast<size_t>(index));
+    }
+    controls::OverlayLabel& label(int index) const {
+        return *m_labels.at(static_cast<size_t>(index));
+    }
     QLabel* statusLine() const { return m_statusLine; }
     QWidget* savedMark() const { return m_savedMark; }
     QWidget* blackPicture() const { return m_blackPicture; }
@@ -167,6 +177,8 @@ public:
     QAction* detectorAction() const { return m_detectorAction; }
     QAction* optionsAction() const { return m_optionsAction; }
     QAction* exitAction() const { return m_exitAction; }
+    // Quiet time: 15 minutes, 1 hour, until unmuted, unmute.
+    QAction* muteAction(int index) const { return m_muteActions.at(static_cast<size_t>(index)); }
     QTimer& savedMarkTimer() { return m_savedMarkTimer; }
     QTimer& captureStartTimer() { return m_captureStartTimer; }
     QTimer& updateCheckTimer() { return m_updates.delayTimer(); }
@@ -194,6 +206,9 @@ private:
     void openProgramOptions();
     void openFtpSettings();
     void openAbout();
+    void runAlarmActions();
+    void refreshTrayTip();
+    void onQuietTimeChanged();
 
     AppContext& m_context;
     Services m_services;
@@ -206,6 +221,7 @@ private:
     UploadQueue m_queue;
     IniLastCheckStore m_lastCheck;
     UpdateChecker m_updates;
+    QuietTime m_quiet;
 
     std::array<QWidget*, 3> m_header{};
     controls::TitleBarButton* m_closeButton = nullptr;
@@ -229,12 +245,14 @@ private:
     QAction* m_detectorAction = nullptr;
     QAction* m_optionsAction = nullptr;
     QAction* m_exitAction = nullptr;
+    std::array<QAction*, 4> m_muteActions{};
 
     QPointer<SplashWindow> m_splash;
     QTimer m_captureStartTimer;
     QTimer m_savedMarkTimer;
     qint32 m_lastPercent = 0;
     bool m_exiting = false;
+    bool m_eventTip = false; // the tray tip shows events or the quiet time
 };
 
 } // namespace vigilux::app

@@ -1,10 +1,10 @@
 #include "capture/CaptureControl.h"
 
-#include "capture/FormatDialog.h"
-#include "capture/PreviewWidget.h"
-#include "capture/MotionLevelBar.h"
-#include "capture/SourceDialog.h"
 #include "capture/CaptureControlHost.h"
+#include "capture/FormatDialog.h"
+#include "capture/MotionLevelBar.h"
+#include "capture/PreviewWidget.h"
+#include "capture/SourceDialog.h"
 #include "controls/PushButton.h"
 #include "platform/CaptureDevice.h"
 #include "settings/AppContext.h"
@@ -58,8 +58,9 @@ QImage CaptureControl::offlinePicture() {
     return image;
 }
 
-CaptureControl::CaptureControl(AppContext& context, CaptureControlHost& host, platform::CaptureSource source,
-               DeviceFactory factory, std::function<QStringList()> cameras, QWidget* parent)
+CaptureControl::CaptureControl(AppContext& context, CaptureControlHost& host,
+                               platform::CaptureSource source, DeviceFactory factory,
+                               std::function<QStringList()> cameras, QWidget* parent)
     : QWidget(parent)
     , m_context(context)
     , m_host(host)
@@ -67,7 +68,8 @@ CaptureControl::CaptureControl(AppContext& context, CaptureControlHost& host, pl
     , m_factory(std::move(factory))
     , m_cameras(std::move(cameras))
     , m_detector(context)
-    , m_saving(context, *this) {
+    , m_saving(context, *this)
+    , m_events(context, m_detector, m_saving, *this) {
     setObjectName(QStringLiteral("captureControl"));
 
     m_preview = new PreviewWidget(this);
@@ -97,9 +99,11 @@ CaptureControl::CaptureControl(AppContext& context, CaptureControlHost& host, pl
 
     m_detector.setIndicator(m_sensor);
     m_detector.setPreviewRateTarget(this);
-    m_detector.setSaveFrame([this] { m_saving.saveFrame(); });
+    m_detector.setSaveFrame([this] { m_events.saveAlarmFrame(); });
+    m_events.setEndTimerEnabled(true);
     connect(&m_detector, &MotionDetector::speedChanged, this, &CaptureControl::speedChanged);
-    connect(&m_detector, &MotionDetector::similarityChanged, this, &CaptureControl::similarityChanged);
+    connect(&m_detector, &MotionDetector::similarityChanged, this,
+            &CaptureControl::similarityChanged);
     connect(&m_detector, &MotionDetector::alarm, this, &CaptureControl::alarm);
     connect(&m_saving, &FrameSaver::imageFormatChanged, this, &CaptureControl::imageFormatChanged);
     connect(&m_saving, &FrameSaver::frameSaved, this, &CaptureControl::frameSaved);

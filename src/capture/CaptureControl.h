@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/EventRecorder.h"
 #include "capture/FrameSaver.h"
 #include "capture/MotionDetector.h"
 #include "capture/PreviewRateTarget.h"
@@ -35,9 +36,9 @@ class CaptureControlHost;
 // once after start whether the picture is only black. Reports to its owner
 // through five events. UI thread only.
 class CaptureControl final : public QWidget,
-                     public platform::CaptureCommands,
-                     public FrameSaverHost,
-                     public PreviewRateTarget {
+                             public platform::CaptureCommands,
+                             public FrameSaverHost,
+                             public PreviewRateTarget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CaptureControl)
 public:
@@ -47,7 +48,8 @@ public:
     // `factory` makes the device for a source (at start and when the source
     // dialog switches); `cameras` lists the machine's cameras for that dialog.
     CaptureControl(AppContext& context, CaptureControlHost& host, platform::CaptureSource source,
-           DeviceFactory factory, std::function<QStringList()> cameras, QWidget* parent = nullptr);
+                   DeviceFactory factory, std::function<QStringList()> cameras,
+                   QWidget* parent = nullptr);
     ~CaptureControl() override;
 
     void startCapture();
@@ -77,6 +79,8 @@ public:
     platform::CaptureDevice* device() const { return m_device.get(); }
     MotionDetector& detector() { return m_detector; }
     FrameSaver& saving() { return m_saving; }
+    // Motion events of this detector; feeds on its steps, decides its saves.
+    EventRecorder& events() { return m_events; }
     MotionLevelBar& sensor() const { return *m_sensor; }
     QWidget& offlineWidget() const { return *m_offlineWidget; }
     controls::PushButton& retryButton() const { return *m_retry; }
@@ -120,6 +124,7 @@ private:
     std::unique_ptr<platform::CaptureDevice> m_device;
     MotionDetector m_detector;
     FrameSaver m_saving;
+    EventRecorder m_events; // after detector and saving: it connects to both
     PreviewWidget* m_preview = nullptr;
     QWidget* m_offlineWidget = nullptr;
     controls::PushButton* m_retry = nullptr;

@@ -1,5 +1,6 @@
 #include "capture/FrameSaver.h"
 
+#include "capture/EventLog.h"
 #include "capture/SpeedMeter.h"
 
 #include "platform/Clock.h"
@@ -91,8 +92,13 @@ void FrameSaver::imprint(QImage& picture, const QString& text) {
 }
 
 QStringList FrameSaver::listFiles(const QString& folder) {
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                  QDir::Name | QDir::IgnoreCase);
+    QStringList files =
+        QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                               QDir::Name | QDir::IgnoreCase);
+    // The event log is no picture: the file limit never deletes it, and
+    // numbered names never continue from it.
+    files.removeOne(EventLog::FileName);
+    return files;
 }
 
 int FrameSaver::countFiles(const QString& folder) {
@@ -101,6 +107,8 @@ int FrameSaver::countFiles(const QString& folder) {
     QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     while (it.hasNext()) {
         it.next();
+        if (it.fileName() == EventLog::FileName)
+            continue;
         ++n;
     }
     return n;
@@ -195,6 +203,15 @@ void FrameSaver::error(const QString& text) {
 }
 
 void FrameSaver::saveFrame() {
+    save(QImage(), QDateTime());
+}
+
+void FrameSaver::saveFrame(const QImage& picture, const QDateTime& takenAt) {
+    save(picture, takenAt);
+}
+
+// A null picture means the current frame, an invalid time the clock's now.
+void FrameSaver::save(QImage picture, const QDateTime& takenAt) {
     const settings::Settings& s = m_context.settings;
     m_host.showSavingIndicator();
 
@@ -211,7 +228,7 @@ void FrameSaver::saveFrame() {
         return;
     }
 
-    const QDateTime now = m_context.clock.now();
+    const QDateTime now = takenAt.isValid() ? takenAt : m_context.clock.now();
     if (s.createSubfolders) {
         folder += now.toString(QStringLiteral("yyyy.MM.dd")) + QLatin1Char('/');
         if (!QDir().mkpath(folder)) {
@@ -239,7 +256,8 @@ void FrameSaver::saveFrame() {
     }
     const QString base = folder + m_fileName;
 
-    QImage picture = m_host.currentFrame();
+    if (picture.isNull())
+        picture = m_host.currentFrame();
     if (picture.isNull()) {
         m_context.dialogs.message(Icon::None, QStringLiteral("Vigilux"),
                                   QStringLiteral("Unable to load bitmap! Check filename"));

@@ -25,7 +25,7 @@ public:
 
     virtual void showSavingIndicator() = 0;     // PSave, shown and repainted
     virtual void startIndicatorHideTimer() = 0; // savedMarkTimer
-    virtual void toggleWatching() = 0;               // the watch-mode toggle
+    virtual void toggleWatching() = 0;          // the watch-mode toggle
     virtual void playSound(const QString& path) = 0;
     virtual void showStatus(const QString& text) = 0; // the main window's status line
 };
@@ -40,6 +40,9 @@ public:
     FrameSaver(AppContext& context, FrameSaverHost& host, QObject* parent = nullptr);
 
     void saveFrame();
+    // Saves a frame taken earlier (kept in memory) under the time it was
+    // taken: its name, day folder and imprint tell that time.
+    void saveFrame(const QImage& picture, const QDateTime& takenAt);
 
     // Rotation asks it before deleting a picture (one still waiting for
     // upload is kept); none: rotation deletes freely.
@@ -60,7 +63,7 @@ public:
     // Draws the imprint: black at (2, 2), then white at (3, 1).
     static void imprint(QImage& picture, const QString& text);
     // Files of a folder as saving sees them: plain entries (no folders),
-    // in name order regardless of case.
+    // in name order regardless of case, the event log left out.
     static QStringList listFiles(const QString& folder);
     // How many such files the folder holds.
     static int countFiles(const QString& folder);
@@ -80,6 +83,7 @@ private:
     QString numberedName();
     bool writeJpeg(const QImage& picture, const QString& path);
     bool writeBmp(const QImage& picture, const QString& path);
+    void save(QImage picture, const QDateTime& takenAt);
     void report(const QString& path);
     void error(const QString& text);
 

@@ -7,6 +7,7 @@
 #include "platform/Dialogs.h"
 #include "platform/WindowTools.h"
 #include "settings/AppContext.h"
+#include "settings/EventsOptionsPage.h"
 #include "settings/FilePickers.h"
 #include "settings/ProgramOptionsRules.h"
 #include "settings/ResolutionWindow.h"
@@ -79,11 +80,11 @@ ProgramOptionsWindow::ProgramOptionsWindow(AppContext& context, SettingsStorage&
     outer->setContentsMargins(10, 10, 10, 10);
     outer->setSpacing(8);
 
-    static const std::array<const char*, 4> tabCaptions{"Интерфейс", "Изображение", "Файлы",
-                                                        "Детектор"};
+    static const std::array<const char*, 5> tabCaptions{"Интерфейс", "Изображение", "Файлы",
+                                                        "Детектор", "События"};
     auto* tabRow = new QHBoxLayout;
     tabRow->setSpacing(4);
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 5; ++i) {
         auto* column = new QVBoxLayout;
         column->setSpacing(1);
         auto* tab = new controls::PushButton(
@@ -113,7 +114,7 @@ ProgramOptionsWindow::ProgramOptionsWindow(AppContext& context, SettingsStorage&
     auto* pageGrid = new QGridLayout(pages);
     pageGrid->setContentsMargins(4, 4, 4, 4);
     QSize largest;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 5; ++i) {
         auto* page = new QWidget(pages);
         page->setObjectName(indexed("Cont", i));
         m_cont[static_cast<std::size_t>(i)] = page;
@@ -123,6 +124,7 @@ ProgramOptionsWindow::ProgramOptionsWindow(AppContext& context, SettingsStorage&
     buildImagePage(m_cont[1]);
     buildFilesPage(m_cont[2]);
     buildDetectorPage(m_cont[3]);
+    buildEventsPage(m_cont[4]);
     for (QWidget* page : m_cont)
         largest = largest.expandedTo(page->sizeHint());
     pages->setMinimumSize(largest + QSize(8, 8));
@@ -142,8 +144,10 @@ ProgramOptionsWindow::ProgramOptionsWindow(AppContext& context, SettingsStorage&
     }
     outer->addLayout(buttonRow);
     connect(m_buttons[0], &controls::PushButton::clicked, this, &ProgramOptionsWindow::onOkClicked);
-    connect(m_buttons[1], &controls::PushButton::clicked, this, &ProgramOptionsWindow::onCancelClicked);
-    connect(m_buttons[2], &controls::PushButton::clicked, this, &ProgramOptionsWindow::onDefaultsClicked);
+    connect(m_buttons[1], &controls::PushButton::clicked, this,
+            &ProgramOptionsWindow::onCancelClicked);
+    connect(m_buttons[2], &controls::PushButton::clicked, this,
+            &ProgramOptionsWindow::onDefaultsClicked);
 
     selectTab(0);
     fillControls();
@@ -259,7 +263,7 @@ void ProgramOptionsWindow::buildFilesPage(QWidget* page) {
     m_pageScroll = new QScrollBar(Qt::Vertical, limit);
     m_pageScroll->setObjectName(QStringLiteral("VScroll1"));
     m_pageScroll->setRange(ProgramOptionsRules::MaxFilesMinimum,
-                         ProgramOptionsRules::MaxFilesMaximum);
+                           ProgramOptionsRules::MaxFilesMaximum);
     m_pageScroll->setFixedSize(17, 30);
     connect(m_pageScroll, &QScrollBar::valueChanged, this, &ProgramOptionsWindow::onPageScrolled);
     m_infoIcon = new QLabel(limit);
@@ -294,6 +298,13 @@ void ProgramOptionsWindow::buildDetectorPage(QWidget* page) {
     layout->addStretch(1);
 }
 
+void ProgramOptionsWindow::buildEventsPage(QWidget* page) {
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_events = new EventsOptionsPage(page);
+    layout->addWidget(m_events);
+}
+
 void ProgramOptionsWindow::paintEvent(QPaintEvent* event) {
     Q_UNUSED(event)
     QPainter p(this);
@@ -311,7 +322,7 @@ bool ProgramOptionsWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void ProgramOptionsWindow::selectTab(int index) {
     m_selectedTab = index;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 5; ++i) {
         const auto k = static_cast<std::size_t>(i);
         const bool selected = i == index;
         // The current tab cannot be clicked again.
@@ -356,6 +367,7 @@ void ProgramOptionsWindow::fillControls() {
     m_text[4]->setText(s.alarmProgramPath);
     m_check[14]->setValue(s.waitForAlarmProgram);
     m_check[13]->setValue(s.balloonOnAlarm);
+    m_events->fill(s);
 }
 
 void ProgramOptionsWindow::copyControls() {
@@ -383,6 +395,7 @@ void ProgramOptionsWindow::copyControls() {
     s.alarmProgramPath = m_text[4]->text();
     s.waitForAlarmProgram = m_check[14]->value();
     s.balloonOnAlarm = m_check[13]->value();
+    m_events->copyTo(s);
 }
 
 void ProgramOptionsWindow::onCheckBoxClicked(int index) {

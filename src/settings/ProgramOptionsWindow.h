@@ -26,10 +26,11 @@ class PushButton;
 
 namespace vigilux::settings {
 
+class EventsOptionsPage;
 class FilePickers;
 class SettingsStorage;
 
-// "Настройки": the general settings on four pages. The window edits a copy:
+// "Настройки": the general settings on five pages. The window edits a copy:
 // it fills its controls from the settings record when it opens, and only OK
 // copies them back and writes the file; Cancel leaves both untouched.
 //
@@ -62,6 +63,7 @@ public:
     bool detached() const { return m_detached; }
     bool loaded() const { return m_loaded; }
     int selectedTab() const { return m_selectedTab; }
+    EventsOptionsPage& eventsPage() const { return *m_events; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -72,6 +74,7 @@ private:
     void buildImagePage(QWidget* page);
     void buildFilesPage(QWidget* page);
     void buildDetectorPage(QWidget* page);
+    void buildEventsPage(QWidget* page);
     QWidget* checkRow(int index, const QString& caption, QWidget* page);
     QWidget* pathRow(int index, QWidget* page);
 
@@ -94,9 +97,10 @@ private:
     std::unique_ptr<FilePickers> m_pickers;
     QString m_ownExecutable;
 
-    std::array<controls::PushButton*, 4> m_tabs{};
-    std::array<QWidget*, 4> m_cont{};
-    std::array<QWidget*, 4> m_marker{};
+    std::array<controls::PushButton*, 5> m_tabs{};
+    std::array<QWidget*, 5> m_cont{};
+    std::array<QWidget*, 5> m_marker{};
+    EventsOptionsPage* m_events = nullptr;
     std::array<controls::CheckBox*, 16> m_check{};
     std::array<QLineEdit*, 5> m_text{};
     std::array<controls::PushButton*, 5> m_sel{};

@@ -4,16 +4,20 @@
 #include "FakeServices.h"
 #include "app/MainWindow.h"
 #include "app/OpenWindows.h"
+#include "app/QuietTime.h"
 #include "app/RecordingIndicator.h"
 #include "app/SplashWindow.h"
 #include "capture/CalibrationTarget.h"
+#include "capture/EventLog.h"
+#include "capture/EventTracker.h"
 #include "capture/MotionLevelBar.h"
 #include "controls/OverlayLabel.h"
-#include "controls/SizeGrip.h"
 #include "controls/PushButton.h"
+#include "controls/SizeGrip.h"
 #include "settings/AppContext.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QSignalSpy>
@@ -43,16 +47,16 @@ struct Rig {
         context.ini.setFileName(dir.filePath(QStringLiteral("options.ini")));
         context.settings.savePath = dir.path();
         main = std::make_unique<app::MainWindow>(
-            context,
-            app::MainWindow::Services{tray, sound, processes, urls, platform::CaptureSource::demo(),
-                                [this](const platform::CaptureSource&) {
-                                    auto d = std::make_unique<test::FakeCaptureDevice>();
-                                    d->connectResult = connects;
-                                    device = d.get();
-                                    return std::unique_ptr<platform::CaptureDevice>(std::move(d));
-                                },
-                                [] { return QStringList(); }, [] { return 6; },
-                                QUrl(QStringLiteral("http://127.0.0.1:1"))});
+            context, app::MainWindow::Services{
+                         tray, sound, processes, urls, platform::CaptureSource::demo(),
+                         [this](const platform::CaptureSource&) {
+                             auto d = std::make_unique<test::FakeCaptureDevice>();
+                             d->connectResult = connects;
+                             device = d.get();
+                             return std::unique_ptr<platform::CaptureDevice>(std::move(d));
+                         },
+                         [] { return QStringList(); }, [] { return 6; },
+                         QUrl(QStringLiteral("http://127.0.0.1:1"))});
     }
     app::MainWindow& m() { return *main; }
     QString label(int i) { return m().label(i).text(); }
@@ -223,7 +227,8 @@ private slots:
         QCOMPARE(r.label(3), QStringLiteral("100%"));
         QCOMPARE(r.context.alarmCount, qint16(1));
         QCOMPARE(r.label(5), QStringLiteral("1"));
-        QCOMPARE(r.m().label(3).panel()->palette().color(QPalette::Window), app::MainWindow::AlarmRed);
+        QCOMPARE(r.m().label(3).panel()->palette().color(QPalette::Window),
+                 app::MainWindow::AlarmRed);
         QCOMPARE(r.sound.played.size(), 1);
         QVERIFY(r.tray.balloons.isEmpty()); // only while in the tray
         QCOMPARE(r.processes.waited, QStringList{program});
@@ -233,7 +238,8 @@ private slots:
         // A still frame puts the grey back and raises no alarm.
         r.step(200);
         QCOMPARE(r.label(3), QStringLiteral("0%"));
-        QCOMPARE(r.m().label(3).panel()->palette().color(QPalette::Window), app::MainWindow::LabelGrey);
+        QCOMPARE(r.m().label(3).panel()->palette().color(QPalette::Window),
+                 app::MainWindow::LabelGrey);
         QCOMPARE(r.context.alarmCount, qint16(1));
 
         // In the tray the balloon tells the count and the difference.
@@ -252,6 +258,106 @@ private slots:
         QCOMPARE(r.processes.started, QStringList{program});
     }
 
+    // Sound, balloon and program once per event; the quiet time from the
+    // tray silences them while counting, events and the log go on.
+    void perEventActionsAndQuietTime() {
+        Rig r;
+        QFile wav(r.dir.filePath(QStringLiteral("alarm.wav")));
+        QVERIFY(wav.open(QIODevice::WriteOnly));
+        wav.write("RIFFalarm");
+        wav.close();
+        const QString program = r.dir.filePath(QStringLiteral("on-alarm.sh"));
+        QFile(program).open(QIODevice::WriteOnly);
+        auto& s = r.context.settings;
+        s.saveOnAlarm = false;
+        s.soundOnAlarm = true;
+        s.alarmSoundPath = wav.fileName();
+        s.balloonOnAlarm = true;
+        s.runOnAlarm = true;
+        s.alarmProgramPath = program;
+        s.soundPerEvent = true;
+        s.balloonPerEvent = true;
+        s.programPerEvent = true;
+        s.eventGap = 10;
+        r.m().setDetectorValue(2, 10);
+        r.m().startCapture();
+        r.m().toggleWatching();
+        r.context.inTray = true;
+        r.tray.available = true;
+        r.m().tray().add();
+        QSignalSpy ended(&r.m().eventTracker(), &capture::EventTracker::eventEnded);
+
+        uchar level = 0;
+        // One event of `steps` alarm steps 500 ms apart, after 11 s of quiet.
+        const auto event = [&](int steps) {
+            r.clock.advance(11000);
+            r.step(level); // still: ends the event before, if any
+            for (int i = 0; i < steps; ++i) {
+                r.clock.advance(500);
+                level = level == 0 ? 200 : 0;
+                r.step(level);
+            }
+        };
+        r.step(level); // the first step never alarms
+        event(4);
+        QCOMPARE(r.context.alarmCount, qint16(4)); // the counter still counts steps
+        QCOMPARE(r.label(5), QStringLiteral("4"));
+        QCOMPARE(r.sound.played.size(), 1);
+        QCOMPARE(r.processes.started.size(), 1);
+        QCOMPARE(r.tray.balloons.size(), 1);
+        QVERIFY(r.tray.balloons[0].text.contains(QStringLiteral("Событие № 1 ")));
+        event(3);
+        QCOMPARE(ended.size(), 1);
+        QCOMPARE(r.sound.played.size(), 2);
+        QCOMPARE(r.processes.started.size(), 2);
+        QCOMPARE(r.tray.balloons.size(), 2); // none when an event ends
+        QVERIFY(r.tray.balloons[1].text.contains(QStringLiteral("Событие № 2 ")));
+        QCOMPARE(r.tray.tip, QStringLiteral("Vigilux [>] событий: 2"));
+
+        // Muted for 15 minutes: the next event runs nothing.
+        r.m().muteAction(0)->trigger();
+        const QString until = r.m().actionMute().untilText();
+        QVERIFY(until.startsWith(QStringLiteral("до ")));
+        QCOMPARE(r.m().statusLine()->text(), QStringLiteral(" Оповещения отключены ") + until);
+        QCOMPARE(r.tray.tip, QStringLiteral("Vigilux [>] событий: 2, без оповещений ") + until);
+        QVERIFY(r.m().muteAction(3)->isEnabled());
+        event(2);
+        QCOMPARE(r.m().eventTracker().eventCount(), 3);
+        QCOMPARE(r.context.alarmCount, qint16(9));
+        QCOMPARE(r.sound.played.size(), 2);
+        QCOMPARE(r.processes.started.size(), 2);
+        QCOMPARE(r.tray.balloons.size(), 2);
+
+        // It ends on time by itself, and says so.
+        r.clock.advance(15 * 60 * 1000.0);
+        r.m().quietTime().check();
+        QCOMPARE(r.m().statusLine()->text(), QStringLiteral(" Оповещения включены"));
+        QCOMPARE(r.tray.tip, QStringLiteral("Vigilux [>] событий: 3"));
+        QVERIFY(!r.m().muteAction(3)->isEnabled());
+        event(1);
+        QCOMPARE(r.sound.played.size(), 3);
+        QCOMPARE(r.processes.started.size(), 3);
+
+        // Until unmuted, then unmuted from the menu.
+        r.m().muteAction(2)->trigger();
+        QCOMPARE(r.tray.tip, QStringLiteral("Vigilux [>] событий: 4, без оповещений до отмены"));
+        event(1);
+        QCOMPARE(r.sound.played.size(), 3);
+        r.m().muteAction(3)->trigger();
+        event(1);
+        QCOMPARE(r.sound.played.size(), 4);
+
+        // Watching off ends the open event; every event is in the log.
+        r.m().toggleWatching();
+        QCOMPARE(ended.size(), 6);
+        QFile log(QDir(r.dir.path()).filePath(capture::EventLog::FileName));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = log.readAll().split('\n');
+        QCOMPARE(lines.size(), 1 + 6 + 1); // header, events, the last line's end
+        QVERIFY(lines[3].startsWith("3,"));
+        QCOMPARE(r.tray.tip, QStringLiteral("Vigilux"));
+    }
+
     void alarmWhileDetectorWindowOrCalibration() {
         Rig r;
         r.context.settings.soundOnAlarm = true;
@@ -260,7 +366,8 @@ private slots:
         r.context.settings.alarmProgramPath = QStringLiteral("/bin/true");
         r.context.detectorWindowShown = true;
         r.m().onAlarm(true);
-        QCOMPARE(r.m().label(3).panel()->palette().color(QPalette::Window), app::MainWindow::AlarmRed);
+        QCOMPARE(r.m().label(3).panel()->palette().color(QPalette::Window),
+                 app::MainWindow::AlarmRed);
         QCOMPARE(r.context.alarmCount, qint16(0));
         QVERIFY(r.processes.started.isEmpty());
 
@@ -272,7 +379,8 @@ private slots:
 
         r.m().onSimilarity(55);
         r.m().onAlarm(false); // changes nothing at all
-        QCOMPARE(r.m().label(3).panel()->palette().color(QPalette::Window), app::MainWindow::LabelGrey);
+        QCOMPARE(r.m().label(3).panel()->palette().color(QPalette::Window),
+                 app::MainWindow::LabelGrey);
 
         r.context.calibrationPhase = 0;
         r.context.alarmCount = 32767;
@@ -433,7 +541,8 @@ private slots:
         r.m().onHideClicked();
         QVERIFY(!r.context.inTray);
         QVERIFY(r.m().isVisible());
-        QVERIFY(r.m().statusLine()->text().contains(QStringLiteral("Область уведомлений недоступна")));
+        QVERIFY(
+            r.m().statusLine()->text().contains(QStringLiteral("Область уведомлений недоступна")));
     }
 };
 
