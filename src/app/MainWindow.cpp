@@ -2,6 +2,7 @@
 
 #include "app/AboutWindow.h"
 #include "app/AlarmActions.h"
+#include "app/EnabledMirror.h"
 #include "app/RecordingIndicator.h"
 #include "capture/CalibrationTarget.h"
 #include "capture/MotionLevelBar.h"
@@ -169,6 +170,8 @@ MainWindow::MainWindow(AppContext& context, Services services, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+    // The capture control (a child) outlives the queue by a moment.
+    m_capture->saving().setDeletionGuard(nullptr);
     // The tray icon must not outlive the window it stands for.
     if (m_tray.isShown())
         m_tray.remove();
@@ -213,6 +216,10 @@ void MainWindow::buildControls() {
     connect(m_capture, &capture::CaptureControl::imageFormatChanged, this,
             &MainWindow::onImageFormat);
     connect(m_capture, &capture::CaptureControl::frameSaved, this, &MainWindow::onFrameSaved);
+    // Rotation keeps a picture that still waits for upload.
+    m_capture->saving().setDeletionGuard(&m_queue);
+    connect(&m_queue, &UploadQueue::waitingChanged, &m_tray,
+            [this](int count) { m_tray.setToolTipNote(UploadQueue::waitingNote(count)); });
 
     const QStringList captions{
         QStringLiteral("Сделать снимок"),      QStringLiteral("Автосъемка вкл."),
@@ -315,9 +322,13 @@ void MainWindow::buildTrayMenu() {
                                           [this] { onButtonClicked(1); });
     m_detectorAction = m_trayMenu->addAction(QStringLiteral("Настройки детектора"), this,
                                              [this] { onButtonClicked(2); });
-    m_detectorAction->setEnabled(false);
     m_optionsAction = m_trayMenu->addAction(QStringLiteral("Настройки программы"), this,
                                             [this] { onButtonClicked(3); });
+    // Each item is greyed exactly when its button is.
+    const std::array<QAction*, 4> follow{m_snapshotAction, m_watchAction, m_detectorAction,
+                                         m_optionsAction};
+    for (int i = 0; i < 4; ++i)
+        new EnabledMirror(button(i), *follow.at(static_cast<size_t>(i)));
     m_trayMenu->addSeparator();
     // The quiet time silences sound, balloon and program; watching goes on.
     m_muteActions[0] = m_trayMenu->addAction(QStringLiteral("Без оповещений 15 минут"), this,
@@ -409,6 +420,10 @@ void MainWindow::installWindowProc() {
     setMinimumSize(MinimumSize);
 }
 
+void MainWindow::restoreUploads() {
+    m_queue.restore();
+}
+
 void MainWindow::showSettingsFolderNote(const QString& iniPath) {
     showStatus(QStringLiteral(" Папка программы закрыта для записи, настройки хранятся в ") +
                QDir::toNativeSeparators(iniPath));
@@ -469,11 +484,8 @@ void MainWindow::toggleWatching() {
         label(5).setTextColor(AlarmRed);
     }
     button(0).setEnabled(!on);
-    m_snapshotAction->setEnabled(!on);
     button(2).setEnabled(on);
-    m_detectorAction->setEnabled(on);
     button(3).setEnabled(!on);
-    m_optionsAction->setEnabled(!on);
     const QString caption =
         on ? QStringLiteral("Автосъемка выкл.") : QStringLiteral("Автосъемка вкл.");
     button(1).setCaption(caption);
@@ -798,8 +810,10 @@ void MainWindow::openProgramOptions() {
 void MainWindow::openFtpSettings() {
     if (!m_options)
         return;
-    net::FtpSettingsWindow window(m_context, *m_options, this);
-    window.exec();
+    net::FtpSettingsWindow window(m_context, *m_options, this, &m_queue);
+    // New settings may be what a refused login or an outage waited for.
+    if (window.exec() == QDialog::Accepted && m_context.settings.ftpUpload)
+        m_queue.resume();
 }
 
 void MainWindow::openAbout() {

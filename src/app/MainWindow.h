@@ -109,6 +109,7 @@ public:
     void startCapture() override;
     void setLabelTips(const QStringList& tips) override;
     void installWindowProc() override;
+    void restoreUploads() override;
     void showSettingsFolderNote(const QString& iniPath) override;
     void showMain() override;
     void hideToTray() override;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/ClipRecorder.h"
 #include "capture/EventRecorder.h"
 #include "capture/FrameSaver.h"
 #include "capture/MotionDetector.h"
@@ -74,6 +75,13 @@ public:
     void setDetecting(bool start) { m_detector.setDetecting(start); }
     void setPreviewRate(qint16 ms) override;
 
+    // Event clips: while on and watching, delivered frames go to the clip
+    // recorder, and the device delivers at least the clips' frame rate
+    // whatever preview rate the detector asks for.
+    void setClips(bool on, const ClipOptions& options);
+    bool clipsOn() const { return m_clipsOn; }
+    ClipRecorder& clips() { return m_clips; }
+
     bool running() const { return m_running; }
     platform::CaptureSource source() const { return m_source; }
     platform::CaptureDevice* device() const { return m_device.get(); }
@@ -114,6 +122,9 @@ private:
     void showStatus(const QString& text) override;
 
     void useDevice(std::unique_ptr<platform::CaptureDevice> device);
+    void onDeviceFrame(const platform::FrameHeader& header);
+    // The device's preview rate: the one asked for, or faster while clips are on.
+    void applyPreviewRate();
     void layoutChildren();
 
     AppContext& m_context;
@@ -124,7 +135,10 @@ private:
     std::unique_ptr<platform::CaptureDevice> m_device;
     MotionDetector m_detector;
     FrameSaver m_saving;
-    EventRecorder m_events; // after detector and saving: it connects to both
+    ClipRecorder m_clips; // after m_saving: it holds files in the saver's rotation
+    bool m_clipsOn = false;
+    int m_previewRateMs = 0; // asked for; 0: not yet set
+    EventRecorder m_events;  // after detector and saving: it connects to both
     PreviewWidget* m_preview = nullptr;
     QWidget* m_offlineWidget = nullptr;
     controls::PushButton* m_retry = nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "capture/DeletionGuard.h"
+#include "capture/FileRotation.h"
 
 #include <QImage>
 #include <QObject>
@@ -46,7 +47,9 @@ public:
 
     // Rotation asks it before deleting a picture (one still waiting for
     // upload is kept); none: rotation deletes freely.
-    void setDeletionGuard(DeletionGuard* guard) { m_deletionGuard = guard; }
+    void setDeletionGuard(DeletionGuard* guard) { m_rotation.setDeletionGuard(guard); }
+    // The folder's rotation, shared with whatever else saves into it.
+    FileRotation& rotation() { return m_rotation; }
 
     // State kept between saves.
     QString saveFolder() const { return m_saveFolder; }
@@ -77,9 +80,8 @@ signals:
     void frameSaved(const QString& path);
 
 private:
-    // Deletes up to n files of the folder in listing order; returns how many
-    // went (a file the guard keeps for now counts as gone).
-    int rotate(int n);
+    // Deletes up to n files of the save folder in listing order.
+    void rotate(int n);
     QString numberedName();
     bool writeJpeg(const QImage& picture, const QString& path);
     bool writeBmp(const QImage& picture, const QString& path);
@@ -93,7 +95,7 @@ private:
     QString m_fileName;
     int m_fileCount = 0;
     int m_sequence = 0;
-    DeletionGuard* m_deletionGuard = nullptr;
+    FileRotation m_rotation;
 };
 
 } // namespace vigilux::capture

@@ -435,6 +435,12 @@ private slots:
         QVERIFY(r.m().capture().offlineWidget().isVisibleTo(&r.m()));
         QVERIFY(!r.m().button(0).isEnabled());
         QVERIFY(!r.m().button(1).isEnabled());
+        // The tray menu offers no more than the buttons, also while hidden.
+        r.m().hideToTray();
+        QVERIFY(!r.m().snapshotAction()->isEnabled());
+        QVERIFY(!r.m().watchAction()->isEnabled());
+        r.m().watchAction()->trigger();
+        QVERIFY(!r.context.watching);
 
         emit r.m().capture().retryButton().clicked();
         QVERIFY(!r.m().capture().offlineWidget().isVisibleTo(&r.m()));
@@ -446,6 +452,10 @@ private slots:
         r.m().capture().onReconnectTick();
         QVERIFY(r.m().capture().running());
         QVERIFY(r.m().button(0).isEnabled() && r.m().button(1).isEnabled());
+        QVERIFY(r.m().snapshotAction()->isEnabled() && r.m().watchAction()->isEnabled());
+        r.m().toggleWatching();
+        QVERIFY(!r.m().snapshotAction()->isEnabled() && r.m().watchAction()->isEnabled());
+        r.m().toggleWatching();
         const int connects = r.device->connectCalls;
         r.m().startCapture(); // running: no second connection
         QCOMPARE(r.device->connectCalls, connects);
