@@ -59,6 +59,24 @@ struct Rig {
                          QUrl(QStringLiteral("http://127.0.0.1:1"))});
     }
     app::MainWindow& m() { return *main; }
+    // Sound, balloon and program on every alarm, saving off; returns the
+    // program, an empty file that counts as one.
+    QString alarmActionsOn() {
+        QFile wav(dir.filePath(QStringLiteral("alarm.wav")));
+        if (wav.open(QIODevice::WriteOnly))
+            wav.write("RIFFalarm");
+        wav.close();
+        const QString program = dir.filePath(QStringLiteral("on-alarm.sh"));
+        QFile(program).open(QIODevice::WriteOnly);
+        auto& s = context.settings;
+        s.saveOnAlarm = false;
+        s.soundOnAlarm = true;
+        s.alarmSoundPath = wav.fileName();
+        s.balloonOnAlarm = true;
+        s.runOnAlarm = true;
+        s.alarmProgramPath = program;
+        return program;
+    }
     QString label(int i) { return m().label(i).text(); }
     // One detector step on a frame filled with `value`.
     void step(uchar value) {
@@ -201,19 +219,8 @@ private slots:
 
     void motionRunsTheAlarmChain() {
         Rig r;
-        QFile wav(r.dir.filePath(QStringLiteral("alarm.wav")));
-        QVERIFY(wav.open(QIODevice::WriteOnly));
-        wav.write("RIFFalarm");
-        wav.close();
-        const QString program = r.dir.filePath(QStringLiteral("on-alarm.sh"));
-        QFile(program).open(QIODevice::WriteOnly);
+        const QString program = r.alarmActionsOn();
         auto& s = r.context.settings;
-        s.saveOnAlarm = false;
-        s.soundOnAlarm = true;
-        s.alarmSoundPath = wav.fileName();
-        s.balloonOnAlarm = true;
-        s.runOnAlarm = true;
-        s.alarmProgramPath = program;
         s.waitForAlarmProgram = true;
         r.m().setDetectorValue(2, 10);
         r.m().startCapture();
@@ -262,19 +269,8 @@ private slots:
     // tray silences them while counting, events and the log go on.
     void perEventActionsAndQuietTime() {
         Rig r;
-        QFile wav(r.dir.filePath(QStringLiteral("alarm.wav")));
-        QVERIFY(wav.open(QIODevice::WriteOnly));
-        wav.write("RIFFalarm");
-        wav.close();
-        const QString program = r.dir.filePath(QStringLiteral("on-alarm.sh"));
-        QFile(program).open(QIODevice::WriteOnly);
+        r.alarmActionsOn();
         auto& s = r.context.settings;
-        s.saveOnAlarm = false;
-        s.soundOnAlarm = true;
-        s.alarmSoundPath = wav.fileName();
-        s.balloonOnAlarm = true;
-        s.runOnAlarm = true;
-        s.alarmProgramPath = program;
         s.soundPerEvent = true;
         s.balloonPerEvent = true;
         s.programPerEvent = true;

@@ -125,6 +125,10 @@ class TestReplay : public QObject {
         if (codec == QLatin1String("mjpeg"))
             args << QStringLiteral("-pix_fmt") << QStringLiteral("yuvj420p");
         args << extra << path(name);
+        return runFfmpeg(args);
+    }
+
+    bool runFfmpeg(const QStringList& args) const {
         QProcess ffmpeg;
         ffmpeg.start(m_ffmpeg, args);
         if (!ffmpeg.waitForFinished(60000)) {
@@ -406,6 +410,12 @@ private slots:
             for (int x = 0; x < image.width(); x += 2)
                 red += image.pixelColor(x, y) == QColor(210, 30, 30) ? 1 : 0;
         QVERIFY(red > 0);
+        // The box's motion is one event, shaded behind the steps.
+        QCOMPARE(run.out.filter(QRegularExpression(QStringLiteral("^event="))).size(), 1);
+        int shaded = 0;
+        for (int x = 0; x < image.width(); x += 2)
+            shaded += image.pixelColor(x, image.height() / 2) == QColor(255, 214, 150) ? 1 : 0;
+        QVERIFY(shaded > 0);
 
         // The same as a drawing, with its Russian labels as text.
         options.plotPath = path(QStringLiteral("run.svg"));
@@ -449,10 +459,7 @@ private slots:
             QStringLiteral("-q:v"),
             QStringLiteral("2"),
             clip};
-        QProcess ffmpeg;
-        ffmpeg.start(m_ffmpeg, args);
-        QVERIFY(ffmpeg.waitForFinished(60000));
-        QCOMPARE(ffmpeg.exitCode(), 0);
+        QVERIFY(runFfmpeg(args));
 
         static const QRegularExpression eventRe(
             QStringLiteral(R"(^event=(\d+) start_ms=(\d+) end_ms=(\d+) steps=(\d+) peak=(\d+)$)"));
