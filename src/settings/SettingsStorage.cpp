@@ -39,6 +39,10 @@ constexpr Range EventGapRange{1, 3600};
 constexpr Range EventFramesRange{0, 2};
 constexpr Range EventFirstFramesRange{1, 100};
 constexpr Range EventFrameIntervalRange{1, 3600};
+constexpr Range ClipPreRollRange{0, 10};
+constexpr Range ClipPostRollRange{0, 3600};
+constexpr Range ClipFrameRateRange{1, 60};
+constexpr Range MaxClipMinutesRange{1, 600};
 constexpr std::array<Range, 3> DetectorValueRanges{{{100, 5000}, {0, 15}, {1, 100}}};
 
 template <typename T>
@@ -165,6 +169,7 @@ void SettingsStorage::load() {
     const QString storedPass = ini.read(QStringLiteral("FtpPass"), FtpSection);
     if (haveFile)
         s.ftpPassword = unscramblePassword(storedPass);
+    loadClips();
 
     s.resolutionCandidates =
         text(QStringLiteral("DefHD"), ResolutionSection, s.resolutionCandidates);
@@ -234,6 +239,13 @@ void SettingsStorage::setDefaults() {
     s.waitForAlarmProgram = false;
     s.alarmProgramPath = QString();
     s.balloonOnAlarm = false;
+    const Settings clipDefaults;
+    s.eventClips = clipDefaults.eventClips;
+    s.clipPreRoll = clipDefaults.clipPreRoll;
+    s.clipPostRoll = clipDefaults.clipPostRoll;
+    s.clipFrameRate = clipDefaults.clipFrameRate;
+    s.maxClipMinutes = clipDefaults.maxClipMinutes;
+    s.uploadClips = clipDefaults.uploadClips;
     s.ftpUpload = false;
     s.resolutionCandidates = DefaultResolutions;
     s.detectorValues = {500, 5, 10};
@@ -293,7 +305,43 @@ void SettingsStorage::save() {
     ini.write(s.ftpUpload, QStringLiteral("FtpUpload"), FtpSection);
     ini.write(s.resolutionCandidates, QStringLiteral("DefHD"), ResolutionSection);
 
+    saveClips();
     saveDetectorValues();
+}
+
+void SettingsStorage::loadClips() {
+    IniFile& ini = m_context.ini;
+    Settings& s = m_context.settings;
+    const Settings defaults;
+    const QString section = QStringLiteral("Events");
+    const auto number = [&](const QString& key, qint32 fallback, Range range) {
+        return clamped(textToInt32(ini.read(key, section), fallback), range);
+    };
+    s.eventClips = textToBool(ini.read(QStringLiteral("EventClips"), section), defaults.eventClips);
+    s.clipPreRoll = number(QStringLiteral("PreRoll"), defaults.clipPreRoll, ClipPreRollRange);
+    // Until set, the clip ends with its event.
+    const qint32 gap = std::clamp(
+        textToInt32(ini.read(QStringLiteral("EventGap"), section), defaults.clipPostRoll), 1, 3600);
+    s.clipPostRoll = number(QStringLiteral("PostRoll"), gap, ClipPostRollRange);
+    s.clipFrameRate =
+        number(QStringLiteral("ClipFrameRate"), defaults.clipFrameRate, ClipFrameRateRange);
+    s.maxClipMinutes =
+        number(QStringLiteral("MaxClip"), defaults.maxClipMinutes, MaxClipMinutesRange);
+    s.uploadClips =
+        textToBool(ini.read(QStringLiteral("UploadClips"), section), defaults.uploadClips);
+}
+
+void SettingsStorage::saveClips() {
+    IniFile& ini = m_context.ini;
+    const IniFile::WriteGroup group(ini);
+    const Settings& s = m_context.settings;
+    const QString section = QStringLiteral("Events");
+    ini.write(s.eventClips, QStringLiteral("EventClips"), section);
+    ini.write(s.clipPreRoll, QStringLiteral("PreRoll"), section);
+    ini.write(s.clipPostRoll, QStringLiteral("PostRoll"), section);
+    ini.write(s.clipFrameRate, QStringLiteral("ClipFrameRate"), section);
+    ini.write(s.maxClipMinutes, QStringLiteral("MaxClip"), section);
+    ini.write(s.uploadClips, QStringLiteral("UploadClips"), section);
 }
 
 void SettingsStorage::saveDetectorValues() {

@@ -96,6 +96,12 @@ const QStringList FirstStartKeys = {"Interface/MinStart",
                                     "Events/EventFrames",
                                     "Events/EventFirstFrames",
                                     "Events/EventFrameInterval",
+                                    "Events/EventClips",
+                                    "Events/PreRoll",
+                                    "Events/PostRoll",
+                                    "Events/ClipFrameRate",
+                                    "Events/MaxClip",
+                                    "Events/UploadClips",
                                     "FTP/FtpUpload",
                                     "HD/DefHD",
                                     "Sensor/Timer",
@@ -219,6 +225,12 @@ private slots:
         changed.eventFrames = 2;
         changed.eventFirstFrames = 100;
         changed.eventFrameInterval = 1;
+        changed.eventClips = true;
+        changed.clipPreRoll = 0;
+        changed.clipPostRoll = 3600;
+        changed.clipFrameRate = 60;
+        changed.maxClipMinutes = 1;
+        changed.uploadClips = true;
         changed.ftpUpload = true;
         changed.ftpServer = QStringLiteral("ftp.example");
         changed.ftpFolder = QStringLiteral("/in");
@@ -323,6 +335,17 @@ private slots:
         QTest::newRow("unknown frames mode")
             << QByteArray("[Events]\nEventFrames=3\nEventFirstFrames=x") << "EventGap"
             << "10 0 3 5";
+        // Clips: off in a file from before them, and a post-roll that follows
+        // the event gap until it is set.
+        QTest::newRow("clips missing") << QByteArray("[Sensor]\nTimer=500") << "Clips"
+                                       << "0 2 10 10 10 0";
+        QTest::newRow("post-roll follows the gap")
+            << QByteArray("[Events]\nEventGap=30\nEventClips=1") << "Clips"
+            << "1 2 30 10 10 0";
+        QTest::newRow("clip values beyond window")
+            << QByteArray("[Events]\nPreRoll=11\nPostRoll=-1\nClipFrameRate=0\nMaxClip=99999")
+            << "Clips"
+            << "0 10 0 1 600 0";
         QTest::newRow("string missing") << QByteArray("[Files]\nJPGq=75") << "SavePath"
                                         << "";
     }
@@ -347,7 +370,14 @@ private slots:
                                                               .arg(s.eventGap)
                                                               .arg(s.eventFrames)
                                                               .arg(s.eventFirstFrames)
-                                                              .arg(s.eventFrameInterval)}};
+                                                              .arg(s.eventFrameInterval)},
+                                             {"Clips", QStringLiteral("%1 %2 %3 %4 %5 %6")
+                                                           .arg(static_cast<int>(s.eventClips))
+                                                           .arg(s.clipPreRoll)
+                                                           .arg(s.clipPostRoll)
+                                                           .arg(s.clipFrameRate)
+                                                           .arg(s.maxClipMinutes)
+                                                           .arg(static_cast<int>(s.uploadClips))}};
         QCOMPARE(fields.value(field), expected);
     }
 
