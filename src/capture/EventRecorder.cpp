@@ -120,6 +120,8 @@ void EventRecorder::onEventEnded(const MotionEvent& event) {
     const QDir dir(folder);
     for (QString& file : logged.files)
         file = dir.relativeFilePath(file);
+    for (QString& clip : logged.clips)
+        clip = dir.relativeFilePath(clip);
     m_log.append(logged);
 }
 

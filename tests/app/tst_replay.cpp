@@ -501,9 +501,9 @@ private slots:
                              .join(QLatin1Char(' ')),
                          expected[i]);
                 QVERIFY(m.captured(5).toInt() > 2);
-                // number, start, end, duration, steps, peak, first, last, files
+                // number, start, end, duration, steps, peak, first, last, files, clips
                 const QStringList f = log[i + 1].split(QLatin1Char(','));
-                QCOMPARE(f.size(), 9);
+                QCOMPARE(f.size(), 10);
                 QCOMPARE(f[0], m.captured(1));
                 QCOMPARE(f[3].toDouble() * 1000.0,
                          m.captured(3).toDouble() - m.captured(2).toDouble());
