@@ -10,6 +10,8 @@
 #include "controls/SizeGrip.h"
 #include "controls/TitleBarButton.h"
 #include "net/FtpSettingsWindow.h"
+#include "net/NotifyOptions.h"
+#include "net/NotifySettingsPage.h"
 #include "platform/CommandLine.h"
 #include "platform/Processes.h"
 #include "platform/TrayBackend.h"
@@ -133,6 +135,7 @@ MainWindow::MainWindow(AppContext& context, Services services, QWidget* parent)
     , m_sound(m_services.sound)
     , m_tray(m_services.tray, m_services.shellVersion)
     , m_queue(context, m_ftp, [this](const QString& text) { showStatus(text); })
+    , m_notify(context, [this](const QString& text) { showStatus(text); })
     , m_lastCheck(context.ini)
     , m_updates(m_lastCheck, context.clock, context.dialogs, m_services.urls,
                 context.settingsFolder,
@@ -390,6 +393,8 @@ void MainWindow::showSplash() {
 }
 
 void MainWindow::startCapture() {
+    // The settings are loaded by now, so the queue finds its journal.
+    m_notify.start();
     m_capture->startCapture();
 }
 
@@ -747,6 +752,12 @@ void MainWindow::openProgramOptions() {
     // modal and deletes itself when it is closed.
     auto* window = new settings::ProgramOptionsWindow(
         m_context, *m_options, *m_capture, [this] { label(2).hide(); }, this);
+    if (net::NotifyOptions* notify = m_notify.options()) {
+        window->addPage(
+            new net::NotifySettingsPage(m_context, *notify, [this](net::NotifyChannel channel) {
+                return m_notify.lastError(channel);
+            }));
+    }
     window->exec();
     if (!window->detached())
         delete window;

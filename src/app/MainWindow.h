@@ -2,6 +2,7 @@
 
 #include "app/IniLastCheckStore.h"
 #include "app/LifecycleHost.h"
+#include "app/Notifications.h"
 #include "app/OpenWindows.h"
 #include "app/Resizer.h"
 #include "app/SoundPlayer.h"
@@ -95,6 +96,9 @@ public:
 
     // The settings module the windows save through (set once by main()).
     void setOptions(settings::SettingsStorage* options) { m_options = options; }
+    // The desktop keyring for the notification secrets (set once by main();
+    // none: they stay in options.ini).
+    void setKeyring(net::Keyring* keyring) { m_notify.setKeyring(keyring); }
 
     // DetectorValuesTarget
     void setDetectorValue(qint16 index, qint32 value) override;
@@ -154,6 +158,7 @@ public:
     RecordingIndicator& recordingIndicator() const { return *m_record; }
     net::FtpClient& ftp() { return m_ftp; }
     UploadQueue& queue() { return m_queue; }
+    Notifications& notifications() { return m_notify; }
     UpdateChecker& updates() { return m_updates; }
     controls::PushButton& button(int index) const {
         return *m_buttons.at(static_cast<size_t>(index));
@@ -209,6 +214,7 @@ private:
     TrayIcon m_tray;
     net::FtpClient m_ftp;
     UploadQueue m_queue;
+    Notifications m_notify;
     IniLastCheckStore m_lastCheck;
     UpdateChecker m_updates;
 

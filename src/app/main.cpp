@@ -3,6 +3,9 @@
 #include "app/Replay.h"
 #include "app/UpdateChecker.h"
 #include "net/SmsSettingsWindow.h"
+#ifdef VIGILUX_HAVE_KEYRING
+#include "net/QtKeyring.h"
+#endif
 #include "platform/CaptureCommands.h"
 #include "platform/CaptureDeviceFactory.h"
 #include "platform/CaptureSource.h"
@@ -112,6 +115,10 @@ int main(int argc, char* argv[]) {
         return 0;
     }
 
+#ifdef VIGILUX_HAVE_KEYRING
+    // Outlives the window, whose notification settings ask it.
+    net::QtKeyring keyring;
+#endif
     app::MainWindow main(context, app::MainWindow::Services{
                                       tray,
                                       sound,
@@ -131,6 +138,9 @@ int main(int argc, char* argv[]) {
         platform::InstanceLock::defaultPath(QApplication::applicationFilePath()), ini.filePath(),
         ini.fellBack, ini.startWarning());
     main.setOptions(&lifecycle.options());
+#ifdef VIGILUX_HAVE_KEYRING
+    main.setKeyring(&keyring);
+#endif
     QObject::connect(&main, &app::MainWindow::splashEnded, [&] { lifecycle.splashEnded(); });
     QObject::connect(&main, &app::MainWindow::unloadRequested, [&] { lifecycle.unload(); });
 
