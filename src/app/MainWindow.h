@@ -41,6 +41,7 @@ class PushButton;
 } // namespace vigilux::controls
 namespace vigilux::platform {
 class Processes;
+class ScreenSaverInhibitor;
 class SoundOutput;
 class TrayBackend;
 class UrlOpener;
@@ -96,6 +97,11 @@ public:
 
     // The settings module the windows save through (set once by main()).
     void setOptions(settings::SettingsStorage* options) { m_options = options; }
+    // Keeps the screen awake while watching when "блокировать хранитель
+    // экрана" is on (set once by main(); none: nothing is kept awake).
+    void setScreenSaverInhibitor(platform::ScreenSaverInhibitor* inhibitor) {
+        m_screenSaver = inhibitor;
+    }
     // The desktop keyring for the notification secrets (set once by main();
     // none: they stay in options.ini).
     void setKeyring(net::Keyring* keyring) { m_notify.setKeyring(keyring); }
@@ -130,6 +136,8 @@ public:
     void playSound(const QString& path) override;
     void showStatus(const QString& text) override;
     void showBlackPicture() override;
+    // A text that gives way: not shown while the settings-folder note stands.
+    void showPassingStatus(const QString& text);
 
     // Handlers of the capture control's events.
     void onAlarm(bool value);
@@ -200,6 +208,7 @@ private:
     void buildControls();
     void buildTrayMenu();
     void placeLine(int index);
+    void placeBottomLabels();
     void openDetectorSettings();
     void openProgramOptions();
     void openFtpSettings();
@@ -208,6 +217,7 @@ private:
     AppContext& m_context;
     Services m_services;
     settings::SettingsStorage* m_options = nullptr;
+    platform::ScreenSaverInhibitor* m_screenSaver = nullptr;
     OpenWindows m_forms;
     Resizer m_resizer;
     SoundPlayer m_sound;
@@ -246,6 +256,7 @@ private:
     QTimer m_savedMarkTimer;
     qint32 m_lastPercent = 0;
     bool m_exiting = false;
+    bool m_noteStanding = false; // the settings-folder note is on the status line
 };
 
 } // namespace vigilux::app

@@ -9,6 +9,7 @@
 #include "platform/CaptureCommands.h"
 #include "platform/CaptureDeviceFactory.h"
 #include "platform/CaptureSource.h"
+#include "platform/DesktopScreenSaverInhibitor.h"
 #include "platform/DesktopUrlOpener.h"
 #include "platform/InstanceLock.h"
 #include "platform/QtDialogs.h"
@@ -115,6 +116,8 @@ int main(int argc, char* argv[]) {
         return 0;
     }
 
+    // Outlives the window, which gives the inhibition back at exit.
+    platform::DesktopScreenSaverInhibitor screenSaver;
 #ifdef VIGILUX_HAVE_KEYRING
     // Outlives the window, whose notification settings ask it.
     net::QtKeyring keyring;
@@ -138,6 +141,7 @@ int main(int argc, char* argv[]) {
         platform::InstanceLock::defaultPath(QApplication::applicationFilePath()), ini.filePath(),
         ini.fellBack, ini.startWarning());
     main.setOptions(&lifecycle.options());
+    main.setScreenSaverInhibitor(&screenSaver);
 #ifdef VIGILUX_HAVE_KEYRING
     main.setKeyring(&keyring);
 #endif
