@@ -1,6 +1,7 @@
 #pragma once
 
 #include "capture/DeletionGuard.h"
+#include "capture/PictureFile.h"
 
 #include <QImage>
 #include <QObject>
@@ -25,7 +26,7 @@ public:
 
     virtual void showSavingIndicator() = 0;     // PSave, shown and repainted
     virtual void startIndicatorHideTimer() = 0; // savedMarkTimer
-    virtual void toggleWatching() = 0;               // the watch-mode toggle
+    virtual void toggleWatching() = 0;          // the watch-mode toggle
     virtual void playSound(const QString& path) = 0;
     virtual void showStatus(const QString& text) = 0; // the main window's status line
 };
@@ -33,6 +34,9 @@ public:
 // saveFrame: writes the current frame into the save folder (optional day
 // folder, file limit with rotation, time-stamped / numbered / fixed names,
 // BMP or JPEG, optional date imprint) and reports it with frameSaved.
+// Only a complete file is reported, and old files are rotated out only after
+// it is in place: a save that fails keeps every earlier picture and says so
+// in a box that does not hold up capture.
 class FrameSaver final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FrameSaver)
@@ -44,6 +48,10 @@ public:
     // Rotation asks it before deleting a picture (one still waiting for
     // upload is kept); none: rotation deletes freely.
     void setDeletionGuard(DeletionGuard* guard) { m_deletionGuard = guard; }
+
+    // How picture files are put in place; tests hand in one that fails.
+    // None: the saver's own.
+    void setPictureFile(PictureFile* file) { m_file = file != nullptr ? file : &m_ownFile; }
 
     // State kept between saves.
     QString saveFolder() const { return m_saveFolder; }
@@ -74,12 +82,16 @@ signals:
     void frameSaved(const QString& path);
 
 private:
-    // Deletes up to n files of the folder in listing order; returns how many
-    // went (a file the guard keeps for now counts as gone).
-    int rotate(int n);
-    QString numberedName();
-    bool writeJpeg(const QImage& picture, const QString& path);
-    bool writeBmp(const QImage& picture, const QString& path);
+    // Deletes up to n files of the folder in listing order, never `keep`;
+    // returns how many went (a file the guard keeps for now counts as gone).
+    int rotate(int n, const QString& keep);
+    // Sets `clearFolder` when numbering starts afresh.
+    QString numberedName(bool& clearFolder);
+    // Writes the picture as the settings ask (JPEG falling back to BMP);
+    // the path written, or "" after showing why nothing was.
+    QString store(const QImage& picture, const QString& base);
+    // Encodes and writes one file; "" on success, else the text to show.
+    QString writePicture(const QImage& picture, const QString& path, const char* format);
     void report(const QString& path);
     void error(const QString& text);
 
@@ -90,6 +102,8 @@ private:
     int m_fileCount = 0;
     int m_sequence = 0;
     DeletionGuard* m_deletionGuard = nullptr;
+    PictureFile m_ownFile;
+    PictureFile* m_file = &m_ownFile;
 };
 
 } // namespace vigilux::capture
