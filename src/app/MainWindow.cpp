@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "app/AboutWindow.h"
+#include "app/EnabledMirror.h"
 #include "app/RecordingIndicator.h"
 #include "capture/CalibrationTarget.h"
 #include "capture/MotionLevelBar.h"
@@ -163,6 +164,8 @@ MainWindow::MainWindow(AppContext& context, Services services, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+    // The capture control (a child) outlives the queue by a moment.
+    m_capture->saving().setDeletionGuard(nullptr);
     // The tray icon must not outlive the window it stands for.
     if (m_tray.isShown())
         m_tray.remove();
@@ -198,13 +201,19 @@ void MainWindow::buildControls() {
     connect(m_maximizeButton, &TitleBarButton::clicked, this, &MainWindow::onMaximizeClicked);
 
     m_capture = new capture::CaptureControl(m_context, *this, m_services.source,
-                                           m_services.deviceFactory, m_services.cameras, this);
+                                            m_services.deviceFactory, m_services.cameras, this);
     m_capture->setGeometry(8, 30, w - 152, h - 59);
     connect(m_capture, &capture::CaptureControl::alarm, this, &MainWindow::onAlarm);
-    connect(m_capture, &capture::CaptureControl::similarityChanged, this, &MainWindow::onSimilarity);
+    connect(m_capture, &capture::CaptureControl::similarityChanged, this,
+            &MainWindow::onSimilarity);
     connect(m_capture, &capture::CaptureControl::speedChanged, this, &MainWindow::onSpeed);
-    connect(m_capture, &capture::CaptureControl::imageFormatChanged, this, &MainWindow::onImageFormat);
+    connect(m_capture, &capture::CaptureControl::imageFormatChanged, this,
+            &MainWindow::onImageFormat);
     connect(m_capture, &capture::CaptureControl::frameSaved, this, &MainWindow::onFrameSaved);
+    // Rotation keeps a picture that still waits for upload.
+    m_capture->saving().setDeletionGuard(&m_queue);
+    connect(&m_queue, &UploadQueue::waitingChanged, &m_tray,
+            [this](int count) { m_tray.setToolTipNote(UploadQueue::waitingNote(count)); });
 
     const QStringList captions{
         QStringLiteral("Сделать снимок"),      QStringLiteral("Автосъемка вкл."),
@@ -268,8 +277,8 @@ void MainWindow::buildControls() {
     bold.setBold(true);
     question->setFont(bold);
     auto* helpLink = new QLabel(QStringLiteral("<a href=\"help\">Изображения нет. Только черный "
-                                             "прямоугольник</a>"),
-                              m_blackPicture);
+                                               "прямоугольник</a>"),
+                                m_blackPicture);
     helpLink->setObjectName(QStringLiteral("helpLink"));
     helpLink->setGeometry(10, 38, 280, 20);
     connect(helpLink, &QLabel::linkActivated, this,
@@ -301,17 +310,22 @@ void MainWindow::buildTrayMenu() {
     m_openAction =
         m_trayMenu->addAction(QStringLiteral("Открыть программу"), this, &MainWindow::showFromTray);
     m_trayMenu->addSeparator();
-    m_snapshotAction =
-        m_trayMenu->addAction(QStringLiteral("Сделать снимок"), this, [this] { onButtonClicked(0); });
-    m_watchAction =
-        m_trayMenu->addAction(QStringLiteral("Автосъемка вкл"), this, [this] { onButtonClicked(1); });
-    m_detectorAction =
-        m_trayMenu->addAction(QStringLiteral("Настройки детектора"), this, [this] { onButtonClicked(2); });
-    m_detectorAction->setEnabled(false);
-    m_optionsAction =
-        m_trayMenu->addAction(QStringLiteral("Настройки программы"), this, [this] { onButtonClicked(3); });
+    m_snapshotAction = m_trayMenu->addAction(QStringLiteral("Сделать снимок"), this,
+                                             [this] { onButtonClicked(0); });
+    m_watchAction = m_trayMenu->addAction(QStringLiteral("Автосъемка вкл"), this,
+                                          [this] { onButtonClicked(1); });
+    m_detectorAction = m_trayMenu->addAction(QStringLiteral("Настройки детектора"), this,
+                                             [this] { onButtonClicked(2); });
+    m_optionsAction = m_trayMenu->addAction(QStringLiteral("Настройки программы"), this,
+                                            [this] { onButtonClicked(3); });
+    // Each item is greyed exactly when its button is.
+    const std::array<QAction*, 4> follow{m_snapshotAction, m_watchAction, m_detectorAction,
+                                         m_optionsAction};
+    for (int i = 0; i < 4; ++i)
+        new EnabledMirror(button(i), *follow.at(static_cast<size_t>(i)));
     m_trayMenu->addSeparator();
-    m_exitAction = m_trayMenu->addAction(QStringLiteral("Выход"), this, [this] { onButtonClicked(5); });
+    m_exitAction =
+        m_trayMenu->addAction(QStringLiteral("Выход"), this, [this] { onButtonClicked(5); });
 }
 
 // ---- detector settings ---------------------------------------------------
@@ -348,8 +362,8 @@ void MainWindow::placeLine(int index) {
     const QLineF& l = m_borderGeometry[static_cast<size_t>(index)];
     const QRectF r = QRectF(l.p1(), l.p2()).normalized();
     m_borderLines[static_cast<size_t>(index)]->setGeometry(qRound(r.left()), qRound(r.top()),
-                                                 std::max(1, qRound(r.width())),
-                                                 std::max(1, qRound(r.height())));
+                                                           std::max(1, qRound(r.width())),
+                                                           std::max(1, qRound(r.height())));
 }
 
 void MainWindow::placeBorderLines() {
@@ -357,7 +371,7 @@ void MainWindow::placeBorderLines() {
     const double w = width();
     const double h = height();
     m_borderGeometry = {QLineF(0, 0, 0, h), QLineF(w - 1, 0, w - 1, h), QLineF(0, h - 1, w, h - 1),
-               QLineF(0, 0, w, 0)};
+                        QLineF(0, 0, w, 0)};
     for (int i = 0; i < 4; ++i)
         placeLine(i);
     update();
@@ -386,6 +400,10 @@ void MainWindow::setLabelTips(const QStringList& tips) {
 
 void MainWindow::installWindowProc() {
     setMinimumSize(MinimumSize);
+}
+
+void MainWindow::restoreUploads() {
+    m_queue.restore();
 }
 
 void MainWindow::showSettingsFolderNote(const QString& iniPath) {
@@ -443,11 +461,8 @@ void MainWindow::toggleWatching() {
         label(5).setTextColor(AlarmRed);
     }
     button(0).setEnabled(!on);
-    m_snapshotAction->setEnabled(!on);
     button(2).setEnabled(on);
-    m_detectorAction->setEnabled(on);
     button(3).setEnabled(!on);
-    m_optionsAction->setEnabled(!on);
     const QString caption =
         on ? QStringLiteral("Автосъемка выкл.") : QStringLiteral("Автосъемка вкл.");
     button(1).setCaption(caption);
@@ -636,10 +651,10 @@ void MainWindow::hideToTray() {
     if (m_context.ini.read(QStringLiteral("FirstRun"), QString()).isEmpty()) {
         m_context.ini.write(QStringLiteral("False"), QStringLiteral("FirstRun"), QString());
         m_tray.showBalloon(QStringLiteral("Vigilux"),
-                              QStringLiteral("Управление программой:") + CrLf +
-                                  QStringLiteral("Левая кнопка мыши - показать программу,") + CrLf +
-                                  QStringLiteral("Правая кнопка мыши - меню программы"),
-                              1);
+                           QStringLiteral("Управление программой:") + CrLf +
+                               QStringLiteral("Левая кнопка мыши - показать программу,") + CrLf +
+                               QStringLiteral("Правая кнопка мыши - меню программы"),
+                           1);
     }
 }
 
@@ -680,7 +695,8 @@ void MainWindow::layoutControls() {
     for (int i = 0; i < 7; ++i)
         button(i).hide();
     for (int i = 0; i < 4; ++i) {
-        m_borderGeometry[static_cast<size_t>(i)] = Resizer::scale(m_borderGeometry[static_cast<size_t>(i)], old, now);
+        m_borderGeometry[static_cast<size_t>(i)] =
+            Resizer::scale(m_borderGeometry[static_cast<size_t>(i)], old, now);
         placeLine(i);
     }
     for (auto* b : m_buttons)
@@ -739,8 +755,10 @@ void MainWindow::openProgramOptions() {
 void MainWindow::openFtpSettings() {
     if (!m_options)
         return;
-    net::FtpSettingsWindow window(m_context, *m_options, this);
-    window.exec();
+    net::FtpSettingsWindow window(m_context, *m_options, this, &m_queue);
+    // New settings may be what a refused login or an outage waited for.
+    if (window.exec() == QDialog::Accepted && m_context.settings.ftpUpload)
+        m_queue.resume();
 }
 
 void MainWindow::openAbout() {

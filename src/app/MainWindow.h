@@ -1,11 +1,11 @@
 #pragma once
 
 #include "app/IniLastCheckStore.h"
+#include "app/LifecycleHost.h"
 #include "app/OpenWindows.h"
 #include "app/Resizer.h"
-#include "app/SplashWindow.h"
-#include "app/LifecycleHost.h"
 #include "app/SoundPlayer.h"
+#include "app/SplashWindow.h"
 #include "app/TrayIcon.h"
 #include "app/UpdateChecker.h"
 #include "app/UploadQueue.h"
@@ -59,9 +59,9 @@ class RecordingIndicator;
 // capture control's events (the alarm chain) and routes the commands of its
 // buttons and tray menu.
 class MainWindow final : public QWidget,
-                   public LifecycleHost,
-                   public settings::DetectorValuesTarget,
-                   public capture::CaptureControlHost {
+                         public LifecycleHost,
+                         public settings::DetectorValuesTarget,
+                         public capture::CaptureControlHost {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(MainWindow)
 public:
@@ -108,6 +108,7 @@ public:
     void startCapture() override;
     void setLabelTips(const QStringList& tips) override;
     void installWindowProc() override;
+    void restoreUploads() override;
     void showSettingsFolderNote(const QString& iniPath) override;
     void showMain() override;
     void hideToTray() override;
@@ -154,8 +155,12 @@ public:
     net::FtpClient& ftp() { return m_ftp; }
     UploadQueue& queue() { return m_queue; }
     UpdateChecker& updates() { return m_updates; }
-    controls::PushButton& button(int index) const { return *m_buttons.at(static_cast<size_t>(index)); }
-    controls::OverlayLabel& label(int index) const { return *m_labels.at(static_cast<size_t>(index)); }
+    controls::PushButton& button(int index) const {
+        return *m_buttons.at(static_cast<size_t>(index));
+    }
+    controls::OverlayLabel& label(int index) const {
+        return *m_labels.at(static_cast<size_t>(index));
+    }
     QLabel* statusLine() const { return m_statusLine; }
     QWidget* savedMark() const { return m_savedMark; }
     QWidget* blackPicture() const { return m_blackPicture; }

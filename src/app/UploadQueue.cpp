@@ -200,6 +200,12 @@ int UploadQueue::waitingCount() const {
     return static_cast<int>(m_waiting.size()) + (m_current ? 1 : 0);
 }
 
+QString UploadQueue::waitingNote(int count) {
+    if (count <= 0)
+        return QString();
+    return QStringLiteral("\nВ очереди на ftp: ") + QString::number(count);
+}
+
 void UploadQueue::announce() {
     const int count = waitingCount();
     if (count == m_announced)

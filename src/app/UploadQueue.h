@@ -82,6 +82,9 @@ public:
     QString lastError() const override { return m_lastError; }
     bool deferDeletion(const QString& path) override;
 
+    // The line the tray tip gets for `count` files waiting; empty for none.
+    static QString waitingNote(int count);
+
     QString journalPath() const;
     void setRetryDelay(RetryDelay delay) { m_retryDelay = std::move(delay); }
 

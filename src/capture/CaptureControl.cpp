@@ -1,10 +1,10 @@
 #include "capture/CaptureControl.h"
 
-#include "capture/FormatDialog.h"
-#include "capture/PreviewWidget.h"
-#include "capture/MotionLevelBar.h"
-#include "capture/SourceDialog.h"
 #include "capture/CaptureControlHost.h"
+#include "capture/FormatDialog.h"
+#include "capture/MotionLevelBar.h"
+#include "capture/PreviewWidget.h"
+#include "capture/SourceDialog.h"
 #include "controls/PushButton.h"
 #include "platform/CaptureDevice.h"
 #include "settings/AppContext.h"
@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QResizeEvent>
 
+#include <algorithm>
 #include <utility>
 
 namespace vigilux::capture {
@@ -58,8 +59,9 @@ QImage CaptureControl::offlinePicture() {
     return image;
 }
 
-CaptureControl::CaptureControl(AppContext& context, CaptureControlHost& host, platform::CaptureSource source,
-               DeviceFactory factory, std::function<QStringList()> cameras, QWidget* parent)
+CaptureControl::CaptureControl(AppContext& context, CaptureControlHost& host,
+                               platform::CaptureSource source, DeviceFactory factory,
+                               std::function<QStringList()> cameras, QWidget* parent)
     : QWidget(parent)
     , m_context(context)
     , m_host(host)
@@ -67,7 +69,8 @@ CaptureControl::CaptureControl(AppContext& context, CaptureControlHost& host, pl
     , m_factory(std::move(factory))
     , m_cameras(std::move(cameras))
     , m_detector(context)
-    , m_saving(context, *this) {
+    , m_saving(context, *this)
+    , m_clips(context) {
     setObjectName(QStringLiteral("captureControl"));
 
     m_preview = new PreviewWidget(this);
@@ -99,10 +102,14 @@ CaptureControl::CaptureControl(AppContext& context, CaptureControlHost& host, pl
     m_detector.setPreviewRateTarget(this);
     m_detector.setSaveFrame([this] { m_saving.saveFrame(); });
     connect(&m_detector, &MotionDetector::speedChanged, this, &CaptureControl::speedChanged);
-    connect(&m_detector, &MotionDetector::similarityChanged, this, &CaptureControl::similarityChanged);
+    connect(&m_detector, &MotionDetector::similarityChanged, this,
+            &CaptureControl::similarityChanged);
     connect(&m_detector, &MotionDetector::alarm, this, &CaptureControl::alarm);
     connect(&m_saving, &FrameSaver::imageFormatChanged, this, &CaptureControl::imageFormatChanged);
     connect(&m_saving, &FrameSaver::frameSaved, this, &CaptureControl::frameSaved);
+    m_clips.setRotation(&m_saving.rotation());
+    connect(&m_clips, &ClipRecorder::status, this,
+            [this](const QString& text) { m_host.showStatus(text); });
 
     if (m_factory)
         useDevice(m_factory(m_source));
@@ -127,7 +134,7 @@ void CaptureControl::useDevice(std::unique_ptr<platform::CaptureDevice> device) 
     if (!m_device)
         return;
     m_device->setFrameCallback(
-        [this](const platform::FrameHeader& header) { m_detector.onFrame(header); });
+        [this](const platform::FrameHeader& header) { onDeviceFrame(header); });
     // A device that stops by itself (camera unplugged) is shown like one
     // that could not be connected.
     connect(m_device.get(), &platform::CaptureDevice::deviceLost, this, [this] {
@@ -144,7 +151,8 @@ void CaptureControl::startCapture() {
     if (m_device && m_device->connectDriver()) {
         m_host.setCaptureButtonsEnabled(true);
         m_device->setPreview(true);
-        m_device->setPreviewRate(InitialPreviewRate);
+        m_previewRateMs = InitialPreviewRate;
+        applyPreviewRate();
         m_detector.clearPrimed();
         return;
     }
@@ -159,6 +167,7 @@ void CaptureControl::stopCapture() {
     m_device->setPreview(false);
     m_device->disconnectDriver();
     m_running = false;
+    m_clips.stop();
 }
 
 void CaptureControl::pausePreview(bool paused) {
@@ -167,8 +176,38 @@ void CaptureControl::pausePreview(bool paused) {
 }
 
 void CaptureControl::setPreviewRate(qint16 ms) {
-    if (m_device)
-        m_device->setPreviewRate(ms);
+    m_previewRateMs = ms;
+    applyPreviewRate();
+}
+
+void CaptureControl::applyPreviewRate() {
+    if (!m_device || m_previewRateMs == 0)
+        return;
+    int ms = m_previewRateMs;
+    // The detector may ask for one frame a detector interval (SyncPreRate);
+    // a clip needs its own frame rate.
+    if (m_clipsOn)
+        ms = std::min(ms, 1000 / m_clips.options().maxFps);
+    m_device->setPreviewRate(ms);
+}
+
+void CaptureControl::setClips(bool on, const ClipOptions& options) {
+    m_clips.setOptions(options);
+    if (!on)
+        m_clips.stop();
+    m_clipsOn = on;
+    applyPreviewRate();
+}
+
+void CaptureControl::onDeviceFrame(const platform::FrameHeader& header) {
+    // The clip first, so that an alarm raised by this frame finds it in the
+    // pre-roll. Frames go to clips only while watching: no alarm step can
+    // come otherwise, and the pre-roll would cost a conversion per frame.
+    if (m_clipsOn && m_context.watching && m_device && m_device->frameData())
+        m_clips.addFrame(m_device->frameData(), m_device->frameLayout(), header.timeCapturedMs);
+    else if (m_clips.isRecording() || m_clips.preRoll().size() > 0)
+        m_clips.stop();
+    m_detector.onFrame(header);
 }
 
 void CaptureControl::chooseFormat() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/ClipRecorder.h"
 #include "capture/FrameSaver.h"
 #include "capture/MotionDetector.h"
 #include "capture/PreviewRateTarget.h"
@@ -35,9 +36,9 @@ class CaptureControlHost;
 // once after start whether the picture is only black. Reports to its owner
 // through five events. UI thread only.
 class CaptureControl final : public QWidget,
-                     public platform::CaptureCommands,
-                     public FrameSaverHost,
-                     public PreviewRateTarget {
+                             public platform::CaptureCommands,
+                             public FrameSaverHost,
+                             public PreviewRateTarget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CaptureControl)
 public:
@@ -47,7 +48,8 @@ public:
     // `factory` makes the device for a source (at start and when the source
     // dialog switches); `cameras` lists the machine's cameras for that dialog.
     CaptureControl(AppContext& context, CaptureControlHost& host, platform::CaptureSource source,
-           DeviceFactory factory, std::function<QStringList()> cameras, QWidget* parent = nullptr);
+                   DeviceFactory factory, std::function<QStringList()> cameras,
+                   QWidget* parent = nullptr);
     ~CaptureControl() override;
 
     void startCapture();
@@ -71,6 +73,13 @@ public:
     void setSimilarityThreshold(qint16 amount) { m_detector.setSimilarityThreshold(amount); }
     void setDetecting(bool start) { m_detector.setDetecting(start); }
     void setPreviewRate(qint16 ms) override;
+
+    // Event clips: while on and watching, delivered frames go to the clip
+    // recorder, and the device delivers at least the clips' frame rate
+    // whatever preview rate the detector asks for.
+    void setClips(bool on, const ClipOptions& options);
+    bool clipsOn() const { return m_clipsOn; }
+    ClipRecorder& clips() { return m_clips; }
 
     bool running() const { return m_running; }
     platform::CaptureSource source() const { return m_source; }
@@ -110,6 +119,9 @@ private:
     void showStatus(const QString& text) override;
 
     void useDevice(std::unique_ptr<platform::CaptureDevice> device);
+    void onDeviceFrame(const platform::FrameHeader& header);
+    // The device's preview rate: the one asked for, or faster while clips are on.
+    void applyPreviewRate();
     void layoutChildren();
 
     AppContext& m_context;
@@ -120,6 +132,9 @@ private:
     std::unique_ptr<platform::CaptureDevice> m_device;
     MotionDetector m_detector;
     FrameSaver m_saving;
+    ClipRecorder m_clips; // after m_saving: it holds files in the saver's rotation
+    bool m_clipsOn = false;
+    int m_previewRateMs = 0; // asked for; 0: not yet set
     PreviewWidget* m_preview = nullptr;
     QWidget* m_offlineWidget = nullptr;
     controls::PushButton* m_retry = nullptr;

@@ -28,8 +28,11 @@ ClipRecorder::ClipRecorder(AppContext& context, QObject* parent)
     m_preRoll.configure(std::int64_t{m_options.preRollSeconds} * 1000, m_options.maxFps);
 }
 
-// The writer's own destructor closes an open clip; no signals go out from here.
-ClipRecorder::~ClipRecorder() = default;
+// Closes an open clip; no signals go out from here.
+ClipRecorder::~ClipRecorder() {
+    if (m_writer.isOpen())
+        closeFile();
+}
 
 void ClipRecorder::setOptions(const ClipOptions& options) {
     const ClipOptions o = options.clamped();
@@ -39,14 +42,21 @@ void ClipRecorder::setOptions(const ClipOptions& options) {
     m_haveDue = false;
 }
 
-bool ClipRecorder::rateAllows(std::int64_t ms) {
+bool ClipRecorder::wantsFrameAt(std::int64_t ms) const {
     // As the capture device paces its preview: a quarter period of slack
-    // absorbs arrival jitter, whole periods keep the average at the cap.
+    // absorbs arrival jitter, whole periods keep the average at the cap. A
+    // clock that went back restarts the pacing.
+    const double slack = 250.0 / m_options.maxFps;
+    return !m_haveDue || (m_haveLast && ms < m_lastMs) ||
+           static_cast<double>(ms) >= m_nextDueMs - slack;
+}
+
+bool ClipRecorder::rateAllows(std::int64_t ms) {
+    if (!wantsFrameAt(ms))
+        return false;
     const double period = 1000.0 / m_options.maxFps;
     const double slack = period / 4;
     const auto t = static_cast<double>(ms);
-    if (m_haveDue && t < m_nextDueMs - slack)
-        return false;
     m_nextDueMs = (m_haveDue ? std::max(m_nextDueMs, t - slack) : t) + period;
     m_haveDue = true;
     return true;
@@ -154,7 +164,8 @@ bool ClipRecorder::openFile(const PreRollBuffer::Frame& frame) {
         }
     }
     if (s.limitFiles)
-        makeRoom(folder);
+        m_rotation->makeRoom(folder, s.maxFileCount,
+                             [this](const QString& text) { emit status(text); });
 
     m_path = folder + FrameSaver::timeStampedName(m_startedAt) + QStringLiteral(".mp4");
     ClipWriter::Options options;
@@ -165,6 +176,7 @@ bool ClipRecorder::openFile(const PreRollBuffer::Frame& frame) {
         fail(m_writer.errorString());
         return false;
     }
+    m_rotation->hold(m_path);
     m_firstMs = frame.ms;
     m_clipSize = frame.layout.size;
     m_clipPixel = frame.layout.pixel;
@@ -177,7 +189,7 @@ void ClipRecorder::finish() {
     if (!m_writer.isOpen())
         return;
     const bool wrote = m_writer.framesWritten() > 0;
-    if (!m_writer.close())
+    if (!closeFile())
         emit status(QStringLiteral(" Не удалось записать видео события ") +
                     QDir::toNativeSeparators(m_path) + QStringLiteral(": ") +
                     m_writer.errorString());
@@ -188,7 +200,7 @@ void ClipRecorder::finish() {
 void ClipRecorder::fail(const QString& detail) {
     const bool wrote = m_writer.framesWritten() > 0;
     if (m_writer.isOpen())
-        m_writer.close(); // keeps what was written; its own error adds nothing
+        closeFile(); // keeps what was written; its own error adds nothing
     if (m_path.isEmpty()) {
         emit status(QStringLiteral(" Не удалось записать видео события: ") + detail);
     } else {
@@ -202,18 +214,10 @@ void ClipRecorder::fail(const QString& detail) {
     m_state = State::Failed;
 }
 
-void ClipRecorder::makeRoom(const QString& folder) {
-    const int limit = std::max<int>(1, m_context.settings.maxFileCount);
-    const QStringList files = FrameSaver::listFiles(folder);
-    const qsizetype excess = files.size() - limit + 1;
-    for (qsizetype i = 0; i < excess; ++i) {
-        QFile file(folder + files[i]);
-        // Read-only files go too, as with frames: the limit is on every file.
-        file.setPermissions(file.permissions() | QFileDevice::WriteOwner);
-        if (!file.remove())
-            emit status(QStringLiteral(" Не удалось удалить файл ") +
-                        QDir::toNativeSeparators(folder + files[i]));
-    }
+bool ClipRecorder::closeFile() {
+    const bool closed = m_writer.close();
+    m_rotation->release(m_path);
+    return closed;
 }
 
 } // namespace vigilux::capture

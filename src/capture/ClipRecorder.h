@@ -1,6 +1,7 @@
 #pragma once
 
 #include "capture/ClipWriter.h"
+#include "capture/FileRotation.h"
 #include "capture/PreRollBuffer.h"
 
 #include <QObject>
@@ -48,6 +49,14 @@ public:
     void setOptions(const ClipOptions& options);
     const ClipOptions& options() const { return m_options; }
 
+    // The rotation of the folder the frames are saved in, so one file limit
+    // and one upload guard cover frames and clips; without one the recorder
+    // rotates on its own. It must outlive the recorder.
+    void setRotation(FileRotation* rotation) { m_rotation = rotation ? rotation : &m_ownRotation; }
+
+    // Whether a frame taken at `ms` would be kept (the frame-rate cap), so
+    // a caller can skip preparing frames that would be dropped.
+    bool wantsFrameAt(std::int64_t ms) const;
     // A frame as the capture device delivered it, taken at `ms`.
     void addFrame(const uchar* data, const platform::FrameLayout& layout, std::int64_t ms);
     // An alarm step at `ms`: starts a clip unless one is being recorded, and
@@ -80,13 +89,14 @@ private:
     bool openFile(const PreRollBuffer::Frame& frame);
     void finish();
     void fail(const QString& detail);
-    // Deletes files of the folder, oldest names first, so that one more
-    // keeps it within the file limit.
-    void makeRoom(const QString& folder);
+    // Closes the file and lets rotation have it again; false when closing failed.
+    bool closeFile();
 
     AppContext& m_context;
     ClipOptions m_options;
     PreRollBuffer m_preRoll;
+    FileRotation m_ownRotation;
+    FileRotation* m_rotation = &m_ownRotation;
     ClipWriter m_writer;
     State m_state = State::Idle;
     QString m_path;             // the clip being recorded

@@ -124,29 +124,13 @@ int FrameSaver::nextNumberFrom(const QString& lastFile) {
     return next < 1.0 ? 0 : static_cast<int>(next);
 }
 
-int FrameSaver::rotate(int n, const QString& keep) {
-    int deleted = 0;
-    if (n <= 0)
-        return 0;
-    for (const QString& name : listFiles(m_saveFolder)) {
-        if (deleted >= n)
-            break;
-        if (name == keep)
-            continue;
-        if (m_deletionGuard != nullptr && m_deletionGuard->deferDeletion(m_saveFolder + name)) {
-            ++deleted; // deleted once it has been uploaded
-            continue;
-        }
-        QFile file(m_saveFolder + name);
-        // Read-only files go too: the limit is on every file in the folder.
-        file.setPermissions(file.permissions() | QFileDevice::WriteOwner);
-        if (file.remove())
-            ++deleted;
-        else
-            m_host.showStatus(QStringLiteral(" Не удалось удалить файл ") +
-                              QDir::toNativeSeparators(m_saveFolder + name));
-    }
-    return deleted;
+void FrameSaver::rotate(int n, const QString& keep) {
+    const QString kept = m_saveFolder + keep;
+    const bool wasHeld = m_rotation.isHeld(kept);
+    m_rotation.hold(kept);
+    m_rotation.rotate(m_saveFolder, n, [this](const QString& text) { m_host.showStatus(text); });
+    if (!wasHeld)
+        m_rotation.release(kept);
 }
 
 QString FrameSaver::numberedName(bool& clearFolder) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "capture/DeletionGuard.h"
+#include "capture/FileRotation.h"
 #include "capture/PictureFile.h"
 
 #include <QImage>
@@ -47,7 +48,9 @@ public:
 
     // Rotation asks it before deleting a picture (one still waiting for
     // upload is kept); none: rotation deletes freely.
-    void setDeletionGuard(DeletionGuard* guard) { m_deletionGuard = guard; }
+    void setDeletionGuard(DeletionGuard* guard) { m_rotation.setDeletionGuard(guard); }
+    // The folder's rotation, shared with whatever else saves into it.
+    FileRotation& rotation() { return m_rotation; }
 
     // How picture files are put in place; tests hand in one that fails.
     // None: the saver's own.
@@ -82,9 +85,9 @@ signals:
     void frameSaved(const QString& path);
 
 private:
-    // Deletes up to n files of the folder in listing order, never `keep`;
-    // returns how many went (a file the guard keeps for now counts as gone).
-    int rotate(int n, const QString& keep);
+    // Deletes up to n files of the save folder in listing order, never
+    // `keep` (the picture just written).
+    void rotate(int n, const QString& keep);
     // Sets `clearFolder` when numbering starts afresh.
     QString numberedName(bool& clearFolder);
     // Writes the picture as the settings ask (JPEG falling back to BMP);
@@ -101,7 +104,7 @@ private:
     QString m_fileName;
     int m_fileCount = 0;
     int m_sequence = 0;
-    DeletionGuard* m_deletionGuard = nullptr;
+    FileRotation m_rotation;
     PictureFile m_ownFile;
     PictureFile* m_file = &m_ownFile;
 };

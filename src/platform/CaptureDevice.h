@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/FrameLayout.h"
 #include "platform/FrameHeader.h"
+#include "platform/FrameLayout.h"
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -85,6 +85,13 @@ public:
     // first frame.
     virtual QImage currentFrame(QImage::Format format = QImage::Format_RGB888) const;
 
+    // The latest delivered frame as the device keeps it, unconverted: its
+    // layout (invalid before the first frame) and its bytes (null before the
+    // first frame). The bytes stay valid until the next frame or a format
+    // change; inside the frame callback they are the frame being delivered.
+    const FrameLayout& frameLayout() const { return m_layout; }
+    const uchar* frameData() const { return m_haveFrame ? m_buffer.data() : nullptr; }
+
     // Writes the latest delivered frame as a 24-bit BMP. False when there is
     // no frame yet or the file cannot be written.
     bool saveBitmap(const QString& path) const;
@@ -124,7 +131,6 @@ protected:
     // Forgets the latest frame (after a format change or disconnect).
     void clearFrame();
 
-    const FrameLayout& lastLayout() const { return m_layout; }
     qint64 msSinceConnect() const;
 
 private:

@@ -9,8 +9,8 @@
 #include "capture/CalibrationTarget.h"
 #include "capture/MotionLevelBar.h"
 #include "controls/OverlayLabel.h"
-#include "controls/SizeGrip.h"
 #include "controls/PushButton.h"
+#include "controls/SizeGrip.h"
 #include "settings/AppContext.h"
 
 #include <QAction>
@@ -43,16 +43,16 @@ struct Rig {
         context.ini.setFileName(dir.filePath(QStringLiteral("options.ini")));
         context.settings.savePath = dir.path();
         main = std::make_unique<app::MainWindow>(
-            context,
-            app::MainWindow::Services{tray, sound, processes, urls, platform::CaptureSource::demo(),
-                                [this](const platform::CaptureSource&) {
-                                    auto d = std::make_unique<test::FakeCaptureDevice>();
-                                    d->connectResult = connects;
-                                    device = d.get();
-                                    return std::unique_ptr<platform::CaptureDevice>(std::move(d));
-                                },
-                                [] { return QStringList(); }, [] { return 6; },
-                                QUrl(QStringLiteral("http://127.0.0.1:1"))});
+            context, app::MainWindow::Services{
+                         tray, sound, processes, urls, platform::CaptureSource::demo(),
+                         [this](const platform::CaptureSource&) {
+                             auto d = std::make_unique<test::FakeCaptureDevice>();
+                             d->connectResult = connects;
+                             device = d.get();
+                             return std::unique_ptr<platform::CaptureDevice>(std::move(d));
+                         },
+                         [] { return QStringList(); }, [] { return 6; },
+                         QUrl(QStringLiteral("http://127.0.0.1:1"))});
     }
     app::MainWindow& m() { return *main; }
     QString label(int i) { return m().label(i).text(); }
@@ -223,7 +223,8 @@ private slots:
         QCOMPARE(r.label(3), QStringLiteral("100%"));
         QCOMPARE(r.context.alarmCount, qint16(1));
         QCOMPARE(r.label(5), QStringLiteral("1"));
-        QCOMPARE(r.m().label(3).panel()->palette().color(QPalette::Window), app::MainWindow::AlarmRed);
+        QCOMPARE(r.m().label(3).panel()->palette().color(QPalette::Window),
+                 app::MainWindow::AlarmRed);
         QCOMPARE(r.sound.played.size(), 1);
         QVERIFY(r.tray.balloons.isEmpty()); // only while in the tray
         QCOMPARE(r.processes.waited, QStringList{program});
@@ -233,7 +234,8 @@ private slots:
         // A still frame puts the grey back and raises no alarm.
         r.step(200);
         QCOMPARE(r.label(3), QStringLiteral("0%"));
-        QCOMPARE(r.m().label(3).panel()->palette().color(QPalette::Window), app::MainWindow::LabelGrey);
+        QCOMPARE(r.m().label(3).panel()->palette().color(QPalette::Window),
+                 app::MainWindow::LabelGrey);
         QCOMPARE(r.context.alarmCount, qint16(1));
 
         // In the tray the balloon tells the count and the difference.
@@ -260,7 +262,8 @@ private slots:
         r.context.settings.alarmProgramPath = QStringLiteral("/bin/true");
         r.context.detectorWindowShown = true;
         r.m().onAlarm(true);
-        QCOMPARE(r.m().label(3).panel()->palette().color(QPalette::Window), app::MainWindow::AlarmRed);
+        QCOMPARE(r.m().label(3).panel()->palette().color(QPalette::Window),
+                 app::MainWindow::AlarmRed);
         QCOMPARE(r.context.alarmCount, qint16(0));
         QVERIFY(r.processes.started.isEmpty());
 
@@ -272,7 +275,8 @@ private slots:
 
         r.m().onSimilarity(55);
         r.m().onAlarm(false); // changes nothing at all
-        QCOMPARE(r.m().label(3).panel()->palette().color(QPalette::Window), app::MainWindow::LabelGrey);
+        QCOMPARE(r.m().label(3).panel()->palette().color(QPalette::Window),
+                 app::MainWindow::LabelGrey);
 
         r.context.calibrationPhase = 0;
         r.context.alarmCount = 32767;
@@ -327,6 +331,12 @@ private slots:
         QVERIFY(r.m().capture().offlineWidget().isVisibleTo(&r.m()));
         QVERIFY(!r.m().button(0).isEnabled());
         QVERIFY(!r.m().button(1).isEnabled());
+        // The tray menu offers no more than the buttons, also while hidden.
+        r.m().hideToTray();
+        QVERIFY(!r.m().snapshotAction()->isEnabled());
+        QVERIFY(!r.m().watchAction()->isEnabled());
+        r.m().watchAction()->trigger();
+        QVERIFY(!r.context.watching);
 
         emit r.m().capture().retryButton().clicked();
         QVERIFY(!r.m().capture().offlineWidget().isVisibleTo(&r.m()));
@@ -338,6 +348,10 @@ private slots:
         r.m().capture().onReconnectTick();
         QVERIFY(r.m().capture().running());
         QVERIFY(r.m().button(0).isEnabled() && r.m().button(1).isEnabled());
+        QVERIFY(r.m().snapshotAction()->isEnabled() && r.m().watchAction()->isEnabled());
+        r.m().toggleWatching();
+        QVERIFY(!r.m().snapshotAction()->isEnabled() && r.m().watchAction()->isEnabled());
+        r.m().toggleWatching();
         const int connects = r.device->connectCalls;
         r.m().startCapture(); // running: no second connection
         QCOMPARE(r.device->connectCalls, connects);
@@ -433,7 +447,8 @@ private slots:
         r.m().onHideClicked();
         QVERIFY(!r.context.inTray);
         QVERIFY(r.m().isVisible());
-        QVERIFY(r.m().statusLine()->text().contains(QStringLiteral("Область уведомлений недоступна")));
+        QVERIFY(
+            r.m().statusLine()->text().contains(QStringLiteral("Область уведомлений недоступна")));
     }
 };
 

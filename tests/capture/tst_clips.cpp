@@ -2,6 +2,8 @@
 #include "FakeDialogs.h"
 #include "capture/ClipRecorder.h"
 #include "capture/ClipWriter.h"
+#include "capture/DeletionGuard.h"
+#include "capture/FileRotation.h"
 #include "capture/PreRollBuffer.h"
 #include "capture/VideoDecoder.h"
 #include "settings/AppContext.h"
@@ -191,6 +193,7 @@ private slots:
     void missingFolderGivesOneMessage();
     void fullDiskEndsTheClipAndKeepsIt();
     void clipsCountAgainstTheFileLimit();
+    void sharedRotationSparesTheClipBeingWritten();
     void preRollStaysBoundedAndConvertsOnce();
 };
 
@@ -392,6 +395,48 @@ void TestClips::clipsCountAgainstTheFileLimit() {
     const QStringList left = QDir(day).entryList(QDir::Files, QDir::Name);
     QCOMPARE(left.size(), 3);
     QCOMPARE(left.first(), QStringLiteral("2026_12_06_(11-00-00-00).jpg"));
+}
+
+void TestClips::sharedRotationSparesTheClipBeingWritten() {
+    // The upload queue keeps clips that have not gone out yet.
+    struct UploadGuard final : capture::DeletionGuard {
+        QStringList kept;
+        bool deferDeletion(const QString& path) override {
+            if (!path.endsWith(QLatin1String(".mp4")))
+                return false;
+            kept << path;
+            return true;
+        }
+    };
+    Fixture f;
+    capture::FileRotation rotation;
+    f.recorder.setRotation(&rotation);
+    f.recorder.setOptions(clipOptions(0, 60));
+    f.run(0, 1500, 100, {0});
+    QVERIFY(f.recorder.isRecording());
+    const QString clip = f.recorder.clipPath();
+    const QString folder = f.dir.path() + QLatin1Char('/');
+    // Frames saved during the event have later names than the clip, so
+    // their rotation would take the clip first.
+    for (const char* name : {"2026_12_06_(21-30-06-00).jpg", "2026_12_06_(21-30-07-00).jpg"}) {
+        QFile file(folder + QLatin1String(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    rotation.makeRoom(folder, 1, {});
+    QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{QFileInfo(clip).fileName()});
+
+    f.run(1600, 2500, 100);
+    f.recorder.stop();
+    QCOMPARE(probe(clip).value(QStringLiteral("nb_read_frames")), QStringLiteral("26"));
+    // Closed, it is a file like the others; the guard may keep it for upload.
+    UploadGuard guard;
+    rotation.setDeletionGuard(&guard);
+    QCOMPARE(rotation.rotate(folder, 1, {}), 1);
+    QCOMPARE(guard.kept, QStringList{clip});
+    QVERIFY(QFileInfo::exists(clip));
+    rotation.setDeletionGuard(nullptr);
+    QCOMPARE(rotation.rotate(folder, 5, {}), 1);
+    QVERIFY(!QFileInfo::exists(clip));
 }
 
 void TestClips::preRollStaysBoundedAndConvertsOnce() {
