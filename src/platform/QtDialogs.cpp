@@ -73,6 +73,10 @@ QtDialogs::~QtDialogs() {
     delete m_notice.data();
 }
 
+QMessageBox* QtDialogs::openNotice() const {
+    return m_notice.data();
+}
+
 void QtDialogs::notify(Icon icon, const QString& title, const QString& text) {
     // A save failing at every alarm must not stack up boxes: the one open
     // shows the latest error.

@@ -31,7 +31,7 @@ public:
     static QString toQtFilter(const QString& filter);
 
     // The notice box now open, if any.
-    QMessageBox* openNotice() const { return m_notice.data(); }
+    QMessageBox* openNotice() const;
 
 private:
     QPointer<QMessageBox> m_notice;
