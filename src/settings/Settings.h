@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/NotifySettings.h"
+
 #include <QString>
 
 #include <array>
@@ -59,6 +61,9 @@ struct Settings {
 
     // [HD]
     QString resolutionCandidates;
+
+    // [Notify]
+    NotifySettings notify;
 
     bool operator==(const Settings&) const = default;
 };
