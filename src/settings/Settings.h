@@ -52,6 +52,19 @@ struct Settings {
     // calibration runs; never stored.
     std::array<qint32, 3> liveDetectorValues{500, 5, 10};
 
+    // [Events], clips: a video of every motion event from clipPreRoll seconds
+    // before its first alarm step to clipPostRoll seconds after its last one
+    // (by default the event gap, so the clip ends with the event), at most
+    // clipFrameRate frames a second; a clip longer than maxClipMinutes is
+    // closed and the next one started. uploadClips sends finished clips
+    // through the FTP queue after the frames of their event.
+    bool eventClips = false;
+    qint32 clipPreRoll = 2;
+    qint32 clipPostRoll = 10;
+    qint32 clipFrameRate = 10;
+    qint32 maxClipMinutes = 10;
+    bool uploadClips = false;
+
     // [FTP]; ftpPassword holds the plain password (the file holds it scrambled).
     bool ftpUpload = false;
     QString ftpServer;

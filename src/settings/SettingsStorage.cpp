@@ -34,6 +34,10 @@ struct Range {
 };
 constexpr Range MaxFilesCountRange{1, 10000};
 constexpr Range JpegQualityRange{10, 100};
+constexpr Range ClipPreRollRange{0, 10};
+constexpr Range ClipPostRollRange{0, 3600};
+constexpr Range ClipFrameRateRange{1, 60};
+constexpr Range MaxClipMinutesRange{1, 600};
 constexpr std::array<Range, 3> DetectorValueRanges{{{100, 5000}, {0, 15}, {1, 100}}};
 
 template <typename T>
@@ -91,12 +95,14 @@ void SettingsStorage::load() {
     s.startWatching = flag(QStringLiteral("AutoStart"), InterfaceSection, defaults.startWatching);
     s.soundOnSave = flag(QStringLiteral("Sound"), InterfaceSection, defaults.soundOnSave);
     s.saveSoundPath = text(QStringLiteral("SoundPath"), InterfaceSection, s.saveSoundPath);
-    s.blockScreenSaver = flag(QStringLiteral("BlockSSaver"), InterfaceSection, defaults.blockScreenSaver);
+    s.blockScreenSaver =
+        flag(QStringLiteral("BlockSSaver"), InterfaceSection, defaults.blockScreenSaver);
     s.autoCheckUpdates =
         flag(QStringLiteral("AutoCheckUpdates"), InterfaceSection, defaults.autoCheckUpdates);
 
     s.savePath = text(QStringLiteral("SavePath"), FilesSection, s.savePath);
-    s.createSubfolders = flag(QStringLiteral("CreateSubFolders"), FilesSection, defaults.createSubfolders);
+    s.createSubfolders =
+        flag(QStringLiteral("CreateSubFolders"), FilesSection, defaults.createSubfolders);
     s.singleFile = flag(QStringLiteral("StaticFile"), FilesSection, defaults.singleFile);
     s.singleFileName = text(QStringLiteral("StaticFilePath"), FilesSection, s.singleFileName);
     s.limitFiles = flag(QStringLiteral("MaxFiles"), FilesSection, defaults.limitFiles);
@@ -107,7 +113,8 @@ void SettingsStorage::load() {
     s.saveAsJpeg = flag(QStringLiteral("Convert2JPG"), ImageSection, defaults.saveAsJpeg);
     s.imprintDate = flag(QStringLiteral("InPrintDate"), ImageSection, defaults.imprintDate);
     s.jpegQuality =
-        clamped(textToInt16(ini.read(QStringLiteral("JPGq"), ImageSection), defaults.jpegQuality), JpegQualityRange);
+        clamped(textToInt16(ini.read(QStringLiteral("JPGq"), ImageSection), defaults.jpegQuality),
+                JpegQualityRange);
     s.syncPreviewRate = flag(QStringLiteral("SyncPreRate"), ImageSection, defaults.syncPreviewRate);
 
     s.saveOnAlarm = flag(QStringLiteral("SaveAlarm"), DetectorSection, defaults.saveOnAlarm);
@@ -115,15 +122,17 @@ void SettingsStorage::load() {
     s.alarmSoundPath = text(QStringLiteral("SoundAlarmPath"), DetectorSection, s.alarmSoundPath);
     s.runOnAlarm = flag(QStringLiteral("RunAlarm"), DetectorSection, defaults.runOnAlarm);
     s.alarmProgramPath = text(QStringLiteral("RunAlarmPath"), DetectorSection, s.alarmProgramPath);
-    s.waitForAlarmProgram = flag(QStringLiteral("RunAlarmWait"), DetectorSection, defaults.waitForAlarmProgram);
-    s.balloonOnAlarm = flag(QStringLiteral("SysTrayAlarm"), DetectorSection, defaults.balloonOnAlarm);
+    s.waitForAlarmProgram =
+        flag(QStringLiteral("RunAlarmWait"), DetectorSection, defaults.waitForAlarmProgram);
+    s.balloonOnAlarm =
+        flag(QStringLiteral("SysTrayAlarm"), DetectorSection, defaults.balloonOnAlarm);
 
     const std::array<QString, 3> sensorKeys{QStringLiteral("Timer"), QStringLiteral("Noise"),
                                             QStringLiteral("Percent")};
     for (std::size_t i = 0; i < sensorKeys.size(); ++i) {
-        s.detectorValues[i] = clamped(
-            textToInt32(ini.read(sensorKeys[i], SensorSection), defaults.detectorValues[i]),
-            DetectorValueRanges[i]);
+        s.detectorValues[i] =
+            clamped(textToInt32(ini.read(sensorKeys[i], SensorSection), defaults.detectorValues[i]),
+                    DetectorValueRanges[i]);
     }
     pushSensorValues();
 
@@ -134,8 +143,10 @@ void SettingsStorage::load() {
     const QString storedPass = ini.read(QStringLiteral("FtpPass"), FtpSection);
     if (haveFile)
         s.ftpPassword = unscramblePassword(storedPass);
+    loadClips();
 
-    s.resolutionCandidates = text(QStringLiteral("DefHD"), ResolutionSection, s.resolutionCandidates);
+    s.resolutionCandidates =
+        text(QStringLiteral("DefHD"), ResolutionSection, s.resolutionCandidates);
 }
 
 QString SettingsStorage::defaultSaveFolder() const {
@@ -202,6 +213,13 @@ void SettingsStorage::setDefaults() {
     s.waitForAlarmProgram = false;
     s.alarmProgramPath = QString();
     s.balloonOnAlarm = false;
+    const Settings clipDefaults;
+    s.eventClips = clipDefaults.eventClips;
+    s.clipPreRoll = clipDefaults.clipPreRoll;
+    s.clipPostRoll = clipDefaults.clipPostRoll;
+    s.clipFrameRate = clipDefaults.clipFrameRate;
+    s.maxClipMinutes = clipDefaults.maxClipMinutes;
+    s.uploadClips = clipDefaults.uploadClips;
     s.ftpUpload = false;
     s.resolutionCandidates = DefaultResolutions;
     s.detectorValues = {500, 5, 10};
@@ -245,7 +263,43 @@ void SettingsStorage::save() {
     ini.write(s.ftpUpload, QStringLiteral("FtpUpload"), FtpSection);
     ini.write(s.resolutionCandidates, QStringLiteral("DefHD"), ResolutionSection);
 
+    saveClips();
     saveDetectorValues();
+}
+
+void SettingsStorage::loadClips() {
+    IniFile& ini = m_context.ini;
+    Settings& s = m_context.settings;
+    const Settings defaults;
+    const QString section = QStringLiteral("Events");
+    const auto number = [&](const QString& key, qint32 fallback, Range range) {
+        return clamped(textToInt32(ini.read(key, section), fallback), range);
+    };
+    s.eventClips = textToBool(ini.read(QStringLiteral("EventClips"), section), defaults.eventClips);
+    s.clipPreRoll = number(QStringLiteral("PreRoll"), defaults.clipPreRoll, ClipPreRollRange);
+    // Until set, the clip ends with its event.
+    const qint32 gap = std::clamp(
+        textToInt32(ini.read(QStringLiteral("EventGap"), section), defaults.clipPostRoll), 1, 3600);
+    s.clipPostRoll = number(QStringLiteral("PostRoll"), gap, ClipPostRollRange);
+    s.clipFrameRate =
+        number(QStringLiteral("ClipFrameRate"), defaults.clipFrameRate, ClipFrameRateRange);
+    s.maxClipMinutes =
+        number(QStringLiteral("MaxClip"), defaults.maxClipMinutes, MaxClipMinutesRange);
+    s.uploadClips =
+        textToBool(ini.read(QStringLiteral("UploadClips"), section), defaults.uploadClips);
+}
+
+void SettingsStorage::saveClips() {
+    IniFile& ini = m_context.ini;
+    const IniFile::WriteGroup group(ini);
+    const Settings& s = m_context.settings;
+    const QString section = QStringLiteral("Events");
+    ini.write(s.eventClips, QStringLiteral("EventClips"), section);
+    ini.write(s.clipPreRoll, QStringLiteral("PreRoll"), section);
+    ini.write(s.clipPostRoll, QStringLiteral("PostRoll"), section);
+    ini.write(s.clipFrameRate, QStringLiteral("ClipFrameRate"), section);
+    ini.write(s.maxClipMinutes, QStringLiteral("MaxClip"), section);
+    ini.write(s.uploadClips, QStringLiteral("UploadClips"), section);
 }
 
 void SettingsStorage::saveDetectorValues() {

@@ -91,6 +91,12 @@ const QStringList FirstStartKeys = {"Interface/MinStart",
                                     "MotionDetector/SysTrayAlarm",
                                     "FTP/FtpUpload",
                                     "HD/DefHD",
+                                    "Events/EventClips",
+                                    "Events/PreRoll",
+                                    "Events/PostRoll",
+                                    "Events/ClipFrameRate",
+                                    "Events/MaxClip",
+                                    "Events/UploadClips",
                                     "Sensor/Timer",
                                     "Sensor/Noise",
                                     "Sensor/Percent"};
@@ -205,6 +211,12 @@ private slots:
         changed.waitForAlarmProgram = true;
         changed.balloonOnAlarm = true;
         changed.detectorValues = {5000, 0, 100};
+        changed.eventClips = true;
+        changed.clipPreRoll = 0;
+        changed.clipPostRoll = 3600;
+        changed.clipFrameRate = 60;
+        changed.maxClipMinutes = 1;
+        changed.uploadClips = true;
         changed.ftpUpload = true;
         changed.ftpServer = QStringLiteral("ftp.example");
         changed.ftpFolder = QStringLiteral("/in");
@@ -297,6 +309,17 @@ private slots:
                                       << "100";
         QTest::newRow("percent plus sign") << QByteArray("[Sensor]\nPercent=+20") << "Percent"
                                            << "20";
+        // Clips: off in a file from before them, and a post-roll that follows
+        // the event gap until it is set.
+        QTest::newRow("clips missing") << QByteArray("[Sensor]\nTimer=500") << "Clips"
+                                       << "0 2 10 10 10 0";
+        QTest::newRow("post-roll follows the gap")
+            << QByteArray("[Events]\nEventGap=30\nEventClips=1") << "Clips"
+            << "1 2 30 10 10 0";
+        QTest::newRow("clip values beyond window")
+            << QByteArray("[Events]\nPreRoll=11\nPostRoll=-1\nClipFrameRate=0\nMaxClip=99999")
+            << "Clips"
+            << "0 10 0 1 600 0";
         QTest::newRow("string missing") << QByteArray("[Files]\nJPGq=75") << "SavePath"
                                         << "";
     }
@@ -316,7 +339,14 @@ private slots:
                                              {"Timer", QString::number(s.detectorValues[0])},
                                              {"Noise", QString::number(s.detectorValues[1])},
                                              {"Percent", QString::number(s.detectorValues[2])},
-                                             {"SavePath", s.savePath}};
+                                             {"SavePath", s.savePath},
+                                             {"Clips", QStringLiteral("%1 %2 %3 %4 %5 %6")
+                                                           .arg(static_cast<int>(s.eventClips))
+                                                           .arg(s.clipPreRoll)
+                                                           .arg(s.clipPostRoll)
+                                                           .arg(s.clipFrameRate)
+                                                           .arg(s.maxClipMinutes)
+                                                           .arg(static_cast<int>(s.uploadClips))}};
         QCOMPARE(fields.value(field), expected);
     }
 
