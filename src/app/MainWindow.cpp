@@ -3,6 +3,7 @@
 #include "app/AboutWindow.h"
 #include "app/EnabledMirror.h"
 #include "app/RecordingIndicator.h"
+#include "app/StatusLabel.h"
 #include "capture/CalibrationTarget.h"
 #include "capture/MotionLevelBar.h"
 #include "controls/OverlayLabel.h"
@@ -12,6 +13,7 @@
 #include "net/FtpSettingsWindow.h"
 #include "platform/CommandLine.h"
 #include "platform/Processes.h"
+#include "platform/ScreenSaverInhibitor.h"
 #include "platform/TrayBackend.h"
 #include "platform/UrlOpener.h"
 #include "platform/WindowTools.h"
@@ -155,7 +157,7 @@ MainWindow::MainWindow(AppContext& context, Services services, QWidget* parent)
     m_savedMarkTimer.setInterval(500);
     connect(&m_savedMarkTimer, &QTimer::timeout, this, &MainWindow::onSavedMarkTimeout);
 
-    connect(&m_updates, &UpdateChecker::statusText, this, &MainWindow::showStatus);
+    connect(&m_updates, &UpdateChecker::statusText, this, &MainWindow::showPassingStatus);
     connect(&m_updates, &UpdateChecker::repaintMain, this, [this] { m_statusLine->repaint(); });
 
     buildControls();
@@ -244,16 +246,24 @@ void MainWindow::buildControls() {
         label->hide();
         m_labels[static_cast<size_t>(i)] = label;
     }
-    const int row = h - 45;
-    m_labels[0]->resize(76, LabelSize.height()); // "FPS: " and up to five digits
-    m_labels[0]->move(12, row);
-    m_labels[3]->move(92, row);
-    m_labels[2]->move(w - 260, row);
-    m_labels[1]->move(w - 199, row);
+    // Each label is as wide as the longest value it shows (five-digit rates
+    // and counts, a 4K resolution), never narrower than designed.
+    const std::array<QString, 6> longest{QStringLiteral("FPS: 99999"), QStringLiteral("32767"),
+                                         QStringLiteral("4096x2160"),  QStringLiteral("100%"),
+                                         QStringLiteral("100%"),       QStringLiteral("32767")};
+    for (size_t i = 0; i < 6; ++i) {
+        QLabel* text = m_labels[i]->textLabel();
+        const QMargins margins = text->contentsMargins();
+        const int needed = text->fontMetrics().horizontalAdvance(longest.at(i)) + margins.left() +
+                           margins.right() + 4;
+        m_labels[i]->resize(std::max(LabelSize.width(), needed), LabelSize.height());
+    }
+    m_labels[0]->move(12, h - 45);
     m_labels[4]->move(12, 34);
-    m_labels[5]->move(72, 34);
+    m_labels[5]->move(m_labels[4]->geometry().right() + 5, 34);
+    placeBottomLabels();
 
-    m_statusLine = new QLabel(this);
+    m_statusLine = new StatusLabel(this);
     m_statusLine->setObjectName(QStringLiteral("statusLine"));
     m_statusLine->setGeometry(6, h - 19, w - 25, 16);
 
@@ -269,10 +279,8 @@ void MainWindow::buildControls() {
     m_blackPicture = new QWidget(this);
     m_blackPicture->setObjectName(QStringLiteral("blackPicture"));
     m_blackPicture->setAutoFillBackground(true);
-    m_blackPicture->setGeometry(30, 110, 300, 96);
     auto* question = new QLabel(QStringLiteral("Вы что-нибудь видите?"), m_blackPicture);
     question->setObjectName(QStringLiteral("question"));
-    question->setGeometry(10, 8, 280, 20);
     QFont bold = question->font();
     bold.setBold(true);
     question->setFont(bold);
@@ -280,14 +288,24 @@ void MainWindow::buildControls() {
                                                "прямоугольник</a>"),
                                 m_blackPicture);
     helpLink->setObjectName(QStringLiteral("helpLink"));
-    helpLink->setGeometry(10, 38, 280, 20);
     connect(helpLink, &QLabel::linkActivated, this,
             [this] { m_services.urls.open(QUrl(BlackPictureHelpUrl)); });
     auto* darkLink = new QLabel(
         QStringLiteral("<a href=\"ok\">Все нормально, просто сейчас темно</a>"), m_blackPicture);
     darkLink->setObjectName(QStringLiteral("darkLink"));
-    darkLink->setGeometry(10, 64, 280, 20);
     connect(darkLink, &QLabel::linkActivated, m_blackPicture, &QWidget::hide);
+    // The lines wrap rather than lose their ends in a narrow picture; the
+    // notice grows to hold them.
+    constexpr int NoticeWidth = 300;
+    constexpr int Pad = 10;
+    int y = 8;
+    for (QLabel* line : {question, helpLink, darkLink}) {
+        line->setWordWrap(true);
+        const int height = std::max(20, line->heightForWidth(NoticeWidth - 2 * Pad));
+        line->setGeometry(Pad, y, NoticeWidth - 2 * Pad, height);
+        y += height + 6;
+    }
+    m_blackPicture->setGeometry(30, 110, NoticeWidth, y + 2);
     m_blackPicture->hide();
 
     for (int i = 0; i < 4; ++i) {
@@ -409,6 +427,7 @@ void MainWindow::restoreUploads() {
 void MainWindow::showSettingsFolderNote(const QString& iniPath) {
     showStatus(QStringLiteral(" Папка программы закрыта для записи, настройки хранятся в ") +
                QDir::toNativeSeparators(iniPath));
+    m_noteStanding = true; // until the next text that matters
 }
 
 void MainWindow::showMain() {
@@ -441,6 +460,8 @@ void MainWindow::exitProgram() {
     if (m_exiting)
         return;
     m_exiting = true;
+    if (m_screenSaver)
+        m_screenSaver->setInhibited(false);
     emit unloadRequested();
     QCoreApplication::quit();
 }
@@ -473,6 +494,8 @@ void MainWindow::toggleWatching() {
         m_record->start();
     else
         m_record->stop();
+    if (m_screenSaver)
+        m_screenSaver->setInhibited(on && m_context.settings.blockScreenSaver);
 }
 
 // ---- the capture control's events -----------------------------------------
@@ -564,7 +587,14 @@ void MainWindow::playSound(const QString& path) {
 }
 
 void MainWindow::showStatus(const QString& text) {
+    m_noteStanding = false;
     m_statusLine->setText(text);
+}
+
+void MainWindow::showPassingStatus(const QString& text) {
+    // The automatic update check's texts do not push a note away.
+    if (!m_noteStanding)
+        m_statusLine->setText(text);
 }
 
 void MainWindow::showBlackPicture() {
@@ -717,12 +747,19 @@ void MainWindow::layoutControls() {
     m_record->move(W - 167, m_record->y());
     m_savedMark->move(W - 178, H - 77);
     label(0).move(label(0).x(), H - 45);
-    label(3).move(label(3).x(), H - 45);
-    label(1).move(W - 199, H - 45);
-    label(2).move(W - 260, H - 45);
+    placeBottomLabels();
     for (int i = 0; i < 7; ++i)
         button(i).show();
     update();
+}
+
+// The bottom row: rate and motion value from the left, resolution and
+// preview interval ending at the picture's right edge.
+void MainWindow::placeBottomLabels() {
+    const int row = label(0).y();
+    label(3).move(label(0).geometry().right() + 5, row);
+    label(1).move(width() - 143 - label(1).width(), row);
+    label(2).move(label(1).x() - 5 - label(2).width(), row);
 }
 
 // ---- windows -----------------------------------------------------------------

@@ -40,6 +40,7 @@ class PushButton;
 } // namespace vigilux::controls
 namespace vigilux::platform {
 class Processes;
+class ScreenSaverInhibitor;
 class SoundOutput;
 class TrayBackend;
 class UrlOpener;
@@ -95,6 +96,11 @@ public:
 
     // The settings module the windows save through (set once by main()).
     void setOptions(settings::SettingsStorage* options) { m_options = options; }
+    // Keeps the screen awake while watching when "блокировать хранитель
+    // экрана" is on (set once by main(); none: nothing is kept awake).
+    void setScreenSaverInhibitor(platform::ScreenSaverInhibitor* inhibitor) {
+        m_screenSaver = inhibitor;
+    }
 
     // DetectorValuesTarget
     void setDetectorValue(qint16 index, qint32 value) override;
@@ -126,6 +132,8 @@ public:
     void playSound(const QString& path) override;
     void showStatus(const QString& text) override;
     void showBlackPicture() override;
+    // A text that gives way: not shown while the settings-folder note stands.
+    void showPassingStatus(const QString& text);
 
     // Handlers of the capture control's events.
     void onAlarm(bool value);
@@ -195,6 +203,7 @@ private:
     void buildControls();
     void buildTrayMenu();
     void placeLine(int index);
+    void placeBottomLabels();
     void openDetectorSettings();
     void openProgramOptions();
     void openFtpSettings();
@@ -203,6 +212,7 @@ private:
     AppContext& m_context;
     Services m_services;
     settings::SettingsStorage* m_options = nullptr;
+    platform::ScreenSaverInhibitor* m_screenSaver = nullptr;
     OpenWindows m_forms;
     Resizer m_resizer;
     SoundPlayer m_sound;
@@ -240,6 +250,7 @@ private:
     QTimer m_savedMarkTimer;
     qint32 m_lastPercent = 0;
     bool m_exiting = false;
+    bool m_noteStanding = false; // the settings-folder note is on the status line
 };
 
 } // namespace vigilux::app

@@ -6,6 +6,7 @@
 #include "platform/CaptureCommands.h"
 #include "platform/CaptureDeviceFactory.h"
 #include "platform/CaptureSource.h"
+#include "platform/DesktopScreenSaverInhibitor.h"
 #include "platform/DesktopUrlOpener.h"
 #include "platform/InstanceLock.h"
 #include "platform/QtDialogs.h"
@@ -112,6 +113,8 @@ int main(int argc, char* argv[]) {
         return 0;
     }
 
+    // Outlives the window, which gives the inhibition back at exit.
+    platform::DesktopScreenSaverInhibitor screenSaver;
     app::MainWindow main(context, app::MainWindow::Services{
                                       tray,
                                       sound,
@@ -131,6 +134,7 @@ int main(int argc, char* argv[]) {
         platform::InstanceLock::defaultPath(QApplication::applicationFilePath()), ini.filePath(),
         ini.fellBack, ini.startWarning());
     main.setOptions(&lifecycle.options());
+    main.setScreenSaverInhibitor(&screenSaver);
     QObject::connect(&main, &app::MainWindow::splashEnded, [&] { lifecycle.splashEnded(); });
     QObject::connect(&main, &app::MainWindow::unloadRequested, [&] { lifecycle.unload(); });
 

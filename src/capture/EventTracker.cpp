@@ -75,6 +75,11 @@ void EventTracker::addSavedFile(const QString& path) {
         m_event.files << path;
 }
 
+void EventTracker::addClip(const QString& path) {
+    if (m_open || m_ending)
+        m_event.clips << path;
+}
+
 void EventTracker::end() {
     // Closed before the signals, so a listener that feeds a step or calls
     // finish() from inside them cannot end the same event twice.

@@ -56,6 +56,8 @@ public:
     // A picture saved for the open (or the ending) event; ignored when no
     // event is open.
     void addSavedFile(const QString& path);
+    // A video clip of the open (or the ending) event; ignored otherwise.
+    void addClip(const QString& path);
 
     bool isOpen() const { return m_open; }
     // The open event, or the last one ended (number 0 before the first).

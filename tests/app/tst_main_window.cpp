@@ -6,11 +6,14 @@
 #include "app/OpenWindows.h"
 #include "app/RecordingIndicator.h"
 #include "app/SplashWindow.h"
+#include "app/StatusLabel.h"
+#include "app/UpdateChecker.h"
 #include "capture/CalibrationTarget.h"
 #include "capture/MotionLevelBar.h"
 #include "controls/OverlayLabel.h"
 #include "controls/PushButton.h"
 #include "controls/SizeGrip.h"
+#include "platform/ScreenSaverInhibitor.h"
 #include "settings/AppContext.h"
 
 #include <QAction>
@@ -61,6 +64,14 @@ struct Rig {
         m().capture().detector().onDetectorTick();
         QVERIFY(device->pushFilled(value));
     }
+};
+
+// Records what the window asks of the desktop's screen saver.
+class RecordingScreenSaver final : public platform::ScreenSaverInhibitor {
+public:
+    QList<bool> calls;
+    bool inhibited() const { return !calls.isEmpty() && calls.last(); }
+    void setInhibited(bool on) override { calls << on; }
 };
 
 class RecordingCalibration final : public capture::CalibrationTarget {
@@ -193,6 +204,31 @@ private slots:
         QCOMPARE(r.m().button(1).caption(), QStringLiteral("Автосъемка вкл."));
         QCOMPARE(r.m().statusLine()->text(), QStringLiteral(" Автосъемка выключена"));
         QVERIFY(!r.m().recordingIndicator().blinkTimer().isActive());
+    }
+
+    // The screen stays awake exactly while watching with the option on,
+    // and is given back at exit.
+    void watchingKeepsTheScreenAwake() {
+        Rig r;
+        RecordingScreenSaver screenSaver;
+        r.m().setScreenSaverInhibitor(&screenSaver);
+        r.m().startCapture();
+        r.context.settings.blockScreenSaver = true;
+        r.m().toggleWatching();
+        QVERIFY(screenSaver.inhibited());
+        r.m().toggleWatching();
+        QVERIFY(!screenSaver.inhibited());
+
+        r.context.settings.blockScreenSaver = false;
+        r.m().toggleWatching();
+        QVERIFY(!screenSaver.inhibited());
+        r.m().toggleWatching();
+
+        r.context.settings.blockScreenSaver = true;
+        r.m().toggleWatching();
+        QVERIFY(screenSaver.inhibited());
+        r.m().exitProgram();
+        QVERIFY(!screenSaver.inhibited());
     }
 
     void motionRunsTheAlarmChain() {
@@ -387,6 +423,67 @@ private slots:
         QVERIFY(lit.device->pushFilled(40));
         QCoreApplication::processEvents();
         QVERIFY(!lit.m().capture().isBlackScreen());
+    }
+
+    // The longest values and the black-picture notice are shown whole, at
+    // the designed size and larger, and nothing covers anything else.
+    void textsAreShownWhole() {
+        Rig r;
+        r.m().placeBorderLines();
+        r.m().showMain();
+        const QStringList longest{QStringLiteral("FPS: 99999"), QStringLiteral("32767"),
+                                  QStringLiteral("4096x2160"),  QStringLiteral("100%"),
+                                  QStringLiteral("100%"),       QStringLiteral("32767")};
+        for (int i = 0; i < 6; ++i)
+            r.m().label(i).setText(longest.at(i));
+        for (const QSize size : {app::MainWindow::DesignSize, QSize(900, 640)}) {
+            r.m().resize(size);
+            const QRect picture = r.m().capture().geometry();
+            for (int i = 0; i < 6; ++i) {
+                const QLabel* text = r.m().label(i).textLabel();
+                QVERIFY2(text->sizeHint().width() <= text->width(), qPrintable(longest.at(i)));
+                const QRect place = r.m().label(i).geometry();
+                QVERIFY(place.left() >= picture.left() && place.right() < r.m().button(0).x());
+                QVERIFY(place.bottom() < r.m().statusLine()->y());
+            }
+            for (int a : {0, 3, 2, 1})
+                for (int b : {0, 3, 2, 1})
+                    QVERIFY(a == b ||
+                            !r.m().label(a).geometry().intersects(r.m().label(b).geometry()));
+            QVERIFY(!r.m().label(4).geometry().intersects(r.m().label(5).geometry()));
+
+            QWidget* notice = r.m().blackPicture();
+            QVERIFY(picture.contains(notice->geometry()));
+            for (const char* name : {"question", "helpLink", "darkLink"}) {
+                auto* line = notice->findChild<QLabel*>(QLatin1String(name));
+                QVERIFY(line->heightForWidth(line->width()) <= line->height());
+                QVERIFY(notice->rect().contains(line->geometry()));
+            }
+        }
+    }
+
+    // The note on where the settings went stays while the automatic update
+    // check talks, and gives way to the next text that matters. A line too
+    // long for the window keeps its whole text and shows it as a tip.
+    void settingsFolderNoteStays() {
+        Rig r;
+        const QString ini = QStringLiteral("/home/someone/.config/Vigilux/a/rather/long/folder/"
+                                           "name/options.ini");
+        r.m().showSettingsFolderNote(ini);
+        const QString note =
+            QStringLiteral(" Папка программы закрыта для записи, настройки хранятся в ") + ini;
+        emit r.m().updates().statusText(QStringLiteral("Подождите, идет проверка обновления..."));
+        emit r.m().updates().statusText(QStringLiteral("Ошибка сети!"));
+        QCOMPARE(r.m().statusLine()->text(), note);
+        auto* line = qobject_cast<app::StatusLabel*>(r.m().statusLine());
+        QVERIFY(line);
+        QVERIFY(line->shownText().endsWith(QStringLiteral("…")));
+
+        r.m().toggleWatching();
+        QCOMPARE(r.m().statusLine()->text(), QStringLiteral(" Автосъемка включена"));
+        QCOMPARE(line->shownText(), QStringLiteral(" Автосъемка включена"));
+        emit r.m().updates().statusText(QStringLiteral("Ваша версия самая новая"));
+        QCOMPARE(r.m().statusLine()->text(), QStringLiteral("Ваша версия самая новая"));
     }
 
     void resizingMovesControlsAndRestartsCaptureOnce() {
