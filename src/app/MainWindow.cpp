@@ -212,6 +212,11 @@ void MainWindow::buildControls() {
     connect(m_capture, &capture::CaptureControl::imageFormatChanged, this,
             &MainWindow::onImageFormat);
     connect(m_capture, &capture::CaptureControl::frameSaved, this, &MainWindow::onFrameSaved);
+    // A finished event clip follows its event's frames through the same queue.
+    connect(m_capture, &capture::CaptureControl::clipSaved, this, [this](const QString& path) {
+        if (m_context.settings.uploadClips)
+            m_queue.enqueueSaved(path);
+    });
     // Rotation keeps a picture that still waits for upload.
     m_capture->saving().setDeletionGuard(&m_queue);
     connect(&m_queue, &UploadQueue::waitingChanged, &m_tray,

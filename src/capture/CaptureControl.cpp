@@ -210,6 +210,12 @@ void CaptureControl::applyPreviewRate() {
     m_device->setPreviewRate(ms);
 }
 
+void CaptureControl::setDetecting(bool start) {
+    m_detector.setDetecting(start);
+    if (start)
+        setClips(m_context.settings.eventClips, ClipOptions::fromSettings(m_context.settings));
+}
+
 void CaptureControl::setClips(bool on, const ClipOptions& options) {
     m_clips.setOptions(options);
     if (!on)

@@ -71,7 +71,8 @@ public:
     void setDetectorInterval(qint16 ms) { m_detector.setDetectorInterval(ms); }
     void setNoiseTolerance(qint16 noise) { m_detector.setNoiseTolerance(noise); }
     void setSimilarityThreshold(qint16 amount) { m_detector.setSimilarityThreshold(amount); }
-    void setDetecting(bool start) { m_detector.setDetecting(start); }
+    // Watch mode on (the clip settings are read again) or off.
+    void setDetecting(bool start);
     void setPreviewRate(qint16 ms) override;
 
     // Event clips: while on and watching, delivered frames go to the clip
@@ -108,6 +109,8 @@ signals:
     void speedChanged(qint16 value);
     void imageFormatChanged(const QString& value);
     void frameSaved(const QString& path);
+    // An event clip is complete and its event has ended.
+    void clipSaved(const QString& path);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
