@@ -498,8 +498,7 @@ void MainWindow::toggleWatching() {
         on ? QStringLiteral("Автосъемка выкл.") : QStringLiteral("Автосъемка вкл.");
     button(1).setCaption(caption);
     m_watchAction->setText(caption);
-    showStatus(on ? QStringLiteral(" Автосъемка включена")
-                  : QStringLiteral(" Автосъемка выключена"));
+    showStatus(on ? watchingStatus() : QStringLiteral(" Автосъемка выключена"));
     if (on)
         m_record->start();
     else
@@ -580,7 +579,17 @@ void MainWindow::onFrameSaved(const QString& path) {
 
 void MainWindow::setCaptureButtonsEnabled(bool enabled) {
     button(0).setEnabled(enabled && !m_context.watching);
-    button(1).setEnabled(enabled);
+    // Watching outlives a lost camera (capture reconnects by itself), so it
+    // can still be switched off meanwhile.
+    button(1).setEnabled(enabled || m_context.watching);
+    if (m_context.watching)
+        showStatus(watchingStatus());
+}
+
+QString MainWindow::watchingStatus() const {
+    return m_capture != nullptr && m_capture->running()
+               ? QStringLiteral(" Автосъемка включена")
+               : QStringLiteral(" Автосъемка приостановлена: камера не подключена");
 }
 
 void MainWindow::showSavingIndicator() {

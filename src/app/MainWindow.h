@@ -131,6 +131,8 @@ public:
 
     // CaptureControlHost
     void setCaptureButtonsEnabled(bool enabled) override;
+    // The status of watching that is on: paused while capture is down.
+    QString watchingStatus() const;
     void showSavingIndicator() override;
     void startIndicatorHideTimer() override;
     void playSound(const QString& path) override;

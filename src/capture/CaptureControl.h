@@ -83,6 +83,9 @@ public:
     ClipRecorder& clips() { return m_clips; }
 
     bool running() const { return m_running; }
+    // True from a device error until the device works again: the reconnect
+    // timer keeps trying, further apart each time.
+    bool recovering() const { return m_recovering; }
     platform::CaptureSource source() const { return m_source; }
     platform::CaptureDevice* device() const { return m_device.get(); }
     MotionDetector& detector() { return m_detector; }
@@ -122,6 +125,7 @@ private:
     void showStatus(const QString& text) override;
 
     void useDevice(std::unique_ptr<platform::CaptureDevice> device);
+    void onDeviceLost();
     void onDeviceFrame(const platform::FrameHeader& header);
     // The device's preview rate: the one asked for, or faster while clips are on.
     void applyPreviewRate();
@@ -145,6 +149,8 @@ private:
     QTimer m_reconnectTimer;
     QTimer m_blackScreenTimer;
     bool m_running = false;
+    bool m_recovering = false;
+    int m_failedReconnects = 0;
 };
 
 } // namespace vigilux::capture
