@@ -220,6 +220,8 @@ void MainWindow::buildControls() {
         if (m_context.settings.uploadClips)
             m_queue.enqueueSaved(path);
     });
+    connect(m_capture, &capture::CaptureControl::clipSaved, &m_notify,
+            &Notifications::clipFinished);
     // Rotation keeps a picture that still waits for upload.
     m_capture->saving().setDeletionGuard(&m_queue);
     connect(&m_queue, &UploadQueue::waitingChanged, &m_tray,

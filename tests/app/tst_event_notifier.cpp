@@ -1,8 +1,13 @@
 #include "FakeClock.h"
 #include "app/EventNotifier.h"
+#include "app/Notifications.h"
 #include "capture/EventTracker.h"
+#include "net/NotifyOptions.h"
 #include "net/NotifyQueue.h"
+#include "settings/AppContext.h"
 #include "settings/NotifySettings.h"
+#include "support/FakeDialogs.h"
+#include "support/ScriptedHttpServer.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -158,6 +163,57 @@ private slots:
         // A clip that is gone is not queued.
         rig.notifier->clipFinished(m_dir.filePath(QStringLiteral("missing.mp4")));
         QCOMPARE(rig.mail().size(), 1);
+    }
+
+    // The program's wiring: settings from options.ini (the token scrambled
+    // there), the queue beside it, a real HTTP peer for the Bot API that
+    // receives the picture byte for byte and then the summary.
+    void deliveredThroughNotifications() {
+        QTemporaryDir dir;
+        FakeClock clock;
+        vigilux::test::FakeDialogs dialogs;
+        vigilux::AppContext context(clock, dialogs, dir.path());
+        context.ini.setFileName(dir.filePath(QStringLiteral("options.ini")));
+        vigilux::test::ScriptedHttpServer api;
+        QVERIFY(api.listen());
+        for (int i = 0; i < 2; ++i)
+            api.replies.enqueue({vigilux::test::ScriptedHttpServer::ok(R"({"ok":true})"), true});
+        {
+            NotifySettings s;
+            s.telegramOn = true;
+            s.telegramApi = QStringLiteral("http://127.0.0.1:%1").arg(api.port());
+            s.telegramToken = QStringLiteral("777:secretToken");
+            s.telegramChat = QStringLiteral("42");
+            vigilux::net::NotifyOptions(context.ini, s, nullptr).save();
+        }
+        const QString picture = dir.filePath(QStringLiteral("a.jpg"));
+        QByteArray bytes(3000, '\0');
+        for (int i = 0; i < bytes.size(); ++i)
+            bytes[i] = static_cast<char>(i * 7);
+        QFile file(picture);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+
+        QStringList status;
+        vigilux::app::Notifications notifications(context,
+                                                  [&](const QString& text) { status << text; });
+        EventTracker tracker(clock);
+        notifications.follow(tracker, [] { return false; });
+        notifications.start();
+        QCOMPARE(notifications.journalPath(),
+                 dir.filePath(vigilux::app::Notifications::journalFileName()));
+        tracker.alarmStep(40);
+        tracker.addSavedFile(picture);
+        tracker.finish();
+        QTRY_COMPARE_WITH_TIMEOUT(api.connections(), 2, 30000);
+        QTRY_COMPARE(notifications.queue()->pendingCount(), 0);
+        QVERIFY(api.requests[0].contains("/bot777:secretToken/sendPhoto"));
+        QVERIFY(api.requests[0].contains(bytes));
+        QVERIFY(api.requests[0].contains(QStringLiteral("Событие 1: движение в кадре").toUtf8()));
+        QVERIFY(api.requests[1].contains("/sendMessage"));
+        QVERIFY(api.requests[1].contains(QStringLiteral("Событие 1 закончилось").toUtf8()));
+        QVERIFY(status.isEmpty());
     }
 
     void durations() {
