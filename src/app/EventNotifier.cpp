@@ -67,9 +67,10 @@ void EventNotifier::onStarted(const capture::MotionEvent& event) {
     m_event = event;
     m_silent = m_muted && m_muted();
     m_startPending = !m_silent;
+    // A clip that comes after a muted event is that event's: not sent.
+    m_lastAnnounced = m_silent ? 0 : event.number;
     if (m_silent)
         return;
-    m_lastAnnounced = event.number;
     if (!event.files.isEmpty())
         sendStart(event.files.first());
     else

@@ -129,6 +129,18 @@ private slots:
         QCOMPARE(rig.telegram().size(), 1);
         QCOMPARE(rig.telegram()[0].file, QStringLiteral("/p/b.jpg"));
         QCOMPARE(rig.mail().size(), 1);
+
+        // The clip of an event muted from its start stays home too.
+        const QString clip = m_dir.filePath(QStringLiteral("muted.mp4"));
+        QFile file(clip);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(100, 'v'));
+        file.close();
+        rig.tracker.alarmStep(10);
+        rig.tracker.finish();
+        rig.muted = false;
+        rig.notifier->clipFinished(clip);
+        QCOMPARE(rig.telegram().size(), 1);
     }
 
     // A channel that is off gets nothing; clips go where they are wanted and
