@@ -12,6 +12,8 @@
 #include "controls/SizeGrip.h"
 #include "controls/TitleBarButton.h"
 #include "net/FtpSettingsWindow.h"
+#include "net/NotifyOptions.h"
+#include "net/NotifySettingsPage.h"
 #include "platform/CommandLine.h"
 #include "platform/Processes.h"
 #include "platform/ScreenSaverInhibitor.h"
@@ -136,6 +138,7 @@ MainWindow::MainWindow(AppContext& context, Services services, QWidget* parent)
     , m_sound(m_services.sound)
     , m_tray(m_services.tray, m_services.shellVersion)
     , m_queue(context, m_ftp, [this](const QString& text) { showStatus(text); })
+    , m_notify(context, [this](const QString& text) { showStatus(text); })
     , m_lastCheck(context.ini)
     , m_updates(m_lastCheck, context.clock, context.dialogs, m_services.urls,
                 context.settingsFolder,
@@ -218,6 +221,13 @@ void MainWindow::buildControls() {
     connect(m_capture, &capture::CaptureControl::imageFormatChanged, this,
             &MainWindow::onImageFormat);
     connect(m_capture, &capture::CaptureControl::frameSaved, this, &MainWindow::onFrameSaved);
+    // A finished event clip follows its event's frames through the same queue.
+    connect(m_capture, &capture::CaptureControl::clipSaved, this, [this](const QString& path) {
+        if (m_context.settings.uploadClips)
+            m_queue.enqueueSaved(path);
+    });
+    connect(m_capture, &capture::CaptureControl::clipSaved, &m_notify,
+            &Notifications::clipFinished);
     // Rotation keeps a picture that still waits for upload.
     m_capture->saving().setDeletionGuard(&m_queue);
     connect(&m_queue, &UploadQueue::waitingChanged, &m_tray,
@@ -426,6 +436,8 @@ void MainWindow::showSplash() {
 }
 
 void MainWindow::startCapture() {
+    // The settings are loaded by now, so the queue finds its journal.
+    m_notify.start();
     m_capture->startCapture();
 }
 
@@ -511,8 +523,7 @@ void MainWindow::toggleWatching() {
         on ? QStringLiteral("Автосъемка выкл.") : QStringLiteral("Автосъемка вкл.");
     button(1).setCaption(caption);
     m_watchAction->setText(caption);
-    showStatus(on ? QStringLiteral(" Автосъемка включена")
-                  : QStringLiteral(" Автосъемка выключена"));
+    showStatus(on ? watchingStatus() : QStringLiteral(" Автосъемка выключена"));
     if (on)
         m_record->start();
     else
@@ -604,7 +615,17 @@ void MainWindow::onFrameSaved(const QString& path) {
 
 void MainWindow::setCaptureButtonsEnabled(bool enabled) {
     button(0).setEnabled(enabled && !m_context.watching);
-    button(1).setEnabled(enabled);
+    // Watching outlives a lost camera (capture reconnects by itself), so it
+    // can still be switched off meanwhile.
+    button(1).setEnabled(enabled || m_context.watching);
+    if (m_context.watching)
+        showStatus(watchingStatus());
+}
+
+QString MainWindow::watchingStatus() const {
+    return m_capture != nullptr && m_capture->running()
+               ? QStringLiteral(" Автосъемка включена")
+               : QStringLiteral(" Автосъемка приостановлена: камера не подключена");
 }
 
 void MainWindow::showSavingIndicator() {
@@ -839,6 +860,12 @@ void MainWindow::openProgramOptions() {
     // modal and deletes itself when it is closed.
     auto* window = new settings::ProgramOptionsWindow(
         m_context, *m_options, *m_capture, [this] { label(2).hide(); }, this);
+    if (net::NotifyOptions* notify = m_notify.options()) {
+        window->addPage(
+            new net::NotifySettingsPage(m_context, *notify, [this](net::NotifyChannel channel) {
+                return m_notify.lastError(channel);
+            }));
+    }
     window->exec();
     if (!window->detached())
         delete window;

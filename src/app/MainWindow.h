@@ -2,6 +2,7 @@
 
 #include "app/IniLastCheckStore.h"
 #include "app/LifecycleHost.h"
+#include "app/Notifications.h"
 #include "app/OpenWindows.h"
 #include "app/QuietTime.h"
 #include "app/Resizer.h"
@@ -102,6 +103,9 @@ public:
     void setScreenSaverInhibitor(platform::ScreenSaverInhibitor* inhibitor) {
         m_screenSaver = inhibitor;
     }
+    // The desktop keyring for the notification secrets (set once by main();
+    // none: they stay in options.ini).
+    void setKeyring(net::Keyring* keyring) { m_notify.setKeyring(keyring); }
 
     // DetectorValuesTarget
     void setDetectorValue(qint16 index, qint32 value) override;
@@ -128,6 +132,8 @@ public:
 
     // CaptureControlHost
     void setCaptureButtonsEnabled(bool enabled) override;
+    // The status of watching that is on: paused while capture is down.
+    QString watchingStatus() const;
     void showSavingIndicator() override;
     void startIndicatorHideTimer() override;
     void playSound(const QString& path) override;
@@ -163,6 +169,7 @@ public:
     RecordingIndicator& recordingIndicator() const { return *m_record; }
     net::FtpClient& ftp() { return m_ftp; }
     UploadQueue& queue() { return m_queue; }
+    Notifications& notifications() { return m_notify; }
     UpdateChecker& updates() { return m_updates; }
     // Motion events of the watch (hook here to hear of them) and the tray's
     // quiet time for the alarm actions.
@@ -230,6 +237,7 @@ private:
     TrayIcon m_tray;
     net::FtpClient m_ftp;
     UploadQueue m_queue;
+    Notifications m_notify;
     IniLastCheckStore m_lastCheck;
     UpdateChecker m_updates;
     QuietTime m_quiet;

@@ -68,8 +68,8 @@ public:
     // The FTP client's result.
     void onUploadResult(const QString& result);
 
-    // Goes on after a refused login (the FTP settings were changed) and
-    // drops the waits of an outage.
+    // Goes on after a refused login or with upload switched on again (the
+    // FTP settings were changed) and drops the waits of an outage.
     void resume();
     bool paused() const { return m_paused; }
 

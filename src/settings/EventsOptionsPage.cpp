@@ -1,6 +1,7 @@
 #include "settings/EventsOptionsPage.h"
 
 #include "controls/CheckBox.h"
+#include "settings/ClipOptionsPanel.h"
 #include "settings/Settings.h"
 
 #include <QButtonGroup>
@@ -74,6 +75,8 @@ EventsOptionsPage::EventsOptionsPage(QWidget* parent)
                            m_frameInterval, new QLabel(QStringLiteral("секунд"), this)},
                           20));
     layout->addLayout(row({m_frames[2]}, 20));
+    m_clips = new ClipOptionsPanel(this);
+    layout->addWidget(m_clips);
     layout->addStretch(1);
     connect(group, &QButtonGroup::idClicked, this, &EventsOptionsPage::followMode);
 }
@@ -87,6 +90,7 @@ void EventsOptionsPage::fill(const Settings& s) {
     m_firstFrames->setValue(s.eventFirstFrames);
     m_frameInterval->setValue(s.eventFrameInterval);
     followMode();
+    m_clips->fill(s);
 }
 
 void EventsOptionsPage::copyTo(Settings& s) const {
@@ -99,6 +103,7 @@ void EventsOptionsPage::copyTo(Settings& s) const {
             s.eventFrames = static_cast<qint32>(i);
     s.eventFirstFrames = m_firstFrames->value();
     s.eventFrameInterval = m_frameInterval->value();
+    m_clips->copyTo(s);
 }
 
 // K and S only mean something for their own mode.

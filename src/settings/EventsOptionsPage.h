@@ -13,11 +13,12 @@ class CheckBox;
 
 namespace vigilux::settings {
 
+class ClipOptionsPanel;
 struct Settings;
 
 // The "События" page of the program options: how long a quiet time ends an
 // event, which alarm actions run once per event, and which frames of an
-// event are saved. Fills from and copies to a settings record; the options
+// event are saved, and the event clips. Fills from and copies to a settings record; the options
 // window decides when.
 class EventsOptionsPage final : public QWidget {
     Q_OBJECT
@@ -39,6 +40,7 @@ public:
     }
     QSpinBox* firstFrames() const { return m_firstFrames; }
     QSpinBox* frameInterval() const { return m_frameInterval; }
+    ClipOptionsPanel* clipPanel() const { return m_clips; }
 
 private:
     void followMode();
@@ -48,6 +50,7 @@ private:
     std::array<QRadioButton*, 3> m_frames{};
     QSpinBox* m_firstFrames = nullptr;
     QSpinBox* m_frameInterval = nullptr;
+    ClipOptionsPanel* m_clips = nullptr;
 };
 
 } // namespace vigilux::settings

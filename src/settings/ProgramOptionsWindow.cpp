@@ -9,6 +9,7 @@
 #include "settings/AppContext.h"
 #include "settings/EventsOptionsPage.h"
 #include "settings/FilePickers.h"
+#include "settings/OptionsPage.h"
 #include "settings/ProgramOptionsRules.h"
 #include "settings/ResolutionWindow.h"
 #include "settings/SettingsStorage.h"
@@ -82,53 +83,31 @@ ProgramOptionsWindow::ProgramOptionsWindow(AppContext& context, SettingsStorage&
 
     static const std::array<const char*, 5> tabCaptions{"Интерфейс", "Изображение", "Файлы",
                                                         "Детектор", "События"};
-    auto* tabRow = new QHBoxLayout;
-    tabRow->setSpacing(4);
-    for (int i = 0; i < 5; ++i) {
-        auto* column = new QVBoxLayout;
-        column->setSpacing(1);
-        auto* tab = new controls::PushButton(
-            QString::fromUtf8(tabCaptions[static_cast<std::size_t>(i)]), this);
-        tab->setObjectName(indexed("Tabs", i));
-        tab->setFixedSize(104, 26);
-        connect(tab, &controls::PushButton::clicked, this, [this, i] { selectTab(i); });
-        auto* marker = new QWidget(this);
-        marker->setObjectName(indexed("m", i));
-        marker->setFixedSize(104, 3);
-        marker->setAutoFillBackground(true);
-        QPalette palette = marker->palette();
-        palette.setColor(QPalette::Window, MarkerColor);
-        marker->setPalette(palette);
-        column->addWidget(tab);
-        column->addWidget(marker);
-        tabRow->addLayout(column);
-        m_tabs[static_cast<std::size_t>(i)] = tab;
-        m_marker[static_cast<std::size_t>(i)] = marker;
-    }
-    tabRow->addStretch(1);
-    outer->addLayout(tabRow);
+    m_tabRow = new QHBoxLayout;
+    m_tabRow->setSpacing(4);
+    m_tabRow->addStretch(1);
+    for (const char* caption : tabCaptions)
+        addTab(QString::fromUtf8(caption));
+    outer->addLayout(m_tabRow);
 
     // All pages share one cell; only the selected one is visible. The cell
     // is as large as the largest page, so the window never changes size.
-    auto* pages = new QWidget(this);
-    auto* pageGrid = new QGridLayout(pages);
-    pageGrid->setContentsMargins(4, 4, 4, 4);
-    QSize largest;
+    m_pages = new QWidget(this);
+    m_pageGrid = new QGridLayout(m_pages);
+    m_pageGrid->setContentsMargins(4, 4, 4, 4);
     for (int i = 0; i < 5; ++i) {
-        auto* page = new QWidget(pages);
+        auto* page = new QWidget(m_pages);
         page->setObjectName(indexed("Cont", i));
-        m_cont[static_cast<std::size_t>(i)] = page;
-        pageGrid->addWidget(page, 0, 0, Qt::AlignTop | Qt::AlignLeft);
+        m_cont.push_back(page);
+        m_pageGrid->addWidget(page, 0, 0, Qt::AlignTop | Qt::AlignLeft);
     }
     buildInterfacePage(m_cont[0]);
     buildImagePage(m_cont[1]);
     buildFilesPage(m_cont[2]);
     buildDetectorPage(m_cont[3]);
     buildEventsPage(m_cont[4]);
-    for (QWidget* page : m_cont)
-        largest = largest.expandedTo(page->sizeHint());
-    pages->setMinimumSize(largest + QSize(8, 8));
-    outer->addWidget(pages);
+    fitPages();
+    outer->addWidget(m_pages);
 
     static const std::array<const char*, 3> buttonCaptions{"OK", "Отмена", "По умолчанию"};
     auto* buttonRow = new QHBoxLayout;
@@ -156,6 +135,48 @@ ProgramOptionsWindow::ProgramOptionsWindow(AppContext& context, SettingsStorage&
 }
 
 ProgramOptionsWindow::~ProgramOptionsWindow() = default;
+
+void ProgramOptionsWindow::addTab(const QString& caption) {
+    const int i = static_cast<int>(m_tabs.size());
+    auto* column = new QVBoxLayout;
+    column->setSpacing(1);
+    auto* tab = new controls::PushButton(caption, this);
+    tab->setObjectName(indexed("Tabs", i));
+    tab->setFixedSize(104, 26);
+    connect(tab, &controls::PushButton::clicked, this, [this, i] { selectTab(i); });
+    auto* marker = new QWidget(this);
+    marker->setObjectName(indexed("m", i));
+    marker->setFixedSize(104, 3);
+    marker->setAutoFillBackground(true);
+    QPalette palette = marker->palette();
+    palette.setColor(QPalette::Window, MarkerColor);
+    marker->setPalette(palette);
+    column->addWidget(tab);
+    column->addWidget(marker);
+    m_tabRow->insertLayout(i, column); // before the stretch
+    m_tabs.push_back(tab);
+    m_marker.push_back(marker);
+}
+
+void ProgramOptionsWindow::fitPages() {
+    QSize largest;
+    for (QWidget* page : m_cont)
+        largest = largest.expandedTo(page->sizeHint());
+    m_pages->setMinimumSize(largest + QSize(8, 8));
+}
+
+void ProgramOptionsWindow::addPage(OptionsPage* page) {
+    const int i = static_cast<int>(m_cont.size());
+    addTab(page->caption());
+    page->setParent(m_pages);
+    page->setObjectName(indexed("Cont", i));
+    m_cont.push_back(page);
+    m_added.push_back(page);
+    m_pageGrid->addWidget(page, 0, 0, Qt::AlignTop | Qt::AlignLeft);
+    page->fillControls();
+    fitPages();
+    selectTab(m_selectedTab);
+}
 
 QWidget* ProgramOptionsWindow::checkRow(int index, const QString& caption, QWidget* page) {
     auto* row = new QWidget(page);
@@ -322,9 +343,8 @@ bool ProgramOptionsWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void ProgramOptionsWindow::selectTab(int index) {
     m_selectedTab = index;
-    for (int i = 0; i < 5; ++i) {
-        const auto k = static_cast<std::size_t>(i);
-        const bool selected = i == index;
+    for (std::size_t k = 0; k < m_cont.size(); ++k) {
+        const bool selected = static_cast<int>(k) == index;
         // The current tab cannot be clicked again.
         m_tabs[k]->setEnabledCtrl(!selected);
         m_cont[k]->setVisible(selected);
@@ -478,7 +498,11 @@ void ProgramOptionsWindow::onPageScrolled(int value) {
 
 void ProgramOptionsWindow::onOkClicked() {
     copyControls();
+    for (OptionsPage* page : m_added)
+        page->copyControls();
     m_storage.save();
+    for (OptionsPage* page : m_added)
+        page->save();
     accept();
 }
 
@@ -497,6 +521,8 @@ void ProgramOptionsWindow::onDefaultsClicked() {
         return;
     m_storage.setDefaults();
     fillControls();
+    for (OptionsPage* page : m_added)
+        page->fillControls();
 }
 
 void ProgramOptionsWindow::onSoundTestClicked(int index) {

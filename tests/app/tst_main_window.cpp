@@ -493,6 +493,82 @@ private slots:
         QCOMPARE(r.device->connectCalls, connects);
     }
 
+    // One failed save and one device error do not end watching: the save's
+    // error box does not hold up capture, the device comes back by itself as
+    // the retry button would bring it, and the status line never claims
+    // watching while nothing is watched.
+    void watchingSurvivesAFailedSaveAndADeviceError() {
+        Rig r;
+        auto& s = r.context.settings;
+        s.saveOnAlarm = true;
+        s.savePath = QStringLiteral("/proc"); // a folder nobody may write into
+        s.createSubfolders = false;
+        s.limitFiles = false;
+        s.singleFile = false;
+        s.imprintDate = false;
+        s.saveAsJpeg = true;
+        s.soundOnAlarm = false;
+        s.balloonOnAlarm = false;
+        s.runOnAlarm = false;
+        r.m().setDetectorValue(2, 10);
+        r.m().startCapture();
+        r.m().toggleWatching();
+        QSignalSpy saved(&r.m().capture(), &capture::CaptureControl::frameSaved);
+        r.step(0);
+        r.step(200);
+        QCOMPARE(r.context.alarmCount, qint16(1));
+        QVERIFY(saved.isEmpty());
+        QCOMPARE(r.dialogs.messages.size(), 1);
+        QVERIFY(!r.dialogs.messages[0].modal);
+        QVERIFY(
+            r.dialogs.messages[0].text.startsWith(QStringLiteral("Не удалось записать снимок")));
+        QVERIFY(r.context.watching);
+        QCOMPARE(r.m().statusLine()->text(), QStringLiteral(" Автосъемка включена"));
+
+        const QString paused = QStringLiteral(" Автосъемка приостановлена: камера не подключена");
+        r.device->connectResult = false;
+        r.device->loseDevice();
+        QVERIFY(r.m().capture().offlineWidget().isVisibleTo(&r.m()));
+        QVERIFY(r.context.watching);
+        QCOMPARE(r.m().statusLine()->text(), paused);
+        QVERIFY(r.m().button(1).isEnabled()); // watching can still be switched off
+        QVERIFY(r.m().capture().reconnectTimer().isActive());
+        QCOMPARE(r.m().capture().reconnectTimer().interval(), 500);
+        r.m().capture().onReconnectTick(); // still gone: tried again, later
+        QVERIFY(r.m().capture().offlineWidget().isVisibleTo(&r.m()));
+        QVERIFY(r.m().capture().reconnectTimer().isActive());
+        QVERIFY(r.m().capture().reconnectTimer().interval() > 500);
+        QCOMPARE(r.m().statusLine()->text(), paused);
+
+        r.device->connectResult = true;
+        r.m().capture().onReconnectTick();
+        QVERIFY(r.m().capture().running());
+        QVERIFY(!r.m().capture().recovering());
+        QVERIFY(!r.m().capture().reconnectTimer().isActive());
+        QVERIFY(!r.m().capture().offlineWidget().isVisibleTo(&r.m()));
+        QCOMPARE(r.m().statusLine()->text(), QStringLiteral(" Автосъемка включена"));
+        QVERIFY(!r.m().button(0).isEnabled() && r.m().button(1).isEnabled());
+        r.step(0); // the first frame after reconnecting is not compared
+        r.step(200);
+        QCOMPARE(r.context.alarmCount, qint16(2));
+
+        // Switched off and on while the camera is gone: the line says so.
+        r.device->connectResult = false;
+        r.device->loseDevice();
+        r.m().toggleWatching();
+        QCOMPARE(r.m().statusLine()->text(), QStringLiteral(" Автосъемка выключена"));
+        r.m().toggleWatching();
+        QCOMPARE(r.m().statusLine()->text(), paused);
+        // A device that was stopped on purpose and then reports an error is
+        // not brought back.
+        r.m().capture().reconnectTimer().stop();
+        r.device->connectResult = true;
+        r.m().capture().onReconnectTick();
+        r.m().capture().stopCapture();
+        r.device->loseDevice();
+        QVERIFY(!r.m().capture().reconnectTimer().isActive());
+    }
+
     void resolutionProbesLeaveTheDeviceAsItWas() {
         Rig r;
         r.device->acceptedSizes = {QSize(640, 480), QSize(1280, 720)};
@@ -579,6 +655,7 @@ private slots:
         QVERIFY(line);
         QVERIFY(line->shownText().endsWith(QStringLiteral("…")));
 
+        r.m().startCapture(); // watching a camera that works
         r.m().toggleWatching();
         QCOMPARE(r.m().statusLine()->text(), QStringLiteral(" Автосъемка включена"));
         QCOMPARE(line->shownText(), QStringLiteral(" Автосъемка включена"));

@@ -2,6 +2,7 @@
 #include "controls/PushButton.h"
 #include "controls/Slider.h"
 #include "settings/AppContext.h"
+#include "settings/ClipOptionsPanel.h"
 #include "settings/DetectorValuesTarget.h"
 #include "settings/EventsOptionsPage.h"
 #include "settings/ProgramOptionsWindow.h"
@@ -295,10 +296,11 @@ void TestProgramOptionsWindow::eventsPage() {
     QVERIFY(page.firstFrames()->isEnabled());
     page.gap()->setValue(30);
     page.firstFrames()->setValue(4);
+    program.click(page.clipPanel()->clips()); // the clip options sit on this page too
     program.click(QStringLiteral("XpB_0"));
     QCOMPARE(changedLines(before, program.file()),
              (QStringList{"EventGap=30", "BalloonPerEvent=True", "EventFrames=1",
-                          "EventFirstFrames=4"}));
+                          "EventFirstFrames=4", "EventClips=True"}));
     const settings::Settings& s = program.context.settings;
     QCOMPARE(s.eventGap, 30);
     QVERIFY(s.balloonPerEvent && !s.soundPerEvent && !s.programPerEvent);
