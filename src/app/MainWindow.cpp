@@ -171,6 +171,9 @@ MainWindow::MainWindow(AppContext& context, Services services, QWidget* parent)
 
     connect(&eventTracker(), &capture::EventTracker::eventStarted, this,
             &MainWindow::refreshTrayTip);
+    // Messages on the user's phone, one pair per event, quiet with the other
+    // alarm actions.
+    m_notify.follow(eventTracker(), [this] { return actionMute().isMuted(); });
     connect(&m_quiet, &QuietTime::changed, this, &MainWindow::onQuietTimeChanged);
 }
 

@@ -2,6 +2,7 @@
 #include "FakeClock.h"
 #include "FakeDialogs.h"
 #include "FakeServices.h"
+#include "ScriptedHttpServer.h"
 #include "app/MainWindow.h"
 #include "app/OpenWindows.h"
 #include "app/QuietTime.h"
@@ -16,6 +17,7 @@
 #include "controls/OverlayLabel.h"
 #include "controls/PushButton.h"
 #include "controls/SizeGrip.h"
+#include "net/NotifyOptions.h"
 #include "platform/ScreenSaverInhibitor.h"
 #include "settings/AppContext.h"
 
@@ -299,6 +301,59 @@ private slots:
                                 "Всего срабатываний детектора движения с начала наблюдения: 2\r\n"
                                 "Расхождение с предыдущим кадром: 100%"));
         QCOMPARE(r.processes.started, QStringList{program});
+    }
+
+    // A Telegram bot set up in options.ini hears of each event twice (its
+    // first picture, then the summary), and nothing while muted.
+    void notificationsPerEvent() {
+        Rig r;
+        test::ScriptedHttpServer api;
+        QVERIFY(api.listen());
+        for (int i = 0; i < 4; ++i)
+            api.replies.enqueue({test::ScriptedHttpServer::ok(R"({"ok":true})"), true});
+        settings::NotifySettings n;
+        n.telegramOn = true;
+        n.telegramApi = QStringLiteral("http://127.0.0.1:%1").arg(api.port());
+        n.telegramToken = QStringLiteral("777:secretToken");
+        n.telegramChat = QStringLiteral("42");
+        net::NotifyOptions(r.context.ini, n, nullptr).save();
+        r.context.settings.saveOnAlarm = true;
+        r.context.settings.eventGap = 10;
+        r.m().setDetectorValue(2, 10);
+        r.m().startCapture();
+        r.m().toggleWatching();
+
+        uchar level = 0;
+        const auto event = [&](int steps) {
+            r.clock.advance(11000);
+            r.step(level); // still: ends the event before, if any
+            for (int i = 0; i < steps; ++i) {
+                r.clock.advance(500);
+                level = level == 0 ? 200 : 0;
+                r.step(level);
+            }
+        };
+        r.step(level);
+        event(3);
+        // Muted once the first event is over (muting an open one would
+        // hold back its summary).
+        r.clock.advance(11000);
+        r.step(level);
+        r.m().muteAction(0)->trigger();
+        event(2);
+        r.m().muteAction(3)->trigger();
+        event(1);
+        r.m().toggleWatching();
+        QCOMPARE(r.m().eventTracker().eventCount(), 3);
+
+        QTRY_COMPARE_WITH_TIMEOUT(api.connections(), 4, 30000);
+        QTRY_COMPARE(r.m().notifications().queue()->pendingCount(), 0);
+        QVERIFY(api.requests[0].contains("/sendPhoto"));
+        QVERIFY(api.requests[0].contains(QStringLiteral("Событие 1: движение").toUtf8()));
+        QVERIFY(api.requests[1].contains(QStringLiteral("Событие 1 закончилось").toUtf8()));
+        QVERIFY(api.requests[2].contains(QStringLiteral("Событие 3: движение").toUtf8()));
+        QVERIFY(api.requests[3].contains(QStringLiteral("Событие 3 закончилось").toUtf8()));
+        QVERIFY(!r.m().statusLine()->text().contains(QStringLiteral("secretToken")));
     }
 
     // Sound, balloon and program once per event; the quiet time from the
