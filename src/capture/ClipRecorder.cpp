@@ -22,6 +22,15 @@ ClipOptions ClipOptions::clamped() const {
     return o;
 }
 
+ClipOptions ClipOptions::fromSettings(const settings::Settings& s) {
+    ClipOptions o;
+    o.preRollSeconds = s.clipPreRoll;
+    o.postRollSeconds = s.clipPostRoll;
+    o.maxFps = s.clipFrameRate;
+    o.maxClipMinutes = s.maxClipMinutes;
+    return o.clamped();
+}
+
 ClipRecorder::ClipRecorder(AppContext& context, QObject* parent)
     : QObject(parent)
     , m_context(context) {

@@ -12,6 +12,9 @@
 namespace vigilux {
 struct AppContext;
 }
+namespace vigilux::settings {
+struct Settings;
+}
 
 namespace vigilux::capture {
 
@@ -23,6 +26,8 @@ struct ClipOptions {
     int maxClipMinutes = 10;  // a longer clip is closed and the next one started
 
     ClipOptions clamped() const;
+    // The clip settings of the settings record.
+    static ClipOptions fromSettings(const settings::Settings& s);
 };
 
 // Records a video clip of every event: from PreRoll seconds before its first

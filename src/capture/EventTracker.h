@@ -19,6 +19,7 @@ namespace vigilux::capture {
 //
 // Signals, each with the event as it stands, through direct connections:
 //   eventStarted  the first alarm step of an event was counted;
+//   fileAdded     a picture was saved for the open or the ending event;
 //   eventEnding   the event is over but not yet reported: listeners may still
 //                 add files with addSavedFile() (a picture written at the end);
 //   eventEnded    the event is final (log it, notify about it).
@@ -70,6 +71,7 @@ public:
 
 signals:
     void eventStarted(const vigilux::capture::MotionEvent& event);
+    void fileAdded(const vigilux::capture::MotionEvent& event, const QString& path);
     void eventEnding(const vigilux::capture::MotionEvent& event);
     void eventEnded(const vigilux::capture::MotionEvent& event);
 
