@@ -1,7 +1,9 @@
 #include "app/MainWindow.h"
 
 #include "app/AboutWindow.h"
+#include "app/AlarmActions.h"
 #include "app/EnabledMirror.h"
+#include "app/NotifySettingsPage.h"
 #include "app/RecordingIndicator.h"
 #include "app/StatusLabel.h"
 #include "capture/MotionLevelBar.h"
@@ -19,6 +21,7 @@
 #include "platform/UrlOpener.h"
 #include "platform/WindowTools.h"
 #include "settings/DetectorSettingsWindow.h"
+#include "settings/NotifyOptions.h"
 #include "settings/ProgramOptionsWindow.h"
 
 #include <QAction>
@@ -135,11 +138,13 @@ MainWindow::MainWindow(AppContext& context, Services services, QWidget* parent)
     , m_sound(m_services.sound)
     , m_tray(m_services.tray, m_services.shellVersion)
     , m_queue(context, m_ftp, [this](const QString& text) { showStatus(text); })
+    , m_notify(context, [this](const QString& text) { showStatus(text); })
     , m_lastCheck(context.ini)
     , m_updates(m_lastCheck, context.clock, context.dialogs, m_services.urls,
                 context.settingsFolder,
                 m_services.updateEndpoint.isValid() ? m_services.updateEndpoint
-                                                    : UpdateChecker::defaultEndpoint()) {
+                                                    : UpdateChecker::defaultEndpoint())
+    , m_quiet(context.clock) {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Vigilux"));
     resize(DesignSize);
@@ -163,6 +168,13 @@ MainWindow::MainWindow(AppContext& context, Services services, QWidget* parent)
     buildControls();
     buildTrayMenu();
     setWindowIcon(trayIcon(false));
+
+    connect(&eventTracker(), &capture::EventTracker::eventStarted, this,
+            &MainWindow::refreshTrayTip);
+    // Messages on the user's phone, one pair per event, quiet with the other
+    // alarm actions.
+    m_notify.follow(eventTracker(), [this] { return actionMute().isMuted(); });
+    connect(&m_quiet, &QuietTime::changed, this, &MainWindow::onQuietTimeChanged);
 }
 
 MainWindow::~MainWindow() {
@@ -212,6 +224,13 @@ void MainWindow::buildControls() {
     connect(m_capture, &capture::CaptureControl::imageFormatChanged, this,
             &MainWindow::onImageFormat);
     connect(m_capture, &capture::CaptureControl::frameSaved, this, &MainWindow::onFrameSaved);
+    // A finished event clip follows its event's frames through the same queue.
+    connect(m_capture, &capture::CaptureControl::clipSaved, this, [this](const QString& path) {
+        if (m_context.settings.uploadClips)
+            m_queue.enqueueSaved(path);
+    });
+    connect(m_capture, &capture::CaptureControl::clipSaved, &m_notify,
+            &Notifications::clipFinished);
     // Rotation keeps a picture that still waits for upload.
     m_capture->saving().setDeletionGuard(&m_queue);
     connect(&m_queue, &UploadQueue::waitingChanged, &m_tray,
@@ -342,6 +361,18 @@ void MainWindow::buildTrayMenu() {
     for (int i = 0; i < 4; ++i)
         new EnabledMirror(button(i), *follow.at(static_cast<size_t>(i)));
     m_trayMenu->addSeparator();
+    // The quiet time silences sound, balloon and program; watching goes on.
+    m_muteActions[0] = m_trayMenu->addAction(QStringLiteral("Без оповещений 15 минут"), this,
+                                             [this] { m_quiet.mute(ActionMute::Span::Minutes15); });
+    m_muteActions[1] = m_trayMenu->addAction(QStringLiteral("Без оповещений 1 час"), this,
+                                             [this] { m_quiet.mute(ActionMute::Span::Hour); });
+    m_muteActions[2] =
+        m_trayMenu->addAction(QStringLiteral("Без оповещений до отмены"), this,
+                              [this] { m_quiet.mute(ActionMute::Span::UntilUnmuted); });
+    m_muteActions[3] = m_trayMenu->addAction(QStringLiteral("Включить оповещения"), this,
+                                             [this] { m_quiet.unmute(); });
+    m_muteActions[3]->setEnabled(false);
+    m_trayMenu->addSeparator();
     m_exitAction =
         m_trayMenu->addAction(QStringLiteral("Выход"), this, [this] { onButtonClicked(5); });
 }
@@ -408,6 +439,8 @@ void MainWindow::showSplash() {
 }
 
 void MainWindow::startCapture() {
+    // The settings are loaded by now, so the queue finds its journal.
+    m_notify.start();
     m_capture->startCapture();
 }
 
@@ -445,6 +478,8 @@ void MainWindow::startBlackScreenCheck() {
 }
 
 void MainWindow::stopCapture() {
+    // An event still open at exit is ended and logged.
+    m_capture->events().stop();
     m_capture->stopCapture();
 }
 
@@ -470,10 +505,13 @@ void MainWindow::exitProgram() {
 
 void MainWindow::toggleWatching() {
     const bool on = !m_context.watching;
-    if (on)
+    if (on) {
         m_capture->setDetecting(true); // resets the alarm count
-    else
+        m_capture->events().start();   // numbers events from 1
+    } else {
         m_capture->setDetecting(false);
+        m_capture->events().stop(); // an open event ends and is logged
+    }
     m_context.watching = on;
     for (int i : {0, 1, 3, 4, 5})
         label(i).setVisible(on);
@@ -488,12 +526,12 @@ void MainWindow::toggleWatching() {
         on ? QStringLiteral("Автосъемка выкл.") : QStringLiteral("Автосъемка вкл.");
     button(1).setCaption(caption);
     m_watchAction->setText(caption);
-    showStatus(on ? QStringLiteral(" Автосъемка включена")
-                  : QStringLiteral(" Автосъемка выключена"));
+    showStatus(on ? watchingStatus() : QStringLiteral(" Автосъемка выключена"));
     if (on)
         m_record->start();
     else
         m_record->stop();
+    refreshTrayTip();
     if (m_screenSaver)
         m_screenSaver->setInhibited(on && m_context.settings.blockScreenSaver);
 }
@@ -514,20 +552,30 @@ void MainWindow::onAlarm(bool value) {
     }
     if (m_context.detectorWindowShown)
         return;
+    runAlarmActions();
+}
+
+void MainWindow::runAlarmActions() {
     const auto& s = m_context.settings;
-    if (s.soundOnAlarm)
+    const bool startsEvent = m_capture->events().stepStartedEvent();
+    const AlarmActions a =
+        AlarmActions::forStep(s, startsEvent, m_quiet.isMuted(), m_context.inTray);
+    if (a.sound)
         m_sound.playFile(s.alarmSoundPath);
-    if (s.balloonOnAlarm && m_context.inTray) {
-        m_tray.showBalloon(
-            QStringLiteral("Обнаружено движение!"),
-            QStringLiteral("Программа обнаружила движение в наблюдаемой области. ") + CrLf +
-                QStringLiteral("Всего срабатываний детектора движения с начала наблюдения: ") +
-                QString::number(m_context.alarmCount) + CrLf +
-                QStringLiteral("Расхождение с предыдущим кадром: ") +
-                QString::number(100 - m_lastPercent) + QLatin1Char('%'),
-            2);
+    if (a.balloon) {
+        const QString text =
+            s.balloonPerEvent
+                ? AlarmActions::eventBalloonText(eventTracker().current().number,
+                                                 100 - m_lastPercent)
+                : QStringLiteral("Программа обнаружила движение в наблюдаемой области. ") + CrLf +
+                      QStringLiteral(
+                          "Всего срабатываний детектора движения с начала наблюдения: ") +
+                      QString::number(m_context.alarmCount) + CrLf +
+                      QStringLiteral("Расхождение с предыдущим кадром: ") +
+                      QString::number(100 - m_lastPercent) + QLatin1Char('%');
+        m_tray.showBalloon(QStringLiteral("Обнаружено движение!"), text, 2);
     }
-    if (s.runOnAlarm && !s.alarmProgramPath.isEmpty() &&
+    if (a.program && !s.alarmProgramPath.isEmpty() &&
         QFileInfo(platform::CommandLine::parse(s.alarmProgramPath).program).isFile()) {
         if (s.waitForAlarmProgram) {
             const QString remembered = m_statusLine->text();
@@ -570,7 +618,17 @@ void MainWindow::onFrameSaved(const QString& path) {
 
 void MainWindow::setCaptureButtonsEnabled(bool enabled) {
     button(0).setEnabled(enabled && !m_context.watching);
-    button(1).setEnabled(enabled);
+    // Watching outlives a lost camera (capture reconnects by itself), so it
+    // can still be switched off meanwhile.
+    button(1).setEnabled(enabled || m_context.watching);
+    if (m_context.watching)
+        showStatus(watchingStatus());
+}
+
+QString MainWindow::watchingStatus() const {
+    return m_capture != nullptr && m_capture->running()
+               ? QStringLiteral(" Автосъемка включена")
+               : QStringLiteral(" Автосъемка приостановлена: камера не подключена");
 }
 
 void MainWindow::showSavingIndicator() {
@@ -672,6 +730,8 @@ void MainWindow::hideToTray() {
             m_tray.setOwnerHandle(1);
         m_tray.setIcon(IdleTrayIcon);
         m_tray.setToolTipText(QStringLiteral("Vigilux"));
+        m_eventTip = false;
+        refreshTrayTip();
         m_tray.add();
         m_context.inTray = true;
         // The window stays alive (capture and timers run); it only leaves
@@ -694,6 +754,25 @@ void MainWindow::showFromTray() {
     m_tray.remove();
     m_context.inTray = false;
     showMain();
+}
+
+void MainWindow::refreshTrayTip() {
+    const int events = m_context.watching ? eventTracker().eventCount() : 0;
+    const QString until = m_quiet.state().untilText();
+    const bool eventTip = events > 0 || !until.isEmpty();
+    // Without events or quiet time the tip stays what watch mode made it.
+    if (!eventTip && !m_eventTip)
+        return;
+    m_eventTip = eventTip;
+    m_tray.setToolTipText(AlarmActions::trayTip(m_context.watching, events, until));
+    m_tray.modify();
+}
+
+void MainWindow::onQuietTimeChanged() {
+    const bool muted = m_quiet.isMuted();
+    m_muteActions[3]->setEnabled(muted);
+    showStatus(m_quiet.statusText());
+    refreshTrayTip();
 }
 
 void MainWindow::onTrayActivated(qint16 button) {
@@ -784,6 +863,12 @@ void MainWindow::openProgramOptions() {
     // modal and deletes itself when it is closed.
     auto* window = new settings::ProgramOptionsWindow(
         m_context, *m_options, *m_capture, [this] { label(2).hide(); }, this);
+    if (settings::NotifyOptions* notify = m_notify.options()) {
+        window->addPage(
+            new NotifySettingsPage(m_context, *notify, [this](net::NotifyChannel channel) {
+                return m_notify.lastError(channel);
+            }));
+    }
     window->exec();
     if (!window->detached())
         delete window;
@@ -795,8 +880,9 @@ void MainWindow::openFtpSettings() {
     net::FtpSettingsWindow window(
         m_context, [this] { m_options->saveFtp(); }, this, &m_queue);
     // New settings may be what a refused login or an outage waited for.
-    if (window.exec() == QDialog::Accepted && m_context.settings.ftpUpload)
-        m_queue.resume();
+    const bool uploadWasOn = m_context.settings.ftpUpload;
+    if (window.exec() == QDialog::Accepted)
+        m_queue.settingsSaved(uploadWasOn);
 }
 
 void MainWindow::openAbout() {

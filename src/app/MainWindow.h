@@ -2,7 +2,9 @@
 
 #include "app/IniLastCheckStore.h"
 #include "app/LifecycleHost.h"
+#include "app/Notifications.h"
 #include "app/OpenWindows.h"
+#include "app/QuietTime.h"
 #include "app/Resizer.h"
 #include "app/SoundPlayer.h"
 #include "app/SplashWindow.h"
@@ -101,6 +103,9 @@ public:
     void setScreenSaverInhibitor(platform::ScreenSaverInhibitor* inhibitor) {
         m_screenSaver = inhibitor;
     }
+    // The desktop keyring for the notification secrets (set once by main();
+    // none: they stay in options.ini).
+    void setKeyring(platform::Keyring* keyring) { m_notify.setKeyring(keyring); }
 
     // DetectorValuesTarget
     void setDetectorValue(qint16 index, qint32 value) override;
@@ -127,6 +132,8 @@ public:
 
     // CaptureControlHost
     void setCaptureButtonsEnabled(bool enabled) override;
+    // The status of watching that is on: paused while capture is down.
+    QString watchingStatus() const;
     void showSavingIndicator() override;
     void startIndicatorHideTimer() override;
     void playSound(const QString& path) override;
@@ -162,7 +169,13 @@ public:
     RecordingIndicator& recordingIndicator() const { return *m_record; }
     net::FtpClient& ftp() { return m_ftp; }
     UploadQueue& queue() { return m_queue; }
+    Notifications& notifications() { return m_notify; }
     UpdateChecker& updates() { return m_updates; }
+    // Motion events of the watch (hook here to hear of them) and the tray's
+    // quiet time for the alarm actions.
+    capture::EventTracker& eventTracker() const { return m_capture->events().tracker(); }
+    QuietTime& quietTime() { return m_quiet; }
+    const ActionMute& actionMute() const { return m_quiet.state(); }
     controls::PushButton& button(int index) const {
         return *m_buttons.at(static_cast<size_t>(index));
     }
@@ -180,6 +193,8 @@ public:
     QAction* detectorAction() const { return m_detectorAction; }
     QAction* optionsAction() const { return m_optionsAction; }
     QAction* exitAction() const { return m_exitAction; }
+    // Quiet time: 15 minutes, 1 hour, until unmuted, unmute.
+    QAction* muteAction(int index) const { return m_muteActions.at(static_cast<size_t>(index)); }
     QTimer& savedMarkTimer() { return m_savedMarkTimer; }
     QTimer& captureStartTimer() { return m_captureStartTimer; }
     QTimer& updateCheckTimer() { return m_updates.delayTimer(); }
@@ -208,6 +223,9 @@ private:
     void openProgramOptions();
     void openFtpSettings();
     void openAbout();
+    void runAlarmActions();
+    void refreshTrayTip();
+    void onQuietTimeChanged();
 
     AppContext& m_context;
     Services m_services;
@@ -219,8 +237,10 @@ private:
     TrayIcon m_tray;
     net::FtpClient m_ftp;
     UploadQueue m_queue;
+    Notifications m_notify;
     IniLastCheckStore m_lastCheck;
     UpdateChecker m_updates;
+    QuietTime m_quiet;
 
     std::array<QWidget*, 3> m_header{};
     controls::TitleBarButton* m_closeButton = nullptr;
@@ -244,12 +264,14 @@ private:
     QAction* m_detectorAction = nullptr;
     QAction* m_optionsAction = nullptr;
     QAction* m_exitAction = nullptr;
+    std::array<QAction*, 4> m_muteActions{};
 
     QPointer<SplashWindow> m_splash;
     QTimer m_captureStartTimer;
     QTimer m_savedMarkTimer;
     qint32 m_lastPercent = 0;
     bool m_exiting = false;
+    bool m_eventTip = false;     // the tray tip shows events or the quiet time
     bool m_noteStanding = false; // the settings-folder note is on the status line
 };
 

@@ -4,6 +4,9 @@
 #include "app/UpdateChecker.h"
 #include "core/AppContext.h"
 #include "net/SmsSettingsWindow.h"
+#ifdef VIGILUX_HAVE_KEYRING
+#include "platform/QtKeyring.h"
+#endif
 #include "platform/CaptureCommands.h"
 #include "platform/CaptureDeviceFactory.h"
 #include "platform/CaptureSource.h"
@@ -115,6 +118,10 @@ int main(int argc, char* argv[]) {
 
     // Outlives the window, which gives the inhibition back at exit.
     platform::DesktopScreenSaverInhibitor screenSaver;
+#ifdef VIGILUX_HAVE_KEYRING
+    // Outlives the window, whose notification settings ask it.
+    platform::QtKeyring keyring;
+#endif
     app::MainWindow main(context, app::MainWindow::Services{
                                       tray,
                                       sound,
@@ -135,6 +142,9 @@ int main(int argc, char* argv[]) {
         ini.fellBack, ini.startWarning());
     main.setOptions(&lifecycle.options());
     main.setScreenSaverInhibitor(&screenSaver);
+#ifdef VIGILUX_HAVE_KEYRING
+    main.setKeyring(&keyring);
+#endif
     QObject::connect(&main, &app::MainWindow::splashEnded, [&] { lifecycle.splashEnded(); });
     QObject::connect(&main, &app::MainWindow::unloadRequested, [&] { lifecycle.unload(); });
 

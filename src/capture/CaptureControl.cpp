@@ -21,6 +21,8 @@ namespace {
 
 constexpr QSize OfflineSize(200, 150);
 constexpr int InitialPreviewRate = 50;
+constexpr int ReconnectMs = 500;
+constexpr int MaxReconnectMs = 30000;
 
 // Draws the offline picture into a widget of its own.
 class OfflinePicture final : public QWidget {
@@ -70,7 +72,8 @@ CaptureControl::CaptureControl(AppContext& context, CaptureControlHost& host,
     , m_cameras(std::move(cameras))
     , m_detector(context)
     , m_saving(context, *this)
-    , m_clips(context) {
+    , m_clips(context)
+    , m_events(context, m_detector, m_saving, *this) {
     setObjectName(QStringLiteral("captureControl"));
 
     m_preview = new PreviewWidget(this);
@@ -84,7 +87,7 @@ CaptureControl::CaptureControl(AppContext& context, CaptureControlHost& host,
     m_retry->setGeometry(60, 114, 80, 26);
     connect(m_retry, &controls::PushButton::clicked, this, [this] {
         m_offlineWidget->hide();
-        m_reconnectTimer.start();
+        m_reconnectTimer.start(ReconnectMs);
     });
 
     m_sensor = new MotionLevelBar(this);
@@ -92,7 +95,7 @@ CaptureControl::CaptureControl(AppContext& context, CaptureControlHost& host,
     m_sensor->hide();
 
     m_reconnectTimer.setObjectName(QStringLiteral("reconnectTimer"));
-    m_reconnectTimer.setInterval(500);
+    m_reconnectTimer.setInterval(ReconnectMs);
     connect(&m_reconnectTimer, &QTimer::timeout, this, &CaptureControl::onReconnectTick);
     m_blackScreenTimer.setObjectName(QStringLiteral("blackScreenTimer"));
     m_blackScreenTimer.setInterval(100);
@@ -100,7 +103,8 @@ CaptureControl::CaptureControl(AppContext& context, CaptureControlHost& host,
 
     m_detector.setIndicator(m_sensor);
     m_detector.setPreviewRateTarget(this);
-    m_detector.setSaveFrame([this] { m_saving.saveFrame(); });
+    m_detector.setSaveFrame([this] { m_events.saveAlarmFrame(); });
+    m_events.setEndTimerEnabled(true);
     connect(&m_detector, &MotionDetector::speedChanged, this, &CaptureControl::speedChanged);
     connect(&m_detector, &MotionDetector::similarityChanged, this,
             &CaptureControl::similarityChanged);
@@ -135,13 +139,24 @@ void CaptureControl::useDevice(std::unique_ptr<platform::CaptureDevice> device) 
         return;
     m_device->setFrameCallback(
         [this](const platform::FrameHeader& header) { onDeviceFrame(header); });
-    // A device that stops by itself (camera unplugged) is shown like one
-    // that could not be connected.
-    connect(m_device.get(), &platform::CaptureDevice::deviceLost, this, [this] {
-        m_running = false;
-        m_offlineWidget->show();
-        m_host.setCaptureButtonsEnabled(false);
-    });
+    connect(m_device.get(), &platform::CaptureDevice::deviceLost, this,
+            &CaptureControl::onDeviceLost);
+}
+
+void CaptureControl::onDeviceLost() {
+    if (!m_running)
+        return;
+    // A device that stops by itself (camera unplugged, a stalled media
+    // pipeline) is shown like one that could not be connected, and is
+    // reconnected as the retry button does, until it works again: watching
+    // must not end for good on one error.
+    m_running = false;
+    m_clips.stop();
+    m_offlineWidget->show();
+    m_host.setCaptureButtonsEnabled(false);
+    m_recovering = true;
+    m_failedReconnects = 0;
+    m_reconnectTimer.start(ReconnectMs);
 }
 
 void CaptureControl::startCapture() {
@@ -154,11 +169,17 @@ void CaptureControl::startCapture() {
         m_previewRateMs = InitialPreviewRate;
         applyPreviewRate();
         m_detector.clearPrimed();
+        m_recovering = false;
         return;
     }
     m_offlineWidget->show();
     m_running = false;
     m_host.setCaptureButtonsEnabled(false);
+    if (m_recovering) {
+        // Still gone: try again later, at most every half minute.
+        m_failedReconnects = std::min(m_failedReconnects + 1, 6);
+        m_reconnectTimer.start(std::min(ReconnectMs << m_failedReconnects, MaxReconnectMs));
+    }
 }
 
 void CaptureControl::stopCapture() {
@@ -189,6 +210,12 @@ void CaptureControl::applyPreviewRate() {
     if (m_clipsOn)
         ms = std::min(ms, 1000 / m_clips.options().maxFps);
     m_device->setPreviewRate(ms);
+}
+
+void CaptureControl::setDetecting(bool start) {
+    m_detector.setDetecting(start);
+    if (start)
+        setClips(m_context.settings.eventClips, ClipOptions::fromSettings(m_context.settings));
 }
 
 void CaptureControl::setClips(bool on, const ClipOptions& options) {
@@ -274,6 +301,8 @@ bool CaptureControl::isBlackScreen() {
 
 void CaptureControl::onReconnectTick() {
     m_reconnectTimer.stop();
+    if (m_recovering)
+        m_offlineWidget->hide(); // as the retry button does; shown again on failure
     startCapture();
 }
 

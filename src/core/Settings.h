@@ -46,6 +46,19 @@ struct Settings {
     bool waitForAlarmProgram = false;
     bool balloonOnAlarm = false;
 
+    // [Events]: alarm steps grouped into motion events. An event ends once
+    // no alarm step has come for eventGap seconds. Sound, balloon and program
+    // may run once per event instead of on every step; eventFrames chooses
+    // the saved frames: 0 every step, 1 the first eventFirstFrames steps then
+    // one every eventFrameInterval seconds, 2 only the largest change.
+    qint32 eventGap = 10;
+    bool soundPerEvent = false;
+    bool balloonPerEvent = false;
+    bool programPerEvent = false;
+    qint32 eventFrames = 0;
+    qint32 eventFirstFrames = 3;
+    qint32 eventFrameInterval = 5;
+
     // [Sensor]: Timer (ms), Noise, Percent (motion share that alarms).
     std::array<qint32, 3> detectorValues{500, 5, 10};
     // The values in force in the detector while the detector window or the

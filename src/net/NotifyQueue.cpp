@@ -209,10 +209,36 @@ void NotifyQueue::pump(NotifyChannel channel) {
     send(l.items.first());
 }
 
+TelegramClient::Target NotifyQueue::telegramTarget(const core::NotifySettings& s) {
+    return {s.telegramApi, s.telegramToken, s.telegramChat};
+}
+
+MailClient::Server NotifyQueue::mailServer(const core::NotifySettings& s) {
+    MailClient::Server server;
+    server.host = s.smtpServer;
+    server.port = s.smtpPort;
+    server.security = security(s.smtpSecurity);
+    server.login = s.smtpLogin;
+    server.password = s.smtpPassword;
+    server.caFile = s.smtpCaFile;
+    return server;
+}
+
+MailClient::Message NotifyQueue::mailMessage(const core::NotifySettings& s, const QString& subject,
+                                             const QString& text, const QString& file) {
+    MailClient::Message message;
+    message.from = s.mailFrom;
+    message.to = MailClient::splitAddresses(s.mailTo);
+    message.subject = subject;
+    message.text = text;
+    if (!file.isEmpty())
+        message.attachments << file;
+    return message;
+}
+
 void NotifyQueue::send(const Notification& m) {
-    const core::NotifySettings& s = m_settings;
     if (m.channel == NotifyChannel::Telegram) {
-        const TelegramClient::Target target{s.telegramApi, s.telegramToken, s.telegramChat};
+        const TelegramClient::Target target = telegramTarget(m_settings);
         switch (m.kind) {
         case Notification::Kind::Text:
             m_telegram.sendMessage(target, m.text);
@@ -226,21 +252,7 @@ void NotifyQueue::send(const Notification& m) {
         }
         return;
     }
-    MailClient::Server server;
-    server.host = s.smtpServer;
-    server.port = s.smtpPort;
-    server.security = security(s.smtpSecurity);
-    server.login = s.smtpLogin;
-    server.password = s.smtpPassword;
-    server.caFile = s.smtpCaFile;
-    MailClient::Message message;
-    message.from = s.mailFrom;
-    message.to = MailClient::splitAddresses(s.mailTo);
-    message.subject = m.subject;
-    message.text = m.text;
-    if (!m.file.isEmpty())
-        message.attachments << m.file;
-    m_mail.send(server, message);
+    m_mail.send(mailServer(m_settings), mailMessage(m_settings, m.subject, m.text, m.file));
 }
 
 void NotifyQueue::onResult(NotifyChannel channel, const NotifyResult& result) {
@@ -257,7 +269,7 @@ void NotifyQueue::onResult(NotifyChannel channel, const NotifyResult& result) {
         return;
     }
 
-    const QString error = withoutSecrets(result.error);
+    const QString error = withoutSecrets(m_settings, result.error);
     l.lastError =
         m_clock.now().toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")) + QStringLiteral(" ") + error;
     const qint64 now = nowMs();
@@ -308,8 +320,8 @@ void NotifyQueue::record(const QString& line) {
                     m_journal.lastError());
 }
 
-QString NotifyQueue::withoutSecrets(QString text) const {
-    for (const QString& secret : {m_settings.telegramToken.trimmed(), m_settings.smtpPassword}) {
+QString NotifyQueue::withoutSecrets(const core::NotifySettings& settings, QString text) {
+    for (const QString& secret : {settings.telegramToken.trimmed(), settings.smtpPassword}) {
         if (secret.size() >= 3)
             text.replace(secret, QStringLiteral("***"));
     }

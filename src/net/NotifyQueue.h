@@ -85,6 +85,14 @@ public:
     MailClient& mail() { return m_mail; }
 
     static QString channelName(NotifyChannel channel);
+    // The clients' view of the settings.
+    static TelegramClient::Target telegramTarget(const core::NotifySettings& settings);
+    static MailClient::Server mailServer(const core::NotifySettings& settings);
+    static MailClient::Message mailMessage(const core::NotifySettings& settings,
+                                           const QString& subject, const QString& text,
+                                           const QString& file);
+    // The text with the token and the password masked.
+    static QString withoutSecrets(const core::NotifySettings& settings, QString text);
     // "42 с", "1 мин", "5 мин".
     static QString delayText(qint64 ms);
 
@@ -112,7 +120,6 @@ private:
     void drop(Lane& lane);
     void record(const QString& line);
     void compactIfIdle();
-    QString withoutSecrets(QString text) const;
     qint64 nowMs() const;
     bool channelOn(NotifyChannel channel) const;
 

@@ -21,6 +21,7 @@ const QString FilesSection = QStringLiteral("Files");
 const QString ImageSection = QStringLiteral("Image");
 const QString DetectorSection = QStringLiteral("MotionDetector");
 const QString SensorSection = QStringLiteral("Sensor");
+const QString EventsSection = QStringLiteral("Events");
 const QString FtpSection = QStringLiteral("FTP");
 const QString ResolutionSection = QStringLiteral("HD");
 
@@ -34,6 +35,10 @@ struct Range {
 };
 constexpr Range MaxFilesCountRange{1, 10000};
 constexpr Range JpegQualityRange{10, 100};
+constexpr Range EventGapRange{1, 3600};
+constexpr Range EventFramesRange{0, 2};
+constexpr Range EventFirstFramesRange{1, 100};
+constexpr Range EventFrameIntervalRange{1, 3600};
 constexpr Range ClipPreRollRange{0, 10};
 constexpr Range ClipPostRollRange{0, 3600};
 constexpr Range ClipFrameRateRange{1, 60};
@@ -136,6 +141,27 @@ void SettingsStorage::load() {
     }
     pushSensorValues();
 
+    // A file from before events reads as the defaults: one action per step.
+    const auto number = [&](const QString& key, qint32 fallback, Range range) {
+        return clamped(textToInt32(ini.read(key, EventsSection), fallback), range);
+    };
+    s.eventGap = number(QStringLiteral("EventGap"), defaults.eventGap, EventGapRange);
+    s.soundPerEvent = flag(QStringLiteral("SoundPerEvent"), EventsSection, defaults.soundPerEvent);
+    s.balloonPerEvent =
+        flag(QStringLiteral("BalloonPerEvent"), EventsSection, defaults.balloonPerEvent);
+    s.programPerEvent =
+        flag(QStringLiteral("ProgramPerEvent"), EventsSection, defaults.programPerEvent);
+    // An unknown mode saves every step rather than a neighbouring mode.
+    const qint32 frames =
+        textToInt32(ini.read(QStringLiteral("EventFrames"), EventsSection), defaults.eventFrames);
+    s.eventFrames = frames >= EventFramesRange.low && frames <= EventFramesRange.high
+                        ? frames
+                        : defaults.eventFrames;
+    s.eventFirstFrames = number(QStringLiteral("EventFirstFrames"), defaults.eventFirstFrames,
+                                EventFirstFramesRange);
+    s.eventFrameInterval = number(QStringLiteral("EventFrameInterval"), defaults.eventFrameInterval,
+                                  EventFrameIntervalRange);
+
     s.ftpUpload = flag(QStringLiteral("FtpUpload"), FtpSection, defaults.ftpUpload);
     s.ftpServer = text(QStringLiteral("FtpServer"), FtpSection, s.ftpServer);
     s.ftpFolder = text(QStringLiteral("FtpFolder"), FtpSection, s.ftpFolder);
@@ -223,6 +249,14 @@ void SettingsStorage::setDefaults() {
     s.ftpUpload = false;
     s.resolutionCandidates = DefaultResolutions;
     s.detectorValues = {500, 5, 10};
+    const core::Settings defaults;
+    s.eventGap = defaults.eventGap;
+    s.soundPerEvent = defaults.soundPerEvent;
+    s.balloonPerEvent = defaults.balloonPerEvent;
+    s.programPerEvent = defaults.programPerEvent;
+    s.eventFrames = defaults.eventFrames;
+    s.eventFirstFrames = defaults.eventFirstFrames;
+    s.eventFrameInterval = defaults.eventFrameInterval;
 
     save();
     pushSensorValues();
@@ -259,6 +293,14 @@ void SettingsStorage::save() {
     ini.write(s.alarmProgramPath, QStringLiteral("RunAlarmPath"), DetectorSection);
     ini.write(s.waitForAlarmProgram, QStringLiteral("RunAlarmWait"), DetectorSection);
     ini.write(s.balloonOnAlarm, QStringLiteral("SysTrayAlarm"), DetectorSection);
+
+    ini.write(s.eventGap, QStringLiteral("EventGap"), EventsSection);
+    ini.write(s.soundPerEvent, QStringLiteral("SoundPerEvent"), EventsSection);
+    ini.write(s.balloonPerEvent, QStringLiteral("BalloonPerEvent"), EventsSection);
+    ini.write(s.programPerEvent, QStringLiteral("ProgramPerEvent"), EventsSection);
+    ini.write(s.eventFrames, QStringLiteral("EventFrames"), EventsSection);
+    ini.write(s.eventFirstFrames, QStringLiteral("EventFirstFrames"), EventsSection);
+    ini.write(s.eventFrameInterval, QStringLiteral("EventFrameInterval"), EventsSection);
 
     ini.write(s.ftpUpload, QStringLiteral("FtpUpload"), FtpSection);
     ini.write(s.resolutionCandidates, QStringLiteral("DefHD"), ResolutionSection);

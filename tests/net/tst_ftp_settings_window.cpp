@@ -261,7 +261,8 @@ private slots:
                  qPrintable(m.text));
         QVERIFY(allButtonsEnabled(w));
         QCOMPARE(w.button(2)->caption(), QStringLiteral("Проверить соединение"));
-        QVERIFY(!p.context.settings.ftpPassword.isEmpty() && !QFile::exists(p.context.ini.fileName()));
+        QVERIFY(!p.context.settings.ftpPassword.isEmpty() &&
+                !QFile::exists(p.context.ini.fileName()));
     }
 
     void unwritableTempIsReportedAndTheWindowStaysUsable() {

@@ -260,7 +260,8 @@ private slots:
         QCursor::setPos(w.infoIcon(0)->mapToGlobal(centre));
         QTRY_COMPARE_WITH_TIMEOUT(QApplication::widgetAt(QCursor::pos()), w.infoIcon(0), Bound);
         QTest::mousePress(w.infoIcon(0), Qt::LeftButton, {}, centre);
-        QCOMPARE(w.infoTip()->title(), QStringLiteral("Таймер, мсек (оптимальное значение 250-1000)"));
+        QCOMPARE(w.infoTip()->title(),
+                 QStringLiteral("Таймер, мсек (оптимальное значение 250-1000)"));
         w.close();
         QVERIFY(w.infoTip() == nullptr);
     }

@@ -89,14 +89,21 @@ const QStringList FirstStartKeys = {"Interface/MinStart",
                                     "MotionDetector/RunAlarmPath",
                                     "MotionDetector/RunAlarmWait",
                                     "MotionDetector/SysTrayAlarm",
-                                    "FTP/FtpUpload",
-                                    "HD/DefHD",
+                                    "Events/EventGap",
+                                    "Events/SoundPerEvent",
+                                    "Events/BalloonPerEvent",
+                                    "Events/ProgramPerEvent",
+                                    "Events/EventFrames",
+                                    "Events/EventFirstFrames",
+                                    "Events/EventFrameInterval",
                                     "Events/EventClips",
                                     "Events/PreRoll",
                                     "Events/PostRoll",
                                     "Events/ClipFrameRate",
                                     "Events/MaxClip",
                                     "Events/UploadClips",
+                                    "FTP/FtpUpload",
+                                    "HD/DefHD",
                                     "Sensor/Timer",
                                     "Sensor/Noise",
                                     "Sensor/Percent"};
@@ -211,6 +218,13 @@ private slots:
         changed.waitForAlarmProgram = true;
         changed.balloonOnAlarm = true;
         changed.detectorValues = {5000, 0, 100};
+        changed.eventGap = 3600;
+        changed.soundPerEvent = true;
+        changed.balloonPerEvent = true;
+        changed.programPerEvent = true;
+        changed.eventFrames = 2;
+        changed.eventFirstFrames = 100;
+        changed.eventFrameInterval = 1;
         changed.eventClips = true;
         changed.clipPreRoll = 0;
         changed.clipPostRoll = 3600;
@@ -309,6 +323,18 @@ private slots:
                                       << "100";
         QTest::newRow("percent plus sign") << QByteArray("[Sensor]\nPercent=+20") << "Percent"
                                            << "20";
+        // A file from before events, and hand-edited event values.
+        QTest::newRow("events missing") << QByteArray("[Sensor]\nTimer=500") << "EventGap"
+                                        << "10 0 3 5";
+        QTest::newRow("event gap zero") << QByteArray("[Events]\nEventGap=0") << "EventGap"
+                                        << "1 0 3 5";
+        QTest::newRow("event values beyond window")
+            << QByteArray("[Events]\nEventGap=86400\nEventFirstFrames=1000\nEventFrameInterval=-1")
+            << "EventGap"
+            << "3600 0 100 1";
+        QTest::newRow("unknown frames mode")
+            << QByteArray("[Events]\nEventFrames=3\nEventFirstFrames=x") << "EventGap"
+            << "10 0 3 5";
         // Clips: off in a file from before them, and a post-roll that follows
         // the event gap until it is set.
         QTest::newRow("clips missing") << QByteArray("[Sensor]\nTimer=500") << "Clips"
@@ -340,6 +366,11 @@ private slots:
                                              {"Noise", QString::number(s.detectorValues[1])},
                                              {"Percent", QString::number(s.detectorValues[2])},
                                              {"SavePath", s.savePath},
+                                             {"EventGap", QStringLiteral("%1 %2 %3 %4")
+                                                              .arg(s.eventGap)
+                                                              .arg(s.eventFrames)
+                                                              .arg(s.eventFirstFrames)
+                                                              .arg(s.eventFrameInterval)},
                                              {"Clips", QStringLiteral("%1 %2 %3 %4 %5 %6")
                                                            .arg(static_cast<int>(s.eventClips))
                                                            .arg(s.clipPreRoll)
