@@ -2,6 +2,7 @@
 
 #include "controls/CheckBox.h"
 #include "core/Settings.h"
+#include "settings/OptionRows.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -13,24 +14,6 @@
 namespace vigilux::settings {
 
 namespace {
-
-QSpinBox* spinBox(const QString& name, int low, int high, QWidget* parent) {
-    auto* box = new QSpinBox(parent);
-    box->setObjectName(name);
-    box->setRange(low, high);
-    box->setFixedWidth(64);
-    return box;
-}
-
-QHBoxLayout* row(std::initializer_list<QWidget*> widgets, int indent = 0) {
-    auto* layout = new QHBoxLayout;
-    layout->setContentsMargins(indent, 0, 0, 0);
-    layout->setSpacing(6);
-    for (QWidget* w : widgets)
-        layout->addWidget(w);
-    layout->addStretch(1);
-    return layout;
-}
 
 controls::CheckBox* checkBox(const QString& name, QWidget* parent) {
     auto* box = new controls::CheckBox(parent);
@@ -47,28 +30,29 @@ ClipOptionsPanel::ClipOptionsPanel(QWidget* parent)
 
     // The ranges are those the settings load clamps to.
     m_clips = checkBox(QStringLiteral("EventClips"), this);
-    m_preRoll = spinBox(QStringLiteral("PreRoll"), 0, 10, this);
-    m_postRoll = spinBox(QStringLiteral("PostRoll"), 0, 3600, this);
-    m_frameRate = spinBox(QStringLiteral("ClipFrameRate"), 1, 60, this);
-    m_maxClip = spinBox(QStringLiteral("MaxClip"), 1, 600, this);
+    m_preRoll = optionSpinBox(QStringLiteral("PreRoll"), 0, 10, this);
+    m_postRoll = optionSpinBox(QStringLiteral("PostRoll"), 0, 3600, this);
+    m_frameRate = optionSpinBox(QStringLiteral("ClipFrameRate"), 1, 60, this);
+    m_maxClip = optionSpinBox(QStringLiteral("MaxClip"), 1, 600, this);
     m_upload = checkBox(QStringLiteral("UploadClips"), this);
 
-    layout->addLayout(row({m_clips, new QLabel(QStringLiteral("записывать видео событий"), this)}));
-    layout->addLayout(row({new QLabel(QStringLiteral("начинать за"), this), m_preRoll,
-                           new QLabel(QStringLiteral("секунд до движения"), this)},
-                          20));
-    layout->addLayout(row({new QLabel(QStringLiteral("заканчивать через"), this), m_postRoll,
-                           new QLabel(QStringLiteral("секунд после движения"), this)},
-                          20));
-    layout->addLayout(row({new QLabel(QStringLiteral("не больше"), this), m_frameRate,
-                           new QLabel(QStringLiteral("кадров в секунду"), this)},
-                          20));
-    layout->addLayout(row({new QLabel(QStringLiteral("одно видео не длиннее"), this), m_maxClip,
-                           new QLabel(QStringLiteral("минут"), this)},
-                          20));
     layout->addLayout(
-        row({m_upload, new QLabel(QStringLiteral("отправлять видео событий на FTP-сервер"), this)},
-            20));
+        optionRow({m_clips, new QLabel(QStringLiteral("записывать видео событий"), this)}));
+    layout->addLayout(optionRow({new QLabel(QStringLiteral("начинать за"), this), m_preRoll,
+                                 new QLabel(QStringLiteral("секунд до движения"), this)},
+                                20));
+    layout->addLayout(optionRow({new QLabel(QStringLiteral("заканчивать через"), this), m_postRoll,
+                                 new QLabel(QStringLiteral("секунд после движения"), this)},
+                                20));
+    layout->addLayout(optionRow({new QLabel(QStringLiteral("не больше"), this), m_frameRate,
+                                 new QLabel(QStringLiteral("кадров в секунду"), this)},
+                                20));
+    layout->addLayout(optionRow({new QLabel(QStringLiteral("одно видео не длиннее"), this),
+                                 m_maxClip, new QLabel(QStringLiteral("минут"), this)},
+                                20));
+    layout->addLayout(optionRow(
+        {m_upload, new QLabel(QStringLiteral("отправлять видео событий на FTP-сервер"), this)},
+        20));
     connect(m_clips, &controls::CheckBox::clicked, this, &ClipOptionsPanel::followClips);
 }
 

@@ -3,6 +3,7 @@
 #include "controls/CheckBox.h"
 #include "core/Settings.h"
 #include "settings/ClipOptionsPanel.h"
+#include "settings/OptionRows.h"
 
 #include <QButtonGroup>
 #include <QHBoxLayout>
@@ -15,38 +16,16 @@
 
 namespace vigilux::settings {
 
-namespace {
-
-QSpinBox* spinBox(const QString& name, int low, int high, QWidget* parent) {
-    auto* box = new QSpinBox(parent);
-    box->setObjectName(name);
-    box->setRange(low, high);
-    box->setFixedWidth(64);
-    return box;
-}
-
-// Widgets in a row from the left, the rest of the row empty.
-QHBoxLayout* row(std::initializer_list<QWidget*> widgets, int indent = 0) {
-    auto* layout = new QHBoxLayout;
-    layout->setContentsMargins(indent, 0, 0, 0);
-    layout->setSpacing(6);
-    for (QWidget* w : widgets)
-        layout->addWidget(w);
-    layout->addStretch(1);
-    return layout;
-}
-
-} // namespace
-
 EventsOptionsPage::EventsOptionsPage(QWidget* parent)
     : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
 
     // The ranges are those the settings load clamps to.
-    m_gap = spinBox(QStringLiteral("EventGap"), 1, 3600, this);
-    layout->addLayout(row({new QLabel(QStringLiteral("событие закончено, если движения нет"), this),
-                           m_gap, new QLabel(QStringLiteral("секунд"), this)}));
+    m_gap = optionSpinBox(QStringLiteral("EventGap"), 1, 3600, this);
+    layout->addLayout(
+        optionRow({new QLabel(QStringLiteral("событие закончено, если движения нет"), this), m_gap,
+                   new QLabel(QStringLiteral("секунд"), this)}));
 
     static const std::array<const char*, 3> captions{"звук тревоги один раз за событие",
                                                      "сообщение из системного трея один раз за "
@@ -55,7 +34,8 @@ EventsOptionsPage::EventsOptionsPage(QWidget* parent)
     for (std::size_t i = 0; i < m_perEvent.size(); ++i) {
         m_perEvent[i] = new controls::CheckBox(this);
         m_perEvent[i]->setObjectName(QStringLiteral("PerEvent_%1").arg(i));
-        layout->addLayout(row({m_perEvent[i], new QLabel(QString::fromUtf8(captions[i]), this)}));
+        layout->addLayout(
+            optionRow({m_perEvent[i], new QLabel(QString::fromUtf8(captions[i]), this)}));
     }
 
     layout->addWidget(new QLabel(QStringLiteral("снимки события:"), this));
@@ -67,14 +47,14 @@ EventsOptionsPage::EventsOptionsPage(QWidget* parent)
         m_frames[i]->setObjectName(QStringLiteral("EventFrames_%1").arg(i));
         group->addButton(m_frames[i], static_cast<int>(i));
     }
-    m_firstFrames = spinBox(QStringLiteral("EventFirstFrames"), 1, 100, this);
-    m_frameInterval = spinBox(QStringLiteral("EventFrameInterval"), 1, 3600, this);
-    layout->addLayout(row({m_frames[0]}, 20));
-    layout->addLayout(row({m_frames[1], m_firstFrames,
-                           new QLabel(QStringLiteral("кадра, затем один кадр в"), this),
-                           m_frameInterval, new QLabel(QStringLiteral("секунд"), this)},
-                          20));
-    layout->addLayout(row({m_frames[2]}, 20));
+    m_firstFrames = optionSpinBox(QStringLiteral("EventFirstFrames"), 1, 100, this);
+    m_frameInterval = optionSpinBox(QStringLiteral("EventFrameInterval"), 1, 3600, this);
+    layout->addLayout(optionRow({m_frames[0]}, 20));
+    layout->addLayout(optionRow({m_frames[1], m_firstFrames,
+                                 new QLabel(QStringLiteral("кадра, затем один кадр в"), this),
+                                 m_frameInterval, new QLabel(QStringLiteral("секунд"), this)},
+                                20));
+    layout->addLayout(optionRow({m_frames[2]}, 20));
     m_clips = new ClipOptionsPanel(this);
     layout->addWidget(m_clips);
     layout->addStretch(1);
