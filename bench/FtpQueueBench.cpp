@@ -1,10 +1,10 @@
 #include "Bench.h"
 
 #include "app/UploadQueue.h"
+#include "core/AppContext.h"
 #include "net/FtpClient.h"
 #include "platform/ConsoleDialogs.h"
 #include "platform/SystemClock.h"
-#include "settings/AppContext.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -3,9 +3,9 @@
 #include "Bench.h"
 
 #include "capture/FrameSaver.h"
+#include "core/AppContext.h"
 #include "platform/Dialogs.h"
 #include "platform/SystemClock.h"
-#include "settings/AppContext.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>

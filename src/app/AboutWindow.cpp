@@ -3,10 +3,10 @@
 #include "app/UpdateChecker.h"
 #include "controls/PushButton.h"
 #include "controls/TitleBarButton.h"
+#include "core/AppContext.h"
 #include "platform/UrlOpener.h"
 #include "platform/WindowTools.h"
 #include "resources/Pictures.h"
-#include "settings/AppContext.h"
 
 #include <QLabel>
 #include <QMouseEvent>

@@ -1,6 +1,6 @@
 #include "app/IniLastCheckStore.h"
 
-#include "settings/IniFile.h"
+#include "core/IniFile.h"
 
 #include <QVariant>
 

@@ -2,7 +2,7 @@
 
 #include "app/LastCheckStore.h"
 
-namespace vigilux::settings {
+namespace vigilux::core {
 class IniFile;
 }
 
@@ -11,14 +11,14 @@ namespace vigilux::app {
 // LastCheck in options.ini through the program's one INI store.
 class IniLastCheckStore final : public LastCheckStore {
 public:
-    explicit IniLastCheckStore(settings::IniFile& ini)
+    explicit IniLastCheckStore(core::IniFile& ini)
         : m_ini(ini) {}
 
     QString readLastCheck() override;
     void writeLastCheck(const QDate& date) override;
 
 private:
-    settings::IniFile& m_ini;
+    core::IniFile& m_ini;
 };
 
 } // namespace vigilux::app

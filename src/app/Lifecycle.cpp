@@ -1,9 +1,9 @@
 #include "app/Lifecycle.h"
 
 #include "app/LifecycleHost.h"
+#include "core/AppContext.h"
 #include "platform/Dialogs.h"
 #include "platform/InstanceLock.h"
-#include "settings/AppContext.h"
 
 #include <algorithm>
 #include <utility>
@@ -51,6 +51,7 @@ bool Lifecycle::start() {
     m_shell.startCapture();
     m_shell.setLabelTips(labelTips());
     m_shell.installWindowProc();
+    m_shell.restoreUploads();
     if (!m_iniWarning.isEmpty())
         m_context.dialogs.message(platform::Dialogs::Icon::Warning, QStringLiteral("Внимание!"),
                                   m_iniWarning);

@@ -20,6 +20,9 @@ public:
     virtual void startCapture() = 0;
     virtual void setLabelTips(const QStringList& tips) = 0;
     virtual void installWindowProc() = 0;
+    // Queues again the uploads a previous run left waiting (the settings
+    // and their folder are known by now).
+    virtual void restoreUploads() = 0;
     // Tells the user that options.ini lives in the fallback folder.
     virtual void showSettingsFolderNote(const QString& iniPath) = 0;
 

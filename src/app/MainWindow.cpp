@@ -1,22 +1,28 @@
 #include "app/MainWindow.h"
 
 #include "app/AboutWindow.h"
+#include "app/AlarmActions.h"
+#include "app/EnabledMirror.h"
+#include "app/NotifySettingsPage.h"
 #include "app/RecordingIndicator.h"
-#include "capture/CalibrationTarget.h"
+#include "app/StatusLabel.h"
 #include "capture/MotionLevelBar.h"
 #include "controls/OverlayLabel.h"
 #include "controls/PushButton.h"
 #include "controls/SizeGrip.h"
 #include "controls/TitleBarButton.h"
+#include "core/AppContext.h"
+#include "core/CalibrationTarget.h"
 #include "net/FtpSettingsWindow.h"
 #include "platform/CommandLine.h"
 #include "platform/Processes.h"
+#include "platform/ScreenSaverInhibitor.h"
 #include "platform/TrayBackend.h"
 #include "platform/UrlOpener.h"
 #include "platform/WindowTools.h"
 #include "resources/Pictures.h"
-#include "settings/AppContext.h"
 #include "settings/DetectorSettingsWindow.h"
+#include "settings/NotifyOptions.h"
 #include "settings/ProgramOptionsWindow.h"
 
 #include <QAction>
@@ -109,11 +115,13 @@ MainWindow::MainWindow(AppContext& context, Services services, QWidget* parent)
     , m_sound(m_services.sound)
     , m_tray(m_services.tray, m_services.shellVersion)
     , m_queue(context, m_ftp, [this](const QString& text) { showStatus(text); })
+    , m_notify(context, [this](const QString& text) { showStatus(text); })
     , m_lastCheck(context.ini)
     , m_updates(m_lastCheck, context.clock, context.dialogs, m_services.urls,
                 context.settingsFolder,
                 m_services.updateEndpoint.isValid() ? m_services.updateEndpoint
-                                                    : UpdateChecker::defaultEndpoint()) {
+                                                    : UpdateChecker::defaultEndpoint())
+    , m_quiet(context.clock) {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Vigilux"));
     resize(DesignSize);
@@ -131,15 +139,24 @@ MainWindow::MainWindow(AppContext& context, Services services, QWidget* parent)
     m_savedMarkTimer.setInterval(500);
     connect(&m_savedMarkTimer, &QTimer::timeout, this, &MainWindow::onSavedMarkTimeout);
 
-    connect(&m_updates, &UpdateChecker::statusText, this, &MainWindow::showStatus);
+    connect(&m_updates, &UpdateChecker::statusText, this, &MainWindow::showPassingStatus);
     connect(&m_updates, &UpdateChecker::repaintMain, this, [this] { m_statusLine->repaint(); });
 
     buildControls();
     buildTrayMenu();
     setWindowIcon(trayIcon(false));
+
+    connect(&eventTracker(), &capture::EventTracker::eventStarted, this,
+            &MainWindow::refreshTrayTip);
+    // Messages on the user's phone, one pair per event, quiet with the other
+    // alarm actions.
+    m_notify.follow(eventTracker(), [this] { return actionMute().isMuted(); });
+    connect(&m_quiet, &QuietTime::changed, this, &MainWindow::onQuietTimeChanged);
 }
 
 MainWindow::~MainWindow() {
+    // The capture control (a child) outlives the queue by a moment.
+    m_capture->saving().setDeletionGuard(nullptr);
     // The tray icon must not outlive the window it stands for.
     if (m_tray.isShown())
         m_tray.remove();
@@ -184,6 +201,17 @@ void MainWindow::buildControls() {
     connect(m_capture, &capture::CaptureControl::imageFormatChanged, this,
             &MainWindow::onImageFormat);
     connect(m_capture, &capture::CaptureControl::frameSaved, this, &MainWindow::onFrameSaved);
+    // A finished event clip follows its event's frames through the same queue.
+    connect(m_capture, &capture::CaptureControl::clipSaved, this, [this](const QString& path) {
+        if (m_context.settings.uploadClips)
+            m_queue.enqueueSaved(path);
+    });
+    connect(m_capture, &capture::CaptureControl::clipSaved, &m_notify,
+            &Notifications::clipFinished);
+    // Rotation keeps a picture that still waits for upload.
+    m_capture->saving().setDeletionGuard(&m_queue);
+    connect(&m_queue, &UploadQueue::waitingChanged, &m_tray,
+            [this](int count) { m_tray.setToolTipNote(UploadQueue::waitingNote(count)); });
 
     const QStringList captions{
         QStringLiteral("Сделать снимок"),      QStringLiteral("Автосъемка вкл."),
@@ -214,16 +242,24 @@ void MainWindow::buildControls() {
         label->hide();
         m_labels[static_cast<size_t>(i)] = label;
     }
-    const int row = h - 45;
-    m_labels[0]->resize(76, LabelSize.height()); // "FPS: " and up to five digits
-    m_labels[0]->move(12, row);
-    m_labels[3]->move(92, row);
-    m_labels[2]->move(w - 260, row);
-    m_labels[1]->move(w - 199, row);
+    // Each label is as wide as the longest value it shows (five-digit rates
+    // and counts, a 4K resolution), never narrower than designed.
+    const std::array<QString, 6> longest{QStringLiteral("FPS: 99999"), QStringLiteral("32767"),
+                                         QStringLiteral("4096x2160"),  QStringLiteral("100%"),
+                                         QStringLiteral("100%"),       QStringLiteral("32767")};
+    for (size_t i = 0; i < 6; ++i) {
+        QLabel* text = m_labels[i]->textLabel();
+        const QMargins margins = text->contentsMargins();
+        const int needed = text->fontMetrics().horizontalAdvance(longest.at(i)) + margins.left() +
+                           margins.right() + 4;
+        m_labels[i]->resize(std::max(LabelSize.width(), needed), LabelSize.height());
+    }
+    m_labels[0]->move(12, h - 45);
     m_labels[4]->move(12, 34);
-    m_labels[5]->move(72, 34);
+    m_labels[5]->move(m_labels[4]->geometry().right() + 5, 34);
+    placeBottomLabels();
 
-    m_statusLine = new QLabel(this);
+    m_statusLine = new StatusLabel(this);
     m_statusLine->setObjectName(QStringLiteral("statusLine"));
     m_statusLine->setGeometry(6, h - 19, w - 25, 16);
 
@@ -239,10 +275,8 @@ void MainWindow::buildControls() {
     m_blackPicture = new QWidget(this);
     m_blackPicture->setObjectName(QStringLiteral("blackPicture"));
     m_blackPicture->setAutoFillBackground(true);
-    m_blackPicture->setGeometry(30, 110, 300, 96);
     auto* question = new QLabel(QStringLiteral("Вы что-нибудь видите?"), m_blackPicture);
     question->setObjectName(QStringLiteral("question"));
-    question->setGeometry(10, 8, 280, 20);
     QFont bold = question->font();
     bold.setBold(true);
     question->setFont(bold);
@@ -250,14 +284,24 @@ void MainWindow::buildControls() {
                                                "прямоугольник</a>"),
                                 m_blackPicture);
     helpLink->setObjectName(QStringLiteral("helpLink"));
-    helpLink->setGeometry(10, 38, 280, 20);
     connect(helpLink, &QLabel::linkActivated, this,
             [this] { m_services.urls.open(QUrl(BlackPictureHelpUrl)); });
     auto* darkLink = new QLabel(
         QStringLiteral("<a href=\"ok\">Все нормально, просто сейчас темно</a>"), m_blackPicture);
     darkLink->setObjectName(QStringLiteral("darkLink"));
-    darkLink->setGeometry(10, 64, 280, 20);
     connect(darkLink, &QLabel::linkActivated, m_blackPicture, &QWidget::hide);
+    // The lines wrap rather than lose their ends in a narrow picture; the
+    // notice grows to hold them.
+    constexpr int NoticeWidth = 300;
+    constexpr int Pad = 10;
+    int y = 8;
+    for (QLabel* line : {question, helpLink, darkLink}) {
+        line->setWordWrap(true);
+        const int height = std::max(20, line->heightForWidth(NoticeWidth - 2 * Pad));
+        line->setGeometry(Pad, y, NoticeWidth - 2 * Pad, height);
+        y += height + 6;
+    }
+    m_blackPicture->setGeometry(30, 110, NoticeWidth, y + 2);
     m_blackPicture->hide();
 
     for (int i = 0; i < 4; ++i) {
@@ -286,9 +330,25 @@ void MainWindow::buildTrayMenu() {
                                           [this] { onButtonClicked(1); });
     m_detectorAction = m_trayMenu->addAction(QStringLiteral("Настройки детектора"), this,
                                              [this] { onButtonClicked(2); });
-    m_detectorAction->setEnabled(false);
     m_optionsAction = m_trayMenu->addAction(QStringLiteral("Настройки программы"), this,
                                             [this] { onButtonClicked(3); });
+    // Each item is greyed exactly when its button is.
+    const std::array<QAction*, 4> follow{m_snapshotAction, m_watchAction, m_detectorAction,
+                                         m_optionsAction};
+    for (int i = 0; i < 4; ++i)
+        new EnabledMirror(button(i), *follow.at(static_cast<size_t>(i)));
+    m_trayMenu->addSeparator();
+    // The quiet time silences sound, balloon and program; watching goes on.
+    m_muteActions[0] = m_trayMenu->addAction(QStringLiteral("Без оповещений 15 минут"), this,
+                                             [this] { m_quiet.mute(ActionMute::Span::Minutes15); });
+    m_muteActions[1] = m_trayMenu->addAction(QStringLiteral("Без оповещений 1 час"), this,
+                                             [this] { m_quiet.mute(ActionMute::Span::Hour); });
+    m_muteActions[2] =
+        m_trayMenu->addAction(QStringLiteral("Без оповещений до отмены"), this,
+                              [this] { m_quiet.mute(ActionMute::Span::UntilUnmuted); });
+    m_muteActions[3] = m_trayMenu->addAction(QStringLiteral("Включить оповещения"), this,
+                                             [this] { m_quiet.unmute(); });
+    m_muteActions[3]->setEnabled(false);
     m_trayMenu->addSeparator();
     m_exitAction =
         m_trayMenu->addAction(QStringLiteral("Выход"), this, [this] { onButtonClicked(5); });
@@ -356,6 +416,8 @@ void MainWindow::showSplash() {
 }
 
 void MainWindow::startCapture() {
+    // The settings are loaded by now, so the queue finds its journal.
+    m_notify.start();
     m_capture->startCapture();
 }
 
@@ -368,9 +430,14 @@ void MainWindow::installWindowProc() {
     setMinimumSize(MinimumSize);
 }
 
+void MainWindow::restoreUploads() {
+    m_queue.restore();
+}
+
 void MainWindow::showSettingsFolderNote(const QString& iniPath) {
     showStatus(QStringLiteral(" Папка программы закрыта для записи, настройки хранятся в ") +
                QDir::toNativeSeparators(iniPath));
+    m_noteStanding = true; // until the next text that matters
 }
 
 void MainWindow::showMain() {
@@ -388,6 +455,8 @@ void MainWindow::startBlackScreenCheck() {
 }
 
 void MainWindow::stopCapture() {
+    // An event still open at exit is ended and logged.
+    m_capture->events().stop();
     m_capture->stopCapture();
 }
 
@@ -403,6 +472,8 @@ void MainWindow::exitProgram() {
     if (m_exiting)
         return;
     m_exiting = true;
+    if (m_screenSaver)
+        m_screenSaver->setInhibited(false);
     emit unloadRequested();
     QCoreApplication::quit();
 }
@@ -411,10 +482,13 @@ void MainWindow::exitProgram() {
 
 void MainWindow::toggleWatching() {
     const bool on = !m_context.watching;
-    if (on)
+    if (on) {
         m_capture->setDetecting(true); // resets the alarm count
-    else
+        m_capture->events().start();   // numbers events from 1
+    } else {
         m_capture->setDetecting(false);
+        m_capture->events().stop(); // an open event ends and is logged
+    }
     m_context.watching = on;
     for (int i : {0, 1, 3, 4, 5})
         label(i).setVisible(on);
@@ -423,21 +497,20 @@ void MainWindow::toggleWatching() {
         label(5).setTextColor(AlarmRed);
     }
     button(0).setEnabled(!on);
-    m_snapshotAction->setEnabled(!on);
     button(2).setEnabled(on);
-    m_detectorAction->setEnabled(on);
     button(3).setEnabled(!on);
-    m_optionsAction->setEnabled(!on);
     const QString caption =
         on ? QStringLiteral("Автосъемка выкл.") : QStringLiteral("Автосъемка вкл.");
     button(1).setCaption(caption);
     m_watchAction->setText(caption);
-    showStatus(on ? QStringLiteral(" Автосъемка включена")
-                  : QStringLiteral(" Автосъемка выключена"));
+    showStatus(on ? watchingStatus() : QStringLiteral(" Автосъемка выключена"));
     if (on)
         m_record->start();
     else
         m_record->stop();
+    refreshTrayTip();
+    if (m_screenSaver)
+        m_screenSaver->setInhibited(on && m_context.settings.blockScreenSaver);
 }
 
 // ---- the capture control's events -----------------------------------------
@@ -456,20 +529,30 @@ void MainWindow::onAlarm(bool value) {
     }
     if (m_context.detectorWindowShown)
         return;
+    runAlarmActions();
+}
+
+void MainWindow::runAlarmActions() {
     const auto& s = m_context.settings;
-    if (s.soundOnAlarm)
+    const bool startsEvent = m_capture->events().stepStartedEvent();
+    const AlarmActions a =
+        AlarmActions::forStep(s, startsEvent, m_quiet.isMuted(), m_context.inTray);
+    if (a.sound)
         m_sound.playFile(s.alarmSoundPath);
-    if (s.balloonOnAlarm && m_context.inTray) {
-        m_tray.showBalloon(
-            QStringLiteral("Обнаружено движение!"),
-            QStringLiteral("Программа обнаружила движение в наблюдаемой области. ") + CrLf +
-                QStringLiteral("Всего срабатываний детектора движения с начала наблюдения: ") +
-                QString::number(m_context.alarmCount) + CrLf +
-                QStringLiteral("Расхождение с предыдущим кадром: ") +
-                QString::number(100 - m_lastPercent) + QLatin1Char('%'),
-            2);
+    if (a.balloon) {
+        const QString text =
+            s.balloonPerEvent
+                ? AlarmActions::eventBalloonText(eventTracker().current().number,
+                                                 100 - m_lastPercent)
+                : QStringLiteral("Программа обнаружила движение в наблюдаемой области. ") + CrLf +
+                      QStringLiteral(
+                          "Всего срабатываний детектора движения с начала наблюдения: ") +
+                      QString::number(m_context.alarmCount) + CrLf +
+                      QStringLiteral("Расхождение с предыдущим кадром: ") +
+                      QString::number(100 - m_lastPercent) + QLatin1Char('%');
+        m_tray.showBalloon(QStringLiteral("Обнаружено движение!"), text, 2);
     }
-    if (s.runOnAlarm && !s.alarmProgramPath.isEmpty() &&
+    if (a.program && !s.alarmProgramPath.isEmpty() &&
         QFileInfo(platform::CommandLine::parse(s.alarmProgramPath).program).isFile()) {
         if (s.waitForAlarmProgram) {
             const QString remembered = m_statusLine->text();
@@ -512,7 +595,17 @@ void MainWindow::onFrameSaved(const QString& path) {
 
 void MainWindow::setCaptureButtonsEnabled(bool enabled) {
     button(0).setEnabled(enabled && !m_context.watching);
-    button(1).setEnabled(enabled);
+    // Watching outlives a lost camera (capture reconnects by itself), so it
+    // can still be switched off meanwhile.
+    button(1).setEnabled(enabled || m_context.watching);
+    if (m_context.watching)
+        showStatus(watchingStatus());
+}
+
+QString MainWindow::watchingStatus() const {
+    return m_capture != nullptr && m_capture->running()
+               ? QStringLiteral(" Автосъемка включена")
+               : QStringLiteral(" Автосъемка приостановлена: камера не подключена");
 }
 
 void MainWindow::showSavingIndicator() {
@@ -529,7 +622,14 @@ void MainWindow::playSound(const QString& path) {
 }
 
 void MainWindow::showStatus(const QString& text) {
+    m_noteStanding = false;
     m_statusLine->setText(text);
+}
+
+void MainWindow::showPassingStatus(const QString& text) {
+    // The automatic update check's texts do not push a note away.
+    if (!m_noteStanding)
+        m_statusLine->setText(text);
 }
 
 void MainWindow::showBlackPicture() {
@@ -607,6 +707,8 @@ void MainWindow::hideToTray() {
             m_tray.setOwnerHandle(1);
         m_tray.setIcon(IdleTrayIcon);
         m_tray.setToolTipText(QStringLiteral("Vigilux"));
+        m_eventTip = false;
+        refreshTrayTip();
         m_tray.add();
         m_context.inTray = true;
         // The window stays alive (capture and timers run); it only leaves
@@ -629,6 +731,25 @@ void MainWindow::showFromTray() {
     m_tray.remove();
     m_context.inTray = false;
     showMain();
+}
+
+void MainWindow::refreshTrayTip() {
+    const int events = m_context.watching ? eventTracker().eventCount() : 0;
+    const QString until = m_quiet.state().untilText();
+    const bool eventTip = events > 0 || !until.isEmpty();
+    // Without events or quiet time the tip stays what watch mode made it.
+    if (!eventTip && !m_eventTip)
+        return;
+    m_eventTip = eventTip;
+    m_tray.setToolTipText(AlarmActions::trayTip(m_context.watching, events, until));
+    m_tray.modify();
+}
+
+void MainWindow::onQuietTimeChanged() {
+    const bool muted = m_quiet.isMuted();
+    m_muteActions[3]->setEnabled(muted);
+    showStatus(m_quiet.statusText());
+    refreshTrayTip();
 }
 
 void MainWindow::onTrayActivated(qint16 button) {
@@ -682,12 +803,19 @@ void MainWindow::layoutControls() {
     m_record->move(W - 167, m_record->y());
     m_savedMark->move(W - 178, H - 77);
     label(0).move(label(0).x(), H - 45);
-    label(3).move(label(3).x(), H - 45);
-    label(1).move(W - 199, H - 45);
-    label(2).move(W - 260, H - 45);
+    placeBottomLabels();
     for (int i = 0; i < 7; ++i)
         button(i).show();
     update();
+}
+
+// The bottom row: rate and motion value from the left, resolution and
+// preview interval ending at the picture's right edge.
+void MainWindow::placeBottomLabels() {
+    const int row = label(0).y();
+    label(3).move(label(0).geometry().right() + 5, row);
+    label(1).move(width() - 143 - label(1).width(), row);
+    label(2).move(label(1).x() - 5 - label(2).width(), row);
 }
 
 // ---- windows -----------------------------------------------------------------
@@ -712,6 +840,12 @@ void MainWindow::openProgramOptions() {
     // modal and deletes itself when it is closed.
     auto* window = new settings::ProgramOptionsWindow(
         m_context, *m_options, *m_capture, [this] { label(2).hide(); }, this);
+    if (settings::NotifyOptions* notify = m_notify.options()) {
+        window->addPage(
+            new NotifySettingsPage(m_context, *notify, [this](net::NotifyChannel channel) {
+                return m_notify.lastError(channel);
+            }));
+    }
     window->exec();
     if (!window->detached())
         delete window;
@@ -720,8 +854,12 @@ void MainWindow::openProgramOptions() {
 void MainWindow::openFtpSettings() {
     if (!m_options)
         return;
-    net::FtpSettingsWindow window(m_context, *m_options, this);
-    window.exec();
+    net::FtpSettingsWindow window(
+        m_context, [this] { m_options->saveFtp(); }, this, &m_queue);
+    // New settings may be what a refused login or an outage waited for.
+    const bool uploadWasOn = m_context.settings.ftpUpload;
+    if (window.exec() == QDialog::Accepted)
+        m_queue.settingsSaved(uploadWasOn);
 }
 
 void MainWindow::openAbout() {

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "app/IniLastCheckStore.h"
-#include "app/OpenWindows.h"
-#include "app/Resizer.h"
-#include "app/SplashWindow.h"
 #include "app/LifecycleHost.h"
+#include "app/Notifications.h"
+#include "app/OpenWindows.h"
+#include "app/QuietTime.h"
+#include "app/Resizer.h"
 #include "app/SoundPlayer.h"
+#include "app/SplashWindow.h"
 #include "app/TrayIcon.h"
 #include "app/UpdateChecker.h"
 #include "app/UploadQueue.h"
@@ -40,6 +42,7 @@ class PushButton;
 } // namespace vigilux::controls
 namespace vigilux::platform {
 class Processes;
+class ScreenSaverInhibitor;
 class SoundOutput;
 class TrayBackend;
 class UrlOpener;
@@ -59,9 +62,9 @@ class RecordingIndicator;
 // capture control's events (the alarm chain) and routes the commands of its
 // buttons and tray menu.
 class MainWindow final : public QWidget,
-                   public LifecycleHost,
-                   public settings::DetectorValuesTarget,
-                   public capture::CaptureControlHost {
+                         public LifecycleHost,
+                         public settings::DetectorValuesTarget,
+                         public capture::CaptureControlHost {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(MainWindow)
 public:
@@ -95,6 +98,14 @@ public:
 
     // The settings module the windows save through (set once by main()).
     void setOptions(settings::SettingsStorage* options) { m_options = options; }
+    // Keeps the screen awake while watching when "блокировать хранитель
+    // экрана" is on (set once by main(); none: nothing is kept awake).
+    void setScreenSaverInhibitor(platform::ScreenSaverInhibitor* inhibitor) {
+        m_screenSaver = inhibitor;
+    }
+    // The desktop keyring for the notification secrets (set once by main();
+    // none: they stay in options.ini).
+    void setKeyring(platform::Keyring* keyring) { m_notify.setKeyring(keyring); }
 
     // DetectorValuesTarget
     void setDetectorValue(qint16 index, qint32 value) override;
@@ -108,6 +119,7 @@ public:
     void startCapture() override;
     void setLabelTips(const QStringList& tips) override;
     void installWindowProc() override;
+    void restoreUploads() override;
     void showSettingsFolderNote(const QString& iniPath) override;
     void showMain() override;
     void hideToTray() override;
@@ -120,11 +132,15 @@ public:
 
     // CaptureControlHost
     void setCaptureButtonsEnabled(bool enabled) override;
+    // The status of watching that is on: paused while capture is down.
+    QString watchingStatus() const;
     void showSavingIndicator() override;
     void startIndicatorHideTimer() override;
     void playSound(const QString& path) override;
     void showStatus(const QString& text) override;
     void showBlackPicture() override;
+    // A text that gives way: not shown while the settings-folder note stands.
+    void showPassingStatus(const QString& text);
 
     // Handlers of the capture control's events.
     void onAlarm(bool value);
@@ -153,9 +169,19 @@ public:
     RecordingIndicator& recordingIndicator() const { return *m_record; }
     net::FtpClient& ftp() { return m_ftp; }
     UploadQueue& queue() { return m_queue; }
+    Notifications& notifications() { return m_notify; }
     UpdateChecker& updates() { return m_updates; }
-    controls::PushButton& button(int index) const { return *m_buttons.at(static_cast<size_t>(index)); }
-    controls::OverlayLabel& label(int index) const { return *m_labels.at(static_cast<size_t>(index)); }
+    // Motion events of the watch (hook here to hear of them) and the tray's
+    // quiet time for the alarm actions.
+    capture::EventTracker& eventTracker() const { return m_capture->events().tracker(); }
+    QuietTime& quietTime() { return m_quiet; }
+    const ActionMute& actionMute() const { return m_quiet.state(); }
+    controls::PushButton& button(int index) const {
+        return *m_buttons.at(static_cast<size_t>(index));
+    }
+    controls::OverlayLabel& label(int index) const {
+        return *m_labels.at(static_cast<size_t>(index));
+    }
     QLabel* statusLine() const { return m_statusLine; }
     QWidget* savedMark() const { return m_savedMark; }
     QWidget* blackPicture() const { return m_blackPicture; }
@@ -167,6 +193,8 @@ public:
     QAction* detectorAction() const { return m_detectorAction; }
     QAction* optionsAction() const { return m_optionsAction; }
     QAction* exitAction() const { return m_exitAction; }
+    // Quiet time: 15 minutes, 1 hour, until unmuted, unmute.
+    QAction* muteAction(int index) const { return m_muteActions.at(static_cast<size_t>(index)); }
     QTimer& savedMarkTimer() { return m_savedMarkTimer; }
     QTimer& captureStartTimer() { return m_captureStartTimer; }
     QTimer& updateCheckTimer() { return m_updates.delayTimer(); }
@@ -190,22 +218,29 @@ private:
     void buildControls();
     void buildTrayMenu();
     void placeLine(int index);
+    void placeBottomLabels();
     void openDetectorSettings();
     void openProgramOptions();
     void openFtpSettings();
     void openAbout();
+    void runAlarmActions();
+    void refreshTrayTip();
+    void onQuietTimeChanged();
 
     AppContext& m_context;
     Services m_services;
     settings::SettingsStorage* m_options = nullptr;
+    platform::ScreenSaverInhibitor* m_screenSaver = nullptr;
     OpenWindows m_forms;
     Resizer m_resizer;
     SoundPlayer m_sound;
     TrayIcon m_tray;
     net::FtpClient m_ftp;
     UploadQueue m_queue;
+    Notifications m_notify;
     IniLastCheckStore m_lastCheck;
     UpdateChecker m_updates;
+    QuietTime m_quiet;
 
     std::array<QWidget*, 3> m_header{};
     controls::TitleBarButton* m_closeButton = nullptr;
@@ -229,12 +264,15 @@ private:
     QAction* m_detectorAction = nullptr;
     QAction* m_optionsAction = nullptr;
     QAction* m_exitAction = nullptr;
+    std::array<QAction*, 4> m_muteActions{};
 
     QPointer<SplashWindow> m_splash;
     QTimer m_captureStartTimer;
     QTimer m_savedMarkTimer;
     qint32 m_lastPercent = 0;
     bool m_exiting = false;
+    bool m_eventTip = false;     // the tray tip shows events or the quiet time
+    bool m_noteStanding = false; // the settings-folder note is on the status line
 };
 
 } // namespace vigilux::app

@@ -1,8 +1,8 @@
 #include "app/RecordingIndicator.h"
 
 #include "app/TrayIcon.h"
+#include "core/AppContext.h"
 #include "resources/Pictures.h"
-#include "settings/AppContext.h"
 
 #include <QPainter>
 

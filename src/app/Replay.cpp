@@ -1,12 +1,13 @@
 #include "app/Replay.h"
 
+#include "capture/EventRecorder.h"
 #include "capture/FrameSaver.h"
 #include "capture/MotionDetector.h"
 #include "capture/VideoDecoder.h"
+#include "core/AppContext.h"
 #include "platform/ConsoleDialogs.h"
 #include "platform/FrameHeader.h"
 #include "platform/MediaClock.h"
-#include "settings/AppContext.h"
 #include "settings/ProgramFolders.h"
 #include "settings/SettingsStorage.h"
 
@@ -113,14 +114,25 @@ QString Replay::stepLine(std::int64_t tMs, int similarity, bool alarm, const QSt
         .arg(saved.isEmpty() ? QStringLiteral("-") : saved);
 }
 
+QString Replay::eventLine(const capture::MotionEvent& event) {
+    return QStringLiteral("event=%1 start_ms=%2 end_ms=%3 steps=%4 peak=%5")
+        .arg(event.number)
+        .arg(static_cast<std::int64_t>(event.startMs))
+        .arg(static_cast<std::int64_t>(event.endMs))
+        .arg(event.steps)
+        .arg(event.peakChange);
+}
+
 QString Replay::summaryLine(const Stats& stats) {
-    return QStringLiteral("steps=%1 alarms=%2 saved=%3 damaged=%4 decode_fps=%5 step_us_median=%6")
+    return QStringLiteral(
+               "steps=%1 alarms=%2 saved=%3 damaged=%4 decode_fps=%5 step_us_median=%6 events=%7")
         .arg(stats.steps)
         .arg(stats.alarms)
         .arg(stats.saved)
         .arg(stats.damaged)
         .arg(stats.decodeFps(), 0, 'f', 1)
-        .arg(stats.stepUsMedian(), 0, 'f', 1);
+        .arg(stats.stepUsMedian(), 0, 'f', 1)
+        .arg(stats.events);
 }
 
 bool Replay::parseArguments(const QStringList& args, ReplayOptions& options, QString& error) {
@@ -174,16 +186,18 @@ bool Replay::parseArguments(const QStringList& args, ReplayOptions& options, QSt
 }
 
 bool Replay::writePlot(const ReplayOptions& options, const QString& file, std::int64_t durationMs) {
-    const auto interval = m_sensor[settings::IntervalValue];
-    const auto percent = m_sensor[settings::similarityValue];
+    const auto interval = m_sensor[core::IntervalValue];
+    const auto percent = m_sensor[core::SimilarityValue];
     ReplayPlot plot(QStringLiteral("%1: Timer %2 мс, Noise %3, Percent %4")
                         .arg(QFileInfo(file).fileName())
                         .arg(interval)
-                        .arg(m_sensor[settings::NoiseValue])
+                        .arg(m_sensor[core::NoiseValue])
                         .arg(percent),
                     percent, durationMs);
     for (const ReplayPlot::Step& step : m_plotSteps)
         plot.addStep(step);
+    for (const ReplayPlot::Span& event : m_plotEvents)
+        plot.addEvent(event);
     QString error;
     if (plot.save(options.plotPath, error))
         return true;
@@ -200,6 +214,7 @@ int Replay::fail(int code, const QString& text) {
 int Replay::run(const ReplayOptions& options) {
     m_stats = Stats();
     m_plotSteps.clear();
+    m_plotEvents.clear();
     QElapsedTimer total;
     total.start();
 
@@ -231,7 +246,7 @@ int Replay::run(const ReplayOptions& options) {
     AppContext context(clock, dialogs, m_programFolder);
     context.ini.setFileName(iniPath);
     settings::SettingsStorage(context, *this).load(); // the file exists: nothing is created
-    settings::Settings& s = context.settings;
+    core::Settings& s = context.settings;
 
     if (!options.outDir.isEmpty()) {
         if (!QDir().mkpath(options.outDir))
@@ -245,16 +260,34 @@ int Replay::run(const ReplayOptions& options) {
     }
 
     // Watch mode from the first step; no alarm actions other than saving.
-    const std::int64_t period = std::max<qint32>(1, m_sensor[settings::IntervalValue]);
+    const std::int64_t period = std::max<qint32>(1, m_sensor[core::IntervalValue]);
     capture::MotionDetector detector(context);
     detector.setDetectorInterval(static_cast<qint16>(period));
-    detector.setNoiseTolerance(static_cast<qint16>(m_sensor[settings::NoiseValue]));
-    detector.setSimilarityThreshold(static_cast<qint16>(100 - m_sensor[settings::similarityValue]));
+    detector.setNoiseTolerance(static_cast<qint16>(m_sensor[core::NoiseValue]));
+    detector.setSimilarityThreshold(static_cast<qint16>(100 - m_sensor[core::SimilarityValue]));
     context.watching = true;
     context.alarmCount = 0;
 
     ReplayHost host(decoder, m_err);
     capture::FrameSaver saving(context, host);
+    // Events on media time; each one's line follows the line of the step
+    // that ended it (or the last step, for one still open at the end).
+    capture::EventRecorder events(context, detector, saving, host);
+    QStringList endedEvents;
+    QObject::connect(&events.tracker(), &capture::EventTracker::eventEnded,
+                     [&](const capture::MotionEvent& event) {
+                         ++m_stats.events;
+                         endedEvents << eventLine(event);
+                         if (!options.plotPath.isEmpty())
+                             m_plotEvents.push_back({static_cast<std::int64_t>(event.startMs),
+                                                     static_cast<std::int64_t>(event.endMs)});
+                     });
+    const auto printEvents = [&] {
+        for (const QString& line : std::as_const(endedEvents))
+            if (m_out)
+                m_out(line);
+        endedEvents.clear();
+    };
 
     int similarity = 0;
     bool alarm = false;
@@ -272,9 +305,10 @@ int Replay::run(const ReplayOptions& options) {
     detector.setSaveFrame([&] {
         QElapsedTimer save;
         save.start();
-        saving.saveFrame();
+        events.saveAlarmFrame();
         saveSecondsThisStep += secondsSince(save);
     });
+    events.start();
 
     const std::int64_t duration = decoder.durationMs();
     const bool progress = duration > ProgressAboveMs;
@@ -334,6 +368,7 @@ int Replay::run(const ReplayOptions& options) {
             ++m_stats.saved;
         if (m_out)
             m_out(stepLine(tMs, similarity, alarm, savedPath));
+        printEvents();
         // The first step compares against nothing; it is no level to plot.
         if (!options.plotPath.isEmpty() && m_stats.steps > 1)
             m_plotSteps.push_back({tMs, 100 - similarity, alarm});
@@ -353,6 +388,8 @@ int Replay::run(const ReplayOptions& options) {
         }
     }
 
+    events.stop(); // the file ended: so does an open event
+    printEvents();
     m_stats.damaged = decoder.damagedCount();
     if (m_stats.damaged > 0 && m_err)
         m_err(QStringLiteral("vigilux: the video is damaged: %1 decoding errors, %2 frames "

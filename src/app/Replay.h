@@ -11,6 +11,10 @@
 #include <functional>
 #include <vector>
 
+namespace vigilux::capture {
+struct MotionEvent;
+}
+
 namespace vigilux::app {
 
 // What one replay is asked to do.
@@ -44,6 +48,7 @@ public:
         std::int64_t alarms = 0;
         std::int64_t saved = 0;
         std::int64_t damaged = 0;    // decoding errors and frames marked corrupt
+        std::int64_t events = 0;     // motion events (EventGap apart)
         double decodeSeconds = 0.0;  // reading and decoding every frame
         double convertSeconds = 0.0; // packing the sampled frames for the detector
         double detectSeconds = 0.0;  // detector steps, saving excluded
@@ -69,6 +74,10 @@ public:
 
     // The step line: "t_ms=.. similarity=.. changed=.. alarm=0|1 saved=path|-".
     static QString stepLine(std::int64_t tMs, int similarity, bool alarm, const QString& saved);
+    // The line of an ended motion event:
+    // "event=N start_ms=.. end_ms=.. steps=.. peak=.." (media time of its
+    // first and last alarm step, largest change in percent).
+    static QString eventLine(const capture::MotionEvent& event);
     // The summary line of a run.
     static QString summaryLine(const Stats& stats);
 
@@ -86,7 +95,8 @@ private:
     LineSink m_err;
     std::array<qint32, 3> m_sensor{500, 5, 10};
     Stats m_stats;
-    std::vector<ReplayPlot::Step> m_plotSteps; // kept only when a plot is asked for
+    std::vector<ReplayPlot::Step> m_plotSteps;  // kept only when a plot is asked for
+    std::vector<ReplayPlot::Span> m_plotEvents; // likewise
 };
 
 // The program's entry for "vigilux --replay ...": `args` are the command-line

@@ -7,8 +7,8 @@
 
 namespace vigilux::app {
 
-TrayIcon::TrayIcon(platform::TrayBackend& backend,
-                                       std::function<int()> shellMajorVersion, QObject* parent)
+TrayIcon::TrayIcon(platform::TrayBackend& backend, std::function<int()> shellMajorVersion,
+                   QObject* parent)
     : QObject(parent)
     , m_backend(backend)
     , m_shellMajorVersion(std::move(shellMajorVersion)) {
@@ -42,7 +42,14 @@ QIcon TrayIcon::iconFor(qint32 handle) const {
 }
 
 QString TrayIcon::shownTip() const {
-    return m_toolTipText.left(MaxTipLength);
+    return QString(m_toolTipText + m_toolTipNote).left(MaxTipLength);
+}
+
+void TrayIcon::setToolTipNote(const QString& note) {
+    if (note == m_toolTipNote)
+        return;
+    m_toolTipNote = note;
+    modify();
 }
 
 void TrayIcon::add() {
@@ -58,8 +65,7 @@ void TrayIcon::modify() {
         m_backend.modify(iconFor(m_icon), shownTip());
 }
 
-void TrayIcon::showBalloon(const QString& title, const QString& text,
-                                        qint32 infoFlags) {
+void TrayIcon::showBalloon(const QString& title, const QString& text, qint32 infoFlags) {
     probe();
     if (m_shown)
         m_backend.balloon(title.left(MaxBalloonTitle), text.left(MaxBalloonText), infoFlags);
@@ -77,8 +83,7 @@ void TrayIcon::dispatchMessage(double X, double Y) {
     emit activated(static_cast<qint16>(message & 0xFF));
 }
 
-void TrayIcon::popupMenu(QObject* menu, QObject* defaultItem,
-                                       std::optional<QPoint> position) {
+void TrayIcon::popupMenu(QObject* menu, QObject* defaultItem, std::optional<QPoint> position) {
     m_backend.popupMenu(menu, defaultItem, position);
 }
 

@@ -25,7 +25,7 @@ public:
     // `shellMajorVersion` gives the notification area's generation; it
     // decides the record size the calls announce.
     TrayIcon(platform::TrayBackend& backend, std::function<int()> shellMajorVersion,
-                       QObject* parent = nullptr);
+             QObject* parent = nullptr);
 
     // Longest tip the notification area shows.
     static constexpr int MaxTipLength = 63;
@@ -44,6 +44,9 @@ public:
     void setIcon(qint32 handle) { m_icon = handle; }
     QString toolTipText() const { return m_toolTipText; }
     void setToolTipText(const QString& text) { m_toolTipText = text; }
+    // Added after the tip whatever it is (the uploads still waiting), and
+    // shown at once.
+    void setToolTipNote(const QString& note);
     qint32 notifyDataSize() const { return m_notifyDataSize; }
     // True between Add and Delete.
     bool isShown() const { return m_shown; }
@@ -58,7 +61,7 @@ public:
     void dispatchMessage(double X, double Y);
     // Shows `menu` (a QMenu) with `defaultItem` (a QAction) in bold.
     void popupMenu(QObject* menu, QObject* defaultItem,
-                       std::optional<QPoint> position = std::nullopt);
+                   std::optional<QPoint> position = std::nullopt);
 
     // The tip as the notification area gets it.
     QString shownTip() const;
@@ -76,6 +79,7 @@ private:
     qint32 m_ownerHandle = 0;
     qint32 m_icon = 0;
     QString m_toolTipText;
+    QString m_toolTipNote;
     qint32 m_notifyDataSize = 0;
     bool m_shown = false;
 };

@@ -1,8 +1,8 @@
 #include "app/UploadQueue.h"
 
+#include "core/AppContext.h"
 #include "platform/Clock.h"
 #include "platform/RetryBackoff.h"
-#include "settings/AppContext.h"
 
 #include <QDir>
 #include <QFile>
@@ -200,6 +200,12 @@ int UploadQueue::waitingCount() const {
     return static_cast<int>(m_waiting.size()) + (m_current ? 1 : 0);
 }
 
+QString UploadQueue::waitingNote(int count) {
+    if (count <= 0)
+        return QString();
+    return QStringLiteral("\nВ очереди на ftp: ") + QString::number(count);
+}
+
 void UploadQueue::announce() {
     const int count = waitingCount();
     if (count == m_announced)
@@ -252,7 +258,10 @@ void UploadQueue::enqueue(const QString& path) {
 
 void UploadQueue::uploadNext() {
     // The client runs one job at a time; the file waits for the next result.
-    if (m_paused || m_current || m_ftp.isBusy() || m_waiting.isEmpty())
+    // Upload switched off: what waits stays queued (and journalled) until it
+    // is switched on again.
+    if (m_paused || m_current || m_ftp.isBusy() || m_waiting.isEmpty() ||
+        !m_context.settings.ftpUpload)
         return;
     if (!m_hold.hasExpired()) {
         armRetry(m_hold.remainingTime());
@@ -408,6 +417,14 @@ bool UploadQueue::deferDeletion(const QString& path) {
     for (Entry& e : m_waiting)
         mark(e);
     return waiting;
+}
+
+void UploadQueue::settingsSaved(bool uploadWasOn) {
+    if (!m_context.settings.ftpUpload)
+        return;
+    if (!uploadWasOn && !m_dormant.isEmpty())
+        restore();
+    resume();
 }
 
 void UploadQueue::resume() {

@@ -68,10 +68,14 @@ public:
     // The FTP client's result.
     void onUploadResult(const QString& result);
 
-    // Goes on after a refused login (the FTP settings were changed) and
-    // drops the waits of an outage.
+    // Goes on after a refused login or with upload switched on again (the
+    // FTP settings were changed) and drops the waits of an outage.
     void resume();
     bool paused() const { return m_paused; }
+    // The FTP settings were saved: with upload on, goes on (resume()), and
+    // when upload has just been switched on, also queues what the journal
+    // kept from a start with upload off.
+    void settingsSaved(bool uploadWasOn);
 
     // Files waiting, as the status line shows it (at most 32767), not
     // counting the one being sent.
@@ -81,6 +85,9 @@ public:
     int waitingCount() const override;
     QString lastError() const override { return m_lastError; }
     bool deferDeletion(const QString& path) override;
+
+    // The line the tray tip gets for `count` files waiting; empty for none.
+    static QString waitingNote(int count);
 
     QString journalPath() const;
     void setRetryDelay(RetryDelay delay) { m_retryDelay = std::move(delay); }

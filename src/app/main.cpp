@@ -2,10 +2,15 @@
 #include "app/MainWindow.h"
 #include "app/Replay.h"
 #include "app/UpdateChecker.h"
+#include "core/AppContext.h"
 #include "net/SmsSettingsWindow.h"
+#ifdef VIGILUX_HAVE_KEYRING
+#include "platform/QtKeyring.h"
+#endif
 #include "platform/CaptureCommands.h"
 #include "platform/CaptureDeviceFactory.h"
 #include "platform/CaptureSource.h"
+#include "platform/DesktopScreenSaverInhibitor.h"
 #include "platform/DesktopUrlOpener.h"
 #include "platform/InstanceLock.h"
 #include "platform/QtDialogs.h"
@@ -15,7 +20,6 @@
 #include "platform/QtTrayBackend.h"
 #include "platform/SystemClock.h"
 #include "resources/Pictures.h"
-#include "settings/AppContext.h"
 #include "settings/IniLocation.h"
 #include "settings/ProgramFolders.h"
 
@@ -115,6 +119,12 @@ int main(int argc, char* argv[]) {
         return 0;
     }
 
+    // Outlives the window, which gives the inhibition back at exit.
+    platform::DesktopScreenSaverInhibitor screenSaver;
+#ifdef VIGILUX_HAVE_KEYRING
+    // Outlives the window, whose notification settings ask it.
+    platform::QtKeyring keyring;
+#endif
     app::MainWindow main(context, app::MainWindow::Services{
                                       tray,
                                       sound,
@@ -134,6 +144,10 @@ int main(int argc, char* argv[]) {
         platform::InstanceLock::defaultPath(QApplication::applicationFilePath()), ini.filePath(),
         ini.fellBack, ini.startWarning());
     main.setOptions(&lifecycle.options());
+    main.setScreenSaverInhibitor(&screenSaver);
+#ifdef VIGILUX_HAVE_KEYRING
+    main.setKeyring(&keyring);
+#endif
     QObject::connect(&main, &app::MainWindow::splashEnded, [&] { lifecycle.splashEnded(); });
     QObject::connect(&main, &app::MainWindow::unloadRequested, [&] { lifecycle.unload(); });
 

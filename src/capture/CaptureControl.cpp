@@ -6,9 +6,9 @@
 #include "capture/PreviewWidget.h"
 #include "capture/SourceDialog.h"
 #include "controls/PushButton.h"
+#include "core/AppContext.h"
 #include "platform/CaptureDevice.h"
 #include "resources/Pictures.h"
-#include "settings/AppContext.h"
 
 #include <QPainter>
 #include <QResizeEvent>
@@ -22,6 +22,8 @@ namespace {
 
 constexpr QSize OfflineSize(200, 150);
 constexpr int InitialPreviewRate = 50;
+constexpr int ReconnectMs = 500;
+constexpr int MaxReconnectMs = 30000;
 
 // Draws the offline picture into a widget of its own.
 class OfflinePicture final : public QWidget {
@@ -59,7 +61,9 @@ CaptureControl::CaptureControl(AppContext& context, CaptureControlHost& host,
     , m_cameras(std::move(cameras))
     , m_detector(context)
     , m_saving(context, *this)
-    , m_clips(context) {
+    , m_clips(context)
+    , m_events(context, m_detector, m_saving, *this)
+    , m_eventClips(m_clips, m_events.tracker()) {
     setObjectName(QStringLiteral("captureControl"));
 
     m_preview = new PreviewWidget(this);
@@ -73,7 +77,7 @@ CaptureControl::CaptureControl(AppContext& context, CaptureControlHost& host,
     m_retry->setGeometry(60, 114, 80, 26);
     connect(m_retry, &controls::PushButton::clicked, this, [this] {
         m_offlineWidget->hide();
-        m_reconnectTimer.start();
+        m_reconnectTimer.start(ReconnectMs);
     });
 
     m_sensor = new MotionLevelBar(this);
@@ -81,7 +85,7 @@ CaptureControl::CaptureControl(AppContext& context, CaptureControlHost& host,
     m_sensor->hide();
 
     m_reconnectTimer.setObjectName(QStringLiteral("reconnectTimer"));
-    m_reconnectTimer.setInterval(500);
+    m_reconnectTimer.setInterval(ReconnectMs);
     connect(&m_reconnectTimer, &QTimer::timeout, this, &CaptureControl::onReconnectTick);
     m_blackScreenTimer.setObjectName(QStringLiteral("blackScreenTimer"));
     m_blackScreenTimer.setInterval(100);
@@ -89,10 +93,15 @@ CaptureControl::CaptureControl(AppContext& context, CaptureControlHost& host,
 
     m_detector.setIndicator(m_sensor);
     m_detector.setPreviewRateTarget(this);
-    m_detector.setSaveFrame([this] { m_saving.saveFrame(); });
+    m_detector.setSaveFrame([this] { m_events.saveAlarmFrame(); });
+    m_events.setEndTimerEnabled(true);
     connect(&m_detector, &MotionDetector::speedChanged, this, &CaptureControl::speedChanged);
     connect(&m_detector, &MotionDetector::similarityChanged, this,
             &CaptureControl::similarityChanged);
+    // The event recorder connected in its constructor, so the tracker has
+    // counted a step before the clips hear of it.
+    connect(&m_detector, &MotionDetector::alarm, &m_eventClips, &EventClips::onAlarm);
+    connect(&m_eventClips, &EventClips::clipSaved, this, &CaptureControl::clipSaved);
     connect(&m_detector, &MotionDetector::alarm, this, &CaptureControl::alarm);
     connect(&m_saving, &FrameSaver::imageFormatChanged, this, &CaptureControl::imageFormatChanged);
     connect(&m_saving, &FrameSaver::frameSaved, this, &CaptureControl::frameSaved);
@@ -124,13 +133,24 @@ void CaptureControl::useDevice(std::unique_ptr<platform::CaptureDevice> device) 
         return;
     m_device->setFrameCallback(
         [this](const platform::FrameHeader& header) { onDeviceFrame(header); });
-    // A device that stops by itself (camera unplugged) is shown like one
-    // that could not be connected.
-    connect(m_device.get(), &platform::CaptureDevice::deviceLost, this, [this] {
-        m_running = false;
-        m_offlineWidget->show();
-        m_host.setCaptureButtonsEnabled(false);
-    });
+    connect(m_device.get(), &platform::CaptureDevice::deviceLost, this,
+            &CaptureControl::onDeviceLost);
+}
+
+void CaptureControl::onDeviceLost() {
+    if (!m_running)
+        return;
+    // A device that stops by itself (camera unplugged, a stalled media
+    // pipeline) is shown like one that could not be connected, and is
+    // reconnected as the retry button does, until it works again: watching
+    // must not end for good on one error.
+    m_running = false;
+    m_clips.stop();
+    m_offlineWidget->show();
+    m_host.setCaptureButtonsEnabled(false);
+    m_recovering = true;
+    m_failedReconnects = 0;
+    m_reconnectTimer.start(ReconnectMs);
 }
 
 void CaptureControl::startCapture() {
@@ -143,11 +163,17 @@ void CaptureControl::startCapture() {
         m_previewRateMs = InitialPreviewRate;
         applyPreviewRate();
         m_detector.clearPrimed();
+        m_recovering = false;
         return;
     }
     m_offlineWidget->show();
     m_running = false;
     m_host.setCaptureButtonsEnabled(false);
+    if (m_recovering) {
+        // Still gone: try again later, at most every half minute.
+        m_failedReconnects = std::min(m_failedReconnects + 1, 6);
+        m_reconnectTimer.start(std::min(ReconnectMs << m_failedReconnects, MaxReconnectMs));
+    }
 }
 
 void CaptureControl::stopCapture() {
@@ -180,8 +206,21 @@ void CaptureControl::applyPreviewRate() {
     m_device->setPreviewRate(ms);
 }
 
+void CaptureControl::setDetecting(bool start) {
+    m_detector.setDetecting(start);
+    if (start) {
+        setClips(m_context.settings.eventClips, ClipOptions::fromSettings(m_context.settings));
+        return;
+    }
+    // The event first, so that its log line is written and its frames are
+    // queued before the clip is announced.
+    m_events.stop();
+    setClips(false, m_clips.options());
+}
+
 void CaptureControl::setClips(bool on, const ClipOptions& options) {
     m_clips.setOptions(options);
+    m_eventClips.setEnabled(on);
     if (!on)
         m_clips.stop();
     m_clipsOn = on;
@@ -263,6 +302,8 @@ bool CaptureControl::isBlackScreen() {
 
 void CaptureControl::onReconnectTick() {
     m_reconnectTimer.stop();
+    if (m_recovering)
+        m_offlineWidget->hide(); // as the retry button does; shown again on failure
     startCapture();
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "capture/ClipRecorder.h"
+#include "capture/EventClips.h"
+#include "capture/EventRecorder.h"
 #include "capture/FrameSaver.h"
 #include "capture/MotionDetector.h"
 #include "capture/PreviewRateTarget.h"
@@ -71,21 +73,28 @@ public:
     void setDetectorInterval(qint16 ms) { m_detector.setDetectorInterval(ms); }
     void setNoiseTolerance(qint16 noise) { m_detector.setNoiseTolerance(noise); }
     void setSimilarityThreshold(qint16 amount) { m_detector.setSimilarityThreshold(amount); }
-    void setDetecting(bool start) { m_detector.setDetecting(start); }
+    // Watch mode on (the clip settings are read again) or off (an open
+    // event ends and is logged, then its clip is closed).
+    void setDetecting(bool start);
     void setPreviewRate(qint16 ms) override;
 
     // Event clips: while on and watching, delivered frames go to the clip
-    // recorder, and the device delivers at least the clips' frame rate
-    // whatever preview rate the detector asks for.
+    // recorder, motion events get their clips, and the device delivers at
+    // least the clips' frame rate whatever preview rate the detector asks for.
     void setClips(bool on, const ClipOptions& options);
     bool clipsOn() const { return m_clipsOn; }
     ClipRecorder& clips() { return m_clips; }
 
     bool running() const { return m_running; }
+    // True from a device error until the device works again: the reconnect
+    // timer keeps trying, further apart each time.
+    bool recovering() const { return m_recovering; }
     platform::CaptureSource source() const { return m_source; }
     platform::CaptureDevice* device() const { return m_device.get(); }
     MotionDetector& detector() { return m_detector; }
     FrameSaver& saving() { return m_saving; }
+    // Motion events of this detector; feeds on its steps, decides its saves.
+    EventRecorder& events() { return m_events; }
     MotionLevelBar& sensor() const { return *m_sensor; }
     QWidget& offlineWidget() const { return *m_offlineWidget; }
     controls::PushButton& retryButton() const { return *m_retry; }
@@ -105,6 +114,8 @@ signals:
     void speedChanged(qint16 value);
     void imageFormatChanged(const QString& value);
     void frameSaved(const QString& path);
+    // An event clip is complete and its event has ended.
+    void clipSaved(const QString& path);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -119,6 +130,7 @@ private:
     void showStatus(const QString& text) override;
 
     void useDevice(std::unique_ptr<platform::CaptureDevice> device);
+    void onDeviceLost();
     void onDeviceFrame(const platform::FrameHeader& header);
     // The device's preview rate: the one asked for, or faster while clips are on.
     void applyPreviewRate();
@@ -135,6 +147,8 @@ private:
     ClipRecorder m_clips; // after m_saving: it holds files in the saver's rotation
     bool m_clipsOn = false;
     int m_previewRateMs = 0; // asked for; 0: not yet set
+    EventRecorder m_events;  // after detector and saving: it connects to both
+    EventClips m_eventClips; // after m_events: hears its tracker and alarms after it
     PreviewWidget* m_preview = nullptr;
     QWidget* m_offlineWidget = nullptr;
     controls::PushButton* m_retry = nullptr;
@@ -142,6 +156,8 @@ private:
     QTimer m_reconnectTimer;
     QTimer m_blackScreenTimer;
     bool m_running = false;
+    bool m_recovering = false;
+    int m_failedReconnects = 0;
 };
 
 } // namespace vigilux::capture

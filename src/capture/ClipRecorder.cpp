@@ -2,8 +2,8 @@
 
 #include "capture/FrameSaver.h"
 
+#include "core/AppContext.h"
 #include "platform/Clock.h"
-#include "settings/AppContext.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,6 +20,15 @@ ClipOptions ClipOptions::clamped() const {
     o.maxFps = std::clamp(o.maxFps, 1, 60);
     o.maxClipMinutes = std::clamp(o.maxClipMinutes, 1, 600);
     return o;
+}
+
+ClipOptions ClipOptions::fromSettings(const core::Settings& s) {
+    ClipOptions o;
+    o.preRollSeconds = s.clipPreRoll;
+    o.postRollSeconds = s.clipPostRoll;
+    o.maxFps = s.clipFrameRate;
+    o.maxClipMinutes = s.maxClipMinutes;
+    return o.clamped();
 }
 
 ClipRecorder::ClipRecorder(AppContext& context, QObject* parent)
@@ -76,7 +85,7 @@ void ClipRecorder::addFrame(const uchar* data, const platform::FrameLayout& layo
     m_lastMs = ms;
     m_haveLast = true;
 
-    if (m_state == State::Recording && ms > m_endMs)
+    if (m_state == State::Recording && ms > m_endMs && !m_eventOpen)
         finish();
     if (m_state == State::Failed && ms > m_endMs)
         m_state = State::Idle; // the failed clip's event is over; the next one may try again
@@ -91,11 +100,23 @@ void ClipRecorder::addFrame(const uchar* data, const platform::FrameLayout& layo
         fail(error);
         return;
     }
+    if (ms > m_endMs)
+        return; // a quiet time within the event: kept in the buffer only
     writeFrame(*frame);
 }
 
 void ClipRecorder::alarmStep(std::int64_t ms) {
     const std::int64_t end = ms + std::int64_t{m_options.postRollSeconds} * 1000;
+    if (m_state == State::Recording && m_lastMs > m_endMs) {
+        // Resumed after a quiet time within the event: the buffered frames
+        // from PreRoll before this step (the writer skips what it has).
+        const std::int64_t from = ms - std::int64_t{m_options.preRollSeconds} * 1000;
+        m_endMs = end;
+        for (const PreRollBuffer::Frame* frame : m_preRoll.since(from))
+            if (!writeFrame(*frame))
+                break;
+        return;
+    }
     if (m_state != State::Idle) {
         m_endMs = std::max(m_endMs, end);
         return;
@@ -108,7 +129,22 @@ void ClipRecorder::alarmStep(std::int64_t ms) {
             break;
 }
 
+void ClipRecorder::startEvent(std::int64_t ms) {
+    if (m_state == State::Recording)
+        finish();
+    m_state = State::Idle; // a clip that failed in the last event may try again
+    m_eventOpen = true;
+    alarmStep(ms);
+}
+
+void ClipRecorder::endEvent() {
+    m_eventOpen = false;
+    if (m_state == State::Recording && m_haveLast && m_lastMs > m_endMs)
+        finish();
+}
+
 void ClipRecorder::stop() {
+    m_eventOpen = false;
     if (m_state == State::Recording)
         finish();
     m_state = State::Idle;
@@ -147,7 +183,7 @@ bool ClipRecorder::writeFrame(const PreRollBuffer::Frame& frame) {
 }
 
 bool ClipRecorder::openFile(const PreRollBuffer::Frame& frame) {
-    const settings::Settings& s = m_context.settings;
+    const core::Settings& s = m_context.settings;
     QString folder = s.savePath;
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');

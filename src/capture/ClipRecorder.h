@@ -12,6 +12,9 @@
 namespace vigilux {
 struct AppContext;
 }
+namespace vigilux::core {
+struct Settings;
+}
 
 namespace vigilux::capture {
 
@@ -23,6 +26,8 @@ struct ClipOptions {
     int maxClipMinutes = 10;  // a longer clip is closed and the next one started
 
     ClipOptions clamped() const;
+    // The clip settings of the settings record.
+    static ClipOptions fromSettings(const core::Settings& s);
 };
 
 // Records a video clip of every event: from PreRoll seconds before its first
@@ -62,6 +67,16 @@ public:
     // An alarm step at `ms`: starts a clip unless one is being recorded, and
     // keeps it going until `ms` + PostRoll.
     void alarmStep(std::int64_t ms);
+    // An event's first alarm step at `ms`: the clip still running on after
+    // the last event ends here, and a new one starts. Until endEvent() the
+    // clip stays open: frames more than PostRoll after the latest step are
+    // left out, and a later step of the event brings back what the buffer
+    // still holds from PreRoll before it.
+    void startEvent(std::int64_t ms);
+    // The event is over: the clip ends PostRoll after its last step.
+    void endEvent();
+    // The time of the latest frame handed in (0 before the first).
+    std::int64_t lastFrameMs() const { return m_haveLast ? m_lastMs : 0; }
     // Ends the clip being recorded now and forgets the pre-roll (watching
     // stopped, the program is closing).
     void stop();
@@ -110,6 +125,7 @@ private:
     bool m_haveDue = false;
     std::int64_t m_lastMs = 0; // latest frame, to notice a restarted capture clock
     bool m_haveLast = false;
+    bool m_eventOpen = false; // between startEvent() and endEvent()
 };
 
 } // namespace vigilux::capture

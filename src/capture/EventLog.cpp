@@ -9,8 +9,8 @@
 namespace vigilux::capture {
 
 const QString EventLog::FileName = QStringLiteral("events.csv");
-const QString EventLog::Header =
-    QStringLiteral("number,start,end,duration_s,steps,peak_percent,first_file,last_file,files");
+const QString EventLog::Header = QStringLiteral(
+    "number,start,end,duration_s,steps,peak_percent,first_file,last_file,files,clips");
 
 namespace {
 
@@ -58,6 +58,10 @@ QString EventLog::line(const MotionEvent& event) {
         event.files.isEmpty() ? QString() : QDir::toNativeSeparators(event.files.first());
     const QString last =
         event.files.isEmpty() ? QString() : QDir::toNativeSeparators(event.files.last());
+    // The clips of an event: usually one, more when it outlasted MaxClip.
+    QStringList clips;
+    for (const QString& clip : event.clips)
+        clips << QDir::toNativeSeparators(clip);
     return QStringList{QString::number(event.number),
                        timeText(event.startTime),
                        timeText(event.endTime),
@@ -66,7 +70,8 @@ QString EventLog::line(const MotionEvent& event) {
                        QString::number(event.peakChange),
                        field(first),
                        field(last),
-                       QString::number(event.files.size())}
+                       QString::number(event.files.size()),
+                       field(clips.join(QLatin1Char(';')))}
         .join(QLatin1Char(','));
 }
 

@@ -12,7 +12,7 @@ namespace vigilux::capture {
 // separated, with a header line when the file is new. Columns: number,
 // start and end (local time, ISO 8601 with milliseconds), duration in
 // seconds, alarm steps, largest change in percent, first and last saved
-// file, count of saved files.
+// file, count of saved files, video clips (separated by ';').
 //
 // Each line goes to the end of the file in one write of the whole line; a
 // write that comes up short is cut off again, so the file holds whole lines

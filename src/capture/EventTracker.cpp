@@ -71,8 +71,15 @@ void EventTracker::finish() {
 }
 
 void EventTracker::addSavedFile(const QString& path) {
+    if (!m_open && !m_ending)
+        return;
+    m_event.files << path;
+    emit fileAdded(m_event, path);
+}
+
+void EventTracker::addClip(const QString& path) {
     if (m_open || m_ending)
-        m_event.files << path;
+        m_event.clips << path;
 }
 
 void EventTracker::end() {

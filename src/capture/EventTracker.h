@@ -19,6 +19,7 @@ namespace vigilux::capture {
 //
 // Signals, each with the event as it stands, through direct connections:
 //   eventStarted  the first alarm step of an event was counted;
+//   fileAdded     a picture was saved for the open or the ending event;
 //   eventEnding   the event is over but not yet reported: listeners may still
 //                 add files with addSavedFile() (a picture written at the end);
 //   eventEnded    the event is final (log it, notify about it).
@@ -56,6 +57,8 @@ public:
     // A picture saved for the open (or the ending) event; ignored when no
     // event is open.
     void addSavedFile(const QString& path);
+    // A video clip of the open (or the ending) event; ignored otherwise.
+    void addClip(const QString& path);
 
     bool isOpen() const { return m_open; }
     // The open event, or the last one ended (number 0 before the first).
@@ -68,6 +71,7 @@ public:
 
 signals:
     void eventStarted(const vigilux::capture::MotionEvent& event);
+    void fileAdded(const vigilux::capture::MotionEvent& event, const QString& path);
     void eventEnding(const vigilux::capture::MotionEvent& event);
     void eventEnded(const vigilux::capture::MotionEvent& event);
 

@@ -1,11 +1,13 @@
 #include "capture/FrameSaver.h"
 
+#include "capture/EventLog.h"
 #include "capture/SpeedMeter.h"
 
+#include "core/AppContext.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
-#include "settings/AppContext.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -91,8 +93,13 @@ void FrameSaver::imprint(QImage& picture, const QString& text) {
 }
 
 QStringList FrameSaver::listFiles(const QString& folder) {
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                  QDir::Name | QDir::IgnoreCase);
+    QStringList files =
+        QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                               QDir::Name | QDir::IgnoreCase);
+    // The event log is no picture: the file limit never deletes it, and
+    // numbered names never continue from it.
+    files.removeOne(EventLog::FileName);
+    return files;
 }
 
 int FrameSaver::countFiles(const QString& folder) {
@@ -101,6 +108,8 @@ int FrameSaver::countFiles(const QString& folder) {
     QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     while (it.hasNext()) {
         it.next();
+        if (it.fileName() == EventLog::FileName)
+            continue;
         ++n;
     }
     return n;
@@ -123,11 +132,16 @@ int FrameSaver::nextNumberFrom(const QString& lastFile) {
     return next < 1.0 ? 0 : static_cast<int>(next);
 }
 
-void FrameSaver::rotate(int n) {
+void FrameSaver::rotate(int n, const QString& keep) {
+    const QString kept = m_saveFolder + keep;
+    const bool wasHeld = m_rotation.isHeld(kept);
+    m_rotation.hold(kept);
     m_rotation.rotate(m_saveFolder, n, [this](const QString& text) { m_host.showStatus(text); });
+    if (!wasHeld)
+        m_rotation.release(kept);
 }
 
-QString FrameSaver::numberedName() {
+QString FrameSaver::numberedName(bool& clearFolder) {
     const QString prefix = plainName(m_context.settings.singleFileName);
     if (m_sequence != 0) {
         m_sequence = m_sequence >= MaxSequence ? 1 : m_sequence + 1;
@@ -136,7 +150,7 @@ QString FrameSaver::numberedName() {
         const int next = nextNumberFrom(files.isEmpty() ? QString() : files.last());
         if (next == 0) {
             // The folder holds nothing to continue from: start afresh.
-            rotate(m_fileCount);
+            clearFolder = true;
             m_sequence = 1;
         } else {
             m_sequence = next;
@@ -145,25 +159,50 @@ QString FrameSaver::numberedName() {
     return prefix + QStringLiteral("%1").arg(m_sequence, 5, 10, QLatin1Char('0'));
 }
 
-bool FrameSaver::writeJpeg(const QImage& picture, const QString& path) {
-    QImageWriter writer(path, "jpg");
-    writer.setQuality(std::clamp<int>(m_context.settings.jpegQuality, 0, 100));
-    if (writer.write(picture))
-        return true;
-    QFile::remove(path); // no half-written file is left to be taken for a picture
-    error(QStringLiteral("5 - Cannot save the image. GDI+ Error:") +
-          QString::number(static_cast<int>(writer.error())));
-    return false;
+QString FrameSaver::writePicture(const QImage& picture, const QString& path, const char* format) {
+    const bool jpeg = qstrcmp(format, "jpg") == 0;
+    // Encoded in memory first, so the file sees plain checked writes and an
+    // encoder failure is told apart from a disk that refuses the bytes.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    if (jpeg)
+        writer.setQuality(std::clamp<int>(m_context.settings.jpegQuality, 0, 100));
+    QString failure;
+    if (!writer.write(picture)) {
+        if (jpeg)
+            return QStringLiteral("5 - Cannot save the image. GDI+ Error:") +
+                   QString::number(static_cast<int>(writer.error()));
+        failure = writer.errorString();
+    } else {
+        failure = m_file->write(path, bytes);
+    }
+    if (failure.isEmpty())
+        return QString();
+    return QStringLiteral("Не удалось записать снимок") + CrLf + QDir::toNativeSeparators(path) +
+           CrLf + CrLf + failure;
 }
 
-bool FrameSaver::writeBmp(const QImage& picture, const QString& path) {
-    QImageWriter writer(path, "bmp");
-    if (writer.write(picture))
-        return true;
-    QFile::remove(path);
-    error(QStringLiteral("Не удалось записать снимок") + CrLf + QDir::toNativeSeparators(path) +
-          CrLf + CrLf + writer.errorString());
-    return false;
+QString FrameSaver::store(const QImage& picture, const QString& base) {
+    const QString bmpPath = base + QStringLiteral(".bmp");
+    if (!m_context.settings.saveAsJpeg) {
+        const QString failure = writePicture(picture, bmpPath, "bmp");
+        if (failure.isEmpty())
+            return bmpPath;
+        error(failure);
+        return QString();
+    }
+    const QString jpgPath = base + QStringLiteral(".jpg");
+    const QString failure = writePicture(picture, jpgPath, "jpg");
+    if (failure.isEmpty()) {
+        QFile::remove(bmpPath); // a stale picture of the same name must not survive
+        return jpgPath;
+    }
+    // The box says why the JPEG failed; the frame is still kept as BMP when
+    // that can be written (one box either way).
+    error(failure);
+    return writePicture(picture, bmpPath, "bmp").isEmpty() ? bmpPath : QString();
 }
 
 void FrameSaver::report(const QString& path) {
@@ -172,11 +211,22 @@ void FrameSaver::report(const QString& path) {
 }
 
 void FrameSaver::error(const QString& text) {
-    m_context.dialogs.message(Icon::Error, QStringLiteral("Ошибка"), text);
+    // Not modal: saving runs inside a detector step, and a modal loop there
+    // would hold up the frames until the box is closed.
+    m_context.dialogs.notify(Icon::Error, QStringLiteral("Ошибка"), text);
 }
 
 void FrameSaver::saveFrame() {
-    const settings::Settings& s = m_context.settings;
+    save(QImage(), QDateTime());
+}
+
+void FrameSaver::saveFrame(const QImage& picture, const QDateTime& takenAt) {
+    save(picture, takenAt);
+}
+
+// A null picture means the current frame, an invalid time the clock's now.
+void FrameSaver::save(QImage picture, const QDateTime& takenAt) {
+    const core::Settings& s = m_context.settings;
     m_host.showSavingIndicator();
 
     QString folder = s.savePath;
@@ -192,7 +242,7 @@ void FrameSaver::saveFrame() {
         return;
     }
 
-    const QDateTime now = m_context.clock.now();
+    const QDateTime now = takenAt.isValid() ? takenAt : m_context.clock.now();
     if (s.createSubfolders) {
         folder += now.toString(QStringLiteral("yyyy.MM.dd")) + QLatin1Char('/');
         if (!QDir().mkpath(folder)) {
@@ -202,73 +252,58 @@ void FrameSaver::saveFrame() {
     }
     m_saveFolder = folder;
 
-    // A limit below 1 (edited by hand) would empty the folder at every save.
+    // How many old files make room for the new one; they go only once it is
+    // in place. A limit below 1 (edited by hand) would empty the folder at
+    // every save.
     const int limit = std::max<int>(1, s.maxFileCount);
+    int surplus = 0;
     if (s.limitFiles || s.singleFile) {
         m_fileCount = countFiles(folder);
         if (s.limitFiles && m_fileCount >= limit)
-            rotate(m_fileCount - limit + 1);
+            surplus = m_fileCount - limit + 1;
     }
 
+    // A save that fails does not use up its number.
+    const int sequenceBefore = m_sequence;
+    bool clearFolder = false;
     if (!s.singleFile) {
         m_fileName = timeStampedName(now);
     } else if (s.maxFileCount == 1) {
-        rotate(m_fileCount);
+        clearFolder = true; // the one fixed file replaces the folder's content
         m_fileName = plainName(s.singleFileName);
     } else {
-        m_fileName = numberedName();
+        m_fileName = numberedName(clearFolder);
     }
+    const int toDelete = clearFolder ? std::max(surplus, m_fileCount) : surplus;
     const QString base = folder + m_fileName;
 
-    QImage picture = m_host.currentFrame();
+    if (picture.isNull())
+        picture = m_host.currentFrame();
     if (picture.isNull()) {
-        m_context.dialogs.message(Icon::None, QStringLiteral("Vigilux"),
-                                  QStringLiteral("Unable to load bitmap! Check filename"));
+        m_sequence = sequenceBefore;
+        m_context.dialogs.notify(Icon::None, QStringLiteral("Vigilux"),
+                                 QStringLiteral("Unable to load bitmap! Check filename"));
         return;
     }
     // 24-bit pictures: what BMP viewers expect and the fastest JPEG input.
     if (picture.format() != QImage::Format_RGB888)
         picture = picture.convertToFormat(QImage::Format_RGB888);
 
-    const QString bmpPath = base + QStringLiteral(".bmp");
-    const QString jpgPath = base + QStringLiteral(".jpg");
+    if (s.imprintDate) {
+        if (s.soundOnSave && (!m_context.watching || !s.soundOnAlarm))
+            m_host.playSound(s.saveSoundPath);
+        emit imageFormatChanged(QStringLiteral("%1x%2").arg(picture.width()).arg(picture.height()));
+        imprint(picture, imprintText(now));
+    }
 
-    if (!s.saveAsJpeg && !s.imprintDate) {
-        if (writeBmp(picture, bmpPath)) {
-            m_host.startIndicatorHideTimer();
-            report(bmpPath);
-        }
+    const QString saved = store(picture, base);
+    if (saved.isEmpty()) {
+        m_sequence = sequenceBefore;
         return;
     }
-    QFile::remove(bmpPath); // a stale picture of the same name must not survive
-
-    if (s.saveAsJpeg && !s.imprintDate) {
-        // A JPEG that cannot be written leaves the frame as BMP, not lost.
-        const bool jpeg = writeJpeg(picture, jpgPath);
-        if (jpeg || writeBmp(picture, bmpPath)) {
-            m_host.startIndicatorHideTimer();
-            report(jpeg ? jpgPath : bmpPath);
-        }
-        return;
-    }
-
-    if (s.soundOnSave && (!m_context.watching || !s.soundOnAlarm))
-        m_host.playSound(s.saveSoundPath);
-
-    emit imageFormatChanged(QStringLiteral("%1x%2").arg(picture.width()).arg(picture.height()));
-    imprint(picture, imprintText(now));
-
-    if (s.saveAsJpeg) {
-        if (writeJpeg(picture, jpgPath)) {
-            report(jpgPath);
-            m_host.startIndicatorHideTimer();
-            return;
-        }
-    }
-    if (writeBmp(picture, bmpPath)) {
-        report(bmpPath);
-        m_host.startIndicatorHideTimer();
-    }
+    rotate(toDelete, QFileInfo(saved).fileName());
+    m_host.startIndicatorHideTimer();
+    report(saved);
 }
 
 } // namespace vigilux::capture

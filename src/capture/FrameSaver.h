@@ -2,6 +2,7 @@
 
 #include "capture/DeletionGuard.h"
 #include "capture/FileRotation.h"
+#include "capture/PictureFile.h"
 
 #include <QImage>
 #include <QObject>
@@ -34,6 +35,9 @@ public:
 // saveFrame: writes the current frame into the save folder (optional day
 // folder, file limit with rotation, time-stamped / numbered / fixed names,
 // BMP or JPEG, optional date imprint) and reports it with frameSaved.
+// Only a complete file is reported, and old files are rotated out only after
+// it is in place: a save that fails keeps every earlier picture and says so
+// in a box that does not hold up capture.
 class FrameSaver final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FrameSaver)
@@ -41,12 +45,19 @@ public:
     FrameSaver(AppContext& context, FrameSaverHost& host, QObject* parent = nullptr);
 
     void saveFrame();
+    // Saves a frame taken earlier (kept in memory) under the time it was
+    // taken: its name, day folder and imprint tell that time.
+    void saveFrame(const QImage& picture, const QDateTime& takenAt);
 
     // Rotation asks it before deleting a picture (one still waiting for
     // upload is kept); none: rotation deletes freely.
     void setDeletionGuard(DeletionGuard* guard) { m_rotation.setDeletionGuard(guard); }
     // The folder's rotation, shared with whatever else saves into it.
     FileRotation& rotation() { return m_rotation; }
+
+    // How picture files are put in place; tests hand in one that fails.
+    // None: the saver's own.
+    void setPictureFile(PictureFile* file) { m_file = file != nullptr ? file : &m_ownFile; }
 
     // State kept between saves.
     QString saveFolder() const { return m_saveFolder; }
@@ -63,7 +74,7 @@ public:
     // Draws the imprint: black at (2, 2), then white at (3, 1).
     static void imprint(QImage& picture, const QString& text);
     // Files of a folder as saving sees them: plain entries (no folders),
-    // in name order regardless of case.
+    // in name order regardless of case, the event log left out.
     static QStringList listFiles(const QString& folder);
     // How many such files the folder holds.
     static int countFiles(const QString& folder);
@@ -77,11 +88,17 @@ signals:
     void frameSaved(const QString& path);
 
 private:
-    // Deletes up to n files of the save folder in listing order.
-    void rotate(int n);
-    QString numberedName();
-    bool writeJpeg(const QImage& picture, const QString& path);
-    bool writeBmp(const QImage& picture, const QString& path);
+    // Deletes up to n files of the save folder in listing order, never
+    // `keep` (the picture just written).
+    void rotate(int n, const QString& keep);
+    // Sets `clearFolder` when numbering starts afresh.
+    QString numberedName(bool& clearFolder);
+    // Writes the picture as the settings ask (JPEG falling back to BMP);
+    // the path written, or "" after showing why nothing was.
+    QString store(const QImage& picture, const QString& base);
+    // Encodes and writes one file; "" on success, else the text to show.
+    QString writePicture(const QImage& picture, const QString& path, const char* format);
+    void save(QImage picture, const QDateTime& takenAt);
     void report(const QString& path);
     void error(const QString& text);
 
@@ -92,6 +109,8 @@ private:
     int m_fileCount = 0;
     int m_sequence = 0;
     FileRotation m_rotation;
+    PictureFile m_ownFile;
+    PictureFile* m_file = &m_ownFile;
 };
 
 } // namespace vigilux::capture

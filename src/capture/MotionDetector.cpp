@@ -3,7 +3,7 @@
 #include "capture/FrameCompare.h"
 #include "capture/LevelIndicator.h"
 #include "capture/PreviewRateTarget.h"
-#include "settings/AppContext.h"
+#include "core/AppContext.h"
 
 #include <algorithm>
 #include <cmath>

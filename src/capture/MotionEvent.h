@@ -22,6 +22,7 @@ struct MotionEvent {
     int steps = 0;        // alarm steps in the event
     int peakChange = 0;   // largest share of changed bytes seen, percent
     QStringList files;    // saved pictures, in the order they were written
+    QStringList clips;    // video clips of the event, in the order they began
 
     double durationSeconds() const { return (endMs - startMs) / 1000.0; }
 };

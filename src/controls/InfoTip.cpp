@@ -3,7 +3,6 @@
 #include "controls/InfoTipWindow.h"
 #include "controls/SystemColor.h"
 #include "controls/TipPlacement.h"
-#include "platform/Dialogs.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -94,11 +93,6 @@ void InfoTip::hide() {
     if (m_window)
         delete m_window.data();
     emit hidden();
-}
-
-void InfoTip::showAbout(platform::Dialogs& dialogs) const {
-    dialogs.message(platform::Dialogs::Icon::Information, QStringLiteral("CInfoTip"),
-                    QStringLiteral("CInfoTip v") + version());
 }
 
 } // namespace vigilux::controls

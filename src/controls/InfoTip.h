@@ -7,10 +7,6 @@
 
 class QWidget;
 
-namespace vigilux::platform {
-class Dialogs;
-}
-
 namespace vigilux::controls {
 
 class InfoTipWindow;
@@ -78,13 +74,15 @@ public:
     // The tip window while shown, else null.
     QWidget* window() const;
     static QString version() { return QStringLiteral("1.0.1"); }
+    // Title and text of the tip's about box (the caller shows it).
+    static QString aboutTitle() { return QStringLiteral("CInfoTip"); }
+    static QString aboutText() { return aboutTitle() + QStringLiteral(" v") + version(); }
 
     // Shows the tip near the pointer; empty arguments fall back to Text and
     // Title.
     void show(const QString& message = QString(), const QString& title = QString());
     // Takes the tip down if shown; raises Hidden in every case.
     void hide();
-    void showAbout(platform::Dialogs& dialogs) const;
 
     // The content Show would display for these arguments.
     InfoTipContent contentFor(const QString& message, const QString& title) const;

@@ -2,12 +2,12 @@
 
 #include "controls/CheckBox.h"
 #include "controls/PushButton.h"
+#include "core/AppContext.h"
 #include "net/FtpStatusIcon.h"
+#include "net/UploadBacklog.h"
 #include "platform/Dialogs.h"
 #include "platform/WindowTools.h"
 #include "resources/Pictures.h"
-#include "settings/AppContext.h"
-#include "settings/SettingsStorage.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -18,6 +18,8 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace vigilux::net {
 
@@ -41,14 +43,17 @@ QImage testPicture() {
 const QString FtpSettingsWindow::kTestCaption = QStringLiteral("Проверить соединение");
 const QString FtpSettingsWindow::kWaitCaption = QStringLiteral("Подождите, идет проверка...");
 
-FtpSettingsWindow::FtpSettingsWindow(AppContext& context, settings::SettingsStorage& options,
-                                     QWidget* parent)
+FtpSettingsWindow::FtpSettingsWindow(AppContext& context, std::function<void()> saveFtp,
+                                     QWidget* parent, const UploadBacklog* backlog)
     : QDialog(parent)
     , m_context(context)
-    , m_options(options)
+    , m_saveFtp(std::move(saveFtp))
     , m_uploadBox(new controls::CheckBox(this))
     , m_pic(new QLabel(this))
-    , m_status(new FtpStatusIcon(this)) {
+    , m_status(new FtpStatusIcon(this))
+    , m_backlog(backlog)
+    , m_queueLabel(new QLabel(this))
+    , m_errorLabel(new QLabel(this)) {
     setObjectName(QStringLiteral("ftpSettingsWindow"));
     setWindowTitle(QStringLiteral("Загрузка изображений на FTP"));
     m_ftp.setObjectName(QStringLiteral("ftp"));
@@ -101,6 +106,12 @@ FtpSettingsWindow::FtpSettingsWindow(AppContext& context, settings::SettingsStor
     test->addWidget(m_pic);
     test->addWidget(m_buttons[2]);
     test->addStretch();
+    m_queueLabel->setObjectName(QStringLiteral("queueLabel"));
+    m_errorLabel->setObjectName(QStringLiteral("errorLabel"));
+    m_queueLabel->setFixedWidth(WindowWidth - 32);
+    m_errorLabel->setFixedWidth(WindowWidth - 32);
+    m_queueLabel->setVisible(m_backlog != nullptr);
+    m_errorLabel->setVisible(m_backlog != nullptr);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(m_buttons[0]);
@@ -112,6 +123,8 @@ FtpSettingsWindow::FtpSettingsWindow(AppContext& context, settings::SettingsStor
     layout->addLayout(fields);
     layout->addLayout(test);
     layout->addWidget(note);
+    layout->addWidget(m_queueLabel);
+    layout->addWidget(m_errorLabel);
     layout->addLayout(buttons);
     note->setFixedWidth(WindowWidth - 32);
     setFixedSize(WindowWidth, layout->sizeHint().height());
@@ -119,7 +132,7 @@ FtpSettingsWindow::FtpSettingsWindow(AppContext& context, settings::SettingsStor
     if (!m_context.inTray)
         platform::makeTopmost(*this);
 
-    const settings::Settings& s = m_context.settings;
+    const core::Settings& s = m_context.settings;
     m_uploadBox->setValue(s.ftpUpload);
     m_text[0]->setText(s.ftpServer);
     m_text[1]->setText(s.ftpFolder);
@@ -127,6 +140,27 @@ FtpSettingsWindow::FtpSettingsWindow(AppContext& context, settings::SettingsStor
     m_text[3]->setText(s.ftpPassword);
     // The fields open in the state the box shows, as after a click.
     onUploadToggled();
+
+    if (m_backlog) {
+        showBacklog();
+        m_backlogTimer.setInterval(1000);
+        connect(&m_backlogTimer, &QTimer::timeout, this, &FtpSettingsWindow::showBacklog);
+        m_backlogTimer.start();
+    }
+}
+
+void FtpSettingsWindow::showBacklog() {
+    if (!m_backlog)
+        return;
+    m_queueLabel->setText(QStringLiteral("Изображений в очереди на загрузку: ") +
+                          QString::number(m_backlog->waitingCount()));
+    const QString error = m_backlog->lastError().simplified();
+    const QString text =
+        QStringLiteral("Последняя ошибка: ") + (error.isEmpty() ? QStringLiteral("нет") : error);
+    // One line; a long error is shortened there and shown whole in the tip.
+    m_errorLabel->setText(
+        m_errorLabel->fontMetrics().elidedText(text, Qt::ElideRight, m_errorLabel->width()));
+    m_errorLabel->setToolTip(text);
 }
 
 FtpSettingsWindow::~FtpSettingsWindow() = default;
@@ -151,13 +185,13 @@ void FtpSettingsWindow::onUploadToggled() {
 void FtpSettingsWindow::onButtonClicked(int index) {
     switch (index) {
     case 0: {
-        settings::Settings& s = m_context.settings;
+        core::Settings& s = m_context.settings;
         s.ftpUpload = m_uploadBox->value();
         s.ftpServer = m_text[0]->text();
         s.ftpFolder = m_text[1]->text();
         s.ftpLogin = m_text[2]->text();
         s.ftpPassword = m_text[3]->text();
-        m_options.saveFtp();
+        m_saveFtp();
         accept();
         break;
     }

@@ -4,8 +4,10 @@
 
 #include <QDialog>
 #include <QString>
+#include <QTimer>
 
 #include <array>
+#include <functional>
 
 class QLabel;
 class QLineEdit;
@@ -19,17 +21,15 @@ class CheckBox;
 class PushButton;
 } // namespace vigilux::controls
 
-namespace vigilux::settings {
-class SettingsStorage;
-}
-
 namespace vigilux::net {
 
 class FtpStatusIcon;
+class UploadBacklog;
 
 // The "Загрузка изображений на FTP" window: the upload switch, server,
 // remote folder, login and password, and a connection test that uploads a
-// small icon with the window's own FTP client. OK stores the fields in the
+// small icon with the window's own FTP client; with a backlog, how many
+// pictures wait for upload and the last error. OK stores the fields in the
 // settings record and saves the FTP keys; Отмена and the close box change
 // nothing. Opened modally by the main window; the context and the settings
 // module must outlive it.
@@ -41,15 +41,25 @@ public:
     static const QString kTestCaption;
     static const QString kWaitCaption;
 
-    FtpSettingsWindow(AppContext& context, settings::SettingsStorage& options, QWidget* parent = nullptr);
+    // OK copies the fields into the settings record, then calls `saveFtp` to
+    // write them to the INI file. `backlog`, when given, must outlive the window.
+    FtpSettingsWindow(AppContext& context, std::function<void()> saveFtp, QWidget* parent = nullptr,
+                      const UploadBacklog* backlog = nullptr);
     ~FtpSettingsWindow() override;
 
     controls::CheckBox* uploadBox() const { return m_uploadBox; }
     QLineEdit* field(int index) const { return m_text.at(static_cast<std::size_t>(index)); }
-    controls::PushButton* button(int index) const { return m_buttons.at(static_cast<std::size_t>(index)); }
+    controls::PushButton* button(int index) const {
+        return m_buttons.at(static_cast<std::size_t>(index));
+    }
     // The test client; tests point it at their own server port.
     FtpClient& ftp() { return m_ftp; }
     FtpStatusIcon* ftpStatus() const { return m_status; }
+    // The queue length and the last error (hidden without a backlog).
+    QLabel* queueLabel() const { return m_queueLabel; }
+    QLabel* errorLabel() const { return m_errorLabel; }
+    // Reads the backlog again (a timer does so while the window is open).
+    void showBacklog();
 
     // Where the test icon is written: the folder named by TEMP, or the
     // system's temporary folder when TEMP is unset or empty.
@@ -68,13 +78,17 @@ private:
     void setButtonsEnabled(bool enabled);
 
     AppContext& m_context;
-    settings::SettingsStorage& m_options;
+    std::function<void()> m_saveFtp;
     FtpClient m_ftp;
     controls::CheckBox* m_uploadBox;
     std::array<QLineEdit*, 4> m_text{};
     std::array<controls::PushButton*, 3> m_buttons{};
     QLabel* m_pic;
     FtpStatusIcon* m_status;
+    const UploadBacklog* m_backlog;
+    QLabel* m_queueLabel;
+    QLabel* m_errorLabel;
+    QTimer m_backlogTimer;
 };
 
 } // namespace vigilux::net

@@ -50,6 +50,7 @@ bool SmsClient::refuseLineBreaks(std::initializer_list<const QString*> values) {
         if (v->contains(QLatin1Char('\r')) || v->contains(QLatin1Char('\n'))) {
             // A line break would end the request line and let the value
             // write header lines of its own.
+            showState(FailedState);
             emit failed(QStringLiteral("Запрос не отправлен: перевод строки в параметрах запроса"));
             return true;
         }
@@ -152,6 +153,7 @@ void SmsClient::onReadyRead() {
         m_socket.abort();
         m_blinkTimer.stop();
         m_mode = 0;
+        showState(FailedState);
         emit failed(QStringLiteral("Неизвестный ответ от ") + relayHostName());
         return;
     }
@@ -176,13 +178,14 @@ void SmsClient::onDisconnected() {
         // Mode is cleared before the event so that a handler may start the
         // next request.
         m_mode = 0;
+        showState(FailedState);
         emit failed(QStringLiteral("Неизвестный ответ от ") + relayHostName());
         return;
     }
     m_response = m_response.mid(headerEnd + 4);
     const qint16 mode = m_mode;
     m_mode = 0;
-    showState(4);
+    showState(DoneState);
     if (mode == 3)
         emit cost(m_response);
     else if (mode == 2)
@@ -209,7 +212,7 @@ void SmsClient::fail(int number) {
     m_mode = 0;
     m_socket.abort();
     m_blinkTimer.stop();
-    showState(4);
+    showState(FailedState);
     emit failed(QStringLiteral("Ошибка соединения #") + QString::number(number));
 }
 

@@ -12,7 +12,8 @@ namespace vigilux::net {
 // or for the price of one message. Each operation is one HTTP/1.0 GET on a
 // fresh connection to the gateway host; the answer is read until the server
 // closes. Results come back as the signals Balance, Cost and Err; while a
-// request runs the status picture blinks (StateChanged 1/2, then 4).
+// request runs the status picture blinks (StateChanged 1/2), then shows
+// done (3) or failed (4).
 //
 // UI thread only: everything runs from timer ticks and socket signals, no
 // nested event loops. Every request is bounded by TimeoutMs (connect plus
@@ -28,8 +29,11 @@ public:
     static constexpr int DefaultTimeoutMs = 30000;
     // An answer longer than this is not one the gateway sends.
     static constexpr qsizetype MaxResponseBytes = 1024 * 1024;
-    // Picture shown while idle, before the first request.
-    static constexpr int IdleState = 3;
+    // Pictures: none before the first request, done after an answer,
+    // failed after an error (1 and 2 blink while a request runs).
+    static constexpr int IdleState = 0;
+    static constexpr int DoneState = 3;
+    static constexpr int FailedState = 4;
 
     static QString defaultGatewayHost();
     // Named in the text for an unrecognised answer.

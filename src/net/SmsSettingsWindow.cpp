@@ -2,13 +2,13 @@
 
 #include "controls/CheckBox.h"
 #include "controls/PushButton.h"
+#include "core/AppContext.h"
 #include "net/FtpStatusIcon.h"
 #include "net/SmsLength.h"
 #include "platform/CaptureCommands.h"
 #include "platform/Dialogs.h"
 #include "platform/UrlOpener.h"
 #include "platform/WindowTools.h"
-#include "settings/AppContext.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -19,6 +19,13 @@ public:
     virtual Answer message(Icon icon, const QString& title, const QString& text,
                            Buttons buttons = Buttons::Ok) = 0;
 
+    // A message box the program does not wait for: returns at once, the box
+    // stays until the user closes it. For errors met while capturing, where
+    // a modal loop would hold up the frames. At most one such box is open: a
+    // later notice replaces the text of the one still shown. The default
+    // waits like message(), for dialogs that have no other way.
+    virtual void notify(Icon icon, const QString& title, const QString& text);
+
     // An open-file picker. `filter` is pairs of display name and pattern with
     // "|" between all parts ("Звуки (*.wav)|*.wav"). Returns the full path,
     // or "" when cancelled.

@@ -14,34 +14,38 @@ QWidget* owner() {
     return QApplication::activeWindow();
 }
 
+QMessageBox::Icon boxIcon(Dialogs::Icon icon) {
+    switch (icon) {
+    case Dialogs::Icon::None:
+        return QMessageBox::NoIcon;
+    case Dialogs::Icon::Information:
+        return QMessageBox::Information;
+    case Dialogs::Icon::Warning:
+        return QMessageBox::Warning;
+    case Dialogs::Icon::Error:
+        return QMessageBox::Critical;
+    case Dialogs::Icon::Question:
+        return QMessageBox::Question;
+    }
+    return QMessageBox::NoIcon;
+}
+
+// Texts carry the program's CR LF line breaks; show them as plain breaks.
+QString shownText(const QString& text) {
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return shown;
+}
+
 } // namespace
 
 Dialogs::Answer QtDialogs::message(Icon icon, const QString& title, const QString& text,
                                    Buttons buttons) {
     QMessageBox box(owner());
     box.setWindowTitle(title);
-    // Texts carry the program's CR LF line breaks; show them as plain breaks.
-    QString shown = text;
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    box.setText(shown);
+    box.setText(shownText(text));
     box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    switch (icon) {
-    case Icon::None:
-        box.setIcon(QMessageBox::NoIcon);
-        break;
-    case Icon::Information:
-        box.setIcon(QMessageBox::Information);
-        break;
-    case Icon::Warning:
-        box.setIcon(QMessageBox::Warning);
-        break;
-    case Icon::Error:
-        box.setIcon(QMessageBox::Critical);
-        break;
-    case Icon::Question:
-        box.setIcon(QMessageBox::Question);
-        break;
-    }
+    box.setIcon(boxIcon(icon));
     switch (buttons) {
     case Buttons::Ok:
         box.setStandardButtons(QMessageBox::Ok);
@@ -63,6 +67,33 @@ Dialogs::Answer QtDialogs::message(Icon icon, const QString& title, const QStrin
     default:
         return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
     }
+}
+
+QtDialogs::~QtDialogs() {
+    delete m_notice.data();
+}
+
+QMessageBox* QtDialogs::openNotice() const {
+    return m_notice.data();
+}
+
+void QtDialogs::notify(Icon icon, const QString& title, const QString& text) {
+    // A save failing at every alarm must not stack up boxes: the one open
+    // shows the latest error.
+    if (m_notice.isNull()) {
+        // No parent: it must outlive a window closing under it, and deletes
+        // itself once closed.
+        m_notice = new QMessageBox();
+        m_notice->setAttribute(Qt::WA_DeleteOnClose);
+        m_notice->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+        m_notice->setStandardButtons(QMessageBox::Ok);
+        m_notice->setModal(false);
+    }
+    m_notice->setWindowTitle(title);
+    m_notice->setIcon(boxIcon(icon));
+    m_notice->setText(shownText(text));
+    m_notice->show();
+    m_notice->raise();
 }
 
 QString QtDialogs::openFile(const QString& title, const QString& filter,

@@ -1,13 +1,13 @@
 #include "settings/DetectorSettingsWindow.h"
 
-#include "capture/CalibrationWindow.h"
 #include "controls/CursorProbe.h"
 #include "controls/InfoTip.h"
 #include "controls/PushButton.h"
 #include "controls/Slider.h"
+#include "core/AppContext.h"
 #include "platform/WindowTools.h"
 #include "resources/Pictures.h"
-#include "settings/AppContext.h"
+#include "settings/CalibrationWindow.h"
 #include "settings/DetectorValuesTarget.h"
 #include "settings/SettingsStorage.h"
 
@@ -123,7 +123,7 @@ DetectorSettingsWindow::DetectorSettingsWindow(AppContext& context, SettingsStor
     , m_context(context)
     , m_options(options)
     , m_sensorTarget(sensorTarget)
-    , m_runCalibration([](capture::CalibrationWindow& window) { window.exec(); }) {
+    , m_runCalibration([](CalibrationWindow& window) { window.exec(); }) {
     m_context.detectorWindowOpen = true;
     setObjectName(QStringLiteral("detectorSettingsWindow"));
     setWindowTitle(QStringLiteral("Детектор движения"));
@@ -262,7 +262,7 @@ void DetectorSettingsWindow::autocalibrate() {
     // hiding as a plain widget keeps it open while the calibration runs.
     QWidget::setVisible(false);
     {
-        capture::CalibrationWindow calibration(m_context, *this, parentWidget());
+        CalibrationWindow calibration(m_context, *this, parentWidget());
         m_runCalibration(calibration);
     }
     show();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/DetectorSliders.h"
+#include "settings/DetectorSliders.h"
 
 #include <QDialog>
 #include <QString>
@@ -16,10 +16,6 @@ namespace vigilux {
 struct AppContext;
 }
 
-namespace vigilux::capture {
-class CalibrationWindow;
-}
-
 namespace vigilux::controls {
 class InfoTip;
 class Slider;
@@ -28,6 +24,7 @@ class PushButton;
 
 namespace vigilux::settings {
 
+class CalibrationWindow;
 class SettingsStorage;
 class DetectorValuesTarget;
 
@@ -39,7 +36,7 @@ class DetectorValuesTarget;
 // context's detectorWindowOpen is set from construction until it closes by
 // any means. Opened modally by the main window; the context, the settings
 // module and the sensor target must outlive it.
-class DetectorSettingsWindow final : public QDialog, public capture::DetectorSliders {
+class DetectorSettingsWindow final : public QDialog, public DetectorSliders {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(DetectorSettingsWindow)
 
@@ -48,7 +45,7 @@ public:
 
     // Runs the calibration window until it closes. The default shows it
     // modally; tests drive it instead.
-    using CalibrationRunner = std::function<void(capture::CalibrationWindow&)>;
+    using CalibrationRunner = std::function<void(CalibrationWindow&)>;
 
     DetectorSettingsWindow(AppContext& context, SettingsStorage& options, DetectorValuesTarget& sensorTarget,
               QWidget* parent = nullptr);

@@ -1,6 +1,6 @@
 #include "settings/IniLocation.h"
 
-#include "settings/IniFile.h"
+#include "core/IniFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,8 +14,8 @@ namespace {
 
 const QString CrLf = QStringLiteral("\r\n");
 
-bool usable(IniFile::Problem problem) {
-    return problem == IniFile::Problem::None || problem == IniFile::Problem::Missing;
+bool usable(core::IniFile::Problem problem) {
+    return problem == core::IniFile::Problem::None || problem == core::IniFile::Problem::Missing;
 }
 
 } // namespace
@@ -48,7 +48,7 @@ QString IniLocation::startWarning() const {
 IniLocation IniLocation::choose(const QString& programFolder) {
     IniLocation beside{programFolder, false, true, {}, {}};
     const QFileInfo existing(beside.filePath());
-    const IniFile::Problem problem = IniFile::check(beside.filePath());
+    const core::IniFile::Problem problem = core::IniFile::check(beside.filePath());
     if (usable(problem)) {
         if (folderWritable(programFolder) && (!existing.exists() || existing.isWritable()))
             return beside;
@@ -57,7 +57,7 @@ IniLocation IniLocation::choose(const QString& programFolder) {
             return beside;
     } else {
         beside.unusableFile = beside.filePath();
-        beside.unusableReason = IniFile::describe(problem);
+        beside.unusableReason = core::IniFile::describe(problem);
     }
 
     IniLocation fallback = userFolder();
@@ -72,7 +72,7 @@ IniLocation IniLocation::choose(const QString& programFolder) {
     fallback.fellBack = true;
     fallback.unusableFile = beside.unusableFile;
     fallback.unusableReason = beside.unusableReason;
-    if (problem == IniFile::Problem::None && !QFileInfo::exists(fallback.filePath())) {
+    if (problem == core::IniFile::Problem::None && !QFileInfo::exists(fallback.filePath())) {
         if (QFile::copy(existing.filePath(), fallback.filePath())) {
             QFile copy(fallback.filePath());
             copy.setPermissions(copy.permissions() | QFileDevice::WriteOwner);
@@ -85,11 +85,11 @@ IniLocation IniLocation::userFolder() {
     const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     const bool writable = !config.isEmpty() && QDir().mkpath(config) && folderWritable(config);
     IniLocation location{QDir::cleanPath(config), false, writable, {}, {}};
-    const IniFile::Problem problem = IniFile::check(location.filePath());
+    const core::IniFile::Problem problem = core::IniFile::check(location.filePath());
     if (writable && !usable(problem)) {
         location.writable = false;
         location.unusableFile = location.filePath();
-        location.unusableReason = IniFile::describe(problem);
+        location.unusableReason = core::IniFile::describe(problem);
     }
     return location;
 }

@@ -3,12 +3,14 @@
 #include "controls/CheckBox.h"
 #include "controls/PushButton.h"
 #include "controls/Slider.h"
+#include "core/AppContext.h"
 #include "platform/CaptureCommands.h"
 #include "platform/Dialogs.h"
 #include "platform/WindowTools.h"
 #include "resources/Pictures.h"
-#include "settings/AppContext.h"
+#include "settings/EventsOptionsPage.h"
 #include "settings/FilePickers.h"
+#include "settings/OptionsPage.h"
 #include "settings/ProgramOptionsRules.h"
 #include "settings/ResolutionWindow.h"
 #include "settings/SettingsStorage.h"
@@ -66,54 +68,33 @@ ProgramOptionsWindow::ProgramOptionsWindow(AppContext& context, SettingsStorage&
     outer->setContentsMargins(10, 10, 10, 10);
     outer->setSpacing(8);
 
-    static const std::array<const char*, 4> tabCaptions{"Интерфейс", "Изображение", "Файлы",
-                                                        "Детектор"};
-    auto* tabRow = new QHBoxLayout;
-    tabRow->setSpacing(4);
-    for (int i = 0; i < 4; ++i) {
-        auto* column = new QVBoxLayout;
-        column->setSpacing(1);
-        auto* tab = new controls::PushButton(
-            QString::fromUtf8(tabCaptions[static_cast<std::size_t>(i)]), this);
-        tab->setObjectName(indexed("Tabs", i));
-        tab->setFixedSize(104, 26);
-        connect(tab, &controls::PushButton::clicked, this, [this, i] { selectTab(i); });
-        auto* marker = new QWidget(this);
-        marker->setObjectName(indexed("m", i));
-        marker->setFixedSize(104, 3);
-        marker->setAutoFillBackground(true);
-        QPalette palette = marker->palette();
-        palette.setColor(QPalette::Window, MarkerColor);
-        marker->setPalette(palette);
-        column->addWidget(tab);
-        column->addWidget(marker);
-        tabRow->addLayout(column);
-        m_tabs[static_cast<std::size_t>(i)] = tab;
-        m_marker[static_cast<std::size_t>(i)] = marker;
-    }
-    tabRow->addStretch(1);
-    outer->addLayout(tabRow);
+    static const std::array<const char*, 5> tabCaptions{"Интерфейс", "Изображение", "Файлы",
+                                                        "Детектор", "События"};
+    m_tabRow = new QHBoxLayout;
+    m_tabRow->setSpacing(4);
+    m_tabRow->addStretch(1);
+    for (const char* caption : tabCaptions)
+        addTab(QString::fromUtf8(caption));
+    outer->addLayout(m_tabRow);
 
     // All pages share one cell; only the selected one is visible. The cell
     // is as large as the largest page, so the window never changes size.
-    auto* pages = new QWidget(this);
-    auto* pageGrid = new QGridLayout(pages);
-    pageGrid->setContentsMargins(4, 4, 4, 4);
-    QSize largest;
-    for (int i = 0; i < 4; ++i) {
-        auto* page = new QWidget(pages);
+    m_pages = new QWidget(this);
+    m_pageGrid = new QGridLayout(m_pages);
+    m_pageGrid->setContentsMargins(4, 4, 4, 4);
+    for (int i = 0; i < 5; ++i) {
+        auto* page = new QWidget(m_pages);
         page->setObjectName(indexed("Cont", i));
-        m_cont[static_cast<std::size_t>(i)] = page;
-        pageGrid->addWidget(page, 0, 0, Qt::AlignTop | Qt::AlignLeft);
+        m_cont.push_back(page);
+        m_pageGrid->addWidget(page, 0, 0, Qt::AlignTop | Qt::AlignLeft);
     }
     buildInterfacePage(m_cont[0]);
     buildImagePage(m_cont[1]);
     buildFilesPage(m_cont[2]);
     buildDetectorPage(m_cont[3]);
-    for (QWidget* page : m_cont)
-        largest = largest.expandedTo(page->sizeHint());
-    pages->setMinimumSize(largest + QSize(8, 8));
-    outer->addWidget(pages);
+    buildEventsPage(m_cont[4]);
+    fitPages();
+    outer->addWidget(m_pages);
 
     static const std::array<const char*, 3> buttonCaptions{"OK", "Отмена", "По умолчанию"};
     auto* buttonRow = new QHBoxLayout;
@@ -141,6 +122,48 @@ ProgramOptionsWindow::ProgramOptionsWindow(AppContext& context, SettingsStorage&
 }
 
 ProgramOptionsWindow::~ProgramOptionsWindow() = default;
+
+void ProgramOptionsWindow::addTab(const QString& caption) {
+    const int i = static_cast<int>(m_tabs.size());
+    auto* column = new QVBoxLayout;
+    column->setSpacing(1);
+    auto* tab = new controls::PushButton(caption, this);
+    tab->setObjectName(indexed("Tabs", i));
+    tab->setFixedSize(104, 26);
+    connect(tab, &controls::PushButton::clicked, this, [this, i] { selectTab(i); });
+    auto* marker = new QWidget(this);
+    marker->setObjectName(indexed("m", i));
+    marker->setFixedSize(104, 3);
+    marker->setAutoFillBackground(true);
+    QPalette palette = marker->palette();
+    palette.setColor(QPalette::Window, MarkerColor);
+    marker->setPalette(palette);
+    column->addWidget(tab);
+    column->addWidget(marker);
+    m_tabRow->insertLayout(i, column); // before the stretch
+    m_tabs.push_back(tab);
+    m_marker.push_back(marker);
+}
+
+void ProgramOptionsWindow::fitPages() {
+    QSize largest;
+    for (QWidget* page : m_cont)
+        largest = largest.expandedTo(page->sizeHint());
+    m_pages->setMinimumSize(largest + QSize(8, 8));
+}
+
+void ProgramOptionsWindow::addPage(OptionsPage* page) {
+    const int i = static_cast<int>(m_cont.size());
+    addTab(page->caption());
+    page->setParent(m_pages);
+    page->setObjectName(indexed("Cont", i));
+    m_cont.push_back(page);
+    m_added.push_back(page);
+    m_pageGrid->addWidget(page, 0, 0, Qt::AlignTop | Qt::AlignLeft);
+    page->fillControls();
+    fitPages();
+    selectTab(m_selectedTab);
+}
 
 QWidget* ProgramOptionsWindow::checkRow(int index, const QString& caption, QWidget* page) {
     auto* row = new QWidget(page);
@@ -283,6 +306,13 @@ void ProgramOptionsWindow::buildDetectorPage(QWidget* page) {
     layout->addStretch(1);
 }
 
+void ProgramOptionsWindow::buildEventsPage(QWidget* page) {
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_events = new EventsOptionsPage(page);
+    layout->addWidget(m_events);
+}
+
 void ProgramOptionsWindow::paintEvent(QPaintEvent* event) {
     Q_UNUSED(event)
     QPainter p(this);
@@ -300,9 +330,8 @@ bool ProgramOptionsWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void ProgramOptionsWindow::selectTab(int index) {
     m_selectedTab = index;
-    for (int i = 0; i < 4; ++i) {
-        const auto k = static_cast<std::size_t>(i);
-        const bool selected = i == index;
+    for (std::size_t k = 0; k < m_cont.size(); ++k) {
+        const bool selected = static_cast<int>(k) == index;
         // The current tab cannot be clicked again.
         m_tabs[k]->setEnabledCtrl(!selected);
         m_cont[k]->setVisible(selected);
@@ -311,7 +340,7 @@ void ProgramOptionsWindow::selectTab(int index) {
 }
 
 void ProgramOptionsWindow::fillControls() {
-    const Settings& s = m_context.settings;
+    const core::Settings& s = m_context.settings;
     m_qualitySlider->setMin(10);
     m_qualitySlider->setMax(100);
     m_qualitySlider->setStep(5);
@@ -345,10 +374,11 @@ void ProgramOptionsWindow::fillControls() {
     m_text[4]->setText(s.alarmProgramPath);
     m_check[14]->setValue(s.waitForAlarmProgram);
     m_check[13]->setValue(s.balloonOnAlarm);
+    m_events->fill(s);
 }
 
 void ProgramOptionsWindow::copyControls() {
-    Settings& s = m_context.settings;
+    core::Settings& s = m_context.settings;
     s.startMinimized = m_check[0]->value();
     s.startWatching = m_check[1]->value();
     s.soundOnSave = m_check[2]->value();
@@ -372,6 +402,7 @@ void ProgramOptionsWindow::copyControls() {
     s.alarmProgramPath = m_text[4]->text();
     s.waitForAlarmProgram = m_check[14]->value();
     s.balloonOnAlarm = m_check[13]->value();
+    m_events->copyTo(s);
 }
 
 void ProgramOptionsWindow::onCheckBoxClicked(int index) {
@@ -454,7 +485,11 @@ void ProgramOptionsWindow::onPageScrolled(int value) {
 
 void ProgramOptionsWindow::onOkClicked() {
     copyControls();
+    for (OptionsPage* page : m_added)
+        page->copyControls();
     m_storage.save();
+    for (OptionsPage* page : m_added)
+        page->save();
     accept();
 }
 
@@ -473,6 +508,8 @@ void ProgramOptionsWindow::onDefaultsClicked() {
         return;
     m_storage.setDefaults();
     fillControls();
+    for (OptionsPage* page : m_added)
+        page->fillControls();
 }
 
 void ProgramOptionsWindow::onSoundTestClicked(int index) {

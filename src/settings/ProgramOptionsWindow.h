@@ -5,7 +5,10 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <vector>
 
+class QGridLayout;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QScrollBar;
@@ -26,10 +29,13 @@ class PushButton;
 
 namespace vigilux::settings {
 
+class EventsOptionsPage;
 class FilePickers;
+class OptionsPage;
 class SettingsStorage;
 
-// "Настройки": the general settings on four pages. The window edits a copy:
+// "Настройки": the general settings on five pages, and the pages other parts
+// of the program add. The window edits a copy:
 // it fills its controls from the settings record when it opens, and only OK
 // copies them back and writes the file; Cancel leaves both untouched.
 //
@@ -58,10 +64,16 @@ public:
     // QCoreApplication::applicationFilePath() unless set (tests set it).
     void setOwnExecutable(const QString& path) { m_ownExecutable = path; }
 
+    // Adds a page after the others, with a tab of its own; the window takes
+    // it over, fills it at once, copies and saves it on OK.
+    void addPage(OptionsPage* page);
+    int pageCount() const { return static_cast<int>(m_cont.size()); }
+
     // True once the window was shown again modeless and owns its lifetime.
     bool detached() const { return m_detached; }
     bool loaded() const { return m_loaded; }
     int selectedTab() const { return m_selectedTab; }
+    EventsOptionsPage& eventsPage() const { return *m_events; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -72,6 +84,9 @@ private:
     void buildImagePage(QWidget* page);
     void buildFilesPage(QWidget* page);
     void buildDetectorPage(QWidget* page);
+    void buildEventsPage(QWidget* page);
+    void addTab(const QString& caption);
+    void fitPages();
     QWidget* checkRow(int index, const QString& caption, QWidget* page);
     QWidget* pathRow(int index, QWidget* page);
 
@@ -94,9 +109,14 @@ private:
     std::unique_ptr<FilePickers> m_pickers;
     QString m_ownExecutable;
 
-    std::array<controls::PushButton*, 4> m_tabs{};
-    std::array<QWidget*, 4> m_cont{};
-    std::array<QWidget*, 4> m_marker{};
+    std::vector<controls::PushButton*> m_tabs;
+    std::vector<QWidget*> m_cont;
+    std::vector<QWidget*> m_marker;
+    std::vector<OptionsPage*> m_added;
+    QHBoxLayout* m_tabRow = nullptr;
+    QGridLayout* m_pageGrid = nullptr;
+    QWidget* m_pages = nullptr;
+    EventsOptionsPage* m_events = nullptr;
     std::array<controls::CheckBox*, 16> m_check{};
     std::array<QLineEdit*, 5> m_text{};
     std::array<controls::PushButton*, 5> m_sel{};

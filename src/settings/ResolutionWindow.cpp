@@ -1,9 +1,9 @@
 #include "settings/ResolutionWindow.h"
 
 #include "controls/PushButton.h"
+#include "core/AppContext.h"
 #include "platform/CaptureCommands.h"
 #include "platform/WindowTools.h"
-#include "settings/AppContext.h"
 #include "settings/SettingsStorage.h"
 
 #include <QComboBox>
@@ -102,7 +102,7 @@ void ResolutionWindow::paintEvent(QPaintEvent* event) {
 }
 
 void ResolutionWindow::restoreStored() {
-    IniFile& ini = m_context.ini;
+    core::IniFile& ini = m_context.ini;
     m_hasList = false;
     if (ini.read(QStringLiteral("HDsupport"), HD) == QLatin1String("True")) {
         const QString stored = ini.read(QStringLiteral("myHD"), HD);
@@ -157,8 +157,8 @@ void ResolutionWindow::probe() {
     m_searching->hide();
     m_resList->setEnabled(true);
 
-    IniFile& ini = m_context.ini;
-    const IniFile::WriteGroup group(ini);
+    core::IniFile& ini = m_context.ini;
+    const core::IniFile::WriteGroup group(ini);
     if (!accepted.isEmpty()) {
         const QString result = ResolutionProbe::modesText(accepted);
         fillList(result);

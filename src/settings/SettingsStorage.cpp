@@ -1,8 +1,8 @@
 #include "settings/SettingsStorage.h"
 
+#include "core/AppContext.h"
 #include "platform/Cp1251.h"
 #include "platform/Dialogs.h"
-#include "settings/AppContext.h"
 #include "settings/DetectorValuesTarget.h"
 
 #include <QDir>
@@ -21,6 +21,7 @@ const QString FilesSection = QStringLiteral("Files");
 const QString ImageSection = QStringLiteral("Image");
 const QString DetectorSection = QStringLiteral("MotionDetector");
 const QString SensorSection = QStringLiteral("Sensor");
+const QString EventsSection = QStringLiteral("Events");
 const QString FtpSection = QStringLiteral("FTP");
 const QString ResolutionSection = QStringLiteral("HD");
 
@@ -34,6 +35,14 @@ struct Range {
 };
 constexpr Range MaxFilesCountRange{1, 10000};
 constexpr Range JpegQualityRange{10, 100};
+constexpr Range EventGapRange{1, 3600};
+constexpr Range EventFramesRange{0, 2};
+constexpr Range EventFirstFramesRange{1, 100};
+constexpr Range EventFrameIntervalRange{1, 3600};
+constexpr Range ClipPreRollRange{0, 10};
+constexpr Range ClipPostRollRange{0, 3600};
+constexpr Range ClipFrameRateRange{1, 60};
+constexpr Range MaxClipMinutesRange{1, 600};
 constexpr std::array<Range, 3> DetectorValueRanges{{{100, 5000}, {0, 15}, {1, 100}}};
 
 template <typename T>
@@ -70,9 +79,9 @@ SettingsStorage::SettingsStorage(AppContext& context, DetectorValuesTarget& sens
     , m_sensorTarget(sensorTarget) {}
 
 void SettingsStorage::load() {
-    IniFile& ini = m_context.ini;
-    Settings& s = m_context.settings;
-    const Settings defaults;
+    core::IniFile& ini = m_context.ini;
+    core::Settings& s = m_context.settings;
+    const core::Settings defaults;
 
     if (!QFileInfo::exists(ini.fileName()))
         setDefaults();
@@ -91,12 +100,14 @@ void SettingsStorage::load() {
     s.startWatching = flag(QStringLiteral("AutoStart"), InterfaceSection, defaults.startWatching);
     s.soundOnSave = flag(QStringLiteral("Sound"), InterfaceSection, defaults.soundOnSave);
     s.saveSoundPath = text(QStringLiteral("SoundPath"), InterfaceSection, s.saveSoundPath);
-    s.blockScreenSaver = flag(QStringLiteral("BlockSSaver"), InterfaceSection, defaults.blockScreenSaver);
+    s.blockScreenSaver =
+        flag(QStringLiteral("BlockSSaver"), InterfaceSection, defaults.blockScreenSaver);
     s.autoCheckUpdates =
         flag(QStringLiteral("AutoCheckUpdates"), InterfaceSection, defaults.autoCheckUpdates);
 
     s.savePath = text(QStringLiteral("SavePath"), FilesSection, s.savePath);
-    s.createSubfolders = flag(QStringLiteral("CreateSubFolders"), FilesSection, defaults.createSubfolders);
+    s.createSubfolders =
+        flag(QStringLiteral("CreateSubFolders"), FilesSection, defaults.createSubfolders);
     s.singleFile = flag(QStringLiteral("StaticFile"), FilesSection, defaults.singleFile);
     s.singleFileName = text(QStringLiteral("StaticFilePath"), FilesSection, s.singleFileName);
     s.limitFiles = flag(QStringLiteral("MaxFiles"), FilesSection, defaults.limitFiles);
@@ -107,7 +118,8 @@ void SettingsStorage::load() {
     s.saveAsJpeg = flag(QStringLiteral("Convert2JPG"), ImageSection, defaults.saveAsJpeg);
     s.imprintDate = flag(QStringLiteral("InPrintDate"), ImageSection, defaults.imprintDate);
     s.jpegQuality =
-        clamped(textToInt16(ini.read(QStringLiteral("JPGq"), ImageSection), defaults.jpegQuality), JpegQualityRange);
+        clamped(textToInt16(ini.read(QStringLiteral("JPGq"), ImageSection), defaults.jpegQuality),
+                JpegQualityRange);
     s.syncPreviewRate = flag(QStringLiteral("SyncPreRate"), ImageSection, defaults.syncPreviewRate);
 
     s.saveOnAlarm = flag(QStringLiteral("SaveAlarm"), DetectorSection, defaults.saveOnAlarm);
@@ -115,17 +127,40 @@ void SettingsStorage::load() {
     s.alarmSoundPath = text(QStringLiteral("SoundAlarmPath"), DetectorSection, s.alarmSoundPath);
     s.runOnAlarm = flag(QStringLiteral("RunAlarm"), DetectorSection, defaults.runOnAlarm);
     s.alarmProgramPath = text(QStringLiteral("RunAlarmPath"), DetectorSection, s.alarmProgramPath);
-    s.waitForAlarmProgram = flag(QStringLiteral("RunAlarmWait"), DetectorSection, defaults.waitForAlarmProgram);
-    s.balloonOnAlarm = flag(QStringLiteral("SysTrayAlarm"), DetectorSection, defaults.balloonOnAlarm);
+    s.waitForAlarmProgram =
+        flag(QStringLiteral("RunAlarmWait"), DetectorSection, defaults.waitForAlarmProgram);
+    s.balloonOnAlarm =
+        flag(QStringLiteral("SysTrayAlarm"), DetectorSection, defaults.balloonOnAlarm);
 
     const std::array<QString, 3> sensorKeys{QStringLiteral("Timer"), QStringLiteral("Noise"),
                                             QStringLiteral("Percent")};
     for (std::size_t i = 0; i < sensorKeys.size(); ++i) {
-        s.detectorValues[i] = clamped(
-            textToInt32(ini.read(sensorKeys[i], SensorSection), defaults.detectorValues[i]),
-            DetectorValueRanges[i]);
+        s.detectorValues[i] =
+            clamped(textToInt32(ini.read(sensorKeys[i], SensorSection), defaults.detectorValues[i]),
+                    DetectorValueRanges[i]);
     }
     pushSensorValues();
+
+    // A file from before events reads as the defaults: one action per step.
+    const auto number = [&](const QString& key, qint32 fallback, Range range) {
+        return clamped(textToInt32(ini.read(key, EventsSection), fallback), range);
+    };
+    s.eventGap = number(QStringLiteral("EventGap"), defaults.eventGap, EventGapRange);
+    s.soundPerEvent = flag(QStringLiteral("SoundPerEvent"), EventsSection, defaults.soundPerEvent);
+    s.balloonPerEvent =
+        flag(QStringLiteral("BalloonPerEvent"), EventsSection, defaults.balloonPerEvent);
+    s.programPerEvent =
+        flag(QStringLiteral("ProgramPerEvent"), EventsSection, defaults.programPerEvent);
+    // An unknown mode saves every step rather than a neighbouring mode.
+    const qint32 frames =
+        textToInt32(ini.read(QStringLiteral("EventFrames"), EventsSection), defaults.eventFrames);
+    s.eventFrames = frames >= EventFramesRange.low && frames <= EventFramesRange.high
+                        ? frames
+                        : defaults.eventFrames;
+    s.eventFirstFrames = number(QStringLiteral("EventFirstFrames"), defaults.eventFirstFrames,
+                                EventFirstFramesRange);
+    s.eventFrameInterval = number(QStringLiteral("EventFrameInterval"), defaults.eventFrameInterval,
+                                  EventFrameIntervalRange);
 
     s.ftpUpload = flag(QStringLiteral("FtpUpload"), FtpSection, defaults.ftpUpload);
     s.ftpServer = text(QStringLiteral("FtpServer"), FtpSection, s.ftpServer);
@@ -134,8 +169,10 @@ void SettingsStorage::load() {
     const QString storedPass = ini.read(QStringLiteral("FtpPass"), FtpSection);
     if (haveFile)
         s.ftpPassword = unscramblePassword(storedPass);
+    loadClips();
 
-    s.resolutionCandidates = text(QStringLiteral("DefHD"), ResolutionSection, s.resolutionCandidates);
+    s.resolutionCandidates =
+        text(QStringLiteral("DefHD"), ResolutionSection, s.resolutionCandidates);
 }
 
 QString SettingsStorage::defaultSaveFolder() const {
@@ -150,7 +187,7 @@ QString SettingsStorage::defaultSaveFolder() const {
 }
 
 void SettingsStorage::setDefaults() {
-    Settings& s = m_context.settings;
+    core::Settings& s = m_context.settings;
     const QString& data = m_context.dataFolder;
     platform::Dialogs& dialogs = m_context.dialogs;
 
@@ -202,18 +239,33 @@ void SettingsStorage::setDefaults() {
     s.waitForAlarmProgram = false;
     s.alarmProgramPath = QString();
     s.balloonOnAlarm = false;
+    const core::Settings clipDefaults;
+    s.eventClips = clipDefaults.eventClips;
+    s.clipPreRoll = clipDefaults.clipPreRoll;
+    s.clipPostRoll = clipDefaults.clipPostRoll;
+    s.clipFrameRate = clipDefaults.clipFrameRate;
+    s.maxClipMinutes = clipDefaults.maxClipMinutes;
+    s.uploadClips = clipDefaults.uploadClips;
     s.ftpUpload = false;
     s.resolutionCandidates = DefaultResolutions;
     s.detectorValues = {500, 5, 10};
+    const core::Settings defaults;
+    s.eventGap = defaults.eventGap;
+    s.soundPerEvent = defaults.soundPerEvent;
+    s.balloonPerEvent = defaults.balloonPerEvent;
+    s.programPerEvent = defaults.programPerEvent;
+    s.eventFrames = defaults.eventFrames;
+    s.eventFirstFrames = defaults.eventFirstFrames;
+    s.eventFrameInterval = defaults.eventFrameInterval;
 
     save();
     pushSensorValues();
 }
 
 void SettingsStorage::save() {
-    IniFile& ini = m_context.ini;
-    const IniFile::WriteGroup group(ini);
-    const Settings& s = m_context.settings;
+    core::IniFile& ini = m_context.ini;
+    const core::IniFile::WriteGroup group(ini);
+    const core::Settings& s = m_context.settings;
 
     ini.write(s.startMinimized, QStringLiteral("MinStart"), InterfaceSection);
     ini.write(s.startWatching, QStringLiteral("AutoStart"), InterfaceSection);
@@ -242,25 +294,69 @@ void SettingsStorage::save() {
     ini.write(s.waitForAlarmProgram, QStringLiteral("RunAlarmWait"), DetectorSection);
     ini.write(s.balloonOnAlarm, QStringLiteral("SysTrayAlarm"), DetectorSection);
 
+    ini.write(s.eventGap, QStringLiteral("EventGap"), EventsSection);
+    ini.write(s.soundPerEvent, QStringLiteral("SoundPerEvent"), EventsSection);
+    ini.write(s.balloonPerEvent, QStringLiteral("BalloonPerEvent"), EventsSection);
+    ini.write(s.programPerEvent, QStringLiteral("ProgramPerEvent"), EventsSection);
+    ini.write(s.eventFrames, QStringLiteral("EventFrames"), EventsSection);
+    ini.write(s.eventFirstFrames, QStringLiteral("EventFirstFrames"), EventsSection);
+    ini.write(s.eventFrameInterval, QStringLiteral("EventFrameInterval"), EventsSection);
+
     ini.write(s.ftpUpload, QStringLiteral("FtpUpload"), FtpSection);
     ini.write(s.resolutionCandidates, QStringLiteral("DefHD"), ResolutionSection);
 
+    saveClips();
     saveDetectorValues();
 }
 
+void SettingsStorage::loadClips() {
+    core::IniFile& ini = m_context.ini;
+    core::Settings& s = m_context.settings;
+    const core::Settings defaults;
+    const QString section = QStringLiteral("Events");
+    const auto number = [&](const QString& key, qint32 fallback, Range range) {
+        return clamped(textToInt32(ini.read(key, section), fallback), range);
+    };
+    s.eventClips = textToBool(ini.read(QStringLiteral("EventClips"), section), defaults.eventClips);
+    s.clipPreRoll = number(QStringLiteral("PreRoll"), defaults.clipPreRoll, ClipPreRollRange);
+    // Until set, the clip ends with its event.
+    const qint32 gap = std::clamp(
+        textToInt32(ini.read(QStringLiteral("EventGap"), section), defaults.clipPostRoll), 1, 3600);
+    s.clipPostRoll = number(QStringLiteral("PostRoll"), gap, ClipPostRollRange);
+    s.clipFrameRate =
+        number(QStringLiteral("ClipFrameRate"), defaults.clipFrameRate, ClipFrameRateRange);
+    s.maxClipMinutes =
+        number(QStringLiteral("MaxClip"), defaults.maxClipMinutes, MaxClipMinutesRange);
+    s.uploadClips =
+        textToBool(ini.read(QStringLiteral("UploadClips"), section), defaults.uploadClips);
+}
+
+void SettingsStorage::saveClips() {
+    core::IniFile& ini = m_context.ini;
+    const core::IniFile::WriteGroup group(ini);
+    const core::Settings& s = m_context.settings;
+    const QString section = QStringLiteral("Events");
+    ini.write(s.eventClips, QStringLiteral("EventClips"), section);
+    ini.write(s.clipPreRoll, QStringLiteral("PreRoll"), section);
+    ini.write(s.clipPostRoll, QStringLiteral("PostRoll"), section);
+    ini.write(s.clipFrameRate, QStringLiteral("ClipFrameRate"), section);
+    ini.write(s.maxClipMinutes, QStringLiteral("MaxClip"), section);
+    ini.write(s.uploadClips, QStringLiteral("UploadClips"), section);
+}
+
 void SettingsStorage::saveDetectorValues() {
-    IniFile& ini = m_context.ini;
-    const IniFile::WriteGroup group(ini);
-    const Settings& s = m_context.settings;
-    ini.write(s.detectorValues[IntervalValue], QStringLiteral("Timer"), SensorSection);
-    ini.write(s.detectorValues[NoiseValue], QStringLiteral("Noise"), SensorSection);
-    ini.write(s.detectorValues[similarityValue], QStringLiteral("Percent"), SensorSection);
+    core::IniFile& ini = m_context.ini;
+    const core::IniFile::WriteGroup group(ini);
+    const core::Settings& s = m_context.settings;
+    ini.write(s.detectorValues[core::IntervalValue], QStringLiteral("Timer"), SensorSection);
+    ini.write(s.detectorValues[core::NoiseValue], QStringLiteral("Noise"), SensorSection);
+    ini.write(s.detectorValues[core::SimilarityValue], QStringLiteral("Percent"), SensorSection);
 }
 
 void SettingsStorage::saveFtp() {
-    IniFile& ini = m_context.ini;
-    const IniFile::WriteGroup group(ini);
-    const Settings& s = m_context.settings;
+    core::IniFile& ini = m_context.ini;
+    const core::IniFile::WriteGroup group(ini);
+    const core::Settings& s = m_context.settings;
     ini.write(s.ftpUpload, QStringLiteral("FtpUpload"), FtpSection);
     ini.write(s.ftpServer, QStringLiteral("FtpServer"), FtpSection);
     ini.write(s.ftpFolder, QStringLiteral("FtpFolder"), FtpSection);

@@ -45,6 +45,9 @@ public:
 
 private:
     void pushSensorValues();
+    // The clip keys of [Events]; a missing PostRoll follows the event gap.
+    void loadClips();
+    void saveClips();
     // Where pictures go when the user picks no folder at the first start:
     // beside the program, or in the user's pictures when the program's
     // folder is not ours to write.

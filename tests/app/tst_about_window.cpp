@@ -2,10 +2,10 @@
 #include "app/AboutWindow.h"
 #include "app/LastCheckStore.h"
 #include "app/UpdateChecker.h"
-#include "controls/TitleBarButton.h"
 #include "controls/PushButton.h"
+#include "controls/TitleBarButton.h"
+#include "core/AppContext.h"
 #include "platform/UrlOpener.h"
-#include "settings/AppContext.h"
 
 #include "support/FakeClock.h"
 #include "support/FakeDialogs.h"

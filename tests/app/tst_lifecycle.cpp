@@ -2,8 +2,8 @@
 #include "FakeDialogs.h"
 #include "app/Lifecycle.h"
 #include "app/LifecycleHost.h"
+#include "core/AppContext.h"
 #include "platform/InstanceLock.h"
-#include "settings/AppContext.h"
 #include "settings/DetectorValuesTarget.h"
 
 #include <QFile>
@@ -34,6 +34,7 @@ public:
         log << QStringLiteral("setLabelTips");
     }
     void installWindowProc() override { log << QStringLiteral("installWindowProc"); }
+    void restoreUploads() override { log << QStringLiteral("restoreUploads"); }
     void showSettingsFolderNote(const QString&) override { log << QStringLiteral("note"); }
     void showMain() override { log << QStringLiteral("showMain"); }
     void hideToTray() override { log << QStringLiteral("MeHide"); }
@@ -89,12 +90,12 @@ private slots:
         auto lifecycle = f.make();
         QVERIFY(lifecycle->start());
         const QStringList expected{
-            QStringLiteral("hideMain"),         QStringLiteral("placeBorderLines"),
-            QStringLiteral("makeTopmost"),      QStringLiteral("createTray"),
-            QStringLiteral("SetSensor(0,700)"), QStringLiteral("SetSensor(1,3)"),
-            QStringLiteral("SetSensor(2,12)"),  QStringLiteral("showSplash"),
-            QStringLiteral("WebcamStart"),      QStringLiteral("setLabelTips"),
-            QStringLiteral("installWindowProc")};
+            QStringLiteral("hideMain"),          QStringLiteral("placeBorderLines"),
+            QStringLiteral("makeTopmost"),       QStringLiteral("createTray"),
+            QStringLiteral("SetSensor(0,700)"),  QStringLiteral("SetSensor(1,3)"),
+            QStringLiteral("SetSensor(2,12)"),   QStringLiteral("showSplash"),
+            QStringLiteral("WebcamStart"),       QStringLiteral("setLabelTips"),
+            QStringLiteral("installWindowProc"), QStringLiteral("restoreUploads")};
         QCOMPARE(f.shell.log, expected);
         QCOMPARE(f.shell.tips.size(), 6);
         QCOMPARE(f.shell.tips.at(3), QStringLiteral("Значение детектора движения"));

@@ -2,18 +2,27 @@
 #include "FakeClock.h"
 #include "FakeDialogs.h"
 #include "FakeServices.h"
+#include "ScriptedHttpServer.h"
 #include "app/MainWindow.h"
 #include "app/OpenWindows.h"
+#include "app/QuietTime.h"
 #include "app/RecordingIndicator.h"
 #include "app/SplashWindow.h"
-#include "capture/CalibrationTarget.h"
+#include "app/StatusLabel.h"
+#include "app/UpdateChecker.h"
+#include "capture/EventLog.h"
+#include "capture/EventTracker.h"
 #include "capture/MotionLevelBar.h"
 #include "controls/OverlayLabel.h"
-#include "controls/SizeGrip.h"
 #include "controls/PushButton.h"
-#include "settings/AppContext.h"
+#include "controls/SizeGrip.h"
+#include "core/AppContext.h"
+#include "core/CalibrationTarget.h"
+#include "platform/ScreenSaverInhibitor.h"
+#include "settings/NotifyOptions.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QSignalSpy>
@@ -43,18 +52,36 @@ struct Rig {
         context.ini.setFileName(dir.filePath(QStringLiteral("options.ini")));
         context.settings.savePath = dir.path();
         main = std::make_unique<app::MainWindow>(
-            context,
-            app::MainWindow::Services{tray, sound, processes, urls, platform::CaptureSource::demo(),
-                                [this](const platform::CaptureSource&) {
-                                    auto d = std::make_unique<test::FakeCaptureDevice>();
-                                    d->connectResult = connects;
-                                    device = d.get();
-                                    return std::unique_ptr<platform::CaptureDevice>(std::move(d));
-                                },
-                                [] { return QStringList(); }, [] { return 6; },
-                                QUrl(QStringLiteral("http://127.0.0.1:1"))});
+            context, app::MainWindow::Services{
+                         tray, sound, processes, urls, platform::CaptureSource::demo(),
+                         [this](const platform::CaptureSource&) {
+                             auto d = std::make_unique<test::FakeCaptureDevice>();
+                             d->connectResult = connects;
+                             device = d.get();
+                             return std::unique_ptr<platform::CaptureDevice>(std::move(d));
+                         },
+                         [] { return QStringList(); }, [] { return 6; },
+                         QUrl(QStringLiteral("http://127.0.0.1:1"))});
     }
     app::MainWindow& m() { return *main; }
+    // Sound, balloon and program on every alarm, saving off; returns the
+    // program, an empty file that counts as one.
+    QString alarmActionsOn() {
+        QFile wav(dir.filePath(QStringLiteral("alarm.wav")));
+        if (wav.open(QIODevice::WriteOnly))
+            wav.write("RIFFalarm");
+        wav.close();
+        const QString program = dir.filePath(QStringLiteral("on-alarm.sh"));
+        QFile(program).open(QIODevice::WriteOnly);
+        auto& s = context.settings;
+        s.saveOnAlarm = false;
+        s.soundOnAlarm = true;
+        s.alarmSoundPath = wav.fileName();
+        s.balloonOnAlarm = true;
+        s.runOnAlarm = true;
+        s.alarmProgramPath = program;
+        return program;
+    }
     QString label(int i) { return m().label(i).text(); }
     // One detector step on a frame filled with `value`.
     void step(uchar value) {
@@ -63,7 +90,15 @@ struct Rig {
     }
 };
 
-class RecordingCalibration final : public capture::CalibrationTarget {
+// Records what the window asks of the desktop's screen saver.
+class RecordingScreenSaver final : public platform::ScreenSaverInhibitor {
+public:
+    QList<bool> calls;
+    bool inhibited() const { return !calls.isEmpty() && calls.last(); }
+    void setInhibited(bool on) override { calls << on; }
+};
+
+class RecordingCalibration final : public core::CalibrationTarget {
 public:
     QList<qint16> fps;
     QList<qint32> percent;
@@ -195,21 +230,35 @@ private slots:
         QVERIFY(!r.m().recordingIndicator().blinkTimer().isActive());
     }
 
+    // The screen stays awake exactly while watching with the option on,
+    // and is given back at exit.
+    void watchingKeepsTheScreenAwake() {
+        Rig r;
+        RecordingScreenSaver screenSaver;
+        r.m().setScreenSaverInhibitor(&screenSaver);
+        r.m().startCapture();
+        r.context.settings.blockScreenSaver = true;
+        r.m().toggleWatching();
+        QVERIFY(screenSaver.inhibited());
+        r.m().toggleWatching();
+        QVERIFY(!screenSaver.inhibited());
+
+        r.context.settings.blockScreenSaver = false;
+        r.m().toggleWatching();
+        QVERIFY(!screenSaver.inhibited());
+        r.m().toggleWatching();
+
+        r.context.settings.blockScreenSaver = true;
+        r.m().toggleWatching();
+        QVERIFY(screenSaver.inhibited());
+        r.m().exitProgram();
+        QVERIFY(!screenSaver.inhibited());
+    }
+
     void motionRunsTheAlarmChain() {
         Rig r;
-        QFile wav(r.dir.filePath(QStringLiteral("alarm.wav")));
-        QVERIFY(wav.open(QIODevice::WriteOnly));
-        wav.write("RIFFalarm");
-        wav.close();
-        const QString program = r.dir.filePath(QStringLiteral("on-alarm.sh"));
-        QFile(program).open(QIODevice::WriteOnly);
+        const QString program = r.alarmActionsOn();
         auto& s = r.context.settings;
-        s.saveOnAlarm = false;
-        s.soundOnAlarm = true;
-        s.alarmSoundPath = wav.fileName();
-        s.balloonOnAlarm = true;
-        s.runOnAlarm = true;
-        s.alarmProgramPath = program;
         s.waitForAlarmProgram = true;
         r.m().setDetectorValue(2, 10);
         r.m().startCapture();
@@ -223,7 +272,8 @@ private slots:
         QCOMPARE(r.label(3), QStringLiteral("100%"));
         QCOMPARE(r.context.alarmCount, qint16(1));
         QCOMPARE(r.label(5), QStringLiteral("1"));
-        QCOMPARE(r.m().label(3).panel()->palette().color(QPalette::Window), app::MainWindow::AlarmRed);
+        QCOMPARE(r.m().label(3).panel()->palette().color(QPalette::Window),
+                 app::MainWindow::AlarmRed);
         QCOMPARE(r.sound.played.size(), 1);
         QVERIFY(r.tray.balloons.isEmpty()); // only while in the tray
         QCOMPARE(r.processes.waited, QStringList{program});
@@ -233,7 +283,8 @@ private slots:
         // A still frame puts the grey back and raises no alarm.
         r.step(200);
         QCOMPARE(r.label(3), QStringLiteral("0%"));
-        QCOMPARE(r.m().label(3).panel()->palette().color(QPalette::Window), app::MainWindow::LabelGrey);
+        QCOMPARE(r.m().label(3).panel()->palette().color(QPalette::Window),
+                 app::MainWindow::LabelGrey);
         QCOMPARE(r.context.alarmCount, qint16(1));
 
         // In the tray the balloon tells the count and the difference.
@@ -252,6 +303,148 @@ private slots:
         QCOMPARE(r.processes.started, QStringList{program});
     }
 
+    // A Telegram bot set up in options.ini hears of each event twice (its
+    // first picture, then the summary), and nothing while muted.
+    void notificationsPerEvent() {
+        Rig r;
+        test::ScriptedHttpServer api;
+        QVERIFY(api.listen());
+        for (int i = 0; i < 4; ++i)
+            api.replies.enqueue({test::ScriptedHttpServer::ok(R"({"ok":true})"), true});
+        core::NotifySettings n;
+        n.telegramOn = true;
+        n.telegramApi = QStringLiteral("http://127.0.0.1:%1").arg(api.port());
+        n.telegramToken = QStringLiteral("777:secretToken");
+        n.telegramChat = QStringLiteral("42");
+        settings::NotifyOptions(r.context.ini, n, nullptr).save();
+        r.context.settings.saveOnAlarm = true;
+        r.context.settings.eventGap = 10;
+        r.m().setDetectorValue(2, 10);
+        r.m().startCapture();
+        r.m().toggleWatching();
+
+        uchar level = 0;
+        const auto event = [&](int steps) {
+            r.clock.advance(11000);
+            r.step(level); // still: ends the event before, if any
+            for (int i = 0; i < steps; ++i) {
+                r.clock.advance(500);
+                level = level == 0 ? 200 : 0;
+                r.step(level);
+            }
+        };
+        r.step(level);
+        event(3);
+        // Muted once the first event is over (muting an open one would
+        // hold back its summary).
+        r.clock.advance(11000);
+        r.step(level);
+        r.m().muteAction(0)->trigger();
+        event(2);
+        r.m().muteAction(3)->trigger();
+        event(1);
+        r.m().toggleWatching();
+        QCOMPARE(r.m().eventTracker().eventCount(), 3);
+
+        QTRY_COMPARE_WITH_TIMEOUT(api.connections(), 4, 30000);
+        QTRY_COMPARE(r.m().notifications().queue()->pendingCount(), 0);
+        QVERIFY(api.requests[0].contains("/sendPhoto"));
+        QVERIFY(api.requests[0].contains(QStringLiteral("Событие 1: движение").toUtf8()));
+        QVERIFY(api.requests[1].contains(QStringLiteral("Событие 1 закончилось").toUtf8()));
+        QVERIFY(api.requests[2].contains(QStringLiteral("Событие 3: движение").toUtf8()));
+        QVERIFY(api.requests[3].contains(QStringLiteral("Событие 3 закончилось").toUtf8()));
+        QVERIFY(!r.m().statusLine()->text().contains(QStringLiteral("secretToken")));
+    }
+
+    // Sound, balloon and program once per event; the quiet time from the
+    // tray silences them while counting, events and the log go on.
+    void perEventActionsAndQuietTime() {
+        Rig r;
+        r.alarmActionsOn();
+        auto& s = r.context.settings;
+        s.soundPerEvent = true;
+        s.balloonPerEvent = true;
+        s.programPerEvent = true;
+        s.eventGap = 10;
+        r.m().setDetectorValue(2, 10);
+        r.m().startCapture();
+        r.m().toggleWatching();
+        r.context.inTray = true;
+        r.tray.available = true;
+        r.m().tray().add();
+        QSignalSpy ended(&r.m().eventTracker(), &capture::EventTracker::eventEnded);
+
+        uchar level = 0;
+        // One event of `steps` alarm steps 500 ms apart, after 11 s of quiet.
+        const auto event = [&](int steps) {
+            r.clock.advance(11000);
+            r.step(level); // still: ends the event before, if any
+            for (int i = 0; i < steps; ++i) {
+                r.clock.advance(500);
+                level = level == 0 ? 200 : 0;
+                r.step(level);
+            }
+        };
+        r.step(level); // the first step never alarms
+        event(4);
+        QCOMPARE(r.context.alarmCount, qint16(4)); // the counter still counts steps
+        QCOMPARE(r.label(5), QStringLiteral("4"));
+        QCOMPARE(r.sound.played.size(), 1);
+        QCOMPARE(r.processes.started.size(), 1);
+        QCOMPARE(r.tray.balloons.size(), 1);
+        QVERIFY(r.tray.balloons[0].text.contains(QStringLiteral("Событие № 1 ")));
+        event(3);
+        QCOMPARE(ended.size(), 1);
+        QCOMPARE(r.sound.played.size(), 2);
+        QCOMPARE(r.processes.started.size(), 2);
+        QCOMPARE(r.tray.balloons.size(), 2); // none when an event ends
+        QVERIFY(r.tray.balloons[1].text.contains(QStringLiteral("Событие № 2 ")));
+        QCOMPARE(r.tray.tip, QStringLiteral("Vigilux [>] событий: 2"));
+
+        // Muted for 15 minutes: the next event runs nothing.
+        r.m().muteAction(0)->trigger();
+        const QString until = r.m().actionMute().untilText();
+        QVERIFY(until.startsWith(QStringLiteral("до ")));
+        QCOMPARE(r.m().statusLine()->text(), QStringLiteral(" Оповещения отключены ") + until);
+        QCOMPARE(r.tray.tip, QStringLiteral("Vigilux [>] событий: 2, без оповещений ") + until);
+        QVERIFY(r.m().muteAction(3)->isEnabled());
+        event(2);
+        QCOMPARE(r.m().eventTracker().eventCount(), 3);
+        QCOMPARE(r.context.alarmCount, qint16(9));
+        QCOMPARE(r.sound.played.size(), 2);
+        QCOMPARE(r.processes.started.size(), 2);
+        QCOMPARE(r.tray.balloons.size(), 2);
+
+        // It ends on time by itself, and says so.
+        r.clock.advance(15 * 60 * 1000.0);
+        r.m().quietTime().check();
+        QCOMPARE(r.m().statusLine()->text(), QStringLiteral(" Оповещения включены"));
+        QCOMPARE(r.tray.tip, QStringLiteral("Vigilux [>] событий: 3"));
+        QVERIFY(!r.m().muteAction(3)->isEnabled());
+        event(1);
+        QCOMPARE(r.sound.played.size(), 3);
+        QCOMPARE(r.processes.started.size(), 3);
+
+        // Until unmuted, then unmuted from the menu.
+        r.m().muteAction(2)->trigger();
+        QCOMPARE(r.tray.tip, QStringLiteral("Vigilux [>] событий: 4, без оповещений до отмены"));
+        event(1);
+        QCOMPARE(r.sound.played.size(), 3);
+        r.m().muteAction(3)->trigger();
+        event(1);
+        QCOMPARE(r.sound.played.size(), 4);
+
+        // Watching off ends the open event; every event is in the log.
+        r.m().toggleWatching();
+        QCOMPARE(ended.size(), 6);
+        QFile log(QDir(r.dir.path()).filePath(capture::EventLog::FileName));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = log.readAll().split('\n');
+        QCOMPARE(lines.size(), 1 + 6 + 1); // header, events, the last line's end
+        QVERIFY(lines[3].startsWith("3,"));
+        QCOMPARE(r.tray.tip, QStringLiteral("Vigilux"));
+    }
+
     void alarmWhileDetectorWindowOrCalibration() {
         Rig r;
         r.context.settings.soundOnAlarm = true;
@@ -260,7 +453,8 @@ private slots:
         r.context.settings.alarmProgramPath = QStringLiteral("/bin/true");
         r.context.detectorWindowShown = true;
         r.m().onAlarm(true);
-        QCOMPARE(r.m().label(3).panel()->palette().color(QPalette::Window), app::MainWindow::AlarmRed);
+        QCOMPARE(r.m().label(3).panel()->palette().color(QPalette::Window),
+                 app::MainWindow::AlarmRed);
         QCOMPARE(r.context.alarmCount, qint16(0));
         QVERIFY(r.processes.started.isEmpty());
 
@@ -272,7 +466,8 @@ private slots:
 
         r.m().onSimilarity(55);
         r.m().onAlarm(false); // changes nothing at all
-        QCOMPARE(r.m().label(3).panel()->palette().color(QPalette::Window), app::MainWindow::LabelGrey);
+        QCOMPARE(r.m().label(3).panel()->palette().color(QPalette::Window),
+                 app::MainWindow::LabelGrey);
 
         r.context.calibrationPhase = 0;
         r.context.alarmCount = 32767;
@@ -327,6 +522,12 @@ private slots:
         QVERIFY(r.m().capture().offlineWidget().isVisibleTo(&r.m()));
         QVERIFY(!r.m().button(0).isEnabled());
         QVERIFY(!r.m().button(1).isEnabled());
+        // The tray menu offers no more than the buttons, also while hidden.
+        r.m().hideToTray();
+        QVERIFY(!r.m().snapshotAction()->isEnabled());
+        QVERIFY(!r.m().watchAction()->isEnabled());
+        r.m().watchAction()->trigger();
+        QVERIFY(!r.context.watching);
 
         emit r.m().capture().retryButton().clicked();
         QVERIFY(!r.m().capture().offlineWidget().isVisibleTo(&r.m()));
@@ -338,9 +539,89 @@ private slots:
         r.m().capture().onReconnectTick();
         QVERIFY(r.m().capture().running());
         QVERIFY(r.m().button(0).isEnabled() && r.m().button(1).isEnabled());
+        QVERIFY(r.m().snapshotAction()->isEnabled() && r.m().watchAction()->isEnabled());
+        r.m().toggleWatching();
+        QVERIFY(!r.m().snapshotAction()->isEnabled() && r.m().watchAction()->isEnabled());
+        r.m().toggleWatching();
         const int connects = r.device->connectCalls;
         r.m().startCapture(); // running: no second connection
         QCOMPARE(r.device->connectCalls, connects);
+    }
+
+    // One failed save and one device error do not end watching: the save's
+    // error box does not hold up capture, the device comes back by itself as
+    // the retry button would bring it, and the status line never claims
+    // watching while nothing is watched.
+    void watchingSurvivesAFailedSaveAndADeviceError() {
+        Rig r;
+        auto& s = r.context.settings;
+        s.saveOnAlarm = true;
+        s.savePath = QStringLiteral("/proc"); // a folder nobody may write into
+        s.createSubfolders = false;
+        s.limitFiles = false;
+        s.singleFile = false;
+        s.imprintDate = false;
+        s.saveAsJpeg = true;
+        s.soundOnAlarm = false;
+        s.balloonOnAlarm = false;
+        s.runOnAlarm = false;
+        r.m().setDetectorValue(2, 10);
+        r.m().startCapture();
+        r.m().toggleWatching();
+        QSignalSpy saved(&r.m().capture(), &capture::CaptureControl::frameSaved);
+        r.step(0);
+        r.step(200);
+        QCOMPARE(r.context.alarmCount, qint16(1));
+        QVERIFY(saved.isEmpty());
+        QCOMPARE(r.dialogs.messages.size(), 1);
+        QVERIFY(!r.dialogs.messages[0].modal);
+        QVERIFY(
+            r.dialogs.messages[0].text.startsWith(QStringLiteral("Не удалось записать снимок")));
+        QVERIFY(r.context.watching);
+        QCOMPARE(r.m().statusLine()->text(), QStringLiteral(" Автосъемка включена"));
+
+        const QString paused = QStringLiteral(" Автосъемка приостановлена: камера не подключена");
+        r.device->connectResult = false;
+        r.device->loseDevice();
+        QVERIFY(r.m().capture().offlineWidget().isVisibleTo(&r.m()));
+        QVERIFY(r.context.watching);
+        QCOMPARE(r.m().statusLine()->text(), paused);
+        QVERIFY(r.m().button(1).isEnabled()); // watching can still be switched off
+        QVERIFY(r.m().capture().reconnectTimer().isActive());
+        QCOMPARE(r.m().capture().reconnectTimer().interval(), 500);
+        r.m().capture().onReconnectTick(); // still gone: tried again, later
+        QVERIFY(r.m().capture().offlineWidget().isVisibleTo(&r.m()));
+        QVERIFY(r.m().capture().reconnectTimer().isActive());
+        QVERIFY(r.m().capture().reconnectTimer().interval() > 500);
+        QCOMPARE(r.m().statusLine()->text(), paused);
+
+        r.device->connectResult = true;
+        r.m().capture().onReconnectTick();
+        QVERIFY(r.m().capture().running());
+        QVERIFY(!r.m().capture().recovering());
+        QVERIFY(!r.m().capture().reconnectTimer().isActive());
+        QVERIFY(!r.m().capture().offlineWidget().isVisibleTo(&r.m()));
+        QCOMPARE(r.m().statusLine()->text(), QStringLiteral(" Автосъемка включена"));
+        QVERIFY(!r.m().button(0).isEnabled() && r.m().button(1).isEnabled());
+        r.step(0); // the first frame after reconnecting is not compared
+        r.step(200);
+        QCOMPARE(r.context.alarmCount, qint16(2));
+
+        // Switched off and on while the camera is gone: the line says so.
+        r.device->connectResult = false;
+        r.device->loseDevice();
+        r.m().toggleWatching();
+        QCOMPARE(r.m().statusLine()->text(), QStringLiteral(" Автосъемка выключена"));
+        r.m().toggleWatching();
+        QCOMPARE(r.m().statusLine()->text(), paused);
+        // A device that was stopped on purpose and then reports an error is
+        // not brought back.
+        r.m().capture().reconnectTimer().stop();
+        r.device->connectResult = true;
+        r.m().capture().onReconnectTick();
+        r.m().capture().stopCapture();
+        r.device->loseDevice();
+        QVERIFY(!r.m().capture().reconnectTimer().isActive());
     }
 
     void resolutionProbesLeaveTheDeviceAsItWas() {
@@ -373,6 +654,68 @@ private slots:
         QVERIFY(lit.device->pushFilled(40));
         QCoreApplication::processEvents();
         QVERIFY(!lit.m().capture().isBlackScreen());
+    }
+
+    // The longest values and the black-picture notice are shown whole, at
+    // the designed size and larger, and nothing covers anything else.
+    void textsAreShownWhole() {
+        Rig r;
+        r.m().placeBorderLines();
+        r.m().showMain();
+        const QStringList longest{QStringLiteral("FPS: 99999"), QStringLiteral("32767"),
+                                  QStringLiteral("4096x2160"),  QStringLiteral("100%"),
+                                  QStringLiteral("100%"),       QStringLiteral("32767")};
+        for (int i = 0; i < 6; ++i)
+            r.m().label(i).setText(longest.at(i));
+        for (const QSize size : {app::MainWindow::DesignSize, QSize(900, 640)}) {
+            r.m().resize(size);
+            const QRect picture = r.m().capture().geometry();
+            for (int i = 0; i < 6; ++i) {
+                const QLabel* text = r.m().label(i).textLabel();
+                QVERIFY2(text->sizeHint().width() <= text->width(), qPrintable(longest.at(i)));
+                const QRect place = r.m().label(i).geometry();
+                QVERIFY(place.left() >= picture.left() && place.right() < r.m().button(0).x());
+                QVERIFY(place.bottom() < r.m().statusLine()->y());
+            }
+            for (int a : {0, 3, 2, 1})
+                for (int b : {0, 3, 2, 1})
+                    QVERIFY(a == b ||
+                            !r.m().label(a).geometry().intersects(r.m().label(b).geometry()));
+            QVERIFY(!r.m().label(4).geometry().intersects(r.m().label(5).geometry()));
+
+            QWidget* notice = r.m().blackPicture();
+            QVERIFY(picture.contains(notice->geometry()));
+            for (const char* name : {"question", "helpLink", "darkLink"}) {
+                auto* line = notice->findChild<QLabel*>(QLatin1String(name));
+                QVERIFY(line->heightForWidth(line->width()) <= line->height());
+                QVERIFY(notice->rect().contains(line->geometry()));
+            }
+        }
+    }
+
+    // The note on where the settings went stays while the automatic update
+    // check talks, and gives way to the next text that matters. A line too
+    // long for the window keeps its whole text and shows it as a tip.
+    void settingsFolderNoteStays() {
+        Rig r;
+        const QString ini = QStringLiteral("/home/someone/.config/Vigilux/a/rather/long/folder/"
+                                           "name/options.ini");
+        r.m().showSettingsFolderNote(ini);
+        const QString note =
+            QStringLiteral(" Папка программы закрыта для записи, настройки хранятся в ") + ini;
+        emit r.m().updates().statusText(QStringLiteral("Подождите, идет проверка обновления..."));
+        emit r.m().updates().statusText(QStringLiteral("Ошибка сети!"));
+        QCOMPARE(r.m().statusLine()->text(), note);
+        auto* line = qobject_cast<app::StatusLabel*>(r.m().statusLine());
+        QVERIFY(line);
+        QVERIFY(line->shownText().endsWith(QStringLiteral("…")));
+
+        r.m().startCapture(); // watching a camera that works
+        r.m().toggleWatching();
+        QCOMPARE(r.m().statusLine()->text(), QStringLiteral(" Автосъемка включена"));
+        QCOMPARE(line->shownText(), QStringLiteral(" Автосъемка включена"));
+        emit r.m().updates().statusText(QStringLiteral("Ваша версия самая новая"));
+        QCOMPARE(r.m().statusLine()->text(), QStringLiteral("Ваша версия самая новая"));
     }
 
     void resizingMovesControlsAndRestartsCaptureOnce() {
@@ -433,7 +776,8 @@ private slots:
         r.m().onHideClicked();
         QVERIFY(!r.context.inTray);
         QVERIFY(r.m().isVisible());
-        QVERIFY(r.m().statusLine()->text().contains(QStringLiteral("Область уведомлений недоступна")));
+        QVERIFY(
+            r.m().statusLine()->text().contains(QStringLiteral("Область уведомлений недоступна")));
     }
 };
 

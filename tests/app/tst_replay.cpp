@@ -83,6 +83,13 @@ QMap<QString, QByteArray> tree(const QString& dir) {
     return files;
 }
 
+// The same without the event log: the pictures saved.
+QMap<QString, QByteArray> pictures(const QString& dir) {
+    QMap<QString, QByteArray> files = tree(dir);
+    files.remove(QStringLiteral("events.csv"));
+    return files;
+}
+
 } // namespace
 
 class TestReplay : public QObject {
@@ -118,6 +125,10 @@ class TestReplay : public QObject {
         if (codec == QLatin1String("mjpeg"))
             args << QStringLiteral("-pix_fmt") << QStringLiteral("yuvj420p");
         args << extra << path(name);
+        return runFfmpeg(args);
+    }
+
+    bool runFfmpeg(const QStringList& args) const {
         QProcess ffmpeg;
         ffmpeg.start(m_ffmpeg, args);
         if (!ffmpeg.waitForFinished(60000)) {
@@ -317,7 +328,7 @@ private slots:
             }
         }
         QCOMPARE(alarms > 0, anyAlarm);
-        QCOMPARE(tree(out).size(), alarms);
+        QCOMPARE(pictures(out).size(), alarms);
     }
 
     // A wider tolerance only ever raises the similarity; a higher Percent
@@ -359,7 +370,7 @@ private slots:
         QCOMPARE(run.code, 0);
         static const QRegularExpression re(QStringLiteral(
             R"(^steps=(\d+) alarms=(\d+) saved=(\d+) damaged=0 decode_fps=(\d+\.\d) )"
-            R"(step_us_median=(\d+\.\d)$)"));
+            R"(step_us_median=(\d+\.\d) events=(\d+)$)"));
         const auto m = re.match(run.summary);
         QVERIFY2(m.hasMatch(), qPrintable(run.summary));
         qint64 alarms = 0;
@@ -371,7 +382,8 @@ private slots:
         QCOMPARE(m.captured(1).toLongLong(), qint64(run.steps.size()));
         QCOMPARE(m.captured(2).toLongLong(), alarms);
         QCOMPARE(m.captured(3).toLongLong(), saved);
-        QCOMPARE(qint64(tree(out).size()), saved);
+        QCOMPARE(qint64(pictures(out).size()), saved);
+        QVERIFY(tree(out).contains(QStringLiteral("events.csv")));
         QVERIFY(m.captured(4).toDouble() > 0.0);
         QVERIFY(m.captured(5).toDouble() > 0.0);
     }
@@ -398,6 +410,12 @@ private slots:
             for (int x = 0; x < image.width(); x += 2)
                 red += image.pixelColor(x, y) == QColor(210, 30, 30) ? 1 : 0;
         QVERIFY(red > 0);
+        // The box's motion is one event, shaded behind the steps.
+        QCOMPARE(run.out.filter(QRegularExpression(QStringLiteral("^event="))).size(), 1);
+        int shaded = 0;
+        for (int x = 0; x < image.width(); x += 2)
+            shaded += image.pixelColor(x, image.height() / 2) == QColor(255, 214, 150) ? 1 : 0;
+        QVERIFY(shaded > 0);
 
         // The same as a drawing, with its Russian labels as text.
         options.plotPath = path(QStringLiteral("run.svg"));
@@ -412,6 +430,93 @@ private slots:
         QCOMPARE(r.run(options), int(Replay::SaveFailed));
         QVERIFY(!run.err.isEmpty());
         QVERIFY(run.err.last().startsWith(QLatin1String("vigilux: ")));
+    }
+
+    // Three bursts of motion, 15 s of stillness after each: the event gap
+    // decides whether they are three events or one. The step lines do not
+    // change with it; the event lines, the summary and events.csv agree.
+    void eventsFollowTheGap() {
+        const QString clip = path(QStringLiteral("bursts.mp4"));
+        // A red box moves during 1.05-3.05 s, 18.05-20.05 s and 35.05-37.05 s.
+        const QStringList args{
+            QStringLiteral("-y"),
+            QStringLiteral("-hide_banner"),
+            QStringLiteral("-loglevel"),
+            QStringLiteral("error"),
+            QStringLiteral("-f"),
+            QStringLiteral("lavfi"),
+            QStringLiteral("-i"),
+            QStringLiteral("color=c=gray:s=160x120:r=10:d=40"),
+            QStringLiteral("-f"),
+            QStringLiteral("lavfi"),
+            QStringLiteral("-i"),
+            QStringLiteral("color=c=red:s=30x30:r=10:d=40"),
+            QStringLiteral("-filter_complex"),
+            QStringLiteral("[0][1]overlay=x='10+40*mod(t,17)':y=40:enable='between(t,1.05,3.05)+"
+                           "between(t,18.05,20.05)+between(t,35.05,37.05)'"),
+            QStringLiteral("-c:v"),
+            QStringLiteral("mpeg4"),
+            QStringLiteral("-q:v"),
+            QStringLiteral("2"),
+            clip};
+        QVERIFY(runFfmpeg(args));
+
+        static const QRegularExpression eventRe(
+            QStringLiteral(R"(^event=(\d+) start_ms=(\d+) end_ms=(\d+) steps=(\d+) peak=(\d+)$)"));
+        QList<QStringList> stepLines;
+        for (const int gap : {10, 20}) {
+            const QString out = path(QStringLiteral("events-%1").arg(gap));
+            const QString ini = writeIni(QStringLiteral("events.ini"), 500, 5, 2,
+                                         {QStringLiteral("Events/EventGap=%1").arg(gap)});
+            const Run run = replay(clip, out, ini);
+            QCOMPARE(run.code, 0);
+            QStringList events;
+            QStringList steps;
+            for (const QString& line : run.out) {
+                if (line.startsWith(QLatin1String("event=")))
+                    events << line;
+                else if (line.startsWith(QLatin1String("t_ms=")))
+                    steps << line;
+            }
+            stepLines << steps;
+            // Alarm steps at 1.5-3.5 s (the box gone at 3.5 s is a change too),
+            // 18.5-20.5 s and 35.5-37.5 s.
+            QStringList expected;
+            if (gap == 10) {
+                expected = {QStringLiteral("1 1500 3500 5"), QStringLiteral("2 18500 20500 5"),
+                            QStringLiteral("3 35500 37500 5")};
+            } else {
+                expected = {QStringLiteral("1 1500 37500 15")};
+            }
+            QCOMPARE(events.size(), expected.size());
+            QFile csv(QDir(out).filePath(QStringLiteral("events.csv")));
+            QVERIFY(csv.open(QIODevice::ReadOnly));
+            const QStringList log =
+                QString::fromUtf8(csv.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            QCOMPARE(log.size(), expected.size() + 1);
+            for (int i = 0; i < events.size(); ++i) {
+                const auto m = eventRe.match(events[i]);
+                QVERIFY2(m.hasMatch(), qPrintable(events[i]));
+                QCOMPARE(QStringList({m.captured(1), m.captured(2), m.captured(3), m.captured(4)})
+                             .join(QLatin1Char(' ')),
+                         expected[i]);
+                QVERIFY(m.captured(5).toInt() > 2);
+                // number, start, end, duration, steps, peak, first, last, files, clips
+                const QStringList f = log[i + 1].split(QLatin1Char(','));
+                QCOMPARE(f.size(), 10);
+                QCOMPARE(f[0], m.captured(1));
+                QCOMPARE(f[3].toDouble() * 1000.0,
+                         m.captured(3).toDouble() - m.captured(2).toDouble());
+                QCOMPARE(f[4], m.captured(4));
+                QCOMPARE(f[5], m.captured(5));
+                QCOMPARE(f[8], m.captured(4)); // every alarm step saved
+            }
+            QVERIFY(run.summary.endsWith(QStringLiteral(" events=%1").arg(expected.size())));
+        }
+        QCOMPARE(stepLines[0].size(), 80);
+        QStringList other = stepLines[1];
+        other.replaceInStrings(QStringLiteral("events-20"), QStringLiteral("events-10"));
+        QCOMPARE(stepLines[0], other);
     }
 
     // Recordings joined end to end: time jumps back at each join (and the
@@ -525,7 +630,7 @@ private slots:
         const QString ini = writeIni(QStringLiteral("save.ini"), 100, 5, 1, keys);
         const Run run = replay(path(clip), out, ini);
         QCOMPARE(run.code, 0);
-        const auto files = tree(out);
+        const auto files = pictures(out);
         QVERIFY(!files.isEmpty());
         QCOMPARE(files.firstKey(), firstName);
         QCOMPARE(run.steps.size(), 30);

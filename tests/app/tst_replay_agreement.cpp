@@ -2,7 +2,7 @@
 #include "capture/MotionDetector.h"
 #include "platform/SystemClock.h"
 #include "platform/VideoFileCaptureDevice.h"
-#include "settings/AppContext.h"
+#include "core/AppContext.h"
 #include "support/FakeDialogs.h"
 
 #include <QElapsedTimer>

@@ -6,9 +6,9 @@
 #include "app/RecordingIndicator.h"
 #include "app/TrayIcon.h"
 #include "app/UploadQueue.h"
+#include "core/AppContext.h"
 #include "net/FtpClient.h"
 #include "platform/TrayBackend.h"
-#include "settings/AppContext.h"
 
 #include <QDir>
 #include <QFile>

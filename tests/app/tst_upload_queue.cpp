@@ -2,9 +2,9 @@
 #include "FakeDialogs.h"
 #include "FtpServerProcess.h"
 #include "app/UploadQueue.h"
+#include "core/AppContext.h"
 #include "net/FtpClient.h"
 #include "platform/LineJournal.h"
-#include "settings/AppContext.h"
 
 #include <QDir>
 #include <QFile>
@@ -207,6 +207,34 @@ private slots:
         f.queue->resume();
         QTRY_COMPARE_WITH_TIMEOUT(f.queue->waitingCount(), 0, kArrivalWaitMs);
         QCOMPARE(f.servedCount(), 3);
+    }
+
+    // Upload switched off with files waiting: the one on its way ends, the
+    // rest stay queued until upload is on again.
+    void switchedOffKeepsTheRestQueued() {
+        Fixture f;
+        QVERIFY2(f.start(), qPrintable(f.server.error()));
+        for (int i = 0; i < 4; ++i)
+            f.queue->enqueueSaved(f.write(QStringLiteral("s%1.jpg").arg(i), picture(2000, i)));
+        f.context.settings.ftpUpload = false;
+        QTRY_COMPARE_WITH_TIMEOUT(f.queue->waitingCount(), 3, kArrivalWaitMs);
+        QTest::qWait(500);
+        QCOMPARE(f.queue->waitingCount(), 3);
+        QVERIFY(!f.ftp.isBusy());
+        QCOMPARE(f.servedCount(), 1);
+
+        // The next start with upload off keeps them aside; switching upload
+        // on in the settings sends them.
+        f.newQueue();
+        QCOMPARE(f.queue->restore(), 0);
+        f.queue->settingsSaved(false);
+        QCOMPARE(f.queue->waitingCount(), 0);
+        f.context.settings.ftpUpload = true;
+        f.queue->settingsSaved(false);
+        QTRY_COMPARE_WITH_TIMEOUT(f.queue->waitingCount(), 0, kArrivalWaitMs);
+        QCOMPARE(f.servedCount(), 4);
+        f.newQueue();
+        QCOMPARE(f.queue->restore(), 0);
     }
 
     // A file the server refuses waits alone while the others go on, and is

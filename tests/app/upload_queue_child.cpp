@@ -7,9 +7,9 @@
 // prints "queued <restored> <added>" and ends once nothing waits.
 #include "FakeDialogs.h"
 #include "app/UploadQueue.h"
+#include "core/AppContext.h"
 #include "net/FtpClient.h"
 #include "platform/SystemClock.h"
-#include "settings/AppContext.h"
 
 #include <QCoreApplication>
 

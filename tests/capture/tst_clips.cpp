@@ -3,10 +3,12 @@
 #include "capture/ClipRecorder.h"
 #include "capture/ClipWriter.h"
 #include "capture/DeletionGuard.h"
+#include "capture/EventClips.h"
+#include "capture/EventTracker.h"
 #include "capture/FileRotation.h"
 #include "capture/PreRollBuffer.h"
 #include "capture/VideoDecoder.h"
-#include "settings/AppContext.h"
+#include "core/AppContext.h"
 
 #include <QDir>
 #include <QFile>
@@ -187,6 +189,7 @@ private slots:
     void initTestCase();
     void clipHoldsThePreRollTheEventAndThePostRoll();
     void laterAlarmsExtendAndLongEventsSplit();
+    void clipsFollowMotionEvents();
     void capsTheFrameRateAndCropsOddSizes();
     void replayedInputGivesIdenticalBytes();
     void killedWriterLeavesAPlayableFile();
@@ -250,6 +253,66 @@ void TestClips::laterAlarmsExtendAndLongEventsSplit() {
     QVERIFY(!f.recorder.isRecording());
     QCOMPARE(f.finished.size(), 3);
     QCOMPARE(probe(f.clip(2)).value(QStringLiteral("nb_read_frames")), QStringLiteral("11"));
+}
+
+void TestClips::clipsFollowMotionEvents() {
+    Fixture f;
+    capture::EventTracker tracker(f.clock);
+    tracker.setGapSeconds(3);
+    capture::EventClips clips(f.recorder, tracker);
+    clips.setEnabled(true);
+    QStringList order; // what happened, in turn
+    QStringList logged;
+    // Where the event recorder writes the log line: before this object hears
+    // of the end.
+    connect(&tracker, &capture::EventTracker::eventEnding, this,
+            [&](const capture::MotionEvent& e) {
+                order << QStringLiteral("ended");
+                logged << e.clips;
+            });
+    connect(&clips, &capture::EventClips::clipSaved, this,
+            [&](const QString& path) { order << QFileInfo(path).fileName(); });
+    // As the capture control and the detector do: the frame goes to the
+    // recorder first, then the detector's step may raise an alarm.
+    const auto run = [&](std::int64_t from, std::int64_t to, const QList<std::int64_t>& alarms) {
+        for (std::int64_t ms = from; ms <= to; ms += 100) {
+            f.at(ms);
+            const TestFrame frame = yuvFrame({64, 48}, static_cast<int>(ms / 100));
+            f.recorder.addFrame(frame.bytes.data(), frame.layout, ms);
+            tracker.poll();
+            if (alarms.contains(ms)) {
+                tracker.alarmStep(50);
+                clips.onAlarm(true);
+            }
+        }
+    };
+
+    // Post-roll shorter than the gap: the quiet second and a half inside
+    // the event is left out but for the pre-roll before its next step, and
+    // the clip is announced only once the event has ended.
+    f.recorder.setOptions(clipOptions(1, 1));
+    run(0, 8000, {2000, 4500});
+    QCOMPARE(f.finished.size(), 1);
+    QCOMPARE(order, (QStringList{QStringLiteral("ended"),
+                                 QStringLiteral("2026_12_06_(21-30-07-07).mp4")}));
+    QCOMPARE(logged, QStringList{f.clip(0)});
+    // 1 s to 3 s, then 3.5 s to 5.5 s.
+    QCOMPARE(probe(f.clip(0)).value(QStringLiteral("nb_read_frames")), QStringLiteral("42"));
+
+    // Post-roll longer than the gap: the clip runs on after its event until
+    // the next event starts, which gets its own clip with its pre-roll.
+    order.clear();
+    logged.clear();
+    f.recorder.setOptions(clipOptions(1, 5));
+    run(8100, 20000, {10000, 14000});
+    QCOMPARE(f.finished.size(), 3);
+    QCOMPARE(logged, (QStringList{f.clip(1), f.clip(2)}));
+    QCOMPARE(order.size(), 4);
+    QCOMPARE(order.at(3), QFileInfo(f.clip(2)).fileName());
+    QCOMPARE(probe(f.clip(1)).value(QStringLiteral("nb_read_frames")), QStringLiteral("51"));
+    QCOMPARE(probe(f.clip(2)).value(QStringLiteral("nb_read_frames")), QStringLiteral("61"));
+    QVERIFY(qAbs(firstFrameLevel(f.clip(2)) - expectedRed(130)) < 3);
+    QCOMPARE(f.status.size(), 0);
 }
 
 void TestClips::capsTheFrameRateAndCropsOddSizes() {

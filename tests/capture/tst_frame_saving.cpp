@@ -1,13 +1,15 @@
 #include "FakeClock.h"
 #include "FakeDialogs.h"
 #include "capture/FrameSaver.h"
-#include "settings/AppContext.h"
+#include "core/AppContext.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QMap>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -346,9 +348,228 @@ private slots:
         f.saving.saveFrame();
         QCOMPARE(f.dialogs.messages.size(), 1);
         QVERIFY(f.dialogs.messages.constFirst().text.startsWith(
-            QStringLiteral("5 - Cannot save the image. GDI+ Error:")));
+            QStringLiteral("Не удалось записать снимок\r\n") + f.folder() +
+            QStringLiteral("2026_12_06_(21-30-05-42).jpg\r\n\r\n")));
         QCOMPARE(f.lastSaved(), f.folder() + QStringLiteral("2026_12_06_(21-30-05-42).bmp"));
         QVERIFY(!QImage(f.lastSaved()).isNull());
+    }
+
+    // A write failing part-way (a disk that fills, a drive that fails) in
+    // every naming mode: the old pictures all stay, byte for byte, no partial
+    // or temporary file is left, nothing is reported as saved, the error is
+    // shown without holding up capture and watching goes on. The next save
+    // that works takes the same number and only then rotates.
+    void failedWriteKeepsEveryOldPicture_data() {
+        QTest::addColumn<bool>("staticFile");
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<bool>("jpeg");
+        QTest::addColumn<int>("failAt");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("gone");
+        const QString stamped = QStringLiteral("2026_12_06_(21-30-05-42)");
+        QTest::newRow("time-stamped, limit, BMP, first write")
+            << false << 3 << false << 1 << stamped + QStringLiteral(".bmp")
+            << QStringLiteral("a1.jpg");
+        QTest::newRow("time-stamped, limit, BMP, fifth write")
+            << false << 3 << false << 5 << stamped + QStringLiteral(".bmp")
+            << QStringLiteral("a1.jpg");
+        QTest::newRow("time-stamped, limit, JPEG")
+            << false << 3 << true << 1 << stamped + QStringLiteral(".jpg")
+            << QStringLiteral("a1.jpg");
+        QTest::newRow("numbered") << true << 3 << false << 3 << QStringLiteral("a00004.bmp")
+                                  << QStringLiteral("a1.jpg");
+        QTest::newRow("fixed") << true << 1 << false << 2 << QStringLiteral("cam.bmp")
+                               << QStringLiteral("*");
+    }
+    void failedWriteKeepsEveryOldPicture() {
+        QFETCH(bool, staticFile);
+        QFETCH(int, limit);
+        QFETCH(bool, jpeg);
+        QFETCH(int, failAt);
+        QFETCH(QString, name);
+        QFETCH(QString, gone);
+        // Fails the chosen write of every file; the JPEG's fallback BMP too.
+        class FailingFile final : public capture::PictureFile {
+        public:
+            int failAt = 0;
+            int writes = 0;
+            FailingFile()
+                : PictureFile(1024) {}
+
+        protected:
+            qint64 writeChunk(QIODevice& file, const char* data, qint64 size) override {
+                if (failAt > 0 && ++writes % failAt == 0)
+                    return -1;
+                return PictureFile::writeChunk(file, data, size);
+            }
+        } failing;
+        failing.failAt = failAt;
+
+        Fixture f;
+        f.saving.setPictureFile(&failing);
+        auto& s = f.context.settings;
+        s.limitFiles = true;
+        s.maxFileCount = static_cast<qint16>(limit);
+        s.singleFile = staticFile;
+        s.singleFileName = staticFile && limit == 1 ? QStringLiteral("cam") : QStringLiteral("a");
+        s.saveAsJpeg = jpeg;
+        f.context.watching = true;
+        QMap<QString, QByteArray> old;
+        for (const char* n : {"a1.jpg", "a2.jpg", "a3.jpg"}) {
+            QFile file(f.folder() + QLatin1String(n));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            old[QLatin1String(n)] = QByteArray(n).repeated(300);
+            file.write(old[QLatin1String(n)]);
+        }
+        const auto contents = [&f] {
+            QMap<QString, QByteArray> now;
+            for (const QString& n : f.files()) {
+                QFile file(f.folder() + n);
+                if (file.open(QIODevice::ReadOnly))
+                    now[n] = file.readAll();
+            }
+            return now;
+        };
+
+        f.saving.saveFrame();
+        f.saving.saveFrame();
+        QVERIFY(failing.writes >= 2);
+        QCOMPARE(contents(), old);
+        QVERIFY(f.saved.isEmpty());
+        QCOMPARE(f.host.calls, (QStringList{QStringLiteral("PSave"), QStringLiteral("PSave")}));
+        QCOMPARE(f.dialogs.messages.size(), 2);
+        const auto& box = f.dialogs.messages.constLast();
+        QVERIFY(!box.modal);
+        QCOMPARE(box.icon, platform::Dialogs::Icon::Error);
+        QCOMPARE(box.title, QStringLiteral("Ошибка"));
+        QVERIFY2(box.text.startsWith(QStringLiteral("Не удалось записать снимок\r\n") + f.folder() +
+                                     name + QStringLiteral("\r\n\r\n")),
+                 qPrintable(box.text));
+        QVERIFY(f.context.watching);
+
+        f.saving.setPictureFile(nullptr);
+        f.saving.saveFrame();
+        QCOMPARE(f.lastSaved(), f.folder() + name);
+        QVERIFY(!QImage(f.lastSaved()).isNull());
+        const QStringList after = f.files();
+        QVERIFY(after.contains(name));
+        if (gone == QLatin1String("*")) {
+            QCOMPARE(after.size(), 1);
+        } else {
+            QCOMPARE(after.size(), 3);
+            QVERIFY(!after.contains(gone));
+        }
+    }
+
+    // A real file system that fills: a small tmpfs mounted in a private
+    // mount namespace, where this test runs again as a child process.
+    void smallFileSystem() {
+        QTemporaryDir base;
+        QVERIFY(base.isValid());
+        QVERIFY(QDir(base.path()).mkpath(QStringLiteral("full")));
+        QVERIFY(QDir(base.path()).mkpath(QStringLiteral("ro")));
+        const QString script = QStringLiteral(
+            "set -e; mount -t tmpfs -o size=256k vigilux \"$1/full\"; "
+            "mount -t tmpfs -o size=64k vigilux \"$1/ro\"; "
+            "head -c 3000 /dev/urandom > \"$1/ro/old.jpg\"; "
+            "mount -o remount,ro \"$1/ro\"; echo mounted; exec \"$0\" smallFileSystemInside");
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VIGILUX_SMALL_FS"), base.path());
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(QStringLiteral("unshare"),
+                    {QStringLiteral("-rm"), QStringLiteral("sh"), QStringLiteral("-c"), script,
+                     QCoreApplication::applicationFilePath(), base.path()});
+        if (!child.waitForFinished(240000))
+            child.kill();
+        const QString output = QString::fromLocal8Bit(child.readAll());
+        if (!output.startsWith(QStringLiteral("mounted")))
+            QSKIP(qPrintable(QStringLiteral("cannot mount a small tmpfs here (no user "
+                                            "namespaces?): ") +
+                             output.left(300)));
+        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+                 qPrintable(output));
+    }
+
+    void smallFileSystemInside() {
+        const QString base = qEnvironmentVariable("VIGILUX_SMALL_FS");
+        if (base.isEmpty())
+            QSKIP("runs inside the mount namespace smallFileSystem sets up");
+        const QString full = base + QStringLiteral("/full");
+        const QString readOnly = base + QStringLiteral("/ro");
+
+        Fixture f;
+        // Noise compresses badly: a JPEG of some 60 KB.
+        QImage noise(320, 240, QImage::Format_RGB888);
+        quint32 seed = 7;
+        for (int y = 0; y < noise.height(); ++y) {
+            uchar* line = noise.scanLine(y);
+            for (int x = 0; x < noise.width() * 3; ++x) {
+                seed = seed * 1664525u + 1013904223u;
+                line[x] = static_cast<uchar>(seed >> 24);
+            }
+        }
+        f.host.frame = noise;
+        auto& s = f.context.settings;
+        s.savePath = full;
+        s.saveAsJpeg = true;
+        s.jpegQuality = 90;
+        s.limitFiles = true;
+        s.maxFileCount = 5;
+        f.context.watching = true;
+        QStringList old;
+        for (int i = 1; i <= 5; ++i) {
+            old << QStringLiteral("a%1.jpg").arg(i);
+            QFile file(full + QLatin1Char('/') + old.last());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QCOMPARE(file.write(QByteArray(4000, char('0' + i))), qint64(4000));
+        }
+        // Fill the rest, then free a little: the picture starts to be written
+        // and runs out of space part-way; then none at all.
+        QFile filler(full + QStringLiteral("/.filler"));
+        QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size()) {
+        }
+        old.prepend(QStringLiteral(".filler"));
+        const qint64 filled = filler.size();
+        for (const qint64 room : {qint64(16 * 1024), qint64(0)}) {
+            QVERIFY(filler.resize(filled - room));
+            for (int i = 0; i < 3; ++i)
+                f.saving.saveFrame();
+            QCOMPARE(FrameSaver::listFiles(full), old);
+            for (int i = 1; i <= 5; ++i)
+                QCOMPARE(QFileInfo(full + QStringLiteral("/a%1.jpg").arg(i)).size(), qint64(4000));
+            QVERIFY(f.saved.isEmpty());
+            QVERIFY(f.dialogs.messages.constLast().text.startsWith(
+                QStringLiteral("Не удалось записать снимок")));
+            QVERIFY(f.context.watching);
+        }
+        // Room again: the picture is written whole and the oldest goes.
+        filler.close();
+        QVERIFY(filler.remove());
+        f.saving.saveFrame();
+        QCOMPARE(f.saved.size(), 1);
+        QFile picture(f.lastSaved());
+        QVERIFY(picture.open(QIODevice::ReadOnly));
+        QVERIFY(picture.readAll().endsWith("\xff\xd9"));
+        QCOMPARE(QImage(f.lastSaved()).size(), QSize(320, 240));
+        QCOMPARE(FrameSaver::listFiles(full).size(), 5);
+        QVERIFY(!QFileInfo::exists(full + QStringLiteral("/a1.jpg")));
+
+        // A read-only folder: the old picture stays, the error is shown.
+        const int boxes = f.dialogs.messages.size();
+        s.savePath = readOnly;
+        s.maxFileCount = 1;
+        f.saving.saveFrame();
+        QCOMPARE(FrameSaver::listFiles(readOnly), QStringList{QStringLiteral("old.jpg")});
+        QCOMPARE(QFileInfo(readOnly + QStringLiteral("/old.jpg")).size(), qint64(3000));
+        QCOMPARE(f.saved.size(), 1);
+        QCOMPARE(f.dialogs.messages.size(), boxes + 1);
+        QVERIFY(f.dialogs.messages.constLast().text.startsWith(
+            QStringLiteral("Не удалось записать снимок")));
+        QVERIFY(f.context.watching);
     }
 
     void noFrameNoFile() {

@@ -1,7 +1,7 @@
 #include "capture/LevelIndicator.h"
 #include "capture/MotionDetector.h"
 #include "capture/PreviewRateTarget.h"
-#include "settings/AppContext.h"
+#include "core/AppContext.h"
 
 #include "support/FakeClock.h"
 #include "support/FakeDialogs.h"

@@ -2,11 +2,11 @@
 // against a real FTP server on 127.0.0.1.
 #include "controls/CheckBox.h"
 #include "controls/PushButton.h"
-#include "net/FtpStatusIcon.h"
+#include "core/AppContext.h"
 #include "net/FtpSettingsWindow.h"
-#include "settings/AppContext.h"
-#include "settings/SettingsStorage.h"
+#include "net/FtpStatusIcon.h"
 #include "settings/DetectorValuesTarget.h"
+#include "settings/SettingsStorage.h"
 #include "support/FakeClock.h"
 #include "support/FakeDialogs.h"
 
@@ -38,7 +38,7 @@ struct Program {
     Program()
         : context(clock, dialogs, dir.path())
         , options(context, sensor) {
-        settings::Settings& s = context.settings;
+        core::Settings& s = context.settings;
         s.ftpUpload = true;
         s.ftpServer = QStringLiteral("127.0.0.1");
         s.ftpFolder = QStringLiteral("cam");
@@ -134,8 +134,8 @@ private slots:
         QFETCH(bool, uploadOn);
         Program p;
         p.context.settings.ftpUpload = uploadOn;
-        const settings::Settings before = p.context.settings;
-        FtpSettingsWindow w(p.context, p.options);
+        const core::Settings before = p.context.settings;
+        FtpSettingsWindow w(p.context, [&p] { p.options.saveFtp(); });
         QCOMPARE(w.windowTitle(), QStringLiteral("Загрузка изображений на FTP"));
         QVERIFY(showAndWait(w));
         QCOMPARE(w.uploadBox()->value(), uploadOn);
@@ -163,7 +163,7 @@ private slots:
 
     void okStoresTheFields() {
         Program p;
-        FtpSettingsWindow w(p.context, p.options);
+        FtpSettingsWindow w(p.context, [&p] { p.options.saveFtp(); });
         QVERIFY(showAndWait(w));
         w.field(0)->setText(QStringLiteral("ftp.example.org"));
         w.field(1)->setText(QStringLiteral("photos"));
@@ -173,7 +173,7 @@ private slots:
         click(w.button(0));
         QCOMPARE(w.result(), int(QDialog::Accepted));
 
-        const settings::Settings& s = p.context.settings;
+        const core::Settings& s = p.context.settings;
         QCOMPARE(s.ftpUpload, false);
         QCOMPARE((QStringList{s.ftpServer, s.ftpFolder, s.ftpLogin, s.ftpPassword}),
                  (QStringList{"ftp.example.org", "photos", "alice", "пароль 1"}));
@@ -221,7 +221,7 @@ private slots:
         QFile::remove(remote);
         Program p;
         p.context.settings.ftpFolder = folder;
-        FtpSettingsWindow w(p.context, p.options);
+        FtpSettingsWindow w(p.context, [&p] { p.options.saveFtp(); });
         prepare(w);
         QVERIFY(showAndWait(w));
 
@@ -249,7 +249,7 @@ private slots:
     void failedTestShowsTheReason() {
         Program p;
         p.context.settings.ftpPassword = QStringLiteral("wrong");
-        FtpSettingsWindow w(p.context, p.options);
+        FtpSettingsWindow w(p.context, [&p] { p.options.saveFtp(); });
         prepare(w);
         QVERIFY(showAndWait(w));
         click(w.button(2));
@@ -261,14 +261,15 @@ private slots:
                  qPrintable(m.text));
         QVERIFY(allButtonsEnabled(w));
         QCOMPARE(w.button(2)->caption(), QStringLiteral("Проверить соединение"));
-        QVERIFY(!p.context.settings.ftpPassword.isEmpty() && !QFile::exists(p.context.ini.fileName()));
+        QVERIFY(!p.context.settings.ftpPassword.isEmpty() &&
+                !QFile::exists(p.context.ini.fileName()));
     }
 
     void unwritableTempIsReportedAndTheWindowStaysUsable() {
         TempVariable keep;
         qputenv("TEMP", QFile::encodeName(m_temp.filePath(QStringLiteral("missing/deeper"))));
         Program p;
-        FtpSettingsWindow w(p.context, p.options);
+        FtpSettingsWindow w(p.context, [&p] { p.options.saveFtp(); });
         prepare(w);
         QVERIFY(showAndWait(w));
         click(w.button(2));

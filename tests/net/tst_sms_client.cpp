@@ -150,10 +150,13 @@ private slots:
             QCOMPARE(rig.balance.first().first().toString(), balance);
         if (!cost.isNull())
             QCOMPARE(rig.cost.first().first().toString(), cost);
+        // The status picture says what happened: done after an answer,
+        // failed after an error.
         if (!err.isNull()) {
             QCOMPARE(rig.err.first().first().toString(), err);
+            QCOMPARE(rig.sms.state(), SmsClient::FailedState);
         } else {
-            QCOMPARE(rig.sms.state(), 4);
+            QCOMPARE(rig.sms.state(), SmsClient::DoneState);
         }
         QVERIFY(!rig.sms.blinkTimer().isActive());
         QVERIFY(!rig.sms.delayTimer().isActive());
@@ -202,7 +205,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(rig.err.size(), 1, 10000);
         QCOMPARE(rig.err.first().first().toString(), QStringLiteral("Ошибка соединения #10061"));
         QCOMPARE(rig.sms.mode(), qint16(0));
-        QCOMPARE(rig.sms.state(), 4);
+        QCOMPARE(rig.sms.state(), SmsClient::FailedState);
         QVERIFY(!rig.sms.blinkTimer().isActive());
         QCOMPARE(rig.events(), 1);
     }
@@ -216,7 +219,7 @@ private slots:
         QCOMPARE(rig.err.first().first().toString(), QStringLiteral("Ошибка соединения #10060"));
         QCOMPARE(rig.balance.size(), 0);
         QCOMPARE(rig.sms.mode(), qint16(0));
-        QCOMPARE(rig.sms.state(), 4);
+        QCOMPARE(rig.sms.state(), SmsClient::FailedState);
         // And the component is usable again.
         rig.server.replies.enqueue({"HTTP/1.0 200 OK\r\n\r\n5", true});
         rig.sms.requestBalance(QStringLiteral("K"));

@@ -1,11 +1,13 @@
 #include "FakeServices.h"
 #include "NetTestHelpers.h"
 #include "controls/PushButton.h"
+#include "core/AppContext.h"
+#include "net/FtpClient.h"
+#include "net/FtpStatusIcon.h"
 #include "net/SmsSettingsWindow.h"
 #include "platform/CaptureCommands.h"
 #include "platform/Cp1251.h"
 #include "platform/UrlOpener.h"
-#include "settings/AppContext.h"
 
 #include "support/FakeClock.h"
 #include "support/FakeDialogs.h"
@@ -21,6 +23,8 @@
 
 using vigilux::AppContext;
 using vigilux::controls::PushButton;
+using vigilux::net::FtpClient;
+using vigilux::net::FtpStatusIcon;
 using vigilux::net::SmsSettingsWindow;
 using vigilux::platform::Cp1251;
 using vigilux::platform::Dialogs;
@@ -214,6 +218,9 @@ private slots:
         rig.child<QLabel>(QStringLiteral("Label3"))->setText(QStringLiteral("old"));
         rig.child<QLabel>(QStringLiteral("Label5"))->setText(QStringLiteral("old"));
         rig.server.replies.enqueue({ScriptedHttpServer::ok("100\n12.50"), true});
+        // No picture before anything was asked.
+        auto* status = rig.child<FtpStatusIcon>(QStringLiteral("SMS"));
+        QCOMPARE(status->state(), int(FtpClient::None));
         click(rig.button(3));
         QCOMPARE(rig.button(3)->caption(), QStringLiteral("Подождите, идет запрос..."));
         QVERIFY(!rig.button(3)->isEnabled());
@@ -225,6 +232,7 @@ private slots:
                  vigilux::test::expectedSmsRequest("/my/balance?api_id=KEY-2"));
         QVERIFY(rig.label("Label5").isEmpty());
         QVERIFY(rig.dialogs.messages.isEmpty());
+        QCOMPARE(status->state(), int(FtpClient::Done));
         QCOMPARE(rig.button(3)->caption(), QStringLiteral("Подождите, идет запрос..."));
         QVERIFY(!rig.button(3)->isEnabled());
     }
@@ -260,6 +268,7 @@ private slots:
         QCOMPARE(rig.button(3)->caption(), QStringLiteral("Запросить баланс и остаток"));
         QVERIFY(rig.button(3)->isEnabled());
         QVERIFY(rig.label("Label3").isEmpty());
+        QCOMPARE(rig.child<FtpStatusIcon>(QStringLiteral("SMS"))->state(), int(FtpClient::Failed));
     }
 
     void costAnswerBoxes_data() {

@@ -9,6 +9,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+
 using vigilux::platform::Dialogs;
 using vigilux::platform::QtDialogs;
 
@@ -69,6 +71,36 @@ private slots:
         QVERIFY(dialogs.browseFolder(QStringLiteral("Выберите каталог")).isEmpty());
         QVERIFY2(texts.contains(QStringLiteral("Отмена")), qPrintable(texts.join(u',')));
         QVERIFY2(!texts.contains(QStringLiteral("Cancel")), qPrintable(texts.join(u',')));
+    }
+
+    // A notice returns at once, with no modal box and no loop of its own; a
+    // second notice while the first is open updates that box instead of
+    // stacking another.
+    void noticesDoNotWaitAndDoNotPileUp() {
+        QtDialogs dialogs;
+        dialogs.notify(Dialogs::Icon::Error, QStringLiteral("Ошибка"),
+                       QStringLiteral("Не удалось записать снимок\r\n/a.jpg"));
+        QMessageBox* box = dialogs.openNotice();
+        QVERIFY(box != nullptr);
+        QVERIFY(box->isVisible());
+        QVERIFY(!box->isModal());
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        QCOMPARE(box->text(), QStringLiteral("Не удалось записать снимок\n/a.jpg"));
+        QCOMPARE(box->icon(), QMessageBox::Critical);
+
+        dialogs.notify(Dialogs::Icon::Warning, QStringLiteral("Ошибка"), QStringLiteral("/b.jpg"));
+        QCOMPARE(dialogs.openNotice(), box);
+        QCOMPARE(box->text(), QStringLiteral("/b.jpg"));
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        QCOMPARE(std::count_if(windows.cbegin(), windows.cend(),
+                               [](QWidget* w) { return qobject_cast<QMessageBox*>(w) != nullptr; }),
+                 1);
+
+        // Closed, it goes; the next notice opens a new box.
+        box->close();
+        QTRY_VERIFY(dialogs.openNotice() == nullptr);
+        dialogs.notify(Dialogs::Icon::Error, QStringLiteral("Ошибка"), QStringLiteral("/c.jpg"));
+        QVERIFY(dialogs.openNotice() != nullptr);
     }
 };
 

@@ -1,13 +1,13 @@
 // The detector settings window and the calibration window it opens, driven
 // offscreen through their controls.
-#include "capture/CalibrationWindow.h"
 #include "controls/InfoTip.h"
-#include "controls/Slider.h"
 #include "controls/PushButton.h"
-#include "settings/AppContext.h"
+#include "controls/Slider.h"
+#include "core/AppContext.h"
+#include "settings/CalibrationWindow.h"
 #include "settings/DetectorSettingsWindow.h"
-#include "settings/SettingsStorage.h"
 #include "settings/DetectorValuesTarget.h"
+#include "settings/SettingsStorage.h"
 #include "support/FakeClock.h"
 #include "support/FakeDialogs.h"
 
@@ -20,7 +20,7 @@
 #include <QWindow>
 
 using namespace vigilux;
-using vigilux::capture::CalibrationWindow;
+using vigilux::settings::CalibrationWindow;
 using vigilux::settings::DetectorSettingsWindow;
 
 namespace {
@@ -260,7 +260,8 @@ private slots:
         QCursor::setPos(w.infoIcon(0)->mapToGlobal(centre));
         QTRY_COMPARE_WITH_TIMEOUT(QApplication::widgetAt(QCursor::pos()), w.infoIcon(0), Bound);
         QTest::mousePress(w.infoIcon(0), Qt::LeftButton, {}, centre);
-        QCOMPARE(w.infoTip()->title(), QStringLiteral("Таймер, мсек (оптимальное значение 250-1000)"));
+        QCOMPARE(w.infoTip()->title(),
+                 QStringLiteral("Таймер, мсек (оптимальное значение 250-1000)"));
         w.close();
         QVERIFY(w.infoTip() == nullptr);
     }

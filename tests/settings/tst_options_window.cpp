@@ -1,8 +1,10 @@
 #include "controls/CheckBox.h"
 #include "controls/PushButton.h"
 #include "controls/Slider.h"
-#include "settings/AppContext.h"
+#include "core/AppContext.h"
+#include "settings/ClipOptionsPanel.h"
 #include "settings/DetectorValuesTarget.h"
+#include "settings/EventsOptionsPage.h"
 #include "settings/ProgramOptionsWindow.h"
 #include "settings/SettingsStorage.h"
 #include "support/FakeClock.h"
@@ -15,7 +17,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QRadioButton>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -47,7 +51,7 @@ struct Program {
     Program()
         : context(clock, dialogs, dir.path())
         , storage(context, target) {
-        settings::Settings& s = context.settings;
+        core::Settings& s = context.settings;
         s.startMinimized = true;
         s.startWatching = false;
         s.soundOnSave = true;
@@ -103,7 +107,7 @@ struct Program {
 
     // Clicks a control, first selecting the page it sits on, as a user must.
     void click(QWidget* control) {
-        for (int page = 0; page < 4; ++page) {
+        for (int page = 0; page < 5; ++page) {
             auto* cont = child<QWidget>(QStringLiteral("Cont_%1").arg(page));
             if (cont->isAncestorOf(control) && !cont->isVisible())
                 QTest::mouseClick(button(QStringLiteral("Tabs_%1").arg(page)), Qt::LeftButton, {},
@@ -147,6 +151,7 @@ private slots:
     void controlsAndTexts_data();
     void controlsAndTexts();
     void tabs();
+    void eventsPage();
     void checkEditsItsKey_data();
     void checkEditsItsKey();
     void textEditsItsKey_data();
@@ -266,6 +271,42 @@ void TestProgramOptionsWindow::tabs() {
     QCOMPARE(window.size(), size);
 }
 
+// The events page starts from the defaults of a file without [Events], and
+// OK writes only what was changed on it.
+void TestProgramOptionsWindow::eventsPage() {
+    Program program;
+    ProgramOptionsWindow& window = program.open();
+    const QByteArray before = program.file();
+    QCOMPARE(program.button(QStringLiteral("Tabs_4"))->caption(), QStringLiteral("События"));
+    settings::EventsOptionsPage& page = window.eventsPage();
+    QVERIFY(!page.isVisible());
+    QCOMPARE(page.gap()->value(), 10);
+    QCOMPARE(page.gap()->minimum(), 1);
+    QCOMPARE(page.gap()->maximum(), 3600);
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(!page.perEvent(i)->value());
+    QVERIFY(page.framesMode(0)->isChecked());
+    QCOMPARE(page.firstFrames()->value(), 3);
+    QCOMPARE(page.frameInterval()->value(), 5);
+    QVERIFY(!page.firstFrames()->isEnabled()); // only for their own mode
+
+    program.click(page.perEvent(1));
+    program.click(page.framesMode(1));
+    QCOMPARE(window.selectedTab(), 4);
+    QVERIFY(page.firstFrames()->isEnabled());
+    page.gap()->setValue(30);
+    page.firstFrames()->setValue(4);
+    program.click(page.clipPanel()->clips()); // the clip options sit on this page too
+    program.click(QStringLiteral("XpB_0"));
+    QCOMPARE(changedLines(before, program.file()),
+             (QStringList{"EventGap=30", "BalloonPerEvent=True", "EventFrames=1",
+                          "EventFirstFrames=4", "EventClips=True"}));
+    const core::Settings& s = program.context.settings;
+    QCOMPARE(s.eventGap, 30);
+    QVERIFY(s.balloonPerEvent && !s.soundPerEvent && !s.programPerEvent);
+    QCOMPARE(s.eventFrames, 1);
+}
+
 void TestProgramOptionsWindow::checkEditsItsKey_data() {
     QTest::addColumn<int>("index");
     QTest::addColumn<QString>("key");
@@ -341,7 +382,7 @@ void TestProgramOptionsWindow::textEditsItsKey() {
 void TestProgramOptionsWindow::okWithoutChangesWritesTheSameFile() {
     Program program;
     const QByteArray baseline = program.file();
-    const settings::Settings before = program.context.settings;
+    const core::Settings before = program.context.settings;
     QVERIFY(QFile::remove(program.context.ini.fileName()));
 
     ProgramOptionsWindow& window = program.open();
@@ -357,7 +398,7 @@ void TestProgramOptionsWindow::cancelTouchesNothing() {
     Program program;
     program.storage.saveFtp();
     const QByteArray baseline = program.file();
-    const settings::Settings before = program.context.settings;
+    const core::Settings before = program.context.settings;
 
     ProgramOptionsWindow& window = program.open();
     for (int i : {0, 2, 4, 7, 10, 12})
@@ -574,7 +615,7 @@ void TestProgramOptionsWindow::pictureLimitWarning() {
 void TestProgramOptionsWindow::resetAnsweredNo() {
     Program program;
     const QByteArray baseline = program.file();
-    const settings::Settings before = program.context.settings;
+    const core::Settings before = program.context.settings;
     ProgramOptionsWindow& window = program.open();
     program.click(program.check(0));
     program.dialogs.answers.enqueue(Answer::No);
@@ -618,10 +659,9 @@ void TestProgramOptionsWindow::resetAnsweredYes() {
 
     // The file holds the defaults, the FTP connection keys stay.
     {
-        settings::IniFile& ini = program.context.ini;
+        core::IniFile& ini = program.context.ini;
         QCOMPARE(ini.read(QStringLiteral("SavePath"), QStringLiteral("Files")), chosen);
-        QCOMPARE(ini.read(QStringLiteral("JPGq"), QStringLiteral("Image")),
-                 QStringLiteral("75"));
+        QCOMPARE(ini.read(QStringLiteral("JPGq"), QStringLiteral("Image")), QStringLiteral("75"));
         QCOMPARE(ini.read(QStringLiteral("MinStart"), QStringLiteral("Interface")),
                  QStringLiteral("False"));
         QCOMPARE(ini.read(QStringLiteral("Timer"), QStringLiteral("Sensor")),

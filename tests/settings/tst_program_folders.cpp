@@ -1,6 +1,6 @@
 #include "FakeClock.h"
 #include "FakeDialogs.h"
-#include "settings/AppContext.h"
+#include "core/AppContext.h"
 #include "settings/DetectorValuesTarget.h"
 #include "settings/ProgramFolders.h"
 #include "settings/SettingsStorage.h"
@@ -68,7 +68,7 @@ private slots:
         context.ini.setFileName(context.settingsFolder + QStringLiteral("/options.ini"));
         settings::SettingsStorage(context, target).setDefaults();
 
-        const settings::Settings& s = context.settings;
+        const core::Settings& s = context.settings;
         QCOMPARE(s.saveSoundPath, root.filePath(QStringLiteral("share/vigilux/sound/save.wav")));
         QCOMPARE(s.alarmSoundPath, root.filePath(QStringLiteral("share/vigilux/sound/alarm.wav")));
         // Pictures go where the user keeps them, not below the program.

@@ -1,15 +1,15 @@
+#include "settings/ProgramOptionsRules.h"
 #include "settings/ResolutionProbe.h"
 #include "settings/SettingsStorage.h"
-#include "settings/ProgramOptionsRules.h"
 
 #include "FakeCaptureCommands.h"
 
 #include <QTest>
 
+using vigilux::settings::ProgramOptionsRules;
 using vigilux::settings::ResolutionMode;
 using vigilux::settings::ResolutionProbe;
 using vigilux::settings::SettingsStorage;
-using vigilux::settings::ProgramOptionsRules;
 using vigilux::test::FakeCaptureCommands;
 
 Q_DECLARE_METATYPE(QList<ResolutionMode>)
@@ -67,7 +67,8 @@ void TestResolutionProbe::probeDefaultList() {
     device.accepted = QSet<QString>(accepts.cbegin(), accepts.cend());
     QStringList progress;
     const QList<ResolutionMode> result =
-        ResolutionProbe::probe(SettingsStorage::DefaultResolutions, device, [&](const QString& text) { progress << text; });
+        ResolutionProbe::probe(SettingsStorage::DefaultResolutions, device,
+                               [&](const QString& text) { progress << text; });
     QCOMPARE(result, found);
 
     // Every pair is tried once, in list order, only as a question.
@@ -119,15 +120,19 @@ void TestResolutionProbe::storedListRoundTrip() {
     QCOMPARE(ResolutionProbe::modesText({}), QString());
     QVERIFY(ResolutionProbe::parseModes(QStringLiteral("1280")).isEmpty());
     QVERIFY(ResolutionProbe::parseModes(QString()).isEmpty());
-    QCOMPARE(ResolutionProbe::parseModes(QStringLiteral("1280,720,")), (QList<ResolutionMode>{{1280, 720}}));
+    QCOMPARE(ResolutionProbe::parseModes(QStringLiteral("1280,720,")),
+             (QList<ResolutionMode>{{1280, 720}}));
     QCOMPARE(ResolutionProbe::parseModes(SettingsStorage::DefaultResolutions).size(), 19);
 }
 
 void TestResolutionProbe::texts() {
     QCOMPARE(ResolutionProbe::listItem({1280, 720}), QStringLiteral("1280 x 720"));
-    QCOMPARE(ResolutionProbe::resultText(0), QStringLiteral("Поддерживаемых HD-режимов не найдено."));
-    QCOMPARE(ResolutionProbe::resultText(1), QStringLiteral("Найдено 0 поддерживаемых HD-режимов."));
-    QCOMPARE(ResolutionProbe::resultText(19), QStringLiteral("Найдено 18 поддерживаемых HD-режимов."));
+    QCOMPARE(ResolutionProbe::resultText(0),
+             QStringLiteral("Поддерживаемых HD-режимов не найдено."));
+    QCOMPARE(ResolutionProbe::resultText(1),
+             QStringLiteral("Найдено 0 поддерживаемых HD-режимов."));
+    QCOMPARE(ResolutionProbe::resultText(19),
+             QStringLiteral("Найдено 18 поддерживаемых HD-режимов."));
 }
 
 QTEST_GUILESS_MAIN(TestResolutionProbe)

@@ -1,5 +1,5 @@
 #include "controls/PushButton.h"
-#include "settings/AppContext.h"
+#include "core/AppContext.h"
 #include "settings/ResolutionWindow.h"
 #include "settings/SettingsStorage.h"
 #include "support/FakeClock.h"
@@ -50,8 +50,12 @@ struct Program {
     QLabel* label(int i) const {
         return window->findChild<QLabel*>(QStringLiteral("Label%1").arg(i));
     }
-    QComboBox* list() const { return window->findChild<QComboBox*>(QStringLiteral("resolutionList")); }
-    PushButton* button(int i) const { return window->findChild<PushButton*>(QStringLiteral("button%1").arg(i)); }
+    QComboBox* list() const {
+        return window->findChild<QComboBox*>(QStringLiteral("resolutionList"));
+    }
+    PushButton* button(int i) const {
+        return window->findChild<PushButton*>(QStringLiteral("button%1").arg(i));
+    }
     void click(int i) { QTest::mouseClick(button(i), Qt::LeftButton, {}, QPoint(4, 4)); }
     QStringList items() const {
         QStringList texts;
@@ -238,7 +242,8 @@ void TestResolutionWindow::probeWithoutCandidatesUsesDefaults() {
     program.open();
     program.click(2);
     QCOMPARE(program.capture.resCalls.size(), 19);
-    QCOMPARE(program.context.settings.resolutionCandidates, settings::SettingsStorage::DefaultResolutions);
+    QCOMPARE(program.context.settings.resolutionCandidates,
+             settings::SettingsStorage::DefaultResolutions);
     // Only the two result keys are written.
     QCOMPARE(program.stored("DefHD"), QString());
 }

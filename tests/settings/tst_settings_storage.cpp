@@ -1,5 +1,5 @@
+#include "core/AppContext.h"
 #include "platform/Cp1251.h"
-#include "settings/AppContext.h"
 #include "settings/DetectorValuesTarget.h"
 #include "settings/IniLocation.h"
 #include "settings/SettingsStorage.h"
@@ -89,6 +89,19 @@ const QStringList FirstStartKeys = {"Interface/MinStart",
                                     "MotionDetector/RunAlarmPath",
                                     "MotionDetector/RunAlarmWait",
                                     "MotionDetector/SysTrayAlarm",
+                                    "Events/EventGap",
+                                    "Events/SoundPerEvent",
+                                    "Events/BalloonPerEvent",
+                                    "Events/ProgramPerEvent",
+                                    "Events/EventFrames",
+                                    "Events/EventFirstFrames",
+                                    "Events/EventFrameInterval",
+                                    "Events/EventClips",
+                                    "Events/PreRoll",
+                                    "Events/PostRoll",
+                                    "Events/ClipFrameRate",
+                                    "Events/MaxClip",
+                                    "Events/UploadClips",
                                     "FTP/FtpUpload",
                                     "HD/DefHD",
                                     "Sensor/Timer",
@@ -137,7 +150,7 @@ private slots:
         QCOMPARE(p.target.calls, once + once);
         QCOMPARE(p.context.ini.lastSection(), QStringLiteral("HD"));
 
-        const settings::Settings& s = p.context.settings;
+        const core::Settings& s = p.context.settings;
         QCOMPARE(s.saveSoundPath, m_folder + QStringLiteral("/sound/save.wav"));
         QCOMPARE(s.alarmSoundPath, m_folder + QStringLiteral("/sound/alarm.wav"));
         QCOMPARE(s.savePath, m_folder + QStringLiteral("/save/"));
@@ -180,7 +193,7 @@ private slots:
     }
 
     void savedSettingsLoadBackUnchanged() {
-        settings::Settings changed;
+        core::Settings changed;
         changed.startMinimized = true;
         changed.startWatching = true;
         changed.soundOnSave = false;
@@ -205,6 +218,19 @@ private slots:
         changed.waitForAlarmProgram = true;
         changed.balloonOnAlarm = true;
         changed.detectorValues = {5000, 0, 100};
+        changed.eventGap = 3600;
+        changed.soundPerEvent = true;
+        changed.balloonPerEvent = true;
+        changed.programPerEvent = true;
+        changed.eventFrames = 2;
+        changed.eventFirstFrames = 100;
+        changed.eventFrameInterval = 1;
+        changed.eventClips = true;
+        changed.clipPreRoll = 0;
+        changed.clipPostRoll = 3600;
+        changed.clipFrameRate = 60;
+        changed.maxClipMinutes = 1;
+        changed.uploadClips = true;
         changed.ftpUpload = true;
         changed.ftpServer = QStringLiteral("ftp.example");
         changed.ftpFolder = QStringLiteral("/in");
@@ -297,6 +323,29 @@ private slots:
                                       << "100";
         QTest::newRow("percent plus sign") << QByteArray("[Sensor]\nPercent=+20") << "Percent"
                                            << "20";
+        // A file from before events, and hand-edited event values.
+        QTest::newRow("events missing") << QByteArray("[Sensor]\nTimer=500") << "EventGap"
+                                        << "10 0 3 5";
+        QTest::newRow("event gap zero") << QByteArray("[Events]\nEventGap=0") << "EventGap"
+                                        << "1 0 3 5";
+        QTest::newRow("event values beyond window")
+            << QByteArray("[Events]\nEventGap=86400\nEventFirstFrames=1000\nEventFrameInterval=-1")
+            << "EventGap"
+            << "3600 0 100 1";
+        QTest::newRow("unknown frames mode")
+            << QByteArray("[Events]\nEventFrames=3\nEventFirstFrames=x") << "EventGap"
+            << "10 0 3 5";
+        // Clips: off in a file from before them, and a post-roll that follows
+        // the event gap until it is set.
+        QTest::newRow("clips missing") << QByteArray("[Sensor]\nTimer=500") << "Clips"
+                                       << "0 2 10 10 10 0";
+        QTest::newRow("post-roll follows the gap")
+            << QByteArray("[Events]\nEventGap=30\nEventClips=1") << "Clips"
+            << "1 2 30 10 10 0";
+        QTest::newRow("clip values beyond window")
+            << QByteArray("[Events]\nPreRoll=11\nPostRoll=-1\nClipFrameRate=0\nMaxClip=99999")
+            << "Clips"
+            << "0 10 0 1 600 0";
         QTest::newRow("string missing") << QByteArray("[Files]\nJPGq=75") << "SavePath"
                                         << "";
     }
@@ -308,7 +357,7 @@ private slots:
         Program p(m_folder);
         p.options.load();
         QVERIFY(p.dialogs.pickers.isEmpty());
-        const settings::Settings& s = p.context.settings;
+        const core::Settings& s = p.context.settings;
         const QHash<QString, QString> fields{{"MinStart", QString::number(s.startMinimized)},
                                              {"Sound", QString::number(s.soundOnSave)},
                                              {"MaxFilesCount", QString::number(s.maxFileCount)},
@@ -316,7 +365,19 @@ private slots:
                                              {"Timer", QString::number(s.detectorValues[0])},
                                              {"Noise", QString::number(s.detectorValues[1])},
                                              {"Percent", QString::number(s.detectorValues[2])},
-                                             {"SavePath", s.savePath}};
+                                             {"SavePath", s.savePath},
+                                             {"EventGap", QStringLiteral("%1 %2 %3 %4")
+                                                              .arg(s.eventGap)
+                                                              .arg(s.eventFrames)
+                                                              .arg(s.eventFirstFrames)
+                                                              .arg(s.eventFrameInterval)},
+                                             {"Clips", QStringLiteral("%1 %2 %3 %4 %5 %6")
+                                                           .arg(static_cast<int>(s.eventClips))
+                                                           .arg(s.clipPreRoll)
+                                                           .arg(s.clipPostRoll)
+                                                           .arg(s.clipFrameRate)
+                                                           .arg(s.maxClipMinutes)
+                                                           .arg(static_cast<int>(s.uploadClips))}};
         QCOMPARE(fields.value(field), expected);
     }
 
@@ -440,7 +501,7 @@ private slots:
         QVERIFY(warning.contains(QDir::toNativeSeparators(m_ini)));
         QVERIFY(warning.contains(QStringLiteral("это папка, а не файл")));
         QVERIFY(warning.contains(QDir::toNativeSeparators(unusable.filePath())));
-        vigilux::settings::IniFile moved(unusable.filePath());
+        vigilux::core::IniFile moved(unusable.filePath());
         QVERIFY(moved.write(true, QStringLiteral("Sound"), QStringLiteral("Interface")));
         QVERIFY(QDir().rmdir(m_ini));
         QDir(config).removeRecursively();

@@ -18,6 +18,10 @@ platform::Dialogs::Answer FakeDialogs::message(Icon icon, const QString& title, 
     return Answer::Ok;
 }
 
+void FakeDialogs::notify(Icon icon, const QString& title, const QString& text) {
+    messages.append({icon, title, text, Buttons::Ok, false});
+}
+
 QString FakeDialogs::openFile(const QString& title, const QString& filter,
                               const QString& defaultExtension) {
     pickers.append({Picker::OpenFile, title, filter, defaultExtension});

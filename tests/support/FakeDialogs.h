@@ -17,6 +17,7 @@ public:
         QString title;
         QString text;
         Buttons buttons;
+        bool modal = true; // false: shown without waiting (notify)
     };
     struct Picker {
         enum Kind { OpenFile, Folder } kind;
@@ -27,6 +28,7 @@ public:
 
     Answer message(Icon icon, const QString& title, const QString& text,
                    Buttons buttons = Buttons::Ok) override;
+    void notify(Icon icon, const QString& title, const QString& text) override;
     QString openFile(const QString& title, const QString& filter,
                      const QString& defaultExtension) override;
     QString browseFolder(const QString& title) override;

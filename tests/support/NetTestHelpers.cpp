@@ -1,6 +1,7 @@
 #include "NetTestHelpers.h"
 
 #include <QHostAddress>
+#include <QProcess>
 #include <QTcpServer>
 
 namespace vigilux::test {
@@ -23,6 +24,35 @@ QByteArray expectedSmsRequest(const QByteArray& path) {
            "Host: 127.0.0.1\r\n"
            "Connection: Close\r\n"
            "\r\n";
+}
+
+quint16 startPythonServer(QProcess& process, const QStringList& arguments, const QString& missing,
+                          QString& error) {
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(QStringLiteral("/usr/bin/python3"), arguments);
+    if (!process.waitForStarted(10000)) {
+        error = missing;
+        return 0;
+    }
+    QByteArray line;
+    while (!line.endsWith('\n') && process.waitForReadyRead(15000))
+        line += process.readLine();
+    if (!line.startsWith("port ")) {
+        error = QString::fromUtf8(line);
+        stopPythonServer(process);
+        return 0;
+    }
+    return static_cast<quint16>(line.mid(5).trimmed().toUInt());
+}
+
+void stopPythonServer(QProcess& process) {
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.closeWriteChannel();
+    if (!process.waitForFinished(5000)) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
 }
 
 } // namespace vigilux::test

@@ -1,5 +1,6 @@
 #include "ScriptedHttpServer.h"
 
+#include <QRegularExpression>
 #include <QTcpSocket>
 
 #include <memory>
@@ -20,6 +21,17 @@ QByteArray ScriptedHttpServer::ok(const QByteArray& body) {
            QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
 }
 
+bool ScriptedHttpServer::complete(const QByteArray& request) {
+    const qsizetype headerEnd = request.indexOf("\r\n\r\n");
+    if (headerEnd < 0)
+        return false;
+    // A request with a body (an upload) is answered once the body is in.
+    static const QRegularExpression length(QStringLiteral("\r\ncontent-length:\\s*(\\d+)"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    const auto match = length.match(QString::fromLatin1(request.left(headerEnd + 2)));
+    return !match.hasMatch() || request.size() - headerEnd - 4 >= match.captured(1).toLongLong();
+}
+
 void ScriptedHttpServer::onNewConnection() {
     while (QTcpSocket* socket = m_server.nextPendingConnection()) {
         socket->setParent(this);
@@ -29,7 +41,7 @@ void ScriptedHttpServer::onNewConnection() {
         auto answered = std::make_shared<bool>(false);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket, index, reply, answered] {
             requests[index] += socket->readAll();
-            if (*answered || !requests[index].contains("\r\n\r\n"))
+            if (*answered || !complete(requests[index]))
                 return;
             *answered = true;
             socket->write(reply.bytes);

@@ -11,7 +11,8 @@ class QTcpSocket;
 namespace vigilux::test {
 
 // A TCP server on 127.0.0.1 that answers each connection with a scripted
-// reply once the request's header has arrived, and records the bytes each
+// reply once the request's header (and the body its Content-Length
+// announces) has arrived, and records the bytes each
 // connection sent. Lets tests check requests byte for byte and produce the
 // odd answers a real server will not.
 class ScriptedHttpServer final : public QObject {
@@ -38,6 +39,8 @@ public:
 
     // A complete HTTP/1.1 200 answer with a length and a body.
     static QByteArray ok(const QByteArray& body);
+    // Whether `request` holds a whole header and the whole body it announces.
+    static bool complete(const QByteArray& request);
 
 private:
     void onNewConnection();

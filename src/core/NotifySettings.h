@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+
+namespace vigilux::core {
+
+// The [Notify] keys: where messages about motion events go (a Telegram bot
+// and an e-mail account). Both channels are off until the user sets them up.
+// telegramToken and smtpPassword hold the plain secrets in memory only; the file
+// or the desktop keyring keeps them (see settings::NotifyOptions).
+struct NotifySettings {
+    enum Security { SecurityNone = 0, SecurityStartTls = 1, SecurityTls = 2 };
+
+    bool telegramOn = false;
+    QString telegramApi = QStringLiteral("https://api.telegram.org");
+    QString telegramToken;
+    QString telegramChat;
+
+    bool mailOn = false;
+    QString smtpServer;
+    qint32 smtpPort = 587;
+    qint32 smtpSecurity = SecurityStartTls;
+    QString smtpLogin;
+    QString smtpPassword;
+    QString mailFrom;
+    QString mailTo; // addresses separated by commas or semicolons
+    QString smtpCaFile;
+
+    // The event clip goes with the end-of-event message when clips exist and
+    // fit the channel's limit; by mail only when asked for (mailboxes fill).
+    bool sendClips = true;
+    bool mailClip = false;
+    qint32 mailClipMaxMb = 20;
+
+    bool operator==(const NotifySettings&) const = default;
+};
+
+} // namespace vigilux::core

@@ -1,0 +1,231 @@
+// The upload queue as the main window runs it: pictures saved by the window
+// reach a real FTP server through outages and a refused login, rotation
+// keeps what still waits, a restart sends what the last run left, and the
+// tray tip, status line and FTP settings window show the backlog.
+#include "FakeCaptureDevice.h"
+#include "FakeClock.h"
+#include "FakeDialogs.h"
+#include "FakeServices.h"
+#include "FtpServerProcess.h"
+#include "app/MainWindow.h"
+#include "capture/CaptureControl.h"
+#include "controls/PushButton.h"
+#include "core/AppContext.h"
+#include "net/FtpSettingsWindow.h"
+#include "settings/SettingsStorage.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+
+using namespace vigilux;
+
+namespace {
+
+constexpr int kArrivalWaitMs = 60000;
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void click(QWidget* button) {
+    QWindow* window = button->window()->windowHandle();
+    const QPoint at = button->mapTo(button->window(), button->rect().center());
+    QTest::mouseMove(window, at + QPoint(1, 0));
+    QTest::mouseMove(window, at);
+    QTest::mousePress(window, Qt::LeftButton, {}, at);
+    QTest::mouseRelease(window, Qt::LeftButton, {}, at);
+}
+
+// A main window over fakes (camera, tray, sound) uploading to a real server.
+struct Rig {
+    QTemporaryDir settingsDir;
+    QTemporaryDir pictures;
+    test::FakeClock clock;
+    test::FakeDialogs dialogs;
+    AppContext context{clock, dialogs, settingsDir.path()};
+    test::FakeTrayBackend tray;
+    test::FakeSoundOutput sound;
+    test::FakeProcesses processes;
+    test::FakeUrlOpener urls;
+    test::FakeCaptureDevice* device = nullptr;
+    test::FtpServerProcess server;
+    std::unique_ptr<app::MainWindow> main;
+    std::unique_ptr<settings::SettingsStorage> options;
+
+    Rig() {
+        context.ini.setFileName(settingsDir.filePath(QStringLiteral("options.ini")));
+        auto& s = context.settings;
+        s.savePath = pictures.path();
+        s.createSubfolders = false;
+        s.imprintDate = false;
+        s.saveAsJpeg = true;
+        main = std::make_unique<app::MainWindow>(
+            context, app::MainWindow::Services{
+                         tray, sound, processes, urls, platform::CaptureSource::demo(),
+                         [this](const platform::CaptureSource&) {
+                             auto d = std::make_unique<test::FakeCaptureDevice>();
+                             device = d.get();
+                             return std::unique_ptr<platform::CaptureDevice>(std::move(d));
+                         },
+                         [] { return QStringList(); }, [] { return 6; },
+                         QUrl(QStringLiteral("http://127.0.0.1:1"))});
+        options = std::make_unique<settings::SettingsStorage>(context, *main);
+        main->setOptions(options.get());
+        main->queue().setRetryDelay([](int) { return 300; });
+    }
+    app::MainWindow& m() { return *main; }
+
+    bool startServer() {
+        if (!server.start() || !QDir(server.folder()).mkdir(QStringLiteral("photos")))
+            return false;
+        auto& s = context.settings;
+        s.ftpUpload = true;
+        s.ftpServer = QStringLiteral("127.0.0.1");
+        s.ftpLogin = server.user();
+        s.ftpPassword = server.password();
+        s.ftpFolder = QStringLiteral("photos");
+        m().ftp().setControlPort(server.port());
+        m().ftp().setStartDelayMs(10);
+        return true;
+    }
+    QString served(const QString& path) const {
+        return server.folder() + QStringLiteral("/photos/") + QFileInfo(path).fileName();
+    }
+    // Takes a snapshot of a frame filled with `value`; returns its file.
+    QString snapshot(uchar value) {
+        clock.advance(1000); // a new time-stamped name
+        if (!device->pushFilled(value))
+            return QString();
+        QSignalSpy saved(&m().capture(), &capture::CaptureControl::frameSaved);
+        m().onButtonClicked(0);
+        return saved.isEmpty() ? QString() : saved.first().first().toString();
+    }
+    QString status() { return m().statusLine()->text(); }
+};
+
+} // namespace
+
+class TestUploadWiring : public QObject {
+    Q_OBJECT
+private slots:
+    // The journal the last run left in the settings folder: the files that
+    // still exist are sent, the status line says how many, and the tray tip
+    // counts them down.
+    void lastRunsQueueIsSentAtStart() {
+        Rig r;
+        QVERIFY2(r.startServer(), qPrintable(r.server.error()));
+        QStringList files;
+        for (int i = 0; i < 3; ++i) {
+            files << r.pictures.filePath(QStringLiteral("left%1.jpg").arg(i));
+            QFile file(files.last());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray(5000 + i, static_cast<char>('a' + i)));
+        }
+        const QString gone = r.pictures.filePath(QStringLiteral("gone.jpg"));
+        {
+            QFile journal(r.settingsDir.filePath(app::UploadQueue::journalFileName()));
+            QVERIFY(journal.open(QIODevice::WriteOnly));
+            for (const QString& f : files + QStringList{gone})
+                journal.write(("queued\t" + f + "\n").toUtf8());
+        }
+        QCOMPARE(r.m().queue().journalPath(),
+                 r.settingsDir.filePath(app::UploadQueue::journalFileName()));
+        r.m().showMain();
+        r.m().hideToTray();
+
+        r.m().restoreUploads();
+        QCOMPARE(r.status(), QStringLiteral("Восстановлена очередь загрузки на ftp (изображений: "
+                                            "3), не найдено файлов: 1"));
+        QCOMPARE(r.tray.tip, QStringLiteral("Vigilux\nВ очереди на ftp: 3"));
+        QTRY_COMPARE_WITH_TIMEOUT(r.m().queue().waitingCount(), 0, kArrivalWaitMs);
+        for (const QString& f : files)
+            QCOMPARE(readAll(r.served(f)), readAll(f));
+        QCOMPARE(r.tray.tip, QStringLiteral("Vigilux"));
+    }
+
+    // The server goes away while pictures are taken with a file limit of 2
+    // and comes back: rotation deletes none that still waits, every picture
+    // arrives, and only then is the folder brought back to its limit.
+    void outageWithRotationLosesNothing() {
+        Rig r;
+        QVERIFY2(r.startServer(), qPrintable(r.server.error()));
+        r.context.settings.limitFiles = true;
+        r.context.settings.maxFileCount = 2;
+        const quint16 port = r.server.port();
+        r.server.stop();
+        r.m().startCapture();
+
+        QStringList files;
+        QList<QByteArray> bytes;
+        for (int i = 0; i < 5; ++i) {
+            files << r.snapshot(static_cast<uchar>(40 + 30 * i));
+            QVERIFY(!files.last().isEmpty());
+            bytes << readAll(files.last());
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!r.m().queue().lastError().isEmpty(), kArrivalWaitMs);
+        for (const QString& f : files)
+            QVERIFY2(QFile::exists(f), qPrintable(f));
+        QCOMPARE(r.m().queue().waitingCount(), 5);
+
+        QVERIFY2(r.server.start(port), qPrintable(r.server.error()));
+        QTRY_COMPARE_WITH_TIMEOUT(r.m().queue().waitingCount(), 0, kArrivalWaitMs);
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(readAll(r.served(files.at(i))), bytes.at(i));
+        QCOMPARE(
+            QDir(r.pictures.path()).entryList(QDir::Files),
+            (QStringList{QFileInfo(files.at(3)).fileName(), QFileInfo(files.at(4)).fileName()}));
+    }
+
+    // A refused login pauses the queue with a message; the FTP settings
+    // window shows the backlog and the error, and saving the corrected
+    // password sends what waited.
+    void refusedLoginWaitsForNewSettings() {
+        Rig r;
+        QVERIFY2(r.startServer(), qPrintable(r.server.error()));
+        r.context.settings.ftpPassword = QStringLiteral("wrong");
+        r.m().startCapture();
+        const QString first = r.snapshot(60);
+        const QString second = r.snapshot(120);
+        QTRY_VERIFY_WITH_TIMEOUT(r.m().queue().paused(), kArrivalWaitMs);
+        QCOMPARE(r.status(), QStringLiteral("Загрузка на ftp приостановлена: сервер не принял "
+                                            "логин или пароль (изображений в очереди: 2)"));
+
+        QString queueText;
+        QString errorTip;
+        QTimer::singleShot(0, this, [&] {
+            auto* window = r.m().findChild<net::FtpSettingsWindow*>();
+            if (!window) {
+                QApplication::activeModalWidget()->close();
+                return;
+            }
+            if (QTest::qWaitForWindowExposed(window)) {
+                queueText = window->queueLabel()->text();
+                errorTip = window->errorLabel()->toolTip();
+                window->field(3)->setText(r.server.password());
+                click(window->button(0));
+            }
+            if (window->isVisible())
+                window->reject();
+        });
+        r.m().onButtonClicked(4);
+        QCOMPARE(queueText, QStringLiteral("Изображений в очереди на загрузку: 2"));
+        QVERIFY2(errorTip.startsWith(QStringLiteral("Последняя ошибка: Ответ сервера: 530")),
+                 qPrintable(errorTip));
+        QCOMPARE(r.context.settings.ftpPassword, r.server.password());
+        QTRY_COMPARE_WITH_TIMEOUT(r.m().queue().waitingCount(), 0, kArrivalWaitMs);
+        QCOMPARE(readAll(r.served(first)), readAll(first));
+        QCOMPARE(readAll(r.served(second)), readAll(second));
+    }
+};
+
+QTEST_MAIN(TestUploadWiring)
+#include "tst_upload_wiring.moc"
