@@ -1,6 +1,6 @@
 #include "controls/SizeGrip.h"
 
-#include "controls/SystemColor.h"
+#include "resources/Pictures.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -108,39 +108,25 @@ void SizeGrip::mouseReleaseEvent(QMouseEvent*) {
 
 void SizeGrip::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QColor light = systemColor(SysColor::BtnHighlight);
-    const QColor shadow = systemColor(SysColor::BtnShadow);
     if (m_gripShape == 1) {
         // Dots on a 36-twip grid, every other position, in a triangle that
-        // fills the corner.
+        // fills the corner; each dot a lit one under a dark one.
         const double r = px(m_radius);
-        const double shadowShift = px(m_shadowOffset);
+        const QPointF shift = QPointF(px(m_shadowOffset), px(m_shadowOffset)) * 0.5;
         const double step = px(36) * 2;
         for (int row = 0; row < 3; ++row) {
             for (int col = 2 - row; col < 3; ++col) {
                 const QPointF c(px(m_xOffset) + col * step + r, px(m_yOffset) + row * step + r);
-                p.setPen(Qt::NoPen);
-                p.setBrush(light);
-                p.drawEllipse(c + QPointF(shadowShift, shadowShift) * 0.5, r, r);
-                p.setBrush(shadow);
-                p.drawEllipse(c - QPointF(shadowShift, shadowShift) * 0.5, r, r);
+                const QSizeF dot(2 * r, 2 * r);
+                resources::Pictures::paint(p, QStringLiteral("sizegrip/dot-light"),
+                                           QRectF(c + shift - QPointF(r, r), dot));
+                resources::Pictures::paint(p, QStringLiteral("sizegrip/dot-shadow"),
+                                           QRectF(c - shift - QPointF(r, r), dot));
             }
         }
         return;
     }
-    // Classic grip: three diagonal grooves, a light line under each dark one.
-    p.setRenderHint(QPainter::Antialiasing, false);
-    const int w = width();
-    const int h = height();
-    for (int i = 0; i < 3; ++i) {
-        const int d = 4 + i * 4;
-        p.setPen(shadow);
-        p.drawLine(w - d, h - 1, w - 1, h - d);
-        p.drawLine(w - d + 1, h - 1, w - 1, h - d + 1);
-        p.setPen(light);
-        p.drawLine(w - d + 2, h - 1, w - 1, h - d + 2);
-    }
+    resources::Pictures::paint(p, QStringLiteral("sizegrip/grooves"), QRectF(rect()));
 }
 
 } // namespace vigilux::controls

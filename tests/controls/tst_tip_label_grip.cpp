@@ -208,6 +208,31 @@ private slots:
         QCOMPARE(grip.shadowOffset(), 20);
     }
 
+    void gripDrawsItsCornerInBothShapes() {
+        // Grooves by default, dots on request: each leaves the far corner
+        // marked and the opposite corner clear.
+        SizeGrip grip;
+        const auto inked = [&grip](const QRect& area) {
+            QImage image(grip.size(), QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::transparent);
+            grip.render(&image, {}, {}, QWidget::DrawChildren);
+            int ink = 0;
+            for (int y = area.top(); y <= area.bottom(); ++y)
+                for (int x = area.left(); x <= area.right(); ++x)
+                    ink += qAlpha(image.pixel(x, y)) != 0 ? 1 : 0;
+            return ink;
+        };
+        QVERIFY(inked(QRect(12, 12, 8, 8)) > 0);
+        QCOMPARE(inked(QRect(0, 0, 6, 6)), 0);
+        grip.setGripShape(1);
+        grip.setXOffset(40);
+        grip.setYOffset(40);
+        grip.setRadius(15);
+        grip.setShadowOffset(17);
+        QVERIFY(inked(QRect(12, 12, 8, 8)) > 0);
+        QCOMPARE(inked(QRect(0, 0, 6, 6)), 0);
+    }
+
     void pressAndDragResizesTheWindow() {
         QWidget window;
         window.setMinimumSize(200, 150);
