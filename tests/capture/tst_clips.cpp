@@ -1,5 +1,6 @@
 #include "FakeClock.h"
 #include "FakeDialogs.h"
+#include "VideoTools.h"
 #include "capture/ClipRecorder.h"
 #include "capture/ClipWriter.h"
 #include "capture/DeletionGuard.h"
@@ -79,25 +80,9 @@ TestFrame rgbFrame(QSize size, int index) {
     return f;
 }
 
-// ffprobe's view of a file: key=value pairs, empty when it refused the file.
+// ffprobe's view of a file.
 QMap<QString, QString> probe(const QString& file) {
-    QProcess p;
-    p.start(
-        QStringLiteral("ffprobe"),
-        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-count_frames"),
-         QStringLiteral("-select_streams"), QStringLiteral("v:0"), QStringLiteral("-show_entries"),
-         QStringLiteral("stream=codec_name,pix_fmt,width,height,nb_read_frames:format=duration"),
-         QStringLiteral("-of"), QStringLiteral("default=nw=1"), file});
-    if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        return {};
-    QMap<QString, QString> values;
-    for (const QString& line :
-         QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'))) {
-        const qsizetype eq = line.indexOf(QLatin1Char('='));
-        if (eq > 0)
-            values.insert(line.left(eq), line.mid(eq + 1).trimmed());
-    }
-    return values;
+    return test::probeVideo(file);
 }
 
 // Average red level of the first frame, as our own decoder reads it.
