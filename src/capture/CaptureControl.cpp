@@ -73,7 +73,8 @@ CaptureControl::CaptureControl(AppContext& context, CaptureControlHost& host,
     , m_detector(context)
     , m_saving(context, *this)
     , m_clips(context)
-    , m_events(context, m_detector, m_saving, *this) {
+    , m_events(context, m_detector, m_saving, *this)
+    , m_eventClips(m_clips, m_events.tracker()) {
     setObjectName(QStringLiteral("captureControl"));
 
     m_preview = new PreviewWidget(this);
@@ -108,6 +109,10 @@ CaptureControl::CaptureControl(AppContext& context, CaptureControlHost& host,
     connect(&m_detector, &MotionDetector::speedChanged, this, &CaptureControl::speedChanged);
     connect(&m_detector, &MotionDetector::similarityChanged, this,
             &CaptureControl::similarityChanged);
+    // The event recorder connected in its constructor, so the tracker has
+    // counted a step before the clips hear of it.
+    connect(&m_detector, &MotionDetector::alarm, &m_eventClips, &EventClips::onAlarm);
+    connect(&m_eventClips, &EventClips::clipSaved, this, &CaptureControl::clipSaved);
     connect(&m_detector, &MotionDetector::alarm, this, &CaptureControl::alarm);
     connect(&m_saving, &FrameSaver::imageFormatChanged, this, &CaptureControl::imageFormatChanged);
     connect(&m_saving, &FrameSaver::frameSaved, this, &CaptureControl::frameSaved);
@@ -214,12 +219,19 @@ void CaptureControl::applyPreviewRate() {
 
 void CaptureControl::setDetecting(bool start) {
     m_detector.setDetecting(start);
-    if (start)
+    if (start) {
         setClips(m_context.settings.eventClips, ClipOptions::fromSettings(m_context.settings));
+        return;
+    }
+    // The event first, so that its log line is written and its frames are
+    // queued before the clip is announced.
+    m_events.stop();
+    setClips(false, m_clips.options());
 }
 
 void CaptureControl::setClips(bool on, const ClipOptions& options) {
     m_clips.setOptions(options);
+    m_eventClips.setEnabled(on);
     if (!on)
         m_clips.stop();
     m_clipsOn = on;

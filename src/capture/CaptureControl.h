@@ -1,6 +1,7 @@
 #pragma once
 
 #include "capture/ClipRecorder.h"
+#include "capture/EventClips.h"
 #include "capture/EventRecorder.h"
 #include "capture/FrameSaver.h"
 #include "capture/MotionDetector.h"
@@ -72,13 +73,14 @@ public:
     void setDetectorInterval(qint16 ms) { m_detector.setDetectorInterval(ms); }
     void setNoiseTolerance(qint16 noise) { m_detector.setNoiseTolerance(noise); }
     void setSimilarityThreshold(qint16 amount) { m_detector.setSimilarityThreshold(amount); }
-    // Watch mode on (the clip settings are read again) or off.
+    // Watch mode on (the clip settings are read again) or off (an open
+    // event ends and is logged, then its clip is closed).
     void setDetecting(bool start);
     void setPreviewRate(qint16 ms) override;
 
     // Event clips: while on and watching, delivered frames go to the clip
-    // recorder, and the device delivers at least the clips' frame rate
-    // whatever preview rate the detector asks for.
+    // recorder, motion events get their clips, and the device delivers at
+    // least the clips' frame rate whatever preview rate the detector asks for.
     void setClips(bool on, const ClipOptions& options);
     bool clipsOn() const { return m_clipsOn; }
     ClipRecorder& clips() { return m_clips; }
@@ -146,6 +148,7 @@ private:
     bool m_clipsOn = false;
     int m_previewRateMs = 0; // asked for; 0: not yet set
     EventRecorder m_events;  // after detector and saving: it connects to both
+    EventClips m_eventClips; // after m_events: hears its tracker and alarms after it
     PreviewWidget* m_preview = nullptr;
     QWidget* m_offlineWidget = nullptr;
     controls::PushButton* m_retry = nullptr;

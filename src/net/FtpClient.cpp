@@ -154,7 +154,7 @@ void FtpClient::upload(const QString& site, const QString& username, const QStri
     m_password = password;
     m_localfile = localfile;
     m_remotefile = remotefile;
-    // Promptly still goes through the event loop, so a Res handler that
+    // Promptly still goes through the event loop, so a finished handler that
     // starts the next file has returned before the job begins.
     m_startDelay.start(start == Start::Promptly ? 0 : m_startDelayMs);
 }
@@ -644,7 +644,7 @@ void FtpClient::finish(bool ok, const QString& message) {
     m_blinkTimer.stop();
     m_busy = false;
     // Last, so that a handler sees the component idle and may start the
-    // next upload from inside Res.
+    // next upload from inside finished.
     emit finished(ok ? QStringLiteral("ok") : message);
 }
 

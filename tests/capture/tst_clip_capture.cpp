@@ -1,12 +1,23 @@
 #include "FakeCaptureDevice.h"
 #include "FakeClock.h"
 #include "FakeDialogs.h"
+#include "VideoTools.h"
 #include "capture/CaptureControl.h"
 #include "capture/CaptureControlHost.h"
+#include "capture/EventLog.h"
+#include "capture/VideoDecoder.h"
 #include "core/AppContext.h"
+#include "platform/SystemClock.h"
+#include "platform/VideoFileCaptureDevice.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
 
 using namespace vigilux;
 
@@ -44,6 +55,34 @@ struct Rig {
         control.startCapture();
     }
 };
+
+// Six seconds of a still grey scene; a light box crosses it from 1.5 s to
+// 3.5 s. Made at test time with ffmpeg.
+QString makeFootage(const QString& folder) {
+    const QString path = folder + QStringLiteral("/footage.mp4");
+    const bool made = test::runFfmpeg(
+        {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+         QStringLiteral("color=c=0x606060:s=160x120:r=10:d=6"), QStringLiteral("-f"),
+         QStringLiteral("lavfi"), QStringLiteral("-i"),
+         QStringLiteral("color=c=0xe0e0e0:s=40x40:r=10:d=6"), QStringLiteral("-filter_complex"),
+         QStringLiteral("[0][1]overlay=x='mod((t-1.5)*150,120)':y=40:enable='between(t,1.5,3.5)'"),
+         QStringLiteral("-c:v"), QStringLiteral("mpeg4"), QStringLiteral("-q:v"),
+         QStringLiteral("3"), path});
+    return made ? path : QString();
+}
+
+// The brightest red value of a video's first frame.
+int firstFramePeak(const QString& file) {
+    capture::VideoDecoder decoder;
+    if (!decoder.open(file) || !decoder.next() || !decoder.rgb24())
+        return -1;
+    const std::uint8_t* rgb = decoder.rgb24();
+    const int n = decoder.width() * decoder.height();
+    int peak = 0;
+    for (int i = 0; i < n; ++i)
+        peak = std::max<int>(peak, rgb[i * 3]);
+    return peak;
+}
 
 capture::ClipOptions fps(int maxFps) {
     capture::ClipOptions o;
@@ -105,6 +144,74 @@ private slots:
         r.control.stopCapture();
         QCOMPARE(clips.preRoll().size(), 0);
         QVERIFY(r.host.statuses.isEmpty());
+    }
+
+    // Watching real footage with clips on: the event's line in events.csv
+    // names its clip, the clip plays, lasts the event plus the pre-roll and
+    // the post-roll, and begins with the picture from before the motion.
+    void watchingFootageLogsAClipPerEvent() {
+        if (QStandardPaths::findExecutable(QStringLiteral("ffprobe")).isEmpty())
+            QSKIP("ffmpeg and ffprobe are needed (scripts/deps.sh installs them)");
+        QTemporaryDir media;
+        const QString footage = makeFootage(media.path());
+        QVERIFY(!footage.isEmpty());
+
+        QTemporaryDir dir;
+        platform::SystemClock clock;
+        test::FakeDialogs dialogs;
+        AppContext context(clock, dialogs, dir.path());
+        auto& s = context.settings;
+        s.savePath = dir.path();
+        s.eventGap = 1;
+        s.eventClips = true;
+        s.clipPreRoll = 1;
+        s.clipPostRoll = 1;
+        s.clipFrameRate = 10;
+        Host host;
+        capture::CaptureControl control(
+            context, host, platform::CaptureSource::videoFile(footage),
+            [](const platform::CaptureSource& source) {
+                return std::unique_ptr<platform::CaptureDevice>(
+                    std::make_unique<platform::VideoFileCaptureDevice>(source.path));
+            },
+            [] { return QStringList(); });
+        QSignalSpy saved(&control, &capture::CaptureControl::clipSaved);
+        control.setDetectorInterval(100);
+        control.setNoiseTolerance(8);
+        control.setSimilarityThreshold(98);
+        control.startCapture();
+        QVERIFY(control.running());
+
+        // Watch mode on, as the main window switches it.
+        control.setDetecting(true);
+        control.events().start();
+        context.watching = true;
+        QTRY_VERIFY_WITH_TIMEOUT(!saved.isEmpty(), 30000);
+        control.setDetecting(false);
+        context.watching = false;
+        control.stopCapture();
+
+        const QList<QStringList> events =
+            test::readEventLog(dir.filePath(capture::EventLog::FileName));
+        QVERIFY(!events.isEmpty());
+        const QStringList& event = events.first();
+        QCOMPARE(event.size(), 10);
+        const QString clip = QDir(dir.path()).absoluteFilePath(event[9]);
+        QCOMPARE(saved.first().first().toString(), clip);
+        QVERIFY(QFileInfo(clip).isFile());
+
+        const auto info = test::probeVideo(clip);
+        QCOMPARE(info.value(QStringLiteral("codec_name")), QStringLiteral("h264"));
+        const double expected = event[3].toDouble() + s.clipPreRoll + s.clipPostRoll;
+        const double duration = info.value(QStringLiteral("duration")).toDouble();
+        qInfo("event %s s, clip %.3f s, %s frames", qPrintable(event[3]), duration,
+              qPrintable(info.value(QStringLiteral("nb_read_frames"))));
+        QVERIFY2(std::abs(duration - expected) < 1.0,
+                 qPrintable(QStringLiteral("clip %1 s, event %2 s").arg(duration).arg(event[3])));
+        // Grey (0x60), not the light box: the first second is the pre-roll.
+        const int peak = firstFramePeak(clip);
+        QVERIFY2(peak > 0 && peak < 160, qPrintable(QString::number(peak)));
+        QVERIFY2(host.statuses.isEmpty(), qPrintable(host.statuses.join(QLatin1Char('\n'))));
     }
 };
 
