@@ -189,6 +189,7 @@ private:
     QPointer<QTcpServer> m_listener;
     QPointer<QTcpSocket> m_data;
     QFile m_file;
+    qint64 m_fileLeft = 0;            // bytes of m_file not yet read
     QByteArray m_inbox;               // control bytes not yet forming a whole reply
     bool m_transferAnnounced = false; // "150"/"125" seen
     bool m_sending = false;           // first chunk handed out
