@@ -218,7 +218,7 @@ private slots:
         QCOMPARE(w.sliderValue(static_cast<qint16>(index)), shown);
         QCOMPARE(p.context.settings.liveDetectorValues[static_cast<std::size_t>(index)], shown);
         QCOMPARE(p.target.calls, QStringList{QStringLiteral("%1=%2").arg(index).arg(shown)});
-        QCOMPARE(moved.count(), 0); // a value from code raises no Change
+        QCOMPARE(moved.count(), 0); // a value from code raises no changed
 
         w.onSliderChanged(3, 7); // no such slider
         w.setSlider(-1, 7);
