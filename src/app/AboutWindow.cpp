@@ -83,7 +83,7 @@ QUrl AboutWindow::mailTo() {
 }
 
 AboutWindow::AboutWindow(AppContext& context, UpdateChecker& checker, platform::UrlOpener& opener,
-             QWidget* parent)
+                         QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
     , m_context(context)
     , m_checker(checker)
@@ -101,7 +101,8 @@ AboutWindow::AboutWindow(AppContext& context, UpdateChecker& checker, platform::
 
     m_closeButton = new controls::TitleBarButton(controls::TitleBarButton::Kind::Close, this);
     m_closeButton->setObjectName(QStringLiteral("tb11"));
-    m_closeButton->move(WindowWidth - m_closeButton->width() - 10, (HeadHeight - m_closeButton->height()) / 2);
+    m_closeButton->move(WindowWidth - m_closeButton->width() - 10,
+                        (HeadHeight - m_closeButton->height()) / 2);
     m_closeButton->raise();
     connect(m_closeButton, &controls::TitleBarButton::clicked, this, &QDialog::reject);
 
@@ -130,7 +131,8 @@ AboutWindow::AboutWindow(AppContext& context, UpdateChecker& checker, platform::
     m_updateButton->setButtonStyle(3);
     m_updateButton->setGeometry(24, WindowHeight - 50, 210, 30);
     connect(m_updateButton, &controls::PushButton::clicked, &m_checker, &UpdateChecker::checkNow);
-    connect(&m_checker, &UpdateChecker::aboutCaption, m_updateButton, &controls::PushButton::setCaption);
+    connect(&m_checker, &UpdateChecker::aboutCaption, m_updateButton,
+            &controls::PushButton::setCaption);
     // The download runs while this window waits; show the new caption first.
     connect(&m_checker, &UpdateChecker::repaintAbout, this, [this] { repaint(); });
 
@@ -195,7 +197,7 @@ bool AboutWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void AboutWindow::paintEvent(QPaintEvent*) {
-    // BG: the panel and a thin frame, since there is no window border.
+    // The background: the panel and a thin frame, since there is no window border.
     QPainter p(this);
     p.fillRect(rect(), kPanel);
     p.setPen(QColor(150, 155, 165));

@@ -90,7 +90,7 @@ void SplashWindow::paintEvent(QPaintEvent*) {
     p.drawText(QRect(40, 175, 340, 24), Qt::AlignLeft | Qt::AlignVCenter,
                QStringLiteral("Подключение к камере..."));
 
-    // The blinking indicator A.
+    // The blinking indicator.
     if (m_indicatorVisible) {
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(235, 60, 50));
