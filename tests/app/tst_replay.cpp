@@ -528,16 +528,7 @@ private slots:
             QSKIP("ffprobe is not installed (scripts/deps.sh installs it)");
         const QString clip = path(QStringLiteral("crossing.mp4"));
         // 25 fps, above the clips' 10: a light box crosses during 1.5-3 s.
-        QVERIFY(runFfmpeg(
-            {QStringLiteral("-y"), QStringLiteral("-loglevel"), QStringLiteral("error"),
-             QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-             QStringLiteral("color=c=0x606060:s=160x120:r=25:d=6"), QStringLiteral("-f"),
-             QStringLiteral("lavfi"), QStringLiteral("-i"),
-             QStringLiteral("color=c=0xe0e0e0:s=40x40:r=25:d=6"), QStringLiteral("-filter_complex"),
-             QStringLiteral(
-                 "[0][1]overlay=x='mod((t-1.5)*150,120)':y=40:enable='between(t,1.5,3)'"),
-             QStringLiteral("-c:v"), QStringLiteral("mpeg4"), QStringLiteral("-q:v"),
-             QStringLiteral("3"), clip}));
+        QCOMPARE(test::makeCrossingFootage(clip, 25), clip);
         const QString ini =
             writeIni(QStringLiteral("clips.ini"), 100, 5, 2,
                      {QStringLiteral("Events/EventGap=1"), QStringLiteral("Events/EventClips=1"),
