@@ -27,6 +27,8 @@ struct Settings {
     // [Files]
     QString savePath;
     bool createSubfolders = true;
+    // Names from singleFileName instead of time stamps: numbered, or the one
+    // fixed file when maxFileCount is 1.
     bool singleFile = false;
     QString singleFileName = QStringLiteral("frame");
     bool limitFiles = true;
