@@ -8,6 +8,7 @@
 #include "FakeServices.h"
 #include "FtpServerProcess.h"
 #include "VideoTools.h"
+#include "WindowInput.h"
 #include "app/MainWindow.h"
 #include "capture/CaptureControl.h"
 #include "controls/PushButton.h"
@@ -33,20 +34,13 @@ using namespace vigilux;
 
 namespace {
 
+using vigilux::test::click;
+
 constexpr int kArrivalWaitMs = 60000;
 
 QByteArray readAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void click(QWidget* button) {
-    QWindow* window = button->window()->windowHandle();
-    const QPoint at = button->mapTo(button->window(), button->rect().center());
-    QTest::mouseMove(window, at + QPoint(1, 0));
-    QTest::mouseMove(window, at);
-    QTest::mousePress(window, Qt::LeftButton, {}, at);
-    QTest::mouseRelease(window, Qt::LeftButton, {}, at);
 }
 
 // A main window over fakes (camera, tray, sound) uploading to a real server;
