@@ -1,4 +1,5 @@
 #include "Bench.h"
+#include "LocalFtpServer.h"
 
 #include "app/UploadQueue.h"
 #include "core/AppContext.h"
@@ -28,13 +29,18 @@ constexpr qint64 kPictureSize = 60 * 1000;
 constexpr int kRounds = 5;
 
 // Runs the event loop until `done` holds or `ms` pass; false on time-out.
+// The loop sleeps between events as the program's own does (the overload of
+// processEvents with a time limit never sleeps: it would spin a core and
+// slow the server it measures).
 bool spinUntil(const std::function<bool()>& done, int ms) {
     QElapsedTimer clock;
     clock.start();
+    QTimer wake; // so the time-out is noticed while nothing else happens
+    wake.start(50);
     while (!done()) {
         if (clock.elapsed() > ms)
             return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }
@@ -50,25 +56,15 @@ void run() {
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly))
             return;
-        QByteArray bytes(kPictureSize, Qt::Uninitialized);
-        for (qint64 b = 0; b < kPictureSize; ++b)
-            bytes[b] = static_cast<char>(((b + i) * 2654435761u) >> 13);
-        file.write(bytes);
+        file.write(vigilux::bench::incompressibleBytes(kPictureSize, i));
         paths << path;
     }
     QDir(served.path()).mkdir(QStringLiteral("ours"));
     QDir(served.path()).mkdir(QStringLiteral("curl"));
 
-    QProcess server;
-    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    server.start(QStringLiteral("/usr/bin/python3"),
-                 {QStringLiteral(VIGILUX_FTP_SERVER_SCRIPT), QStringLiteral("0"), served.path(),
-                  QStringLiteral("bob"), QStringLiteral("secret")});
-    QByteArray line;
-    while (!line.endsWith('\n') && server.waitForReadyRead(15000))
-        line += server.readLine();
-    const quint16 port = static_cast<quint16>(line.mid(5).trimmed().toUInt());
-    if (!line.startsWith("port ") || port == 0) {
+    vigilux::bench::LocalFtpServer server(served.path());
+    const quint16 port = server.port();
+    if (port == 0) {
         std::printf("ftp-queue: no FTP server (python3-pyftpdlib)\n");
         return;
     }
@@ -117,9 +113,6 @@ void run() {
         }
         curl.push_back(timer.nsecsElapsed() / 1e6);
     }
-    server.closeWriteChannel();
-    if (!server.waitForFinished(5000))
-        server.kill();
     if (ours.empty() || curl.size() != ours.size())
         return;
     const double a = vigilux::bench::median(ours);

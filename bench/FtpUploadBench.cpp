@@ -1,4 +1,5 @@
 #include "Bench.h"
+#include "LocalFtpServer.h"
 
 #include "net/FtpClient.h"
 
@@ -36,22 +37,12 @@ void run() {
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly))
             return;
-        QByteArray bytes(kFileSize, Qt::Uninitialized);
-        for (qint64 i = 0; i < kFileSize; ++i)
-            bytes[i] = static_cast<char>((i * 2654435761u) >> 13);
-        file.write(bytes);
+        file.write(vigilux::bench::incompressibleBytes(kFileSize));
     }
 
-    QProcess server;
-    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    server.start(QStringLiteral("/usr/bin/python3"),
-                 {QStringLiteral(VIGILUX_FTP_SERVER_SCRIPT), QStringLiteral("0"), served.path(),
-                  QStringLiteral("bob"), QStringLiteral("secret")});
-    QByteArray line;
-    while (!line.endsWith('\n') && server.waitForReadyRead(15000))
-        line += server.readLine();
-    const quint16 port = static_cast<quint16>(line.mid(5).trimmed().toUInt());
-    if (!line.startsWith("port ") || port == 0) {
+    vigilux::bench::LocalFtpServer server(served.path());
+    const quint16 port = server.port();
+    if (port == 0) {
         std::printf("ftp-upload: no FTP server (python3-pyftpdlib)\n");
         return;
     }
@@ -85,9 +76,6 @@ void run() {
         }
         curl.push_back(clock.nsecsElapsed() / 1e6);
     }
-    server.closeWriteChannel();
-    if (!server.waitForFinished(5000))
-        server.kill();
     if (ours.empty() || curl.size() != ours.size())
         return;
     const double a = vigilux::bench::median(ours);

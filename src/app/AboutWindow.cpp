@@ -179,7 +179,7 @@ bool AboutWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void AboutWindow::paintEvent(QPaintEvent*) {
-    // BG: the panel and a thin frame, since there is no window border.
+    // The background: the panel and a thin frame, since there is no window border.
     QPainter p(this);
     p.fillRect(rect(), kPanel);
     p.setPen(QColor(150, 155, 165));

@@ -24,7 +24,7 @@ namespace vigilux::app {
 class UpdateChecker;
 
 // The About window: version, web site, contact address and the manual update
-// check. Borderless; dragged by its header picture `Head`. Opened modal by the
+// check. Borderless; dragged by its header picture. Opened modal by the
 // main window and destroyed when closed (OK accepts, the close box rejects).
 //
 // The update checker belongs to the main window and outlives this window; a
@@ -38,7 +38,7 @@ public:
     static constexpr int BlinkIntervalMs = 800;
 
     AboutWindow(AppContext& context, UpdateChecker& checker, platform::UrlOpener& opener,
-          QWidget* parent = nullptr);
+                QWidget* parent = nullptr);
     ~AboutWindow() override;
 
     // Where the site and mail links lead.

@@ -9,8 +9,9 @@ struct Settings;
 namespace vigilux::app {
 
 // Which alarm actions one counted alarm step runs. Each action has its own
-// switch (SoundAlarm, SysTrayAlarm, RunAlarm) and may be limited to the
-// step that starts a motion event; a mute from the tray silences all three.
+// switch (the keys SoundAlarm, SysTrayAlarm, RunAlarm) and may be limited to
+// the step that starts a motion event; a mute from the tray silences all
+// three.
 // The balloon also needs the window hidden to the tray.
 struct AlarmActions {
     bool sound = false;

@@ -21,8 +21,8 @@ namespace vigilux::app {
 class LifecycleHost;
 
 // Start-up, end of the splash and shutdown of the main window, in their fixed
-// order. It owns the single-instance lock and the settings module; the
-// window work goes through Shell.
+// order. It owns the single-instance lock and the settings storage; the
+// window work goes through the LifecycleHost.
 class Lifecycle final {
 public:
     // `iniPath` is where options.ini lives (beside the executable, or the
@@ -36,7 +36,7 @@ public:
     Lifecycle(const Lifecycle&) = delete;
     Lifecycle& operator=(const Lifecycle&) = delete;
 
-    // The load of the main window. Returns false when another instance runs:
+    // Start-up of the main window. Returns false when another instance runs:
     // the refusal has been shown and nothing else happened; the caller ends
     // the process.
     bool start();
@@ -44,12 +44,12 @@ public:
     // The splash's one-shot timer has fired and the splash is gone.
     void splashEnded();
 
-    // The unload of the main window (exit command).
+    // Shutdown of the main window (the exit command).
     void unload();
 
     settings::SettingsStorage& options() { return m_options; }
 
-    // The tool tips of OverlayLabel(0)..OverlayLabel(5).
+    // The tool tips of the main window's label(0)..label(5).
     static QStringList labelTips();
 
 private:

@@ -18,9 +18,9 @@ class RecordingIndicator final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(RecordingIndicator)
 public:
-    // `idleIcon` and `watchingIcon` are the tray's two icon handles (normal and alternate).
+    // `idleIcon` and `watchingIcon` are the tray's two icon handles.
     RecordingIndicator(AppContext& context, TrayIcon& tray, qint32 idleIcon, qint32 watchingIcon,
-           QWidget* parent = nullptr);
+                       QWidget* parent = nullptr);
 
     static constexpr int DotSize = 12;
     static const QString RecordingTip; // "Vigilux [>] включена автосъемка."
@@ -30,7 +30,7 @@ public:
     void stopLit();
 
     QTimer& blinkTimer() { return m_blinkTimer; }
-    // The dot S is lit.
+    // The dot is lit.
     bool dotVisible() const { return m_dot; }
     void onBlinkTick();
 

@@ -1,5 +1,7 @@
 #include "app/Replay.h"
 
+#include "capture/ClipRecorder.h"
+#include "capture/EventClips.h"
 #include "capture/EventRecorder.h"
 #include "capture/FrameSaver.h"
 #include "capture/MotionDetector.h"
@@ -253,7 +255,8 @@ int Replay::run(const ReplayOptions& options) {
             return fail(SaveFailed, QStringLiteral("cannot create the output folder ") +
                                         QDir::toNativeSeparators(options.outDir));
         s.savePath = QFileInfo(options.outDir).absoluteFilePath();
-    } else if (s.saveOnAlarm && (s.savePath.isEmpty() || !QFileInfo(s.savePath).isDir())) {
+    } else if ((s.saveOnAlarm || s.eventClips) &&
+               (s.savePath.isEmpty() || !QFileInfo(s.savePath).isDir())) {
         return fail(SaveFailed, QStringLiteral("the save folder \"") +
                                     QDir::toNativeSeparators(s.savePath) +
                                     QStringLiteral("\" does not exist; give --out DIR"));
@@ -282,6 +285,24 @@ int Replay::run(const ReplayOptions& options) {
                              m_plotEvents.push_back({static_cast<std::int64_t>(event.startMs),
                                                      static_cast<std::int64_t>(event.endMs)});
                      });
+
+    // Clips of the events, on the file's timeline: the clip clock is the
+    // media time, and so are the names, so two runs write the same files.
+    capture::ClipRecorder clips(context);
+    clips.setOptions(capture::ClipOptions::fromSettings(s));
+    clips.setRotation(&saving.rotation());
+    QObject::connect(&clips, &capture::ClipRecorder::status,
+                     [&](const QString& text) { host.showStatus(text); });
+    // Connected after the event recorder, which connected in its constructor.
+    capture::EventClips eventClips(clips, events.tracker());
+    QObject::connect(&detector, &capture::MotionDetector::alarm, &eventClips,
+                     &capture::EventClips::onAlarm);
+    QObject::connect(&eventClips, &capture::EventClips::clipSaved, [&](const QString& path) {
+        ++m_stats.clips;
+        endedEvents << QStringLiteral("clip=") + path;
+    });
+    eventClips.setEnabled(s.eventClips);
+
     const auto printEvents = [&] {
         for (const QString& line : std::as_const(endedEvents))
             if (m_out)
@@ -326,7 +347,19 @@ int Replay::run(const ReplayOptions& options) {
         ++m_stats.frames;
         const capture::MediaTime t = decoder.time();
         // A damaged frame is no sample: the tick waits for the next sound one.
-        if (!t.atOrAfter(nextTickMs) || decoder.corrupt())
+        const bool tick = t.atOrAfter(nextTickMs) && !decoder.corrupt();
+        // Clips take every frame their rate allows (the detector's frame
+        // too, which is packed anyway, so they share its time); a frame
+        // the rate drops is not even packed.
+        if (s.eventClips && (tick || clips.wantsFrameAt(t.floorMs()))) {
+            timer.start();
+            if (const std::uint8_t* picture = decoder.picture()) {
+                clock.setMediaMs(static_cast<double>(t.floorMs()));
+                clips.addFrame(picture, decoder.layout(), t.floorMs());
+            }
+            m_stats.clipSeconds += secondsSince(timer);
+        }
+        if (!tick)
             continue;
         // Every tick up to this frame's time is served by it, as the grab
         // request is one flag however many ticks set it.
@@ -389,6 +422,7 @@ int Replay::run(const ReplayOptions& options) {
     }
 
     events.stop(); // the file ended: so does an open event
+    clips.stop();  // then its clip, so the log line is written first
     printEvents();
     m_stats.damaged = decoder.damagedCount();
     if (m_stats.damaged > 0 && m_err)

@@ -20,7 +20,7 @@ namespace vigilux::app {
 // What one replay is asked to do.
 struct ReplayOptions {
     QString file;         // the video to watch
-    QString outDir;       // where alarm frames go; "" = the SavePath setting
+    QString outDir;       // where alarm frames and clips go; "" = the SavePath setting
     QString settingsPath; // the INI to read; "" = options.ini in the program folder
     QString plotPath;     // a PNG or SVG picture of the run; "" = none
 };
@@ -32,7 +32,9 @@ struct ReplayOptions {
 // unchanged. The detector compares each sampled frame as live watching
 // does: in the decoder's own pixel layout, planes packed without row
 // padding (FrameLayout::packed). Pictures are converted to RGB only to be
-// saved. Results depend only on the file and the settings.
+// saved. With EventClips on, every event also gets its video clip, taken
+// from the file's frames at the clip frame rate. Results, clips included,
+// depend only on the file and the settings.
 //
 // Writes one line per detector step and a summary to `out`, messages and
 // progress to `err`. Runs on the calling thread; needs a QGuiApplication
@@ -49,10 +51,12 @@ public:
         std::int64_t saved = 0;
         std::int64_t damaged = 0;    // decoding errors and frames marked corrupt
         std::int64_t events = 0;     // motion events (EventGap apart)
+        std::int64_t clips = 0;      // event clips written (EventClips on)
         double decodeSeconds = 0.0;  // reading and decoding every frame
         double convertSeconds = 0.0; // packing the sampled frames for the detector
         double detectSeconds = 0.0;  // detector steps, saving excluded
         double saveSeconds = 0.0;    // writing alarm frames
+        double clipSeconds = 0.0;    // packing and handing frames to the clips
         double totalSeconds = 0.0;   // the whole run, opening included
         std::vector<double> stepUs;  // each step's detector time, saving excluded
 
@@ -76,7 +80,8 @@ public:
     static QString stepLine(std::int64_t tMs, int similarity, bool alarm, const QString& saved);
     // The line of an ended motion event:
     // "event=N start_ms=.. end_ms=.. steps=.. peak=.." (media time of its
-    // first and last alarm step, largest change in percent).
+    // first and last alarm step, largest change in percent). A finished
+    // clip follows its event's line as "clip=path".
     static QString eventLine(const capture::MotionEvent& event);
     // The summary line of a run.
     static QString summaryLine(const Stats& stats);

@@ -35,7 +35,7 @@ QByteArray SoundPlayer::loadSoundFile(const QString& fileName) {
 }
 
 void SoundPlayer::playData(const QByteArray& data, qint16 flags) {
-    // Flags are always "asynchronous, from memory" here; the output plays
+    // `flags` are always "asynchronous, from memory" here; the output plays
     // every sound that way.
     Q_UNUSED(flags);
     if (data.isEmpty())

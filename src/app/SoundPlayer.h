@@ -15,13 +15,13 @@ class SoundPlayer final {
 public:
     explicit SoundPlayer(platform::SoundOutput& output);
 
-    // Plays the file at Path if there is one; returns at once.
+    // Plays the file at `path` if there is one; returns at once.
     void playFile(const QString& path);
 
     // The whole file, read in blocks of 1024 bytes; empty on any error.
     static QByteArray loadSoundFile(const QString& fileName);
 
-    // Stops any sound playing, then plays Data; nothing for empty data.
+    // Stops any sound playing, then plays `data`; nothing for empty data.
     void playData(const QByteArray& data, qint16 flags);
 
     // Sound files larger than this are not loaded: a sound that long is a

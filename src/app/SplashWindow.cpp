@@ -74,7 +74,7 @@ void SplashWindow::paintEvent(QPaintEvent*) {
     p.drawText(QRect(40, 175, 340, 24), Qt::AlignLeft | Qt::AlignVCenter,
                QStringLiteral("Подключение к камере..."));
 
-    // The blinking indicator A.
+    // The blinking indicator.
     if (m_indicatorVisible)
         resources::Pictures::paint(p, QStringLiteral("blink-dot"), QRectF(20, 181, 12, 12));
 }

@@ -6,7 +6,7 @@
 namespace vigilux::app {
 
 // The start-up splash: shown for four seconds while capture starts behind
-// it, with a blinking indicator. Unloads itself and then reports `Finished`.
+// it, with a blinking indicator. Closes itself and then reports `finished`.
 class SplashWindow final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(SplashWindow)

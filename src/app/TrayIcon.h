@@ -48,7 +48,7 @@ public:
     // shown at once.
     void setToolTipNote(const QString& note);
     qint32 notifyDataSize() const { return m_notifyDataSize; }
-    // True between Add and Delete.
+    // True between add() and remove().
     bool isShown() const { return m_shown; }
     bool isAvailable() const;
 

@@ -22,15 +22,15 @@ namespace vigilux::app {
 class LastCheckStore;
 
 // Asks our update endpoint which version is offered and offers to open the
-// download page when it differs from ours. checkInBackground is the automatic run
-// (once per start through UpTimer, at most every seven days); checkNow
-// is the About window's button. They share the request, the response rules
-// and the question; they differ in where texts go (StatusLine vs.
-// AboutCaption) and in the seven-day rule.
+// download page when it differs from ours. checkInBackground is the
+// automatic run (once per start through delayTimer(), at most every seven
+// days); checkNow is the About window's button. They share the request, the
+// response rules and the question; they differ in where texts go
+// (statusText vs. aboutCaption) and in the seven-day rule.
 //
 // The download is asynchronous: a run starts the request and returns, and
 // the remaining steps run when the reply ends, so the window stays live and
-// no nested event loop is needed. It is bounded in time (TimeoutMs) and in
+// no nested event loop is needed. It is bounded in time (timeoutMs()) and in
 // size (MaxResponseBytes). One run at a time: a check asked for while one
 // runs is ignored. UI thread only.
 class UpdateChecker final : public QObject {
@@ -59,7 +59,7 @@ public:
     // "--update-url=URL", else defaultEndpoint().
     static QUrl endpointFor(const QStringList& arguments);
 
-    // `folder` holds VersionFile: a folder the program may write (where its
+    // `folder` holds versionFile(): a folder the program may write (where its
     // settings went), not necessarily its own. endpoint is the base URL that
     // the request path is appended to.
     UpdateChecker(LastCheckStore& store, platform::Clock& clock, platform::Dialogs& dialogs,
@@ -101,7 +101,8 @@ signals:
     // The automatic run's texts, for the main window's status line.
     void statusText(const QString& text);
     void repaintMain();
-    // The manual run's texts, for the caption of the About button XpB2.
+    // The manual run's texts, for the caption of the About window's update
+    // button.
     void aboutCaption(const QString& text);
     void repaintAbout();
     // Any run has ended, whatever its result (after the question, if any).

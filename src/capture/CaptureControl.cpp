@@ -199,8 +199,8 @@ void CaptureControl::applyPreviewRate() {
     if (!m_device || m_previewRateMs == 0)
         return;
     int ms = m_previewRateMs;
-    // The detector may ask for one frame a detector interval (SyncPreRate);
-    // a clip needs its own frame rate.
+    // The detector may ask for one frame a detector interval (the SyncPreRate
+    // option); a clip needs its own frame rate.
     if (m_clipsOn)
         ms = std::min(ms, 1000 / m_clips.options().maxFps);
     m_device->setPreviewRate(ms);

@@ -36,7 +36,7 @@ class CaptureControlHost;
 // the format and source dialogs and resolution changes, shows an offline
 // picture with a retry button when no camera can be connected, and checks
 // once after start whether the picture is only black. Reports to its owner
-// through five events. UI thread only.
+// through its signals. UI thread only.
 class CaptureControl final : public QWidget,
                              public platform::CaptureCommands,
                              public FrameSaverHost,

@@ -25,9 +25,9 @@ public:
     // converts frames). A null image means no frame could be had.
     virtual QImage currentFrame() = 0;
 
-    virtual void showSavingIndicator() = 0;     // PSave, shown and repainted
-    virtual void startIndicatorHideTimer() = 0; // savedMarkTimer
-    virtual void toggleWatching() = 0;          // the watch-mode toggle
+    virtual void showSavingIndicator() = 0;     // the "saved" mark, shown and repainted
+    virtual void startIndicatorHideTimer() = 0; // the mark's savedMarkTimer
+    virtual void toggleWatching() = 0;
     virtual void playSound(const QString& path) = 0;
     virtual void showStatus(const QString& text) = 0; // the main window's status line
 };

@@ -4,7 +4,7 @@
 
 namespace vigilux::capture {
 
-// The detector's level bar as the detector sees it. The Sensor widget
+// The detector's level bar as the detector sees it. MotionLevelBar
 // implements it; tests use a recording fake. UI thread only.
 class LevelIndicator {
 public:

@@ -19,12 +19,12 @@ namespace vigilux::capture {
 class LevelIndicator;
 class PreviewRateTarget;
 
-// The motion detector of the capture control. Each tick of the detector timer asks for one
-// frame; the next frame the capture device hands to onFrame is copied
-// into the frame buffer and compared with the previous sample (startDetector),
-// which raises speedChanged, similarityChanged and, while watch mode is on, alarm, in that order,
-// through direct connections: the handlers (and the save after an alarm) run
-// inside the step, before the next frame is taken.
+// The motion detector of the capture control. Each tick of the detector timer
+// asks for one frame; the next frame the capture device hands to onFrame is
+// copied into the frame buffer and compared with the previous sample
+// (startDetector), which raises speedChanged, similarityChanged and, while
+// watch mode is on, alarm, in that order, through direct connections: the handlers (and the save
+// after an alarm) run inside the step, before the next frame is taken.
 //
 // Works on raw bytes only; it never interprets pixels. UI thread only: timer
 // ticks and frame callbacks arrive on the same thread, so nothing is locked.
@@ -43,7 +43,7 @@ public:
     // Seams to the rest of CaptureControl; each may be left unset (nullptr / empty).
     void setIndicator(LevelIndicator* indicator) { m_indicator = indicator; }
     void setPreviewRateTarget(PreviewRateTarget* target) { m_previewRate = target; }
-    // Frame saving: called after the Alarm(true) handlers have returned, when
+    // Frame saving: called after the alarm(true) handlers have returned, when
     // saving on alarm is on and the detector settings window is not open.
     void setSaveFrame(std::function<void()> saveFrame) { m_saveFrame = std::move(saveFrame); }
 
@@ -65,7 +65,7 @@ public:
     void formatChanged();
 
     // Capture start and the format/source dialogs call this: the next step
-    // never raises Alarm(true) and does not move the indicator.
+    // never raises alarm(true) and does not move the indicator.
     void clearPrimed() { m_primed = false; }
 
     void setLevelMaximum(qint32 newMax);

@@ -4,17 +4,17 @@
 
 #include <vector>
 
-// The arithmetic of the Sensor level bar, kept apart from the widget so it
+// The arithmetic of the motion level bar, kept apart from the widget so it
 // can be tested without one. Lengths are in units of 1/15 pixel (twips), the
 // scale the indicator's layout was designed in.
 namespace vigilux::capture::MotionLevelBarGeometry {
 
 constexpr int kUnitsPerPixel = 15;
-constexpr int kScaleWidth = 100;     // Pcont
-constexpr int kBarWidth = 120;       // Pbar, a little wider than the scale
-constexpr int kBarHeight = 10000;    // Pbar reaches past the bottom whatever its top
-constexpr int kBarDesignTop = 3960;  // Pbar before the first level arrives
-constexpr int kMarkHeight = 30;      // Pmax
+constexpr int kScaleWidth = 100;
+constexpr int kBarWidth = 120;       // a little wider than the scale
+constexpr int kBarHeight = 10000;    // reaches past the bottom whatever its top
+constexpr int kBarDesignTop = 3960;  // before the first level arrives
+constexpr int kMarkHeight = 30;      // the threshold mark
 constexpr int kMajorTickLength = 50; // ticks at whole multiples of 100 units
 constexpr int kMinorTickLength = 10;
 

@@ -13,9 +13,10 @@ class Clock;
 namespace vigilux::capture {
 
 // Measures how long a detector step takes and turns the recent durations into
-// the steps per second this computer can sustain (the FPS value). Durations
-// come from the clock's steady time in fractional milliseconds, so steps that
-// finish within a millisecond still give a true figure.
+// the steps per second this computer can sustain (the speed the detector
+// reports). Durations come from the clock's steady time in fractional
+// milliseconds, so steps that finish within a millisecond still give a true
+// figure.
 //
 // The window of the last 100 durations keeps a running sum in whole
 // nanoseconds: reading costs O(1) and the sum never drifts, however long the

@@ -80,15 +80,15 @@ void CheckBox::mousePressEvent(QMouseEvent* event) {
 void CheckBox::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::RightButton)
         return;
-    // The value has already changed: owners read it inside Click.
+    // The value has already changed: owners read it inside clicked().
     emit clicked();
     m_pressed = false;
     m_hoverTimer->start();
 }
 
 void CheckBox::mouseDoubleClickEvent(QMouseEvent* event) {
-    // The second press of a double click reports DblClick instead of
-    // toggling again; its release still reports Click.
+    // The second press of a double click reports doubleClicked instead of
+    // toggling again; its release still reports clicked.
     if (event->button() == Qt::LeftButton)
         emit doubleClicked();
 }

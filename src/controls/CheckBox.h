@@ -9,7 +9,7 @@ namespace vigilux::controls {
 
 // Check box drawn entirely from twelve pictures (four looks by three values),
 // without a caption: windows put a label beside it. Toggles on a left press,
-// reports `Click` on release. Enabled is QWidget's enabled state.
+// reports `clicked` on release. enabled() is QWidget's enabled state.
 //
 // Events carry the classic mouse codes (see MouseCodes.h); X and Y are pixels.
 class CheckBox final : public QWidget {
@@ -30,7 +30,7 @@ public:
     void setCheckState(Qt::CheckState state);
     bool enabled() const { return isEnabled(); }
 
-    // The picture `Picture1` shows now, by look and by its name
+    // The picture shown now, by look and by its name
     // ("IdleChecked", "PushedNoValue", "DisabledGrey", ...).
     Look look() const { return m_look; }
     QString pictureName() const { return pictureName(m_look, m_lookState); }

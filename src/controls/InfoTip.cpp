@@ -21,7 +21,7 @@ InfoTip::InfoTip(QObject* parent)
     , m_titleColor(systemColor(SysColor::InfoText)) {}
 
 InfoTip::~InfoTip() {
-    // Going away takes the tip down; nobody is left to hear Hidden.
+    // Going away takes the tip down; nobody is left to hear hidden().
     delete m_window.data();
 }
 

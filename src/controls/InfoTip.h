@@ -14,8 +14,9 @@ struct InfoTipContent;
 
 // A custom-drawn tip shown near the mouse pointer: optional bold title over
 // a separator, a message with lines and tabs, a border and a soft shadow.
-// The tip window exists only between Show and Hide; destroying the object
-// takes it down. The tip has no timer of its own (TimeOut is stored only).
+// The tip window exists only between show() and hide(); destroying the
+// object takes it down. The tip has no timer of its own (timeOut is stored
+// only).
 class InfoTip final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(InfoTip)
@@ -78,13 +79,13 @@ public:
     static QString aboutTitle() { return QStringLiteral("CInfoTip"); }
     static QString aboutText() { return aboutTitle() + QStringLiteral(" v") + version(); }
 
-    // Shows the tip near the pointer; empty arguments fall back to Text and
-    // Title.
+    // Shows the tip near the pointer; empty arguments fall back to text()
+    // and title().
     void show(const QString& message = QString(), const QString& title = QString());
-    // Takes the tip down if shown; raises Hidden in every case.
+    // Takes the tip down if shown; raises hidden() in every case.
     void hide();
 
-    // The content Show would display for these arguments.
+    // The content show() would display for these arguments.
     InfoTipContent contentFor(const QString& message, const QString& title) const;
 
 signals:

@@ -9,8 +9,8 @@ class QLabel;
 
 namespace vigilux::controls {
 
-// A caption or value on a coloured panel (the main window's OverlayLabel(0..5)).
-// The panel `Cont` and the text `Label` always fill the whole control.
+// A caption or value on a coloured panel (the main window's label(0..5)).
+// panel() and textLabel() always fill the whole control.
 // Colours are cached, so repeated calls with the same colour cost nothing.
 class OverlayLabel final : public QWidget {
     Q_OBJECT

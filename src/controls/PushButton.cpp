@@ -301,7 +301,7 @@ void PushButton::mouseMoveEvent(QMouseEvent* event) {
         emit mouseEntered(shift);
         refresh();
         // The capture brings the move that leaves the button, wherever it
-        // goes, so MouseOut is never missed.
+        // goes, so mouseLeft is never missed.
         if (isVisible() && isEnabled())
             grabMouse();
     } else if (!m_isHover && !inside && m_isPressed) {

@@ -10,11 +10,11 @@ namespace vigilux::controls {
 // border; 1 and 2 flat with a border while hovered or pressed; 3 XP face), a
 // caption with an access key ("&" marks it, "&&" is a literal ampersand) and
 // an optional picture. Hover is tracked with mouse capture, so it reports
-// MouseIn and MouseOut. Windows use buttons as arrays: the owner connects
-// each button's Click knowing its index.
+// mouseEntered and mouseLeft. Windows use buttons as arrays: the owner
+// connects each button's clicked knowing its index.
 //
 // Mouse arguments carry the classic codes (see MouseCodes.h), X and Y in
-// pixels; KeyCode is the Qt key code (equal to the classic codes for Space,
+// pixels; keyCode is the Qt key code (equal to the classic codes for Space,
 // letters and digits).
 class PushButton final : public QWidget {
     Q_OBJECT

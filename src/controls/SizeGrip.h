@@ -14,7 +14,7 @@ namespace vigilux::controls {
 // (offscreen, some X11 setups), the grip resizes the window itself while the
 // mouse is dragged.
 //
-// GripShape, XOffset, YOffset, Radius and ShadowOffset are in twips
+// gripShape, xOffset, yOffset, radius and shadowOffset are in twips
 // (15 per pixel), as saved with window designs.
 class SizeGrip final : public QWidget {
     Q_OBJECT

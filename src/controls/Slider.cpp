@@ -88,8 +88,8 @@ QSize Slider::minimumSizeHint() const {
 }
 
 void Slider::layOut() {
-    // An undefined step (Step 0, Max not above Min) leaves the handle where
-    // it was rather than failing.
+    // An undefined step (step 0, maximum not above minimum) leaves the handle
+    // where it was rather than failing.
     if (const auto offset =
             SliderGeometry::offsetForValue(m_value, trackLength(), m_min, m_max, m_step))
         m_offset = *offset;

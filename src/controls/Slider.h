@@ -9,8 +9,8 @@ class QLabel;
 namespace vigilux::controls {
 
 // Horizontal slider with the minimum and maximum written at the track's ends
-// and the value under the handle. `Change` is raised only by user drags;
-// values set from code raise nothing. Enabled is QWidget's enabled state: a
+// and the value under the handle. `changed` is raised only by user drags;
+// values set from code raise nothing. enabled() is QWidget's enabled state: a
 // disabled slider receives no mouse input, so it cannot be dragged.
 class Slider final : public QWidget {
     Q_OBJECT

@@ -6,7 +6,7 @@ namespace vigilux::controls {
 
 // The slider's step arithmetic, apart from any widget. Offsets are the
 // handle's distance in pixels from the start of a track `trackLength` pixels
-// long. A Step of 0 or below, or Max not above Min, leaves the step width
+// long. A step of 0 or below, or max not above min, leaves the step width
 // undefined: every function then answers nullopt and the caller keeps what
 // it had.
 namespace SliderGeometry {
@@ -20,7 +20,7 @@ std::optional<double> offsetForValue(int value, int trackLength, int min, int ma
 struct Drag {
     int value = 0;
     double offset = 0;  // where the handle goes
-    bool moved = false; // false: the value was clamped to Max, the handle stays
+    bool moved = false; // false: the value was clamped to max, the handle stays
 };
 
 // A drag that proposes the handle at `offset`. nullopt when the offset lies

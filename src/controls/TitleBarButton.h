@@ -8,8 +8,8 @@ class QTimer;
 namespace vigilux::controls {
 
 // The main window's title-bar picture buttons (close, hide, maximize): one design with
-// three picture sets. Each shows its normal (S1), hover (s2) or pressed (s3)
-// picture and raises `Click` once per release over its face. Hover is
+// three picture sets. Each shows its normal, hover or pressed picture and
+// raises `clicked` once per release over its face. Hover is
 // polled every 50 ms without mouse capture.
 class TitleBarButton final : public QWidget {
     Q_OBJECT

@@ -42,8 +42,8 @@ struct AppContext {
     core::IniFile ini;
     core::Settings settings;
 
-    bool watching = false;            // watch mode is on
-    bool inTray = false;              // main window hidden to the tray
+    bool watching = false;
+    bool inTray = false;
     bool detectorWindowShown = false; // main window shows the detector window
     bool detectorWindowOpen = false;  // the detector window is open
     qint16 alarmCount = 0;            // alarms since watch mode was switched on

@@ -47,7 +47,7 @@ public:
 
     // Stores keyValue (bool -> "True"/"False", integers as decimal text,
     // dates as the system's short date, strings unchanged) under keyName in
-    // Section, creating file, section and key as needed and keeping every
+    // sectionName, creating file, section and key as needed and keeping every
     // other line in its place. A write that fails leaves the file as it was,
     // returns false, sets lastError() and is reported (see setFailureReporter).
     bool write(const QVariant& keyValue, const QString& keyName, const QString& sectionName);

@@ -11,9 +11,10 @@ namespace vigilux::core {
 // Index into detectorValues / liveDetectorValues.
 enum DetectorValue { IntervalValue = 0, NoiseValue = 1, SimilarityValue = 2 };
 
-// The program-wide settings record: one field per key of options.ini, named
-// as the key. Filled once at start-up; settings windows change it and save
-// it; everything else reads it at the moment it needs a value.
+// The program-wide settings record: one field per key of options.ini, grouped
+// by the file's sections (settings::SettingsStorage pairs fields and keys).
+// Filled once at start-up; settings windows change it and save it;
+// everything else reads it at the moment it needs a value.
 struct Settings {
     // [Interface]
     bool startMinimized = false;
@@ -26,6 +27,8 @@ struct Settings {
     // [Files]
     QString savePath;
     bool createSubfolders = true;
+    // Names from singleFileName instead of time stamps: numbered, or the one
+    // fixed file when maxFileCount is 1.
     bool singleFile = false;
     QString singleFileName = QStringLiteral("frame");
     bool limitFiles = true;

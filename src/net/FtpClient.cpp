@@ -154,7 +154,7 @@ void FtpClient::upload(const QString& site, const QString& username, const QStri
     m_password = password;
     m_localfile = localfile;
     m_remotefile = remotefile;
-    // Promptly still goes through the event loop, so a Res handler that
+    // Promptly still goes through the event loop, so a finished handler that
     // starts the next file has returned before the job begins.
     m_startDelay.start(start == Start::Promptly ? 0 : m_startDelayMs);
 }
@@ -254,8 +254,11 @@ bool FtpClient::reuseSession() {
 
 bool FtpClient::openLocalFile() {
     m_file.setFileName(m_localfile);
-    if (m_file.open(QIODevice::ReadOnly))
+    if (m_file.open(QIODevice::ReadOnly)) {
+        // Asked once: a size query per chunk costs a system call each.
+        m_fileLeft = m_file.size();
         return true;
+    }
     fail(Failure::File, QStringLiteral("Не удалось открыть файл ") + m_localfile +
                             QStringLiteral(" (") + m_file.errorString() + QLatin1Char(')'));
     return false;
@@ -449,9 +452,10 @@ void FtpClient::fillSendWindow() {
 void FtpClient::sendNextChunk() {
     if (!m_jobActive || m_data.isNull() || !m_file.isOpen())
         return;
-    const qint64 remaining = std::max<qint64>(0, m_file.size() - m_file.pos());
+    const qint64 remaining = m_fileLeft;
     const qint64 size = std::min<qint64>(remaining, m_chunkSize);
     const QByteArray chunk = m_file.read(size);
+    m_fileLeft -= size;
     if (chunk.size() != size) {
         fail(Failure::File, QStringLiteral("Ошибка чтения файла ") + m_localfile +
                                 QStringLiteral(" (") + m_file.errorString() + QLatin1Char(')'));
@@ -640,7 +644,7 @@ void FtpClient::finish(bool ok, const QString& message) {
     m_blinkTimer.stop();
     m_busy = false;
     // Last, so that a handler sees the component idle and may start the
-    // next upload from inside Res.
+    // next upload from inside finished.
     emit finished(ok ? QStringLiteral("ok") : message);
 }
 

@@ -24,7 +24,7 @@ struct FtpStep {
     QString command;
 };
 
-// Uploads one local file per Upload() call to an FTP server: image mode,
+// Uploads one local file per upload() call to an FTP server: image mode,
 // active data connection (we listen, the server connects).
 //
 // The logged-in control connection is kept after "226" and the next file
@@ -37,7 +37,7 @@ struct FtpStep {
 // (the UI thread); nothing blocks and nothing spins a nested event loop.
 // Every wait is bounded; when a bound passes the job ends as failed, so
 // isBusy() never stays true forever. finished is raised exactly once per job,
-// after the job's state is cleared, so a Res handler may start the next
+// after the job's state is cleared, so a handler of it may start the next
 // upload at once.
 class FtpClient final : public QObject {
     Q_OBJECT
@@ -64,14 +64,14 @@ public:
     };
 
     // Status pictures: 1 queued, 2 busy (1 and 2 alternate while a job
-    // runs), 3 done, 4 failed; 0 before the first Upload.
+    // runs), 3 done, 4 failed; 0 before the first upload().
     enum State { None = 0, Queued = 1, Working = 2, Done = 3, Failed = 4 };
 
     // Why the last job failed, so a queue can tell a refused login or a
     // refused file from a server it could not reach.
     enum class Failure { None, Login, File, Server };
 
-    // When the job of an Upload call starts.
+    // When the job of an upload() call starts.
     enum class Start { Deferred, Promptly };
 
     // Returns a number in [0, 1); draws the listening port.
@@ -80,14 +80,14 @@ public:
     explicit FtpClient(QObject* parent = nullptr);
     ~FtpClient() override;
 
-    // Returns at once: stores the arguments, shows state 1 and starts T; the
-    // job begins when T fires (Start::Promptly: on the next turn of the event
+    // Returns at once: stores the arguments, shows Queued and starts the
+    // start delay; the job begins when it fires (Start::Promptly: on the next turn of the event
     // loop, for a queue that has more files waiting). A call while a job runs
     // abandons that job without a result (callers check isBusy() first).
     void upload(const QString& site, const QString& username, const QString& password,
                 const QString& localfile, const QString& remotefile, Start start = Start::Deferred);
     bool isBusy() const { return m_busy; }
-    // username "." site "/" remotefile, from the last Upload.
+    // username "." site "/" remotefile, from the last upload().
     QString address() const;
     // Hands the next chunk of the local file to the data connection. The
     // component paces itself with it; callers have no reason to call it.
@@ -157,7 +157,7 @@ private:
     void finish(bool ok, const QString& message);
     void tearDown();
 
-    // Job state; the five strings are the arguments of the last Upload.
+    // Job state; the five strings are the arguments of the last upload().
     bool m_blinkOn = false;
     std::array<FtpStep, 6> m_steps;
     qint16 m_stepIndex = 0;
@@ -189,6 +189,7 @@ private:
     QPointer<QTcpServer> m_listener;
     QPointer<QTcpSocket> m_data;
     QFile m_file;
+    qint64 m_fileLeft = 0;            // bytes of m_file not yet read
     QByteArray m_inbox;               // control bytes not yet forming a whole reply
     bool m_transferAnnounced = false; // "150"/"125" seen
     bool m_sending = false;           // first chunk handed out

@@ -8,7 +8,7 @@ namespace vigilux::net {
 class FtpClient;
 
 // The upload control's face: one of four 16x16 status pictures in a
-// 20x20 frame (300 twips), following an FTP's state. Holds no logic.
+// 20x20 frame (300 twips), following an FtpClient's state. Holds no logic.
 class FtpStatusIcon final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FtpStatusIcon)
@@ -19,14 +19,15 @@ public:
 
     explicit FtpStatusIcon(QWidget* parent = nullptr);
 
-    // Shows the FTP's current state now and every later change. The FTP
-    // must outlive the connection or be destroyed first (Qt drops it then).
+    // Shows the client's current state now and every later change. The
+    // client must outlive the connection or be destroyed first (Qt drops it
+    // then).
     void follow(const FtpClient& ftp);
 
     int state() const { return m_state; }
     void setState(int state);
 
-    // P1 queued, P2 busy, P3 done, P4 failed; an empty picture otherwise.
+    // 1 queued, 2 busy, 3 done, 4 failed; an empty picture otherwise.
     static QImage picture(int state);
 
 protected:

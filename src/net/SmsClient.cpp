@@ -79,7 +79,7 @@ void SmsClient::requestBalance(const QString& key) {
 void SmsClient::requestCost(const QString& phone) {
     if (refuseLineBreaks({&phone}))
         return;
-    // Taking over Mode and RequestPath of a request already on the wire
+    // Taking over the mode and path of a request already on the wire
     // would read its answer as a cost; drop that connection instead.
     abortRunning();
     startRequest(3, QStringLiteral("/cost.php?tel=") + queryValue(phone));
@@ -175,8 +175,8 @@ void SmsClient::onDisconnected() {
 
     const qsizetype headerEnd = m_response.indexOf(QStringLiteral("\r\n\r\n"));
     if (headerEnd < 0 || !m_response.contains(QStringLiteral("OK"))) {
-        // Mode is cleared before the event so that a handler may start the
-        // next request.
+        // The mode is cleared before the signal so that a handler may start
+        // the next request.
         m_mode = 0;
         showState(FailedState);
         emit failed(QStringLiteral("Неизвестный ответ от ") + relayHostName());

@@ -11,13 +11,13 @@ namespace vigilux::net {
 // Client of the SMS gateway: sends a message, asks for the account balance
 // or for the price of one message. Each operation is one HTTP/1.0 GET on a
 // fresh connection to the gateway host; the answer is read until the server
-// closes. Results come back as the signals Balance, Cost and Err; while a
-// request runs the status picture blinks (StateChanged 1/2), then shows
-// done (3) or failed (4).
+// closes. Results come back as the signals balance, cost and failed; while a
+// request runs the status picture blinks (stateChanged between 1 and 2),
+// then shows DoneState or FailedState.
 //
 // UI thread only: everything runs from timer ticks and socket signals, no
-// nested event loops. Every request is bounded by TimeoutMs (connect plus
-// answer); a server that never closes ends with an Err.
+// nested event loops. Every request is bounded by timeoutMs() (connect plus
+// answer); a server that never closes ends with failed.
 class SmsClient final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(SmsClient)
@@ -43,15 +43,16 @@ public:
     explicit SmsClient(QObject* parent = nullptr);
     ~SmsClient() override;
 
-    // Ignored unless Mode is 0.
+    // Ignored while another request is pending or running (mode() is not 0).
     void sendSms(const QString& number, const QString& text, const QString& key);
-    // Ignored unless Mode is 0.
+    // Ignored while another request is pending or running.
     void requestBalance(const QString& key);
     // Not guarded: supersedes a pending or running request.
     void requestCost(const QString& phone);
 
     QString requestPath() const { return m_requestPath; }
     QString response() const { return m_response; }
+    // The request pending or running: 0 none, 1 send, 2 balance, 3 cost.
     qint16 mode() const { return m_mode; }
     bool blinkOn() const { return m_blinkOn; }
     // The visible status picture, 1..4.

@@ -58,7 +58,7 @@ QString SmsSettingsWindow::keyPagePathAndQuery() {
 }
 
 SmsSettingsWindow::SmsSettingsWindow(AppContext& context, platform::CaptureCommands& capture,
-                       platform::UrlOpener& opener, QWidget* parent)
+                                     platform::UrlOpener& opener, QWidget* parent)
     : QDialog(parent)
     , m_context(context)
     , m_capture(capture)
@@ -146,7 +146,8 @@ SmsSettingsWindow::SmsSettingsWindow(AppContext& context, platform::CaptureComma
     // OK carries no action: nothing here is stored.
     connect(m_buttons[1], &controls::PushButton::clicked, this, &QDialog::reject);
     connect(m_buttons[2], &controls::PushButton::clicked, this, &SmsSettingsWindow::onTestClicked);
-    connect(m_buttons[3], &controls::PushButton::clicked, this, &SmsSettingsWindow::onBalanceClicked);
+    connect(m_buttons[3], &controls::PushButton::clicked, this,
+            &SmsSettingsWindow::onBalanceClicked);
 
     connect(&m_sms, &SmsClient::balance, this, &SmsSettingsWindow::onBalance);
     connect(&m_sms, &SmsClient::cost, this, &SmsSettingsWindow::onCost);
@@ -321,7 +322,7 @@ bool SmsSettingsWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void SmsSettingsWindow::paintEvent(QPaintEvent*) {
-    // BG: the light panel.
+    // The background: a plain light panel.
     QPainter p(this);
     p.fillRect(rect(), kPanel);
 }

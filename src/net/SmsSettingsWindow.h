@@ -34,7 +34,7 @@ class FtpStatusIcon;
 
 // The SMS notification window: the gateway key, the phone number and the
 // alarm message with its length counter; a test message, and the balance
-// and price queries through its own SMS component. Nothing is stored: the
+// and price queries through its own SmsClient. Nothing is stored: the
 // fields start from their sample texts each time the window is made.
 //
 // The capture is paused while the window exists: from construction (and
@@ -54,8 +54,8 @@ public:
     // The gateway's page that shows the account's key.
     static QString keyPagePathAndQuery();
 
-    SmsSettingsWindow(AppContext& context, platform::CaptureCommands& capture, platform::UrlOpener& opener,
-               QWidget* parent = nullptr);
+    SmsSettingsWindow(AppContext& context, platform::CaptureCommands& capture,
+                      platform::UrlOpener& opener, QWidget* parent = nullptr);
     ~SmsSettingsWindow() override;
 
     // The window's own component; tests point it at a local gateway.

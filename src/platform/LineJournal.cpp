@@ -18,27 +18,42 @@ QByteArray encodeLine(QString record) {
 LineJournal::LineJournal(const QString& path)
     : m_path(path) {}
 
-bool LineJournal::append(const QString& record) {
+LineJournal::~LineJournal() = default;
+LineJournal::LineJournal(LineJournal&&) noexcept = default;
+LineJournal& LineJournal::operator=(LineJournal&&) noexcept = default;
+
+// The file stays open between appends: a queue appends two lines for every
+// picture it sends, and opening the file each time cost more than the send.
+bool LineJournal::openForAppend() {
     QDir().mkpath(QFileInfo(m_path).absolutePath());
-    QFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
-        m_lastError = file.errorString();
+    auto file = std::make_unique<QFile>(m_path);
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        m_lastError = file->errorString();
         return false;
     }
     // A torn line left by a crash must not swallow the next record.
-    if (file.size() > 0) {
+    if (file->size() > 0) {
         QFile reader(m_path);
-        if (reader.open(QIODevice::ReadOnly) && reader.seek(file.size() - 1)) {
+        if (reader.open(QIODevice::ReadOnly) && reader.seek(file->size() - 1)) {
             char last = '\n';
-            if (reader.getChar(&last) && last != '\n' && file.write("\n", 1) != 1) {
-                m_lastError = file.errorString();
+            if (reader.getChar(&last) && last != '\n' && file->write("\n", 1) != 1) {
+                m_lastError = file->errorString();
                 return false;
             }
         }
     }
+    m_appender = std::move(file);
+    return true;
+}
+
+bool LineJournal::append(const QString& record) {
+    if (!m_appender && !openForAppend())
+        return false;
     const QByteArray line = encodeLine(record);
-    if (file.write(line) != line.size() || !file.flush()) {
-        m_lastError = file.errorString();
+    if (m_appender->write(line) != line.size()) {
+        m_lastError = m_appender->errorString();
+        // Opened again next time, which ends a line this write may have cut.
+        m_appender.reset();
         return false;
     }
     return true;
@@ -66,6 +81,8 @@ QStringList LineJournal::readAll() const {
 }
 
 bool LineJournal::rewrite(const QStringList& records) {
+    // The new file replaces the one held open; appends go to the new one.
+    m_appender.reset();
     QDir().mkpath(QFileInfo(m_path).absolutePath());
     QSaveFile file(m_path);
     if (!file.open(QIODevice::WriteOnly)) {

@@ -15,14 +15,14 @@ class DetectorSliders;
 // The auto-calibration of the detector's three values, driven by the values
 // the main window forwards (speedValue in phase 1, similarityValue in phases 2
 // and 3; AppContext::calibrationPhase says which) and by the step timer:
-//   1. speed: 20 short ticks after 500 ms average the FPS values into the
+//   1. speed: 20 short ticks after 500 ms average the speed values into the
 //      detector interval;
 //   2. noise: noise levels 0, 1, 2, ... are tried on groups of 4 frames until
 //      a group's average similarity reaches 95 (60 frames at most);
 //   3. largest difference of 20 frames, plus 2, becomes the motion percent.
 // Results go to the sliders through the DetectorSliders, exactly as user moves.
 //
-// UI thread only. The context, the writer and the view must outlive it.
+// UI thread only. The context, the sliders and the view must outlive it.
 class CalibrationLogic final {
 public:
     static constexpr int kFirstTickMs = 500;
@@ -36,7 +36,7 @@ public:
     static constexpr qint32 kStartInterval = 100; // ms, about ten detector steps a second
     static constexpr qint32 kStartPercent = 6;
     // The detector steps at most every 1000 ms in phases 2 and 3; this long
-    // without a value means the sensor stopped.
+    // without a value means the detector stopped.
     static constexpr int kStallBoundMs = 10000;
 
     CalibrationLogic(AppContext& context, DetectorSliders& sliders, CalibrationView& view);

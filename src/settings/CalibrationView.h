@@ -17,7 +17,7 @@ public:
     // Full width of the progress container, in pixels.
     virtual int progressWidth() const = 0;
     virtual void setBarWidth(int width) = 0;
-    // Closes the window; the window then calls CalibrationLogic::Closed().
+    // Closes the window; the window then calls CalibrationLogic::closed().
     virtual void closeWindow() = 0;
 };
 

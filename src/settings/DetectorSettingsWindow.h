@@ -35,7 +35,7 @@ class DetectorValuesTarget;
 // the close box stores nothing and leaves the detector as it is. The
 // context's detectorWindowOpen is set from construction until it closes by
 // any means. Opened modally by the main window; the context, the settings
-// module and the sensor target must outlive it.
+// storage and the detector values target must outlive it.
 class DetectorSettingsWindow final : public QDialog, public DetectorSliders {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(DetectorSettingsWindow)
@@ -47,8 +47,8 @@ public:
     // modally; tests drive it instead.
     using CalibrationRunner = std::function<void(CalibrationWindow&)>;
 
-    DetectorSettingsWindow(AppContext& context, SettingsStorage& options, DetectorValuesTarget& sensorTarget,
-              QWidget* parent = nullptr);
+    DetectorSettingsWindow(AppContext& context, SettingsStorage& options,
+                           DetectorValuesTarget& sensorTarget, QWidget* parent = nullptr);
     ~DetectorSettingsWindow() override;
 
     // DetectorSliders; indexes outside 0..2 are ignored.
@@ -61,7 +61,9 @@ public:
         return m_slider.at(static_cast<std::size_t>(index));
     }
     QLabel* infoIcon(int index) const { return m_pic.at(static_cast<std::size_t>(index)); }
-    controls::PushButton* button(int index) const { return m_buttons.at(static_cast<std::size_t>(index)); }
+    controls::PushButton* button(int index) const {
+        return m_buttons.at(static_cast<std::size_t>(index));
+    }
     QTimer& tipPollTimer() { return m_tipPollTimer; }
     // The help balloon while shown, else null.
     controls::InfoTip* infoTip() const { return m_tip.get(); }

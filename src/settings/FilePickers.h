@@ -16,12 +16,12 @@ class FilePickers final {
 public:
     explicit FilePickers(platform::Dialogs& dialogs);
 
-    // An open-file picker. `Filter` is display-name and pattern pairs with
+    // An open-file picker. `filter` is display-name and pattern pairs with
     // "|" between all parts ("Звуки (wav)|*.wav"). Returns the full path, or
     // "" when cancelled.
     QString openFile(const QString& title, const QString& filter, const QString& defaultExtension);
 
-    // A folder picker over `Owner`. Returns the folder without a trailing
+    // A folder picker over `owner`. Returns the folder without a trailing
     // separator (the root stays "/"), or "" when cancelled.
     QString browseFolder(QWidget* owner, const QString& title);
 

@@ -346,7 +346,7 @@ void ProgramOptionsWindow::fillControls() {
     m_qualitySlider->setStep(5);
     m_qualitySlider->setValue(s.jpegQuality);
 
-    // Values set from code raise no Click, so the dependent controls keep
+    // Values set from code raise no clicked, so the dependent controls keep
     // their enabled state here.
     m_check[0]->setValue(s.startMinimized);
     m_check[1]->setValue(s.startWatching);

@@ -40,12 +40,12 @@ class SettingsStorage;
 // copies them back and writes the file; Cancel leaves both untouched.
 //
 // Lifetime: the caller creates it on the heap and runs exec(). One of the
-// three buttons on the picture page (format, source, HD window) hides the
-// window, which ends exec() with Rejected, and shows it again modeless; from
-// then on Detached() is true and the window deletes itself when it is
-// closed by OK, Cancel or its close box. So after exec() returns the caller
-// deletes the window only when Detached() is false, and never keeps the
-// pointer otherwise (or holds it in a QPointer).
+// three buttons on the picture page (format, source, resolution window)
+// hides the window, which ends exec() with Rejected, and shows it again
+// modeless; from then on detached() is true and the window deletes itself
+// when it is closed by OK, Cancel or its close box. So after exec() returns
+// the caller deletes the window only when detached() is false, and never
+// keeps the pointer otherwise (or holds it in a QPointer).
 class ProgramOptionsWindow final : public QDialog {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ProgramOptionsWindow)

@@ -25,7 +25,7 @@ class PushButton;
 namespace vigilux::settings {
 
 // "Поддержка HD-разрешения": probes which capture sizes of the candidate
-// list the device accepts, remembers the result in the HD section of the
+// list the device accepts, remembers the result in the [HD] section of the
 // options file, and switches the device to the chosen size on OK. Modal;
 // the caller runs exec() and owns the window.
 class ResolutionWindow final : public QDialog {
@@ -33,7 +33,8 @@ class ResolutionWindow final : public QDialog {
     Q_DISABLE_COPY_MOVE(ResolutionWindow)
 
 public:
-    ResolutionWindow(AppContext& context, platform::CaptureCommands& capture, QWidget* parent = nullptr);
+    ResolutionWindow(AppContext& context, platform::CaptureCommands& capture,
+                     QWidget* parent = nullptr);
     ~ResolutionWindow() override;
 
     bool hasList() const { return m_hasList; }
@@ -49,7 +50,7 @@ protected:
 private:
     void restoreStored();
     // Fills the list from "w,h,..."; a text without a whole valid pair
-    // leaves the list as it was and clears HasList.
+    // leaves the list as it was and clears hasList().
     void fillList(const QString& list);
     void probe();
     void onOkClicked();

@@ -7,6 +7,7 @@
 #include "core/AppContext.h"
 #include "platform/UrlOpener.h"
 
+#include "WindowInput.h"
 #include "support/FakeClock.h"
 #include "support/FakeDialogs.h"
 #include "support/ScriptedHttpServer.h"
@@ -20,14 +21,16 @@
 using vigilux::AppContext;
 using vigilux::app::AboutWindow;
 using vigilux::app::UpdateChecker;
-using vigilux::controls::TitleBarButton;
 using vigilux::controls::PushButton;
+using vigilux::controls::TitleBarButton;
 using vigilux::platform::Dialogs;
 using vigilux::test::FakeClock;
 using vigilux::test::FakeDialogs;
 using vigilux::test::ScriptedHttpServer;
 
 namespace {
+
+using vigilux::test::click;
 
 constexpr int Bound = 10000; // ms; every wait is bounded
 
@@ -43,15 +46,6 @@ public:
 };
 
 using FakeOpener = vigilux::test::FakeUrlOpener;
-
-// A click as the window system delivers it: pointer over, press, release.
-void click(QWidget* w) {
-    QWindow* handle = w->window()->windowHandle();
-    const QPoint at = w->mapTo(w->window(), w->rect().center());
-    QTest::mouseMove(handle, at);
-    QTest::mousePress(handle, Qt::LeftButton, {}, at);
-    QTest::mouseRelease(handle, Qt::LeftButton, {}, at);
-}
 
 } // namespace
 

@@ -1,3 +1,4 @@
+#include "VideoTools.h"
 #include "app/Replay.h"
 #include "capture/VideoDecoder.h"
 #include "platform/ConsoleDialogs.h"
@@ -517,6 +518,65 @@ private slots:
         QStringList other = stepLines[1];
         other.replaceInStrings(QStringLiteral("events-20"), QStringLiteral("events-10"));
         QCOMPARE(stepLines[0], other);
+    }
+
+    // With EventClips on, each event gets its clip from the file's frames:
+    // named on the file's timeline, the same bytes on every run, as long as
+    // the event plus the pre-roll and the post-roll, and named in the log.
+    void clipsOfEvents() {
+        if (QStandardPaths::findExecutable(QStringLiteral("ffprobe")).isEmpty())
+            QSKIP("ffprobe is not installed (scripts/deps.sh installs it)");
+        const QString clip = path(QStringLiteral("crossing.mp4"));
+        // 25 fps, above the clips' 10: a light box crosses during 1.5-3 s.
+        QCOMPARE(test::makeCrossingFootage(clip, 25), clip);
+        const QString ini =
+            writeIni(QStringLiteral("clips.ini"), 100, 5, 2,
+                     {QStringLiteral("Events/EventGap=1"), QStringLiteral("Events/EventClips=1"),
+                      QStringLiteral("Events/PreRoll=1"), QStringLiteral("Events/PostRoll=1"),
+                      QStringLiteral("Files/CreateSubFolders=True")});
+        const QString outA = path(QStringLiteral("clips-a"));
+        const QString outB = path(QStringLiteral("clips-b"));
+        const Run a = replay(clip, outA, ini);
+        const Run b = replay(clip, outB, ini);
+        QCOMPARE(a.code, 0);
+        QCOMPARE(b.code, 0);
+        // Progress only: no clip went wrong.
+        for (const QString& line : a.err)
+            QVERIFY2(line.startsWith(QLatin1String("vigilux: replay ")), qPrintable(line));
+
+        // Named after the file's timeline, so both runs wrote the same
+        // names, and the same bytes.
+        const QMap<QString, QByteArray> files = tree(outA);
+        QCOMPARE(files, tree(outB));
+        QStringList videos;
+        for (auto it = files.cbegin(); it != files.cend(); ++it)
+            if (it.key().endsWith(QLatin1String(".mp4")))
+                videos << it.key();
+        QCOMPARE(videos.size(), 1);
+        const QList<QStringList> log =
+            test::readEventLog(QDir(outA).filePath(QStringLiteral("events.csv")));
+        QCOMPARE(log.size(), 1);
+        // The event's first frame and its clip share the name: the moment
+        // of the first alarm step.
+        QCOMPARE(
+            videos.first(),
+            QString(log.first().value(6)).replace(QStringLiteral(".jpg"), QStringLiteral(".mp4")));
+        QCOMPARE(log.first().value(9), videos.first());
+        QVERIFY(a.out.contains(QStringLiteral("clip=") + QDir(outA).filePath(videos.first())));
+
+        // From a second before the first alarm step to a second after the
+        // last, at most ten frames a second.
+        const auto info = test::probeVideo(QDir(outA).filePath(videos.first()));
+        QCOMPARE(info.value(QStringLiteral("codec_name")), QStringLiteral("h264"));
+        const double duration = info.value(QStringLiteral("duration")).toDouble();
+        const double expected = log.first().value(3).toDouble() + 2.0;
+        QVERIFY2(
+            std::abs(duration - expected) < 0.3,
+            qPrintable(
+                QStringLiteral("clip %1 s, event %2 s").arg(duration).arg(log.first().value(3))));
+        const int frames = info.value(QStringLiteral("nb_read_frames")).toInt();
+        QVERIFY2(frames >= duration * 9 && frames <= duration * 10 + 1,
+                 qPrintable(QString::number(frames)));
     }
 
     // Recordings joined end to end: time jumps back at each join (and the

@@ -113,7 +113,8 @@ private slots:
         QVERIFY(!record.dotVisible());
         QCOMPARE(tray.icon(), 0);
 
-        // In the tray the icon swaps between I1 and I2 with the dot.
+        // In the tray the icon swaps between idle (1) and watching (2) with the
+        // dot.
         c.context.inTray = true;
         tray.setIcon(1);
         tray.add();
@@ -130,7 +131,7 @@ private slots:
         QVERIFY(record.dotVisible());
         QCOMPARE(tray.icon(), 2);
 
-        // Off: I1 and the plain tip come back.
+        // Off: the idle icon and the plain tip come back.
         record.stop();
         QVERIFY(!record.dotVisible());
         QCOMPARE(tray.icon(), 1);

@@ -7,11 +7,15 @@
 #include "FakeDialogs.h"
 #include "FakeServices.h"
 #include "FtpServerProcess.h"
+#include "VideoTools.h"
+#include "WindowInput.h"
 #include "app/MainWindow.h"
 #include "capture/CaptureControl.h"
 #include "controls/PushButton.h"
 #include "core/AppContext.h"
 #include "net/FtpSettingsWindow.h"
+#include "platform/SystemClock.h"
+#include "platform/VideoFileCaptureDevice.h"
 #include "settings/SettingsStorage.h"
 
 #include <QApplication>
@@ -20,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -29,6 +34,8 @@ using namespace vigilux;
 
 namespace {
 
+using vigilux::test::click;
+
 constexpr int kArrivalWaitMs = 60000;
 
 QByteArray readAll(const QString& path) {
@@ -36,22 +43,17 @@ QByteArray readAll(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-void click(QWidget* button) {
-    QWindow* window = button->window()->windowHandle();
-    const QPoint at = button->mapTo(button->window(), button->rect().center());
-    QTest::mouseMove(window, at + QPoint(1, 0));
-    QTest::mouseMove(window, at);
-    QTest::mousePress(window, Qt::LeftButton, {}, at);
-    QTest::mouseRelease(window, Qt::LeftButton, {}, at);
-}
-
-// A main window over fakes (camera, tray, sound) uploading to a real server.
+// A main window over fakes (camera, tray, sound) uploading to a real server;
+// with `footage`, the camera is that video file played in real time.
 struct Rig {
+    QString footage;
     QTemporaryDir settingsDir;
     QTemporaryDir pictures;
     test::FakeClock clock;
+    platform::SystemClock realClock;
     test::FakeDialogs dialogs;
-    AppContext context{clock, dialogs, settingsDir.path()};
+    AppContext context{footage.isEmpty() ? static_cast<platform::Clock&>(clock) : realClock,
+                       dialogs, settingsDir.path()};
     test::FakeTrayBackend tray;
     test::FakeSoundOutput sound;
     test::FakeProcesses processes;
@@ -61,7 +63,8 @@ struct Rig {
     std::unique_ptr<app::MainWindow> main;
     std::unique_ptr<settings::SettingsStorage> options;
 
-    Rig() {
+    explicit Rig(QString video = {})
+        : footage(std::move(video)) {
         context.ini.setFileName(settingsDir.filePath(QStringLiteral("options.ini")));
         auto& s = context.settings;
         s.savePath = pictures.path();
@@ -72,6 +75,9 @@ struct Rig {
             context, app::MainWindow::Services{
                          tray, sound, processes, urls, platform::CaptureSource::demo(),
                          [this](const platform::CaptureSource&) {
+                             if (!footage.isEmpty())
+                                 return std::unique_ptr<platform::CaptureDevice>(
+                                     std::make_unique<platform::VideoFileCaptureDevice>(footage));
                              auto d = std::make_unique<test::FakeCaptureDevice>();
                              device = d.get();
                              return std::unique_ptr<platform::CaptureDevice>(std::move(d));
@@ -183,6 +189,49 @@ private slots:
         QCOMPARE(
             QDir(r.pictures.path()).entryList(QDir::Files),
             (QStringList{QFileInfo(files.at(3)).fileName(), QFileInfo(files.at(4)).fileName()}));
+    }
+
+    // Watching footage with clips and their upload on: the event's clip
+    // reaches the server after the event's frames, whole.
+    void eventClipsFollowTheirFrames() {
+        if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
+            QSKIP("ffmpeg is not installed (scripts/deps.sh installs it)");
+        QTemporaryDir media;
+        const QString footage =
+            test::makeCrossingFootage(media.filePath(QStringLiteral("footage.mp4")), 10);
+        QVERIFY(!footage.isEmpty());
+        Rig r(footage);
+        QVERIFY2(r.startServer(), qPrintable(r.server.error()));
+        auto& s = r.context.settings;
+        s.eventGap = 1;
+        s.eventClips = true;
+        s.uploadClips = true;
+        s.clipPreRoll = 1;
+        s.clipPostRoll = 1;
+        r.m().setDetectorValue(0, 100);
+        r.m().setDetectorValue(1, 8);
+        r.m().setDetectorValue(2, 2);
+        QStringList saved; // frames and clips, in the order they were announced
+        connect(&r.m().capture(), &capture::CaptureControl::frameSaved, this,
+                [&](const QString& path) { saved << path; });
+        connect(&r.m().capture(), &capture::CaptureControl::clipSaved, this,
+                [&](const QString& path) { saved << path; });
+        r.m().startCapture();
+        r.m().toggleWatching();
+        QVERIFY(r.context.watching);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            std::any_of(saved.cbegin(), saved.cend(),
+                        [](const QString& p) { return p.endsWith(QLatin1String(".mp4")); }),
+            30000);
+        r.m().toggleWatching();
+
+        QVERIFY(saved.size() > 1);
+        const QString clip = saved.last();
+        QVERIFY2(clip.endsWith(QLatin1String(".mp4")), qPrintable(saved.join(QLatin1Char(' '))));
+        QTRY_COMPARE_WITH_TIMEOUT(r.m().queue().waitingCount(), 0, kArrivalWaitMs);
+        for (const QString& file : std::as_const(saved))
+            QCOMPARE(readAll(r.served(file)), readAll(file));
+        QVERIFY(!test::probeVideo(r.served(clip)).isEmpty());
     }
 
     // A refused login pauses the queue with a message; the FTP settings

@@ -56,21 +56,6 @@ struct Rig {
     }
 };
 
-// Six seconds of a still grey scene; a light box crosses it from 1.5 s to
-// 3.5 s. Made at test time with ffmpeg.
-QString makeFootage(const QString& folder) {
-    const QString path = folder + QStringLiteral("/footage.mp4");
-    const bool made = test::runFfmpeg(
-        {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-         QStringLiteral("color=c=0x606060:s=160x120:r=10:d=6"), QStringLiteral("-f"),
-         QStringLiteral("lavfi"), QStringLiteral("-i"),
-         QStringLiteral("color=c=0xe0e0e0:s=40x40:r=10:d=6"), QStringLiteral("-filter_complex"),
-         QStringLiteral("[0][1]overlay=x='mod((t-1.5)*150,120)':y=40:enable='between(t,1.5,3.5)'"),
-         QStringLiteral("-c:v"), QStringLiteral("mpeg4"), QStringLiteral("-q:v"),
-         QStringLiteral("3"), path});
-    return made ? path : QString();
-}
-
 // The brightest red value of a video's first frame.
 int firstFramePeak(const QString& file) {
     capture::VideoDecoder decoder;
@@ -153,7 +138,8 @@ private slots:
         if (QStandardPaths::findExecutable(QStringLiteral("ffprobe")).isEmpty())
             QSKIP("ffmpeg and ffprobe are needed (scripts/deps.sh installs them)");
         QTemporaryDir media;
-        const QString footage = makeFootage(media.path());
+        const QString footage =
+            test::makeCrossingFootage(media.filePath(QStringLiteral("footage.mp4")), 10);
         QVERIFY(!footage.isEmpty());
 
         QTemporaryDir dir;

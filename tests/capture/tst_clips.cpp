@@ -1,5 +1,6 @@
 #include "FakeClock.h"
 #include "FakeDialogs.h"
+#include "VideoTools.h"
 #include "capture/ClipRecorder.h"
 #include "capture/ClipWriter.h"
 #include "capture/DeletionGuard.h"
@@ -79,25 +80,9 @@ TestFrame rgbFrame(QSize size, int index) {
     return f;
 }
 
-// ffprobe's view of a file: key=value pairs, empty when it refused the file.
+// ffprobe's view of a file.
 QMap<QString, QString> probe(const QString& file) {
-    QProcess p;
-    p.start(
-        QStringLiteral("ffprobe"),
-        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-count_frames"),
-         QStringLiteral("-select_streams"), QStringLiteral("v:0"), QStringLiteral("-show_entries"),
-         QStringLiteral("stream=codec_name,pix_fmt,width,height,nb_read_frames:format=duration"),
-         QStringLiteral("-of"), QStringLiteral("default=nw=1"), file});
-    if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        return {};
-    QMap<QString, QString> values;
-    for (const QString& line :
-         QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'))) {
-        const qsizetype eq = line.indexOf(QLatin1Char('='));
-        if (eq > 0)
-            values.insert(line.left(eq), line.mid(eq + 1).trimmed());
-    }
-    return values;
+    return test::probeVideo(file);
 }
 
 // Average red level of the first frame, as our own decoder reads it.
@@ -193,6 +178,7 @@ private slots:
     void capsTheFrameRateAndCropsOddSizes();
     void replayedInputGivesIdenticalBytes();
     void killedWriterLeavesAPlayableFile();
+    void killedProgramLeavesAPlayableClip();
     void missingFolderGivesOneMessage();
     void fullDiskEndsTheClipAndKeepsIt();
     void clipsCountAgainstTheFileLimit();
@@ -375,6 +361,30 @@ void TestClips::killedWriterLeavesAPlayableFile() {
     out.close();
     const int partial = probe(cut).value(QStringLiteral("nb_read_frames")).toInt();
     QVERIFY2(partial >= 10 && partial < 35, qPrintable(QString::number(partial)));
+}
+
+// The whole way a watching program records: killed (SIGKILL) in the middle
+// of an event, it leaves a clip that plays up to its last whole fragment.
+void TestClips::killedProgramLeavesAPlayableClip() {
+    QTemporaryDir dir;
+    QProcess child;
+    child.start(QStringLiteral(VIGILUX_CLIP_EVENT_CHILD), {dir.path()});
+    QVERIFY(child.waitForStarted(10000));
+    QByteArray line;
+    while (!line.endsWith('\n') && child.waitForReadyRead(60000))
+        line += child.readLine();
+    QVERIFY2(line.startsWith("recording "), line.constData());
+    child.kill();
+    QVERIFY(child.waitForFinished(10000));
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+
+    // 4 s of frames from 0 s (a second of pre-roll before the event):
+    // the fragments of the first three seconds are complete on disk.
+    const QString clip = QString::fromLocal8Bit(line.mid(10).trimmed());
+    const auto info = probe(clip);
+    QCOMPARE(info.value(QStringLiteral("codec_name")), QStringLiteral("h264"));
+    const int frames = info.value(QStringLiteral("nb_read_frames")).toInt();
+    QVERIFY2(frames >= 30 && frames <= 41, qPrintable(QString::number(frames)));
 }
 
 void TestClips::missingFolderGivesOneMessage() {

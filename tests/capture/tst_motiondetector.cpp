@@ -189,7 +189,7 @@ private slots:
         QCOMPARE(f.step(Frame(100, 255)).mid(1), (QStringList{"FPS", "Percent:0", "Alarm:1"}));
     }
 
-    // The save runs after every Alarm handler has returned.
+    // The save runs after every alarm handler has returned.
     void saveFollowsAlarmHandlers() {
         Fixture f;
         QObject::connect(&f.detector, &MotionDetector::alarm,
@@ -354,7 +354,7 @@ private slots:
         QCOMPARE(f.recorder.rates.last(), qint16(77));
     }
 
-    // A real tick of Timer1 only asks for a frame.
+    // A real tick of the detector timer only asks for a frame.
     void timerTickSetsGrabRequest() {
         Fixture f;
         f.detector.setDetectorInterval(1);

@@ -26,7 +26,7 @@ private slots:
         QTest::newRow("rounds down") << 490 << 100 << 5000 << 100 << 14.9 << 200 << true;
         QTest::newRow("rounds up") << 490 << 100 << 5000 << 100 << 15.1 << 300 << true;
         QTest::newRow("end") << 490 << 100 << 5000 << 100 << 490.0 << 5000 << true;
-        // 10 / 4 leaves a partial last step: its end maps above Max.
+        // 10 / 4 leaves a partial last step: its end maps above the maximum.
         QTest::newRow("partial last step clamps") << 100 << 0 << 10 << 4 << 100.0 << 10 << false;
         QTest::newRow("negative range") << 200 << -100 << 100 << 1 << 100.0 << 0 << true;
     }

@@ -1,4 +1,4 @@
-// Slider and Check driven with real mouse events, offscreen.
+// Slider and CheckBox driven with real mouse events, offscreen.
 #include "controls/CheckBox.h"
 #include "controls/Slider.h"
 

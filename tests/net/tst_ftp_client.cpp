@@ -337,7 +337,7 @@ void TestFtpClient::refusedConnectionReportsOnce() {
     QCOMPARE(ftp.lastFailure(), FtpClient::Failure::Server);
 }
 
-// A queue that starts the next file from inside Res must find the
+// A queue that starts the next file from inside finished must find the
 // component idle and must not have its new job clobbered afterwards.
 void TestFtpClient::resHandlerMayStartNextUpload() {
     FtpClient ftp;

@@ -1,5 +1,6 @@
 // The FTP settings window: fields, OK/Отмена, and the connection test
 // against a real FTP server on 127.0.0.1.
+#include "WindowInput.h"
 #include "controls/CheckBox.h"
 #include "controls/PushButton.h"
 #include "core/AppContext.h"
@@ -24,6 +25,9 @@ using vigilux::net::FtpSettingsWindow;
 using Icon = vigilux::platform::Dialogs::Icon;
 
 namespace {
+
+using vigilux::test::click;
+using vigilux::test::showAndWait;
 
 const QString kUser = QStringLiteral("bob");
 const QString kPassword = QStringLiteral("secret");
@@ -56,21 +60,6 @@ struct Program {
     AppContext context;
     settings::SettingsStorage options;
 };
-
-bool showAndWait(QWidget& w) {
-    w.show();
-    w.activateWindow();
-    return QTest::qWaitForWindowExposed(&w);
-}
-
-void click(QWidget* button) {
-    QWindow* window = button->window()->windowHandle();
-    const QPoint at = button->mapTo(button->window(), button->rect().center());
-    QTest::mouseMove(window, at + QPoint(1, 0));
-    QTest::mouseMove(window, at);
-    QTest::mousePress(window, Qt::LeftButton, {}, at);
-    QTest::mouseRelease(window, Qt::LeftButton, {}, at);
-}
 
 bool allButtonsEnabled(const FtpSettingsWindow& w) {
     return w.button(0)->isEnabled() && w.button(1)->isEnabled() && w.button(2)->isEnabled();

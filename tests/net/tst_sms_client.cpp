@@ -297,7 +297,7 @@ private slots:
         QCOMPARE(rig.sms.delayTimer().interval(), 500);
         QVERIFY(!rig.sms.blinkTimer().isActive());
         QTRY_VERIFY_WITH_TIMEOUT(rig.states.size() >= 4, 10000);
-        // BlinkOn starts False: 2, 1, 2, 1, ...
+        // blinkOn starts false: 2, 1, 2, 1, ...
         for (int i = 0; i < 4; ++i)
             QCOMPARE(rig.states.at(i).first().toInt(), i % 2 == 0 ? 2 : 1);
         QCOMPARE(rig.sms.blinkTimer().interval(), 150);

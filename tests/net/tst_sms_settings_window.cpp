@@ -9,6 +9,7 @@
 #include "platform/Cp1251.h"
 #include "platform/UrlOpener.h"
 
+#include "WindowInput.h"
 #include "support/FakeClock.h"
 #include "support/FakeDialogs.h"
 #include "support/ScriptedHttpServer.h"
@@ -36,6 +37,8 @@ using vigilux::test::closedPort;
 
 namespace {
 
+using vigilux::test::click;
+
 constexpr int Bound = 10000; // ms; every wait is bounded
 
 class FakeCapture final : public vigilux::platform::CaptureCommands {
@@ -48,15 +51,6 @@ public:
 };
 
 using FakeOpener = vigilux::test::FakeUrlOpener;
-
-// A click as the window system delivers it: pointer over, press, release.
-void click(QWidget* w) {
-    QWindow* handle = w->window()->windowHandle();
-    const QPoint at = w->mapTo(w->window(), w->rect().center());
-    QTest::mouseMove(handle, at);
-    QTest::mousePress(handle, Qt::LeftButton, {}, at);
-    QTest::mouseRelease(handle, Qt::LeftButton, {}, at);
-}
 
 const QString kErrHead = QStringLiteral("Ошибка при работе с сайтом 127.0.0.1\r\n\r\n");
 

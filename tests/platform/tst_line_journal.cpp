@@ -45,6 +45,10 @@ private slots:
         QVERIFY(journal.append(QStringLiteral("a")));
         QVERIFY(journal.rewrite({QStringLiteral("b"), QStringLiteral("c")}));
         QCOMPARE(journal.readAll(), QStringList({QStringLiteral("b"), QStringLiteral("c")}));
+        // The file held open for appends was replaced: appends go to the new one.
+        QVERIFY(journal.append(QStringLiteral("d")));
+        QCOMPARE(journal.readAll(),
+                 QStringList({QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d")}));
         QVERIFY(journal.rewrite({}));
         QVERIFY(journal.readAll().isEmpty());
 

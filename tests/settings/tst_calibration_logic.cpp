@@ -72,7 +72,7 @@ struct Rig {
         view.logic = &logic;
         context.settings.detectorValues = {700, 5, 10};
     }
-    // Start, the given speeds, then the 21 ticks that end phase 1.
+    // start(), the given speeds, then the 21 ticks that end phase 1.
     void runPhase1(const QList<qint16>& speeds) {
         logic.start();
         for (qint16 v : speeds)

@@ -1,5 +1,6 @@
 // The detector settings window and the calibration window it opens, driven
 // offscreen through their controls.
+#include "WindowInput.h"
 #include "controls/InfoTip.h"
 #include "controls/PushButton.h"
 #include "controls/Slider.h"
@@ -24,6 +25,9 @@ using vigilux::settings::CalibrationWindow;
 using vigilux::settings::DetectorSettingsWindow;
 
 namespace {
+
+using vigilux::test::click;
+using vigilux::test::showAndWait;
 
 constexpr int Bound = 5000; // ms; every wait is bounded
 
@@ -60,22 +64,6 @@ struct Program {
     AppContext context;
     settings::SettingsStorage options;
 };
-
-bool showAndWait(QWidget& w) {
-    w.show();
-    w.activateWindow();
-    return QTest::qWaitForWindowExposed(&w);
-}
-
-// A click as the window system delivers it: hover, press, release.
-void click(QWidget* button) {
-    QWindow* window = button->window()->windowHandle();
-    const QPoint at = button->mapTo(button->window(), button->rect().center());
-    QTest::mouseMove(window, at + QPoint(1, 0));
-    QTest::mouseMove(window, at);
-    QTest::mousePress(window, Qt::LeftButton, {}, at);
-    QTest::mouseRelease(window, Qt::LeftButton, {}, at);
-}
 
 // Drags the slider's handle pixel by pixel until it shows `target`.
 bool dragTo(controls::Slider* slider, int target) {
@@ -218,7 +206,7 @@ private slots:
         QCOMPARE(w.sliderValue(static_cast<qint16>(index)), shown);
         QCOMPARE(p.context.settings.liveDetectorValues[static_cast<std::size_t>(index)], shown);
         QCOMPARE(p.target.calls, QStringList{QStringLiteral("%1=%2").arg(index).arg(shown)});
-        QCOMPARE(moved.count(), 0); // a value from code raises no Change
+        QCOMPARE(moved.count(), 0); // a value from code raises no changed
 
         w.onSliderChanged(3, 7); // no such slider
         w.setSlider(-1, 7);

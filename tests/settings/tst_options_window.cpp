@@ -710,7 +710,7 @@ void TestProgramOptionsWindow::captureButtons() {
         program.log << program.capture.commands.constLast() + QStringLiteral(" (") + hidden() +
                            QLatin1Char(')');
     };
-    // The HD window runs modally; note it and close it from inside its loop.
+    // The resolution window runs modally; note it and close it from inside its loop.
     QTimer closer;
     closer.setSingleShot(true);
     connect(&closer, &QTimer::timeout, &closer, [&] {

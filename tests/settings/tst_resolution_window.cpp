@@ -25,8 +25,8 @@ namespace {
 const QString NoList = QStringLiteral("Ваша веб-камера не поддерживает разрешений свыше "
                                       "стандартного, либо автодетектирование еще не проводилось");
 
-// A program whose options file lives in a temporary folder, with the HD
-// window opened on it.
+// A program whose options file lives in a temporary folder, with the
+// resolution window opened on it.
 struct Program {
     explicit Program(const QByteArray& file = QByteArray())
         : context(clock, dialogs, dir.path()) {

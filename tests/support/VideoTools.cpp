@@ -17,6 +17,20 @@ bool runFfmpeg(const QStringList& args) {
     return p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
+QString makeCrossingFootage(const QString& path, int fps) {
+    const QString rate = QString::number(fps);
+    const bool made = runFfmpeg(
+        {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+         QStringLiteral("color=c=0x606060:s=160x120:r=%1:d=6").arg(rate), QStringLiteral("-f"),
+         QStringLiteral("lavfi"), QStringLiteral("-i"),
+         QStringLiteral("color=c=0xe0e0e0:s=40x40:r=%1:d=6").arg(rate),
+         QStringLiteral("-filter_complex"),
+         QStringLiteral("[0][1]overlay=x='mod((t-1.5)*150,120)':y=40:enable='between(t,1.5,3)'"),
+         QStringLiteral("-c:v"), QStringLiteral("mpeg4"), QStringLiteral("-q:v"),
+         QStringLiteral("3"), path});
+    return made ? path : QString();
+}
+
 QMap<QString, QString> probeVideo(const QString& file) {
     QProcess p;
     p.start(
