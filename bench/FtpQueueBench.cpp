@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -115,6 +116,18 @@ void run() {
     }
     if (ours.empty() || curl.size() != ours.size())
         return;
+    // A fast queue is worth nothing if a file arrived short.
+    int differ = 0;
+    for (const QString& path : std::as_const(paths)) {
+        QFile sent(path);
+        QFile arrived(
+            QDir(served.path()).filePath(QStringLiteral("ours/") + QFileInfo(path).fileName()));
+        if (!sent.open(QIODevice::ReadOnly) || !arrived.open(QIODevice::ReadOnly) ||
+            sent.readAll() != arrived.readAll())
+            ++differ;
+    }
+    if (differ > 0)
+        std::printf("ftp-queue: %d of %d files arrived different\n", differ, kPictures);
     const double a = vigilux::bench::median(ours);
     const double b = vigilux::bench::median(curl);
     std::printf("ftp-queue 200 x 60 KB loopback: ours %.0f ms, curl -T {...} one connection "

@@ -12,6 +12,7 @@
 #ifdef Q_OS_LINUX
 #include <linux/sockios.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #endif
 
 namespace vigilux::net {
@@ -54,6 +55,19 @@ qint64 unsentBytes(const QTcpSocket& socket) {
     Q_UNUSED(socket);
 #endif
     return 0;
+}
+
+// Ends the sending half of the connection: the system sends what it still
+// holds and then the end of the file, while the descriptor stays open so the
+// queue can still be watched. False where that cannot be done.
+bool endSending(const QTcpSocket& socket) {
+#ifdef Q_OS_LINUX
+    const qintptr descriptor = socket.socketDescriptor();
+    return descriptor >= 0 && ::shutdown(static_cast<int>(descriptor), SHUT_WR) == 0;
+#else
+    Q_UNUSED(socket);
+    return false;
+#endif
 }
 
 // Closes a socket of a finished job and drops it later: it may be the very
@@ -442,11 +456,28 @@ void FtpClient::startTransferIfReady() {
 
 // Chunks are read one at a time, but up to kSendWindow bytes of them may
 // wait in the socket at once: a fast link is not held to one chunk per turn
-// of the event loop, and memory stays bounded all the same.
+// of the event loop, and memory stays bounded all the same. What the system
+// takes at once is handed over at once; only the rest waits for the socket's
+// next bytesWritten.
 void FtpClient::fillSendWindow() {
-    while (m_jobActive && !m_data.isNull() && m_file.isOpen() && !m_lastChunk &&
-           m_data->bytesToWrite() < kSendWindow)
-        sendNextChunk();
+    m_filling = true;
+    while (m_jobActive && !m_data.isNull()) {
+        while (m_jobActive && !m_data.isNull() && m_file.isOpen() && !m_lastChunk &&
+               m_data->bytesToWrite() < kSendWindow)
+            sendNextChunk();
+        if (!m_jobActive || m_data.isNull() || m_waiting == Wait::Drain || m_dataDone)
+            break; // failed, or an empty file is already being closed
+        m_data->flush();
+        if (m_data.isNull() || m_data->bytesToWrite() > 0)
+            break;
+        if (m_lastChunk) {
+            startDrain();
+            break;
+        }
+        if (!m_file.isOpen())
+            break;
+    }
+    m_filling = false;
 }
 
 void FtpClient::sendNextChunk() {
@@ -480,6 +511,8 @@ void FtpClient::onDataBytesWritten() {
     if (!m_jobActive || m_data.isNull() || m_waiting == Wait::Drain)
         return;
     arm(Wait::Chunk); // the socket took some: the bound starts again
+    if (m_filling)
+        return; // from inside fillSendWindow's flush, which goes on by itself
     if (!m_lastChunk) {
         fillSendWindow();
         return;
@@ -497,6 +530,12 @@ void FtpClient::startDrain() {
     if (m_unsent == 0) {
         endDataTransfer();
         return;
+    }
+    // The server may learn at once that the file is complete; its "226"
+    // then counts even while the last acknowledgements are still on the way.
+    if (endSending(*m_data)) {
+        m_dataDone = true;
+        QObject::disconnect(m_data, nullptr, this, nullptr);
     }
     arm(Wait::Drain);
     // On a fast link the rest leaves within a millisecond or two: look

@@ -194,6 +194,7 @@ private:
     bool m_transferAnnounced = false; // "150"/"125" seen
     bool m_sending = false;           // first chunk handed out
     bool m_dataDone = false;          // data connection closed after the last chunk
+    bool m_filling = false;           // inside fillSendWindow
     quint16 m_listenPort = 0;
     qint64 m_unsent = 0; // bytes the socket still held at the last poll
     Failure m_failure = Failure::None;

@@ -5,6 +5,9 @@ Prints "port N" once it listens on 127.0.0.1, serves one session (USER,
 PASS, TYPE I, PORT, STOR), reads the data connection about 25 KB a second
 through a small receive buffer, so the sender's socket stays full, answers
 "226" at the end, prints the number of bytes received and ends.
+
+With the argument "stall" it never reads the data connection at all and
+waits for the client to give up and close the control connection.
 """
 import socket
 import sys
@@ -12,6 +15,7 @@ import time
 
 
 def main():
+    stall = len(sys.argv) > 1 and sys.argv[1] == "stall"
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.bind(("127.0.0.1", 0))
     listener.listen(1)
@@ -44,6 +48,11 @@ def main():
             data.settimeout(60)
             data.connect(target)
             control.sendall(b"150 go ahead\r\n")
+            if stall:
+                while control.recv(1024):
+                    pass
+                data.close()
+                break
             while True:
                 chunk = data.recv(1024)
                 if not chunk:

@@ -196,6 +196,7 @@ private slots:
     void keptConnectionThatWentAwayIsReplaced();
     void dataConnectionOnlyFromTheServer();
     void slowLinkThatKeepsMovingIsNotCutOff();
+    void linkAtAStandstillIsCutOffAfterTheReplyBound();
 
 private:
     QString localFile(const QString& name, const QByteArray& bytes);
@@ -683,19 +684,29 @@ void TestFtpClient::dataConnectionOnlyFromTheServer() {
     QCOMPARE(server.received, bytes);
 }
 
+namespace {
+// Starts the slow peer script and returns its control port (0 on failure).
+quint16 startSlowPeer(QProcess& peer, const QStringList& arguments = {}) {
+    peer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    peer.start(QStringLiteral("/usr/bin/python3"),
+               QStringList{QStringLiteral(VIGILUX_SLOW_FTP_PEER_SCRIPT)} + arguments);
+    if (!peer.waitForStarted(10000))
+        return 0;
+    QByteArray line;
+    while (!line.endsWith('\n') && peer.waitForReadyRead(15000))
+        line += peer.readLine();
+    return line.startsWith("port ") ? static_cast<quint16>(line.mid(5).trimmed().toUInt()) : 0;
+}
+} // namespace
+
 // A server that takes the file slower than the reply bound, but steadily:
 // the wait for "226" is bounded by a standstill, not by the whole time.
 void TestFtpClient::slowLinkThatKeepsMovingIsNotCutOff() {
     QProcess peer;
-    peer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    peer.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(VIGILUX_SLOW_FTP_PEER_SCRIPT)});
-    QVERIFY2(peer.waitForStarted(10000), "python3 is needed");
-    QByteArray line;
-    while (!line.endsWith('\n') && peer.waitForReadyRead(15000))
-        line += peer.readLine();
-    QVERIFY2(line.startsWith("port "), line.constData());
+    const quint16 port = startSlowPeer(peer);
+    QVERIFY2(port != 0, "python3 is needed");
     FtpClient ftp;
-    prepare(ftp, static_cast<quint16>(line.mid(5).trimmed().toUInt()));
+    prepare(ftp, port);
     ftp.setBounds({5000, 400, 5000, 5000});
     QSignalSpy res(&ftp, &FtpClient::finished);
     const QByteArray bytes = pattern(150 * 1024, 41);
@@ -704,8 +715,31 @@ void TestFtpClient::slowLinkThatKeepsMovingIsNotCutOff() {
     QVERIFY(res.wait(60000));
     QCOMPARE(res.first().first().toString(), QStringLiteral("ok"));
     // The peer prints what it received and ends.
-    QVERIFY(peer.waitForFinished(15000));
+    // It may have ended while the result was awaited.
+    QVERIFY(peer.state() == QProcess::NotRunning || peer.waitForFinished(15000));
     QCOMPARE(peer.readAllStandardOutput().trimmed(), QByteArray::number(bytes.size()));
+}
+
+// A file small enough to leave our side whole, sent to a server that never
+// reads it: the end of the data is announced at once, but without progress
+// the job fails after the reply bound instead of waiting for "226" forever.
+void TestFtpClient::linkAtAStandstillIsCutOffAfterTheReplyBound() {
+    QProcess peer;
+    const quint16 port = startSlowPeer(peer, {QStringLiteral("stall")});
+    QVERIFY2(port != 0, "python3 is needed");
+    FtpClient ftp;
+    prepare(ftp, port);
+    ftp.setBounds({5000, 400, 5000, 5000});
+    QSignalSpy res(&ftp, &FtpClient::finished);
+    ftp.upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
+               localFile(QStringLiteral("stuck.bin"), pattern(12 * 1024, 7)),
+               QStringLiteral("stuck.bin"));
+    QVERIFY(res.wait(30000));
+    QVERIFY2(res.first().first().toString().startsWith(QStringLiteral("Сервер не принимал данные")),
+             qPrintable(res.first().first().toString()));
+    QCOMPARE(res.count(), 1);
+    // It may have ended while the result was awaited.
+    QVERIFY(peer.state() == QProcess::NotRunning || peer.waitForFinished(15000));
 }
 
 QTEST_GUILESS_MAIN(TestFtpClient)
