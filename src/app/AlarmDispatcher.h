@@ -41,7 +41,7 @@ public:
 
     AlarmDispatcher(AppContext& context, Parts parts, QObject* parent = nullptr);
 
-    // Connects the capture control's events to the handlers below.
+    // Connects the capture control's signals to the handlers below.
     void follow();
 
     void onAlarm(bool value);

@@ -229,7 +229,7 @@ void MainWindow::toggleWatching() {
     m_watch->toggle();
 }
 
-// ---- the capture control's events -----------------------------------------
+// ---- the capture control's signals ----------------------------------------
 
 void MainWindow::onAlarm(bool value) {
     m_alarms->onAlarm(value);
@@ -406,7 +406,7 @@ void MainWindow::paintEvent(QPaintEvent*) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     // A close from outside (window manager, Alt+F4) is the exit command;
-    // during the exit the unload closes this window like any other.
+    // during the exit the shutdown closes this window like any other.
     if (!m_exiting)
         exitProgram();
     event->accept();

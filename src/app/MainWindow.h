@@ -93,7 +93,7 @@ public:
     static inline const QColor& LabelGrey = MainWindowLayout::LabelGrey;
     static inline const QColor& AlarmRed = MainWindowLayout::AlarmRed;
 
-    // The settings module the windows save through (set once by main()).
+    // The settings storage the windows save through (set once by main()).
     void setOptions(settings::SettingsStorage* options);
     // Keeps the screen awake while watching when "блокировать хранитель
     // экрана" is on (set once by main(); none: nothing is kept awake).
@@ -105,7 +105,7 @@ public:
     // DetectorValuesTarget
     void setDetectorValue(qint16 index, qint32 value) override;
 
-    // Shell
+    // LifecycleHost
     void hideMain() override;
     void placeBorderLines() override;
     void makeTopmost() override;
@@ -137,13 +137,13 @@ public:
     // A text that gives way: not shown while the settings-folder note stands.
     void showPassingStatus(const QString& text);
 
-    // Handlers of the capture control's events.
+    // Handlers of the capture control's signals.
     void onAlarm(bool value);
     void onSimilarity(qint32 value);
     void onSpeed(qint16 value);
     void onImageFormat(const QString& value);
 
-    // Commands: the button bar (index as PushButton), title-bar buttons, tray.
+    // Commands: the button bar (index as in button()), title-bar buttons, tray.
     void onButtonClicked(int index);
     void onHideClicked();
     void onMaximizeClicked();
@@ -153,7 +153,7 @@ public:
     // The layout routine, run on every resize.
     void layoutControls();
 
-    // The exit command: unloads the main window, then ends the process.
+    // The exit command: runs the shutdown sequence, then ends the process.
     void exitProgram();
 
     // Parts, for the windows that need them and for tests.
@@ -194,7 +194,7 @@ public:
 signals:
     // The splash has ended; start-up continues with Lifecycle::splashEnded.
     void splashEnded();
-    // The exit command asks for the unload sequence (Lifecycle::Unload).
+    // The exit command asks for the shutdown sequence (Lifecycle::unload).
     void unloadRequested();
 
 protected:

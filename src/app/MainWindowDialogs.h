@@ -43,7 +43,7 @@ public:
 
     MainWindowDialogs(AppContext& context, Parts parts);
 
-    // The settings module the windows save through; without it the settings
+    // The settings storage the windows save through; without it the settings
     // windows do not open.
     void setOptions(settings::SettingsStorage* options) { m_options = options; }
 

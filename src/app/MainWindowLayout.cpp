@@ -28,8 +28,8 @@ const QColor Border(120, 128, 140);
 
 } // namespace
 
-const QColor MainWindowLayout::LabelGrey(234, 234, 234); // 15395562
-const QColor MainWindowLayout::AlarmRed(255, 0, 0);      // 255
+const QColor MainWindowLayout::LabelGrey(234, 234, 234);
+const QColor MainWindowLayout::AlarmRed(255, 0, 0);
 
 MainWindowLayout::MainWindowLayout(QWidget& window, capture::CaptureControl& capture,
                                    QWidget& record, platform::UrlOpener& urls)
