@@ -23,8 +23,9 @@ class PreviewRateTarget;
 // asks for one frame; the next frame the capture device hands to onFrame is
 // copied into the frame buffer and compared with the previous sample
 // (startDetector), which raises speedChanged, similarityChanged and, while
-// watch mode is on, alarm, in that order, through direct connections: the handlers (and the save
-// after an alarm) run inside the step, before the next frame is taken.
+// watch mode is on, alarm, in that order, through direct connections: the
+// handlers (and the save after an alarm) run inside the step, before the next
+// frame is taken.
 //
 // Works on raw bytes only; it never interprets pixels. UI thread only: timer
 // ticks and frame callbacks arrive on the same thread, so nothing is locked.

@@ -81,9 +81,10 @@ public:
     ~FtpClient() override;
 
     // Returns at once: stores the arguments, shows Queued and starts the
-    // start delay; the job begins when it fires (Start::Promptly: on the next turn of the event
-    // loop, for a queue that has more files waiting). A call while a job runs
-    // abandons that job without a result (callers check isBusy() first).
+    // start delay; the job begins when it fires (Start::Promptly: on the next
+    // turn of the event loop, for a queue that has more files waiting). A
+    // call while a job runs abandons that job without a result (callers check
+    // isBusy() first).
     void upload(const QString& site, const QString& username, const QString& password,
                 const QString& localfile, const QString& remotefile, Start start = Start::Deferred);
     bool isBusy() const { return m_busy; }
