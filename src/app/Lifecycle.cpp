@@ -11,11 +11,11 @@
 namespace vigilux::app {
 
 Lifecycle::Lifecycle(AppContext& context, LifecycleHost& shell,
-                     settings::DetectorValuesTarget& sensorTarget, QString lockPath,
+                     settings::DetectorValuesTarget& detectorValuesTarget, QString lockPath,
                      QString iniPath, bool iniFellBack, QString iniWarning)
     : m_context(context)
     , m_shell(shell)
-    , m_options(context, sensorTarget)
+    , m_options(context, detectorValuesTarget)
     , m_lock(std::make_unique<platform::InstanceLock>(lockPath))
     , m_iniPath(std::move(iniPath))
     , m_iniFellBack(iniFellBack)

@@ -30,8 +30,8 @@ public:
     // `iniWarning`, when not empty, is shown once at start in a warning box
     // (the options.ini beside the program could not be used, and why).
     Lifecycle(AppContext& context, LifecycleHost& shell,
-              settings::DetectorValuesTarget& sensorTarget, QString lockPath, QString iniPath,
-              bool iniFellBack, QString iniWarning = QString());
+              settings::DetectorValuesTarget& detectorValuesTarget, QString lockPath,
+              QString iniPath, bool iniFellBack, QString iniWarning = QString());
     ~Lifecycle();
     Lifecycle(const Lifecycle&) = delete;
     Lifecycle& operator=(const Lifecycle&) = delete;

@@ -69,7 +69,7 @@ public:
     // The detector's members, as the owner reaches them.
     void startDetector() { m_detector.startDetector(); }
     void formatChanged() { m_detector.formatChanged(); }
-    void setLevelMaximum(qint32 newMax) { m_detector.setLevelMaximum(newMax); }
+    void setLevelMaximum(qint32 threshold) { m_detector.setLevelMaximum(threshold); }
     void setDetectorInterval(qint16 ms) { m_detector.setDetectorInterval(ms); }
     void setNoiseTolerance(qint16 noise) { m_detector.setNoiseTolerance(noise); }
     void setSimilarityThreshold(qint16 amount) { m_detector.setSimilarityThreshold(amount); }

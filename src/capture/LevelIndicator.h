@@ -15,7 +15,7 @@ public:
 
     // Sets the threshold (similarity percent) and draws its mark; the mark is
     // only redrawn when the value changed or `reset` is true.
-    virtual void newMax(qint32 newMax, bool reset = false) = 0;
+    virtual void showThreshold(qint32 threshold, bool reset = false) = 0;
 
     // Shown while detection runs.
     virtual void setIndicatorVisible(bool visible) = 0;

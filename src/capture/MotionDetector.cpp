@@ -99,9 +99,9 @@ void MotionDetector::formatChanged() {
     m_frameLength = 0;
 }
 
-void MotionDetector::setLevelMaximum(qint32 newMax) {
+void MotionDetector::setLevelMaximum(qint32 threshold) {
     if (m_indicator)
-        m_indicator->newMax(newMax);
+        m_indicator->showThreshold(threshold);
 }
 
 void MotionDetector::setDetectorInterval(qint16 ms) {

@@ -69,7 +69,7 @@ public:
     // never raises alarm(true) and does not move the indicator.
     void clearPrimed() { m_primed = false; }
 
-    void setLevelMaximum(qint32 newMax);
+    void setLevelMaximum(qint32 threshold);
     void setDetectorInterval(qint16 ms);
     void setNoiseTolerance(qint16 noise) { m_noise = noise; }
     void setSimilarityThreshold(qint16 amount);

@@ -68,12 +68,12 @@ void MotionLevelBar::showLevel(qint32 value) {
     setPanelColour(m_bar, m_maxReceived < value ? kQuietColour : kMotionColour);
 }
 
-void MotionLevelBar::newMax(qint32 newMax, bool reset) {
-    m_maxReceived = newMax;
-    if (newMax == m_maxDrawn && !reset)
+void MotionLevelBar::showThreshold(qint32 threshold, bool reset) {
+    m_maxReceived = threshold;
+    if (threshold == m_maxDrawn && !reset)
         return;
-    m_maxDrawn = static_cast<qint16>(newMax);
-    m_markTop = markTop(scaleHeightUnits(), newMax);
+    m_maxDrawn = static_cast<qint16>(threshold);
+    m_markTop = markTop(scaleHeightUnits(), threshold);
     m_mark->setGeometry(0, toPixels(m_markTop), width(), toPixels(kMarkHeight));
     ++m_markRedraws;
 }
@@ -86,7 +86,7 @@ void MotionLevelBar::resizeEvent(QResizeEvent* event) {
 void MotionLevelBar::layoutPanels() {
     m_scale->setGeometry(0, 0, toPixels(kScaleWidth), height());
     m_scale->update();
-    newMax(m_maxReceived, true);
+    showThreshold(m_maxReceived, true);
 }
 
 bool MotionLevelBar::eventFilter(QObject* watched, QEvent* event) {

@@ -24,7 +24,7 @@ public:
     explicit MotionLevelBar(QWidget* parent = nullptr);
 
     void showLevel(qint32 value) override;
-    void newMax(qint32 newMax, bool reset = false) override;
+    void showThreshold(qint32 threshold, bool reset = false) override;
     void setIndicatorVisible(bool visible) override { setVisible(visible); }
 
     // For the owner's layout and for tests.

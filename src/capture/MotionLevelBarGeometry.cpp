@@ -17,8 +17,8 @@ double barTop(int heightUnits, qint32 value) {
     return static_cast<double>(heightUnits) * value / 100.0;
 }
 
-int markTop(int heightUnits, qint32 newMax) {
-    const double level = static_cast<double>(newMax) * heightUnits / 100.0;
+int markTop(int heightUnits, qint32 threshold) {
+    const double level = static_cast<double>(threshold) * heightUnits / 100.0;
     return static_cast<int>(std::nearbyint(level)) - kMarkHeight;
 }
 

@@ -24,9 +24,9 @@ int toUnits(int pixels);
 // Top of the bar for a similarity percent: height * value / 100.
 double barTop(int heightUnits, qint32 value);
 
-// Top of the threshold mark: height * newMax / 100 rounded (halves to even),
+// Top of the threshold mark: height * threshold / 100 rounded (halves to even),
 // minus the mark's height, so the mark sits just above the threshold level.
-int markTop(int heightUnits, qint32 newMax);
+int markTop(int heightUnits, qint32 threshold);
 
 // Distance between ticks: height / 100 rounded (halves to even), at least 1
 // so that a very short scale still ends.

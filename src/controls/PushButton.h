@@ -42,7 +42,7 @@ public:
 
     // A picture with an alpha channel is drawn as an icon; one without is a
     // bitmap drawn with its mask colour transparent.
-    QPixmap Picture() const { return m_picture; }
+    QPixmap picture() const { return m_picture; }
     void setPicture(const QPixmap& picture);
     int pictureWidth() const { return m_pictureWidth; }
     void setPictureWidth(int width);
@@ -67,7 +67,6 @@ public:
     bool useMaskColor() const { return m_useMaskColor; }
     void setUseMaskColor(bool on);
 
-    QString ToolTip() const { return toolTip(); }
     QString tip() const { return toolTip(); }
     void setTip(const QString& text) { setToolTip(text); }
 

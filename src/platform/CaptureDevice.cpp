@@ -20,7 +20,7 @@ void CaptureDevice::setPreviewRate(int ms) {
     m_nextDueMs = 0;
 }
 
-void CaptureDevice::setFrameCallback(onFrame callback) {
+void CaptureDevice::setFrameCallback(FrameCallback callback) {
     m_callback = std::move(callback);
     if (m_inCallback)
         m_callbackReplaced = true;
@@ -82,7 +82,7 @@ void CaptureDevice::publishFrame(const FrameLayout& layout) {
         header.flags = 0;
         // Moved out (no allocation) so the callback may replace or remove
         // itself through setFrameCallback while it runs.
-        onFrame running = std::move(m_callback);
+        FrameCallback running = std::move(m_callback);
         m_inCallback = true;
         m_callbackReplaced = false;
         running(header);

@@ -35,7 +35,7 @@ class CaptureDevice : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CaptureDevice)
 public:
-    using onFrame = std::function<void(const FrameHeader&)>;
+    using FrameCallback = std::function<void(const FrameHeader&)>;
 
     // One capture format as the format dialog lists it.
     struct VideoFormat {
@@ -67,7 +67,7 @@ public:
     int previewRate() const { return m_previewRateMs; }
 
     // Called for every delivered frame. An empty function removes it.
-    void setFrameCallback(onFrame callback);
+    void setFrameCallback(FrameCallback callback);
 
     // Current capture size (empty when not yet known, e.g. a video file
     // before its first frame).
@@ -137,7 +137,7 @@ private:
     bool m_connected = false;
     bool m_preview = false;
     int m_previewRateMs = 1;
-    onFrame m_callback;
+    FrameCallback m_callback;
     bool m_inCallback = false;
     bool m_callbackReplaced = false;
     std::vector<uchar> m_buffer;

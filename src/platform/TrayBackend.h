@@ -17,7 +17,7 @@ public:
 
     // Messages the icon reports, as the notification area numbers them.
     enum Message : int {
-        mouseMove = 0x200,
+        MouseMove = 0x200,
         LeftButtonDown = 0x201,
         LeftButtonUp = 0x202,
         LeftDoubleClick = 0x203,

@@ -118,11 +118,12 @@ const std::array<QString, 3>& DetectorSettingsWindow::tipTexts() {
 }
 
 DetectorSettingsWindow::DetectorSettingsWindow(AppContext& context, SettingsStorage& options,
-                                               DetectorValuesTarget& sensorTarget, QWidget* parent)
+                                               DetectorValuesTarget& detectorValuesTarget,
+                                               QWidget* parent)
     : QDialog(parent)
     , m_context(context)
     , m_options(options)
-    , m_sensorTarget(sensorTarget)
+    , m_detectorValuesTarget(detectorValuesTarget)
     , m_runCalibration([](CalibrationWindow& window) { window.exec(); }) {
     m_context.detectorWindowOpen = true;
     setObjectName(QStringLiteral("detectorSettingsWindow"));
@@ -215,7 +216,7 @@ void DetectorSettingsWindow::onSliderChanged(qint16 index, qint32 value) {
         return;
     auto& live = m_context.settings.liveDetectorValues;
     live[static_cast<std::size_t>(index)] = value;
-    m_sensorTarget.setDetectorValue(index, live[static_cast<std::size_t>(index)]);
+    m_detectorValuesTarget.setDetectorValue(index, live[static_cast<std::size_t>(index)]);
 }
 
 void DetectorSettingsWindow::setSlider(qint16 index, qint32 value) {
@@ -243,7 +244,7 @@ void DetectorSettingsWindow::onButtonClicked(int index) {
         [[fallthrough]];
     case 1:
         for (qint16 i = 0; i < 3; ++i)
-            m_sensorTarget.setDetectorValue(i, stored[static_cast<std::size_t>(i)]);
+            m_detectorValuesTarget.setDetectorValue(i, stored[static_cast<std::size_t>(i)]);
         if (index == 0)
             accept();
         else

@@ -48,7 +48,7 @@ public:
     using CalibrationRunner = std::function<void(CalibrationWindow&)>;
 
     DetectorSettingsWindow(AppContext& context, SettingsStorage& options,
-                           DetectorValuesTarget& sensorTarget, QWidget* parent = nullptr);
+                           DetectorValuesTarget& detectorValuesTarget, QWidget* parent = nullptr);
     ~DetectorSettingsWindow() override;
 
     // DetectorSliders; indexes outside 0..2 are ignored.
@@ -57,7 +57,7 @@ public:
     void setSlider(qint16 index, qint32 value) override;
     qint32 sliderValue(qint16 index) const override;
 
-    controls::Slider* Slider(int index) const {
+    controls::Slider* slider(int index) const {
         return m_slider.at(static_cast<std::size_t>(index));
     }
     QLabel* infoIcon(int index) const { return m_pic.at(static_cast<std::size_t>(index)); }
@@ -88,7 +88,7 @@ private:
 
     AppContext& m_context;
     SettingsStorage& m_options;
-    DetectorValuesTarget& m_sensorTarget;
+    DetectorValuesTarget& m_detectorValuesTarget;
     std::array<controls::Slider*, 3> m_slider{};
     std::array<QLabel*, 3> m_pic{};
     std::array<controls::PushButton*, 3> m_buttons{};

@@ -74,9 +74,9 @@ const QString SettingsStorage::DefaultResolutions = QStringLiteral(
     "752,416,800,448,800,600,864,480,960,544,960,720,1024,576,1024,768,1184,656,1280,720,1280,"
     "960,1280,960,1392,768,1504,832,1600,896,1600,1200,3200,2400,4000,3000,5160,3870");
 
-SettingsStorage::SettingsStorage(AppContext& context, DetectorValuesTarget& sensorTarget)
+SettingsStorage::SettingsStorage(AppContext& context, DetectorValuesTarget& detectorValuesTarget)
     : m_context(context)
-    , m_sensorTarget(sensorTarget) {}
+    , m_detectorValuesTarget(detectorValuesTarget) {}
 
 void SettingsStorage::load() {
     core::IniFile& ini = m_context.ini;
@@ -139,7 +139,7 @@ void SettingsStorage::load() {
             clamped(textToInt32(ini.read(sensorKeys[i], SensorSection), defaults.detectorValues[i]),
                     DetectorValueRanges[i]);
     }
-    pushSensorValues();
+    pushDetectorValues();
 
     // A file from before events reads as the defaults: one action per step.
     const auto number = [&](const QString& key, qint32 fallback, Range range) {
@@ -259,7 +259,7 @@ void SettingsStorage::setDefaults() {
     s.eventFrameInterval = defaults.eventFrameInterval;
 
     save();
-    pushSensorValues();
+    pushDetectorValues();
 }
 
 void SettingsStorage::save() {
@@ -364,10 +364,10 @@ void SettingsStorage::saveFtp() {
     ini.write(scramblePassword(s.ftpPassword), QStringLiteral("FtpPass"), FtpSection);
 }
 
-void SettingsStorage::pushSensorValues() {
+void SettingsStorage::pushDetectorValues() {
     const auto& values = m_context.settings.detectorValues;
     for (qint16 i = 0; i < 3; ++i)
-        m_sensorTarget.setDetectorValue(i, values[static_cast<std::size_t>(i)]);
+        m_detectorValuesTarget.setDetectorValue(i, values[static_cast<std::size_t>(i)]);
 }
 
 QString SettingsStorage::scramblePassword(const QString& text) {

@@ -16,7 +16,7 @@ class DetectorValuesTarget;
 // and keeps the FTP password scrambled in the file.
 class SettingsStorage final {
 public:
-    SettingsStorage(AppContext& context, DetectorValuesTarget& sensorTarget);
+    SettingsStorage(AppContext& context, DetectorValuesTarget& detectorValuesTarget);
 
     void load();
     void setDefaults();
@@ -44,7 +44,7 @@ public:
     static QList<QPair<qint16, qint16>> parseResolutions(const QString& list);
 
 private:
-    void pushSensorValues();
+    void pushDetectorValues();
     // The clip keys of [Events]; a missing PostRoll follows the event gap.
     void loadClips();
     void saveClips();
@@ -54,7 +54,7 @@ private:
     QString defaultSaveFolder() const;
 
     AppContext& m_context;
-    DetectorValuesTarget& m_sensorTarget;
+    DetectorValuesTarget& m_detectorValuesTarget;
 };
 
 } // namespace vigilux::settings

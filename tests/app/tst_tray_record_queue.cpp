@@ -79,7 +79,7 @@ private slots:
         QTest::newRow("right release") << int(platform::TrayBackend::RightButtonUp) << 5;
         QTest::newRow("keyboard") << int(platform::TrayBackend::KeySelect) << 1;
         QTest::newRow("balloon click") << int(platform::TrayBackend::BalloonClick) << 5;
-        QTest::newRow("move") << int(platform::TrayBackend::mouseMove) << 0;
+        QTest::newRow("move") << int(platform::TrayBackend::MouseMove) << 0;
     }
     void iconMessagesBecomeCodes() {
         QFETCH(int, message);

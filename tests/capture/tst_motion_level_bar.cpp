@@ -12,7 +12,7 @@ class TestMotionLevelBar : public QObject {
 private slots:
     void markTop_data() {
         QTest::addColumn<int>("height");
-        QTest::addColumn<int>("newMax");
+        QTest::addColumn<int>("threshold");
         QTest::addColumn<int>("top");
         QTest::newRow("whole") << 4000 << 70 << 2800 - 30;
         QTest::newRow("half rounds down to even") << 4050 << 1 << 40 - 30; // 40.5
@@ -22,9 +22,9 @@ private slots:
 
     void markTop() {
         QFETCH(int, height);
-        QFETCH(int, newMax);
+        QFETCH(int, threshold);
         QFETCH(int, top);
-        QCOMPARE(G::markTop(height, newMax), top);
+        QCOMPARE(G::markTop(height, threshold), top);
     }
 
     void ticks_data() {
@@ -62,7 +62,7 @@ private slots:
         sensor.resize(sensor.width(), 200); // 3000 units
         sensor.show();
         QCOMPARE(sensor.scale()->height(), 200);
-        sensor.newMax(70);
+        sensor.showThreshold(70);
 
         sensor.showLevel(70);
         QCOMPARE(sensor.barColour(), MotionLevelBar::kMotionColour);
@@ -78,7 +78,7 @@ private slots:
 
         // The colour uses the threshold as last received, even when the mark
         // was not redrawn.
-        sensor.newMax(90);
+        sensor.showThreshold(90);
         sensor.showLevel(80);
         QCOMPARE(sensor.barColour(), MotionLevelBar::kMotionColour);
     }
@@ -88,13 +88,13 @@ private slots:
         sensor.resize(sensor.width(), 200);
         sensor.show();
         const int before = sensor.markRedraws();
-        sensor.newMax(40);
-        sensor.newMax(40);
+        sensor.showThreshold(40);
+        sensor.showThreshold(40);
         QCOMPARE(sensor.markRedraws(), before + 1);
         QCOMPARE(sensor.markTopUnits(), 1200 - 30);
         QCOMPARE(sensor.mark()->y(), 78);
         QCOMPARE(sensor.mark()->height(), 2);
-        sensor.newMax(40, true);
+        sensor.showThreshold(40, true);
         QCOMPARE(sensor.markRedraws(), before + 2);
 
         // A resize rescales the scale and redraws the mark for the new height.

@@ -24,8 +24,8 @@ struct Recorder final : capture::LevelIndicator, capture::PreviewRateTarget {
     QList<qint16> rates;
     bool visible = false;
     void showLevel(qint32 value) override { log << QStringLiteral("Ind:%1").arg(value); }
-    void newMax(qint32 newMax, bool reset) override {
-        log << QStringLiteral("newMax:%1:%2").arg(newMax).arg(reset);
+    void showThreshold(qint32 threshold, bool reset) override {
+        log << QStringLiteral("threshold:%1:%2").arg(threshold).arg(reset);
     }
     void setIndicatorVisible(bool v) override { visible = v; }
     void setPreviewRate(qint16 ms) override { rates << ms; }
@@ -322,7 +322,7 @@ private slots:
         f.context.alarmCount = 12;
         f.detector.setSimilarityThreshold(80);
         f.detector.setLevelMaximum(80);
-        QCOMPARE(f.recorder.log, (QStringList{"Ind:80", "newMax:80:0"}));
+        QCOMPARE(f.recorder.log, (QStringList{"Ind:80", "threshold:80:0"}));
         QCOMPARE(f.detector.similarityThreshold(), qint16(80));
 
         f.detector.setDetectorInterval(250);

@@ -181,7 +181,7 @@ private slots:
     void uploadsArriveIntact();
     void wrongPasswordGivesServerReply();
     void refusedConnectionReportsOnce();
-    void resHandlerMayStartNextUpload();
+    void finishedHandlerMayStartNextUpload();
     void takenListenPortIsReplaced();
     void scriptedDialogues_data();
     void scriptedDialogues();
@@ -340,7 +340,7 @@ void TestFtpClient::refusedConnectionReportsOnce() {
 
 // A queue that starts the next file from inside finished must find the
 // component idle and must not have its new job clobbered afterwards.
-void TestFtpClient::resHandlerMayStartNextUpload() {
+void TestFtpClient::finishedHandlerMayStartNextUpload() {
     FtpClient ftp;
     prepare(ftp, m_serverPort);
     QStringList results;

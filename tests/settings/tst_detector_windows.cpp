@@ -150,8 +150,8 @@ private slots:
         DetectorSettingsWindow w(p.context, p.options, p.target);
         QVERIFY(showAndWait(w));
 
-        QVERIFY(dragTo(w.Slider(1), 8));
-        QVERIFY(dragTo(w.Slider(2), 4));
+        QVERIFY(dragTo(w.slider(1), 8));
+        QVERIFY(dragTo(w.slider(2), 4));
         // Every move went into the detector at once.
         QCOMPARE(p.target.calls.last(), QStringLiteral("2=4"));
         QVERIFY(p.target.calls.contains(QStringLiteral("1=8")));
@@ -200,9 +200,9 @@ private slots:
         QFETCH(int, shown);
         Program p;
         DetectorSettingsWindow w(p.context, p.options, p.target);
-        QSignalSpy moved(w.Slider(index), &controls::Slider::changed);
+        QSignalSpy moved(w.slider(index), &controls::Slider::changed);
         w.setSlider(static_cast<qint16>(index), value);
-        QCOMPARE(w.Slider(index)->value(), shown);
+        QCOMPARE(w.slider(index)->value(), shown);
         QCOMPARE(w.sliderValue(static_cast<qint16>(index)), shown);
         QCOMPARE(p.context.settings.liveDetectorValues[static_cast<std::size_t>(index)], shown);
         QCOMPARE(p.target.calls, QStringList{QStringLiteral("%1=%2").arg(index).arg(shown)});
@@ -291,14 +291,14 @@ private slots:
             QVERIFY(c.progressFrame()->isVisible());
             QVERIFY(!c.button(0)->isEnabled() && !c.button(1)->isEnabled());
             QCOMPARE(p.target.calls.last(), QStringLiteral("0=100"));
-            QCOMPARE(w.Slider(0)->value(), 500);
+            QCOMPARE(w.slider(0)->value(), 500);
 
             for (qint16 fps : {3, 3, 3})
                 forwardFps(p.context, fps);
             QCOMPARE(status->text(), QStringLiteral("Получено и обработано: 3 фреймов"));
             endPhase1(c, p.context);
             QCOMPARE(p.context.calibrationPhase, qint16(2));
-            QCOMPARE(w.Slider(0)->value(), 300);
+            QCOMPARE(w.slider(0)->value(), 300);
 
             for (qint32 v : {96, 95, 94, 95})
                 forwardPercent(p.context, v);
@@ -318,7 +318,7 @@ private slots:
         QCOMPARE(p.context.calibrationPhase, qint16(0));
         QCOMPARE(p.dialogs.messages.size(), 1);
         QCOMPARE(p.dialogs.messages[0].title, QStringLiteral("Результаты теста"));
-        QCOMPARE(QList<int>({w.Slider(0)->value(), w.Slider(1)->value(), w.Slider(2)->value()}),
+        QCOMPARE(QList<int>({w.slider(0)->value(), w.slider(1)->value(), w.slider(2)->value()}),
                  QList<int>({300, 0, 5}));
         // Back in the window, the live values are pushed once more.
         QCOMPARE(p.target.calls.mid(p.target.calls.size() - 3),
@@ -372,7 +372,7 @@ private slots:
         // The 100 ms put in force at the start did not outlive the calibration.
         QCOMPARE(p.context.settings.liveDetectorValues[0], 500);
         QCOMPARE(p.target.applied[0], 500);
-        QCOMPARE(w.Slider(0)->value(), 500);
+        QCOMPARE(w.slider(0)->value(), 500);
     }
 };
 

@@ -306,7 +306,7 @@ Gallery::Gallery(QWidget* parent)
     outer->addLayout(top);
     outer->addWidget(heading(QStringLiteral("XpB"), this));
     outer->addWidget(buttons(this));
-    outer->addWidget(heading(QStringLiteral("CInfoTip"), this));
+    outer->addWidget(heading(QStringLiteral("InfoTip"), this));
     outer->addWidget(tips(this));
     outer->addWidget(heading(QStringLiteral("Plabel and SizeGrip"), this));
     outer->addWidget(labelsAndGrips(this));
