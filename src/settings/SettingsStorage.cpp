@@ -239,17 +239,17 @@ void SettingsStorage::setDefaults() {
     s.waitForAlarmProgram = false;
     s.alarmProgramPath = QString();
     s.balloonOnAlarm = false;
-    const core::Settings clipDefaults;
-    s.eventClips = clipDefaults.eventClips;
-    s.clipPreRoll = clipDefaults.clipPreRoll;
-    s.clipPostRoll = clipDefaults.clipPostRoll;
-    s.clipFrameRate = clipDefaults.clipFrameRate;
-    s.maxClipMinutes = clipDefaults.maxClipMinutes;
-    s.uploadClips = clipDefaults.uploadClips;
     s.ftpUpload = false;
     s.resolutionCandidates = DefaultResolutions;
     s.detectorValues = {500, 5, 10};
+    // The event and clip options take the record's own defaults.
     const core::Settings defaults;
+    s.eventClips = defaults.eventClips;
+    s.clipPreRoll = defaults.clipPreRoll;
+    s.clipPostRoll = defaults.clipPostRoll;
+    s.clipFrameRate = defaults.clipFrameRate;
+    s.maxClipMinutes = defaults.maxClipMinutes;
+    s.uploadClips = defaults.uploadClips;
     s.eventGap = defaults.eventGap;
     s.soundPerEvent = defaults.soundPerEvent;
     s.balloonPerEvent = defaults.balloonPerEvent;

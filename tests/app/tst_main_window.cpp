@@ -88,6 +88,18 @@ struct Rig {
         m().capture().detector().onDetectorTick();
         QVERIFY(device->pushFilled(value));
     }
+    uchar level = 0; // the picture of the latest event step
+    // One event of `steps` alarm steps 500 ms apart, after 11 s of quiet
+    // (its first, still step ends the event before, if any).
+    void event(int steps) {
+        clock.advance(11000);
+        step(level);
+        for (int i = 0; i < steps; ++i) {
+            clock.advance(500);
+            level = level == 0 ? 200 : 0;
+            step(level);
+        }
+    }
 };
 
 // Records what the window asks of the desktop's screen saver.
@@ -323,26 +335,16 @@ private slots:
         r.m().startCapture();
         r.m().toggleWatching();
 
-        uchar level = 0;
-        const auto event = [&](int steps) {
-            r.clock.advance(11000);
-            r.step(level); // still: ends the event before, if any
-            for (int i = 0; i < steps; ++i) {
-                r.clock.advance(500);
-                level = level == 0 ? 200 : 0;
-                r.step(level);
-            }
-        };
-        r.step(level);
-        event(3);
+        r.step(r.level);
+        r.event(3);
         // Muted once the first event is over (muting an open one would
         // hold back its summary).
         r.clock.advance(11000);
-        r.step(level);
+        r.step(r.level);
         r.m().muteAction(0)->trigger();
-        event(2);
+        r.event(2);
         r.m().muteAction(3)->trigger();
-        event(1);
+        r.event(1);
         r.m().toggleWatching();
         QCOMPARE(r.m().eventTracker().eventCount(), 3);
 
@@ -374,26 +376,15 @@ private slots:
         r.m().tray().add();
         QSignalSpy ended(&r.m().eventTracker(), &capture::EventTracker::eventEnded);
 
-        uchar level = 0;
-        // One event of `steps` alarm steps 500 ms apart, after 11 s of quiet.
-        const auto event = [&](int steps) {
-            r.clock.advance(11000);
-            r.step(level); // still: ends the event before, if any
-            for (int i = 0; i < steps; ++i) {
-                r.clock.advance(500);
-                level = level == 0 ? 200 : 0;
-                r.step(level);
-            }
-        };
-        r.step(level); // the first step never alarms
-        event(4);
+        r.step(r.level); // the first step never alarms
+        r.event(4);
         QCOMPARE(r.context.alarmCount, qint16(4)); // the counter still counts steps
         QCOMPARE(r.label(5), QStringLiteral("4"));
         QCOMPARE(r.sound.played.size(), 1);
         QCOMPARE(r.processes.started.size(), 1);
         QCOMPARE(r.tray.balloons.size(), 1);
         QVERIFY(r.tray.balloons[0].text.contains(QStringLiteral("Событие № 1 ")));
-        event(3);
+        r.event(3);
         QCOMPARE(ended.size(), 1);
         QCOMPARE(r.sound.played.size(), 2);
         QCOMPARE(r.processes.started.size(), 2);
@@ -408,7 +399,7 @@ private slots:
         QCOMPARE(r.m().statusLine()->text(), QStringLiteral(" Оповещения отключены ") + until);
         QCOMPARE(r.tray.tip, QStringLiteral("Vigilux [>] событий: 2, без оповещений ") + until);
         QVERIFY(r.m().muteAction(3)->isEnabled());
-        event(2);
+        r.event(2);
         QCOMPARE(r.m().eventTracker().eventCount(), 3);
         QCOMPARE(r.context.alarmCount, qint16(9));
         QCOMPARE(r.sound.played.size(), 2);
@@ -421,17 +412,17 @@ private slots:
         QCOMPARE(r.m().statusLine()->text(), QStringLiteral(" Оповещения включены"));
         QCOMPARE(r.tray.tip, QStringLiteral("Vigilux [>] событий: 3"));
         QVERIFY(!r.m().muteAction(3)->isEnabled());
-        event(1);
+        r.event(1);
         QCOMPARE(r.sound.played.size(), 3);
         QCOMPARE(r.processes.started.size(), 3);
 
         // Until unmuted, then unmuted from the menu.
         r.m().muteAction(2)->trigger();
         QCOMPARE(r.tray.tip, QStringLiteral("Vigilux [>] событий: 4, без оповещений до отмены"));
-        event(1);
+        r.event(1);
         QCOMPARE(r.sound.played.size(), 3);
         r.m().muteAction(3)->trigger();
-        event(1);
+        r.event(1);
         QCOMPARE(r.sound.played.size(), 4);
 
         // Watching off ends the open event; every event is in the log.
