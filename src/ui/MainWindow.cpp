@@ -109,6 +109,9 @@ MainWindow::MainWindow(AppContext& context, Services services, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+    // Watching ends while everything that hears of it is still here (an open
+    // event's end is logged and its last picture and clip announced).
+    m_capture->pipeline().stop();
     // The capture control (a child) outlives the queue by a moment.
     m_uploads.detach();
     // The tray icon must not outlive the window it stands for.
