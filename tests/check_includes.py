@@ -20,6 +20,7 @@ ALLOWED = {
     'settings': {'core', 'controls', 'platform', 'resources'},
     'capture': {'core', 'controls', 'platform', 'resources'},
     'net': {'core', 'controls', 'platform', 'resources'},
+    'detection': {'core', 'platform', 'resources'},
     'core': {'platform', 'resources'},
     'controls': {'resources'},
     'platform': {'resources'},
