@@ -14,7 +14,8 @@ packages=(
 )
 if [ "${1:-}" = "--test" ]; then
   packages+=(xvfb xauth python3 python3-pyftpdlib opencv-doc python3-aiosmtpd openssl curl clang-format
-             pulseaudio pulseaudio-utils dbus-daemon dbus-session-bus-common)
+             pulseaudio pulseaudio-utils dbus-daemon dbus-session-bus-common
+             gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly)
 fi
 
 missing=()

@@ -1,6 +1,7 @@
 #include "core/IniFile.h"
 
 #include "core/Cp1251.h"
+#include "platform/RegularFile.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -8,6 +9,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QSaveFile>
 #include <QStringDecoder>
@@ -474,8 +476,13 @@ bool IniFile::write(const QVariant& keyValue, const QString& keyName, const QStr
     // A writable file in a folder we may not create files in can still be
     // updated, only not atomically.
     saver.setDirectWriteFallback(true);
+    const bool created = !QFileInfo::exists(m_fileName);
     if (!saver.open(QIODevice::WriteOnly))
         return fail(QStringLiteral("файл не открывается для записи: ") + saver.errorString());
+    // The settings hold passwords (scrambled, not encrypted): a file we
+    // create is the user's alone. An existing one keeps its mode.
+    if (created)
+        saver.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     if (saver.write(bytes) != bytes.size()) {
         const QString why = saver.errorString();
         saver.cancelWriting();

@@ -1,6 +1,7 @@
 #include "core/IniLocation.h"
 
 #include "core/IniFile.h"
+#include "platform/RegularFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -73,17 +74,17 @@ IniLocation IniLocation::choose(const QString& programFolder) {
     fallback.unusableFile = beside.unusableFile;
     fallback.unusableReason = beside.unusableReason;
     if (problem == core::IniFile::Problem::None && !QFileInfo::exists(fallback.filePath())) {
-        if (QFile::copy(existing.filePath(), fallback.filePath())) {
-            QFile copy(fallback.filePath());
-            copy.setPermissions(copy.permissions() | QFileDevice::WriteOwner);
-        }
+        // The copy holds the same secrets: the user's alone.
+        if (QFile::copy(existing.filePath(), fallback.filePath()))
+            platform::RegularFile::makePrivate(fallback.filePath());
     }
     return fallback;
 }
 
 IniLocation IniLocation::userFolder() {
     const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    const bool writable = !config.isEmpty() && QDir().mkpath(config) && folderWritable(config);
+    const bool writable = !config.isEmpty() && platform::RegularFile::makePrivateFolder(config) &&
+                          folderWritable(config);
     IniLocation location{QDir::cleanPath(config), false, writable, {}, {}};
     const core::IniFile::Problem problem = core::IniFile::check(location.filePath());
     if (writable && !usable(problem)) {

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include "platform/RegularFile.h"
+
 namespace vigilux::core {
 
 namespace {
@@ -25,21 +27,17 @@ LineJournal& LineJournal::operator=(LineJournal&&) noexcept = default;
 // The file stays open between appends: a queue appends two lines for every
 // picture it sends, and opening the file each time cost more than the send.
 bool LineJournal::openForAppend() {
-    QDir().mkpath(QFileInfo(m_path).absolutePath());
-    auto file = std::make_unique<QFile>(m_path);
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
-        m_lastError = file->errorString();
+    platform::RegularFile::makePrivateFolder(QFileInfo(m_path).absolutePath());
+    auto file = std::make_unique<QFile>();
+    if (!platform::RegularFile::openForAppend(*file, m_path, &m_lastError))
         return false;
-    }
     // A torn line left by a crash must not swallow the next record.
     if (file->size() > 0) {
-        QFile reader(m_path);
-        if (reader.open(QIODevice::ReadOnly) && reader.seek(file->size() - 1)) {
-            char last = '\n';
-            if (reader.getChar(&last) && last != '\n' && file->write("\n", 1) != 1) {
-                m_lastError = file->errorString();
-                return false;
-            }
+        char last = '\n';
+        if (file->seek(file->size() - 1) && file->getChar(&last) && last != '\n' &&
+            file->write("\n", 1) != 1) {
+            m_lastError = file->errorString();
+            return false;
         }
     }
     m_appender = std::move(file);
@@ -59,36 +57,75 @@ bool LineJournal::append(const QString& record) {
     return true;
 }
 
+bool LineJournal::forEach(const std::function<void(const QString&)>& take) {
+    QFile file;
+    QString why;
+    if (!platform::RegularFile::openForReading(file, m_path, platform::RegularFile::Links::Refuse,
+                                               &why)) {
+        QFileInfo info(m_path);
+        if (!info.exists() && !info.isSymLink())
+            return true;
+        m_lastError = why;
+        return false;
+    }
+    // Read in blocks; only the line being put together is kept, and a line
+    // that passes the bound is skipped up to its end.
+    constexpr qint64 kBlock = 64 * 1024;
+    QByteArray line;
+    bool oversized = false;
+    QByteArray block;
+    for (;;) {
+        block = file.read(kBlock);
+        if (block.isEmpty())
+            break;
+        qsizetype start = 0;
+        for (;;) {
+            const qsizetype end = block.indexOf('\n', start);
+            const qsizetype stop = end < 0 ? block.size() : end;
+            if (!oversized) {
+                line.append(block.constData() + start, stop - start);
+                if (line.size() > kMaxRecordBytes) {
+                    oversized = true;
+                    line.clear();
+                    line.squeeze();
+                }
+            }
+            if (end < 0)
+                break;
+            if (!oversized) {
+                if (line.endsWith('\r'))
+                    line.chop(1);
+                if (!line.isEmpty())
+                    take(QString::fromUtf8(line));
+            }
+            line.resize(0); // keeps the buffer for the next line
+            oversized = false;
+            start = end + 1;
+        }
+    }
+    return true; // anything after the last line break is a torn record
+}
+
 QStringList LineJournal::readAll() const {
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    const QByteArray data = file.readAll();
     QStringList records;
-    qsizetype start = 0;
-    for (qsizetype end = data.indexOf('\n'); end >= 0; end = data.indexOf('\n', start)) {
-        QByteArray line = data.mid(start, end - start);
-        if (line.endsWith('\r')) {
-            line.chop(1);
-        }
-        if (!line.isEmpty()) {
-            records << QString::fromUtf8(line);
-        }
-        start = end + 1;
-    }
-    return records; // anything after the last line break is a torn record
+    LineJournal(m_path).forEach([&records](const QString& r) { records << r; });
+    return records;
 }
 
 bool LineJournal::rewrite(const QStringList& records) {
     // The new file replaces the one held open; appends go to the new one.
     m_appender.reset();
-    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    platform::RegularFile::makePrivateFolder(QFileInfo(m_path).absolutePath());
+    // A saved file writes through a symlink to its target; the link itself
+    // goes, and a regular file takes its place.
+    if (QFileInfo(m_path).isSymLink())
+        QFile::remove(m_path);
     QSaveFile file(m_path);
     if (!file.open(QIODevice::WriteOnly)) {
         m_lastError = file.errorString();
         return false;
     }
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     for (const QString& record : records) {
         const QByteArray line = encodeLine(record);
         if (file.write(line) != line.size()) {

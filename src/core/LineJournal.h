@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class QFile;
@@ -16,6 +17,12 @@ namespace vigilux::core {
 // it never leaves a half-written journal. The file is held open between
 // appends, so it must not be replaced behind the journal's back. UI thread
 // only; not shared across processes.
+//
+// The journal is the program's own file: it is created 0600, never opened
+// through a symlink, and anything but a regular file at its place is not read
+// (a FIFO would block) and is replaced by the next rewrite. Reading streams
+// the file, so memory does not grow with its size; a record longer than
+// kMaxRecordBytes is not one the program wrote and is skipped.
 class LineJournal final {
 public:
     explicit LineJournal(const QString& path);
@@ -28,6 +35,13 @@ public:
     // Appends one record (a line break inside it is written as a space).
     // False, with lastError() set, when the line could not be written whole.
     bool append(const QString& record);
+
+    static constexpr qsizetype kMaxRecordBytes = 64 * 1024;
+
+    // Calls `take` with every complete record in file order. A missing file
+    // has none. False, with lastError() set, when something that is not a
+    // regular file (a symlink, a FIFO) stands at the journal's place.
+    bool forEach(const std::function<void(const QString&)>& take);
 
     // Every complete record in file order; a missing file has none.
     QStringList readAll() const;

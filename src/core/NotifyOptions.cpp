@@ -5,6 +5,7 @@
 #include "core/NotifySettings.h"
 #include "core/SettingsStorage.h"
 #include "platform/Keyring.h"
+#include "platform/RegularFile.h"
 
 #include <QTimer>
 
@@ -80,6 +81,9 @@ void NotifyOptions::writeSecretToIni(const QString& key, const QString& secret) 
         m_ini.write(QString(), chunkKey(key, i++), Section);
     for (; i < MaxChunks && !m_ini.read(chunkKey(key, i), Section).isEmpty(); ++i)
         m_ini.write(QString(), chunkKey(key, i), Section);
+    // A file made readable to others before it held a secret is closed now.
+    if (!secret.isEmpty())
+        platform::RegularFile::makePrivate(m_ini.fileName());
 }
 
 void NotifyOptions::load() {

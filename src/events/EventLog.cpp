@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 
+#include "platform/RegularFile.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -14,7 +16,37 @@ const QString EventLog::Header = QStringLiteral(
 
 namespace {
 
-// Where the last whole line of the file ends (0 when there is none).
+// Fields of one CSV record; -1 when a quoted field is still open (the record
+// goes on past what was given).
+int csvFields(const QByteArray& record) {
+    bool quoted = false;
+    int fields = 1;
+    for (const char c : record) {
+        if (c == '"')
+            quoted = !quoted; // a doubled quote toggles twice
+        else if (c == ',' && !quoted)
+            ++fields;
+    }
+    return quoted ? -1 : fields;
+}
+
+bool isBreak(char c) {
+    return c == '\n' || c == '\r';
+}
+
+// The line end the file already uses, from its first line break: the log is
+// often opened in spreadsheets and editors that write CRLF or CR only.
+QByteArray lineEndOf(const QByteArray& head) {
+    for (qsizetype i = 0; i < head.size(); ++i) {
+        if (head[i] == '\n')
+            return "\n";
+        if (head[i] == '\r')
+            return i + 1 < head.size() && head[i + 1] == '\n' ? "\r\n" : "\r";
+    }
+    return "\n";
+}
+
+// Where the last line break of the file ends (0 when there is none).
 qint64 endOfLastLine(QFile& file, qint64 size) {
     constexpr qint64 Chunk = 4096;
     qint64 pos = size;
@@ -25,13 +57,17 @@ qint64 endOfLastLine(QFile& file, qint64 size) {
         const QByteArray bytes = file.read(pos - from);
         if (bytes.size() != pos - from)
             return -1;
-        const qsizetype at = bytes.lastIndexOf('\n');
-        if (at >= 0)
-            return from + at + 1;
+        for (qsizetype at = bytes.size() - 1; at >= 0; --at)
+            if (isBreak(bytes[at]))
+                return from + at + 1;
         pos = from;
     }
     return 0;
 }
+
+// Longest last line taken for a record the program wrote; a longer one is
+// not ours, and only the part after it is looked at as a possible record.
+constexpr qint64 MaxRecordBytes = 1024 * 1024;
 
 } // namespace
 
@@ -76,7 +112,7 @@ QString EventLog::line(const MotionEvent& event) {
 }
 
 bool EventLog::append(const MotionEvent& event) {
-    return write(line(event).toUtf8() + '\n');
+    return write(line(event).toUtf8());
 }
 
 bool EventLog::write(const QByteArray& line) {
@@ -84,26 +120,56 @@ bool EventLog::write(const QByteArray& line) {
         fail(QStringLiteral("нет пути"));
         return false;
     }
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered)) {
-        fail(file.errorString());
+    QFile file;
+    QString why;
+    // A FIFO named events.csv would block the program for ever.
+    if (!platform::RegularFile::openForAppend(file, m_path, &why)) {
+        fail(why);
         return false;
     }
     qint64 size = file.size();
+    QByteArray eol = "\n";
+    QByteArray before; // what completes the file's last line before the new one
     if (size > 0) {
-        // A line cut short by a power failure is dropped, so the new line
-        // does not continue it.
-        const qint64 whole = endOfLastLine(file, size);
-        if (whole < 0 || (whole != size && !file.resize(whole))) {
+        if (!file.seek(0)) {
             fail(file.errorString());
             return false;
         }
-        size = whole;
+        const QByteArray head = file.read(std::min<qint64>(size, 64 * 1024));
+        eol = lineEndOf(head);
+        const qint64 whole = endOfLastLine(file, size);
+        if (whole < 0 || !file.seek(whole)) {
+            fail(file.errorString());
+            return false;
+        }
+        if (whole == size) {
+            // A CRLF file whose last CR lost its LF.
+            if (eol == "\r\n" && file.seek(size - 1) && file.read(1) == "\r")
+                before = "\n";
+        } else {
+            // Only a record that is really torn goes: one whose quotes are
+            // still open or that has fewer or more fields than the first
+            // line. A whole record that lacks its line end gets it.
+            const QByteArray tail =
+                size - whole <= MaxRecordBytes ? file.read(size - whole) : QByteArray();
+            const qsizetype firstBreak =
+                std::find_if(head.cbegin(), head.cend(), isBreak) - head.cbegin();
+            const int expected = firstBreak < head.size() ? csvFields(head.left(firstBreak))
+                                                          : csvFields(Header.toUtf8());
+            if (!tail.isEmpty() && csvFields(tail) == expected) {
+                before = eol;
+            } else if (!file.resize(whole)) {
+                fail(file.errorString());
+                return false;
+            } else {
+                size = whole;
+            }
+        }
     }
-    QByteArray bytes;
+    QByteArray bytes = before;
     if (size == 0)
-        bytes = Header.toUtf8() + '\n';
-    bytes += line;
+        bytes = Header.toUtf8() + eol;
+    bytes += line + eol;
     // One write of the whole text: a kill leaves it whole or absent; a short
     // write (full disk) is cut off again.
     if (file.write(bytes) != bytes.size()) {

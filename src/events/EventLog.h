@@ -16,8 +16,11 @@ namespace vigilux::events {
 //
 // Each line goes to the end of the file in one write of the whole line; a
 // write that comes up short is cut off again, so the file holds whole lines
-// only, and earlier lines are never rewritten. A torn tail left by a power
-// cut is cut off before the next line. A failure calls `status` once with a
+// only, and earlier lines are never rewritten. New lines take the line end
+// the file already uses (LF, CRLF or CR: it may have been saved by a
+// spreadsheet). Before the next line, a last record without its line end
+// gets one; only a really torn record (open quotes, a field count unlike the
+// first line's) left by a power cut is cut off. A failure calls `status` once with a
 // message for the status line; the next failures stay quiet until a line is
 // written again. UI thread only.
 class EventLog final {

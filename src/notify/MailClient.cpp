@@ -1,5 +1,6 @@
 #include "notify/MailClient.h"
 
+#include "core/ServerText.h"
 #include "notify/AttachmentType.h"
 
 #include <QDateTime>
@@ -140,7 +141,14 @@ QString curlText(CURLcode code) {
     case CURLE_OPERATION_TIMEDOUT:
         return QStringLiteral("истекло время ожидания");
     case CURLE_LOGIN_DENIED:
+    case CURLE_AUTH_ERROR:
         return QStringLiteral("сервер не принял логин или пароль");
+    case CURLE_REMOTE_ACCESS_DENIED:
+        return QStringLiteral("сервер отказал в доступе");
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        return QStringLiteral("прокси-сервер не найден");
+    case CURLE_SSL_CERTPROBLEM:
+        return QStringLiteral("ошибка сертификата");
     case CURLE_USE_SSL_FAILED:
         return QStringLiteral("сервер не поддерживает STARTTLS");
     case CURLE_PEER_FAILED_VERIFICATION:
@@ -357,15 +365,26 @@ void MailClient::send(const Server& server, const Message& message) {
                     complete(NotifyResult::success());
                     return;
                 }
-                QString text = Prefix + curlText(outcome.code);
+                // 550..554 refuse the mailbox or the message, whatever
+                // libcurl made of it.
+                const bool refused = outcome.smtpCode >= 550 && outcome.smtpCode <= 554;
+                QString text = Prefix + (refused ? QStringLiteral("сервер отказался принять письмо")
+                                                 : curlText(outcome.code));
                 if (outcome.smtpCode >= 400)
                     text += QStringLiteral(" (ответ сервера %1)").arg(outcome.smtpCode);
-                QString detail = QString::fromLocal8Bit(outcome.detail.c_str()).trimmed();
-                if (!password.isEmpty())
-                    detail.replace(password, QStringLiteral("***"));
+                QString detail = core::ServerText::shown(
+                    QString::fromLocal8Bit(outcome.detail.c_str()).trimmed(), {password});
                 if (!detail.isEmpty())
                     text += QStringLiteral(": ") + detail.left(200);
-                complete(NotifyResult::failure(text));
+                // 550/553/554: the server will never take this message (a
+                // refused recipient or content); a refused login refuses
+                // every message.
+                const long smtp = outcome.smtpCode;
+                NotifyResult result =
+                    NotifyResult::failure(text, smtp == 550 || smtp == 553 || smtp == 554);
+                result.refusedLogin =
+                    outcome.code == CURLE_LOGIN_DENIED || outcome.code == CURLE_AUTH_ERROR;
+                complete(result);
             },
             Qt::QueuedConnection);
     });

@@ -29,6 +29,7 @@ void Notifications::start() {
         std::make_unique<core::NotifyOptions>(m_context.ini, m_context.settings.notify, m_keyring);
     m_queue = std::make_unique<notify::NotifyQueue>(journalPath(), m_context.settings.notify,
                                                     m_context.clock);
+    m_queue->setFileFolder([this] { return m_context.settings.savePath; });
     connect(m_queue.get(), &notify::NotifyQueue::statusText, this, [this](const QString& text) {
         if (m_status)
             m_status(QLatin1Char(' ') + text);

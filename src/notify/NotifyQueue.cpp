@@ -2,13 +2,18 @@
 
 #include "core/NotifySettings.h"
 #include "core/RetryBackoff.h"
+#include "core/ServerText.h"
 #include "platform/Clock.h"
+#include "platform/RegularFile.h"
 
 #include <QDateTime>
+#include <QFileInfo>
+#include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <algorithm>
+#include <utility>
 
 namespace vigilux::notify {
 
@@ -37,6 +42,14 @@ QString failRecord(const Notification& m) {
     o.insert(QStringLiteral("fail"), m.id);
     o.insert(QStringLiteral("failures"), m.failures);
     o.insert(QStringLiteral("first"), m.firstFailureMs);
+    return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
+}
+
+// The page shows each channel's last delivery error after a restart too.
+QString errorRecord(NotifyChannel channel, const QString& text) {
+    QJsonObject o;
+    o.insert(QStringLiteral("error"), static_cast<int>(channel));
+    o.insert(QStringLiteral("text"), text);
     return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
 }
 
@@ -105,8 +118,11 @@ bool NotifyQueue::channelOn(NotifyChannel channel) const {
 }
 
 void NotifyQueue::load() {
-    QList<Notification> all;
-    for (const QString& line : m_journal.readAll()) {
+    // Only messages still waiting are kept while the journal streams by.
+    QHash<qint64, Notification> all;
+    qsizetype lines = 0;
+    const bool readable = m_journal.forEach([&](const QString& line) {
+        ++lines;
         const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
         if (o.contains(QStringLiteral("add"))) {
             Notification m;
@@ -114,7 +130,7 @@ void NotifyQueue::load() {
             const int channel = o.value(QStringLiteral("channel")).toInt(-1);
             const int kind = o.value(QStringLiteral("kind")).toInt(-1);
             if (m.id <= 0 || channel < 0 || channel > 1 || kind < 0 || kind > 2)
-                continue; // not a line this program wrote
+                return; // not a line this program wrote
             m.channel = static_cast<NotifyChannel>(channel);
             m.kind = static_cast<Notification::Kind>(kind);
             m.subject = o.value(QStringLiteral("subject")).toString();
@@ -122,34 +138,72 @@ void NotifyQueue::load() {
             m.file = o.value(QStringLiteral("file")).toString();
             m.failures = o.value(QStringLiteral("failures")).toInt();
             m.firstFailureMs = o.value(QStringLiteral("first")).toInteger();
-            all.removeIf([&](const Notification& n) { return n.id == m.id; });
-            all.append(m);
+            all.insert(m.id, m);
             m_nextId = std::max(m_nextId, m.id + 1);
         } else if (o.contains(QStringLiteral("fail"))) {
-            const qint64 id = o.value(QStringLiteral("fail")).toInteger();
-            for (Notification& m : all) {
-                if (m.id == id) {
-                    m.failures = o.value(QStringLiteral("failures")).toInt();
-                    m.firstFailureMs = o.value(QStringLiteral("first")).toInteger();
-                }
+            const auto it = all.find(o.value(QStringLiteral("fail")).toInteger());
+            if (it != all.end()) {
+                it->failures = o.value(QStringLiteral("failures")).toInt();
+                it->firstFailureMs = o.value(QStringLiteral("first")).toInteger();
             }
         } else if (o.contains(QStringLiteral("done"))) {
-            const qint64 id = o.value(QStringLiteral("done")).toInteger();
-            all.removeIf([id](const Notification& m) { return m.id == id; });
+            all.remove(o.value(QStringLiteral("done")).toInteger());
+        } else if (o.contains(QStringLiteral("error"))) {
+            const int channel = o.value(QStringLiteral("error")).toInt(-1);
+            if (channel == 0 || channel == 1)
+                lane(static_cast<NotifyChannel>(channel)).lastError = core::ServerText::printable(
+                    o.value(QStringLiteral("text")).toString().left(1000));
         }
-    }
-    QStringList live;
-    for (const Notification& m : all) {
+    });
+    if (!readable)
+        m_loadProblem = QStringLiteral("Очередь уведомлений не прочитана (") +
+                        m_journal.lastError() + QStringLiteral("), она начата заново");
+    // Ids grow with each message, so they give the order the messages came in.
+    QList<qint64> ids = all.keys();
+    std::sort(ids.begin(), ids.end());
+    QStringList live = errorRecords();
+    for (qint64 id : std::as_const(ids)) {
+        const Notification& m = all[id];
         lane(m.channel).items.append(m);
         live << addRecord(m);
     }
     // Start from a journal that holds only what still waits; when that
     // cannot be written the old journal stays valid, only longer.
-    if (!m_journal.readAll().isEmpty())
+    if (lines > 0 || !readable)
         m_journal.rewrite(live);
 }
 
+bool NotifyQueue::fileAllowed(const Notification& m) const {
+    if (m.file.isEmpty())
+        return true;
+    // A file that is gone is the client's to report ("не удалось открыть").
+    const QFileInfo info(m.file);
+    if (!info.exists() && !info.isSymLink())
+        return true;
+    return platform::RegularFile::isInside(m.file, m_fileFolder());
+}
+
 void NotifyQueue::start() {
+    if (!m_loadProblem.isEmpty())
+        emit statusText(std::exchange(m_loadProblem, QString()));
+    // The journal is a file anyone with the user's rights can edit: it never
+    // sends what lies outside the save folder.
+    int refused = 0;
+    for (Lane& l : m_lanes) {
+        for (qsizetype i = 0; i < l.items.size();) {
+            if (fileAllowed(l.items.at(i))) {
+                ++i;
+                continue;
+            }
+            record(doneRecord(l.items.at(i).id));
+            l.items.removeAt(i);
+            ++refused;
+        }
+    }
+    if (refused > 0)
+        emit statusText(QStringLiteral("Из очереди уведомлений убраны сообщения с файлами вне "
+                                       "папки снимков или не обычными файлами: ") +
+                        QString::number(refused));
     m_started = true;
     pump(NotifyChannel::Telegram);
     pump(NotifyChannel::Mail);
@@ -186,6 +240,10 @@ qint64 NotifyQueue::retryDelayMs(NotifyChannel channel) const {
 void NotifyQueue::retryNow() {
     for (NotifyChannel channel : {NotifyChannel::Telegram, NotifyChannel::Mail}) {
         Lane& l = lane(channel);
+        if (l.paused) {
+            l.paused = false;
+            pump(channel);
+        }
         if (l.retry.isActive()) {
             l.retry.stop();
             l.plannedDelayMs = 0;
@@ -196,7 +254,7 @@ void NotifyQueue::retryNow() {
 
 void NotifyQueue::pump(NotifyChannel channel) {
     Lane& l = lane(channel);
-    if (!m_started || l.busy || l.retry.isActive())
+    if (!m_started || l.busy || l.retry.isActive() || l.paused)
         return;
     // The user switched the channel off: what waits for it is not wanted.
     while (!l.items.isEmpty() && !channelOn(channel))
@@ -237,6 +295,16 @@ MailClient::Message NotifyQueue::mailMessage(const core::NotifySettings& s, cons
 }
 
 void NotifyQueue::send(const Notification& m) {
+    // Replaced meanwhile by a FIFO or a link out of the save folder.
+    if (!fileAllowed(m)) {
+        const NotifyChannel channel = m.channel;
+        QTimer::singleShot(0, this, [this, channel] {
+            onResult(channel,
+                     NotifyResult::failure(
+                         QStringLiteral("файл вне папки снимков или не обычный файл"), true));
+        });
+        return;
+    }
     if (m.channel == NotifyChannel::Telegram) {
         const TelegramClient::Target target = telegramTarget(m_settings);
         switch (m.kind) {
@@ -272,10 +340,17 @@ void NotifyQueue::onResult(NotifyChannel channel, const NotifyResult& result) {
     const QString error = withoutSecrets(m_settings, result.error);
     l.lastError =
         m_clock.now().toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")) + QStringLiteral(" ") + error;
+    record(errorRecord(channel, l.lastError));
     const qint64 now = nowMs();
     if (m.failures == 0 || m.firstFailureMs <= 0)
         m.firstFailureMs = now;
     m.failures = std::min(m.failures + 1, 1000000);
+    if (result.refusedLogin) {
+        // The message keeps its place; the settings window's save goes on.
+        l.paused = true;
+        emit statusText(error + QStringLiteral(". Отправка приостановлена до сохранения настроек"));
+        return;
+    }
     if (result.permanent) {
         drop(l);
         emit statusText(error + QStringLiteral(". Сообщение не будет отправлено"));
@@ -295,6 +370,14 @@ void NotifyQueue::onResult(NotifyChannel channel, const NotifyResult& result) {
     emit statusText(error + QStringLiteral(". Повтор через ") + delayText(l.plannedDelayMs));
 }
 
+QStringList NotifyQueue::errorRecords() const {
+    QStringList records;
+    for (NotifyChannel channel : {NotifyChannel::Telegram, NotifyChannel::Mail})
+        if (!lane(channel).lastError.isEmpty())
+            records << errorRecord(channel, lane(channel).lastError);
+    return records;
+}
+
 void NotifyQueue::drop(Lane& l) {
     record(doneRecord(l.items.first().id));
     l.items.removeFirst();
@@ -304,7 +387,7 @@ void NotifyQueue::drop(Lane& l) {
 void NotifyQueue::compactIfIdle() {
     if (pendingCount() != 0 || m_doneSinceCompaction < CompactAfterDone)
         return;
-    if (m_journal.rewrite({}))
+    if (m_journal.rewrite(errorRecords()))
         m_doneSinceCompaction = 0;
 }
 
@@ -321,11 +404,7 @@ void NotifyQueue::record(const QString& line) {
 }
 
 QString NotifyQueue::withoutSecrets(const core::NotifySettings& settings, QString text) {
-    for (const QString& secret : {settings.telegramToken.trimmed(), settings.smtpPassword}) {
-        if (secret.size() >= 3)
-            text.replace(secret, QStringLiteral("***"));
-    }
-    return text;
+    return core::ServerText::shown(text, {settings.telegramToken.trimmed(), settings.smtpPassword});
 }
 
 } // namespace vigilux::notify

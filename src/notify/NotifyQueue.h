@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <array>
+#include <functional>
 
 namespace vigilux::platform {
 class Clock;
@@ -42,7 +43,9 @@ struct Notification {
 // messages one at a time in the order they came. A failed message is tried
 // again after 10 s, 30 s, 1 min, 5 min and then every 5 min (or later, when
 // the server asked us to wait longer), and given up 24 hours after its first
-// failure. Every failed attempt raises exactly one `statusText`.
+// failure. Every failed attempt raises exactly one `statusText`. A message the
+// server will never take (SMTP 550/554, Bot API 400) is dropped at once; a
+// refused login or token pauses its channel until retryNow().
 //
 // Messages are kept in a line journal, each change one appended line, so
 // they survive a crash or a kill and are sent after the next start (a
@@ -63,6 +66,11 @@ public:
                 platform::Clock& clock, QObject* parent = nullptr);
     ~NotifyQueue() override;
 
+    // The folder whose files messages may carry (the save folder); a
+    // message naming a file elsewhere, or one that is not a regular file, is
+    // dropped. Unset, no file goes out. Call before start().
+    void setFileFolder(std::function<QString()> folder) { m_fileFolder = std::move(folder); }
+
     // Begins delivering (the caller waits until the secrets are loaded).
     void start();
 
@@ -73,11 +81,13 @@ public:
     QList<Notification> waiting(NotifyChannel channel) const;
     qsizetype pendingCount() const;
     // The last failure of the channel, with its local time; "" before one.
+    // Kept in the journal, so it outlives a restart.
     QString lastError(NotifyChannel channel) const;
     // How long the channel waits before its next attempt; 0 when it is not
     // waiting after a failure.
     qint64 retryDelayMs(NotifyChannel channel) const;
-    // Lanes waiting after a failure try again now (the user fixed a setting).
+    // Lanes waiting after a failure, or paused by a refused login or token,
+    // try again now (the user saved the settings).
     void retryNow();
 
     // The clients, so tests and callers can tighten their bounds.
@@ -106,6 +116,7 @@ private:
         bool busy = false;
         QTimer retry;
         qint64 plannedDelayMs = 0;
+        bool paused = false; // login or token refused: waits for saved settings
         QString lastError;
     };
 
@@ -120,8 +131,10 @@ private:
     void drop(Lane& lane);
     void record(const QString& line);
     void compactIfIdle();
+    QStringList errorRecords() const;
     qint64 nowMs() const;
     bool channelOn(NotifyChannel channel) const;
+    bool fileAllowed(const Notification& m) const;
 
     const core::NotifySettings& m_settings;
     platform::Clock& m_clock;
@@ -133,6 +146,8 @@ private:
     int m_doneSinceCompaction = 0;
     bool m_started = false;
     bool m_journalFailed = false;
+    std::function<QString()> m_fileFolder = [] { return QString(); };
+    QString m_loadProblem; // said once delivery starts
 };
 
 } // namespace vigilux::notify

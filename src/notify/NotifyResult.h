@@ -16,10 +16,14 @@ struct NotifyResult {
     // Trying again cannot help (the file to send is gone, an address is
     // malformed): the message is dropped at once.
     bool permanent = false;
+    // The server refused the login or the token: every message of the
+    // channel would be refused the same way, so it waits (not dropped) until
+    // the settings are saved again.
+    bool refusedLogin = false;
 
-    static NotifyResult success() { return {true, {}, 0, false}; }
+    static NotifyResult success() { return {true, {}, 0, false, false}; }
     static NotifyResult failure(const QString& text, bool permanent = false) {
-        return {false, text, 0, permanent};
+        return {false, text, 0, permanent, false};
     }
 };
 

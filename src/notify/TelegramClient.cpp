@@ -1,9 +1,12 @@
 #include "notify/TelegramClient.h"
 
+#include "core/ServerText.h"
 #include "notify/AttachmentType.h"
+#include "platform/RegularFile.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHostAddress>
 #include <QHttpMultiPart>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -69,6 +72,13 @@ QString networkErrorText(QNetworkReply::NetworkError error) {
 
 const QString Prefix = QStringLiteral("Telegram: ");
 
+bool isLoopback(const QString& host) {
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return true;
+    const QHostAddress address(host);
+    return !address.isNull() && address.isLoopback();
+}
+
 } // namespace
 
 QString TelegramClient::defaultApiBase() {
@@ -106,6 +116,10 @@ QString TelegramClient::checkTarget(const Target& target) {
     if (!url.isValid() || url.host().isEmpty() ||
         (url.scheme() != QLatin1String("https") && url.scheme() != QLatin1String("http")))
         return QStringLiteral("неверный адрес сервера Bot API");
+    // The token travels in the address: in clear text only to this computer.
+    if (url.scheme() == QLatin1String("http") && !isLoopback(url.host()))
+        return QStringLiteral("адрес сервера Bot API без https допустим только для этого "
+                              "компьютера");
     return {};
 }
 
@@ -155,8 +169,10 @@ void TelegramClient::sendFile(const Target& target, const QString& method, const
                               const QString& caption, const QString& path, qint64 limit) {
     if (m_busy || !begin(target))
         return;
-    auto* file = new QFile(path);
-    if (!file->open(QIODevice::ReadOnly)) {
+    auto* file = new QFile;
+    // Never a FIFO or a device: opening one would block the UI thread.
+    if (!platform::RegularFile::openForReading(*file, path, platform::RegularFile::Links::Follow,
+                                               nullptr)) {
         delete file;
         finishLater(NotifyResult::failure(Prefix + QStringLiteral("не удалось открыть файл ") +
                                               QFileInfo(path).fileName(),
@@ -249,7 +265,10 @@ NotifyResult TelegramClient::readAnswer(QNetworkReply& reply) const {
         text += QStringLiteral(" (") + description + QLatin1Char(')');
     else if (answer.isEmpty())
         text += QStringLiteral(" (ответ не от Bot API)");
-    NotifyResult result = NotifyResult::failure(text);
+    // 400: this message is wrong (and would be so again); 401/403: the token
+    // or the bot's right to the chat is refused, for every message alike.
+    NotifyResult result = NotifyResult::failure(text, apiCode == 400);
+    result.refusedLogin = apiCode == 401 || apiCode == 403;
     if (apiCode == 429) {
         const qint64 seconds = answer.value(QStringLiteral("parameters"))
                                    .toObject()
@@ -268,9 +287,9 @@ void TelegramClient::finishLater(const NotifyResult& result) {
 
 void TelegramClient::finish(NotifyResult result) {
     m_busy = false;
-    // A server standing in for the API might echo the request path.
-    if (!m_token.isEmpty())
-        result.error.replace(m_token, QStringLiteral("***"));
+    // A server standing in for the API might echo the request path, in any
+    // letter case or percent-encoded.
+    result.error = core::ServerText::shown(result.error, {m_token});
     m_token.clear();
     emit finished(result);
 }

@@ -40,8 +40,16 @@ MainWindow::MainWindow(AppContext& context, Services services, QWidget* parent)
     , m_quiet(context.clock)
     , m_tray(context, m_services.tray, m_services.shellVersion, m_quiet, *this,
              [this](const QString& text) { showStatus(text); })
-    , m_uploads(context, [this](const QString& text) { showStatus(text); })
-    , m_notify(context, [this](const QString& text) { showStatus(text); })
+    , m_uploads(context,
+                [this](const QString& text) {
+                    m_status->showDelivery(StatusLine::Channel::Ftp, text,
+                                           text.startsWith(QStringLiteral("Ошибка")));
+                })
+    // Every text of the notification queue reports a problem.
+    , m_notify(context,
+               [this](const QString& text) {
+                   m_status->showDelivery(StatusLine::Channel::Notify, text, true);
+               })
     , m_lastCheck(context.ini)
     , m_updates(m_lastCheck, context.clock, context.dialogs, m_services.urls,
                 context.settingsFolder,

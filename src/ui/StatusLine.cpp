@@ -9,7 +9,16 @@ StatusLine::StatusLine(StatusLabel& label)
 
 void StatusLine::show(const QString& text) {
     m_noteStanding = false;
+    m_errorStanding = Channel::None;
     m_label.setText(text);
+}
+
+void StatusLine::showDelivery(Channel channel, const QString& text, bool error) {
+    if (!error && m_errorStanding != Channel::None && m_errorStanding != channel)
+        return;
+    show(text);
+    if (error)
+        m_errorStanding = channel;
 }
 
 void StatusLine::showPassing(const QString& text) {

@@ -11,7 +11,17 @@ class StatusLabel;
 // automatic update check's) do not push it away.
 class StatusLine final {
 public:
+    // Where a delivery text comes from. A delivery error stands until an
+    // ordinary text of its own channel replaces it: another channel's
+    // routine progress ("Загрузка на ftp завершена.") does not push it away
+    // a moment after it appeared.
+    enum class Channel { None, Ftp, Notify };
+
     explicit StatusLine(StatusLabel& label);
+
+    // A text of a delivery channel: an error always shows; an ordinary text
+    // does not while another channel's error stands.
+    void showDelivery(Channel channel, const QString& text, bool error);
 
     // A text that matters: it replaces whatever stands.
     void show(const QString& text);
@@ -28,6 +38,7 @@ public:
 private:
     StatusLabel& m_label;
     bool m_noteStanding = false;
+    Channel m_errorStanding = Channel::None;
 };
 
 } // namespace vigilux::ui

@@ -1,6 +1,8 @@
 #include "upload/FtpClient.h"
 
+#include "core/ServerText.h"
 #include "core/SocketErrorCode.h"
+#include "platform/RegularFile.h"
 
 #include <QRandomGenerator>
 #include <QTcpServer>
@@ -196,6 +198,7 @@ void FtpClient::startJob() {
     m_transferAnnounced = false;
     m_sending = false;
     m_dataDone = false;
+    m_sizeAsked = false;
 
     // A line break would end the command early and smuggle in another one.
     if (hasLineBreak(m_username)) {
@@ -268,14 +271,17 @@ bool FtpClient::reuseSession() {
 }
 
 bool FtpClient::openLocalFile() {
-    m_file.setFileName(m_localfile);
-    if (m_file.open(QIODevice::ReadOnly)) {
+    // Never a FIFO or a device: opening one would block the UI thread.
+    QString why;
+    if (platform::RegularFile::openForReading(m_file, m_localfile,
+                                              platform::RegularFile::Links::Follow, &why)) {
         // Asked once: a size query per chunk costs a system call each.
         m_fileLeft = m_file.size();
+        m_fileSize = m_fileLeft;
         return true;
     }
     fail(Failure::File, QStringLiteral("Не удалось открыть файл ") + m_localfile +
-                            QStringLiteral(" (") + m_file.errorString() + QLatin1Char(')'));
+                            QStringLiteral(" (") + why + QLatin1Char(')'));
     return false;
 }
 
@@ -325,7 +331,8 @@ void FtpClient::onControlReadyRead() {
         handleReply(reply);
     if (m_jobActive && m_inbox.size() > kMaxReplyBytes)
         fail(Failure::Server, QStringLiteral("Ответ сервера: ") +
-                                  QString::fromUtf8(withoutLineBreak(m_inbox.left(200))));
+                                  core::ServerText::printable(
+                                      QString::fromUtf8(withoutLineBreak(m_inbox.left(200)))));
 }
 
 // Takes one whole reply (every line, with its line breaks) off the front of
@@ -399,12 +406,17 @@ void FtpClient::handleReply(const QByteArray& reply) {
         startTransferIfReady();
         return;
     }
+    if (m_sizeAsked) {
+        checkStoredSize(code, reply);
+        return;
+    }
     // Only after every byte went out: a "226" before that would report a
-    // truncated file as uploaded.
+    // truncated file as uploaded. Even then a server may have kept less than
+    // it read (a full disk, a crash of its writer): it is asked.
     if (code == QLatin1String("226") && m_dataDone) {
-        // The session stays for the next file; the idle bound ends it.
-        m_loggedIn = true;
-        finish(true, QString());
+        m_sizeAsked = true;
+        sendCommand(QStringLiteral("SIZE ") + m_remotefile);
+        arm(Wait::Reply);
         return;
     }
     Failure kind = Failure::Server;
@@ -413,7 +425,35 @@ void FtpClient::handleReply(const QByteArray& reply) {
     else if (m_stepIndex == 5 && !m_transferAnnounced && !code.startsWith(QLatin1String("421")) &&
              (code.startsWith(QLatin1Char('4')) || code.startsWith(QLatin1Char('5'))))
         kind = Failure::File; // STOR refused for this file
-    fail(kind, QStringLiteral("Ответ сервера: ") + QString::fromUtf8(withoutLineBreak(reply)));
+    fail(kind, QStringLiteral("Ответ сервера: ") +
+                   core::ServerText::printable(QString::fromUtf8(withoutLineBreak(reply))));
+}
+
+void FtpClient::checkStoredSize(const QString& code, const QByteArray& reply) {
+    bool known = false;
+    qint64 stored = -1;
+    if (code == QLatin1String("213"))
+        stored = reply.mid(4).trimmed().toLongLong(&known);
+    // A server without SIZE (or one that answers it with nonsense) cannot
+    // tell; its "226" stands as it always did.
+    const bool cannotTell = code == QLatin1String("500") || code == QLatin1String("501") ||
+                            code == QLatin1String("502") || code == QLatin1String("504") ||
+                            (code == QLatin1String("213") && !known);
+    if (cannotTell || stored == m_fileSize) {
+        // The session stays for the next file; the idle bound ends it.
+        m_loggedIn = true;
+        finish(true, QString());
+        return;
+    }
+    if (known) {
+        fail(Failure::File, QStringLiteral("Сервер сохранил не весь файл (байт: %1 из %2)")
+                                .arg(stored)
+                                .arg(m_fileSize));
+        return;
+    }
+    fail(Failure::File,
+         QStringLiteral("Ответ сервера на SIZE: ") +
+             core::ServerText::printable(QString::fromUtf8(withoutLineBreak(reply))));
 }
 
 void FtpClient::sendCommand(const QString& command) {

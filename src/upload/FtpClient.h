@@ -25,7 +25,9 @@ struct FtpStep {
 };
 
 // Uploads one local file per upload() call to an FTP server: image mode,
-// active data connection (we listen, the server connects).
+// active data connection (we listen, the server connects). After "226" the
+// client asks SIZE: a server that kept fewer bytes than were sent has not got
+// the file (a server that does not know SIZE is taken at its "226").
 //
 // The logged-in control connection is kept after "226" and the next file
 // to the same server and account goes on with TYPE I, PORT, STOR on it
@@ -138,6 +140,7 @@ private:
     void onControlReadyRead();
     bool takeReply(QByteArray& reply);
     void handleReply(const QByteArray& reply);
+    void checkStoredSize(const QString& code, const QByteArray& reply);
     void sendCommand(const QString& command);
     void onDataConnection();
     void onDataBytesWritten();
@@ -191,6 +194,8 @@ private:
     QPointer<QTcpSocket> m_data;
     QFile m_file;
     qint64 m_fileLeft = 0;            // bytes of m_file not yet read
+    qint64 m_fileSize = 0;            // bytes of m_file when the job opened it
+    bool m_sizeAsked = false;         // "226" seen, SIZE sent to check what the server kept
     QByteArray m_inbox;               // control bytes not yet forming a whole reply
     bool m_transferAnnounced = false; // "150"/"125" seen
     bool m_sending = false;           // first chunk handed out

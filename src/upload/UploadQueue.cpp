@@ -3,6 +3,7 @@
 #include "core/AppContext.h"
 #include "core/RetryBackoff.h"
 #include "platform/Clock.h"
+#include "platform/RegularFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -82,75 +83,98 @@ void UploadQueue::recordFailure(const Entry& entry) {
 
 int UploadQueue::restore() {
     struct Pending {
-        QString path;
+        qint64 order = 0;
         int count = 0;
         qint64 firstFailureMs = 0;
         bool deleteAfter = false;
     };
-    QList<Pending> order;
-    QHash<QString, qsizetype> index;
-    auto find = [&](const QString& path) -> Pending* {
-        const auto it = index.constFind(path);
-        return it == index.constEnd() ? nullptr : &order[*it];
-    };
-    for (const QString& line : journal().readAll()) {
+    // Only files still waiting are kept while the journal streams by, so
+    // memory follows what waits, not the journal's length.
+    QHash<QString, Pending> pending;
+    qint64 nextOrder = 0;
+    core::LineJournal& j = journal();
+    const bool readable = j.forEach([&](const QString& line) {
         const qsizetype tab = line.indexOf(kTab);
         if (tab < 0)
-            continue;
+            return;
         const QString kind = line.left(tab);
         QString path = line.mid(tab + 1);
         if (kind == kQueued) {
-            if (Pending* p = find(path)) {
-                ++p->count;
-            } else {
-                index.insert(path, order.size());
-                order.append(Pending{path, 1, 0, false});
-            }
+            auto it = pending.find(path);
+            if (it == pending.end())
+                pending.insert(path, Pending{nextOrder++, 1, 0, false});
+            else
+                ++it->count;
         } else if (kind == kArrived || kind == kDropped) {
-            if (Pending* p = find(path))
-                p->count = std::max(0, p->count - 1);
+            auto it = pending.find(path);
+            if (it != pending.end() && --it->count <= 0)
+                pending.erase(it);
         } else if (kind == kFailed) {
             const qsizetype second = path.indexOf(kTab);
             if (second < 0)
-                continue;
+                return;
             const qint64 ms = path.left(second).toLongLong();
             path = path.mid(second + 1);
-            if (Pending* p = find(path); p != nullptr && p->firstFailureMs == 0)
-                p->firstFailureMs = ms;
+            auto it = pending.find(path);
+            if (it != pending.end() && it->firstFailureMs == 0)
+                it->firstFailureMs = ms;
         } else if (kind == kDelete) {
-            if (Pending* p = find(path))
-                p->deleteAfter = true;
+            auto it = pending.find(path);
+            if (it != pending.end())
+                it->deleteAfter = true;
         }
-    }
+    });
+    if (!readable)
+        m_status(QStringLiteral("Очередь загрузки на ftp не прочитана (") + j.lastError() +
+                 QStringLiteral("), она начата заново"));
+    struct Restored {
+        QString path;
+        Pending p;
+    };
+    QList<Restored> order;
+    order.reserve(pending.size());
+    for (auto it = pending.cbegin(); it != pending.cend(); ++it)
+        order.append(Restored{it.key(), it.value()});
+    pending.clear();
+    std::sort(order.begin(), order.end(),
+              [](const Restored& a, const Restored& b) { return a.p.order < b.p.order; });
 
     const bool upload = m_context.settings.ftpUpload;
     int queued = 0;
     int missing = 0;
+    int refused = 0;
     m_dormant.clear();
-    for (const Pending& p : std::as_const(order)) {
-        if (p.count <= 0 || isWaiting(p.path))
+    for (const Restored& r : std::as_const(order)) {
+        const Pending& p = r.p;
+        const QString& path = r.path;
+        if (isWaiting(path))
             continue;
-        if (!QFileInfo::exists(p.path)) {
+        if (!QFileInfo::exists(path)) {
             ++missing;
+            continue;
+        }
+        // The journal is a file anyone with the user's rights can edit: it
+        // never names what is sent or deleted outside the save folder.
+        if (!mayTouch(path)) {
+            ++refused;
             continue;
         }
         if (!upload) {
             // Kept for a start with upload on; nothing is sent meanwhile.
-            m_dormant << kQueued + kTab + p.path;
+            m_dormant << kQueued + kTab + path;
             if (p.firstFailureMs != 0)
-                m_dormant << kFailed + kTab + QString::number(p.firstFailureMs) + kTab + p.path;
+                m_dormant << kFailed + kTab + QString::number(p.firstFailureMs) + kTab + path;
             if (p.deleteAfter)
-                m_dormant << kDelete + kTab + p.path;
+                m_dormant << kDelete + kTab + path;
             continue;
         }
         Entry entry;
-        entry.path = p.path;
+        entry.path = path;
         entry.firstFailureMs = p.firstFailureMs;
         entry.deleteAfter = p.deleteAfter;
         m_waiting.append(entry);
         ++queued;
     }
-    core::LineJournal& j = journal();
     if (!j.rewrite(liveRecords()) && !m_journalErrorShown) {
         m_journalErrorShown = true;
         m_status(QStringLiteral("Не удалось записать очередь загрузки на ftp (") + j.lastError() +
@@ -172,6 +196,10 @@ int UploadQueue::restore() {
             text += QStringLiteral(", не найдено файлов: ") + QString::number(missing);
         m_status(text);
     }
+    if (refused > 0)
+        m_status(QStringLiteral("Из очереди загрузки на ftp убраны файлы вне папки снимков или не "
+                                "обычные файлы: ") +
+                 QString::number(refused));
     announce();
     return queued;
 }
@@ -291,6 +319,16 @@ void UploadQueue::uploadNext() {
                 break;
             continue;
         }
+        // Replaced meanwhile by a FIFO or a link out of the save folder.
+        if (!mayTouch(entry.path)) {
+            entry.deleteAfter = false;
+            drop(entry, QStringLiteral("Файл вне папки снимков или не обычный файл не "
+                                       "загружается на ftp: ") +
+                            QDir::toNativeSeparators(entry.path));
+            if (m_waiting.isEmpty())
+                break;
+            continue;
+        }
         m_current = entry;
         showQueueText();
         startUpload(entry.path, upload::FtpClient::Start::Promptly);
@@ -385,6 +423,10 @@ void UploadQueue::drop(const Entry& entry, const QString& message) {
     m_status(message);
 }
 
+bool UploadQueue::mayTouch(const QString& path) const {
+    return platform::RegularFile::isInside(path, m_context.settings.savePath);
+}
+
 void UploadQueue::removeFile(const Entry& entry) {
     // The same name queued again (a fixed file name) now holds a newer picture.
     if (isWaiting(entry.path)) {
@@ -393,6 +435,8 @@ void UploadQueue::removeFile(const Entry& entry) {
                 e.deleteAfter = true;
         return;
     }
+    if (!mayTouch(entry.path))
+        return;
     QFile file(entry.path);
     file.setPermissions(file.permissions() | QFileDevice::WriteOwner);
     if (!file.remove() && file.exists())

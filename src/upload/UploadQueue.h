@@ -32,7 +32,9 @@ namespace vigilux::upload {
 //   refuses waits alone;
 // - a refused login pauses the whole queue until resume();
 // - rotation asks before deleting a picture (deferDeletion), and one that
-//   still waits is deleted here once it has arrived.
+//   still waits is deleted here once it has arrived;
+// - only regular files inside the save folder (symlinks resolved) are sent
+//   or deleted, whatever the journal says.
 // While files wait, each next one starts at once on the kept connection; only
 // a file that arrives at an empty queue waits the client's start delay.
 class UploadQueue final : public QObject, public core::DeletionGuard, public upload::UploadBacklog {
@@ -110,6 +112,8 @@ private:
     void recordFailure(const Entry& entry);
     void drop(const Entry& entry, const QString& message);
     void removeFile(const Entry& entry);
+    // Only regular files inside the save folder are sent or deleted.
+    bool mayTouch(const QString& path) const;
     void onFailure(Entry entry, const QString& result);
     void armRetry(qint64 ms);
     void compactWhenIdle();

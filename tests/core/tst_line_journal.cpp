@@ -2,11 +2,21 @@
 #include "core/RetryBackoff.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using vigilux::core::LineJournal;
 using vigilux::core::RetryBackoff;
+
+namespace {
+unsigned mode(const QString& path) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777u : ~0u;
+}
+} // namespace
 
 class TestLineJournal : public QObject {
     Q_OBJECT
@@ -56,6 +66,45 @@ private slots:
         QVERIFY(!blocked.append(QStringLiteral("x")));
         QVERIFY(!blocked.lastError().isEmpty());
         QVERIFY(!blocked.rewrite({QStringLiteral("x")}));
+    }
+
+    // Journals are private; a symlink or FIFO at a journal's place is neither
+    // read (a FIFO would block) nor written through, and a rewrite puts a
+    // private regular file there.
+    void foreignFileAtTheJournalsPlace_data() {
+        QTest::addColumn<bool>("fifo");
+        QTest::newRow("symlink") << false;
+        QTest::newRow("FIFO") << true;
+    }
+    void foreignFileAtTheJournalsPlace() {
+        QFETCH(bool, fifo);
+        QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("sub/target"));
+        QVERIFY(LineJournal(target).append(QStringLiteral("keep")));
+        QCOMPARE(mode(target), 0600u);
+        QCOMPARE(mode(dir.filePath(QStringLiteral("sub"))), 0700u);
+        const QString path = dir.filePath(QStringLiteral("sub/j"));
+        QVERIFY(fifo ? ::mkfifo(QFile::encodeName(path).constData(), 0644) == 0
+                     : QFile::link(target, path));
+        LineJournal journal(path);
+        QVERIFY(!journal.forEach([](const QString&) { QFAIL("read through"); }));
+        QVERIFY(!journal.append(QStringLiteral("x")));
+        QVERIFY(journal.rewrite({QStringLiteral("y")}));
+        QVERIFY(!QFileInfo(path).isSymLink());
+        QCOMPARE(mode(path), 0600u);
+        QCOMPARE(journal.readAll(), QStringList{QStringLiteral("y")});
+        QCOMPARE(LineJournal(target).readAll(), QStringList{QStringLiteral("keep")});
+    }
+
+    // A record far longer than any the program writes is skipped whole.
+    void oversizedRecordIsSkipped() {
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("j")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("a\n" + QByteArray(LineJournal::kMaxRecordBytes * 3, 'x') + "\nb\n");
+        file.close();
+        QCOMPARE(LineJournal(file.fileName()).readAll(),
+                 (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
     }
 
     void backoffStepsAndGivesUpAfterADay() {

@@ -11,6 +11,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <sys/stat.h>
+
 using vigilux::core::IniFile;
 using vigilux::core::NotifyOptions;
 using vigilux::core::NotifySettings;
@@ -121,6 +123,24 @@ private slots:
         save(ini, shorter, nullptr, false);
         QCOMPARE(ini.read(QStringLiteral("TelegramToken2"), QStringLiteral("Notify")), QString());
         QCOMPARE(load(ini, nullptr), shorter);
+    }
+
+    // The file holds recoverable secrets: a new file is the user's alone, and
+    // one open to others is closed once a secret goes into it.
+    void fileWithSecretsIsPrivate() {
+        struct stat info {};
+        const auto mode = [&info](const IniFile& ini) {
+            return ::stat(QFile::encodeName(ini.fileName()).constData(), &info) == 0
+                       ? info.st_mode & 0777u
+                       : ~0u;
+        };
+        IniFile ini(freshIni());
+        save(ini, NotifySettings(), nullptr, false);
+        QCOMPARE(mode(ini), 0600u);
+        QVERIFY(QFile::setPermissions(ini.fileName(),
+                                      QFile::permissions(ini.fileName()) | QFileDevice::ReadOther));
+        save(ini, filled(), nullptr, false);
+        QCOMPARE(mode(ini), 0600u);
     }
 
     // Plain ASCII scrambles exactly as the FTP password does.

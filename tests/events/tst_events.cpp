@@ -62,6 +62,8 @@ private slots:
     void largestOnly();
     void logLinesAndHeader();
     void logCutsTornTail();
+    void logKeepsWholeRecordsAndLineEnds_data();
+    void logKeepsWholeRecordsAndLineEnds();
     void logFailureIsReportedOnce();
     void killedWriterLeavesWholeLines();
 };
@@ -250,6 +252,47 @@ void TestEvents::logCutsTornTail() {
     QVERIFY(log.append(sampleEvent(3)));
     QCOMPARE(readFile(path),
              EventLog::Header.toUtf8() + "\n" + EventLog::line(sampleEvent(3)).toUtf8() + "\n");
+}
+
+// The file as the user's tools left it: its line ends are kept, a whole
+// last record without a line end gets one, only a torn record goes.
+void TestEvents::logKeepsWholeRecordsAndLineEnds_data() {
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("kept"); // what stays in front of the new line
+    QTest::addColumn<QByteArray>("eol");
+    const QByteArray h = EventLog::Header.toUtf8();
+    const QByteArray one = EventLog::line(sampleEvent(1)).toUtf8();
+    QTest::newRow("LF, last record without its line end") << h + "\n" + one << h + "\n" + one + "\n"
+                                                          << QByteArray("\n");
+    QTest::newRow("CR only, last record without its line end")
+        << h + "\r" + one << h + "\r" + one + "\r" << QByteArray("\r");
+    QTest::newRow("CRLF, last record without its line end")
+        << h + "\r\n" + one << h + "\r\n" + one + "\r\n"
+        << QByteArray("\r\n");
+    QTest::newRow("CRLF cut between CR and LF")
+        << h + "\r\n" + one + "\r" << h + "\r\n" + one + "\r\n"
+        << QByteArray("\r\n");
+    QTest::newRow("torn inside a quoted file name")
+        << h + "\n" + one + "\n" + one.left(one.indexOf(',') + 1) + "\"/s/a,b"
+        << h + "\n" + one + "\n"
+        << QByteArray("\n");
+}
+
+void TestEvents::logKeepsWholeRecordsAndLineEnds() {
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, kept);
+    QFETCH(QByteArray, eol);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(EventLog::FileName);
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(before);
+    }
+    EventLog log;
+    log.setPath(path);
+    QVERIFY(log.append(sampleEvent(2)));
+    QCOMPARE(readFile(path), kept + EventLog::line(sampleEvent(2)).toUtf8() + eol);
 }
 
 void TestEvents::logFailureIsReportedOnce() {

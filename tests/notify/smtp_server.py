@@ -6,7 +6,8 @@ Listens on a free port of 127.0.0.1, prints "port N" once it listens, and
 writes every message it accepts into FOLDER as N.json: the envelope, the
 decoded subject, the text and the attachments (their bytes in base64).
 With a certificate it offers STARTTLS and requires it; with a login it
-requires authentication. Ends when its standard input closes.
+requires authentication. A recipient whose address starts with "refused" is
+refused for good (550). Ends when its standard input closes.
 """
 import argparse
 import asyncio
@@ -27,6 +28,12 @@ class Handler:
     def __init__(self, folder):
         self.folder = folder
         self.count = 0
+
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if address.startswith("refused"):
+            return "550 5.1.1 No such user"
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
         message = email.message_from_bytes(envelope.content, policy=email.policy.default)

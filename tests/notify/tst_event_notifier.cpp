@@ -186,6 +186,7 @@ private slots:
         vigilux::test::FakeDialogs dialogs;
         vigilux::AppContext context(clock, dialogs, dir.path());
         context.ini.setFileName(dir.filePath(QStringLiteral("options.ini")));
+        context.settings.savePath = dir.path(); // where the picture is saved
         vigilux::test::ScriptedHttpServer api;
         QVERIFY(api.listen());
         for (int i = 0; i < 2; ++i)

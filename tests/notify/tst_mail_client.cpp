@@ -114,20 +114,29 @@ private slots:
     void failuresSayWhyWithoutThePassword_data() {
         QTest::addColumn<QString>("caFile");
         QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("to");
         QTest::addColumn<QString>("expectedStart");
+        QTest::addColumn<bool>("permanent");
+        const QString to = QStringLiteral("me@home.test");
         // Certificate checking is on: a certificate nobody vouches for is
         // refused.
         QTest::newRow("unknown certificate")
-            << QString() << QStringLiteral("right-pass")
-            << QStringLiteral("E-mail: сертификат сервера не прошел проверку");
+            << QString() << QStringLiteral("right-pass") << to
+            << QStringLiteral("E-mail: сертификат сервера не прошел проверку") << false;
         QTest::newRow("wrong password")
-            << m_cert << QStringLiteral("wrong-pass")
-            << QStringLiteral("E-mail: сервер не принял логин или пароль");
+            << m_cert << QStringLiteral("wrong-pass") << to
+            << QStringLiteral("E-mail: сервер не принял логин или пароль") << false;
+        QTest::newRow("recipient refused for good")
+            << m_cert << QStringLiteral("right-pass") << QStringLiteral("refused@home.test")
+            << QStringLiteral("E-mail: сервер отказался принять письмо (ответ сервера 550)")
+            << true;
     }
     void failuresSayWhyWithoutThePassword() {
         QFETCH(QString, caFile);
         QFETCH(QString, password);
+        QFETCH(QString, to);
         QFETCH(QString, expectedStart);
+        QFETCH(bool, permanent);
         SmtpServerProcess server;
         QVERIFY(
             server.start({m_cert, m_key, QStringLiteral("camera"), QStringLiteral("right-pass")}));
@@ -135,10 +144,15 @@ private slots:
         QSignalSpy done(&client, &MailClient::finished);
         client.send({QStringLiteral("127.0.0.1"), server.port(), MailClient::Security::StartTls,
                      QStringLiteral("camera"), password, caFile},
-                    message());
+                    [&] {
+                        MailClient::Message m = message();
+                        m.to = {to};
+                        return m;
+                    }());
         const NotifyResult result = waitResult(done);
         QVERIFY(!result.ok);
         QVERIFY2(result.error.startsWith(expectedStart), qPrintable(result.error));
+        QCOMPARE(result.permanent, permanent);
         QVERIFY(!result.error.contains(password));
         QVERIFY(server.messages().isEmpty());
     }

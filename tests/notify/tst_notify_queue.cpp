@@ -8,6 +8,7 @@
 #include "support/SmtpServerProcess.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QProcess>
 #include <QSignalSpy>
@@ -32,6 +33,14 @@ QByteArray tooManyRequests(int seconds) {
         R"({"ok":false,"error_code":429,"description":"Too Many Requests","parameters":{"retry_after":)" +
         QByteArray::number(seconds) + "}}";
     return "HTTP/1.1 429 Too Many Requests\r\nContent-Length: " + QByteArray::number(json.size()) +
+           "\r\nConnection: close\r\n\r\n" + json;
+}
+
+QByteArray apiError(int code) {
+    const QByteArray json =
+        R"({"ok":false,"error_code":)" + QByteArray::number(code) + R"(,"description":"Refused"})";
+    return "HTTP/1.1 " + QByteArray::number(code) +
+           " Refused\r\nContent-Length: " + QByteArray::number(json.size()) +
            "\r\nConnection: close\r\n\r\n" + json;
 }
 
@@ -74,6 +83,7 @@ class TestNotifyQueue : public QObject {
         }
         void open() {
             queue = std::make_unique<NotifyQueue>(journal, settings, clock);
+            queue->setFileFolder([this] { return QFileInfo(journal).absolutePath(); });
             queue->telegram().setBounds({5000, 10000});
             status = std::make_unique<QSignalSpy>(queue.get(), &NotifyQueue::statusText);
             delivered = std::make_unique<QSignalSpy>(queue.get(), &NotifyQueue::delivered);
@@ -238,6 +248,47 @@ private slots:
         QVERIFY(carries(rig.api.requests.at(0), QStringLiteral("next")));
     }
 
+    // A refused message ends with one line; a refused token holds the
+    // channel, messages kept, until the settings are saved. The page's last
+    // error outlives a restart.
+    void permanentRefusalsStop_data() {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("400") << 400 << QStringLiteral("Сообщение не будет отправлено");
+        QTest::newRow("401") << 401
+                             << QStringLiteral("Отправка приостановлена до сохранения настроек");
+        QTest::newRow("403") << 403
+                             << QStringLiteral("Отправка приостановлена до сохранения настроек");
+    }
+    void permanentRefusalsStop() {
+        QFETCH(int, code);
+        QFETCH(QString, says);
+        Rig rig(freshJournal());
+        rig.api.replies.enqueue({apiError(code)});
+        rig.api.replies.enqueue({ApiOk});
+        rig.api.replies.enqueue({ApiOk});
+        rig.open();
+        rig.queue->start();
+        rig.queue->enqueue(telegramText(QStringLiteral("first")));
+        rig.queue->enqueue(telegramText(QStringLiteral("second")));
+        QVERIFY(rig.waitStatus(1));
+        QCOMPARE(rig.status->at(0).at(0).toString(),
+                 QStringLiteral("Telegram: ошибка %1 (Refused). ").arg(code) + says);
+        if (code != 400) {
+            QTest::qWait(300);
+            QCOMPARE(rig.queue->pendingCount(), 2);
+            rig.queue->retryNow(); // the settings were saved
+        }
+        QVERIFY(rig.waitDelivered(code == 400 ? 1 : 2));
+        QVERIFY(carries(rig.api.requests.last(), QStringLiteral("second")));
+        QCOMPARE(rig.status->size(), 1);
+        const QString error = rig.queue->lastError(NotifyChannel::Telegram);
+        rig.queue.reset();
+        QCOMPARE(
+            NotifyQueue(rig.journal, rig.settings, rig.clock).lastError(NotifyChannel::Telegram),
+            error);
+    }
+
     void switchedOffChannelsTakeNothing() {
         Rig rig(freshJournal());
         rig.settings.telegramApi =
@@ -305,6 +356,27 @@ private slots:
         rig.open();
         QCOMPARE(rig.queue->pendingCount(), 2);
         QCOMPARE(rig.queue->waiting(NotifyChannel::Telegram).at(1).text, QStringLiteral("two"));
+    }
+
+    // A journal line naming a file outside the save folder sends nothing and
+    // is said once; the other messages go out.
+    void journalCannotSendOtherFiles() {
+        const QString journal = freshJournal();
+        {
+            vigilux::core::LineJournal lines(journal);
+            QVERIFY(lines.append(
+                QStringLiteral(R"({"add":1,"channel":0,"kind":1,"text":"x","file":"%1"})")
+                    .arg(QCoreApplication::applicationFilePath())));
+            QVERIFY(lines.append(QStringLiteral(R"({"add":2,"channel":0,"kind":0,"text":"ok"})")));
+        }
+        Rig rig(journal);
+        rig.api.replies.enqueue({ApiOk});
+        rig.open();
+        rig.queue->start();
+        QVERIFY(rig.waitDelivered(1));
+        QCOMPARE(rig.api.connections(), 1);
+        QCOMPARE(rig.status->size(), 1);
+        QVERIFY(rig.status->at(0).at(0).toString().contains(QStringLiteral("вне папки снимков")));
     }
 };
 

@@ -11,6 +11,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 using vigilux::notify::NotifyResult;
 using vigilux::notify::TelegramClient;
@@ -201,6 +202,17 @@ private slots:
                           Token.toLatin1() + "/sendMessage\"}")
             << false << QStringLiteral("Telegram: ошибка 404 (no /bot***/sendMessage)")
             << qint64(0);
+        QTest::newRow("token echoed in capitals and percent-encoded")
+            << answer(404, "Not Found",
+                      "{\"ok\":false,\"error_code\":404,\"description\":\"" +
+                          Token.toUpper().toLatin1() + " " +
+                          QUrl::toPercentEncoding(Token).toLower() + "\"}")
+            << false << QStringLiteral("Telegram: ошибка 404 (*** ***)") << qint64(0);
+        QTest::newRow("direction marks and controls in the description")
+            << answer(404, "Not Found",
+                      "{\"ok\":false,\"error_code\":404,\"description\":\"a\\u202Eb\\u0007c\\n"
+                      "d\"}")
+            << false << QStringLiteral("Telegram: ошибка 404 (abc d)") << qint64(0);
         QTest::newRow("not the api")
             << QByteArray("HTTP/1.1 502 Bad Gateway\r\nContent-Length: "
                           "5\r\nConnection: close\r\n\r\n<h1/>")
@@ -223,6 +235,21 @@ private slots:
         QCOMPARE(result.error, expected);
         QCOMPARE(result.retryAfterMs, retryAfterMs);
         QVERIFY(!result.error.contains(Token));
+    }
+
+    // The token is part of the address: plain http only to this computer.
+    void plainHttpOnlyToThisComputer_data() {
+        QTest::addColumn<QString>("api");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("LAN address") << "http://192.168.1.5:8081" << false;
+        QTest::newRow("loopback v6") << "http://[::1]:8081" << true;
+        QTest::newRow("localhost") << "http://LocalHost:8081" << true;
+    }
+    void plainHttpOnlyToThisComputer() {
+        QFETCH(QString, api);
+        QFETCH(bool, accepted);
+        const TelegramClient::Target target{api, Token, QStringLiteral("42")};
+        QCOMPARE(TelegramClient::checkTarget(target).isEmpty(), accepted);
     }
 
     void refusedConnection() {

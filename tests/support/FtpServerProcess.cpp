@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include <signal.h>
+
 namespace vigilux::test {
 
 FtpServerProcess::FtpServerProcess(QString user, QString password)
@@ -23,7 +25,18 @@ bool FtpServerProcess::start(quint16 port) {
 }
 
 void FtpServerProcess::stop() {
+    resume(); // a stopped server would not end on SIGTERM
     stopPythonServer(m_process);
+}
+
+void FtpServerProcess::pause() {
+    if (m_process.processId() > 0)
+        ::kill(static_cast<pid_t>(m_process.processId()), SIGSTOP);
+}
+
+void FtpServerProcess::resume() {
+    if (m_process.processId() > 0)
+        ::kill(static_cast<pid_t>(m_process.processId()), SIGCONT);
 }
 
 } // namespace vigilux::test

@@ -33,6 +33,8 @@ struct Context {
     test::FakeClock clock;
     test::FakeDialogs dialogs;
     AppContext context{clock, dialogs, dir.path()};
+    // The pictures are saved here; the queue sends nothing from elsewhere.
+    Context() { context.settings.savePath = dir.path(); }
 };
 
 } // namespace

@@ -2,7 +2,7 @@
 """An FTP peer for one upload that takes the data slowly but steadily.
 
 Prints "port N" once it listens on 127.0.0.1, serves one session (USER,
-PASS, TYPE I, PORT, STOR), reads the data connection about 25 KB a second
+PASS, TYPE I, PORT, STOR, SIZE), reads the data connection about 25 KB a second
 through a small receive buffer, so the sender's socket stays full, answers
 "226" at the end, prints the number of bytes received and ends.
 
@@ -61,12 +61,14 @@ def main():
                 time.sleep(0.04)
             data.close()
             control.sendall(b"226 done\r\n")
+        elif verb == b"SIZE":
+            control.sendall(b"213 %d\r\n" % received)
         elif verb == b"QUIT":
             control.sendall(b"221 bye\r\n")
             break
         else:
             control.sendall(b"500 unknown\r\n")
-        if verb == b"STOR":
+        if verb == b"SIZE" or (stall and verb == b"STOR"):
             break
     print(received, flush=True)
 

@@ -137,6 +137,12 @@ private:
                     m_data.connectToHost(QHostAddress(QString::fromLatin1(n.mid(0, 4).join('.'))),
                                          port);
             }
+            if (verb == "STOR")
+                m_storedFrom = received.size();
+            if (verb == "SIZE" && !replies.contains(verb)) {
+                send({"213 " + QByteArray::number(received.size() - m_storedFrom) + "\r\n"});
+                continue;
+            }
             send(replies.value(verb));
         }
     }
@@ -164,6 +170,7 @@ private:
     std::deque<QByteArray> m_queue;
     bool m_sending = false;
     int m_types = 0;
+    qsizetype m_storedFrom = 0; // the current file's first byte in `received`
 };
 
 } // namespace
@@ -185,6 +192,8 @@ private slots:
     void takenListenPortIsReplaced();
     void scriptedDialogues_data();
     void scriptedDialogues();
+    void sizeAfter226Decides_data();
+    void sizeAfter226Decides();
     void failuresEndTheJobOnce_data();
     void failuresEndTheJobOnce();
     void lineBreaksInArgumentsAreRefused_data();
@@ -402,7 +411,7 @@ void TestFtpClient::scriptedDialogues_data() {
     QTest::addColumn<Packets>("greeting");
     QTest::addColumn<Script>("overrides");
     QTest::addColumn<QByteArrayList>("verbs");
-    const QByteArrayList all{"USER", "PASS", "TYPE", "PORT", "STOR"};
+    const QByteArrayList all{"USER", "PASS", "TYPE", "PORT", "STOR", "SIZE"};
     QTest::newRow("greeting split inside the code")
         << Packets{"22", "0 hel", "lo\r\n"} << Script{} << all;
     QTest::newRow("multi-line greeting")
@@ -418,7 +427,7 @@ void TestFtpClient::scriptedDialogues_data() {
         << all;
     QTest::newRow("230 straight after USER skips PASS")
         << Packets{"220 hi\r\n"} << Script{{"USER", {"230 no password needed\r\n"}}}
-        << QByteArrayList{"USER", "TYPE", "PORT", "STOR"};
+        << QByteArrayList{"USER", "TYPE", "PORT", "STOR", "SIZE"};
     QTest::newRow("125 announces the transfer")
         << Packets{"220 hi\r\n"} << Script{{"STOR", {"125 already open\r\n"}}} << all;
     QTest::newRow("bare line feeds")
@@ -442,8 +451,36 @@ void TestFtpClient::scriptedDialogues() {
     QCOMPARE(res.first().first().toString(), QStringLiteral("ok"));
     QCOMPARE(server.verbs(), verbs);
     QCOMPARE(server.commands.first(), QByteArray("USER bob"));
-    QCOMPARE(server.commands.last(), QByteArray("STOR dir/x.jpg"));
+    QCOMPARE(server.commands.last(), QByteArray("SIZE dir/x.jpg"));
     QCOMPARE(server.received, bytes);
+}
+
+// A "226" is believed only as far as SIZE confirms it; a server that does
+// not know SIZE is believed as before.
+void TestFtpClient::sizeAfter226Decides_data() {
+    QTest::addColumn<QByteArray>("sizeReply");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("kept 1000 of 4000 bytes")
+        << QByteArray("213 1000\r\n") << "Сервер сохранил не весь файл (байт: 1000 из 4000)";
+    QTest::newRow("file gone") << QByteArray("550 No such file\r\n")
+                               << "Ответ сервера на SIZE: 550 No such file";
+    QTest::newRow("SIZE unknown") << QByteArray("502 Not implemented\r\n") << "ok";
+}
+
+void TestFtpClient::sizeAfter226Decides() {
+    QFETCH(QByteArray, sizeReply);
+    QFETCH(QString, expected);
+    ScriptedServer server;
+    server.replies.insert("SIZE", {sizeReply});
+    FtpClient ftp;
+    prepare(ftp, server.port());
+    QSignalSpy res(&ftp, &FtpClient::finished);
+    ftp.upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
+               localFile(QStringLiteral("size.bin"), pattern(4000, 9)), QStringLiteral("s.bin"));
+    QVERIFY(res.wait(kResultWaitMs));
+    QCOMPARE(res.first().first().toString(), expected);
+    // A short file is the file's failure: it waits alone and goes again.
+    QCOMPARE(ftp.lastFailure() == FtpClient::Failure::File, expected != QLatin1String("ok"));
 }
 
 void TestFtpClient::failuresEndTheJobOnce_data() {
@@ -456,7 +493,7 @@ void TestFtpClient::failuresEndTheJobOnce_data() {
     const Packets hi{"220 hi\r\n"};
     QTest::newRow("user rejected over several lines")
         << hi << Script{{"USER", {"530-No such user\r\n", "530 Bye\r\n"}}} << true << true
-        << QByteArray() << QStringLiteral("Ответ сервера: 530-No such user\r\n530 Bye");
+        << QByteArray() << QStringLiteral("Ответ сервера: 530-No such user 530 Bye");
     QTest::newRow("reply out of order")
         << hi << Script{{"TYPE", {"331 what\r\n"}}} << true << true << QByteArray()
         << QStringLiteral("Ответ сервера: 331 what");
@@ -605,11 +642,11 @@ void TestFtpClient::nextFilesGoOnTheKeptConnection() {
     QCOMPARE(results, QStringList({QStringLiteral("ok"), QStringLiteral("ok")}));
     QCOMPARE(server.received, first + second);
     QVERIFY(ftp.hasIdleConnection());
-    QTRY_VERIFY2_WITH_TIMEOUT(server.verbs().size() >= 9, server.commands.join(" | ").constData(),
+    QTRY_VERIFY2_WITH_TIMEOUT(server.verbs().size() >= 11, server.commands.join(" | ").constData(),
                               kResultWaitMs);
-    QCOMPARE(server.verbs(), (QByteArrayList{"USER", "PASS", "TYPE", "PORT", "STOR", "TYPE", "PORT",
-                                             "STOR", "QUIT"}));
-    QCOMPARE(server.commands.at(7), QByteArray("STOR b.bin"));
+    QCOMPARE(server.verbs(), (QByteArrayList{"USER", "PASS", "TYPE", "PORT", "STOR", "SIZE", "TYPE",
+                                             "PORT", "STOR", "SIZE", "QUIT"}));
+    QCOMPARE(server.commands.at(8), QByteArray("STOR b.bin"));
     QCOMPARE(server.connections, 1);
     QVERIFY(!ftp.hasIdleConnection());
 }
@@ -645,7 +682,7 @@ void TestFtpClient::keptConnectionThatWentAwayIsReplaced() {
     QCOMPARE(server.connections, 2);
     QCOMPARE(server.received, pattern(100, 21) + pattern(200, 22));
     QCOMPARE(server.commands.first(), QByteArray("USER bob"));
-    QCOMPARE(server.commands.last(), QByteArray("STOR b.bin"));
+    QCOMPARE(server.commands.last(), QByteArray("SIZE b.bin"));
 }
 
 // Someone else who finds the data port first gets nothing: the listener is

@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace vigilux;
 
 namespace {
@@ -55,6 +57,7 @@ struct Fixture {
         s.ftpLogin = server.user();
         s.ftpPassword = server.password();
         s.ftpFolder = QStringLiteral("photos");
+        s.savePath = pictures.path();
         ftp.setControlPort(server.port());
         ftp.setStartDelayMs(10);
         newQueue();
@@ -150,7 +153,8 @@ private slots:
             sent << picture(30000, 200 + i);
             files << f.write(QStringLiteral("k%1.jpg").arg(i), sent.last());
         }
-        const QStringList base{f.settingsDir.path(), QString::number(f.server.port())};
+        const QStringList base{f.settingsDir.path(), QString::number(f.server.port()),
+                               f.pictures.path()};
         auto readQueued = [](QProcess& child) {
             QByteArray line;
             while (!line.endsWith('\n') && child.waitForReadyRead(30000))
@@ -163,9 +167,13 @@ private slots:
         first.start(QStringLiteral(VIGILUX_UPLOAD_QUEUE_CHILD), base + files);
         QCOMPARE(readQueued(first), (QList<QByteArray>{"queued", "0", "50"}));
         QTRY_VERIFY_WITH_TIMEOUT(f.servedCount() >= 5, kArrivalWaitMs);
+        // The server stands still, so the kill finds files waiting however
+        // fast the queue is.
+        f.server.pause();
+        const int presentAtKill = f.servedCount();
         first.kill(); // SIGKILL: nothing of the program runs any more
         QVERIFY(first.waitForFinished(10000));
-        const int presentAtKill = f.servedCount();
+        f.server.resume();
         QVERIFY2(presentAtKill < 50, "the kill came too late to leave files waiting");
 
         QProcess second;
@@ -305,6 +313,42 @@ private slots:
         QVERIFY(!QFile::exists(b));
         QVERIFY(!QFile::exists(d));
         QVERIFY(QFile::exists(a));
+    }
+
+    // A journal line naming a file outside the save folder (directly, by a
+    // link inside it, or a FIFO that would block the start) sends and
+    // deletes nothing and is said once; the good line still goes.
+    void journalCannotReachOutsideTheSaveFolder_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("file outside") << QStringLiteral("outside");
+        QTest::newRow("link inside pointing out") << QStringLiteral("link");
+        QTest::newRow("FIFO inside") << QStringLiteral("fifo");
+    }
+    void journalCannotReachOutsideTheSaveFolder() {
+        QFETCH(QString, kind);
+        Fixture f;
+        QVERIFY2(f.start(), qPrintable(f.server.error()));
+        QTemporaryDir elsewhere;
+        const QString secret = elsewhere.filePath(QStringLiteral("id_ed25519"));
+        QVERIFY(QFile(secret).open(QIODevice::WriteOnly));
+        const QString inside = f.pictures.filePath(QStringLiteral("id_ed25519"));
+        if (kind == QLatin1String("link"))
+            QVERIFY(QFile::link(secret, inside));
+        if (kind == QLatin1String("fifo"))
+            QCOMPARE(::mkfifo(QFile::encodeName(inside).constData(), 0600), 0);
+        const QString named = kind == QLatin1String("outside") ? secret : inside;
+        const QString good = f.write(QStringLiteral("good.jpg"), picture(500, 5));
+        core::LineJournal journal(f.queue->journalPath());
+        for (const QString& line :
+             QStringList{QStringLiteral("queued\t") + named, QStringLiteral("delete\t") + named,
+                         QStringLiteral("queued\t") + good})
+            QVERIFY(journal.append(line));
+        f.newQueue();
+        QCOMPARE(f.queue->restore(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(f.queue->waitingCount(), 0, kArrivalWaitMs);
+        QCOMPARE(f.servedCount(), 1);
+        QVERIFY(QFile::exists(secret));
+        QCOMPARE(f.status.filter(QStringLiteral("вне папки снимков")).size(), 1);
     }
 };
 

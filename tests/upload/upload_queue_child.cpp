@@ -1,7 +1,7 @@
 // The program's upload queue in a process of its own, for the test that
 // kills it with files waiting and starts it again.
 //
-// upload_queue_child SETTINGS_FOLDER PORT [FILE...]
+// upload_queue_child SETTINGS_FOLDER PORT SAVE_FOLDER [FILE...]
 // Restores the journal in SETTINGS_FOLDER, queues the FILEs for the FTP
 // server on 127.0.0.1:PORT (user bob, password secret, folder "photos"),
 // prints "queued <restored> <added>" and ends once nothing waits.
@@ -20,7 +20,7 @@ using namespace vigilux;
 int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
     const QStringList args = QCoreApplication::arguments();
-    if (args.size() < 3)
+    if (args.size() < 4)
         return 2;
     platform::SystemClock clock;
     test::FakeDialogs dialogs;
@@ -31,6 +31,7 @@ int main(int argc, char* argv[]) {
     s.ftpLogin = QStringLiteral("bob");
     s.ftpPassword = QStringLiteral("secret");
     s.ftpFolder = QStringLiteral("photos");
+    s.savePath = args.at(3);
 
     upload::FtpClient ftp;
     ftp.setControlPort(static_cast<quint16>(args.at(2).toUInt()));
@@ -38,9 +39,9 @@ int main(int argc, char* argv[]) {
     upload::UploadQueue queue(context, ftp, [](const QString&) {});
     queue.setRetryDelay([](int) { return 500; });
     const int restored = queue.restore();
-    for (const QString& file : args.mid(3))
+    for (const QString& file : args.mid(4))
         queue.enqueueSaved(file);
-    std::printf("queued %d %d\n", restored, static_cast<int>(args.size() - 3));
+    std::printf("queued %d %d\n", restored, static_cast<int>(args.size() - 4));
     std::fflush(stdout);
     if (queue.waitingCount() == 0)
         return 0;
