@@ -81,6 +81,26 @@ struct Settings {
     qint32 maxClipMinutes = 10;
     bool uploadClips = false;
 
+    // [Detector]: which detector decides. The byte compare of [Sensor] (a
+    // file that has [Sensor] values and no Kind keeps it) or the object
+    // detector (what a new file gets), with the object detector's values:
+    // sensitivity in tenths of the learnt noise (lower finds fainter
+    // objects), the noise floor in luma levels, the smallest object in
+    // hundredths of a percent of the picture, how long it must be followed
+    // (ms), how fast the background learns (s), person-only, and the mask
+    // picture beside options.ini (black: ignore).
+    enum class DetectorKind { ByteCompare, Objects };
+    DetectorKind detectorKind = DetectorKind::ByteCompare;
+    qint32 objectSensitivity = 40;
+    qint32 objectNoiseFloor = 10;
+    qint32 objectMinSize = 20;
+    qint32 objectPersistence = 400;
+    qint32 objectLearnSeconds = 20;
+    bool objectPersonOnly = false;
+    QString objectMask = QStringLiteral("mask.png");
+    // Draw the objects' boxes on saved pictures.
+    bool objectBoxes = false;
+
     // [FTP]; ftpPassword holds the plain password (the file holds it scrambled).
     bool ftpUpload = false;
     QString ftpServer;

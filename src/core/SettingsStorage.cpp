@@ -83,7 +83,8 @@ void SettingsStorage::load() {
     core::Settings& s = m_context.settings;
     const core::Settings defaults;
 
-    if (!QFileInfo::exists(ini.fileName()))
+    const bool newFile = !QFileInfo::exists(ini.fileName());
+    if (newFile)
         setDefaults();
     // When even the defaults could not be written there is nothing to read
     // back: the paths keep the defaults just set instead of becoming "".
@@ -170,6 +171,7 @@ void SettingsStorage::load() {
     if (haveFile)
         s.ftpPassword = unscramblePassword(storedPass);
     loadClips();
+    loadDetector(newFile);
 
     s.resolutionCandidates =
         text(QStringLiteral("DefHD"), ResolutionSection, s.resolutionCandidates);
@@ -257,6 +259,8 @@ void SettingsStorage::setDefaults() {
     s.eventFrames = defaults.eventFrames;
     s.eventFirstFrames = defaults.eventFirstFrames;
     s.eventFrameInterval = defaults.eventFrameInterval;
+    // A new file watches for objects, not changed bytes.
+    s.detectorKind = core::Settings::DetectorKind::Objects;
 
     save();
     pushDetectorValues();
@@ -306,7 +310,63 @@ void SettingsStorage::save() {
     ini.write(s.resolutionCandidates, QStringLiteral("DefHD"), ResolutionSection);
 
     saveClips();
+    saveDetector();
     saveDetectorValues();
+}
+
+void SettingsStorage::loadDetector(bool newFile) {
+    core::IniFile& ini = m_context.ini;
+    core::Settings& s = m_context.settings;
+    const core::Settings defaults;
+    const QString section = QStringLiteral("Detector");
+    const auto number = [&](const QString& key, qint32 fallback, Range range) {
+        return clamped(textToInt32(ini.read(key, section), fallback), range);
+    };
+    const QString kind = ini.read(QStringLiteral("Kind"), section).trimmed();
+    if (kind.compare(QLatin1String("Objects"), Qt::CaseInsensitive) == 0)
+        s.detectorKind = core::Settings::DetectorKind::Objects;
+    else if (kind.compare(QLatin1String("Bytes"), Qt::CaseInsensitive) == 0)
+        s.detectorKind = core::Settings::DetectorKind::ByteCompare;
+    else if (newFile || ini.read(QStringLiteral("Timer"), SensorSection).isEmpty())
+        s.detectorKind = core::Settings::DetectorKind::Objects;
+    else
+        s.detectorKind = core::Settings::DetectorKind::ByteCompare;
+    s.objectSensitivity =
+        number(QStringLiteral("Sensitivity"), defaults.objectSensitivity, {20, 100});
+    s.objectNoiseFloor = number(QStringLiteral("NoiseFloor"), defaults.objectNoiseFloor, {2, 80});
+    s.objectMinSize = number(QStringLiteral("MinObject"), defaults.objectMinSize, {5, 2000});
+    s.objectPersistence =
+        number(QStringLiteral("Persistence"), defaults.objectPersistence, {0, 5000});
+    s.objectLearnSeconds =
+        number(QStringLiteral("LearnSeconds"), defaults.objectLearnSeconds, {1, 600});
+    s.objectPersonOnly =
+        textToBool(ini.read(QStringLiteral("PersonOnly"), section), defaults.objectPersonOnly);
+    s.objectBoxes =
+        textToBool(ini.read(QStringLiteral("DrawBoxes"), section), defaults.objectBoxes);
+    const QString mask = ini.read(QStringLiteral("Mask"), section);
+    // Only a plain name: the mask lives beside options.ini.
+    s.objectMask = mask.isEmpty() || mask.contains(QLatin1Char('/')) ||
+                           mask.contains(QLatin1Char('\\')) || mask.startsWith(QLatin1Char('.'))
+                       ? defaults.objectMask
+                       : mask;
+}
+
+void SettingsStorage::saveDetector() {
+    core::IniFile& ini = m_context.ini;
+    const core::IniFile::WriteGroup group(ini);
+    const core::Settings& s = m_context.settings;
+    const QString section = QStringLiteral("Detector");
+    ini.write(s.detectorKind == core::Settings::DetectorKind::Objects ? QStringLiteral("Objects")
+                                                                      : QStringLiteral("Bytes"),
+              QStringLiteral("Kind"), section);
+    ini.write(s.objectSensitivity, QStringLiteral("Sensitivity"), section);
+    ini.write(s.objectNoiseFloor, QStringLiteral("NoiseFloor"), section);
+    ini.write(s.objectMinSize, QStringLiteral("MinObject"), section);
+    ini.write(s.objectPersistence, QStringLiteral("Persistence"), section);
+    ini.write(s.objectLearnSeconds, QStringLiteral("LearnSeconds"), section);
+    ini.write(s.objectPersonOnly, QStringLiteral("PersonOnly"), section);
+    ini.write(s.objectBoxes, QStringLiteral("DrawBoxes"), section);
+    ini.write(s.objectMask, QStringLiteral("Mask"), section);
 }
 
 void SettingsStorage::loadClips() {

@@ -48,6 +48,10 @@ private:
     // The clip keys of [Events]; a missing PostRoll follows the event gap.
     void loadClips();
     void saveClips();
+    // The [Detector] keys; a file without Kind keeps the byte compare when
+    // it has [Sensor] values (a tuned setup stays as it was).
+    void loadDetector(bool newFile);
+    void saveDetector();
     // Where pictures go when the user picks no folder at the first start:
     // beside the program, or in the user's pictures when the program's
     // folder is not ours to write.

@@ -75,6 +75,13 @@ QString Replay::stepLine(std::int64_t tMs, int similarity, bool alarm, const QSt
         .arg(saved.isEmpty() ? QStringLiteral("-") : saved);
 }
 
+QString Replay::objectFields(const detection::ObjectStep& step) {
+    // The largest object in hundredths of a percent of the picture.
+    return QStringLiteral(" objects=%1 largest=%2")
+        .arg(step.objectCount)
+        .arg(step.largestHundredths);
+}
+
 QString Replay::eventLine(const events::MotionEvent& event) {
     return QStringLiteral("event=%1 start_ms=%2 end_ms=%3 steps=%4 peak=%5")
         .arg(event.number)
@@ -309,6 +316,19 @@ int Replay::run(const ReplayOptions& options) {
             }
             m_stats.clipSeconds += secondsSince(timer);
         }
+        // The object detector learns from every sound frame, not only the
+        // steps' frames.
+        if (watch.detectorWantsEveryFrame() && decoder.trustworthy()) {
+            timer.start();
+            const std::uint8_t* picture = decoder.picture();
+            m_stats.convertSeconds += secondsSince(timer);
+            if (picture) {
+                clock.setMediaMs(static_cast<double>(t.floorMs()));
+                timer.start();
+                watch.observeFrame(picture, decoder.layout(), t.floorMs());
+                m_stats.detectSeconds += secondsSince(timer);
+            }
+        }
         if (!tick)
             continue;
         // Every tick up to this frame's time is served by it, as the grab
@@ -348,8 +368,12 @@ int Replay::run(const ReplayOptions& options) {
             ++m_stats.alarms;
         if (!savedPath.isEmpty())
             ++m_stats.saved;
-        if (m_out)
-            m_out(stepLine(tMs, similarity, alarm, savedPath));
+        if (m_out) {
+            QString line = stepLine(tMs, similarity, alarm, savedPath);
+            if (watch.detectorWantsEveryFrame())
+                line += objectFields(detector.objects());
+            m_out(line);
+        }
         printEvents();
         // The first step compares against nothing; it is no level to plot.
         if (!options.plotPath.isEmpty() && m_stats.steps > 1)
