@@ -16,10 +16,11 @@ import tempfile
 # bottom; resources/ (the pictures) is a leaf everyone may use. A new folder
 # must be added here before it can be used or use anything.
 ALLOWED = {
-    'app': {'settings', 'capture', 'net', 'core', 'controls', 'platform', 'resources'},
+    'app': {'settings', 'capture', 'net', 'video', 'core', 'controls', 'platform', 'resources'},
     'settings': {'core', 'controls', 'platform', 'resources'},
     'capture': {'core', 'controls', 'platform', 'resources'},
     'net': {'core', 'controls', 'platform', 'resources'},
+    'video': {'core', 'platform', 'resources'},
     'core': {'platform', 'resources'},
     'controls': {'resources'},
     'platform': {'resources'},

@@ -22,6 +22,7 @@
 #include "resources/Pictures.h"
 #include "settings/IniLocation.h"
 #include "settings/ProgramFolders.h"
+#include "video/CaptureDevices.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -75,6 +76,9 @@ int main(int argc, char* argv[]) {
          QStringLiteral("file")},
         {QStringLiteral("camera"), QStringLiteral("Use camera number N (0 is the first)."),
          QStringLiteral("N")},
+        {QStringLiteral("url"),
+         QStringLiteral("Watch a network camera (rtsp://, rtsps://, http://, https://)."),
+         QStringLiteral("address")},
         {QStringLiteral("update-url"), QStringLiteral("Base address of the update check."),
          QStringLiteral("url")},
     });
@@ -125,20 +129,19 @@ int main(int argc, char* argv[]) {
     // Outlives the window, whose notification settings ask it.
     platform::QtKeyring keyring;
 #endif
-    app::MainWindow main(context, app::MainWindow::Services{
-                                      tray,
-                                      sound,
-                                      processes,
-                                      urls,
-                                      source,
-                                      [](const platform::CaptureSource& s) {
-                                          return platform::createCaptureDevice(s);
-                                      },
-                                      [] { return platform::cameraDescriptions(); },
-                                      // Qt's tray is of the current generation.
-                                      [] { return 6; },
-                                      app::UpdateChecker::endpointFor(QApplication::arguments()),
-                                  });
+    app::MainWindow main(
+        context, app::MainWindow::Services{
+                     tray,
+                     sound,
+                     processes,
+                     urls,
+                     source,
+                     [](const platform::CaptureSource& s) { return video::createCaptureDevice(s); },
+                     [] { return platform::cameraDescriptions(); },
+                     // Qt's tray is of the current generation.
+                     [] { return 6; },
+                     app::UpdateChecker::endpointFor(QApplication::arguments()),
+                 });
     app::Lifecycle lifecycle(
         context, main, main,
         platform::InstanceLock::defaultPath(QApplication::applicationFilePath()), ini.filePath(),

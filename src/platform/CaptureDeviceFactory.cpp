@@ -16,6 +16,8 @@ std::unique_ptr<CaptureDevice> createCaptureDevice(const CaptureSource& source, 
         return std::make_unique<VideoFileCaptureDevice>(source.path, parent);
     case CaptureSource::Kind::Demo:
         break;
+    case CaptureSource::Kind::Network:
+        return nullptr; // made by video::createCaptureDevice, which decodes streams
     }
     return std::make_unique<DemoCaptureDevice>(1, parent);
 }
