@@ -153,7 +153,11 @@ struct NetworkStream::Impl {
             return 1;
         }
         if (steadyMs() > d->deadlineMs) {
-            d->interruptReason = StreamError::Stalled;
+            // Bytes kept coming but never made a whole packet: a picture
+            // without end, not a silent camera.
+            const bool flowing =
+                d->format && d->format->pb && d->format->pb->bytes_read > d->bytesAtStart;
+            d->interruptReason = flowing ? StreamError::TooLarge : StreamError::Stalled;
             return 1;
         }
         return 0;
@@ -162,7 +166,8 @@ struct NetworkStream::Impl {
     void arm(int timeoutMs) {
         deadlineMs = steadyMs() + timeoutMs;
         bytesAtStart = format && format->pb ? format->pb->bytes_read : 0;
-        interruptReason = StreamError::None;
+        // interruptReason stays: probing swallows an interrupt, and the next
+        // read then fails with the same AVERROR_EXIT, for the same reason.
     }
 
     StreamError classify(int rc, bool opening) const {

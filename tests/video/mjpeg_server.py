@@ -1,0 +1,134 @@
+#!/usr/bin/env python3
+"""An HTTP camera for the network camera tests: MJPEG (multipart/x-mixed-replace)
+or single JPEG snapshots, well-behaved or hostile on command.
+
+    mjpeg_server.py --frames DIR [--port P] [--mode MODE] [--first K] [--count N]
+                    [--fps F] [--user U --password P]
+
+Modes:
+  stream       frames K .. K+N-1 of DIR (sorted *.jpg), then the connection
+               stays open and silent (a stalled camera)
+  close        the same, then the connection closes
+  silent       accepts and answers nothing at all
+  snapshot     every GET answers with the next picture (image/jpeg)
+  huge         a part announced and sent as 100 MB
+  no-boundary  a part without length whose boundary never comes (100 MB)
+  garbage      100 MB of random bytes after a multipart header
+With a user, requests without the right Basic credentials get 401.
+Prints "port N" once it listens, "connect" for every request and, for the
+100 MB modes, "sent N" with the bytes taken by a client that hung up; ends when
+its standard input closes.
+"""
+import argparse
+import base64
+import glob
+import os
+import sys
+import threading
+import time
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+HUGE = 100 * 1024 * 1024
+CHUNK = 64 * 1024
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument('--frames', required=True)
+    parser.add_argument('--port', type=int, default=0)
+    parser.add_argument('--mode', default='stream')
+    parser.add_argument('--first', type=int, default=0)
+    parser.add_argument('--count', type=int, default=1 << 30)
+    parser.add_argument('--fps', type=float, default=25)
+    parser.add_argument('--user')
+    parser.add_argument('--password', default='')
+    args = parser.parse_args()
+
+    frames = [open(p, 'rb').read() for p in sorted(glob.glob(os.path.join(args.frames, '*.jpg')))]
+    shown = frames[args.first:args.first + args.count]
+    snapshot_next = [0]
+    lock = threading.Lock()
+    expected = None
+    if args.user:
+        expected = 'Basic ' + base64.b64encode(
+            ('%s:%s' % (args.user, args.password)).encode()).decode()
+
+    class Handler(BaseHTTPRequestHandler):
+        protocol_version = 'HTTP/1.0'
+
+        def log_message(self, *_):
+            pass
+
+        def hold(self):
+            while True:
+                time.sleep(3600)
+
+        def endless(self, first_bytes, random):
+            # Says how much the client took before it hung up.
+            sent = 0
+            block = os.urandom(CHUNK) if random else b'\0' * CHUNK
+            try:
+                self.wfile.write(first_bytes)
+                while sent < HUGE:
+                    self.wfile.write(block)
+                    sent += CHUNK
+            except OSError:
+                print('sent %d' % sent, flush=True)
+                return
+            self.hold()
+
+        def do_GET(self):
+            print('connect', flush=True)
+            if args.mode == 'silent':
+                self.hold()
+            if expected and self.headers.get('Authorization') != expected:
+                self.send_response(401)
+                self.send_header('WWW-Authenticate', 'Basic realm="camera"')
+                self.send_header('Content-Length', '0')
+                self.end_headers()
+                return
+            if args.mode == 'snapshot':
+                with lock:
+                    picture = frames[snapshot_next[0] % len(frames)]
+                    snapshot_next[0] += 1
+                self.send_response(200)
+                self.send_header('Content-Type', 'image/jpeg')
+                self.send_header('Content-Length', str(len(picture)))
+                self.end_headers()
+                self.wfile.write(picture)
+                return
+            self.send_response(200)
+            self.send_header('Content-Type', 'multipart/x-mixed-replace;boundary=frame')
+            self.end_headers()
+            part = b'--frame\r\nContent-Type: image/jpeg\r\n'
+            if args.mode == 'huge':
+                self.endless(part + b'Content-Length: %d\r\n\r\n\xff\xd8' % HUGE, False)
+            if args.mode == 'no-boundary':
+                self.endless(part + b'\r\n\xff\xd8', False)
+            if args.mode == 'garbage':
+                self.endless(b'', True)
+            for picture in shown:
+                self.wfile.write(part + b'Content-Length: %d\r\n\r\n' % len(picture))
+                self.wfile.write(picture + b'\r\n')
+                self.wfile.flush()
+                time.sleep(1 / args.fps)
+            if args.mode == 'stream':
+                self.hold()
+
+    class Server(ThreadingHTTPServer):
+        daemon_threads = True
+        allow_reuse_address = True
+
+        def handle_error(self, request, client_address):
+            pass  # a client that went away mid-answer is expected here
+
+    server = Server(('127.0.0.1', args.port), Handler)
+    print('port %d' % server.server_address[1], flush=True)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    sys.stdin.read()
+    server.socket.close()
+    os._exit(0)
+
+
+if __name__ == '__main__':
+    main()
