@@ -143,7 +143,7 @@ void NetworkCaptureDevice::startWorker() {
                     std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started);
             } else {
                 report(error);
-                if (error == StreamError::LoginRefused) {
+                if (error == StreamError::LoginRefused || error == StreamError::Forbidden) {
                     // Trying the same password again only gets it refused
                     // again (and may lock the account): wait for new ones.
                     std::unique_lock lock(shared->mutex);
@@ -211,7 +211,8 @@ void NetworkCaptureDevice::onSessionFailed(quint64 generation, StreamError error
     m_errorText = streamErrorText(error);
     if (m_lostSince.isNull())
         m_lostSince = m_lastFrameAt.isValid() ? m_lastFrameAt : QDateTime::currentDateTime();
-    setState(error == StreamError::LoginRefused ? State::LoginRefused : State::Lost);
+    const bool refused = error == StreamError::LoginRefused || error == StreamError::Forbidden;
+    setState(refused ? State::LoginRefused : State::Lost);
 }
 
 void NetworkCaptureDevice::setState(State state) {

@@ -24,8 +24,9 @@ namespace vigilux::video {
 // It keeps watching by itself: a stream that ends or stalls is opened again
 // after 0.5 s, the wait doubling up to 30 s, reset once frames flow. The
 // device therefore never emits deviceLost(); it reports through state()
-// and stateChanged() instead. A refused login is not retried: the device
-// waits in LoginRefused until setCredentials() or a new connectDriver().
+// and stateChanged() instead. A refused login (or access) is not retried:
+// the device waits in LoginRefused until setCredentials() or a new
+// connectDriver().
 //
 // Threading: all members are called on the UI thread. disconnectDriver()
 // and the destructor stop the decoder thread and wait for it, which takes

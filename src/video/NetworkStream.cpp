@@ -96,6 +96,10 @@ QString streamErrorText(StreamError error) {
         return QStringLiteral("Не удалось подключиться к камере");
     case StreamError::LoginRefused:
         return QStringLiteral("Неверное имя пользователя или пароль камеры");
+    case StreamError::Forbidden:
+        return QStringLiteral("Камера отказала в доступе");
+    case StreamError::ServerError:
+        return QStringLiteral("Камера ответила ошибкой");
     case StreamError::NotFound:
         return QStringLiteral("На камере нет такого адреса");
     case StreamError::TooLarge:
@@ -176,8 +180,14 @@ struct NetworkStream::Impl {
         switch (rc) {
         case AVERROR_HTTP_UNAUTHORIZED:
             return StreamError::LoginRefused;
+        case AVERROR_HTTP_FORBIDDEN:
+            return StreamError::Forbidden;
         case AVERROR_HTTP_NOT_FOUND:
             return StreamError::NotFound;
+        case AVERROR_HTTP_BAD_REQUEST:
+        case AVERROR_HTTP_OTHER_4XX:
+        case AVERROR_HTTP_SERVER_ERROR:
+            return StreamError::ServerError;
         case AVERROR_EOF:
             return StreamError::Ended;
         case AVERROR(ETIMEDOUT):
@@ -425,23 +435,6 @@ bool NetworkStream::next(std::vector<std::uint8_t>& out, platform::FrameLayout& 
             return false;
         }
     }
-}
-
-QImage grabNetworkFrame(const platform::CaptureSource& source, QString& error,
-                        NetworkLimits limits) {
-    NetworkStream stream(limits);
-    std::vector<std::uint8_t> bytes;
-    platform::FrameLayout layout;
-    if (!stream.open(source) || !stream.next(bytes, layout)) {
-        error = streamErrorText(stream.error());
-        return {};
-    }
-    QImage image = layout.toImage(bytes.data());
-    if (image.isNull())
-        error = streamErrorText(StreamError::BadData);
-    else
-        error.clear();
-    return image;
 }
 
 } // namespace vigilux::video

@@ -3,7 +3,6 @@
 #include "platform/CaptureSource.h"
 #include "platform/FrameLayout.h"
 
-#include <QImage>
 #include <QString>
 
 #include <cstdint>
@@ -32,6 +31,8 @@ enum class StreamError {
     Stalled,      // nothing arrived within the bound
     Unreachable,  // no connection (refused, no route, no answer)
     LoginRefused, // the server refused the user name or password
+    Forbidden,    // the server refuses this client whoever logs in
+    ServerError,  // the server answered with an error of its own
     NotFound,     // the server has no such address
     TooLarge,     // a packet or picture over the limits
     BadData,      // what came is no video we can decode
@@ -86,12 +87,5 @@ private:
     std::unique_ptr<Impl> m_impl;
     StreamError m_error = StreamError::None;
 };
-
-// Opens the address, decodes one frame and closes: for the source dialog's
-// "Проверить". Blocks for at most about limits.openTimeoutMs +
-// limits.readTimeoutMs; call it off the UI thread. `error` gets a Russian
-// text when the image is null.
-QImage grabNetworkFrame(const platform::CaptureSource& source, QString& error,
-                        NetworkLimits limits = {});
 
 } // namespace vigilux::video

@@ -4,8 +4,10 @@
 #include "VideoTools.h"
 #include "capture/VideoDecoder.h"
 #include "video/NetworkCaptureDevice.h"
+#include "video/NetworkSourceCheck.h"
 
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
@@ -220,12 +222,15 @@ private slots:
         CaptureSource source = CaptureSource::network(
             http(port), password.isEmpty() ? QString() : QStringLiteral("admin"), password);
         source.snapshotIntervalMs = 50;
-        QString error;
-        const QImage grabbed = video::grabNetworkFrame(source, error, m_short);
+        video::NetworkSourceCheck check(m_short);
+        QSignalSpy checked(&check, &video::NetworkSourceCheck::finished);
+        check.start(source);
+        QVERIFY(checked.wait(20000));
+        const QImage grabbed = checked.at(0).at(0).value<QImage>();
         Watch watch(source, m_short);
         if (password == QLatin1String("wrong")) {
             QVERIFY(grabbed.isNull());
-            QCOMPARE(error, Refused);
+            QCOMPARE(checked.at(0).at(1).toString(), Refused);
             QTRY_COMPARE_WITH_TIMEOUT(watch.device->state(), State::LoginRefused, 20000);
             const int connections = server.readAll().count("connect");
             QTest::qWait(2500);
