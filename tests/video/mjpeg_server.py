@@ -15,7 +15,8 @@ Modes:
   no-boundary  a part without length whose boundary never comes (100 MB)
   garbage      100 MB of random bytes after a multipart header
 With a user, requests without the right Basic credentials get 401.
-Prints "port N" once it listens, "connect" for every request and, for the
+Prints "port N" once it listens, "connect" for every request, with --stamps
+"sent K T" when picture K went out (T: CLOCK_MONOTONIC seconds) and, for the
 100 MB modes, "sent N" with the bytes taken by a client that hung up; ends when
 its standard input closes.
 """
@@ -42,6 +43,7 @@ def main():
     parser.add_argument('--fps', type=float, default=25)
     parser.add_argument('--user')
     parser.add_argument('--password', default='')
+    parser.add_argument('--stamps', action='store_true')
     args = parser.parse_args()
 
     frames = [open(p, 'rb').read() for p in sorted(glob.glob(os.path.join(args.frames, '*.jpg')))]
@@ -107,10 +109,12 @@ def main():
                 self.endless(part + b'\r\n\xff\xd8', False)
             if args.mode == 'garbage':
                 self.endless(b'', True)
-            for picture in shown:
+            for number, picture in enumerate(shown):
                 self.wfile.write(part + b'Content-Length: %d\r\n\r\n' % len(picture))
                 self.wfile.write(picture + b'\r\n')
                 self.wfile.flush()
+                if args.stamps:
+                    print('sent %d %.6f' % (number, time.monotonic()), flush=True)
                 time.sleep(1 / args.fps)
             if args.mode == 'stream':
                 self.hold()

@@ -24,6 +24,11 @@ namespace {
 
 const QString Refused = QStringLiteral("Неверное имя пользователя или пароль камеры");
 
+// A test server, stopped when it goes out of scope.
+struct Server : QProcess {
+    ~Server() override { test::stopPythonServer(*this); }
+};
+
 // A camera device and what it delivered: a hash of every frame's bytes.
 struct Watch {
     std::unique_ptr<NetworkCaptureDevice> device;
@@ -59,6 +64,16 @@ class NetworkCameraTest : public QObject {
         return port;
     }
     QString http(quint16 port) const { return QStringLiteral("http://127.0.0.1:%1/cam").arg(port); }
+    // A refused login is reported and not tried again: the server sees no
+    // new connection for longer than the first retry would wait.
+    void refusedForGood(const Watch& watch, QProcess& server, int connections) {
+        QTRY_COMPARE_WITH_TIMEOUT(watch.device->state(), State::LoginRefused, 20000);
+        QCOMPARE(watch.device->errorText(), Refused);
+        QVERIFY(!watch.device->lostSince().isNull());
+        QVERIFY(server.readAll().count("connect") <= connections);
+        QTest::qWait(2500);
+        QCOMPARE(server.readAll().count("connect"), 0);
+    }
     QStringList mjpeg(const QStringList& more) const {
         return QStringList{QStringLiteral("mjpeg_server.py"), QStringLiteral("--frames"),
                            m_frames} +
@@ -130,7 +145,7 @@ private slots:
                  << "viewer"
                  << "--password"
                  << "p@ss:w0rd";
-        QProcess server;
+        Server server;
         const quint16 port = start(server, args[0], args.mid(1));
         QVERIFY(port);
         CaptureSource source = CaptureSource::network(
@@ -138,17 +153,8 @@ private slots:
             password.isEmpty() ? QString() : QStringLiteral("viewer"), password);
         source.transport = udp ? CaptureSource::Transport::Udp : CaptureSource::Transport::Tcp;
         Watch watch(source);
-        if (password == QLatin1String("wrong")) {
-            QTRY_COMPARE_WITH_TIMEOUT(watch.device->state(), State::LoginRefused, 20000);
-            QCOMPARE(watch.device->errorText(), Refused);
-            QVERIFY(!watch.device->lostSince().isNull());
-            const int connections = server.readAll().count("connect");
-            QTest::qWait(2500); // longer than the first retry would wait
-            QCOMPARE(server.readAll().count("connect"), 0);
-            QVERIFY(connections <= 2);
-            test::stopPythonServer(server);
-            return;
-        }
+        if (password == QLatin1String("wrong"))
+            return refusedForGood(watch, server, 2);
         QTRY_VERIFY_WITH_TIMEOUT(watch.frames.size() >= 10, 20000);
         QCOMPARE(watch.device->state(), State::Streaming);
         QCOMPARE(watch.size, QSize(320, 240));
@@ -164,13 +170,12 @@ private slots:
             }
             QCOMPARE(matched, watch.frames.size()); // all of them, in order
         }
-        test::stopPythonServer(server);
     }
 
     // The server killed mid-stream and started again: the device notices,
     // says since when, and goes on by itself; no frame comes twice.
     void serverRestarts() {
-        QProcess first;
+        Server first;
         const quint16 port = start(first, "mjpeg_server.py", mjpeg({"--count", "20"}).mid(1));
         QVERIFY(port);
         Watch watch(CaptureSource::network(http(port)), m_short);
@@ -181,7 +186,7 @@ private slots:
         QVERIFY(watch.device->lostSince().isValid());
         const qsizetype before = watch.frames.size();
 
-        QProcess second;
+        Server second;
         QCOMPARE(
             start(
                 second, "mjpeg_server.py",
@@ -193,7 +198,6 @@ private slots:
         QCOMPARE(QSet<size_t>(watch.frames.begin(), watch.frames.end()).size(),
                  watch.frames.size());
         QCOMPARE(watch.device->deliveredFrames(), quint64(watch.frames.size()));
-        test::stopPythonServer(second);
     }
 
     // Snapshots polled, Basic login, and the one-frame check of the dialog.
@@ -216,7 +220,7 @@ private slots:
                  << "admin"
                  << "--password"
                  << "right";
-        QProcess server;
+        Server server;
         const quint16 port = start(server, args[0], args.mid(1));
         QVERIFY(port);
         CaptureSource source = CaptureSource::network(
@@ -231,11 +235,7 @@ private slots:
         if (password == QLatin1String("wrong")) {
             QVERIFY(grabbed.isNull());
             QCOMPARE(checked.at(0).at(1).toString(), Refused);
-            QTRY_COMPARE_WITH_TIMEOUT(watch.device->state(), State::LoginRefused, 20000);
-            const int connections = server.readAll().count("connect");
-            QTest::qWait(2500);
-            QCOMPARE(server.readAll().count("connect"), 0);
-            QVERIFY(connections <= 4); // the grab and the device: each asks, is refused
+            refusedForGood(watch, server, 4); // the check and the device each ask twice
         } else {
             QCOMPARE(grabbed.size(), QSize(160, 120));
             QTRY_VERIFY_WITH_TIMEOUT(watch.frames.size() >= 5, 20000);
@@ -243,7 +243,6 @@ private slots:
             QCOMPARE(QSet<size_t>(watch.frames.begin(), watch.frames.end()).size(),
                      watch.frames.size());
         }
-        test::stopPythonServer(server);
     }
 
     // Hostile or dead servers: an error, no crash, and what is read (so
@@ -264,7 +263,7 @@ private slots:
     void hostile() {
         QFETCH(QString, mode);
         QFETCH(QString, error);
-        QProcess server;
+        Server server;
         const quint16 port = start(server, "mjpeg_server.py", mjpeg({"--mode", mode}).mid(1));
         QVERIFY(port);
         Watch watch(CaptureSource::network(http(port)), m_short);
@@ -279,7 +278,6 @@ private slots:
             const qint64 taken = said.mid(at, said.indexOf('\n', at) - at).toLongLong();
             QVERIFY2(taken < 24LL << 20, qPrintable(QString::number(taken)));
         }
-        test::stopPythonServer(server);
     }
 };
 
