@@ -8,13 +8,13 @@
 #include "capture/VideoDecoder.h"
 #include "video/NetworkCaptureDevice.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QHash>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <sys/resource.h>
 
@@ -69,14 +69,19 @@ void stopServer(QProcess& server) {
 // to `seen`.
 void watch(const CaptureSource& source, const std::function<void(const uchar*)>& seen,
            const std::function<bool()>& enough) {
+    // An event loop that sleeps between frames: a polling loop here would
+    // be counted as the device's processor time.
+    QEventLoop loop;
     NetworkCaptureDevice device(source);
-    device.setFrameCallback([&](const vigilux::platform::FrameHeader& h) { seen(h.data); });
+    device.setFrameCallback([&](const vigilux::platform::FrameHeader& h) {
+        seen(h.data);
+        if (enough())
+            loop.quit();
+    });
     device.setPreview(true);
     device.connectDriver();
-    QElapsedTimer timer;
-    timer.start();
-    while (!enough() && timer.elapsed() < 60000)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 void latency(const QString& scripts, const QTemporaryDir& dir) {

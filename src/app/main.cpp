@@ -129,19 +129,20 @@ int main(int argc, char* argv[]) {
     // Outlives the window, whose notification settings ask it.
     platform::QtKeyring keyring;
 #endif
-    app::MainWindow main(
-        context, app::MainWindow::Services{
-                     tray,
-                     sound,
-                     processes,
-                     urls,
-                     source,
-                     [](const platform::CaptureSource& s) { return video::createCaptureDevice(s); },
-                     [] { return platform::cameraDescriptions(); },
-                     // Qt's tray is of the current generation.
-                     [] { return 6; },
-                     app::UpdateChecker::endpointFor(QApplication::arguments()),
-                 });
+    app::MainWindow main(context, app::MainWindow::Services{
+                                      tray,
+                                      sound,
+                                      processes,
+                                      urls,
+                                      source,
+                                      [](const platform::CaptureSource& s) {
+                                          return video::createCaptureDevice(s, nullptr);
+                                      },
+                                      [] { return platform::cameraDescriptions(); },
+                                      // Qt's tray is of the current generation.
+                                      [] { return 6; },
+                                      app::UpdateChecker::endpointFor(QApplication::arguments()),
+                                  });
     app::Lifecycle lifecycle(
         context, main, main,
         platform::InstanceLock::defaultPath(QApplication::applicationFilePath()), ini.filePath(),

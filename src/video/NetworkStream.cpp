@@ -12,6 +12,7 @@ extern "C" {
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <mutex>
 
 namespace vigilux::video {
 
@@ -279,6 +280,11 @@ bool NetworkStream::open(const platform::CaptureSource& source) {
     }
     const QString scheme = QUrl(source.address).scheme().toLower();
     const bool rtsp = scheme.startsWith(QLatin1String("rtsp"));
+
+    // Sockets and TLS set up once per process; FFmpeg asks for it before
+    // the first network use.
+    static std::once_flag networkReady;
+    std::call_once(networkReady, [] { avformat_network_init(); });
 
     d.format = avformat_alloc_context();
     d.packet = av_packet_alloc();

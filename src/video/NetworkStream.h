@@ -20,7 +20,7 @@ struct NetworkLimits {
     // hostile or broken server must not make us buffer without end.
     std::int64_t maxPacketBytes = 32LL * 1024 * 1024;
     std::int64_t maxPixels = 4096LL * 4096; // larger pictures are refused
-    std::int64_t probeBytes = 2LL * 1024 * 1024;
+    std::int64_t probeBytes = 5LL * 1024 * 1024; // what is read to learn the stream's format
 };
 
 // Why a session ended.

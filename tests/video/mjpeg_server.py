@@ -8,7 +8,6 @@ or single JPEG snapshots, well-behaved or hostile on command.
 Modes:
   stream       frames K .. K+N-1 of DIR (sorted *.jpg), then the connection
                stays open and silent (a stalled camera)
-  close        the same, then the connection closes
   silent       accepts and answers nothing at all
   snapshot     every GET answers with the next picture (image/jpeg)
   huge         a part announced and sent as 100 MB
