@@ -41,9 +41,9 @@ double cpuSeconds() {
 
 bool ffmpeg(const QStringList& args) {
     QProcess p;
-    p.start(QStringLiteral("ffmpeg"),
-            QStringList{QStringLiteral("-y"), QStringLiteral("-loglevel"), QStringLiteral("error")} +
-                args);
+    p.start(QStringLiteral("ffmpeg"), QStringList{QStringLiteral("-y"), QStringLiteral("-loglevel"),
+                                                  QStringLiteral("error")} +
+                                          args);
     return p.waitForFinished(300000) && p.exitCode() == 0;
 }
 
@@ -89,8 +89,9 @@ void latency(const QString& scripts, const QTemporaryDir& dir) {
     // one it holds.
     const QString frames = dir.filePath(QStringLiteral("frames"));
     QDir().mkpath(frames);
-    if (!ffmpeg({"-f", "lavfi", "-i", "color=c=black:s=1280x720:r=25:d=2,geq=lum='N*4':cb=128:cr=128",
-                 "-q:v", "3", frames + "/f%03d.jpg"})) {
+    if (!ffmpeg({"-f", "lavfi", "-i",
+                 "color=c=black:s=1280x720:r=25:d=2,geq=lum='N*4':cb=128:cr=128", "-q:v", "3",
+                 frames + "/f%03d.jpg"})) {
         std::printf("network latency: ffmpeg could not make the pictures\n");
         return;
     }
@@ -158,8 +159,8 @@ void cost(const QString& scripts, const QTemporaryDir& dir) {
     const double ratio = (streamCpu / std::max(streamed, 1)) / (fileCpu / decoded);
     std::printf("network cost (RTSP H.264 1280x720 25 fps vs decoding the file): %.2f ms vs "
                 "%.2f ms of processor per frame, ratio %.2f (%d and %d frames)\n",
-                streamCpu * 1000 / std::max(streamed, 1), fileCpu * 1000 / decoded, ratio,
-                streamed, decoded);
+                streamCpu * 1000 / std::max(streamed, 1), fileCpu * 1000 / decoded, ratio, streamed,
+                decoded);
 }
 
 void runNetwork() {

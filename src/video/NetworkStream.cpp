@@ -6,9 +6,11 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/dict.h>
+#include <libavutil/log.h>
 #include <libswscale/swscale.h>
 }
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -120,6 +122,7 @@ struct NetworkStream::Impl {
     AVPacket* packet = nullptr;
     AVFrame* frame = nullptr;
     SwsContext* sws = nullptr;
+    int swsKey[3] = {}; // format, width and height sws was made for
     int stream = -1;
     bool pictures = false;
     bool draining = false;
@@ -227,10 +230,17 @@ struct NetworkStream::Impl {
         }
         // As replay does: plain copying of samples, no threads, same bytes
         // every run.
-        const int flags = SWS_BILINEAR | SWS_BITEXACT | SWS_ACCURATE_RND;
-        sws = sws_getCachedContext(sws, f->width, f->height, static_cast<AVPixelFormat>(f->format),
-                                   f->width, f->height, AV_PIX_FMT_YUV420P, flags, nullptr, nullptr,
-                                   nullptr);
+        // Kept while the frames keep their format and size: FFmpeg's own
+        // cache makes a new context for every full-range (yuvj) frame.
+        const int key[3] = {f->format, f->width, f->height};
+        if (!sws || !std::equal(key, key + 3, swsKey)) {
+            sws_freeContext(sws);
+            const int flags = SWS_BILINEAR | SWS_BITEXACT | SWS_ACCURATE_RND;
+            sws =
+                sws_getContext(f->width, f->height, static_cast<AVPixelFormat>(f->format), f->width,
+                               f->height, AV_PIX_FMT_YUV420P, flags, nullptr, nullptr, nullptr);
+            std::copy(key, key + 3, swsKey);
+        }
         if (!sws)
             return false;
         std::uint8_t* dst[4] = {};
@@ -283,8 +293,14 @@ bool NetworkStream::open(const platform::CaptureSource& source) {
 
     // Sockets and TLS set up once per process; FFmpeg asks for it before
     // the first network use.
+    // A live stream's warnings (a late packet, a lost RTP slice, a
+    // full-range picture) would fill the terminal; errors still show.
     static std::once_flag networkReady;
-    std::call_once(networkReady, [] { avformat_network_init(); });
+    std::call_once(networkReady, [] {
+        avformat_network_init();
+        if (av_log_get_level() > AV_LOG_ERROR)
+            av_log_set_level(AV_LOG_ERROR);
+    });
 
     d.format = avformat_alloc_context();
     d.packet = av_packet_alloc();

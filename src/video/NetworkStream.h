@@ -19,7 +19,7 @@ struct NetworkLimits {
     // One packet (a JPEG, an access unit) larger than this is refused: a
     // hostile or broken server must not make us buffer without end.
     std::int64_t maxPacketBytes = 32LL * 1024 * 1024;
-    std::int64_t maxPixels = 4096LL * 4096; // larger pictures are refused
+    std::int64_t maxPixels = 4096LL * 4096;      // larger pictures are refused
     std::int64_t probeBytes = 5LL * 1024 * 1024; // what is read to learn the stream's format
 };
 
