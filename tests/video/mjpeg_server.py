@@ -3,11 +3,11 @@
 or single JPEG snapshots, well-behaved or hostile on command.
 
     mjpeg_server.py --frames DIR [--port P] [--mode MODE] [--first K] [--count N]
-                    [--fps F] [--user U --password P]
+                    [--user U --password P] [--stamps]
 
 Modes:
-  stream       frames K .. K+N-1 of DIR (sorted *.jpg), then the connection
-               stays open and silent (a stalled camera)
+  stream       frames K .. K+N-1 of DIR (sorted *.jpg) at 25 a second, then
+               the connection stays open and silent (a stalled camera)
   silent       accepts and answers nothing at all
   snapshot     every GET answers with the next picture (image/jpeg)
   huge         a part announced and sent as 100 MB
@@ -22,6 +22,7 @@ its standard input closes.
 import argparse
 import base64
 import glob
+import itertools
 import os
 import sys
 import threading
@@ -30,6 +31,14 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 HUGE = 100 * 1024 * 1024
 CHUNK = 64 * 1024
+PART = b'--frame\r\nContent-Type: image/jpeg\r\n'
+# What the hostile modes send after the reply's header, and then: zeros or
+# random bytes.
+HOSTILE = {
+    'huge': (PART + b'Content-Length: %d\r\n\r\n\xff\xd8' % HUGE, False),
+    'no-boundary': (PART + b'\r\n\xff\xd8', False),
+    'garbage': (b'', True),
+}
 
 
 def main():
@@ -39,20 +48,14 @@ def main():
     parser.add_argument('--mode', default='stream')
     parser.add_argument('--first', type=int, default=0)
     parser.add_argument('--count', type=int, default=1 << 30)
-    parser.add_argument('--fps', type=float, default=25)
     parser.add_argument('--user')
     parser.add_argument('--password', default='')
     parser.add_argument('--stamps', action='store_true')
     args = parser.parse_args()
 
     frames = [open(p, 'rb').read() for p in sorted(glob.glob(os.path.join(args.frames, '*.jpg')))]
-    shown = frames[args.first:args.first + args.count]
-    snapshot_next = [0]
-    lock = threading.Lock()
-    expected = None
-    if args.user:
-        expected = 'Basic ' + base64.b64encode(
-            ('%s:%s' % (args.user, args.password)).encode()).decode()
+    snapshots = itertools.count()
+    login = 'Basic ' + base64.b64encode(('%s:%s' % (args.user, args.password)).encode()).decode()
 
     class Handler(BaseHTTPRequestHandler):
         protocol_version = 'HTTP/1.0'
@@ -78,45 +81,36 @@ def main():
                 return
             self.hold()
 
+        def reply(self, code, kind, length=None):
+            self.send_response(code)
+            self.send_header('Content-Type', kind)
+            if code == 401:
+                self.send_header('WWW-Authenticate', 'Basic realm="camera"')
+            if length is not None:
+                self.send_header('Content-Length', str(length))
+            self.end_headers()
+
         def do_GET(self):
             print('connect', flush=True)
             if args.mode == 'silent':
                 self.hold()
-            if expected and self.headers.get('Authorization') != expected:
-                self.send_response(401)
-                self.send_header('WWW-Authenticate', 'Basic realm="camera"')
-                self.send_header('Content-Length', '0')
-                self.end_headers()
-                return
+            if args.user and self.headers.get('Authorization') != login:
+                return self.reply(401, 'text/plain', 0)
             if args.mode == 'snapshot':
-                with lock:
-                    picture = frames[snapshot_next[0] % len(frames)]
-                    snapshot_next[0] += 1
-                self.send_response(200)
-                self.send_header('Content-Type', 'image/jpeg')
-                self.send_header('Content-Length', str(len(picture)))
-                self.end_headers()
-                self.wfile.write(picture)
-                return
-            self.send_response(200)
-            self.send_header('Content-Type', 'multipart/x-mixed-replace;boundary=frame')
-            self.end_headers()
-            part = b'--frame\r\nContent-Type: image/jpeg\r\n'
-            if args.mode == 'huge':
-                self.endless(part + b'Content-Length: %d\r\n\r\n\xff\xd8' % HUGE, False)
-            if args.mode == 'no-boundary':
-                self.endless(part + b'\r\n\xff\xd8', False)
-            if args.mode == 'garbage':
-                self.endless(b'', True)
-            for number, picture in enumerate(shown):
-                self.wfile.write(part + b'Content-Length: %d\r\n\r\n' % len(picture))
-                self.wfile.write(picture + b'\r\n')
+                picture = frames[next(snapshots) % len(frames)]
+                self.reply(200, 'image/jpeg', len(picture))
+                return self.wfile.write(picture)
+            self.reply(200, 'multipart/x-mixed-replace;boundary=frame')
+            if args.mode in HOSTILE:
+                return self.endless(*HOSTILE[args.mode])
+            for number in range(args.first, min(args.first + args.count, len(frames))):
+                self.wfile.write(PART + b'Content-Length: %d\r\n\r\n' % len(frames[number]))
+                self.wfile.write(frames[number] + b'\r\n')
                 self.wfile.flush()
                 if args.stamps:
                     print('sent %d %.6f' % (number, time.monotonic()), flush=True)
-                time.sleep(1 / args.fps)
-            if args.mode == 'stream':
-                self.hold()
+                time.sleep(0.04)
+            self.hold()
 
     class Server(ThreadingHTTPServer):
         daemon_threads = True
@@ -129,7 +123,6 @@ def main():
     print('port %d' % server.server_address[1], flush=True)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     sys.stdin.read()
-    server.socket.close()
     os._exit(0)
 
 
