@@ -1,6 +1,8 @@
 // Camera health on scripted frame sequences, on a fake clock.
+#include "FakeCaptureDevice.h"
 #include "FakeClock.h"
 #include "video/CameraHealth.h"
+#include "video/CameraHealthMonitor.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
@@ -85,6 +87,27 @@ private slots:
             }
         }
         QCOMPARE(seen.join(QLatin1Char(' ')), expected);
+    }
+
+    // The monitor reads the frames a real device presents (here RGB) and
+    // says what happened in Russian.
+    void monitorWatchesDevice() {
+        test::FakeClock clock;
+        test::FakeCaptureDevice device;
+        device.size = QSize(64, 48);
+        device.connectDriver();
+        device.setPreview(true);
+        video::CameraHealthMonitor monitor(clock);
+        QSignalSpy alerts(&monitor, &video::CameraHealthMonitor::alert);
+        monitor.watch(&device);
+        for (int i = 0; i < 120; ++i, clock.advance(100))
+            QVERIFY(device.pushFilled(3)); // a lens cap: black
+        QCOMPARE(alerts.size(), 1);
+        QCOMPARE(alerts.at(0).at(1).toString(), "Камера закрыта или снимает в темноте");
+        clock.advance(10000);
+        monitor.onTick();
+        QCOMPARE(alerts.size(), 2);
+        QCOMPARE(alerts.at(1).at(1).toString(), "Нет сигнала от камеры");
     }
 };
 
