@@ -21,8 +21,8 @@ gi.require_version('GstRtspServer', '1.0')
 from gi.repository import GLib, Gst, GstRtsp, GstRtspServer  # noqa: E402
 
 PAYLOADERS = {
-    'h264': 'h264parse ! rtph264pay name=pay0 pt=96 config-interval=1',
-    'h265': 'h265parse ! rtph265pay name=pay0 pt=96 config-interval=1',
+    'h264': 'rtph264pay name=pay0 pt=96 config-interval=1',
+    'h265': 'rtph265pay name=pay0 pt=96 config-interval=1',
     'mjpeg': 'rtpjpegpay name=pay0 pt=26',
 }
 
