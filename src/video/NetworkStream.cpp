@@ -291,10 +291,9 @@ bool NetworkStream::open(const platform::CaptureSource& source) {
     const QString scheme = QUrl(source.address).scheme().toLower();
     const bool rtsp = scheme.startsWith(QLatin1String("rtsp"));
 
-    // Sockets and TLS set up once per process; FFmpeg asks for it before
-    // the first network use.
-    // A live stream's warnings (a late packet, a lost RTP slice, a
-    // full-range picture) would fill the terminal; errors still show.
+    // Once per process: sockets and TLS set up as FFmpeg asks before the
+    // first network use, and its log cut to errors, since a live stream's
+    // warnings (a late packet, a lost RTP slice) would fill the terminal.
     static std::once_flag networkReady;
     std::call_once(networkReady, [] {
         avformat_network_init();
