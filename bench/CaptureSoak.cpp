@@ -7,7 +7,7 @@
 //   vigilux-capture-soak (--demo | --video FILE | --camera N)
 //                        [--seconds 60] [--rate 50] [--preview]
 
-#include "platform/CaptureDeviceFactory.h"
+#include "video/CaptureDeviceFactory.h"
 
 #include <QGuiApplication>
 #include <QTimer>
@@ -54,7 +54,7 @@ long rssKb() {
 int main(int argc, char* argv[]) {
     QGuiApplication app(argc, argv);
     QString error;
-    const auto source = vigilux::platform::CaptureSource::fromArguments(app.arguments(), &error);
+    const auto source = vigilux::video::CaptureSource::fromArguments(app.arguments(), &error);
     if (!source) {
         std::fprintf(stderr, "%s\n",
                      error.isEmpty() ? "choose --demo, --video FILE or --camera N"
@@ -74,10 +74,10 @@ int main(int argc, char* argv[]) {
             preview = true;
     }
 
-    auto device = vigilux::platform::createCaptureDevice(*source);
+    auto device = vigilux::video::createCaptureDevice(*source);
     std::vector<uchar> detectorCopy;
     quint64 frames = 0;
-    device->setFrameCallback([&](const vigilux::platform::FrameHeader& h) {
+    device->setFrameCallback([&](const vigilux::video::FrameHeader& h) {
         ++frames;
         if (detectorCopy.size() < h.bytesUsed)
             detectorCopy.resize(h.bytesUsed);
@@ -85,7 +85,7 @@ int main(int argc, char* argv[]) {
     });
     qint64 pixels = 0;
     if (preview)
-        QObject::connect(device.get(), &vigilux::platform::CaptureDevice::framePresented,
+        QObject::connect(device.get(), &vigilux::video::CaptureDevice::framePresented,
                          [&] { pixels += device->currentFrame().width(); });
     device->setPreviewRate(rate);
     device->setPreview(true);

@@ -4,8 +4,8 @@
 // pre-roll buffer's memory at 1280 x 720 with the default 2 s at 10 fps.
 #include "Bench.h"
 
-#include "capture/ClipWriter.h"
-#include "capture/PreRollBuffer.h"
+#include "recording/ClipWriter.h"
+#include "recording/PreRollBuffer.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -17,9 +17,9 @@
 
 namespace {
 
-using vigilux::capture::ClipWriter;
-using vigilux::capture::PreRollBuffer;
-using vigilux::platform::FrameLayout;
+using vigilux::recording::ClipWriter;
+using vigilux::recording::PreRollBuffer;
+using vigilux::video::FrameLayout;
 using Pixel = FrameLayout::Pixel;
 
 constexpr int kFps = 25;

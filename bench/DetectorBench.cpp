@@ -2,8 +2,8 @@
 // step is memory bound, so its cost is best judged relative to the copy.
 #include "Bench.h"
 
-#include "capture/FrameCompare.h"
-#include "capture/MotionDetector.h"
+#include "detection/FrameCompare.h"
+#include "detection/MotionDetector.h"
 
 #include <algorithm>
 #include <chrono>
@@ -15,8 +15,8 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using vigilux::capture::FrameBytes;
-using vigilux::capture::FrameCompare::compareCopy;
+using vigilux::detection::FrameBytes;
+using vigilux::detection::FrameCompare::compareCopy;
 
 double seconds(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double>(to - from).count();
@@ -61,7 +61,7 @@ void runSize(std::size_t n) {
             // Everything the step does to the bytes: compare, count, store,
             // and the percentage.
             const std::uint64_t unchanged = compareCopy(frames[k].data(), previous.data(), n, 5);
-            similaritySink = vigilux::capture::MotionDetector::similarityPercent(unchanged, n);
+            similaritySink = vigilux::detection::MotionDetector::similarityPercent(unchanged, n);
         }
         const auto t1 = Clock::now();
         for (int k = 0; k < kStepsPerRound; ++k) {

@@ -1,11 +1,11 @@
 #include "Bench.h"
 #include "LocalFtpServer.h"
 
-#include "app/UploadQueue.h"
 #include "core/AppContext.h"
-#include "net/FtpClient.h"
 #include "platform/ConsoleDialogs.h"
 #include "platform/SystemClock.h"
+#include "upload/FtpClient.h"
+#include "upload/UploadQueue.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -73,7 +73,7 @@ void run() {
     std::vector<double> ours;
     std::vector<double> curl;
     for (int round = 0; round < kRounds; ++round) {
-        QFile::remove(settings.filePath(vigilux::app::UploadQueue::journalFileName()));
+        QFile::remove(settings.filePath(vigilux::upload::UploadQueue::journalFileName()));
         vigilux::platform::SystemClock clock;
         vigilux::platform::ConsoleDialogs dialogs([](const QString&) {});
         vigilux::AppContext context(clock, dialogs, settings.path());
@@ -83,12 +83,12 @@ void run() {
         s.ftpLogin = QStringLiteral("bob");
         s.ftpPassword = QStringLiteral("secret");
         s.ftpFolder = QStringLiteral("ours");
-        vigilux::net::FtpClient ftp;
+        vigilux::upload::FtpClient ftp;
         ftp.setControlPort(port);
         // The one-second start of a file that arrives at an empty queue is
         // the program's choice, not transfer time; it is left out.
         ftp.setStartDelayMs(0);
-        vigilux::app::UploadQueue queue(context, ftp, [](const QString&) {});
+        vigilux::upload::UploadQueue queue(context, ftp, [](const QString&) {});
         QElapsedTimer timer;
         timer.start();
         for (const QString& path : std::as_const(paths))

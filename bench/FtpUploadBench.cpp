@@ -1,7 +1,7 @@
 #include "Bench.h"
 #include "LocalFtpServer.h"
 
-#include "net/FtpClient.h"
+#include "upload/FtpClient.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -50,10 +50,10 @@ void run() {
     std::vector<double> ours;
     std::vector<double> curl;
     for (int round = 0; round < kRounds; ++round) {
-        vigilux::net::FtpClient ftp;
+        vigilux::upload::FtpClient ftp;
         ftp.setControlPort(port);
         ftp.setStartDelayMs(0);
-        QSignalSpy res(&ftp, &vigilux::net::FtpClient::finished);
+        QSignalSpy res(&ftp, &vigilux::upload::FtpClient::finished);
         QElapsedTimer clock;
         clock.start();
         ftp.upload(QStringLiteral("127.0.0.1"), QStringLiteral("bob"), QStringLiteral("secret"),

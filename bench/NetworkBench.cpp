@@ -5,7 +5,7 @@
 // replay does (goal: at most 1.0 times, apart from the network's share).
 #include "Bench.h"
 
-#include "capture/VideoDecoder.h"
+#include "video/VideoDecoder.h"
 #include "video/NetworkCaptureDevice.h"
 
 #include <QDir>
@@ -24,7 +24,7 @@
 
 namespace {
 
-using vigilux::platform::CaptureSource;
+using vigilux::video::CaptureSource;
 using vigilux::video::NetworkCaptureDevice;
 
 double monotonicSeconds() {
@@ -73,7 +73,7 @@ void watch(const CaptureSource& source, const std::function<void(const uchar*)>&
     // be counted as the device's processor time.
     QEventLoop loop;
     NetworkCaptureDevice device(source);
-    device.setFrameCallback([&](const vigilux::platform::FrameHeader& h) {
+    device.setFrameCallback([&](const vigilux::video::FrameHeader& h) {
         seen(h.data);
         if (enough())
             loop.quit();
@@ -134,7 +134,7 @@ void cost(const QString& scripts, const QTemporaryDir& dir) {
     }
     // Replay's decoding of the whole file.
     double start = cpuSeconds();
-    vigilux::capture::VideoDecoder decoder;
+    vigilux::video::VideoDecoder decoder;
     int decoded = 0;
     if (decoder.open(clip))
         while (decoder.next() && decoder.picture())

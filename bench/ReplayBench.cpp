@@ -5,7 +5,7 @@
 // see the same machine load (goal: at most 1.25 times ffmpeg).
 #include "Bench.h"
 
-#include "app/Replay.h"
+#include "replay/Replay.h"
 
 #include <QFile>
 #include <QProcess>
@@ -19,8 +19,8 @@
 
 namespace {
 
-using vigilux::app::Replay;
-using vigilux::app::ReplayOptions;
+using vigilux::replay::Replay;
+using vigilux::replay::ReplayOptions;
 
 constexpr int kRuns = 3;
 

@@ -2,10 +2,10 @@
 // encode, write) against a plain QImage::save of the same picture.
 #include "Bench.h"
 
-#include "capture/FrameSaver.h"
 #include "core/AppContext.h"
 #include "platform/Dialogs.h"
 #include "platform/SystemClock.h"
+#include "recording/FrameSaver.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -28,23 +28,6 @@ public:
     QString browseFolder(const QString&) override { return {}; }
 };
 
-// Hands out the camera's raw RGB24 bytes as a picture, the way the capture
-// control does when a save asks for the frame.
-class BytesHost final : public capture::FrameSaverHost {
-public:
-    std::vector<uchar> bytes;
-    int width = 0;
-    int height = 0;
-    QImage currentFrame() override {
-        return QImage(bytes.data(), width, height, width * 3, QImage::Format_RGB888).copy();
-    }
-    void showSavingIndicator() override {}
-    void startIndicatorHideTimer() override {}
-    void toggleWatching() override {}
-    void playSound(const QString&) override {}
-    void showStatus(const QString&) override {}
-};
-
 void runSave(int width, int height, int rounds) {
     QTemporaryDir dir;
     platform::SystemClock clock;
@@ -62,19 +45,16 @@ void runSave(int width, int height, int rounds) {
     s.jpegQuality = 75;
     s.soundOnSave = false;
 
-    BytesHost host;
-    host.width = width;
-    host.height = height;
-    host.bytes.resize(static_cast<size_t>(width) * height * 3);
     // A camera-like picture: smooth gradients with noise, so the encoder
     // works as hard as on real frames.
+    QImage plain(width, height, QImage::Format_RGB888);
     std::mt19937 rng(7);
-    for (int y = 0; y < height; ++y)
+    for (int y = 0; y < height; ++y) {
+        uchar* line = plain.scanLine(y);
         for (int x = 0; x < width * 3; ++x)
-            host.bytes[static_cast<size_t>(y) * width * 3 + x] =
-                static_cast<uchar>((x / 3 + y) / 4 % 200 + rng() % 24);
-    const QImage plain = host.currentFrame();
-    capture::FrameSaver saving(context, host);
+            line[x] = static_cast<uchar>((x / 3 + y) / 4 % 200 + rng() % 24);
+    }
+    recording::FrameSaver saving(context);
 
     std::vector<double> ratios;
     for (int r = 0; r < rounds; ++r) {
@@ -83,7 +63,7 @@ void runSave(int width, int height, int rounds) {
         plain.save(dir.filePath(QStringLiteral("plain%1.jpg").arg(r)), "JPG", 75);
         const double plainNs = static_cast<double>(t.nsecsElapsed());
         t.restart();
-        saving.saveFrame();
+        saving.saveFrame(plain);
         const double saveNs = static_cast<double>(t.nsecsElapsed());
         ratios.push_back(saveNs / plainNs);
     }

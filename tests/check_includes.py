@@ -11,15 +11,25 @@ import sys
 import tempfile
 
 # Which folders of src/ each folder may use besides itself. Dependencies point
-# one way: app/ on top; the subsystems below it never use each other; core/
-# (context and settings record) under them; controls/ and platform/ at the
-# bottom; resources/ (the pictures) is a leaf everyone may use. A new folder
-# must be added here before it can be used or use anything.
+# one way: ui/ (windows and pages) on top; app/ (the shell's logic), replay/,
+# upload/ and notify/ under it; the watch pipeline under those, then
+# recording/, detection/ and events/, then video/ (frame sources), core/
+# (context and settings), and at the bottom platform/ (the seams) and
+# resources/ (the pictures), which everyone may use. controls/ (our widgets)
+# use only resources/. A new folder must be added here before it can be used
+# or use anything.
+BELOW_PIPELINE = {'video', 'core', 'platform', 'resources'}
 ALLOWED = {
-    'app': {'settings', 'capture', 'net', 'video', 'core', 'controls', 'platform', 'resources'},
-    'settings': {'core', 'controls', 'platform', 'resources'},
-    'capture': {'core', 'controls', 'platform', 'resources'},
-    'net': {'core', 'controls', 'platform', 'resources'},
+    'ui': {'app', 'replay', 'upload', 'notify', 'pipeline', 'recording', 'detection', 'events',
+           'video', 'core', 'controls', 'platform', 'resources'},
+    'app': {'core', 'platform', 'resources'},
+    'replay': {'pipeline', 'recording', 'detection', 'events'} | BELOW_PIPELINE,
+    'upload': {'core', 'platform', 'resources'},
+    'notify': {'events', 'core', 'platform', 'resources'},
+    'pipeline': {'recording', 'detection', 'events'} | BELOW_PIPELINE,
+    'recording': {'events'} | BELOW_PIPELINE,
+    'detection': BELOW_PIPELINE,
+    'events': {'core', 'platform', 'resources'},
     'video': {'core', 'platform', 'resources'},
     'core': {'platform', 'resources'},
     'controls': {'resources'},
@@ -70,13 +80,13 @@ def self_test():
             with open(os.path.join(src, rel), 'w', encoding='utf-8') as f:
                 f.write(text)
 
-        write('app/A.cpp', '#include "settings/S.h"\n#include "core/C.h"\n')
-        write('settings/S.h', '#include "core/C.h"\n#include <QString>\n#include "S2.h"\n')
+        write('ui/A.cpp', '#include "app/S.h"\n#include "core/C.h"\n')
+        write('app/S.h', '#include "core/C.h"\n#include <QString>\n#include "S2.h"\n')
         write('core/C.h', '#include "platform/P.h"\n')
-        write('capture/Bad.cpp', '#include "settings/S.h"\n')
-        write('platform/Bad.h', '#include "app/A.h"\nnamespace vigilux::controls {\n')
+        write('video/Bad.cpp', '#include "app/S.h"\n')
+        write('platform/Bad.h', '#include "ui/A.h"\nnamespace vigilux::controls {\n')
         found = violations(src)
-        expected = ['capture/Bad.cpp:1:', 'platform/Bad.h:1:', 'platform/Bad.h:2:']
+        expected = ['platform/Bad.h:1:', 'platform/Bad.h:2:', 'video/Bad.cpp:1:']
         ok = sorted(v.split(' ')[0] for v in found) == expected
         os.mkdir(os.path.join(src, 'extra'))
         ok = ok and any(v.startswith('extra/') for v in violations(src))

@@ -11,7 +11,7 @@
 namespace vigilux::app {
 
 Lifecycle::Lifecycle(AppContext& context, LifecycleHost& shell,
-                     settings::DetectorValuesTarget& detectorValuesTarget, QString lockPath,
+                     core::DetectorValuesTarget& detectorValuesTarget, QString lockPath,
                      QString iniPath, bool iniFellBack, QString iniWarning)
     : m_context(context)
     , m_shell(shell)

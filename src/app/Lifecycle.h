@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/SettingsStorage.h"
+#include "core/SettingsStorage.h"
 
 #include <QString>
 
@@ -30,8 +30,8 @@ public:
     // `iniWarning`, when not empty, is shown once at start in a warning box
     // (the options.ini beside the program could not be used, and why).
     Lifecycle(AppContext& context, LifecycleHost& shell,
-              settings::DetectorValuesTarget& detectorValuesTarget, QString lockPath,
-              QString iniPath, bool iniFellBack, QString iniWarning = QString());
+              core::DetectorValuesTarget& detectorValuesTarget, QString lockPath, QString iniPath,
+              bool iniFellBack, QString iniWarning = QString());
     ~Lifecycle();
     Lifecycle(const Lifecycle&) = delete;
     Lifecycle& operator=(const Lifecycle&) = delete;
@@ -47,7 +47,7 @@ public:
     // Shutdown of the main window (the exit command).
     void unload();
 
-    settings::SettingsStorage& options() { return m_options; }
+    core::SettingsStorage& options() { return m_options; }
 
     // The tool tips of the main window's label(0)..label(5).
     static QStringList labelTips();
@@ -55,7 +55,7 @@ public:
 private:
     AppContext& m_context;
     LifecycleHost& m_shell;
-    settings::SettingsStorage m_options;
+    core::SettingsStorage m_options;
     std::unique_ptr<platform::InstanceLock> m_lock;
     QString m_iniPath;
     bool m_iniFellBack;

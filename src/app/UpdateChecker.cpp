@@ -1,8 +1,8 @@
 #include "app/UpdateChecker.h"
 
 #include "app/LastCheckStore.h"
+#include "core/Cp1251.h"
 #include "platform/Clock.h"
-#include "platform/Cp1251.h"
 #include "platform/Dialogs.h"
 #include "platform/UrlOpener.h"
 
@@ -263,7 +263,7 @@ void UpdateChecker::evaluate(bool downloaded) {
         bytes = file.read(MaxResponseBytes + 1);
     file.close();
 
-    const QStringList lines = platform::Cp1251::decode(bytes).split(QStringLiteral("\r\n"));
+    const QStringList lines = core::Cp1251::decode(bytes).split(QStringLiteral("\r\n"));
     if (lines.first() != marker()) {
         report(kCheckError);
         if (automatic)

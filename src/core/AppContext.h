@@ -5,14 +5,13 @@
 
 #include <QString>
 
+namespace vigilux::core {
+class CalibrationTarget;
+}
 namespace vigilux::platform {
 class Clock;
 class Dialogs;
 } // namespace vigilux::platform
-
-namespace vigilux::core {
-class CalibrationTarget;
-}
 
 namespace vigilux {
 

@@ -1,6 +1,6 @@
 #include "core/IniFile.h"
 
-#include "platform/Cp1251.h"
+#include "core/Cp1251.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -86,7 +86,7 @@ Text decodeFile(QByteArrayView data) {
     // Not UTF-8: the Russian 8-bit code page the older versions wrote in,
     // where every byte is a character and nothing becomes U+FFFD.
     t.encoding = Encoding::Cp1251;
-    t.text = platform::Cp1251::decode(data);
+    t.text = core::Cp1251::decode(data);
     return t;
 }
 
@@ -94,7 +94,7 @@ bool representable(Encoding encoding, QStringView text) {
     if (encoding != Encoding::Cp1251)
         return true;
     return std::all_of(text.begin(), text.end(),
-                       [](QChar c) { return platform::Cp1251::code(c.unicode()) >= 0; });
+                       [](QChar c) { return core::Cp1251::code(c.unicode()) >= 0; });
 }
 
 QByteArray encodeFile(const Text& t) {
@@ -104,7 +104,7 @@ QByteArray encodeFile(const Text& t) {
         out += t.text.toUtf8();
         break;
     case Encoding::Cp1251:
-        out += platform::Cp1251::encode(t.text);
+        out += core::Cp1251::encode(t.text);
         break;
     case Encoding::Utf16Le:
     case Encoding::Utf16Be:

@@ -7,7 +7,7 @@ namespace vigilux::core {
 // The [Notify] keys: where messages about motion events go (a Telegram bot
 // and an e-mail account). Both channels are off until the user sets them up.
 // telegramToken and smtpPassword hold the plain secrets in memory only; the file
-// or the desktop keyring keeps them (see settings::NotifyOptions).
+// or the desktop keyring keeps them (see core::NotifyOptions).
 struct NotifySettings {
     enum Security { SecurityNone = 0, SecurityStartTls = 1, SecurityTls = 2 };
 

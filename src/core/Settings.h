@@ -12,7 +12,7 @@ namespace vigilux::core {
 enum DetectorValue { IntervalValue = 0, NoiseValue = 1, SimilarityValue = 2 };
 
 // The program-wide settings record: one field per key of options.ini, grouped
-// by the file's sections (settings::SettingsStorage pairs fields and keys).
+// by the file's sections (core::SettingsStorage pairs fields and keys).
 // Filled once at start-up; settings windows change it and save it;
 // everything else reads it at the moment it needs a value.
 struct Settings {

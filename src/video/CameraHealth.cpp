@@ -7,7 +7,7 @@ namespace vigilux::video {
 
 namespace {
 
-using Pixel = platform::FrameLayout::Pixel;
+using Pixel = video::FrameLayout::Pixel;
 
 // Where the luma (or the colours to make it from) of pixel x lies within a
 // line: bytes per pixel and the offsets of R, G, B, or of Y (r < 0).
@@ -58,7 +58,7 @@ bool samplingOf(Pixel pixel, Sampling& s) {
 
 } // namespace
 
-FrameSignature FrameSignature::of(const platform::FrameLayout& layout, const std::uint8_t* data) {
+FrameSignature FrameSignature::of(const video::FrameLayout& layout, const std::uint8_t* data) {
     FrameSignature sig;
     Sampling s;
     const int w = layout.size.width();

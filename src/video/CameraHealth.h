@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/Clock.h"
-#include "platform/FrameLayout.h"
+#include "video/FrameLayout.h"
 
 #include <QString>
 
@@ -25,7 +25,7 @@ struct FrameSignature {
 
     // Samples a frame as a capture device keeps it; invalid for an unknown
     // layout or a null buffer.
-    static FrameSignature of(const platform::FrameLayout& layout, const std::uint8_t* data);
+    static FrameSignature of(const video::FrameLayout& layout, const std::uint8_t* data);
 
     // Mean absolute difference of the samples, in luma levels.
     double distance(const FrameSignature& other) const;

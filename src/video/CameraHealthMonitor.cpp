@@ -10,7 +10,7 @@ CameraHealthMonitor::CameraHealthMonitor(const platform::Clock& clock, CameraHea
     connect(&m_timer, &QTimer::timeout, this, &CameraHealthMonitor::onTick);
 }
 
-void CameraHealthMonitor::watch(platform::CaptureDevice* device) {
+void CameraHealthMonitor::watch(video::CaptureDevice* device) {
     disconnect(m_frames);
     m_device = device;
     m_health.restart();
@@ -18,7 +18,7 @@ void CameraHealthMonitor::watch(platform::CaptureDevice* device) {
         m_timer.stop();
         return;
     }
-    m_frames = connect(device, &platform::CaptureDevice::framePresented, this,
+    m_frames = connect(device, &video::CaptureDevice::framePresented, this,
                        &CameraHealthMonitor::onFrame);
     m_timer.start();
 }

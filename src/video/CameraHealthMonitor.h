@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/CaptureDevice.h"
+#include "video/CaptureDevice.h"
 #include "platform/Clock.h"
 #include "video/CameraHealth.h"
 
@@ -25,7 +25,7 @@ public:
 
     // Starts watching `device` afresh (at watch start, after a source
     // change); nullptr stops.
-    void watch(platform::CaptureDevice* device);
+    void watch(video::CaptureDevice* device);
     void stop() { watch(nullptr); }
 
     const CameraHealth& health() const { return m_health; }
@@ -43,7 +43,7 @@ private:
     void report(const std::vector<CameraHealth::Alert>& alerts);
 
     CameraHealth m_health;
-    QPointer<platform::CaptureDevice> m_device;
+    QPointer<video::CaptureDevice> m_device;
     QMetaObject::Connection m_frames;
     QTimer m_timer;
 };

@@ -20,7 +20,7 @@ struct NetworkCaptureDevice::Shared {
     NetworkStream* current = nullptr; // the session in progress, to interrupt it
 
     std::vector<std::uint8_t> ready;
-    platform::FrameLayout readyLayout;
+    video::FrameLayout readyLayout;
     quint64 seq = 0;     // frames handed over so far
     bool posted = false; // a takeFrame() is already on its way
 };
@@ -31,7 +31,7 @@ using Clock = std::chrono::steady_clock;
 
 } // namespace
 
-NetworkCaptureDevice::NetworkCaptureDevice(platform::CaptureSource source, NetworkLimits limits,
+NetworkCaptureDevice::NetworkCaptureDevice(video::CaptureSource source, NetworkLimits limits,
                                            QObject* parent)
     : CaptureDevice(parent)
     , m_source(std::move(source))
@@ -44,7 +44,7 @@ NetworkCaptureDevice::~NetworkCaptureDevice() {
 bool NetworkCaptureDevice::connectDriver() {
     if (isConnected())
         return true;
-    if (!platform::CaptureSource::isNetworkAddress(m_source.address))
+    if (!video::CaptureSource::isNetworkAddress(m_source.address))
         return false;
     clearFrame();
     m_size = {};
@@ -79,7 +79,7 @@ void NetworkCaptureDevice::startWorker() {
     m_lastSeq = 0;
     const quint64 generation = ++m_generation;
     auto shared = m_shared;
-    const platform::CaptureSource source = m_source;
+    const video::CaptureSource source = m_source;
     const NetworkLimits limits = m_limits;
     m_worker = std::thread([this, shared, source, limits, generation] {
         // Reports go through the event loop to the UI thread. The device
@@ -91,7 +91,7 @@ void NetworkCaptureDevice::startWorker() {
                 Qt::QueuedConnection);
         };
         std::vector<std::uint8_t> work;
-        platform::FrameLayout layout;
+        video::FrameLayout layout;
         int failures = 0;
         for (;;) {
             NetworkStream stream(limits);
@@ -180,7 +180,7 @@ void NetworkCaptureDevice::stopWorker() {
 void NetworkCaptureDevice::takeFrame(quint64 generation) {
     if (!m_shared || generation != m_generation)
         return;
-    platform::FrameLayout layout;
+    video::FrameLayout layout;
     {
         std::lock_guard lock(m_shared->mutex);
         m_shared->posted = false;
@@ -193,7 +193,7 @@ void NetworkCaptureDevice::takeFrame(quint64 generation) {
     ++m_received;
     m_lastFrameAt = QDateTime::currentDateTime();
     m_size = layout.size;
-    m_pixelName = platform::FrameLayout::pixelName(layout.pixel);
+    m_pixelName = video::FrameLayout::pixelName(layout.pixel);
     if (m_state != State::Streaming) {
         m_lostSince = {};
         m_errorText.clear();
@@ -226,7 +226,7 @@ bool NetworkCaptureDevice::setVideoSize(QSize size) {
     return size.isValid() && size == m_size;
 }
 
-QList<platform::CaptureDevice::VideoFormat> NetworkCaptureDevice::videoFormats() const {
+QList<video::CaptureDevice::VideoFormat> NetworkCaptureDevice::videoFormats() const {
     if (!m_size.isValid())
         return {};
     return {{m_size, m_pixelName, 0}};

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/CaptureDevice.h"
-#include "platform/CaptureSource.h"
+#include "video/CaptureDevice.h"
+#include "video/CaptureSource.h"
 #include "video/NetworkStream.h"
 
 #include <QDateTime>
@@ -32,7 +32,7 @@ namespace vigilux::video {
 // and the destructor stop the decoder thread and wait for it, which takes
 // at most about 0.1 s plus one frame's decoding (every network wait is
 // interruptible).
-class NetworkCaptureDevice final : public platform::CaptureDevice {
+class NetworkCaptureDevice final : public video::CaptureDevice {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(NetworkCaptureDevice)
 public:
@@ -43,7 +43,7 @@ public:
     static constexpr int LastRetryMs = 30000;
     static constexpr int DefaultSnapshotMs = 1000;
 
-    explicit NetworkCaptureDevice(platform::CaptureSource source, NetworkLimits limits = {},
+    explicit NetworkCaptureDevice(video::CaptureSource source, NetworkLimits limits = {},
                                   QObject* parent = nullptr);
     ~NetworkCaptureDevice() override;
 
@@ -88,7 +88,7 @@ private:
     void onSessionFailed(quint64 generation, StreamError error);
     void setState(State state);
 
-    platform::CaptureSource m_source;
+    video::CaptureSource m_source;
     NetworkLimits m_limits;
     std::shared_ptr<Shared> m_shared;
     std::thread m_worker;

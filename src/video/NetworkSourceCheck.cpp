@@ -35,7 +35,7 @@ void NetworkSourceCheck::cancel() {
     ++m_generation; // a result already posted is dropped
 }
 
-void NetworkSourceCheck::start(const platform::CaptureSource& source) {
+void NetworkSourceCheck::start(const video::CaptureSource& source) {
     cancel();
     m_job = std::make_shared<Job>();
     m_running = true;
@@ -49,7 +49,7 @@ void NetworkSourceCheck::start(const platform::CaptureSource& source) {
             job->stream = &stream;
         }
         std::vector<std::uint8_t> bytes;
-        platform::FrameLayout layout;
+        video::FrameLayout layout;
         QImage frame;
         if (stream.open(source) && stream.next(bytes, layout))
             frame = layout.toImage(bytes.data());

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/CaptureSource.h"
+#include "video/CaptureSource.h"
 #include "video/NetworkStream.h"
 
 #include <QImage>
@@ -26,7 +26,7 @@ public:
     explicit NetworkSourceCheck(NetworkLimits limits = {}, QObject* parent = nullptr);
     ~NetworkSourceCheck() override;
 
-    void start(const platform::CaptureSource& source);
+    void start(const video::CaptureSource& source);
     void cancel();
     bool running() const { return m_running; }
 

@@ -20,7 +20,7 @@ namespace vigilux::video {
 
 namespace {
 
-using Pixel = platform::FrameLayout::Pixel;
+using Pixel = video::FrameLayout::Pixel;
 
 std::int64_t steadyMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -211,7 +211,7 @@ struct NetworkStream::Impl {
         }
     }
 
-    bool pack(std::vector<std::uint8_t>& out, platform::FrameLayout& layout) {
+    bool pack(std::vector<std::uint8_t>& out, video::FrameLayout& layout) {
         const AVFrame* f = frame;
         if (f->width <= 0 || f->height <= 0)
             return false;
@@ -219,7 +219,7 @@ struct NetworkStream::Impl {
         const bool convert = pixel == Pixel::Unknown;
         if (convert)
             pixel = Pixel::Yuv420p;
-        layout = platform::FrameLayout::packed(pixel, QSize(f->width, f->height));
+        layout = video::FrameLayout::packed(pixel, QSize(f->width, f->height));
         if (!layout.isValid())
             return false;
         if (out.size() < static_cast<std::size_t>(layout.bytes))
@@ -268,7 +268,7 @@ bool NetworkStream::servesPictures() const {
     return m_impl->pictures;
 }
 
-QByteArray NetworkStream::ffmpegUrl(const platform::CaptureSource& source) {
+QByteArray NetworkStream::ffmpegUrl(const video::CaptureSource& source) {
     QUrl url(source.address);
     if (!source.user.isEmpty() || !source.password.isEmpty()) {
         url.setUserName(source.user);
@@ -277,14 +277,14 @@ QByteArray NetworkStream::ffmpegUrl(const platform::CaptureSource& source) {
     return url.toEncoded();
 }
 
-bool NetworkStream::open(const platform::CaptureSource& source) {
+bool NetworkStream::open(const video::CaptureSource& source) {
     Impl& d = *m_impl;
     m_error = StreamError::None;
     if (d.format || d.codec) {
         m_error = StreamError::BadData; // one session per object
         return false;
     }
-    if (!platform::CaptureSource::isNetworkAddress(source.address)) {
+    if (!video::CaptureSource::isNetworkAddress(source.address)) {
         m_error = StreamError::BadAddress;
         return false;
     }
@@ -319,7 +319,7 @@ bool NetworkStream::open(const platform::CaptureSource& source) {
     const QByteArray timeout = micros(d.limits.readTimeoutMs);
     if (rtsp) {
         av_dict_set(&options, "rtsp_transport",
-                    source.transport == platform::CaptureSource::Transport::Udp ? "udp" : "tcp", 0);
+                    source.transport == video::CaptureSource::Transport::Udp ? "udp" : "tcp", 0);
         av_dict_set(&options, "timeout", timeout.constData(), 0);
     } else {
         av_dict_set(&options, "timeout", timeout.constData(), 0);
@@ -395,7 +395,7 @@ bool NetworkStream::open(const platform::CaptureSource& source) {
     return true;
 }
 
-bool NetworkStream::next(std::vector<std::uint8_t>& out, platform::FrameLayout& layout) {
+bool NetworkStream::next(std::vector<std::uint8_t>& out, video::FrameLayout& layout) {
     Impl& d = *m_impl;
     if (!d.codec) {
         if (m_error == StreamError::None)

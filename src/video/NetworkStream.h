@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/CaptureSource.h"
-#include "platform/FrameLayout.h"
+#include "video/CaptureSource.h"
+#include "video/FrameLayout.h"
 
 #include <QString>
 
@@ -46,7 +46,7 @@ QString streamErrorText(StreamError error);
 // RTSP (over TCP or UDP), MJPEG over HTTP (multipart/x-mixed-replace) and
 // single JPEG pictures over HTTP (one frame, then the end), through FFmpeg.
 //
-// Frames are packed as platform::FrameLayout::packed in the decoder's own
+// Frames are packed as video::FrameLayout::packed in the decoder's own
 // pixel layout (the same bytes replaying a recording of the stream gives);
 // formats FrameLayout does not read are converted to 4:2:0. Damaged frames
 // (concealed errors) are skipped: their picture is partly made up.
@@ -63,11 +63,11 @@ public:
 
     // Opens source.address with its credentials and transport. False with
     // error() set when it fails.
-    bool open(const platform::CaptureSource& source);
+    bool open(const video::CaptureSource& source);
 
     // Decodes the next frame and packs it into `out` (grown as needed),
     // `layout` describing it. False with error() set at the end.
-    bool next(std::vector<std::uint8_t>& out, platform::FrameLayout& layout);
+    bool next(std::vector<std::uint8_t>& out, video::FrameLayout& layout);
 
     // True when the address serves single pictures (a snapshot address):
     // the session ends normally after one frame.
@@ -80,7 +80,7 @@ public:
 
     // The address FFmpeg is given: the credentials percent-encoded into it.
     // Secret: never log or show it.
-    static QByteArray ffmpegUrl(const platform::CaptureSource& source);
+    static QByteArray ffmpegUrl(const video::CaptureSource& source);
 
 private:
     struct Impl;

@@ -3,8 +3,8 @@
 #include "app/Lifecycle.h"
 #include "app/LifecycleHost.h"
 #include "core/AppContext.h"
+#include "core/DetectorValuesTarget.h"
 #include "platform/InstanceLock.h"
-#include "settings/DetectorValuesTarget.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -15,7 +15,7 @@ using namespace vigilux;
 namespace {
 
 // Records every call start-up and shutdown make, in order.
-class RecordingShell final : public app::LifecycleHost, public settings::DetectorValuesTarget {
+class RecordingShell final : public app::LifecycleHost, public core::DetectorValuesTarget {
 public:
     QStringList log;
     QStringList tips;

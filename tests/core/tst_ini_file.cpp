@@ -1,6 +1,6 @@
 #include "core/IniFile.h"
 
-#include "platform/Cp1251.h"
+#include "core/Cp1251.h"
 
 #include <QDate>
 #include <QDir>
@@ -33,7 +33,7 @@ QByteArray utf16le(QStringView text) {
 }
 
 QByteArray cp1251(QStringView text) {
-    return vigilux::platform::Cp1251::encode(text);
+    return vigilux::core::Cp1251::encode(text);
 }
 
 void writeAll(const QString& path, const QByteArray& data) {

@@ -4,7 +4,7 @@
 
 namespace vigilux::test {
 
-using platform::FrameLayout;
+using video::FrameLayout;
 
 FakeCaptureDevice::FakeCaptureDevice(QObject* parent)
     : CaptureDevice(parent) {}
@@ -34,7 +34,7 @@ bool FakeCaptureDevice::setVideoSize(QSize s) {
     return true;
 }
 
-QList<platform::CaptureDevice::VideoFormat> FakeCaptureDevice::videoFormats() const {
+QList<video::CaptureDevice::VideoFormat> FakeCaptureDevice::videoFormats() const {
     QList<VideoFormat> list;
     for (const QSize& s : listedSizes.isEmpty() ? acceptedSizes : listedSizes)
         list.append({s, QStringLiteral("RGB24"), 25.0});

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/CaptureDevice.h"
+#include "video/CaptureDevice.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -14,7 +14,7 @@ namespace vigilux::test {
 // preview is on; the preview rate is recorded but not applied, so tests do
 // not depend on time. Connection results and accepted sizes are scripted;
 // calls are counted.
-class FakeCaptureDevice final : public platform::CaptureDevice {
+class FakeCaptureDevice final : public video::CaptureDevice {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FakeCaptureDevice)
 public:

@@ -17,8 +17,8 @@ namespace {
 // frame again ('s'), one with faint noise only a re-encoder leaves ('r'), or
 // nearly one colour ('u', a covered lens).
 FrameSignature frameOf(QChar kind, std::vector<uchar>& pixels, QRandomGenerator& random) {
-    const platform::FrameLayout layout =
-        platform::FrameLayout::packed(platform::FrameLayout::Pixel::Gray8, QSize(64, 48));
+    const video::FrameLayout layout =
+        video::FrameLayout::packed(video::FrameLayout::Pixel::Gray8, QSize(64, 48));
     pixels.resize(size_t(layout.bytes));
     for (int i = 0; i < layout.bytes; ++i) {
         const int base = kind == 'u' ? 12 : 40 + (i % 64) * 2;

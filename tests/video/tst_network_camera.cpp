@@ -2,7 +2,7 @@
 // and a Python HTTP camera that misbehaves on command.
 #include "NetTestHelpers.h"
 #include "VideoTools.h"
-#include "capture/VideoDecoder.h"
+#include "video/VideoDecoder.h"
 #include "video/NetworkCaptureDevice.h"
 #include "video/NetworkSourceCheck.h"
 
@@ -16,7 +16,7 @@
 #include <memory>
 
 using namespace vigilux;
-using platform::CaptureSource;
+using video::CaptureSource;
 using video::NetworkCaptureDevice;
 using State = NetworkCaptureDevice::State;
 
@@ -37,7 +37,7 @@ struct Watch {
 
     Watch(CaptureSource source, video::NetworkLimits limits = {}) {
         device = std::make_unique<NetworkCaptureDevice>(std::move(source), limits);
-        device->setFrameCallback([this](const platform::FrameHeader& h) {
+        device->setFrameCallback([this](const video::FrameHeader& h) {
             frames << qHash(QByteArrayView(h.data, h.bytesUsed));
             size = device->frameLayout().size;
         });
@@ -152,7 +152,7 @@ private slots:
         QCOMPARE(watch.size, QSize(320, 240));
         QCOMPARE(watch.device->videoSize(), QSize(320, 240));
         if (!udp) {
-            capture::VideoDecoder replay;
+            video::VideoDecoder replay;
             QVERIFY(replay.open(clip));
             qsizetype matched = 0;
             while (matched < watch.frames.size() && replay.next()) {

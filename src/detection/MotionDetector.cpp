@@ -1,0 +1,147 @@
+#include "detection/MotionDetector.h"
+
+#include "core/AppContext.h"
+#include "detection/FrameCompare.h"
+#include "detection/LevelIndicator.h"
+#include "detection/PreviewRateTarget.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace vigilux::detection {
+
+MotionDetector::MotionDetector(AppContext& context, QObject* parent)
+    : QObject(parent)
+    , m_context(context)
+    , m_speed(context.clock) {
+    m_timer.setInterval(timerIntervalMs());
+    connect(&m_timer, &QTimer::timeout, this, &MotionDetector::onDetectorTick);
+}
+
+MotionDetector::~MotionDetector() = default;
+
+int MotionDetector::timerIntervalMs() const {
+    // A timer of 0 ms would fire on every pass of the event loop.
+    return std::max<int>(1, m_interval);
+}
+
+int MotionDetector::onFrame(const video::FrameHeader& header) {
+    // While a step's alarm handlers run (they may wait for a program and let
+    // events through), frames are not taken: the step must end first.
+    if (!m_grabRequest || m_inStep)
+        return 0;
+    const std::size_t n =
+        header.data ? std::min<std::size_t>(header.bytesUsed, header.bufferLength) : 0;
+    if (n == 0)
+        return 0;
+
+    m_grabRequest = false;
+    m_header = header;
+    if (!m_bufferSized) {
+        m_frameBuffer.resize(n);
+        m_bufferSized = true;
+    } else if (n != m_frameBuffer.size()) {
+        // The device changed its format: follow the new size and start over.
+        // A comparison against the all-zero previous frame says nothing about
+        // motion, so that step must not alarm either.
+        m_frameBuffer.resize(n);
+        formatChanged();
+        clearPrimed();
+    }
+    std::memcpy(m_frameBuffer.data(), header.data, n);
+    startDetector();
+    return 0;
+}
+
+qint32 MotionDetector::similarityPercent(std::uint64_t unchanged, std::size_t n) {
+    // Rounded in the default mode: to nearest, halves to even.
+    const double share = static_cast<double>(unchanged) / static_cast<double>(n);
+    return static_cast<qint32>(std::nearbyint(share * 100.0));
+}
+
+void MotionDetector::startDetector() {
+    if (m_frameBuffer.empty() || m_inStep)
+        return;
+    m_inStep = true;
+
+    m_speed.markStart();
+    // The frame length always follows the buffer, so no pass runs past either.
+    if (m_frameLength == 0 || m_frameLength != m_frameBuffer.size()) {
+        m_frameLength = m_frameBuffer.size();
+        m_previous.assign(m_frameLength, 0);
+    }
+    m_unchanged = 0;
+    m_similarity = 0;
+    m_unchanged =
+        FrameCompare::compareCopy(m_frameBuffer.data(), m_previous.data(), m_frameLength, m_noise);
+    m_similarity = similarityPercent(m_unchanged, m_frameLength);
+
+    if (m_primed && m_indicator)
+        m_indicator->showLevel(m_similarity);
+    emit speedChanged(m_speed.readSpeed());
+    emit similarityChanged(m_similarity);
+    if (m_context.watching) {
+        if (m_similarity < m_threshold && m_primed) {
+            emit alarm(true);
+            if (m_context.settings.saveOnAlarm && !m_context.detectorWindowOpen &&
+                !m_context.detectorWindowShown && m_saveFrame)
+                m_saveFrame();
+        } else {
+            emit alarm(false);
+        }
+    }
+    m_primed = true;
+    m_inStep = false;
+}
+
+void MotionDetector::formatChanged() {
+    m_frameLength = 0;
+}
+
+void MotionDetector::setLevelMaximum(qint32 threshold) {
+    if (m_indicator)
+        m_indicator->showThreshold(threshold);
+}
+
+void MotionDetector::setDetectorInterval(qint16 ms) {
+    m_interval = ms;
+    if (m_timer.isActive()) {
+        // The next tick comes one full new interval from now.
+        m_timer.stop();
+        m_timer.setInterval(timerIntervalMs());
+        m_timer.start();
+    } else {
+        m_timer.setInterval(timerIntervalMs());
+    }
+    if (m_context.settings.syncPreviewRate)
+        setPreviewRate(static_cast<qint16>(m_timer.interval()));
+}
+
+void MotionDetector::setSimilarityThreshold(qint16 amount) {
+    m_threshold = amount;
+    if (m_indicator)
+        m_indicator->showLevel(amount);
+}
+
+void MotionDetector::setDetecting(bool start) {
+    if (start)
+        m_timer.start();
+    else
+        m_timer.stop();
+    if (m_indicator)
+        m_indicator->setIndicatorVisible(start);
+    if (start)
+        m_context.alarmCount = 0;
+    if (start && m_context.settings.syncPreviewRate)
+        setPreviewRate(static_cast<qint16>(m_timer.interval()));
+    else
+        setPreviewRate(kIdlePreviewRate);
+}
+
+void MotionDetector::setPreviewRate(qint16 ms) {
+    if (m_previewRate)
+        m_previewRate->setPreviewRate(ms);
+}
+
+} // namespace vigilux::detection

@@ -1,0 +1,132 @@
+#pragma once
+
+#include "detection/CacheLineAllocator.h"
+#include "detection/SpeedMeter.h"
+#include "video/FrameHeader.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <cstdint>
+#include <functional>
+
+namespace vigilux {
+struct AppContext;
+}
+
+namespace vigilux::detection {
+
+class LevelIndicator;
+class PreviewRateTarget;
+
+// The motion detector of the capture control. Each tick of the detector timer
+// asks for one frame; the next frame the capture device hands to onFrame is
+// copied into the frame buffer and compared with the previous sample
+// (startDetector), which raises speedChanged, similarityChanged and, while
+// watch mode is on, alarm, in that order, through direct connections: the
+// handlers (and the save after an alarm) run inside the step, before the next
+// frame is taken.
+//
+// Works on raw bytes only; it never interprets pixels. UI thread only: timer
+// ticks and frame callbacks arrive on the same thread, so nothing is locked.
+// The context, indicator and preview-rate target must outlive the detector.
+class MotionDetector final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(MotionDetector)
+
+public:
+    static constexpr int kDefaultInterval = 500; // ms, the detector timer at creation
+    static constexpr qint16 kIdlePreviewRate = 30;
+
+    explicit MotionDetector(AppContext& context, QObject* parent = nullptr);
+    ~MotionDetector() override;
+
+    // Seams to the rest of CaptureControl; each may be left unset (nullptr / empty).
+    void setIndicator(LevelIndicator* indicator) { m_indicator = indicator; }
+    void setPreviewRateTarget(PreviewRateTarget* target) { m_previewRate = target; }
+    // Frame saving: called after the alarm(true) handlers have returned, when
+    // saving on alarm is on and the detector settings window is not open.
+    void setSaveFrame(std::function<void()> saveFrame) { m_saveFrame = std::move(saveFrame); }
+
+    // The detector timer's tick: asks for the next frame, nothing else.
+    void onDetectorTick() { m_grabRequest = true; }
+
+    // The capture device's frame callback; always returns 0. Takes the frame
+    // only when a tick asked for one. Frames with no bytes are not samples:
+    // the request stays for the next frame. At most min(bytesUsed,
+    // bufferLength) bytes are read from data.
+    int onFrame(const video::FrameHeader& header);
+
+    // One detector step on the frame buffer. Does nothing while the buffer is
+    // empty (no frame sampled yet): there is nothing to compare.
+    void startDetector();
+
+    // The next step re-reads the frame buffer's length and compares against
+    // an all-zero previous frame.
+    void formatChanged();
+
+    // Capture start and the format/source dialogs call this: the next step
+    // never raises alarm(true) and does not move the indicator.
+    void clearPrimed() { m_primed = false; }
+
+    void setLevelMaximum(qint32 threshold);
+    void setDetectorInterval(qint16 ms);
+    void setNoiseTolerance(qint16 noise) { m_noise = noise; }
+    void setSimilarityThreshold(qint16 amount);
+    void setDetecting(bool start);
+    void setPreviewRate(qint16 ms);
+
+    // State, read by CaptureControl, calibration and tests.
+    QTimer& detectorTimer() { return m_timer; }
+    SpeedMeter& speedMeter() { return m_speed; }
+    bool primed() const { return m_primed; }
+    bool grabRequest() const { return m_grabRequest; }
+    bool bufferSized() const { return m_bufferSized; }
+    const video::FrameHeader& videoHeader() const { return m_header; }
+    const FrameBytes& frameBuffer() const { return m_frameBuffer; }
+    std::size_t frameLength() const { return m_frameLength; }
+    std::uint64_t unchangedCount() const { return m_unchanged; }
+    qint32 similarity() const { return m_similarity; }
+    qint16 detectorInterval() const { return m_interval; }
+    qint16 noiseTolerance() const { return m_noise; }
+    qint16 similarityThreshold() const { return m_threshold; }
+
+    // Similarity percent of `unchanged` bytes out of `n` (n > 0), rounded to
+    // the nearest integer with halves to even.
+    static qint32 similarityPercent(std::uint64_t unchanged, std::size_t n);
+
+signals:
+    void speedChanged(qint16 speed);
+    void similarityChanged(qint32 similarity);
+    void alarm(bool motion);
+
+private:
+    int timerIntervalMs() const;
+
+    AppContext& m_context;
+    LevelIndicator* m_indicator = nullptr;
+    PreviewRateTarget* m_previewRate = nullptr;
+    std::function<void()> m_saveFrame;
+    QTimer m_timer;
+    SpeedMeter m_speed;
+
+    // Sampling state.
+    FrameBytes m_frameBuffer;
+    video::FrameHeader m_header; // data is stale once the callback returned
+    bool m_bufferSized = false;
+    bool m_grabRequest = false;
+    bool m_primed = false;
+    bool m_inStep = false; // a step's handlers are running
+
+    // Detector state. The frame buffer itself is this step's frame: the
+    // compare pass reads it directly and stores it as the previous frame.
+    std::size_t m_frameLength = 0;
+    FrameBytes m_previous;
+    std::uint64_t m_unchanged = 0;
+    qint32 m_similarity = 0;
+    qint16 m_interval = kDefaultInterval;
+    qint16 m_noise = 0;
+    qint16 m_threshold = 0;
+};
+
+} // namespace vigilux::detection

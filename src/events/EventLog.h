@@ -1,0 +1,55 @@
+#pragma once
+
+#include "events/MotionEvent.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace vigilux::events {
+
+// The event log, events.csv: one line per ended event, UTF-8, comma
+// separated, with a header line when the file is new. Columns: number,
+// start and end (local time, ISO 8601 with milliseconds), duration in
+// seconds, alarm steps, largest change in percent, first and last saved
+// file, count of saved files, video clips (separated by ';').
+//
+// Each line goes to the end of the file in one write of the whole line; a
+// write that comes up short is cut off again, so the file holds whole lines
+// only, and earlier lines are never rewritten. A torn tail left by a power
+// cut is cut off before the next line. A failure calls `status` once with a
+// message for the status line; the next failures stay quiet until a line is
+// written again. UI thread only.
+class EventLog final {
+public:
+    using StatusSink = std::function<void(const QString& text)>;
+
+    static const QString FileName; // "events.csv"
+    static const QString Header;
+
+    explicit EventLog(StatusSink status = {});
+
+    // The file to write; usually the save folder + FileName.
+    void setPath(const QString& path) { m_path = path; }
+    const QString& path() const { return m_path; }
+
+    // Appends the line of `event`. False when it could not be written.
+    bool append(const MotionEvent& event);
+
+    // The line of one event, without the line break.
+    static QString line(const MotionEvent& event);
+    // A field quoted for CSV when it holds a comma, a quote or a line break.
+    static QString field(const QString& text);
+    // "yyyy-MM-ddTHH:mm:ss.zzz", the clock's own time zone, no offset.
+    static QString timeText(const QDateTime& time);
+
+private:
+    bool write(const QByteArray& line);
+    void fail(const QString& reason);
+
+    StatusSink m_status;
+    QString m_path;
+    bool m_failing = false;
+};
+
+} // namespace vigilux::events

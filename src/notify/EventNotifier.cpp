@@ -1,0 +1,151 @@
+#include "notify/EventNotifier.h"
+
+#include "core/NotifySettings.h"
+#include "events/EventTracker.h"
+#include "notify/NotifyQueue.h"
+#include "notify/TelegramClient.h"
+
+#include <QFileInfo>
+
+#include <cmath>
+
+namespace vigilux::notify {
+
+namespace {
+
+const QString TimeFormat = QStringLiteral("dd.MM.yyyy HH:mm:ss");
+
+} // namespace
+
+EventNotifier::EventNotifier(events::EventTracker& tracker, notify::NotifyQueue& queue,
+                             const core::NotifySettings& settings, std::function<bool()> muted,
+                             QObject* parent)
+    : QObject(parent)
+    , m_queue(queue)
+    , m_settings(settings)
+    , m_muted(std::move(muted)) {
+    m_pictureWait.setSingleShot(true);
+    m_pictureWait.setInterval(DefaultPictureWaitMs);
+    connect(&m_pictureWait, &QTimer::timeout, this, [this] { sendStart(QString()); });
+    connect(&tracker, &events::EventTracker::eventStarted, this, &EventNotifier::onStarted);
+    connect(&tracker, &events::EventTracker::fileAdded, this, &EventNotifier::onFileAdded);
+    connect(&tracker, &events::EventTracker::eventEnding, this, &EventNotifier::onEnding);
+    connect(&tracker, &events::EventTracker::eventEnded, this, &EventNotifier::onEnded);
+}
+
+EventNotifier::~EventNotifier() = default;
+
+QString EventNotifier::durationText(double seconds) {
+    const qint64 total = std::llround(std::max(0.0, seconds));
+    const qint64 hours = total / 3600;
+    const qint64 minutes = total % 3600 / 60;
+    const qint64 rest = total % 60;
+    if (hours > 0)
+        return QStringLiteral("%1 ч %2 мин").arg(hours).arg(minutes);
+    if (minutes > 0)
+        return QStringLiteral("%1 мин %2 с").arg(minutes).arg(rest);
+    return QStringLiteral("%1 с").arg(rest);
+}
+
+QString EventNotifier::startCaption(const events::MotionEvent& event) {
+    return QStringLiteral("Событие %1: движение в кадре, %2, изменение %3 %")
+        .arg(event.number)
+        .arg(event.startTime.toString(TimeFormat))
+        .arg(event.peakChange);
+}
+
+QString EventNotifier::summary(const events::MotionEvent& event) {
+    return QStringLiteral("Событие %1 закончилось: %2, снимков: %3, наибольшее изменение %4 %")
+        .arg(event.number)
+        .arg(durationText(event.durationSeconds()))
+        .arg(event.files.size())
+        .arg(event.peakChange);
+}
+
+void EventNotifier::onStarted(const events::MotionEvent& event) {
+    m_pictureWait.stop();
+    m_event = event;
+    m_silent = m_muted && m_muted();
+    m_startPending = !m_silent;
+    // A clip that comes after a muted event is that event's: not sent.
+    m_lastAnnounced = m_silent ? 0 : event.number;
+    if (m_silent)
+        return;
+    if (!event.files.isEmpty())
+        sendStart(event.files.first());
+    else
+        m_pictureWait.start();
+}
+
+void EventNotifier::onFileAdded(const events::MotionEvent& event, const QString& path) {
+    if (m_startPending && event.number == m_event.number)
+        sendStart(path);
+}
+
+void EventNotifier::onEnding(const events::MotionEvent& event) {
+    // An event over before its first picture still gets its start message.
+    if (m_startPending && event.number == m_event.number)
+        sendStart(event.files.value(0));
+}
+
+void EventNotifier::onEnded(const events::MotionEvent& event) {
+    m_pictureWait.stop();
+    if (m_silent || event.number != m_event.number)
+        return;
+    m_silent = true;
+    if (m_muted && m_muted())
+        return;
+    sendBoth(QStringLiteral("Событие %1 закончилось").arg(event.number), summary(event), QString());
+}
+
+void EventNotifier::sendStart(const QString& picture) {
+    if (!m_startPending)
+        return;
+    m_startPending = false;
+    m_pictureWait.stop();
+    sendBoth(QStringLiteral("Движение в кадре: событие %1").arg(m_event.number),
+             startCaption(m_event), picture);
+}
+
+void EventNotifier::clipFinished(const QString& path) {
+    if (m_lastAnnounced == 0 || (m_muted && m_muted()))
+        return;
+    const qint64 size = QFileInfo(path).size();
+    if (size <= 0)
+        return;
+    const QString text = QStringLiteral("Видео события %1").arg(m_lastAnnounced);
+    if (m_settings.sendClips && size <= notify::TelegramClient::MaxUploadBytes) {
+        notify::Notification m;
+        m.channel = notify::NotifyChannel::Telegram;
+        m.kind = notify::Notification::Kind::Video;
+        m.text = text;
+        m.file = path;
+        m_queue.enqueue(m);
+    }
+    if (m_settings.mailClip && size <= qint64(m_settings.mailClipMaxMb) * 1024 * 1024) {
+        notify::Notification m;
+        m.channel = notify::NotifyChannel::Mail;
+        m.kind = notify::Notification::Kind::Video;
+        m.subject = text;
+        m.text = text;
+        m.file = path;
+        m_queue.enqueue(m);
+    }
+}
+
+void EventNotifier::sendBoth(const QString& subject, const QString& text, const QString& picture) {
+    using Kind = notify::Notification::Kind;
+    const Kind kind = picture.isEmpty() ? Kind::Text : Kind::Picture;
+    for (notify::NotifyChannel channel :
+         {notify::NotifyChannel::Telegram, notify::NotifyChannel::Mail}) {
+        notify::Notification m;
+        m.channel = channel;
+        m.kind = kind;
+        m.subject = subject;
+        m.text = text;
+        m.file = picture;
+        m_queue.enqueue(m); // a channel that is off takes nothing
+    }
+}
+
+} // namespace vigilux::notify

@@ -1,0 +1,129 @@
+#include "pipeline/WatchPipeline.h"
+
+#include "core/AppContext.h"
+#include "platform/Clock.h"
+
+#include <cmath>
+
+namespace vigilux::pipeline {
+
+WatchPipeline::WatchPipeline(AppContext& context, QObject* parent)
+    : QObject(parent)
+    , m_context(context)
+    , m_detector(context)
+    , m_saver(context)
+    , m_events(context, m_saver)
+    , m_clips(context)
+    , m_eventClips(m_clips, m_events.tracker()) {
+    // One file limit and one upload guard for pictures and clips.
+    m_clips.setRotation(&m_saver.rotation());
+
+    // A step: the event stage first, then the clips, then everyone else.
+    connect(&m_detector, &detection::MotionDetector::speedChanged, this,
+            &WatchPipeline::speedChanged);
+    connect(&m_detector, &detection::MotionDetector::similarityChanged, this,
+            &WatchPipeline::onSimilarity);
+    connect(&m_detector, &detection::MotionDetector::alarm, this, &WatchPipeline::onAlarm);
+    // Called by the detector after the alarm's listeners have run.
+    m_detector.setSaveFrame([this] { saveAlarmPicture(); });
+
+    // A saved picture joins its event before anyone outside hears of it.
+    connect(&m_saver, &recording::FrameSaver::frameSaved, this, [this](const QString& path) {
+        m_events.onPictureSaved(path);
+        emit pictureSaved(path);
+    });
+    connect(&m_eventClips, &recording::EventClips::clipSaved, this, &WatchPipeline::clipSaved);
+
+    connect(&m_saver, &recording::FrameSaver::savingStarted, this, &WatchPipeline::savingStarted);
+    connect(&m_saver, &recording::FrameSaver::savingFinished, this, &WatchPipeline::savingFinished);
+    connect(&m_saver, &recording::FrameSaver::soundRequested, this, &WatchPipeline::soundRequested);
+    connect(&m_saver, &recording::FrameSaver::imageFormatChanged, this,
+            &WatchPipeline::imageFormatChanged);
+    connect(&m_saver, &recording::FrameSaver::watchingMustStop, this,
+            &WatchPipeline::watchingMustStop);
+    connect(&m_saver, &recording::FrameSaver::status, this, &WatchPipeline::status);
+    connect(&m_events, &EventRecorder::status, this, &WatchPipeline::status);
+    connect(&m_clips, &recording::ClipRecorder::status, this, &WatchPipeline::status);
+}
+
+WatchPipeline::~WatchPipeline() {
+    // The open event is logged and its clip closed, as when watching stops.
+    stop();
+}
+
+void WatchPipeline::start() {
+    if (m_running)
+        return;
+    m_running = true;
+    m_context.watching = true;
+    // Clips first: the detector asks the source for its frame rate, which
+    // clips may raise.
+    m_clipsOn = m_context.settings.eventClips;
+    m_clips.setOptions(recording::ClipOptions::fromSettings(m_context.settings));
+    m_eventClips.setEnabled(m_clipsOn);
+    m_detector.setDetecting(true); // resets the alarm count
+    m_events.start();              // numbers events from 1
+}
+
+void WatchPipeline::stop() {
+    if (!m_running)
+        return;
+    m_running = false;
+    m_clipsOn = false;
+    m_detector.setDetecting(false);
+    // The event first, so that its log line is written and its pictures are
+    // announced before its clip.
+    m_events.stop();
+    m_eventClips.setEnabled(false);
+    m_clips.stop();
+    m_context.watching = false;
+}
+
+void WatchPipeline::addFrame(const video::FrameHeader& header, const video::FrameLayout& layout) {
+    // Frames go to clips only while watching: no alarm step can come
+    // otherwise, and the pre-roll would cost a copy per frame.
+    if (m_clipsOn && header.data)
+        addClipFrame(header.data, layout, static_cast<std::int64_t>(m_context.clock.steadyMs()));
+    if (m_detector.grabRequest())
+        m_stepLayout = layout;
+    m_detector.onFrame(header);
+}
+
+bool WatchPipeline::clipsWantFrameAt(std::int64_t ms) const {
+    return m_clipsOn && m_clips.wantsFrameAt(ms);
+}
+
+void WatchPipeline::addClipFrame(const uchar* data, const video::FrameLayout& layout,
+                                 std::int64_t ms) {
+    if (m_clipsOn)
+        m_clips.addFrame(data, layout, ms);
+}
+
+void WatchPipeline::step(const video::FrameHeader& header, const video::FrameLayout& layout) {
+    m_stepLayout = layout;
+    m_detector.onDetectorTick();
+    m_detector.onFrame(header);
+}
+
+void WatchPipeline::saveSnapshot(const QImage& picture) {
+    m_saver.saveFrame(picture);
+}
+
+void WatchPipeline::onSimilarity(qint32 similarity) {
+    m_events.onStep(similarity);
+    emit similarityChanged(similarity);
+}
+
+void WatchPipeline::onAlarm(bool motion) {
+    m_events.onAlarm(motion);
+    m_eventClips.onAlarm(motion);
+    emit alarm(motion);
+}
+
+void WatchPipeline::saveAlarmPicture() {
+    // The frame the detector has just judged, converted only now that it is
+    // to be kept.
+    m_events.saveAlarmFrame(m_stepLayout.toImage(m_detector.frameBuffer().data()));
+}
+
+} // namespace vigilux::pipeline

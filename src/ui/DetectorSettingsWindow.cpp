@@ -1,0 +1,319 @@
+#include "ui/DetectorSettingsWindow.h"
+
+#include "controls/CursorProbe.h"
+#include "controls/InfoTip.h"
+#include "controls/PushButton.h"
+#include "controls/Slider.h"
+#include "core/AppContext.h"
+#include "core/DetectorValuesTarget.h"
+#include "core/SettingsStorage.h"
+#include "platform/WindowTools.h"
+#include "resources/Pictures.h"
+#include "ui/CalibrationWindow.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <algorithm>
+
+namespace vigilux::ui {
+
+namespace {
+
+constexpr int WindowWidth = 500;
+constexpr int PicSide = 18;
+const QColor Panel(234, 234, 234);
+
+struct SliderSetup {
+    int min;
+    int max;
+    int step;
+    const char* caption;
+};
+
+const std::array<SliderSetup, 3> Setups{{
+    {100, 5000, 100, "таймер (быстрые/медленные движения), мсек"},
+    {0, 15, 1, "шумность камеры (сглаживание помех), %"},
+    {1, 100, 1, "порог срабатывания (разница между кадрами, не более), %"},
+}};
+
+QString lines(std::initializer_list<const char*> parts) {
+    QStringList out;
+    for (const char* part : parts)
+        out << QString::fromUtf8(part);
+    return out.join(QStringLiteral("\r\n"));
+}
+
+// The help picture: a question mark in a blue disc.
+QPixmap helpPicture() {
+    return QPixmap::fromImage(
+        resources::Pictures::image(QStringLiteral("help-detector"), QSize(PicSide, PicSide)));
+}
+
+} // namespace
+
+const std::array<QString, 3>& DetectorSettingsWindow::tipTitles() {
+    static const std::array<QString, 3> titles{
+        QStringLiteral("Таймер, мсек (оптимальное значение 250-1000)"),
+        QStringLiteral("Сглаживание шума, % (оптимальное значение 3-8)"),
+        QStringLiteral("Порог срабатывания, % (оптимальное значение 3-10)"),
+    };
+    return titles;
+}
+
+const std::array<QString, 3>& DetectorSettingsWindow::tipTexts() {
+    static const std::array<QString, 3> texts{
+        lines({
+            "Этот параметр определяет промежуток времени между съемкой двух кадров, которые будут",
+            "сравниваться детектором движения.",
+            "",
+            "Чем меньше этот промежуток, тем на более быстрые движения реагирует детектор.",
+            "Однако, учтите, что слишком малое значение параметра приведет к слишком большому",
+            "количеству отснятых изображений (до 10 изображений в секунду при параметре 100).",
+            "",
+            "Также, малое значение параметра может привести к чрезмерной загрузке системных "
+            "ресурсов.",
+            "",
+            "При слишком большом значении параметра детектор не реагирует на быстрые движения.",
+        }),
+        lines({
+            "Матрица камеры обладает т.н. тепловым шумом, который выглядит как мерцающие",
+            "цветные точки на изображении. Это зависит от качества камеры, освещения и т.д.",
+            "Из-за шума одинаковые кадры всегда будут иметь некоторый процент расхождения.",
+            "",
+            "Чем больше это значение, тем сильнее программа подавляет тепловые шумы перед",
+            "сравнением, посредством размытия изображений в детекторе движения.",
+            "",
+            "Излишне большое значение параметра приведет к тому, что детектор перестанет ",
+            "реагировать на незначительные перемещения в кадре (уменьшение чувствительности).",
+            "",
+            "При слишком малом значении шумы будут забивать полезный сигнал и приводить",
+            "к ложным срабатываниям, также вы будете вынуждены ухудшать порог срабатывания.",
+            "",
+            "Настоятельно не рекомендуется люминисцентное и иное мерцающее освещение, т.к. оно",
+            "резко увеличивает паразитный сигнал, воспринимаемый детектором как шум.",
+            "",
+            "Учитывайте также, что уменьшение освещенности повышает количество тепловых шумов.",
+        }),
+        lines({
+            "Процент расхождения между двумя соседними кадрами, достижение или превышение",
+            "которого детектор воспримет как движение в зоне наблюдения.",
+            "",
+            "Чем больше это значение, тем на более значительные изменения изображения",
+            "среагирует детектор, игнорируя при этом мелкие изменения (движения).",
+            "",
+            "При излишне малом значении параметра вероятны ложные срабатывания детектора.",
+            "",
+            "Оптимальная настройка параметра сглаживания шума позволяет установить значение",
+            "порога срабатывания в пределах рекомендуемых 3-10%",
+            "",
+            "Выбирайте значение этого параметра на 1-3% больше, чем максимальные всплески",
+            "детектора движения от тепловых шумов при отсутствии движения в кадре.",
+        }),
+    };
+    return texts;
+}
+
+DetectorSettingsWindow::DetectorSettingsWindow(AppContext& context, core::SettingsStorage& options,
+                                               core::DetectorValuesTarget& detectorValuesTarget,
+                                               QWidget* parent)
+    : QDialog(parent)
+    , m_context(context)
+    , m_options(options)
+    , m_detectorValuesTarget(detectorValuesTarget)
+    , m_runCalibration([](CalibrationWindow& window) { window.exec(); }) {
+    m_context.detectorWindowOpen = true;
+    setObjectName(QStringLiteral("detectorSettingsWindow"));
+    setWindowTitle(QStringLiteral("Детектор движения"));
+
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(10);
+    grid->setVerticalSpacing(4);
+    const QPixmap picture = helpPicture();
+    for (int i = 0; i < 3; ++i) {
+        const auto n = static_cast<std::size_t>(i);
+        const SliderSetup& setup = Setups[n];
+        auto* caption = new QLabel(QString::fromUtf8(setup.caption), this);
+        caption->setObjectName(QStringLiteral("caption%1").arg(i));
+
+        auto* slider = new controls::Slider(this);
+        slider->setObjectName(QStringLiteral("slider%1").arg(i));
+        slider->setMin(setup.min);
+        slider->setMax(setup.max);
+        slider->setStep(setup.step);
+        slider->setValue(m_context.settings.detectorValues[n]);
+        connect(slider, &controls::Slider::changed, this,
+                [this, i](int value) { onSliderChanged(static_cast<qint16>(i), value); });
+        m_slider[n] = slider;
+
+        auto* pic = new QLabel(this);
+        pic->setObjectName(QStringLiteral("infoIcon%1").arg(i));
+        pic->setPixmap(picture);
+        pic->setFixedSize(PicSide, PicSide);
+        pic->setToolTip(QStringLiteral("Что это за настройка?"));
+        pic->setCursor(Qt::WhatsThisCursor);
+        pic->installEventFilter(this);
+        m_pic[n] = pic;
+
+        grid->addWidget(caption, 3 * i, 0, 1, 2);
+        grid->addWidget(slider, 3 * i + 1, 0);
+        grid->addWidget(pic, 3 * i + 1, 1, Qt::AlignTop);
+        grid->setRowMinimumHeight(3 * i + 2, 10);
+    }
+
+    const QStringList captions{QStringLiteral("OK"), QStringLiteral("Отмена"),
+                               QStringLiteral("Автокалибровка")};
+    auto* buttons = new QHBoxLayout;
+    for (int i = 0; i < 3; ++i) {
+        auto* b = new controls::PushButton(captions.at(i), this);
+        b->setObjectName(QStringLiteral("button%1").arg(i));
+        b->setCaption(captions.at(i));
+        b->setFixedSize(i == 2 ? 130 : 90, 28);
+        connect(b, &controls::PushButton::clicked, this, [this, i] { onButtonClicked(i); });
+        m_buttons[static_cast<std::size_t>(i)] = b;
+    }
+    buttons->addWidget(m_buttons[2]);
+    buttons->addStretch();
+    buttons->addWidget(m_buttons[0]);
+    buttons->addWidget(m_buttons[1]);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 14, 16, 14);
+    layout->addLayout(grid);
+    layout->addSpacing(6);
+    layout->addLayout(buttons);
+    setFixedSize(WindowWidth, layout->sizeHint().height());
+
+    m_tipPollTimer.setInterval(kTipPollMs);
+    connect(&m_tipPollTimer, &QTimer::timeout, this, &DetectorSettingsWindow::onTipPoll);
+
+    if (!m_context.inTray)
+        platform::makeTopmost(*this);
+}
+
+DetectorSettingsWindow::~DetectorSettingsWindow() {
+    leave();
+}
+
+void DetectorSettingsWindow::done(int r) {
+    leave();
+    QDialog::done(r);
+}
+
+void DetectorSettingsWindow::leave() {
+    if (m_left)
+        return;
+    m_left = true;
+    dropTip();
+    m_context.detectorWindowOpen = false;
+}
+
+void DetectorSettingsWindow::onSliderChanged(qint16 index, qint32 value) {
+    if (index < 0 || index > 2)
+        return;
+    auto& live = m_context.settings.liveDetectorValues;
+    live[static_cast<std::size_t>(index)] = value;
+    m_detectorValuesTarget.setDetectorValue(index, live[static_cast<std::size_t>(index)]);
+}
+
+void DetectorSettingsWindow::setSlider(qint16 index, qint32 value) {
+    if (index < 0 || index > 2)
+        return;
+    controls::Slider* slider = m_slider[static_cast<std::size_t>(index)];
+    value = std::clamp(value, qint32(slider->minimum()), qint32(slider->maximum()));
+    slider->setValue(value);
+    onSliderChanged(index, value);
+}
+
+qint32 DetectorSettingsWindow::sliderValue(qint16 index) const {
+    if (index < 0 || index > 2)
+        return 0;
+    return m_slider[static_cast<std::size_t>(index)]->value();
+}
+
+void DetectorSettingsWindow::onButtonClicked(int index) {
+    auto& stored = m_context.settings.detectorValues;
+    switch (index) {
+    case 0:
+        for (std::size_t i = 0; i < 3; ++i)
+            stored[i] = m_slider[i]->value();
+        m_options.saveDetectorValues();
+        [[fallthrough]];
+    case 1:
+        for (qint16 i = 0; i < 3; ++i)
+            m_detectorValuesTarget.setDetectorValue(i, stored[static_cast<std::size_t>(i)]);
+        if (index == 0)
+            accept();
+        else
+            reject();
+        break;
+    case 2:
+        autocalibrate();
+        break;
+    default:
+        break;
+    }
+}
+
+void DetectorSettingsWindow::autocalibrate() {
+    // QDialog's own hide would end the main window's exec() of this window;
+    // hiding as a plain widget keeps it open while the calibration runs.
+    QWidget::setVisible(false);
+    {
+        CalibrationWindow calibration(m_context, *this, parentWidget());
+        m_runCalibration(calibration);
+    }
+    show();
+    const auto live = m_context.settings.liveDetectorValues;
+    for (qint16 i = 0; i < 3; ++i)
+        onSliderChanged(i, live[static_cast<std::size_t>(i)]);
+}
+
+bool DetectorSettingsWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        const auto it = std::find(m_pic.begin(), m_pic.end(), watched);
+        if (it != m_pic.end()) {
+            showTip(static_cast<int>(it - m_pic.begin()));
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void DetectorSettingsWindow::showTip(int index) {
+    dropTip();
+    const auto n = static_cast<std::size_t>(index);
+    m_tip = std::make_unique<controls::InfoTip>();
+    m_tip->setOwner(this);
+    m_tip->setShowTitle(true);
+    m_tip->setUseTimeOut(false);
+    m_tip->setDropShadow(false);
+    m_tip->setTitle(tipTitles()[n]);
+    m_tip->setText(tipTexts()[n]);
+    m_tip->show();
+    m_tipIndex = index;
+    m_tipPollTimer.start();
+}
+
+void DetectorSettingsWindow::onTipPoll() {
+    if (m_tipIndex >= 0 && controls::cursorOver(infoIcon(m_tipIndex)))
+        return;
+    dropTip();
+}
+
+void DetectorSettingsWindow::dropTip() {
+    m_tipPollTimer.stop();
+    m_tip.reset();
+    m_tipIndex = -1;
+}
+
+void DetectorSettingsWindow::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), Panel);
+}
+
+} // namespace vigilux::ui

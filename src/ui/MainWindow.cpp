@@ -1,0 +1,416 @@
+#include "ui/MainWindow.h"
+
+#include "controls/OverlayLabel.h"
+#include "controls/PushButton.h"
+#include "controls/SizeGrip.h"
+#include "controls/TitleBarButton.h"
+#include "core/AppContext.h"
+#include "platform/WindowTools.h"
+#include "resources/Pictures.h"
+#include "ui/AlarmDispatcher.h"
+#include "ui/BlackPictureNotice.h"
+#include "ui/MainWindowDialogs.h"
+#include "ui/RecordingIndicator.h"
+#include "ui/SavedMark.h"
+#include "ui/StatusLabel.h"
+#include "ui/StatusLine.h"
+#include "ui/WatchMode.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
+
+#include <algorithm>
+#include <utility>
+
+namespace vigilux::ui {
+
+namespace {
+const QColor Panel(234, 234, 234);
+}
+
+MainWindow::MainWindow(AppContext& context, Services services, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
+    , m_context(context)
+    , m_services(std::move(services))
+    , m_sound(m_services.sound)
+    , m_quiet(context.clock)
+    , m_tray(context, m_services.tray, m_services.shellVersion, m_quiet, *this,
+             [this](const QString& text) { showStatus(text); })
+    , m_uploads(context, [this](const QString& text) { showStatus(text); })
+    , m_notify(context, [this](const QString& text) { showStatus(text); })
+    , m_lastCheck(context.ini)
+    , m_updates(m_lastCheck, context.clock, context.dialogs, m_services.urls,
+                context.settingsFolder,
+                m_services.updateEndpoint.isValid() ? m_services.updateEndpoint
+                                                    : app::UpdateChecker::defaultEndpoint()) {
+    setObjectName(QStringLiteral("mainWindow"));
+    setWindowTitle(QStringLiteral("Vigilux"));
+    resize(DesignSize);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    m_captureStartTimer.setObjectName(QStringLiteral("captureStartTimer"));
+    m_captureStartTimer.setInterval(500);
+    connect(&m_captureStartTimer, &QTimer::timeout, this, &MainWindow::onCaptureStartTimeout);
+
+    // The picture first: everything else sits above it.
+    m_capture = new ui::CaptureControl(m_context, *this, m_services.source,
+                                       m_services.deviceFactory, m_services.cameras, this);
+    m_record =
+        new RecordingIndicator(m_context, m_tray.icon(), IdleTrayIcon, WatchingTrayIcon, this);
+    m_layout = std::make_unique<MainWindowLayout>(*this, *m_capture, *m_record, m_services.urls);
+    m_record->stop();
+    m_status = std::make_unique<StatusLine>(m_layout->statusLabel());
+    connect(&m_updates, &app::UpdateChecker::statusText, this, &MainWindow::showPassingStatus);
+    connect(&m_updates, &app::UpdateChecker::repaintMain, this, [this] { m_status->repaintNow(); });
+
+    using controls::TitleBarButton;
+    connect(&m_layout->closeButton(), &TitleBarButton::clicked, this, &MainWindow::exitProgram);
+    connect(&m_layout->hideButton(), &TitleBarButton::clicked, this, &MainWindow::onHideClicked);
+    connect(&m_layout->maximizeButton(), &TitleBarButton::clicked, this,
+            &MainWindow::onMaximizeClicked);
+    for (int i = 0; i < 8; ++i)
+        connect(&button(i), &controls::PushButton::clicked, this,
+                [this, i] { onButtonClicked(i); });
+
+    m_alarms = std::make_unique<AlarmDispatcher>(
+        m_context, AlarmDispatcher::Parts{*m_capture, *m_layout, *m_status, m_sound, m_tray.icon(),
+                                          m_services.processes, m_quiet});
+    m_alarms->follow();
+    // Saved pictures and clips go to the upload queue, the "saved" mark and
+    // the save sound; a save folder that is gone ends watching.
+    pipeline::WatchPipeline& watch = m_capture->pipeline();
+    m_uploads.follow(watch, m_tray.icon());
+    SavedMark& mark = m_layout->savedMark();
+    connect(&watch, &pipeline::WatchPipeline::savingStarted, &mark, &SavedMark::showNow);
+    connect(&watch, &pipeline::WatchPipeline::savingFinished, &mark, &SavedMark::startHideTimer);
+    connect(&watch, &pipeline::WatchPipeline::soundRequested, this,
+            [this](const QString& path) { m_sound.playFile(path); });
+    connect(&watch, &pipeline::WatchPipeline::watchingMustStop, this, &MainWindow::toggleWatching);
+    connect(&watch, &pipeline::WatchPipeline::status, this, &MainWindow::showStatus);
+    m_watch = std::make_unique<WatchMode>(
+        m_context, WatchMode::Parts{*m_capture, *m_layout, m_tray, *m_status, *m_record});
+    m_dialogs = std::make_unique<MainWindowDialogs>(
+        m_context, MainWindowDialogs::Parts{*this, *this, *m_capture, *m_layout, *m_record,
+                                            m_uploads, m_notify, m_updates, m_services.urls});
+
+    m_tray.buildMenu(
+        m_layout->buttons(), [this](int index) { onButtonClicked(index); }, [this] { showMain(); });
+    setWindowIcon(resources::Pictures::programIcon());
+
+    m_tray.follow(eventTracker());
+    // Messages on the user's phone, one pair per event, quiet with the other
+    // alarm actions.
+    m_notify.follow(watch, m_quiet);
+}
+
+MainWindow::~MainWindow() {
+    // Watching ends while everything that hears of it is still here (an open
+    // event's end is logged and its last picture and clip announced).
+    m_capture->pipeline().stop();
+    // The capture control (a child) outlives the queue by a moment.
+    m_uploads.detach();
+    // The tray icon must not outlive the window it stands for.
+    if (m_tray.icon().isShown())
+        m_tray.icon().remove();
+}
+
+void MainWindow::setOptions(core::SettingsStorage* options) {
+    m_dialogs->setOptions(options);
+}
+
+void MainWindow::setScreenSaverInhibitor(platform::ScreenSaverInhibitor* inhibitor) {
+    m_watch->setScreenSaverInhibitor(inhibitor);
+}
+
+void MainWindow::setKeyring(platform::Keyring* keyring) {
+    m_notify.notifications().setKeyring(keyring);
+}
+
+void MainWindow::setDetectorValue(qint16 index, qint32 value) {
+    // The window ranges keep values in 16 bits; a value from elsewhere is
+    // held there rather than wrapped.
+    const auto to16 = [](qint32 v) { return static_cast<qint16>(std::clamp(v, -32768, 32767)); };
+    switch (index) {
+    case 0:
+        m_capture->setDetectorInterval(to16(value));
+        label(1).setText(QString::number(value));
+        break;
+    case 1:
+        m_capture->setNoiseTolerance(to16(value));
+        break;
+    case 2:
+        m_capture->setSimilarityThreshold(to16(100 - value));
+        label(4).setText(QString::number(value) + QLatin1Char('%'));
+        m_capture->setLevelMaximum(100 - value);
+        break;
+    default:
+        break;
+    }
+}
+
+// ---- start-up and shutdown -----------------------------------------------
+
+void MainWindow::hideMain() {
+    hide();
+}
+
+void MainWindow::placeBorderLines() {
+    m_layout->placeBorderLines();
+    update();
+}
+
+void MainWindow::makeTopmost() {
+    platform::makeTopmost(*this);
+}
+
+void MainWindow::createTray() {}
+
+void MainWindow::showSplash() {
+    m_splash = new SplashWindow();
+    connect(m_splash, &SplashWindow::finished, this, &MainWindow::splashEnded);
+    m_splash->show();
+}
+
+void MainWindow::startCapture() {
+    // The settings are loaded by now, so the queue finds its journal.
+    m_notify.start();
+    m_capture->startCapture();
+}
+
+void MainWindow::setLabelTips(const QStringList& tips) {
+    for (int i = 0; i < 6 && i < tips.size(); ++i)
+        label(i).setTip(tips.at(i));
+}
+
+void MainWindow::installWindowProc() {
+    setMinimumSize(MinimumSize);
+}
+
+void MainWindow::restoreUploads() {
+    m_uploads.restore();
+}
+
+void MainWindow::showSettingsFolderNote(const QString& iniPath) {
+    m_status->showNote(
+        QStringLiteral(" Папка программы закрыта для записи, настройки хранятся в ") +
+        QDir::toNativeSeparators(iniPath));
+}
+
+void MainWindow::showMain() {
+    show();
+    raise();
+    activateWindow();
+}
+
+void MainWindow::armUpdateCheck() {
+    m_updates.delayTimer().start();
+}
+
+void MainWindow::startBlackScreenCheck() {
+    m_capture->startBlackScreenCheck();
+}
+
+void MainWindow::stopCapture() {
+    // An event still open at exit is ended and logged, its clip closed.
+    m_capture->pipeline().stop();
+    m_capture->stopCapture();
+}
+
+void MainWindow::restoreWindowProc() {
+    setMinimumSize(0, 0);
+}
+
+void MainWindow::unloadAll() {
+    app::unloadAll(m_forms);
+}
+
+void MainWindow::exitProgram() {
+    if (m_exiting)
+        return;
+    m_exiting = true;
+    m_watch->releaseScreen();
+    emit unloadRequested();
+    QCoreApplication::quit();
+}
+
+void MainWindow::toggleWatching() {
+    m_watch->toggle();
+}
+
+// ---- the capture control's signals ----------------------------------------
+
+void MainWindow::onAlarm(bool value) {
+    m_alarms->onAlarm(value);
+}
+
+void MainWindow::onSimilarity(qint32 value) {
+    m_alarms->onSimilarity(value);
+}
+
+void MainWindow::onSpeed(qint16 value) {
+    m_alarms->onSpeed(value);
+}
+
+void MainWindow::onImageFormat(const QString& value) {
+    m_alarms->onImageFormat(value);
+}
+
+qint32 MainWindow::lastPercent() const {
+    return m_alarms->lastPercent();
+}
+
+// ---- CaptureControlHost ------------------------------------------------------------
+
+void MainWindow::setCaptureButtonsEnabled(bool enabled) {
+    m_watch->setCaptureButtonsEnabled(enabled);
+}
+
+QString MainWindow::watchingStatus() const {
+    return m_watch->status();
+}
+
+void MainWindow::showStatus(const QString& text) {
+    m_status->show(text);
+}
+
+void MainWindow::showPassingStatus(const QString& text) {
+    // The automatic update check's texts do not push a note away.
+    m_status->showPassing(text);
+}
+
+void MainWindow::showBlackPicture() {
+    m_layout->blackPicture().show();
+    m_layout->blackPicture().raise();
+}
+
+void MainWindow::onSavedMarkTimeout() {
+    m_layout->savedMark().onHideTimeout();
+}
+
+QLabel* MainWindow::statusLine() const {
+    return &m_layout->statusLabel();
+}
+
+QWidget* MainWindow::savedMark() const {
+    return &m_layout->savedMark();
+}
+
+QWidget* MainWindow::blackPicture() const {
+    return &m_layout->blackPicture();
+}
+
+QTimer& MainWindow::savedMarkTimer() {
+    return m_layout->savedMark().hideTimer();
+}
+
+// ---- commands --------------------------------------------------------------
+
+void MainWindow::onButtonClicked(int index) {
+    switch (index) {
+    case 0:
+        if (button(0).isEnabled())
+            m_capture->saveFrame();
+        break;
+    case 1:
+        if (button(1).isEnabled())
+            toggleWatching();
+        break;
+    case 2:
+        if (button(2).isEnabled())
+            m_dialogs->openDetectorSettings();
+        break;
+    case 3:
+        if (button(3).isEnabled())
+            m_dialogs->openProgramOptions();
+        break;
+    case 4:
+        m_dialogs->openFtpSettings();
+        break;
+    case 5:
+        exitProgram();
+        break;
+    case 6:
+        m_dialogs->openAbout();
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::onHideClicked() {
+    hideToTray();
+}
+
+void MainWindow::onMaximizeClicked() {
+    if (isMinimized())
+        return;
+    if (isMaximized()) {
+        m_layout->sizeGrip().show();
+        showNormal();
+        m_layout->maximizeButton().setRestoreGlyph(false);
+    } else {
+        m_layout->sizeGrip().hide();
+        showMaximized();
+        m_layout->maximizeButton().setRestoreGlyph(true);
+    }
+}
+
+void MainWindow::hideToTray() {
+    m_tray.hideWindow();
+}
+
+void MainWindow::showFromTray() {
+    m_tray.showWindow();
+}
+
+// ---- layout ----------------------------------------------------------------
+
+void MainWindow::onCaptureStartTimeout() {
+    m_captureStartTimer.stop();
+    m_capture->startCapture();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    layoutControls();
+}
+
+void MainWindow::layoutControls() {
+    const QSize now = size();
+    const QSize old = m_resizer.pass(now);
+    if (!old.isValid() || old == now)
+        return;
+    for (int i = 0; i < 7; ++i)
+        button(i).hide();
+    // Capture stops while the size changes and restarts once, 500 ms after
+    // the last step.
+    m_capture->stopCapture();
+    m_captureStartTimer.stop();
+    m_layout->resize(old, now);
+    m_captureStartTimer.start();
+    for (int i = 0; i < 7; ++i)
+        button(i).show();
+    update();
+}
+
+// ---- painting and input -------------------------------------------------------
+
+void MainWindow::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), Panel);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // A close from outside (window manager, Alt+F4) is the exit command;
+    // during the exit the shutdown closes this window like any other.
+    if (!m_exiting)
+        exitProgram();
+    event->accept();
+}
+
+} // namespace vigilux::ui

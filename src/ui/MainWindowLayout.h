@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QColor>
+#include <QLineF>
+#include <QSize>
+
+#include <array>
+
+class QWidget;
+
+namespace vigilux::ui {
+class CaptureControl;
+}
+namespace vigilux::controls {
+class OverlayLabel;
+class PushButton;
+class SizeGrip;
+class TitleBarButton;
+} // namespace vigilux::controls
+namespace vigilux::platform {
+class UrlOpener;
+}
+
+namespace vigilux::ui {
+
+class BlackPictureNotice;
+class HeaderPiece;
+class SavedMark;
+class StatusLabel;
+
+// The main window's children and where they sit: built once at the
+// designed size around the capture control and the recording indicator, and
+// moved when the window's size changes. The widgets belong to the window.
+class MainWindowLayout final {
+public:
+    // Builds the header, title-bar buttons, button bar, overlay labels,
+    // status line, saved mark, black-picture notice, border lines and size
+    // grip in `window`, in that order of stacking. `capture` and `record`
+    // are the window's children already; they are placed here.
+    // `urls` opens the black-picture notice's help link.
+    MainWindowLayout(QWidget& window, ui::CaptureControl& capture, QWidget& record,
+                     platform::UrlOpener& urls);
+
+    // Background of the overlay labels, and the motion label's alarm colour.
+    static const QColor LabelGrey;
+    static const QColor AlarmRed;
+
+    // The border lines along the window's edges at its present size.
+    void placeBorderLines();
+    // Moves and stretches everything from the size `old` to `now`; the
+    // capture control only changes its size.
+    void resize(const QSize& old, const QSize& now);
+
+    controls::PushButton& button(int index) const {
+        return *m_buttons.at(static_cast<size_t>(index));
+    }
+    const std::array<controls::PushButton*, 8>& buttons() const { return m_buttons; }
+    controls::OverlayLabel& label(int index) const {
+        return *m_labels.at(static_cast<size_t>(index));
+    }
+    controls::TitleBarButton& closeButton() const { return *m_closeButton; }
+    controls::TitleBarButton& hideButton() const { return *m_hideButton; }
+    controls::TitleBarButton& maximizeButton() const { return *m_maximizeButton; }
+    StatusLabel& statusLabel() const { return *m_statusLine; }
+    SavedMark& savedMark() const { return *m_savedMark; }
+    BlackPictureNotice& blackPicture() const { return *m_blackPicture; }
+    controls::SizeGrip& sizeGrip() const { return *m_sizeGrip; }
+    std::array<QWidget*, 4> borderLines() const { return m_borderLines; }
+
+private:
+    void buildTitleBar(int width);
+    void buildButtons(int width);
+    void buildLabels(int height);
+    void placeLine(int index);
+    void placeBottomLabels();
+
+    QWidget& m_window;
+    ui::CaptureControl& m_capture;
+    QWidget& m_record;
+    std::array<HeaderPiece*, 3> m_header{};
+    controls::TitleBarButton* m_closeButton = nullptr;
+    controls::TitleBarButton* m_hideButton = nullptr;
+    controls::TitleBarButton* m_maximizeButton = nullptr;
+    std::array<controls::PushButton*, 8> m_buttons{};
+    std::array<controls::OverlayLabel*, 6> m_labels{};
+    StatusLabel* m_statusLine = nullptr;
+    SavedMark* m_savedMark = nullptr;
+    BlackPictureNotice* m_blackPicture = nullptr;
+    std::array<QWidget*, 4> m_borderLines{};
+    std::array<QLineF, 4> m_borderGeometry{};
+    controls::SizeGrip* m_sizeGrip = nullptr;
+};
+
+} // namespace vigilux::ui

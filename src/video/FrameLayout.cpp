@@ -1,0 +1,327 @@
+#include "video/FrameLayout.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+namespace vigilux::video {
+
+namespace {
+
+uchar clamp255(int v) {
+    return static_cast<uchar>(std::clamp(v, 0, 255));
+}
+
+// BT.601 limited range, integer arithmetic (8 fractional bits).
+void yuvToRgb(int y, int u, int v, uchar* out) {
+    const int c = 298 * (y - 16);
+    const int d = u - 128;
+    const int e = v - 128;
+    out[0] = clamp255((c + 409 * e + 128) >> 8);
+    out[1] = clamp255((c - 100 * d - 208 * e + 128) >> 8);
+    out[2] = clamp255((c + 516 * d + 128) >> 8);
+}
+
+struct PackedRgb {
+    int bytesPerPixel;
+    int r, g, b;
+};
+
+bool packedRgb(FrameLayout::Pixel p, PackedRgb& out) {
+    using P = FrameLayout::Pixel;
+    switch (p) {
+    case P::Rgb24:
+        out = {3, 0, 1, 2};
+        return true;
+    case P::Bgr24:
+        out = {3, 2, 1, 0};
+        return true;
+    case P::Bgrx32:
+        out = {4, 2, 1, 0};
+        return true;
+    case P::Rgbx32:
+        out = {4, 0, 1, 2};
+        return true;
+    case P::Xrgb32:
+        out = {4, 1, 2, 3};
+        return true;
+    case P::Xbgr32:
+        out = {4, 3, 2, 1};
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Bytes the planes of a frame need at least, from its strides and height.
+qsizetype minimumBytes(const FrameLayout& f) {
+    using P = FrameLayout::Pixel;
+    const int h = f.size.height();
+    const int ch = (h + 1) / 2;
+    qsizetype end = 0;
+    auto plane = [&](int i, int rows) {
+        end = std::max(end, f.offset[static_cast<size_t>(i)] +
+                                qsizetype(f.stride[static_cast<size_t>(i)]) * rows);
+    };
+    switch (f.pixel) {
+    case P::Yuv420p:
+    case P::Yv12:
+        plane(0, h);
+        plane(1, ch);
+        plane(2, ch);
+        break;
+    case P::Yuv422p:
+        plane(0, h);
+        plane(1, h);
+        plane(2, h);
+        break;
+    case P::Nv12:
+    case P::Nv21:
+        plane(0, h);
+        plane(1, ch);
+        break;
+    default:
+        plane(0, h);
+        break;
+    }
+    return end;
+}
+
+int planesOf(FrameLayout::Pixel p) {
+    using P = FrameLayout::Pixel;
+    switch (p) {
+    case P::Yuv420p:
+    case P::Yv12:
+    case P::Yuv422p:
+        return 3;
+    case P::Nv12:
+    case P::Nv21:
+        return 2;
+    case P::Unknown:
+        return 0;
+    default:
+        return 1;
+    }
+}
+
+int minimumStride(FrameLayout::Pixel p, int width) {
+    using P = FrameLayout::Pixel;
+    switch (p) {
+    case P::Rgb24:
+    case P::Bgr24:
+        return width * 3;
+    case P::Bgrx32:
+    case P::Rgbx32:
+    case P::Xrgb32:
+    case P::Xbgr32:
+        return width * 4;
+    case P::Yuyv:
+    case P::Uyvy:
+        return ((width + 1) / 2) * 4;
+    default:
+        return width;
+    }
+}
+
+} // namespace
+
+FrameLayout FrameLayout::rgb24(QSize size) {
+    FrameLayout f;
+    f.size = size;
+    f.pixel = Pixel::Rgb24;
+    f.planeCount = 1;
+    f.stride[0] = size.width() * 3;
+    f.bytes = qsizetype(f.stride[0]) * size.height();
+    return f;
+}
+
+FrameLayout FrameLayout::packed(Pixel pixel, QSize size) {
+    FrameLayout f;
+    f.size = size;
+    f.pixel = pixel;
+    f.planeCount = planesOf(pixel);
+    if (size.isEmpty() || f.planeCount == 0)
+        return f;
+    const int w = size.width();
+    const int cw = (w + 1) / 2;
+    f.stride[0] = minimumStride(pixel, w);
+    switch (pixel) {
+    case Pixel::Yuv420p:
+    case Pixel::Yv12:
+    case Pixel::Yuv422p:
+        f.stride[1] = f.stride[2] = cw;
+        break;
+    case Pixel::Nv12:
+    case Pixel::Nv21:
+        f.stride[1] = cw * 2;
+        break;
+    default:
+        break;
+    }
+    qsizetype at = 0;
+    for (int i = 0; i < f.planeCount; ++i) {
+        f.offset[static_cast<size_t>(i)] = at;
+        at += qsizetype(f.stride[static_cast<size_t>(i)]) * f.planeRows(i);
+    }
+    f.bytes = at;
+    return f;
+}
+
+int FrameLayout::planeRows(int i) const {
+    const int h = size.height();
+    if (i == 0 || pixel == Pixel::Yuv422p)
+        return h;
+    return (h + 1) / 2;
+}
+
+bool FrameLayout::pack(const std::array<const uchar*, 3>& planes,
+                       const std::array<int, 3>& lineBytes, uchar* out) const {
+    if (!out || !isValid())
+        return false;
+    for (int i = 0; i < planeCount; ++i) {
+        const auto p = static_cast<size_t>(i);
+        // A negative line length is a picture stored bottom-up; it packs the same.
+        if (!planes[p] || std::abs(lineBytes[p]) < stride[p])
+            return false;
+    }
+    for (int i = 0; i < planeCount; ++i) {
+        const auto p = static_cast<size_t>(i);
+        const uchar* src = planes[p];
+        uchar* dst = out + offset[p];
+        const auto row = static_cast<size_t>(stride[p]);
+        const int rows = planeRows(i);
+        if (lineBytes[p] == stride[p]) {
+            std::memcpy(dst, src, row * static_cast<size_t>(rows));
+            continue;
+        }
+        for (int y = 0; y < rows; ++y, src += lineBytes[p], dst += row)
+            std::memcpy(dst, src, row);
+    }
+    return true;
+}
+
+bool FrameLayout::isValid() const {
+    if (pixel == Pixel::Unknown || size.isEmpty() || planeCount != planesOf(pixel))
+        return false;
+    if (stride[0] < minimumStride(pixel, size.width()))
+        return false;
+    for (int i = 1; i < planeCount; ++i)
+        if (stride[static_cast<size_t>(i)] <= 0)
+            return false;
+    return minimumBytes(*this) <= bytes;
+}
+
+QImage FrameLayout::toImage(const uchar* data) const {
+    if (!data || !isValid())
+        return {};
+    const int w = size.width();
+    const int h = size.height();
+    QImage img(size, QImage::Format_RGB888);
+    if (img.isNull())
+        return {};
+
+    PackedRgb rgb{};
+    if (packedRgb(pixel, rgb)) {
+        for (int y = 0; y < h; ++y) {
+            const uchar* src = data + offset[0] + qsizetype(stride[0]) * y;
+            uchar* dst = img.scanLine(y);
+            if (pixel == Pixel::Rgb24) {
+                std::memcpy(dst, src, size_t(w) * 3);
+                continue;
+            }
+            for (int x = 0; x < w; ++x, src += rgb.bytesPerPixel, dst += 3) {
+                dst[0] = src[rgb.r];
+                dst[1] = src[rgb.g];
+                dst[2] = src[rgb.b];
+            }
+        }
+        return img;
+    }
+
+    const uchar* p0 = data + offset[0];
+    for (int y = 0; y < h; ++y) {
+        uchar* dst = img.scanLine(y);
+        const uchar* row = p0 + qsizetype(stride[0]) * y;
+        switch (pixel) {
+        case Pixel::Gray8:
+            for (int x = 0; x < w; ++x, dst += 3)
+                dst[0] = dst[1] = dst[2] = row[x];
+            break;
+        case Pixel::Yuv420p:
+        case Pixel::Yv12:
+        case Pixel::Yuv422p: {
+            const int cy = pixel == Pixel::Yuv422p ? y : y / 2;
+            const size_t ui = pixel == Pixel::Yv12 ? 2 : 1;
+            const size_t vi = pixel == Pixel::Yv12 ? 1 : 2;
+            const uchar* u = data + offset[ui] + qsizetype(stride[ui]) * cy;
+            const uchar* v = data + offset[vi] + qsizetype(stride[vi]) * cy;
+            for (int x = 0; x < w; ++x, dst += 3)
+                yuvToRgb(row[x], u[x / 2], v[x / 2], dst);
+            break;
+        }
+        case Pixel::Nv12:
+        case Pixel::Nv21: {
+            const uchar* uv = data + offset[1] + qsizetype(stride[1]) * (y / 2);
+            const int uo = pixel == Pixel::Nv12 ? 0 : 1;
+            for (int x = 0; x < w; ++x, dst += 3) {
+                const int pair = (x / 2) * 2;
+                yuvToRgb(row[x], uv[pair + uo], uv[pair + 1 - uo], dst);
+            }
+            break;
+        }
+        case Pixel::Yuyv:
+        case Pixel::Uyvy: {
+            const bool yFirst = pixel == Pixel::Yuyv;
+            for (int x = 0; x < w; ++x, dst += 3) {
+                const uchar* q = row + (x / 2) * 4;
+                const int yv = yFirst ? q[(x & 1) * 2] : q[1 + (x & 1) * 2];
+                const int u = yFirst ? q[1] : q[0];
+                const int v = yFirst ? q[3] : q[2];
+                yuvToRgb(yv, u, v, dst);
+            }
+            break;
+        }
+        default:
+            return {};
+        }
+    }
+    return img;
+}
+
+QString FrameLayout::pixelName(Pixel pixel) {
+    switch (pixel) {
+    case Pixel::Rgb24:
+        return QStringLiteral("RGB24");
+    case Pixel::Bgr24:
+        return QStringLiteral("BGR24");
+    case Pixel::Bgrx32:
+        return QStringLiteral("BGRX32");
+    case Pixel::Rgbx32:
+        return QStringLiteral("RGBX32");
+    case Pixel::Xrgb32:
+        return QStringLiteral("XRGB32");
+    case Pixel::Xbgr32:
+        return QStringLiteral("XBGR32");
+    case Pixel::Gray8:
+        return QStringLiteral("Y8");
+    case Pixel::Yuv420p:
+        return QStringLiteral("I420");
+    case Pixel::Yv12:
+        return QStringLiteral("YV12");
+    case Pixel::Yuv422p:
+        return QStringLiteral("I422");
+    case Pixel::Nv12:
+        return QStringLiteral("NV12");
+    case Pixel::Nv21:
+        return QStringLiteral("NV21");
+    case Pixel::Yuyv:
+        return QStringLiteral("YUY2");
+    case Pixel::Uyvy:
+        return QStringLiteral("UYVY");
+    case Pixel::Unknown:
+        break;
+    }
+    return QStringLiteral("?");
+}
+
+} // namespace vigilux::video
