@@ -295,8 +295,9 @@ int Replay::run(const ReplayOptions& options) {
             break;
         ++m_stats.frames;
         const video::MediaTime t = decoder.time();
-        // A damaged frame is no sample: the tick waits for the next sound one.
-        const bool tick = t.atOrAfter(nextTickMs) && !decoder.corrupt();
+        // A damaged frame, or one predicted from damage, is no sample: the
+        // tick waits for the next sound one (a key frame at the latest).
+        const bool tick = t.atOrAfter(nextTickMs) && decoder.trustworthy();
         // Clips take every frame their rate allows (the detector's frame
         // too, which is packed anyway, so they share its time); a frame
         // the rate drops is not even packed.

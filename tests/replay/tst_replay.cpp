@@ -653,8 +653,10 @@ private slots:
         QVERIFY2(m.hasMatch() && m.captured(1).toInt() > 0, qPrintable(bad.summary));
         QCOMPARE(bad.err.filter(QStringLiteral("damaged")).size(), 1);
         QVERIFY(bad.steps.size() < good.steps.size() + 5);
+        // Frames predicted from a damaged one are left out up to the next key
+        // frame, so damage adds no alarm of its own.
         QVERIFY2(
-            alarms(bad) <= alarms(good) + 2,
+            alarms(bad) <= alarms(good),
             qPrintable(QStringLiteral("%1 alarms, clean %2").arg(alarms(bad)).arg(alarms(good))));
 
         const Run again = replayFile(damaged.fileName(), QString(), ini);
