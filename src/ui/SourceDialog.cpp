@@ -34,6 +34,8 @@ SourceDialog::SourceDialog(platform::Dialogs& dialogs, const QStringList& camera
     case CaptureSource::Kind::VideoFile:
         m_list->setCurrentRow(m_cameraCount + 1);
         break;
+    case CaptureSource::Kind::Network:
+        break; // chosen on the command line; the list has no row for it yet
     }
 
     auto* buttons = new QDialogButtonBox(this);

@@ -76,6 +76,9 @@ int main(int argc, char* argv[]) {
          QStringLiteral("file")},
         {QStringLiteral("camera"), QStringLiteral("Use camera number N (0 is the first)."),
          QStringLiteral("N")},
+        {QStringLiteral("url"),
+         QStringLiteral("Watch a network camera (rtsp://, rtsps://, http://, https://)."),
+         QStringLiteral("address")},
         {QStringLiteral("update-url"), QStringLiteral("Base address of the update check."),
          QStringLiteral("url")},
     });

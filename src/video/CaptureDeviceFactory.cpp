@@ -2,6 +2,7 @@
 
 #include "video/CameraCaptureDevice.h"
 #include "video/DemoCaptureDevice.h"
+#include "video/NetworkCaptureDevice.h"
 #include "video/VideoFileCaptureDevice.h"
 
 #include <QMediaDevices>
@@ -16,6 +17,8 @@ std::unique_ptr<CaptureDevice> createCaptureDevice(const CaptureSource& source, 
         return std::make_unique<VideoFileCaptureDevice>(source.path, parent);
     case CaptureSource::Kind::Demo:
         break;
+    case CaptureSource::Kind::Network:
+        return std::make_unique<NetworkCaptureDevice>(source, NetworkLimits{}, parent);
     }
     return std::make_unique<DemoCaptureDevice>(1, parent);
 }

@@ -1,17 +1,95 @@
 #include "video/CaptureSource.h"
 
+#include <QUrl>
+#include <QUrlQuery>
+
 namespace vigilux::video {
 
 CaptureSource CaptureSource::camera(int index) {
-    return {Kind::Camera, index, {}};
+    CaptureSource s;
+    s.kind = Kind::Camera;
+    s.index = index;
+    return s;
 }
 
 CaptureSource CaptureSource::videoFile(const QString& path) {
-    return {Kind::VideoFile, 0, path};
+    CaptureSource s;
+    s.kind = Kind::VideoFile;
+    s.path = path;
+    return s;
 }
 
 CaptureSource CaptureSource::demo() {
-    return {Kind::Demo, 0, {}};
+    CaptureSource s;
+    s.kind = Kind::Demo;
+    return s;
+}
+
+CaptureSource CaptureSource::network(const QString& address, const QString& user,
+                                     const QString& password) {
+    CaptureSource s;
+    s.kind = Kind::Network;
+    QUrl url(address.trimmed(), QUrl::StrictMode);
+    if (!url.isValid())
+        url = QUrl(address.trimmed(), QUrl::TolerantMode);
+    s.user = user.isEmpty() ? url.userName() : user;
+    s.password = password.isEmpty() ? url.password() : password;
+    url.setUserInfo({});
+    s.address = url.toString(QUrl::FullyEncoded);
+    return s;
+}
+
+bool CaptureSource::isNetworkAddress(const QString& address) {
+    const QUrl url(address.trimmed());
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && !url.host().isEmpty() &&
+           (scheme == QLatin1String("rtsp") || scheme == QLatin1String("rtsps") ||
+            scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
+
+QString CaptureSource::maskedAddress() const {
+    QUrl url(address);
+    if (!url.isValid())
+        return QStringLiteral("***"); // cannot tell where a password might be in it
+    const QString name = user.isEmpty() ? url.userName() : user;
+    const bool secret = !password.isEmpty() || !url.password().isEmpty();
+    url.setUserInfo({});
+    if (!name.isEmpty())
+        url.setUserName(name);
+    if (secret)
+        url.setPassword(QStringLiteral("***"));
+    // Cheap cameras take the password in the query (…?user=admin&pwd=…).
+    QUrlQuery query(url);
+    bool changed = false;
+    auto items = query.queryItems(QUrl::FullyEncoded);
+    for (auto& [key, value] : items) {
+        const QString k = key.toLower();
+        if (k.contains(QLatin1String("pass")) || k.contains(QLatin1String("pwd")) ||
+            k.contains(QLatin1String("token")) || k == QLatin1String("key") ||
+            k == QLatin1String("auth")) {
+            value = QStringLiteral("***");
+            changed = true;
+        }
+    }
+    if (changed) {
+        query.setQueryItems(items);
+        url.setQuery(query);
+    }
+    return url.toString(QUrl::PrettyDecoded);
+}
+
+QString CaptureSource::describe() const {
+    switch (kind) {
+    case Kind::Camera:
+        return QStringLiteral("Камера %1").arg(index);
+    case Kind::VideoFile:
+        return QStringLiteral("Видеофайл %1").arg(path);
+    case Kind::Demo:
+        return QStringLiteral("Демонстрационная сцена");
+    case Kind::Network:
+        break;
+    }
+    return QStringLiteral("Сетевая камера %1").arg(maskedAddress());
 }
 
 std::optional<CaptureSource> CaptureSource::fromArguments(const QStringList& arguments,
@@ -29,6 +107,14 @@ std::optional<CaptureSource> CaptureSource::fromArguments(const QStringList& arg
         std::optional<CaptureSource> next;
         if (a == QLatin1String("--demo")) {
             next = demo();
+        } else if (a == QLatin1String("--url")) {
+            if (i + 1 >= arguments.size())
+                return fail(QStringLiteral("Не указано значение для %1").arg(a));
+            const QString value = arguments.at(++i);
+            if (!isNetworkAddress(value))
+                return fail(QStringLiteral("Неверный адрес камеры (нужен rtsp://, rtsps://, "
+                                           "http:// или https://)"));
+            next = network(value);
         } else if (a == QLatin1String("--camera") || a == QLatin1String("--video")) {
             if (i + 1 >= arguments.size())
                 return fail(QStringLiteral("Не указано значение для %1").arg(a));

@@ -1,0 +1,247 @@
+#include "video/NetworkCaptureDevice.h"
+
+#include <QMetaObject>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+
+namespace vigilux::video {
+
+// What the decoder thread and the UI thread share. The newest frame waits
+// in `ready`; the two sides swap buffers with it under the lock, so neither
+// copies while holding it and steady state does not allocate.
+struct NetworkCaptureDevice::Shared {
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool stop = false;
+    NetworkStream* current = nullptr; // the session in progress, to interrupt it
+
+    std::vector<std::uint8_t> ready;
+    video::FrameLayout readyLayout;
+    quint64 seq = 0;     // frames handed over so far
+    bool posted = false; // a takeFrame() is already on its way
+};
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+} // namespace
+
+NetworkCaptureDevice::NetworkCaptureDevice(video::CaptureSource source, NetworkLimits limits,
+                                           QObject* parent)
+    : CaptureDevice(parent)
+    , m_source(std::move(source))
+    , m_limits(limits) {}
+
+NetworkCaptureDevice::~NetworkCaptureDevice() {
+    stopWorker();
+}
+
+bool NetworkCaptureDevice::connectDriver() {
+    if (isConnected())
+        return true;
+    if (!video::CaptureSource::isNetworkAddress(m_source.address))
+        return false;
+    clearFrame();
+    m_size = {};
+    m_lastFrameAt = {};
+    m_lostSince = {};
+    m_errorText.clear();
+    setConnected(true);
+    startWorker();
+    setState(State::Connecting);
+    return true;
+}
+
+void NetworkCaptureDevice::disconnectDriver() {
+    stopWorker();
+    setConnected(false);
+    setState(State::Idle);
+}
+
+void NetworkCaptureDevice::setCredentials(const QString& user, const QString& password) {
+    m_source.user = user;
+    m_source.password = password;
+    if (!isConnected())
+        return;
+    stopWorker();
+    startWorker();
+    if (m_state == State::LoginRefused)
+        setState(State::Connecting);
+}
+
+void NetworkCaptureDevice::startWorker() {
+    m_shared = std::make_shared<Shared>();
+    m_lastSeq = 0;
+    const quint64 generation = ++m_generation;
+    auto shared = m_shared;
+    const video::CaptureSource source = m_source;
+    const NetworkLimits limits = m_limits;
+    m_worker = std::thread([this, shared, source, limits, generation] {
+        // Reports go through the event loop to the UI thread. The device
+        // joins this thread before it dies, so `this` outlives every post;
+        // the generation tells reports of an earlier thread apart.
+        auto report = [this, generation](StreamError error) {
+            QMetaObject::invokeMethod(
+                this, [this, generation, error] { onSessionFailed(generation, error); },
+                Qt::QueuedConnection);
+        };
+        std::vector<std::uint8_t> work;
+        video::FrameLayout layout;
+        int failures = 0;
+        for (;;) {
+            NetworkStream stream(limits);
+            {
+                std::lock_guard lock(shared->mutex);
+                if (shared->stop)
+                    return;
+                shared->current = &stream;
+            }
+            const auto started = Clock::now();
+            bool gotFrame = false;
+            bool picture = false;
+            if (stream.open(source)) {
+                picture = stream.servesPictures();
+                while (stream.next(work, layout)) {
+                    gotFrame = true;
+                    bool post = false;
+                    {
+                        std::lock_guard lock(shared->mutex);
+                        std::swap(work, shared->ready);
+                        shared->readyLayout = layout;
+                        ++shared->seq;
+                        post = !shared->posted;
+                        shared->posted = true;
+                    }
+                    if (post) {
+                        QMetaObject::invokeMethod(
+                            this, [this, generation] { takeFrame(generation); },
+                            Qt::QueuedConnection);
+                    }
+                    if (picture)
+                        break; // a snapshot address: one picture per visit
+                }
+            }
+            const StreamError error = stream.error();
+            {
+                std::lock_guard lock(shared->mutex);
+                shared->current = nullptr;
+                if (shared->stop)
+                    return;
+            }
+            auto wait = std::chrono::milliseconds(0);
+            if (picture && gotFrame) {
+                failures = 0;
+                const int interval =
+                    source.snapshotIntervalMs > 0 ? source.snapshotIntervalMs : DefaultSnapshotMs;
+                wait =
+                    std::chrono::milliseconds(interval) -
+                    std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started);
+            } else {
+                report(error);
+                if (error == StreamError::LoginRefused || error == StreamError::Forbidden) {
+                    // Trying the same password again only gets it refused
+                    // again (and may lock the account): wait for new ones.
+                    std::unique_lock lock(shared->mutex);
+                    shared->wake.wait(lock, [&] { return shared->stop; });
+                    return;
+                }
+                if (gotFrame)
+                    failures = 0;
+                wait = std::chrono::milliseconds(std::min(FirstRetryMs << failures, LastRetryMs));
+                failures = std::min(failures + 1, 6);
+            }
+            std::unique_lock lock(shared->mutex);
+            if (shared->wake.wait_for(lock, std::max(wait, std::chrono::milliseconds(0)),
+                                      [&] { return shared->stop; }))
+                return;
+        }
+    });
+}
+
+void NetworkCaptureDevice::stopWorker() {
+    if (!m_worker.joinable())
+        return;
+    {
+        std::lock_guard lock(m_shared->mutex);
+        m_shared->stop = true;
+        if (m_shared->current)
+            m_shared->current->requestStop();
+    }
+    m_shared->wake.notify_all();
+    m_worker.join();
+    m_shared.reset();
+}
+
+void NetworkCaptureDevice::takeFrame(quint64 generation) {
+    if (!m_shared || generation != m_generation)
+        return;
+    video::FrameLayout layout;
+    {
+        std::lock_guard lock(m_shared->mutex);
+        m_shared->posted = false;
+        if (m_shared->seq == m_lastSeq)
+            return;
+        m_lastSeq = m_shared->seq;
+        std::swap(m_shared->ready, m_taken);
+        layout = m_shared->readyLayout;
+    }
+    ++m_received;
+    m_lastFrameAt = QDateTime::currentDateTime();
+    m_size = layout.size;
+    m_pixelName = video::FrameLayout::pixelName(layout.pixel);
+    if (m_state != State::Streaming) {
+        m_lostSince = {};
+        m_errorText.clear();
+        setState(State::Streaming); // a slot may disconnect us: checked below
+    }
+    if (!takeFrameSlot())
+        return;
+    std::memcpy(frameBuffer(layout.bytes), m_taken.data(), static_cast<std::size_t>(layout.bytes));
+    publishFrame(layout);
+}
+
+void NetworkCaptureDevice::onSessionFailed(quint64 generation, StreamError error) {
+    if (!m_shared || generation != m_generation)
+        return;
+    m_errorText = streamErrorText(error);
+    if (m_lostSince.isNull())
+        m_lostSince = m_lastFrameAt.isValid() ? m_lastFrameAt : QDateTime::currentDateTime();
+    const bool refused = error == StreamError::LoginRefused || error == StreamError::Forbidden;
+    setState(refused ? State::LoginRefused : State::Lost);
+}
+
+void NetworkCaptureDevice::setState(State state) {
+    if (state == m_state)
+        return;
+    m_state = state;
+    emit stateChanged(state);
+}
+
+bool NetworkCaptureDevice::setVideoSize(QSize size) {
+    return size.isValid() && size == m_size;
+}
+
+QList<video::CaptureDevice::VideoFormat> NetworkCaptureDevice::videoFormats() const {
+    if (!m_size.isValid())
+        return {};
+    return {{m_size, m_pixelName, 0}};
+}
+
+bool NetworkCaptureDevice::setVideoFormat(int index) {
+    return index == 0 && m_size.isValid();
+}
+
+QString NetworkCaptureDevice::name() const {
+    return QStringLiteral("Сетевая камера");
+}
+
+QString NetworkCaptureDevice::description() const {
+    return QStringLiteral("Сетевая камера %1").arg(maskedAddress());
+}
+
+} // namespace vigilux::video
