@@ -11,12 +11,14 @@ packages=(
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
   fonts-dejavu-core qt6-translations-l10n
   libcurl4-openssl-dev qtkeychain-qt6-dev libopencv-dev
+  qt6-httpserver-dev qt6-websockets-dev libsodium-dev libssl-dev
 )
 if [ "${1:-}" = "--test" ]; then
   packages+=(xvfb xauth python3 python3-pyftpdlib opencv-doc python3-aiosmtpd openssl curl clang-format
              pulseaudio pulseaudio-utils dbus-daemon dbus-session-bus-common
              gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly
-             python3-gi gir1.2-gstreamer-1.0 gir1.2-gst-rtsp-server-1.0)
+             python3-gi gir1.2-gstreamer-1.0 gir1.2-gst-rtsp-server-1.0
+             chromium chromium-driver python3-selenium)
 fi
 
 missing=()

@@ -20,7 +20,7 @@ import tempfile
 # or use anything.
 BELOW_PIPELINE = {'video', 'core', 'platform', 'resources'}
 ALLOWED = {
-    'ui': {'app', 'replay', 'upload', 'notify', 'pipeline', 'recording', 'detection', 'events',
+    'ui': {'app', 'web', 'replay', 'upload', 'notify', 'pipeline', 'recording', 'detection', 'events',
            'video', 'core', 'controls', 'platform', 'resources'},
     'app': {'core', 'platform', 'resources'},
     'replay': {'pipeline', 'recording', 'detection', 'events'} | BELOW_PIPELINE,
@@ -35,6 +35,7 @@ ALLOWED = {
     'controls': {'resources'},
     'platform': {'resources'},
     'resources': set(),
+    'web': {'core', 'platform', 'resources'},
 }
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*[<"]([^>"]+)[>"]')
