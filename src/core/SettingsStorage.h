@@ -13,7 +13,8 @@ namespace vigilux::core {
 class DetectorValuesTarget;
 
 // Loads, defaults and saves the settings record through the shared store,
-// and keeps the FTP password scrambled in the file.
+// key by key as core::SettingsTable lists them; each save writes only the
+// keys of the window that calls it.
 class SettingsStorage final {
 public:
     SettingsStorage(AppContext& context, DetectorValuesTarget& detectorValuesTarget);
@@ -45,9 +46,6 @@ public:
 
 private:
     void pushDetectorValues();
-    // The clip keys of [Events]; a missing PostRoll follows the event gap.
-    void loadClips();
-    void saveClips();
     // Where pictures go when the user picks no folder at the first start:
     // beside the program, or in the user's pictures when the program's
     // folder is not ours to write.
