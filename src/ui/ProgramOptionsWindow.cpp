@@ -13,6 +13,7 @@
 #include "ui/OptionsPage.h"
 #include "ui/ProgramOptionsRules.h"
 #include "ui/ResolutionWindow.h"
+#include "ui/SettingBinding.h"
 #include "video/CaptureCommands.h"
 
 #include <QCoreApplication>
@@ -39,6 +40,9 @@ const QColor Background(234, 234, 234);
 const QColor MarkerColor(225, 153, 71);
 
 const QString Attention = QStringLiteral("Внимание!");
+
+// The pages built here; the events page, the fifth, fills itself.
+constexpr int OwnPages = 4;
 
 QString indexed(const char* name, int index) {
     return QLatin1String(name) + QLatin1Char('_') + QString::number(index);
@@ -165,13 +169,15 @@ void ProgramOptionsWindow::addPage(OptionsPage* page) {
     selectTab(m_selectedTab);
 }
 
-QWidget* ProgramOptionsWindow::checkRow(int index, const QString& caption, QWidget* page) {
+QWidget* ProgramOptionsWindow::checkRow(int index, const QString& key, const QString& caption,
+                                        QWidget* page) {
     auto* row = new QWidget(page);
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(6);
     auto* box = new controls::CheckBox(row);
     box->setObjectName(indexed("Check", index));
+    SettingBinding<core::Settings>::bind(box, key);
     auto* label = new QLabel(caption, row);
     label->setObjectName(indexed("CheckCaption", index));
     layout->addWidget(box);
@@ -182,13 +188,14 @@ QWidget* ProgramOptionsWindow::checkRow(int index, const QString& caption, QWidg
     return row;
 }
 
-QWidget* ProgramOptionsWindow::pathRow(int index, QWidget* page) {
+QWidget* ProgramOptionsWindow::pathRow(int index, const QString& key, QWidget* page) {
     auto* row = new QWidget(page);
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
     auto* text = new QLineEdit(row);
     text->setObjectName(indexed("Text", index));
+    SettingBinding<core::Settings>::bind(text, key);
     text->setMinimumWidth(index == 2 ? 150 : 340);
     auto* sel = new controls::PushButton(QStringLiteral("..."), row);
     sel->setObjectName(indexed("Sel", index));
@@ -206,31 +213,41 @@ QWidget* ProgramOptionsWindow::pathRow(int index, QWidget* page) {
 void ProgramOptionsWindow::buildInterfacePage(QWidget* page) {
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(checkRow(0, QStringLiteral("запускать в свернутом режиме"), page));
-    layout->addWidget(checkRow(1, QStringLiteral("включить автосъемку после запуска"), page));
-    layout->addWidget(checkRow(2, QStringLiteral("звук при сохранении кадра"), page));
-    layout->addWidget(pathRow(0, page));
-    layout->addWidget(checkRow(3, QStringLiteral("блокировать хранитель экрана"), page));
-    layout->addWidget(checkRow(15, QStringLiteral("автоматически проверять обновления"), page));
+    layout->addWidget(checkRow(0, QStringLiteral("MinStart"),
+                               QStringLiteral("запускать в свернутом режиме"), page));
+    layout->addWidget(checkRow(1, QStringLiteral("AutoStart"),
+                               QStringLiteral("включить автосъемку после запуска"), page));
+    layout->addWidget(
+        checkRow(2, QStringLiteral("Sound"), QStringLiteral("звук при сохранении кадра"), page));
+    layout->addWidget(pathRow(0, QStringLiteral("SoundPath"), page));
+    layout->addWidget(checkRow(3, QStringLiteral("BlockSSaver"),
+                               QStringLiteral("блокировать хранитель экрана"), page));
+    layout->addWidget(checkRow(15, QStringLiteral("AutoCheckUpdates"),
+                               QStringLiteral("автоматически проверять обновления"), page));
     layout->addStretch(1);
 }
 
 void ProgramOptionsWindow::buildImagePage(QWidget* page) {
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(checkRow(7, QStringLiteral("сохранять в формате .JPG (иначе - .BMP)"), page));
-    layout->addWidget(checkRow(8, QStringLiteral("впечатывать на изображение дату и время"), page));
+    layout->addWidget(checkRow(7, QStringLiteral("Convert2JPG"),
+                               QStringLiteral("сохранять в формате .JPG (иначе - .BMP)"), page));
+    layout->addWidget(checkRow(8, QStringLiteral("InPrintDate"),
+                               QStringLiteral("впечатывать на изображение дату и время"), page));
 
     auto* quality = new QHBoxLayout;
     quality->addWidget(new QLabel(QStringLiteral("качество JPEG"), page));
     m_qualitySlider = new controls::Slider(page);
     m_qualitySlider->setObjectName(QStringLiteral("Slider1"));
+    m_qualitySlider->setStep(5);
+    SettingBinding<core::Settings>::bind(m_qualitySlider, QStringLiteral("JPGq"));
     m_qualitySlider->setFixedWidth(240);
     quality->addWidget(m_qualitySlider);
     quality->addStretch(1);
     layout->addLayout(quality);
 
-    layout->addWidget(checkRow(9, QStringLiteral("синхронизировать просмотр с детектором"), page));
+    layout->addWidget(checkRow(9, QStringLiteral("SyncPreRate"),
+                               QStringLiteral("синхронизировать просмотр с детектором"), page));
 
     static const std::array<const char*, 3> captions{"формат изображения", "настройки камеры",
                                                      "поддержка высокого разрешения"};
@@ -254,14 +271,16 @@ void ProgramOptionsWindow::buildFilesPage(QWidget* page) {
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(new QLabel(QStringLiteral("папка для сохранения снимков"), page));
-    layout->addWidget(pathRow(1, page));
-    layout->addWidget(checkRow(4, QStringLiteral("создавать подкаталоги по дате снимка"), page));
-    layout->addWidget(checkRow(5, QStringLiteral("постоянное имя файла (иначе имя=время)"), page));
-    layout->addWidget(pathRow(2, page));
+    layout->addWidget(pathRow(1, QStringLiteral("SavePath"), page));
+    layout->addWidget(checkRow(4, QStringLiteral("CreateSubFolders"),
+                               QStringLiteral("создавать подкаталоги по дате снимка"), page));
+    layout->addWidget(checkRow(5, QStringLiteral("StaticFile"),
+                               QStringLiteral("постоянное имя файла (иначе имя=время)"), page));
+    layout->addWidget(pathRow(2, QStringLiteral("StaticFilePath"), page));
 
     // "не более" [count] "снимков в одной папке", the count set with a
     // small vertical scroll bar.
-    QWidget* limit = checkRow(6, QStringLiteral("не более"), page);
+    QWidget* limit = checkRow(6, QStringLiteral("MaxFiles"), QStringLiteral("не более"), page);
     auto* limitLayout = static_cast<QHBoxLayout*>(limit->layout());
     delete limitLayout->takeAt(limitLayout->count() - 1); // the stretch goes last again
     m_maxFilesLabel = new QLabel(QStringLiteral("1000"), limit);
@@ -270,8 +289,7 @@ void ProgramOptionsWindow::buildFilesPage(QWidget* page) {
     m_maxFilesLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_pageScroll = new QScrollBar(Qt::Vertical, limit);
     m_pageScroll->setObjectName(QStringLiteral("VScroll1"));
-    m_pageScroll->setRange(ProgramOptionsRules::MaxFilesMinimum,
-                           ProgramOptionsRules::MaxFilesMaximum);
+    SettingBinding<core::Settings>::bind(m_pageScroll, QStringLiteral("MaxFilesCount"));
     m_pageScroll->setFixedSize(17, 30);
     connect(m_pageScroll, &QScrollBar::valueChanged, this, &ProgramOptionsWindow::onPageScrolled);
     m_infoIcon = new QLabel(limit);
@@ -292,17 +310,20 @@ void ProgramOptionsWindow::buildFilesPage(QWidget* page) {
 void ProgramOptionsWindow::buildDetectorPage(QWidget* page) {
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(checkRow(10, QStringLiteral("сохранять снимки при движении в кадре"), page));
-    layout->addWidget(checkRow(11, QStringLiteral("звук тревоги при движении в кадре"), page));
-    layout->addWidget(pathRow(3, page));
-    layout->addWidget(
-        checkRow(12, QStringLiteral("запустить программу при движении в кадре"), page));
-    layout->addWidget(pathRow(4, page));
-    QWidget* wait = checkRow(14, QStringLiteral("и дождаться завершения ее работы"), page);
+    layout->addWidget(checkRow(10, QStringLiteral("SaveAlarm"),
+                               QStringLiteral("сохранять снимки при движении в кадре"), page));
+    layout->addWidget(checkRow(11, QStringLiteral("SoundAlarm"),
+                               QStringLiteral("звук тревоги при движении в кадре"), page));
+    layout->addWidget(pathRow(3, QStringLiteral("SoundAlarmPath"), page));
+    layout->addWidget(checkRow(12, QStringLiteral("RunAlarm"),
+                               QStringLiteral("запустить программу при движении в кадре"), page));
+    layout->addWidget(pathRow(4, QStringLiteral("RunAlarmPath"), page));
+    QWidget* wait = checkRow(14, QStringLiteral("RunAlarmWait"),
+                             QStringLiteral("и дождаться завершения ее работы"), page);
     wait->layout()->setContentsMargins(20, 0, 0, 0);
     layout->addWidget(wait);
-    layout->addWidget(
-        checkRow(13, QStringLiteral("оповестить сообщением из системного трея"), page));
+    layout->addWidget(checkRow(13, QStringLiteral("SysTrayAlarm"),
+                               QStringLiteral("оповестить сообщением из системного трея"), page));
     layout->addStretch(1);
 }
 
@@ -340,69 +361,22 @@ void ProgramOptionsWindow::selectTab(int index) {
 }
 
 void ProgramOptionsWindow::fillControls() {
-    const core::Settings& s = m_context.settings;
-    m_qualitySlider->setMin(10);
-    m_qualitySlider->setMax(100);
-    m_qualitySlider->setStep(5);
-    m_qualitySlider->setValue(s.jpegQuality);
-
     // Values set from code raise no clicked, so the dependent controls keep
     // their enabled state here.
-    m_check[0]->setValue(s.startMinimized);
-    m_check[1]->setValue(s.startWatching);
-    m_check[2]->setValue(s.soundOnSave);
-    m_text[0]->setText(s.saveSoundPath);
-    m_check[3]->setValue(s.blockScreenSaver);
-    m_check[15]->setValue(s.autoCheckUpdates);
-    m_text[1]->setText(s.savePath);
-    m_check[4]->setValue(s.createSubfolders);
-    m_check[5]->setValue(s.singleFile);
-    m_text[2]->setText(s.singleFileName);
-    m_check[6]->setValue(s.limitFiles);
-    const int count = std::clamp<int>(s.maxFileCount, ProgramOptionsRules::MaxFilesMinimum,
-                                      ProgramOptionsRules::MaxFilesMaximum);
-    m_maxFilesLabel->setText(QString::number(count));
-    m_pageScroll->setValue(count);
+    const core::Settings& s = m_context.settings;
+    for (int i = 0; i < OwnPages; ++i)
+        SettingBinding<core::Settings>::fill(m_cont[static_cast<std::size_t>(i)], s);
+    // The label follows the scroll bar, which says nothing when its value
+    // stays.
     onPageScrolled(m_pageScroll->value());
-    m_check[7]->setValue(s.saveAsJpeg);
-    m_check[8]->setValue(s.imprintDate);
-    m_check[9]->setValue(s.syncPreviewRate);
-    m_check[10]->setValue(s.saveOnAlarm);
-    m_check[11]->setValue(s.soundOnAlarm);
-    m_text[3]->setText(s.alarmSoundPath);
-    m_check[12]->setValue(s.runOnAlarm);
-    m_text[4]->setText(s.alarmProgramPath);
-    m_check[14]->setValue(s.waitForAlarmProgram);
-    m_check[13]->setValue(s.balloonOnAlarm);
     m_events->fill(s);
 }
 
 void ProgramOptionsWindow::copyControls() {
-    core::Settings& s = m_context.settings;
-    s.startMinimized = m_check[0]->value();
-    s.startWatching = m_check[1]->value();
-    s.soundOnSave = m_check[2]->value();
-    s.saveSoundPath = m_text[0]->text();
-    s.blockScreenSaver = m_check[3]->value();
-    s.autoCheckUpdates = m_check[15]->value();
-    s.savePath = m_text[1]->text();
-    s.createSubfolders = m_check[4]->value();
-    s.singleFile = m_check[5]->value();
-    s.singleFileName = m_text[2]->text();
-    s.limitFiles = m_check[6]->value();
-    s.maxFileCount = static_cast<qint16>(m_pageScroll->value());
-    s.saveAsJpeg = m_check[7]->value();
-    s.imprintDate = m_check[8]->value();
-    s.jpegQuality = static_cast<qint16>(m_qualitySlider->value());
-    s.syncPreviewRate = m_check[9]->value();
-    s.saveOnAlarm = m_check[10]->value();
-    s.soundOnAlarm = m_check[11]->value();
-    s.alarmSoundPath = m_text[3]->text();
-    s.runOnAlarm = m_check[12]->value();
-    s.alarmProgramPath = m_text[4]->text();
-    s.waitForAlarmProgram = m_check[14]->value();
-    s.balloonOnAlarm = m_check[13]->value();
-    m_events->copyTo(s);
+    for (int i = 0; i < OwnPages; ++i)
+        SettingBinding<core::Settings>::copy(m_cont[static_cast<std::size_t>(i)],
+                                             m_context.settings);
+    m_events->copyTo(m_context.settings);
 }
 
 void ProgramOptionsWindow::onCheckBoxClicked(int index) {

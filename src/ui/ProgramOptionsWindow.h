@@ -88,8 +88,9 @@ private:
     void buildEventsPage(QWidget* page);
     void addTab(const QString& caption);
     void fitPages();
-    QWidget* checkRow(int index, const QString& caption, QWidget* page);
-    QWidget* pathRow(int index, QWidget* page);
+    // A check box or a path editor for the key `key`.
+    QWidget* checkRow(int index, const QString& key, const QString& caption, QWidget* page);
+    QWidget* pathRow(int index, const QString& key, QWidget* page);
 
     void selectTab(int index);
     void fillControls();
