@@ -60,10 +60,14 @@ struct SettingKey {
     bool isNumber() const { return type == Type::Int16 || type == Type::Int32; }
 };
 
-// Every key of options.ini that fills a settings record, once, in the order
-// the file has always had them: section, name, default, range and the field.
-// Load, defaults, save and the option pages' widgets (ui::SettingBinding)
-// all go through it, so a new setting is one field and one row.
+// Every key of options.ini that fills a settings record, once: section,
+// name, default, range and the field. Load, defaults, saves and the editors
+// of the option pages all go through it, so a new setting is one field and
+// one row. Rows are in load order; a save writes its owner's rows in that
+// order, which is the order of the file's sections (the detector's values
+// are written by their own save, last). Keys outside any record (the HD
+// probe's result, the first-run mark, the last update check) are their
+// owners' own.
 //
 // The reading rules of the load: a flag takes "True"/"False" in any case or
 // a number (0 false, else true); a number takes decimal text within its

@@ -1,32 +1,23 @@
 #include "ui/ProgramOptionsWindow.h"
 
-#include "controls/CheckBox.h"
 #include "controls/PushButton.h"
-#include "controls/Slider.h"
 #include "core/AppContext.h"
 #include "core/SettingsStorage.h"
 #include "platform/Dialogs.h"
 #include "platform/WindowTools.h"
-#include "resources/Pictures.h"
+#include "ui/AlarmOptionsPage.h"
 #include "ui/EventsOptionsPage.h"
-#include "ui/FilePickers.h"
+#include "ui/FilesOptionsPage.h"
+#include "ui/InterfaceOptionsPage.h"
 #include "ui/OptionsPage.h"
-#include "ui/ProgramOptionsRules.h"
 #include "ui/ResolutionWindow.h"
-#include "ui/SettingBinding.h"
 #include "video/CaptureCommands.h"
 
 #include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMouseEvent>
 #include <QPainter>
-#include <QScrollBar>
 #include <QVBoxLayout>
-
-#include <algorithm>
 
 namespace vigilux::ui {
 
@@ -41,16 +32,8 @@ const QColor MarkerColor(225, 153, 71);
 
 const QString Attention = QStringLiteral("Внимание!");
 
-// The pages built here; the events page, the fifth, fills itself.
-constexpr int OwnPages = 4;
-
 QString indexed(const char* name, int index) {
     return QLatin1String(name) + QLatin1Char('_') + QString::number(index);
-}
-
-// The small help picture: a blue disc with a question mark.
-QPixmap helpPicture() {
-    return QPixmap::fromImage(resources::Pictures::image(QStringLiteral("help"), QSize(16, 16)));
 }
 
 } // namespace
@@ -62,9 +45,7 @@ ProgramOptionsWindow::ProgramOptionsWindow(AppContext& context, core::SettingsSt
     , m_context(context)
     , m_storage(storage)
     , m_capture(capture)
-    , m_hideFormatLabel(std::move(hideFormatLabel))
-    , m_pickers(std::make_unique<FilePickers>(context.dialogs))
-    , m_ownExecutable(QCoreApplication::applicationFilePath()) {
+    , m_hideFormatLabel(std::move(hideFormatLabel)) {
     setWindowTitle(QStringLiteral("Настройки"));
 
     auto* outer = new QVBoxLayout(this);
@@ -72,31 +53,39 @@ ProgramOptionsWindow::ProgramOptionsWindow(AppContext& context, core::SettingsSt
     outer->setContentsMargins(10, 10, 10, 10);
     outer->setSpacing(8);
 
-    static const std::array<const char*, 5> tabCaptions{"Интерфейс", "Изображение", "Файлы",
-                                                        "Детектор", "События"};
-    m_tabRow = new QHBoxLayout;
-    m_tabRow->setSpacing(4);
-    m_tabRow->addStretch(1);
-    for (const char* caption : tabCaptions)
-        addTab(QString::fromUtf8(caption));
-    outer->addLayout(m_tabRow);
-
     // All pages share one cell; only the selected one is visible. The cell
     // is as large as the largest page, so the window never changes size.
     m_pages = new QWidget(this);
     m_pageGrid = new QGridLayout(m_pages);
     m_pageGrid->setContentsMargins(4, 4, 4, 4);
-    for (int i = 0; i < 5; ++i) {
-        auto* page = new QWidget(m_pages);
-        page->setObjectName(indexed("Cont", i));
+    auto* general = new InterfaceOptionsPage(context, m_pages);
+    auto* image = new ImageOptionsPage(context, m_pages);
+    connect(image, &ImageOptionsPage::captureButtonClicked, this,
+            &ProgramOptionsWindow::onCaptureButtonClicked);
+    auto* files = new FilesOptionsPage(context, m_pages);
+    m_alarm = new AlarmOptionsPage(context, m_pages);
+    m_alarm->setOwnExecutable(QCoreApplication::applicationFilePath());
+    m_own = {general, image, files, m_alarm};
+    auto* events = new QWidget(m_pages);
+    auto* eventsLayout = new QVBoxLayout(events);
+    eventsLayout->setContentsMargins(0, 0, 0, 0);
+    m_events = new EventsOptionsPage(events);
+    eventsLayout->addWidget(m_events);
+
+    m_tabRow = new QHBoxLayout;
+    m_tabRow->setSpacing(4);
+    m_tabRow->addStretch(1);
+    for (ProgramOptionsPage* page : m_own) {
+        addTab(page->caption());
         m_cont.push_back(page);
-        m_pageGrid->addWidget(page, 0, 0, Qt::AlignTop | Qt::AlignLeft);
     }
-    buildInterfacePage(m_cont[0]);
-    buildImagePage(m_cont[1]);
-    buildFilesPage(m_cont[2]);
-    buildDetectorPage(m_cont[3]);
-    buildEventsPage(m_cont[4]);
+    addTab(QStringLiteral("События"));
+    m_cont.push_back(events);
+    outer->addLayout(m_tabRow);
+    for (std::size_t i = 0; i < m_cont.size(); ++i) {
+        m_cont[i]->setObjectName(indexed("Cont", static_cast<int>(i)));
+        m_pageGrid->addWidget(m_cont[i], 0, 0, Qt::AlignTop | Qt::AlignLeft);
+    }
     fitPages();
     outer->addWidget(m_pages);
 
@@ -169,184 +158,10 @@ void ProgramOptionsWindow::addPage(OptionsPage* page) {
     selectTab(m_selectedTab);
 }
 
-QWidget* ProgramOptionsWindow::checkRow(int index, const QString& key, const QString& caption,
-                                        QWidget* page) {
-    auto* row = new QWidget(page);
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(6);
-    auto* box = new controls::CheckBox(row);
-    box->setObjectName(indexed("Check", index));
-    SettingBinding<core::Settings>::bind(box, key);
-    auto* label = new QLabel(caption, row);
-    label->setObjectName(indexed("CheckCaption", index));
-    layout->addWidget(box);
-    layout->addWidget(label);
-    layout->addStretch(1);
-    m_check[static_cast<std::size_t>(index)] = box;
-    connect(box, &controls::CheckBox::clicked, this, [this, index] { onCheckBoxClicked(index); });
-    return row;
-}
-
-QWidget* ProgramOptionsWindow::pathRow(int index, const QString& key, QWidget* page) {
-    auto* row = new QWidget(page);
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(4);
-    auto* text = new QLineEdit(row);
-    text->setObjectName(indexed("Text", index));
-    SettingBinding<core::Settings>::bind(text, key);
-    text->setMinimumWidth(index == 2 ? 150 : 340);
-    auto* sel = new controls::PushButton(QStringLiteral("..."), row);
-    sel->setObjectName(indexed("Sel", index));
-    sel->setButtonStyle(0);
-    sel->setFixedSize(26, 22);
-    layout->addWidget(text);
-    layout->addWidget(sel);
-    layout->addStretch(1);
-    m_text[static_cast<std::size_t>(index)] = text;
-    m_sel[static_cast<std::size_t>(index)] = sel;
-    connect(sel, &controls::PushButton::clicked, this, [this, index] { onBrowseClicked(index); });
-    return row;
-}
-
-void ProgramOptionsWindow::buildInterfacePage(QWidget* page) {
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(checkRow(0, QStringLiteral("MinStart"),
-                               QStringLiteral("запускать в свернутом режиме"), page));
-    layout->addWidget(checkRow(1, QStringLiteral("AutoStart"),
-                               QStringLiteral("включить автосъемку после запуска"), page));
-    layout->addWidget(
-        checkRow(2, QStringLiteral("Sound"), QStringLiteral("звук при сохранении кадра"), page));
-    layout->addWidget(pathRow(0, QStringLiteral("SoundPath"), page));
-    layout->addWidget(checkRow(3, QStringLiteral("BlockSSaver"),
-                               QStringLiteral("блокировать хранитель экрана"), page));
-    layout->addWidget(checkRow(15, QStringLiteral("AutoCheckUpdates"),
-                               QStringLiteral("автоматически проверять обновления"), page));
-    layout->addStretch(1);
-}
-
-void ProgramOptionsWindow::buildImagePage(QWidget* page) {
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(checkRow(7, QStringLiteral("Convert2JPG"),
-                               QStringLiteral("сохранять в формате .JPG (иначе - .BMP)"), page));
-    layout->addWidget(checkRow(8, QStringLiteral("InPrintDate"),
-                               QStringLiteral("впечатывать на изображение дату и время"), page));
-
-    auto* quality = new QHBoxLayout;
-    quality->addWidget(new QLabel(QStringLiteral("качество JPEG"), page));
-    m_qualitySlider = new controls::Slider(page);
-    m_qualitySlider->setObjectName(QStringLiteral("Slider1"));
-    m_qualitySlider->setStep(5);
-    SettingBinding<core::Settings>::bind(m_qualitySlider, QStringLiteral("JPGq"));
-    m_qualitySlider->setFixedWidth(240);
-    quality->addWidget(m_qualitySlider);
-    quality->addStretch(1);
-    layout->addLayout(quality);
-
-    layout->addWidget(checkRow(9, QStringLiteral("SyncPreRate"),
-                               QStringLiteral("синхронизировать просмотр с детектором"), page));
-
-    static const std::array<const char*, 3> captions{"формат изображения", "настройки камеры",
-                                                     "поддержка высокого разрешения"};
-    auto* buttons = new QHBoxLayout;
-    for (int i = 0; i < 3; ++i) {
-        auto* button = new controls::PushButton(
-            QString::fromUtf8(captions[static_cast<std::size_t>(i)]), page);
-        button->setObjectName(indexed("XpB3", i));
-        button->setButtonStyle(3);
-        button->setFixedSize(i == 2 ? 230 : 150, 26);
-        buttons->addWidget(button);
-        m_soundTestButtons[static_cast<std::size_t>(i)] = button;
-        connect(button, &controls::PushButton::clicked, this, [this, i] { onSoundTestClicked(i); });
-    }
-    buttons->addStretch(1);
-    layout->addLayout(buttons);
-    layout->addStretch(1);
-}
-
-void ProgramOptionsWindow::buildFilesPage(QWidget* page) {
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(new QLabel(QStringLiteral("папка для сохранения снимков"), page));
-    layout->addWidget(pathRow(1, QStringLiteral("SavePath"), page));
-    layout->addWidget(checkRow(4, QStringLiteral("CreateSubFolders"),
-                               QStringLiteral("создавать подкаталоги по дате снимка"), page));
-    layout->addWidget(checkRow(5, QStringLiteral("StaticFile"),
-                               QStringLiteral("постоянное имя файла (иначе имя=время)"), page));
-    layout->addWidget(pathRow(2, QStringLiteral("StaticFilePath"), page));
-
-    // "не более" [count] "снимков в одной папке", the count set with a
-    // small vertical scroll bar.
-    QWidget* limit = checkRow(6, QStringLiteral("MaxFiles"), QStringLiteral("не более"), page);
-    auto* limitLayout = static_cast<QHBoxLayout*>(limit->layout());
-    delete limitLayout->takeAt(limitLayout->count() - 1); // the stretch goes last again
-    m_maxFilesLabel = new QLabel(QStringLiteral("1000"), limit);
-    m_maxFilesLabel->setObjectName(QStringLiteral("Label2"));
-    m_maxFilesLabel->setMinimumWidth(40);
-    m_maxFilesLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_pageScroll = new QScrollBar(Qt::Vertical, limit);
-    m_pageScroll->setObjectName(QStringLiteral("VScroll1"));
-    SettingBinding<core::Settings>::bind(m_pageScroll, QStringLiteral("MaxFilesCount"));
-    m_pageScroll->setFixedSize(17, 30);
-    connect(m_pageScroll, &QScrollBar::valueChanged, this, &ProgramOptionsWindow::onPageScrolled);
-    m_infoIcon = new QLabel(limit);
-    m_infoIcon->setObjectName(QStringLiteral("PicInfotip"));
-    m_infoIcon->setPixmap(helpPicture());
-    m_infoIcon->setToolTip(QStringLiteral("Что это за настройка?"));
-    m_infoIcon->setCursor(Qt::PointingHandCursor);
-    m_infoIcon->installEventFilter(this);
-    limitLayout->addWidget(m_maxFilesLabel);
-    limitLayout->addWidget(m_pageScroll);
-    limitLayout->addWidget(new QLabel(QStringLiteral("снимков в одной папке"), limit));
-    limitLayout->addWidget(m_infoIcon);
-    limitLayout->addStretch(1);
-    layout->addWidget(limit);
-    layout->addStretch(1);
-}
-
-void ProgramOptionsWindow::buildDetectorPage(QWidget* page) {
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(checkRow(10, QStringLiteral("SaveAlarm"),
-                               QStringLiteral("сохранять снимки при движении в кадре"), page));
-    layout->addWidget(checkRow(11, QStringLiteral("SoundAlarm"),
-                               QStringLiteral("звук тревоги при движении в кадре"), page));
-    layout->addWidget(pathRow(3, QStringLiteral("SoundAlarmPath"), page));
-    layout->addWidget(checkRow(12, QStringLiteral("RunAlarm"),
-                               QStringLiteral("запустить программу при движении в кадре"), page));
-    layout->addWidget(pathRow(4, QStringLiteral("RunAlarmPath"), page));
-    QWidget* wait = checkRow(14, QStringLiteral("RunAlarmWait"),
-                             QStringLiteral("и дождаться завершения ее работы"), page);
-    wait->layout()->setContentsMargins(20, 0, 0, 0);
-    layout->addWidget(wait);
-    layout->addWidget(checkRow(13, QStringLiteral("SysTrayAlarm"),
-                               QStringLiteral("оповестить сообщением из системного трея"), page));
-    layout->addStretch(1);
-}
-
-void ProgramOptionsWindow::buildEventsPage(QWidget* page) {
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(0, 0, 0, 0);
-    m_events = new EventsOptionsPage(page);
-    layout->addWidget(m_events);
-}
-
 void ProgramOptionsWindow::paintEvent(QPaintEvent* event) {
     Q_UNUSED(event)
     QPainter p(this);
     p.fillRect(rect(), Background);
-}
-
-bool ProgramOptionsWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_infoIcon && event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        onInfoClicked();
-        return true;
-    }
-    return QDialog::eventFilter(watched, event);
 }
 
 void ProgramOptionsWindow::selectTab(int index) {
@@ -360,101 +175,20 @@ void ProgramOptionsWindow::selectTab(int index) {
     }
 }
 
+void ProgramOptionsWindow::setOwnExecutable(const QString& path) {
+    m_alarm->setOwnExecutable(path);
+}
+
 void ProgramOptionsWindow::fillControls() {
-    // Values set from code raise no clicked, so the dependent controls keep
-    // their enabled state here.
-    const core::Settings& s = m_context.settings;
-    for (int i = 0; i < OwnPages; ++i)
-        SettingBinding<core::Settings>::fill(m_cont[static_cast<std::size_t>(i)], s);
-    // The label follows the scroll bar, which says nothing when its value
-    // stays.
-    onPageScrolled(m_pageScroll->value());
-    m_events->fill(s);
+    for (ProgramOptionsPage* page : m_own)
+        page->fillControls();
+    m_events->fill(m_context.settings);
 }
 
 void ProgramOptionsWindow::copyControls() {
-    for (int i = 0; i < OwnPages; ++i)
-        SettingBinding<core::Settings>::copy(m_cont[static_cast<std::size_t>(i)],
-                                             m_context.settings);
+    for (ProgramOptionsPage* page : m_own)
+        page->copyControls();
     m_events->copyTo(m_context.settings);
-}
-
-void ProgramOptionsWindow::onCheckBoxClicked(int index) {
-    const bool on = m_check[static_cast<std::size_t>(index)]->value();
-    const auto follow = [this, on](int text) {
-        m_text[static_cast<std::size_t>(text)]->setEnabled(on);
-        m_sel[static_cast<std::size_t>(text)]->setEnabledCtrl(on);
-    };
-    switch (index) {
-    case 2:
-        follow(0);
-        break;
-    case 5:
-        follow(2);
-        break;
-    case 11:
-        follow(3);
-        break;
-    case 12:
-        follow(4);
-        m_check[14]->setEnabled(on);
-        break;
-    case 10:
-        if (!on && m_loaded) {
-            m_context.dialogs.message(Icon::Information, Attention,
-                                      QStringLiteral("Учтите, что при отключении этой опции, "
-                                                     "программа не сможет закачивать изображения "
-                                                     "на FTP в режиме автосъемки."));
-        }
-        break;
-    default:
-        break;
-    }
-}
-
-void ProgramOptionsWindow::onBrowseClicked(int index) {
-    const QString sounds = QStringLiteral("Звуки (wav)|*.wav");
-    const QString open = QStringLiteral("Открыть");
-    QString chosen;
-    switch (index) {
-    case 0:
-    case 3:
-        chosen = m_pickers->openFile(open, sounds, QStringLiteral("*.wav"));
-        break;
-    case 1:
-        chosen = m_pickers->browseFolder(this, QStringLiteral("Выберите каталог"));
-        break;
-    case 4:
-        chosen = m_pickers->openFile(open, alarmProgramFilter(), QStringLiteral("*.*"));
-        if (!chosen.isEmpty() && chosen == m_ownExecutable) {
-            m_context.dialogs.message(Icon::Error, QStringLiteral("Защита от дурака"),
-                                      QStringLiteral("Я не знаю, на что ты рассчитываешь, но "
-                                                     "программа не будет запускать сама себя."));
-            return;
-        }
-        break;
-    default:
-        // The fixed file name is typed, not picked.
-        return;
-    }
-    if (!chosen.isEmpty())
-        m_text[static_cast<std::size_t>(index)]->setText(chosen);
-}
-
-QString ProgramOptionsWindow::alarmProgramFilter() {
-#ifdef Q_OS_WIN
-    return QStringLiteral("Программы (.exe)|*.exe|Пакетные файлы (.bat)|*.bat|"
-                          "Пакетные файлы (.cmd)|*.cmd");
-#else
-    // Programs here rarely carry an extension: scripts by their usual one,
-    // anything else (executables) among all files.
-    return QStringLiteral("Сценарии (.sh)|*.sh|Все файлы|*");
-#endif
-}
-
-void ProgramOptionsWindow::onPageScrolled(int value) {
-    m_maxFilesLabel->setText(QString::number(value));
-    m_pageScroll->setSingleStep(ProgramOptionsRules::maxFilesStep(value));
 }
 
 void ProgramOptionsWindow::onOkClicked() {
@@ -486,47 +220,29 @@ void ProgramOptionsWindow::onDefaultsClicked() {
         page->fillControls();
 }
 
-void ProgramOptionsWindow::onSoundTestClicked(int index) {
+void ProgramOptionsWindow::onCaptureButtonClicked(ImageOptionsPage::CaptureButton button) {
     // Hiding ends a running exec(); the window comes back modeless below and
     // from then on looks after its own lifetime.
     hide();
-    switch (index) {
-    case 0:
+    switch (button) {
+    case ImageOptionsPage::FormatButton:
         m_capture.chooseFormat();
         if (m_hideFormatLabel)
             m_hideFormatLabel();
         break;
-    case 1:
+    case ImageOptionsPage::SourceButton:
         m_capture.chooseSource();
         break;
-    case 2: {
+    case ImageOptionsPage::ResolutionButton: {
         ResolutionWindow hd(m_context, m_capture);
         hd.exec();
         break;
     }
-    default:
-        break;
     }
     m_detached = true;
     setAttribute(Qt::WA_DeleteOnClose, true);
     setWindowModality(Qt::NonModal);
     show();
-}
-
-void ProgramOptionsWindow::onInfoClicked() {
-    const QStringList lines{
-        QStringLiteral("Внимание!"),
-        QString(),
-        QStringLiteral("Будьте осторожны при использовании этой функции."),
-        QStringLiteral("В целях ускорения работы с большим количеством файлов,"),
-        QStringLiteral("программа не анализирует их имена и расширения, а просто"),
-        QStringLiteral("удаляет лишние файлы, находящиеся вверху списка."),
-        QString(),
-        QStringLiteral("Перед началом работы настоятельно рекомендуется"),
-        QStringLiteral("очистить каталог сохранения снимков, если там находятся"),
-        QStringLiteral("предыдущие снимки."),
-    };
-    m_context.dialogs.message(Icon::Information, Attention, lines.join(QStringLiteral("\r\n")));
 }
 
 } // namespace vigilux::ui

@@ -4,6 +4,11 @@
 
 class QObject;
 
+namespace vigilux::core {
+struct NotifySettings;
+struct Settings;
+} // namespace vigilux::core
+
 namespace vigilux::ui {
 
 // Ties an option page's editors to keys of core::SettingsTable: the page
