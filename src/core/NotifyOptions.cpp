@@ -4,12 +4,13 @@
 #include "core/IniFile.h"
 #include "core/NotifySettings.h"
 #include "core/SettingsStorage.h"
+#include "core/SettingsTable.h"
 #include "platform/Keyring.h"
 #include "platform/RegularFile.h"
 
 #include <QTimer>
 
-#include <algorithm>
+#include <vector>
 
 namespace vigilux::core {
 
@@ -17,8 +18,8 @@ namespace {
 
 using core::NotifySettings;
 
-const QString TokenKey = QStringLiteral("TelegramToken");
-const QString PassKey = QStringLiteral("SmtpPass");
+using Table = SettingsTable<NotifySettings>;
+
 const QString SecretsKey = QStringLiteral("Secrets");
 const QString InKeyring = QStringLiteral("keyring");
 const QString InIni = QStringLiteral("ini");
@@ -31,6 +32,15 @@ constexpr int MaxChunks = 16;
 
 QString chunkKey(const QString& key, int index) {
     return index == 0 ? key : key + QString::number(index + 1);
+}
+
+// The bot token and the mail password, in the table's order.
+std::vector<const Table::Key*> secrets() {
+    std::vector<const Table::Key*> keys;
+    for (const Table::Key& key : Table::keys())
+        if (key.has(Table::Key::Secret))
+            keys.push_back(&key);
+    return keys;
 }
 
 } // namespace
@@ -89,41 +99,15 @@ void NotifyOptions::writeSecretToIni(const QString& key, const QString& secret) 
 void NotifyOptions::load() {
     ++m_generation;
     NotifySettings& s = m_settings;
-    const NotifySettings defaults;
-    const auto flag = [&](const QString& key, bool fallback) {
-        return SettingsStorage::textToBool(m_ini.read(key, Section), fallback);
-    };
-    const auto number = [&](const QString& key, qint32 fallback, qint32 low, qint32 high) {
-        return std::clamp(SettingsStorage::textToInt32(m_ini.read(key, Section), fallback), low,
-                          high);
-    };
-    const auto text = [&](const QString& key) { return m_ini.read(key, Section); };
+    Table::load(m_ini, s);
 
-    s.telegramOn = flag(QStringLiteral("TelegramOn"), defaults.telegramOn);
-    s.telegramApi = text(QStringLiteral("TelegramApi"));
-    if (s.telegramApi.trimmed().isEmpty())
-        s.telegramApi = defaults.telegramApi;
-    s.telegramChat = text(QStringLiteral("TelegramChat"));
-    s.mailOn = flag(QStringLiteral("MailOn"), defaults.mailOn);
-    s.smtpServer = text(QStringLiteral("SmtpServer"));
-    s.smtpPort = number(QStringLiteral("SmtpPort"), defaults.smtpPort, 0, 65535);
-    s.smtpSecurity = number(QStringLiteral("SmtpSecurity"), defaults.smtpSecurity,
-                            NotifySettings::SecurityNone, NotifySettings::SecurityTls);
-    s.smtpLogin = text(QStringLiteral("SmtpLogin"));
-    s.mailFrom = text(QStringLiteral("MailFrom"));
-    s.mailTo = text(QStringLiteral("MailTo"));
-    s.smtpCaFile = text(QStringLiteral("SmtpCaFile"));
-    s.sendClips = flag(QStringLiteral("SendClips"), defaults.sendClips);
-    s.mailClip = flag(QStringLiteral("MailClip"), defaults.mailClip);
-    s.mailClipMaxMb = number(QStringLiteral("MailClipMaxMb"), defaults.mailClipMaxMb, 1, 1024);
-
-    if (text(SecretsKey) == InKeyring) {
+    if (m_ini.read(SecretsKey, Section) == InKeyring) {
         if (m_keyring) {
             readFromKeyring();
             return;
         }
-        s.telegramToken.clear();
-        s.smtpPassword.clear();
+        for (const Table::Key* key : secrets())
+            key->set(s, QString());
         const quint64 generation = m_generation;
         QTimer::singleShot(0, this, [this, generation] {
             if (generation == m_generation)
@@ -132,8 +116,8 @@ void NotifyOptions::load() {
         });
         return;
     }
-    s.telegramToken = readSecretFromIni(TokenKey);
-    s.smtpPassword = readSecretFromIni(PassKey);
+    for (const Table::Key* key : secrets())
+        key->set(s, readSecretFromIni(key->name));
     const quint64 generation = m_generation;
     QTimer::singleShot(0, this, [this, generation] {
         if (generation == m_generation)
@@ -143,43 +127,27 @@ void NotifyOptions::load() {
 
 void NotifyOptions::readFromKeyring() {
     const quint64 generation = m_generation;
-    m_pending = 2;
+    const std::vector<const Table::Key*> keys = secrets();
+    m_pending = static_cast<int>(keys.size());
     m_allOk = true;
-    const auto answer = [this, generation](QString NotifySettings::*field) {
-        return [this, generation, field](bool ok, const QString& value) {
+    for (const Table::Key* key : keys) {
+        m_keyring->read(key->name, [this, generation, key](bool ok, const QString& value) {
             if (generation != m_generation)
                 return;
             if (ok)
-                m_settings.*field = value;
+                key->set(m_settings, value);
             m_allOk = m_allOk && ok;
             if (--m_pending == 0)
                 emit loaded(m_allOk ? QString()
                                     : QStringLiteral("Не удалось прочитать токен Telegram или "
                                                      "пароль почты из хранилища паролей"));
-        };
-    };
-    m_keyring->read(TokenKey, answer(&NotifySettings::telegramToken));
-    m_keyring->read(PassKey, answer(&NotifySettings::smtpPassword));
+        });
+    }
 }
 
 void NotifyOptions::save() {
     ++m_generation;
-    const NotifySettings& s = m_settings;
-    m_ini.write(s.telegramOn, QStringLiteral("TelegramOn"), Section);
-    m_ini.write(s.telegramApi, QStringLiteral("TelegramApi"), Section);
-    m_ini.write(s.telegramChat, QStringLiteral("TelegramChat"), Section);
-    m_ini.write(s.mailOn, QStringLiteral("MailOn"), Section);
-    m_ini.write(s.smtpServer, QStringLiteral("SmtpServer"), Section);
-    m_ini.write(s.smtpPort, QStringLiteral("SmtpPort"), Section);
-    m_ini.write(s.smtpSecurity, QStringLiteral("SmtpSecurity"), Section);
-    m_ini.write(s.smtpLogin, QStringLiteral("SmtpLogin"), Section);
-    m_ini.write(s.mailFrom, QStringLiteral("MailFrom"), Section);
-    m_ini.write(s.mailTo, QStringLiteral("MailTo"), Section);
-    m_ini.write(s.smtpCaFile, QStringLiteral("SmtpCaFile"), Section);
-    m_ini.write(s.sendClips, QStringLiteral("SendClips"), Section);
-    m_ini.write(s.mailClip, QStringLiteral("MailClip"), Section);
-    m_ini.write(s.mailClipMaxMb, QStringLiteral("MailClipMaxMb"), Section);
-
+    Table::save(m_ini, m_settings, KeyOwner::NotifyPage);
     if (m_keyring) {
         writeToKeyring();
         return;
@@ -189,7 +157,7 @@ void NotifyOptions::save() {
 
 void NotifyOptions::writeToKeyring() {
     const quint64 generation = m_generation;
-    m_pending = 2;
+    m_pending = static_cast<int>(secrets().size());
     m_allOk = true;
     const auto answer = [this, generation](bool ok) {
         if (generation != m_generation)
@@ -198,22 +166,16 @@ void NotifyOptions::writeToKeyring() {
         if (--m_pending == 0)
             finishSave(m_allOk);
     };
-    m_keyring->write(TokenKey, m_settings.telegramToken, answer);
-    m_keyring->write(PassKey, m_settings.smtpPassword, answer);
+    for (const Table::Key* key : secrets())
+        m_keyring->write(key->name, key->get(m_settings).toString(), answer);
 }
 
 void NotifyOptions::finishSave(bool inKeyring) {
     // The file says where the secrets are only once they are there, and a
     // copy in the file is wiped only once the keyring holds them.
-    if (inKeyring) {
-        writeSecretToIni(TokenKey, QString());
-        writeSecretToIni(PassKey, QString());
-        m_ini.write(InKeyring, SecretsKey, Section);
-    } else {
-        writeSecretToIni(TokenKey, m_settings.telegramToken);
-        writeSecretToIni(PassKey, m_settings.smtpPassword);
-        m_ini.write(InIni, SecretsKey, Section);
-    }
+    for (const Table::Key* key : secrets())
+        writeSecretToIni(key->name, inKeyring ? QString() : key->get(m_settings).toString());
+    m_ini.write(inKeyring ? InKeyring : InIni, SecretsKey, Section);
     const quint64 generation = m_generation;
     QTimer::singleShot(0, this, [this, generation, inKeyring] {
         if (generation == m_generation)

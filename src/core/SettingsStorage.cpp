@@ -3,6 +3,7 @@
 #include "core/AppContext.h"
 #include "core/Cp1251.h"
 #include "core/DetectorValuesTarget.h"
+#include "core/SettingsTable.h"
 #include "platform/Dialogs.h"
 
 #include <QDir>
@@ -16,39 +17,14 @@ namespace vigilux::core {
 
 namespace {
 
-const QString InterfaceSection = QStringLiteral("Interface");
-const QString FilesSection = QStringLiteral("Files");
-const QString ImageSection = QStringLiteral("Image");
-const QString DetectorSection = QStringLiteral("MotionDetector");
-const QString SensorSection = QStringLiteral("Sensor");
-const QString EventsSection = QStringLiteral("Events");
-const QString FtpSection = QStringLiteral("FTP");
-const QString ResolutionSection = QStringLiteral("HD");
-
 const QString ScrambleSeparator = QStringLiteral("QXZ");
 
-// The ranges the settings windows offer. A hand-edited number outside them
-// is pulled to the nearest end, so no consumer sees, say, a 0 ms interval.
-struct Range {
-    qint32 low;
-    qint32 high;
-};
-constexpr Range MaxFilesCountRange{1, 10000};
-constexpr Range JpegQualityRange{10, 100};
-constexpr Range EventGapRange{1, 3600};
-constexpr Range EventFramesRange{0, 2};
-constexpr Range EventFirstFramesRange{1, 100};
-constexpr Range EventFrameIntervalRange{1, 3600};
-constexpr Range ClipPreRollRange{0, 10};
-constexpr Range ClipPostRollRange{0, 3600};
-constexpr Range ClipFrameRateRange{1, 60};
-constexpr Range MaxClipMinutesRange{1, 600};
-constexpr std::array<Range, 3> DetectorValueRanges{{{100, 5000}, {0, 15}, {1, 100}}};
+using Table = SettingsTable<Settings>;
 
-template <typename T>
-T clamped(T value, Range range) {
-    return static_cast<T>(std::clamp<qint32>(value, range.low, range.high));
-}
+// What the program options' OK writes and their defaults button resets:
+// everything but the FTP connection and [Notify], the detector's values last.
+constexpr unsigned OwnKeys = static_cast<unsigned>(KeyOwner::ProgramOptions) |
+                             static_cast<unsigned>(KeyOwner::DetectorWindow);
 
 bool parseInteger(const QString& text, qlonglong& value) {
     bool ok = false;
@@ -80,101 +56,14 @@ SettingsStorage::SettingsStorage(AppContext& context, DetectorValuesTarget& dete
 
 void SettingsStorage::load() {
     core::IniFile& ini = m_context.ini;
-    core::Settings& s = m_context.settings;
-    const core::Settings defaults;
-
     const bool newFile = !QFileInfo::exists(ini.fileName());
     if (newFile)
         setDefaults();
     // When even the defaults could not be written there is nothing to read
-    // back: the paths keep the defaults just set instead of becoming "".
-    const bool haveFile = QFileInfo::exists(ini.fileName());
-    const auto text = [&](const QString& key, const QString& section, const QString& current) {
-        const QString value = ini.read(key, section);
-        return haveFile ? value : current;
-    };
-    const auto flag = [&](const QString& key, const QString& section, bool fallback) {
-        return textToBool(ini.read(key, section), fallback);
-    };
-
-    s.startMinimized = flag(QStringLiteral("MinStart"), InterfaceSection, defaults.startMinimized);
-    s.startWatching = flag(QStringLiteral("AutoStart"), InterfaceSection, defaults.startWatching);
-    s.soundOnSave = flag(QStringLiteral("Sound"), InterfaceSection, defaults.soundOnSave);
-    s.saveSoundPath = text(QStringLiteral("SoundPath"), InterfaceSection, s.saveSoundPath);
-    s.blockScreenSaver =
-        flag(QStringLiteral("BlockSSaver"), InterfaceSection, defaults.blockScreenSaver);
-    s.autoCheckUpdates =
-        flag(QStringLiteral("AutoCheckUpdates"), InterfaceSection, defaults.autoCheckUpdates);
-
-    s.savePath = text(QStringLiteral("SavePath"), FilesSection, s.savePath);
-    s.createSubfolders =
-        flag(QStringLiteral("CreateSubFolders"), FilesSection, defaults.createSubfolders);
-    s.singleFile = flag(QStringLiteral("StaticFile"), FilesSection, defaults.singleFile);
-    s.singleFileName = text(QStringLiteral("StaticFilePath"), FilesSection, s.singleFileName);
-    s.limitFiles = flag(QStringLiteral("MaxFiles"), FilesSection, defaults.limitFiles);
-    s.maxFileCount = clamped(
-        textToInt16(ini.read(QStringLiteral("MaxFilesCount"), FilesSection), defaults.maxFileCount),
-        MaxFilesCountRange);
-
-    s.saveAsJpeg = flag(QStringLiteral("Convert2JPG"), ImageSection, defaults.saveAsJpeg);
-    s.imprintDate = flag(QStringLiteral("InPrintDate"), ImageSection, defaults.imprintDate);
-    s.jpegQuality =
-        clamped(textToInt16(ini.read(QStringLiteral("JPGq"), ImageSection), defaults.jpegQuality),
-                JpegQualityRange);
-    s.syncPreviewRate = flag(QStringLiteral("SyncPreRate"), ImageSection, defaults.syncPreviewRate);
-
-    s.saveOnAlarm = flag(QStringLiteral("SaveAlarm"), DetectorSection, defaults.saveOnAlarm);
-    s.soundOnAlarm = flag(QStringLiteral("SoundAlarm"), DetectorSection, defaults.soundOnAlarm);
-    s.alarmSoundPath = text(QStringLiteral("SoundAlarmPath"), DetectorSection, s.alarmSoundPath);
-    s.runOnAlarm = flag(QStringLiteral("RunAlarm"), DetectorSection, defaults.runOnAlarm);
-    s.alarmProgramPath = text(QStringLiteral("RunAlarmPath"), DetectorSection, s.alarmProgramPath);
-    s.waitForAlarmProgram =
-        flag(QStringLiteral("RunAlarmWait"), DetectorSection, defaults.waitForAlarmProgram);
-    s.balloonOnAlarm =
-        flag(QStringLiteral("SysTrayAlarm"), DetectorSection, defaults.balloonOnAlarm);
-
-    const std::array<QString, 3> sensorKeys{QStringLiteral("Timer"), QStringLiteral("Noise"),
-                                            QStringLiteral("Percent")};
-    for (std::size_t i = 0; i < sensorKeys.size(); ++i) {
-        s.detectorValues[i] =
-            clamped(textToInt32(ini.read(sensorKeys[i], SensorSection), defaults.detectorValues[i]),
-                    DetectorValueRanges[i]);
-    }
-    pushDetectorValues();
-
-    // A file from before events reads as the defaults: one action per step.
-    const auto number = [&](const QString& key, qint32 fallback, Range range) {
-        return clamped(textToInt32(ini.read(key, EventsSection), fallback), range);
-    };
-    s.eventGap = number(QStringLiteral("EventGap"), defaults.eventGap, EventGapRange);
-    s.soundPerEvent = flag(QStringLiteral("SoundPerEvent"), EventsSection, defaults.soundPerEvent);
-    s.balloonPerEvent =
-        flag(QStringLiteral("BalloonPerEvent"), EventsSection, defaults.balloonPerEvent);
-    s.programPerEvent =
-        flag(QStringLiteral("ProgramPerEvent"), EventsSection, defaults.programPerEvent);
-    // An unknown mode saves every step rather than a neighbouring mode.
-    const qint32 frames =
-        textToInt32(ini.read(QStringLiteral("EventFrames"), EventsSection), defaults.eventFrames);
-    s.eventFrames = frames >= EventFramesRange.low && frames <= EventFramesRange.high
-                        ? frames
-                        : defaults.eventFrames;
-    s.eventFirstFrames = number(QStringLiteral("EventFirstFrames"), defaults.eventFirstFrames,
-                                EventFirstFramesRange);
-    s.eventFrameInterval = number(QStringLiteral("EventFrameInterval"), defaults.eventFrameInterval,
-                                  EventFrameIntervalRange);
-
-    s.ftpUpload = flag(QStringLiteral("FtpUpload"), FtpSection, defaults.ftpUpload);
-    s.ftpServer = text(QStringLiteral("FtpServer"), FtpSection, s.ftpServer);
-    s.ftpFolder = text(QStringLiteral("FtpFolder"), FtpSection, s.ftpFolder);
-    s.ftpLogin = text(QStringLiteral("FtpLogin"), FtpSection, s.ftpLogin);
-    const QString storedPass = ini.read(QStringLiteral("FtpPass"), FtpSection);
-    if (haveFile)
-        s.ftpPassword = unscramblePassword(storedPass);
-    loadClips();
+    // back: the texts keep the defaults just set instead of becoming "".
+    Table::load(ini, m_context.settings, QFileInfo::exists(ini.fileName()));
     loadDetector(newFile);
-
-    s.resolutionCandidates =
-        text(QStringLiteral("DefHD"), ResolutionSection, s.resolutionCandidates);
+    pushDetectorValues();
 }
 
 QString SettingsStorage::defaultSaveFolder() const {
@@ -190,15 +79,10 @@ QString SettingsStorage::defaultSaveFolder() const {
 
 void SettingsStorage::setDefaults() {
     core::Settings& s = m_context.settings;
-    const QString& data = m_context.dataFolder;
     platform::Dialogs& dialogs = m_context.dialogs;
-
-    s.startMinimized = false;
-    s.startWatching = false;
-    s.soundOnSave = true;
-    s.saveSoundPath = data + QStringLiteral("/sound/save.wav");
-    s.blockScreenSaver = true;
-    s.autoCheckUpdates = true;
+    Table::reset(s, OwnKeys, m_context.dataFolder);
+    // A new file watches for objects, not changed bytes.
+    s.detectorKind = core::Settings::DetectorKind::Objects;
 
     const QString chosen =
         dialogs.browseFolder(QStringLiteral("Выберите каталог для сохранения снимков"));
@@ -225,91 +109,13 @@ void SettingsStorage::setDefaults() {
         }
     }
 
-    s.createSubfolders = true;
-    s.singleFile = false;
-    s.singleFileName = QStringLiteral("frame");
-    s.limitFiles = true;
-    s.maxFileCount = 1000;
-    s.saveAsJpeg = true;
-    s.imprintDate = false;
-    s.jpegQuality = 75;
-    s.syncPreviewRate = true;
-    s.saveOnAlarm = true;
-    s.soundOnAlarm = false;
-    s.alarmSoundPath = data + QStringLiteral("/sound/alarm.wav");
-    s.runOnAlarm = false;
-    s.waitForAlarmProgram = false;
-    s.alarmProgramPath = QString();
-    s.balloonOnAlarm = false;
-    s.ftpUpload = false;
-    s.resolutionCandidates = DefaultResolutions;
-    s.detectorValues = {500, 5, 10};
-    // The event and clip options take the record's own defaults.
-    const core::Settings defaults;
-    s.eventClips = defaults.eventClips;
-    s.clipPreRoll = defaults.clipPreRoll;
-    s.clipPostRoll = defaults.clipPostRoll;
-    s.clipFrameRate = defaults.clipFrameRate;
-    s.maxClipMinutes = defaults.maxClipMinutes;
-    s.uploadClips = defaults.uploadClips;
-    s.eventGap = defaults.eventGap;
-    s.soundPerEvent = defaults.soundPerEvent;
-    s.balloonPerEvent = defaults.balloonPerEvent;
-    s.programPerEvent = defaults.programPerEvent;
-    s.eventFrames = defaults.eventFrames;
-    s.eventFirstFrames = defaults.eventFirstFrames;
-    s.eventFrameInterval = defaults.eventFrameInterval;
-    // A new file watches for objects, not changed bytes.
-    s.detectorKind = core::Settings::DetectorKind::Objects;
-
     save();
     pushDetectorValues();
 }
 
 void SettingsStorage::save() {
-    core::IniFile& ini = m_context.ini;
-    const core::IniFile::WriteGroup group(ini);
-    const core::Settings& s = m_context.settings;
-
-    ini.write(s.startMinimized, QStringLiteral("MinStart"), InterfaceSection);
-    ini.write(s.startWatching, QStringLiteral("AutoStart"), InterfaceSection);
-    ini.write(s.soundOnSave, QStringLiteral("Sound"), InterfaceSection);
-    ini.write(s.saveSoundPath, QStringLiteral("SoundPath"), InterfaceSection);
-    ini.write(s.blockScreenSaver, QStringLiteral("BlockSSaver"), InterfaceSection);
-    ini.write(s.autoCheckUpdates, QStringLiteral("AutoCheckUpdates"), InterfaceSection);
-
-    ini.write(s.savePath, QStringLiteral("SavePath"), FilesSection);
-    ini.write(s.createSubfolders, QStringLiteral("CreateSubFolders"), FilesSection);
-    ini.write(s.singleFile, QStringLiteral("StaticFile"), FilesSection);
-    ini.write(s.singleFileName, QStringLiteral("StaticFilePath"), FilesSection);
-    ini.write(s.limitFiles, QStringLiteral("MaxFiles"), FilesSection);
-    ini.write(s.maxFileCount, QStringLiteral("MaxFilesCount"), FilesSection);
-
-    ini.write(s.saveAsJpeg, QStringLiteral("Convert2JPG"), ImageSection);
-    ini.write(s.imprintDate, QStringLiteral("InPrintDate"), ImageSection);
-    ini.write(s.jpegQuality, QStringLiteral("JPGq"), ImageSection);
-    ini.write(s.syncPreviewRate, QStringLiteral("SyncPreRate"), ImageSection);
-
-    ini.write(s.saveOnAlarm, QStringLiteral("SaveAlarm"), DetectorSection);
-    ini.write(s.soundOnAlarm, QStringLiteral("SoundAlarm"), DetectorSection);
-    ini.write(s.alarmSoundPath, QStringLiteral("SoundAlarmPath"), DetectorSection);
-    ini.write(s.runOnAlarm, QStringLiteral("RunAlarm"), DetectorSection);
-    ini.write(s.alarmProgramPath, QStringLiteral("RunAlarmPath"), DetectorSection);
-    ini.write(s.waitForAlarmProgram, QStringLiteral("RunAlarmWait"), DetectorSection);
-    ini.write(s.balloonOnAlarm, QStringLiteral("SysTrayAlarm"), DetectorSection);
-
-    ini.write(s.eventGap, QStringLiteral("EventGap"), EventsSection);
-    ini.write(s.soundPerEvent, QStringLiteral("SoundPerEvent"), EventsSection);
-    ini.write(s.balloonPerEvent, QStringLiteral("BalloonPerEvent"), EventsSection);
-    ini.write(s.programPerEvent, QStringLiteral("ProgramPerEvent"), EventsSection);
-    ini.write(s.eventFrames, QStringLiteral("EventFrames"), EventsSection);
-    ini.write(s.eventFirstFrames, QStringLiteral("EventFirstFrames"), EventsSection);
-    ini.write(s.eventFrameInterval, QStringLiteral("EventFrameInterval"), EventsSection);
-
-    ini.write(s.ftpUpload, QStringLiteral("FtpUpload"), FtpSection);
-    ini.write(s.resolutionCandidates, QStringLiteral("DefHD"), ResolutionSection);
-
-    saveClips();
+    const core::IniFile::WriteGroup group(m_context.ini);
+    Table::save(m_context.ini, m_context.settings, KeyOwner::ProgramOptions);
     saveDetector();
     saveDetectorValues();
 }
@@ -319,26 +125,28 @@ void SettingsStorage::loadDetector(bool newFile) {
     core::Settings& s = m_context.settings;
     const core::Settings defaults;
     const QString section = QStringLiteral("Detector");
-    const auto number = [&](const QString& key, qint32 fallback, Range range) {
-        return clamped(textToInt32(ini.read(key, section), fallback), range);
+    const auto number = [&](const QString& key, qint32 fallback, qint32 low, qint32 high) {
+        return std::clamp(textToInt32(ini.read(key, section), fallback), low, high);
     };
+    // The kind is no plain row: without it, a file that has [Sensor] values
+    // (a tuned setup) keeps the byte compare, any other gets the objects.
     const QString kind = ini.read(QStringLiteral("Kind"), section).trimmed();
     if (kind.compare(QLatin1String("Objects"), Qt::CaseInsensitive) == 0)
         s.detectorKind = core::Settings::DetectorKind::Objects;
     else if (kind.compare(QLatin1String("Bytes"), Qt::CaseInsensitive) == 0)
         s.detectorKind = core::Settings::DetectorKind::ByteCompare;
-    else if (newFile || ini.read(QStringLiteral("Timer"), SensorSection).isEmpty())
+    else if (newFile || ini.read(QStringLiteral("Timer"), QStringLiteral("Sensor")).isEmpty())
         s.detectorKind = core::Settings::DetectorKind::Objects;
     else
         s.detectorKind = core::Settings::DetectorKind::ByteCompare;
     s.objectSensitivity =
-        number(QStringLiteral("Sensitivity"), defaults.objectSensitivity, {20, 100});
-    s.objectNoiseFloor = number(QStringLiteral("NoiseFloor"), defaults.objectNoiseFloor, {2, 80});
-    s.objectMinSize = number(QStringLiteral("MinObject"), defaults.objectMinSize, {5, 2000});
+        number(QStringLiteral("Sensitivity"), defaults.objectSensitivity, 20, 100);
+    s.objectNoiseFloor = number(QStringLiteral("NoiseFloor"), defaults.objectNoiseFloor, 2, 80);
+    s.objectMinSize = number(QStringLiteral("MinObject"), defaults.objectMinSize, 5, 2000);
     s.objectPersistence =
-        number(QStringLiteral("Persistence"), defaults.objectPersistence, {0, 5000});
+        number(QStringLiteral("Persistence"), defaults.objectPersistence, 0, 5000);
     s.objectLearnSeconds =
-        number(QStringLiteral("LearnSeconds"), defaults.objectLearnSeconds, {1, 600});
+        number(QStringLiteral("LearnSeconds"), defaults.objectLearnSeconds, 1, 600);
     s.objectPersonOnly =
         textToBool(ini.read(QStringLiteral("PersonOnly"), section), defaults.objectPersonOnly);
     s.objectBoxes =
@@ -369,59 +177,12 @@ void SettingsStorage::saveDetector() {
     ini.write(s.objectMask, QStringLiteral("Mask"), section);
 }
 
-void SettingsStorage::loadClips() {
-    core::IniFile& ini = m_context.ini;
-    core::Settings& s = m_context.settings;
-    const core::Settings defaults;
-    const QString section = QStringLiteral("Events");
-    const auto number = [&](const QString& key, qint32 fallback, Range range) {
-        return clamped(textToInt32(ini.read(key, section), fallback), range);
-    };
-    s.eventClips = textToBool(ini.read(QStringLiteral("EventClips"), section), defaults.eventClips);
-    s.clipPreRoll = number(QStringLiteral("PreRoll"), defaults.clipPreRoll, ClipPreRollRange);
-    // Until set, the clip ends with its event.
-    const qint32 gap = std::clamp(
-        textToInt32(ini.read(QStringLiteral("EventGap"), section), defaults.clipPostRoll), 1, 3600);
-    s.clipPostRoll = number(QStringLiteral("PostRoll"), gap, ClipPostRollRange);
-    s.clipFrameRate =
-        number(QStringLiteral("ClipFrameRate"), defaults.clipFrameRate, ClipFrameRateRange);
-    s.maxClipMinutes =
-        number(QStringLiteral("MaxClip"), defaults.maxClipMinutes, MaxClipMinutesRange);
-    s.uploadClips =
-        textToBool(ini.read(QStringLiteral("UploadClips"), section), defaults.uploadClips);
-}
-
-void SettingsStorage::saveClips() {
-    core::IniFile& ini = m_context.ini;
-    const core::IniFile::WriteGroup group(ini);
-    const core::Settings& s = m_context.settings;
-    const QString section = QStringLiteral("Events");
-    ini.write(s.eventClips, QStringLiteral("EventClips"), section);
-    ini.write(s.clipPreRoll, QStringLiteral("PreRoll"), section);
-    ini.write(s.clipPostRoll, QStringLiteral("PostRoll"), section);
-    ini.write(s.clipFrameRate, QStringLiteral("ClipFrameRate"), section);
-    ini.write(s.maxClipMinutes, QStringLiteral("MaxClip"), section);
-    ini.write(s.uploadClips, QStringLiteral("UploadClips"), section);
-}
-
 void SettingsStorage::saveDetectorValues() {
-    core::IniFile& ini = m_context.ini;
-    const core::IniFile::WriteGroup group(ini);
-    const core::Settings& s = m_context.settings;
-    ini.write(s.detectorValues[core::IntervalValue], QStringLiteral("Timer"), SensorSection);
-    ini.write(s.detectorValues[core::NoiseValue], QStringLiteral("Noise"), SensorSection);
-    ini.write(s.detectorValues[core::SimilarityValue], QStringLiteral("Percent"), SensorSection);
+    Table::save(m_context.ini, m_context.settings, KeyOwner::DetectorWindow);
 }
 
 void SettingsStorage::saveFtp() {
-    core::IniFile& ini = m_context.ini;
-    const core::IniFile::WriteGroup group(ini);
-    const core::Settings& s = m_context.settings;
-    ini.write(s.ftpUpload, QStringLiteral("FtpUpload"), FtpSection);
-    ini.write(s.ftpServer, QStringLiteral("FtpServer"), FtpSection);
-    ini.write(s.ftpFolder, QStringLiteral("FtpFolder"), FtpSection);
-    ini.write(s.ftpLogin, QStringLiteral("FtpLogin"), FtpSection);
-    ini.write(scramblePassword(s.ftpPassword), QStringLiteral("FtpPass"), FtpSection);
+    Table::save(m_context.ini, m_context.settings, KeyOwner::FtpWindow);
 }
 
 void SettingsStorage::pushDetectorValues() {

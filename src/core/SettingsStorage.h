@@ -13,7 +13,8 @@ namespace vigilux::core {
 class DetectorValuesTarget;
 
 // Loads, defaults and saves the settings record through the shared store,
-// and keeps the FTP password scrambled in the file.
+// key by key as core::SettingsTable lists them; each save writes only the
+// keys of the window that calls it.
 class SettingsStorage final {
 public:
     SettingsStorage(AppContext& context, DetectorValuesTarget& detectorValuesTarget);
@@ -45,11 +46,9 @@ public:
 
 private:
     void pushDetectorValues();
-    // The clip keys of [Events]; a missing PostRoll follows the event gap.
-    void loadClips();
-    void saveClips();
-    // The [Detector] keys; a file without Kind keeps the byte compare when
-    // it has [Sensor] values (a tuned setup stays as it was).
+    // The [Detector] keys of the object detector, read and written beside
+    // the table because the kind's default depends on the file: without
+    // Kind, a file that has [Sensor] values keeps the byte compare.
     void loadDetector(bool newFile);
     void saveDetector();
     // Where pictures go when the user picks no folder at the first start:

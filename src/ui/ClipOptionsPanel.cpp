@@ -3,6 +3,7 @@
 #include "controls/CheckBox.h"
 #include "core/Settings.h"
 #include "ui/OptionRows.h"
+#include "ui/SettingBinding.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -15,10 +16,16 @@ namespace vigilux::ui {
 
 namespace {
 
-controls::CheckBox* checkBox(const QString& name, QWidget* parent) {
-    auto* box = new controls::CheckBox(parent);
-    box->setObjectName(name);
-    return box;
+// Each editor is named after the key it edits.
+template <typename Editor>
+Editor* bound(Editor* editor, const QString& key) {
+    editor->setObjectName(key);
+    SettingBinding<core::Settings>::bind(editor, key);
+    return editor;
+}
+
+QSpinBox* spinBox(const QString& key, QWidget* parent) {
+    return bound(optionSpinBox(key, parent), key);
 }
 
 } // namespace
@@ -28,13 +35,12 @@ ClipOptionsPanel::ClipOptionsPanel(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
 
-    // The ranges are those the settings load clamps to.
-    m_clips = checkBox(QStringLiteral("EventClips"), this);
-    m_preRoll = optionSpinBox(QStringLiteral("PreRoll"), 0, 10, this);
-    m_postRoll = optionSpinBox(QStringLiteral("PostRoll"), 0, 3600, this);
-    m_frameRate = optionSpinBox(QStringLiteral("ClipFrameRate"), 1, 60, this);
-    m_maxClip = optionSpinBox(QStringLiteral("MaxClip"), 1, 600, this);
-    m_upload = checkBox(QStringLiteral("UploadClips"), this);
+    m_clips = bound(new controls::CheckBox(this), QStringLiteral("EventClips"));
+    m_preRoll = spinBox(QStringLiteral("PreRoll"), this);
+    m_postRoll = spinBox(QStringLiteral("PostRoll"), this);
+    m_frameRate = spinBox(QStringLiteral("ClipFrameRate"), this);
+    m_maxClip = spinBox(QStringLiteral("MaxClip"), this);
+    m_upload = bound(new controls::CheckBox(this), QStringLiteral("UploadClips"));
 
     layout->addLayout(
         optionRow({m_clips, new QLabel(QStringLiteral("записывать видео событий"), this)}));
@@ -54,25 +60,6 @@ ClipOptionsPanel::ClipOptionsPanel(QWidget* parent)
         {m_upload, new QLabel(QStringLiteral("отправлять видео событий на FTP-сервер"), this)},
         20));
     connect(m_clips, &controls::CheckBox::clicked, this, &ClipOptionsPanel::followClips);
-}
-
-void ClipOptionsPanel::fill(const core::Settings& s) {
-    m_clips->setValue(s.eventClips);
-    m_preRoll->setValue(s.clipPreRoll);
-    m_postRoll->setValue(s.clipPostRoll);
-    m_frameRate->setValue(s.clipFrameRate);
-    m_maxClip->setValue(s.maxClipMinutes);
-    m_upload->setValue(s.uploadClips);
-    followClips();
-}
-
-void ClipOptionsPanel::copyTo(core::Settings& s) const {
-    s.eventClips = m_clips->value();
-    s.clipPreRoll = m_preRoll->value();
-    s.clipPostRoll = m_postRoll->value();
-    s.clipFrameRate = m_frameRate->value();
-    s.maxClipMinutes = m_maxClip->value();
-    s.uploadClips = m_upload->value();
 }
 
 void ClipOptionsPanel::followClips() {

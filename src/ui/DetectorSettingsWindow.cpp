@@ -10,6 +10,7 @@
 #include "platform/WindowTools.h"
 #include "resources/Pictures.h"
 #include "ui/CalibrationWindow.h"
+#include "ui/SettingBinding.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -27,17 +28,17 @@ constexpr int WindowWidth = 500;
 constexpr int PicSide = 18;
 const QColor Panel(234, 234, 234);
 
+// The range of each slider is its key's.
 struct SliderSetup {
-    int min;
-    int max;
+    const char* key;
     int step;
     const char* caption;
 };
 
 const std::array<SliderSetup, 3> Setups{{
-    {100, 5000, 100, "таймер (быстрые/медленные движения), мсек"},
-    {0, 15, 1, "шумность камеры (сглаживание помех), %"},
-    {1, 100, 1, "порог срабатывания (разница между кадрами, не более), %"},
+    {"Timer", 100, "таймер (быстрые/медленные движения), мсек"},
+    {"Noise", 1, "шумность камеры (сглаживание помех), %"},
+    {"Percent", 1, "порог срабатывания (разница между кадрами, не более), %"},
 }};
 
 QString lines(std::initializer_list<const char*> parts) {
@@ -141,10 +142,8 @@ DetectorSettingsWindow::DetectorSettingsWindow(AppContext& context, core::Settin
 
         auto* slider = new controls::Slider(this);
         slider->setObjectName(QStringLiteral("slider%1").arg(i));
-        slider->setMin(setup.min);
-        slider->setMax(setup.max);
+        SettingBinding<core::Settings>::bind(slider, QString::fromLatin1(setup.key));
         slider->setStep(setup.step);
-        slider->setValue(m_context.settings.detectorValues[n]);
         connect(slider, &controls::Slider::changed, this,
                 [this, i](int value) { onSliderChanged(static_cast<qint16>(i), value); });
         m_slider[n] = slider;
@@ -163,6 +162,7 @@ DetectorSettingsWindow::DetectorSettingsWindow(AppContext& context, core::Settin
         grid->addWidget(pic, 3 * i + 1, 1, Qt::AlignTop);
         grid->setRowMinimumHeight(3 * i + 2, 10);
     }
+    SettingBinding<core::Settings>::fill(this, m_context.settings);
 
     const QStringList captions{QStringLiteral("OK"), QStringLiteral("Отмена"),
                                QStringLiteral("Автокалибровка")};
@@ -238,8 +238,7 @@ void DetectorSettingsWindow::onButtonClicked(int index) {
     auto& stored = m_context.settings.detectorValues;
     switch (index) {
     case 0:
-        for (std::size_t i = 0; i < 3; ++i)
-            stored[i] = m_slider[i]->value();
+        SettingBinding<core::Settings>::copy(this, m_context.settings);
         m_options.saveDetectorValues();
         [[fallthrough]];
     case 1:

@@ -4,6 +4,7 @@
 #include "core/Settings.h"
 #include "ui/ClipOptionsPanel.h"
 #include "ui/OptionRows.h"
+#include "ui/SettingBinding.h"
 
 #include <QButtonGroup>
 #include <QHBoxLayout>
@@ -12,8 +13,6 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include <algorithm>
-
 namespace vigilux::ui {
 
 EventsOptionsPage::EventsOptionsPage(QWidget* parent)
@@ -21,8 +20,9 @@ EventsOptionsPage::EventsOptionsPage(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
 
-    // The ranges are those the settings load clamps to.
-    m_gap = optionSpinBox(QStringLiteral("EventGap"), 1, 3600, this);
+    using Binding = SettingBinding<core::Settings>;
+    m_gap = optionSpinBox(QStringLiteral("EventGap"), this);
+    Binding::bind(m_gap, QStringLiteral("EventGap"));
     layout->addLayout(
         optionRow({new QLabel(QStringLiteral("событие закончено, если движения нет"), this), m_gap,
                    new QLabel(QStringLiteral("секунд"), this)}));
@@ -31,9 +31,12 @@ EventsOptionsPage::EventsOptionsPage(QWidget* parent)
                                                      "сообщение из системного трея один раз за "
                                                      "событие",
                                                      "запуск программы один раз за событие"};
+    static const std::array<const char*, 3> keys{"SoundPerEvent", "BalloonPerEvent",
+                                                 "ProgramPerEvent"};
     for (std::size_t i = 0; i < m_perEvent.size(); ++i) {
         m_perEvent[i] = new controls::CheckBox(this);
         m_perEvent[i]->setObjectName(QStringLiteral("PerEvent_%1").arg(i));
+        Binding::bind(m_perEvent[i], QString::fromLatin1(keys[i]));
         layout->addLayout(
             optionRow({m_perEvent[i], new QLabel(QString::fromUtf8(captions[i]), this)}));
     }
@@ -47,8 +50,11 @@ EventsOptionsPage::EventsOptionsPage(QWidget* parent)
         m_frames[i]->setObjectName(QStringLiteral("EventFrames_%1").arg(i));
         group->addButton(m_frames[i], static_cast<int>(i));
     }
-    m_firstFrames = optionSpinBox(QStringLiteral("EventFirstFrames"), 1, 100, this);
-    m_frameInterval = optionSpinBox(QStringLiteral("EventFrameInterval"), 1, 3600, this);
+    Binding::bind(group, QStringLiteral("EventFrames"));
+    m_firstFrames = optionSpinBox(QStringLiteral("EventFirstFrames"), this);
+    Binding::bind(m_firstFrames, QStringLiteral("EventFirstFrames"));
+    m_frameInterval = optionSpinBox(QStringLiteral("EventFrameInterval"), this);
+    Binding::bind(m_frameInterval, QStringLiteral("EventFrameInterval"));
     layout->addLayout(optionRow({m_frames[0]}, 20));
     layout->addLayout(optionRow({m_frames[1], m_firstFrames,
                                  new QLabel(QStringLiteral("кадра, затем один кадр в"), this),
@@ -62,28 +68,13 @@ EventsOptionsPage::EventsOptionsPage(QWidget* parent)
 }
 
 void EventsOptionsPage::fill(const core::Settings& s) {
-    m_gap->setValue(s.eventGap);
-    m_perEvent[0]->setValue(s.soundPerEvent);
-    m_perEvent[1]->setValue(s.balloonPerEvent);
-    m_perEvent[2]->setValue(s.programPerEvent);
-    m_frames[static_cast<std::size_t>(std::clamp(s.eventFrames, 0, 2))]->setChecked(true);
-    m_firstFrames->setValue(s.eventFirstFrames);
-    m_frameInterval->setValue(s.eventFrameInterval);
+    SettingBinding<core::Settings>::fill(this, s);
     followMode();
-    m_clips->fill(s);
+    m_clips->followClips();
 }
 
 void EventsOptionsPage::copyTo(core::Settings& s) const {
-    s.eventGap = m_gap->value();
-    s.soundPerEvent = m_perEvent[0]->value();
-    s.balloonPerEvent = m_perEvent[1]->value();
-    s.programPerEvent = m_perEvent[2]->value();
-    for (std::size_t i = 0; i < m_frames.size(); ++i)
-        if (m_frames[i]->isChecked())
-            s.eventFrames = static_cast<qint32>(i);
-    s.eventFirstFrames = m_firstFrames->value();
-    s.eventFrameInterval = m_frameInterval->value();
-    m_clips->copyTo(s);
+    SettingBinding<core::Settings>::copy(this, s);
 }
 
 // K and S only mean something for their own mode.

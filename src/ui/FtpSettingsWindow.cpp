@@ -7,6 +7,7 @@
 #include "platform/WindowTools.h"
 #include "resources/Pictures.h"
 #include "ui/FtpStatusIcon.h"
+#include "ui/SettingBinding.h"
 #include "upload/UploadBacklog.h"
 
 #include <QDir>
@@ -62,6 +63,7 @@ FtpSettingsWindow::FtpSettingsWindow(AppContext& context, std::function<void()> 
     connect(&m_ftp, &upload::FtpClient::finished, this, &FtpSettingsWindow::onTestResult);
 
     m_uploadBox->setObjectName(QStringLiteral("uploadBox"));
+    SettingBinding<core::Settings>::bind(m_uploadBox, QStringLiteral("FtpUpload"));
     connect(m_uploadBox, &controls::CheckBox::clicked, this, &FtpSettingsWindow::onUploadToggled);
     auto* checkLabel = new QLabel(QStringLiteral("Загружать изображения на FTP-сервер"), this);
     auto* top = new QHBoxLayout;
@@ -72,11 +74,14 @@ FtpSettingsWindow::FtpSettingsWindow(AppContext& context, std::function<void()> 
     const QStringList captions{QStringLiteral("Адрес сервера:"),
                                QStringLiteral("Удаленный каталог:"), QStringLiteral("Логин:"),
                                QStringLiteral("Пароль:")};
+    const QStringList keys{QStringLiteral("FtpServer"), QStringLiteral("FtpFolder"),
+                           QStringLiteral("FtpLogin"), QStringLiteral("FtpPass")};
     auto* fields = new QGridLayout;
     for (int i = 0; i < 4; ++i) {
         auto* label = new QLabel(captions.at(i), this);
         auto* edit = new QLineEdit(this);
         edit->setObjectName(QStringLiteral("field%1").arg(i));
+        SettingBinding<core::Settings>::bind(edit, keys.at(i));
         fields->addWidget(label, i, 0);
         fields->addWidget(edit, i, 1);
         m_text[static_cast<std::size_t>(i)] = edit;
@@ -132,12 +137,7 @@ FtpSettingsWindow::FtpSettingsWindow(AppContext& context, std::function<void()> 
     if (!m_context.inTray)
         platform::makeTopmost(*this);
 
-    const core::Settings& s = m_context.settings;
-    m_uploadBox->setValue(s.ftpUpload);
-    m_text[0]->setText(s.ftpServer);
-    m_text[1]->setText(s.ftpFolder);
-    m_text[2]->setText(s.ftpLogin);
-    m_text[3]->setText(s.ftpPassword);
+    SettingBinding<core::Settings>::fill(this, m_context.settings);
     // The fields open in the state the box shows, as after a click.
     onUploadToggled();
 
@@ -185,12 +185,7 @@ void FtpSettingsWindow::onUploadToggled() {
 void FtpSettingsWindow::onButtonClicked(int index) {
     switch (index) {
     case 0: {
-        core::Settings& s = m_context.settings;
-        s.ftpUpload = m_uploadBox->value();
-        s.ftpServer = m_text[0]->text();
-        s.ftpFolder = m_text[1]->text();
-        s.ftpLogin = m_text[2]->text();
-        s.ftpPassword = m_text[3]->text();
+        SettingBinding<core::Settings>::copy(this, m_context.settings);
         m_saveFtp();
         accept();
         break;

@@ -5,6 +5,7 @@
 #include "core/AppContext.h"
 #include "core/NotifyOptions.h"
 #include "platform/Dialogs.h"
+#include "ui/SettingBinding.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -18,6 +19,7 @@ namespace vigilux::ui {
 namespace {
 
 using Icon = platform::Dialogs::Icon;
+using Binding = SettingBinding<core::NotifySettings>;
 
 constexpr int FieldWidth = 300;
 
@@ -97,7 +99,6 @@ NotifySettingsPage::NotifySettingsPage(AppContext& context, core::NotifyOptions&
     clipLayout->setSpacing(6);
     m_mailClip = new controls::CheckBox(clipRow);
     m_mailClipMb = new QSpinBox(clipRow);
-    m_mailClipMb->setRange(1, 100);
     clipLayout->addWidget(m_mailClip);
     clipLayout->addWidget(new QLabel(QStringLiteral("прикладывать видео не больше"), clipRow));
     clipLayout->addWidget(m_mailClipMb);
@@ -123,6 +124,25 @@ NotifySettingsPage::NotifySettingsPage(AppContext& context, core::NotifyOptions&
         connect(button, &controls::PushButton::clicked, this,
                 [this, channel] { onTestClicked(channel); });
     }
+    const std::initializer_list<std::pair<QObject*, const char*>> keys{
+        {m_telegramOn, "TelegramOn"},
+        {m_api, "TelegramApi"},
+        {m_token, "TelegramToken"},
+        {m_chat, "TelegramChat"},
+        {m_clips, "SendClips"},
+        {m_mailOn, "MailOn"},
+        {m_server, "SmtpServer"},
+        {m_port, "SmtpPort"},
+        {m_security, "SmtpSecurity"},
+        {m_login, "SmtpLogin"},
+        {m_password, "SmtpPass"},
+        {m_from, "MailFrom"},
+        {m_to, "MailTo"},
+        {m_caFile, "SmtpCaFile"},
+        {m_mailClip, "MailClip"},
+        {m_mailClipMb, "MailClipMaxMb"}};
+    for (const auto& [editor, key] : keys)
+        Binding::bind(editor, QString::fromLatin1(key));
     connect(&m_tester, &NotifyTestSender::finished, this, &NotifySettingsPage::onTestFinished);
     for (controls::CheckBox* box : {m_telegramOn, m_mailOn, m_mailClip})
         connect(box, &controls::CheckBox::clicked, this, &NotifySettingsPage::followChecks);
@@ -148,45 +168,14 @@ QString NotifySettingsPage::caption() const {
 }
 
 void NotifySettingsPage::fillControls() {
-    const core::NotifySettings& s = m_context.settings.notify;
-    m_telegramOn->setValue(s.telegramOn);
-    m_api->setText(s.telegramApi);
-    m_token->setText(s.telegramToken);
-    m_chat->setText(s.telegramChat);
-    m_clips->setValue(s.sendClips);
-    m_mailOn->setValue(s.mailOn);
-    m_server->setText(s.smtpServer);
-    m_port->setValue(s.smtpPort);
-    m_security->setCurrentIndex(std::clamp<int>(s.smtpSecurity, 0, 2));
-    m_login->setText(s.smtpLogin);
-    m_password->setText(s.smtpPassword);
-    m_from->setText(s.mailFrom);
-    m_to->setText(s.mailTo);
-    m_caFile->setText(s.smtpCaFile);
-    m_mailClip->setValue(s.mailClip);
-    m_mailClipMb->setValue(s.mailClipMaxMb);
+    Binding::fill(this, m_context.settings.notify);
     followChecks();
     showLastErrors();
 }
 
 core::NotifySettings NotifySettingsPage::typed() const {
     core::NotifySettings s = m_context.settings.notify;
-    s.telegramOn = m_telegramOn->value();
-    s.telegramApi = m_api->text().trimmed();
-    s.telegramToken = m_token->text().trimmed();
-    s.telegramChat = m_chat->text().trimmed();
-    s.sendClips = m_clips->value();
-    s.mailOn = m_mailOn->value();
-    s.smtpServer = m_server->text().trimmed();
-    s.smtpPort = m_port->value();
-    s.smtpSecurity = m_security->currentIndex();
-    s.smtpLogin = m_login->text().trimmed();
-    s.smtpPassword = m_password->text();
-    s.mailFrom = m_from->text().trimmed();
-    s.mailTo = m_to->text().trimmed();
-    s.smtpCaFile = m_caFile->text().trimmed();
-    s.mailClip = m_mailClip->value();
-    s.mailClipMaxMb = m_mailClipMb->value();
+    Binding::copy(this, s);
     return s;
 }
 

@@ -9,12 +9,12 @@
 
 namespace vigilux::ui {
 
-// The building blocks the option pages share: a narrow number box and a row
-// of widgets from the left with the rest of the row empty.
-inline QSpinBox* optionSpinBox(const QString& name, int low, int high, QWidget* parent) {
+// The building blocks the option pages share: a narrow number box (its range
+// comes from the key it is bound to) and a row of widgets from the left with
+// the rest of the row empty.
+inline QSpinBox* optionSpinBox(const QString& name, QWidget* parent) {
     auto* box = new QSpinBox(parent);
     box->setObjectName(name);
-    box->setRange(low, high);
     box->setFixedWidth(64);
     return box;
 }

@@ -9,10 +9,6 @@ public:
     // 1 up to 10, 10 up to 100, 100 up to 1000, 500 above, so a click moves
     // by a sensible share of the number shown.
     static int maxFilesStep(int value);
-
-    // The range the picture-limit scroll bar offers.
-    static constexpr int MaxFilesMinimum = 1;
-    static constexpr int MaxFilesMaximum = 10000;
 };
 
 } // namespace vigilux::ui

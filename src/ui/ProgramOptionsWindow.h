@@ -1,17 +1,15 @@
 #pragma once
 
+#include "ui/ImageOptionsPage.h"
+
 #include <QDialog>
 
 #include <array>
 #include <functional>
-#include <memory>
 #include <vector>
 
 class QGridLayout;
 class QHBoxLayout;
-class QLabel;
-class QLineEdit;
-class QScrollBar;
 
 namespace vigilux {
 struct AppContext;
@@ -24,16 +22,15 @@ namespace vigilux::video {
 class CaptureCommands;
 }
 namespace vigilux::controls {
-class CheckBox;
-class Slider;
 class PushButton;
-} // namespace vigilux::controls
+}
 
 namespace vigilux::ui {
 
+class AlarmOptionsPage;
 class EventsOptionsPage;
-class FilePickers;
 class OptionsPage;
+class ProgramOptionsPage;
 
 // "Настройки": the general settings on five pages, and the pages other parts
 // of the program add. The window edits a copy:
@@ -52,8 +49,6 @@ class ProgramOptionsWindow final : public QDialog {
     Q_DISABLE_COPY_MOVE(ProgramOptionsWindow)
 
 public:
-    // The alarm-program picker's choices on this platform.
-    static QString alarmProgramFilter();
     // `hideFormatLabel` hides the main window's resolution label after the
     // format dialog (the size it shows may no longer hold).
     ProgramOptionsWindow(AppContext& context, core::SettingsStorage& storage,
@@ -63,7 +58,7 @@ public:
 
     // The program's own executable, which the alarm-program picker refuses;
     // QCoreApplication::applicationFilePath() unless set (tests set it).
-    void setOwnExecutable(const QString& path) { m_ownExecutable = path; }
+    void setOwnExecutable(const QString& path);
 
     // Adds a page after the others, with a tab of its own; the window takes
     // it over, fills it at once, copies and saves it on OK.
@@ -78,37 +73,23 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void buildInterfacePage(QWidget* page);
-    void buildImagePage(QWidget* page);
-    void buildFilesPage(QWidget* page);
-    void buildDetectorPage(QWidget* page);
-    void buildEventsPage(QWidget* page);
     void addTab(const QString& caption);
     void fitPages();
-    QWidget* checkRow(int index, const QString& caption, QWidget* page);
-    QWidget* pathRow(int index, QWidget* page);
 
     void selectTab(int index);
     void fillControls();
     void copyControls();
-    void onCheckBoxClicked(int index);
-    void onBrowseClicked(int index);
-    void onPageScrolled(int value);
     void onOkClicked();
     void onCancelClicked();
     void onDefaultsClicked();
-    void onSoundTestClicked(int index);
-    void onInfoClicked();
+    void onCaptureButtonClicked(ImageOptionsPage::CaptureButton button);
 
     AppContext& m_context;
     core::SettingsStorage& m_storage;
     video::CaptureCommands& m_capture;
     std::function<void()> m_hideFormatLabel;
-    std::unique_ptr<FilePickers> m_pickers;
-    QString m_ownExecutable;
 
     std::vector<controls::PushButton*> m_tabs;
     std::vector<QWidget*> m_cont;
@@ -117,16 +98,12 @@ private:
     QHBoxLayout* m_tabRow = nullptr;
     QGridLayout* m_pageGrid = nullptr;
     QWidget* m_pages = nullptr;
+    // The pages of the program's own keys, in tab order; the events page
+    // follows them.
+    std::array<ProgramOptionsPage*, 4> m_own{};
+    AlarmOptionsPage* m_alarm = nullptr;
     EventsOptionsPage* m_events = nullptr;
-    std::array<controls::CheckBox*, 16> m_check{};
-    std::array<QLineEdit*, 5> m_text{};
-    std::array<controls::PushButton*, 5> m_sel{};
-    QScrollBar* m_pageScroll = nullptr;
-    QLabel* m_maxFilesLabel = nullptr;
-    controls::Slider* m_qualitySlider = nullptr;
     std::array<controls::PushButton*, 3> m_buttons{};
-    std::array<controls::PushButton*, 3> m_soundTestButtons{};
-    QLabel* m_infoIcon = nullptr;
 
     int m_selectedTab = -1;
     bool m_loaded = false;

@@ -51,6 +51,7 @@ struct Program {
         n.telegramOn = true;
         n.telegramToken = Token;
         n.telegramChat = QStringLiteral("42");
+        n.mailClipMaxMb = 500; // more than the page's box once held
         storage.save();
         options.save();
     }
@@ -127,6 +128,7 @@ private slots:
         QCOMPARE(p.context.settings.notify.telegramChat, QStringLiteral("43"));
         QTRY_VERIFY(p.file().contains("SmtpServer=mail.home.test"));
         QVERIFY(p.file().contains("TelegramChat=43"));
+        QVERIFY(p.file().contains("MailClipMaxMb=500"));
         QVERIFY(!p.file().contains(Token.toUtf8()));
         QVERIFY(!p.file().contains("secretToken"));
     }
