@@ -35,7 +35,7 @@ qint64 endOfLastLine(QFile& file, qint64 size) {
 
 } // namespace
 
-EventLog::EventLog(StatusSink status)
+EventLog::EventLog(core::StatusSink status)
     : m_status(std::move(status)) {}
 
 QString EventLog::timeText(const QDateTime& time) {

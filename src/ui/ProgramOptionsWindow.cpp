@@ -97,12 +97,14 @@ ProgramOptionsWindow::ProgramOptionsWindow(AppContext& context, core::SettingsSt
     outer->addWidget(m_pages);
 
     static const std::array<const char*, 3> buttonCaptions{"OK", "Отмена", "По умолчанию"};
+    static const std::array<const char*, 3> buttonNames{"okButton", "cancelButton",
+                                                        "defaultsButton"};
     auto* buttonRow = new QHBoxLayout;
     buttonRow->addStretch(1);
     for (int i = 0; i < 3; ++i) {
         auto* button = new controls::PushButton(
             QString::fromUtf8(buttonCaptions[static_cast<std::size_t>(i)]), this);
-        button->setObjectName(indexed("XpB", i));
+        button->setObjectName(QLatin1String(buttonNames[static_cast<std::size_t>(i)]));
         button->setButtonStyle(3);
         button->setFixedSize(i == 2 ? 110 : 80, 26);
         buttonRow->addWidget(button);
@@ -234,11 +236,13 @@ void ProgramOptionsWindow::buildImagePage(QWidget* page) {
 
     static const std::array<const char*, 3> captions{"формат изображения", "настройки камеры",
                                                      "поддержка высокого разрешения"};
+    static const std::array<const char*, 3> names{"formatButton", "cameraSettingsButton",
+                                                  "resolutionsButton"};
     auto* buttons = new QHBoxLayout;
     for (int i = 0; i < 3; ++i) {
         auto* button = new controls::PushButton(
             QString::fromUtf8(captions[static_cast<std::size_t>(i)]), page);
-        button->setObjectName(indexed("XpB3", i));
+        button->setObjectName(QLatin1String(names[static_cast<std::size_t>(i)]));
         button->setButtonStyle(3);
         button->setFixedSize(i == 2 ? 230 : 150, 26);
         buttons->addWidget(button);
