@@ -58,7 +58,7 @@ void run() {
         clock.start();
         ftp.upload(QStringLiteral("127.0.0.1"), QStringLiteral("bob"), QStringLiteral("secret"),
                    path, QStringLiteral("ours.bin"));
-        if (!res.wait(60000) || res.first().first().toString() != QLatin1String("ok")) {
+        if (!res.wait(60000) || !res.first().first().value<vigilux::core::Status>()) {
             std::printf("ftp-upload: our upload failed\n");
             break;
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/CalibrationPhase.h"
 #include "core/IniFile.h"
 #include "core/Settings.h"
 
@@ -46,7 +47,7 @@ struct AppContext {
     bool detectorWindowShown = false; // main window shows the detector window
     bool detectorWindowOpen = false;  // the detector window is open
     qint16 alarmCount = 0;            // alarms since watch mode was switched on
-    qint16 calibrationPhase = 0;      // 0 none, 1 speed, 2 noise, 3 largest difference
+    core::CalibrationPhase calibrationPhase = core::CalibrationPhase::None;
     // The calibration window while it is open (it sets and clears this);
     // the main window forwards detector values to it.
     core::CalibrationTarget* calibration = nullptr;

@@ -5,8 +5,8 @@
 namespace vigilux::core {
 
 // The open calibration window, as the main window's detector-event handlers
-// see it: they forward speed values in phase 1 and similarity values in
-// phases 2 and 3 (AppContext::calibrationPhase).
+// see it: they forward speed values while the speed is measured and
+// similarity values while noise and difference are (AppContext::calibrationPhase).
 class CalibrationTarget {
 public:
     virtual ~CalibrationTarget() = default;

@@ -1,16 +1,24 @@
 #pragma once
 
+#include "core/Settings.h"
+
 #include <QtGlobal>
+
+#include <array>
 
 namespace vigilux::core {
 
-// Receives one detector setting (0 interval ms, 1 noise, 2 motion percent)
-// and applies it to the running detector. The main window implements it;
-// the settings load and the detector window call it.
+// The three detector values in the order Settings keeps them.
+inline constexpr std::array<DetectorValue, 3> AllDetectorValues{IntervalValue, NoiseValue,
+                                                                SimilarityValue};
+
+// Receives one detector setting and applies it to the running detector. The
+// main window implements it; the settings load and the detector window call
+// it.
 class DetectorValuesTarget {
 public:
     virtual ~DetectorValuesTarget() = default;
-    virtual void setDetectorValue(qint16 index, qint32 value) = 0;
+    virtual void setDetectorValue(DetectorValue which, qint32 value) = 0;
 };
 
 } // namespace vigilux::core

@@ -187,8 +187,8 @@ void SettingsStorage::saveFtp() {
 
 void SettingsStorage::pushDetectorValues() {
     const auto& values = m_context.settings.detectorValues;
-    for (qint16 i = 0; i < 3; ++i)
-        m_detectorValuesTarget.setDetectorValue(i, values[static_cast<std::size_t>(i)]);
+    for (const DetectorValue which : AllDetectorValues)
+        m_detectorValuesTarget.setDetectorValue(which, values[which]);
 }
 
 QString SettingsStorage::scramblePassword(const QString& text) {

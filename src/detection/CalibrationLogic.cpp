@@ -1,6 +1,7 @@
 #include "detection/CalibrationLogic.h"
 
 #include "core/AppContext.h"
+#include "core/CalibrationPhase.h"
 #include "detection/CalibrationView.h"
 #include "detection/DetectorSliders.h"
 #include "platform/Dialogs.h"
@@ -13,6 +14,10 @@ namespace vigilux::detection {
 namespace {
 
 using Icon = platform::Dialogs::Icon;
+using Phase = core::CalibrationPhase;
+using core::IntervalValue;
+using core::NoiseValue;
+using core::SimilarityValue;
 
 const QString CrLf = QStringLiteral("\r\n");
 const QString ErrorTitle = QStringLiteral("Ошибка");
@@ -98,10 +103,10 @@ QString CalibrationLogic::resultsText(qint32 interval, qint32 noise, qint32 perc
 }
 
 void CalibrationLogic::start() {
-    if (m_closed || m_context.calibrationPhase != 0)
+    if (m_closed || m_context.calibrationPhase != Phase::None)
         return;
     m_view.setButtonsEnabled(false);
-    m_context.calibrationPhase = 1;
+    m_context.calibrationPhase = Phase::Speed;
     m_view.showProgress();
     m_ticks = 0;
     m_frames = 0;
@@ -109,7 +114,7 @@ void CalibrationLogic::start() {
     m_barWidth = m_view.progressWidth();
     progress(0, kSpeedTicks);
 
-    m_sliders.onSliderChanged(0, kStartInterval);
+    m_sliders.onSliderChanged(IntervalValue, kStartInterval);
     m_intervalPending = true;
 
     m_stepTimer.setInterval(kFirstTickMs);
@@ -119,7 +124,7 @@ void CalibrationLogic::start() {
 }
 
 void CalibrationLogic::speedValue(qint16 value) {
-    if (m_closed || m_context.calibrationPhase != 1)
+    if (m_closed || m_context.calibrationPhase != Phase::Speed)
         return;
     m_accumulator = saturated(qint64(m_accumulator) + value);
     m_frames = saturated(qint64(m_frames) + 1);
@@ -127,7 +132,7 @@ void CalibrationLogic::speedValue(qint16 value) {
 }
 
 void CalibrationLogic::onStepTick() {
-    if (m_closed || m_context.calibrationPhase != 1) {
+    if (m_closed || m_context.calibrationPhase != Phase::Speed) {
         m_stepTimer.stop();
         return;
     }
@@ -141,12 +146,12 @@ void CalibrationLogic::onStepTick() {
 
     if (m_accumulator != 0 && m_frames != 0) {
         const qint64 speed = roundHalfEven(m_accumulator, m_frames);
-        m_sliders.setSlider(0, intervalForSpeed(speed));
+        m_sliders.setSlider(IntervalValue, intervalForSpeed(speed));
         m_intervalPending = false;
         startNoisePhase();
         return;
     }
-    m_sliders.setSlider(0, m_context.settings.detectorValues[0]);
+    m_sliders.setSlider(IntervalValue, m_context.settings.detectorValues[IntervalValue]);
     m_intervalPending = false;
     fail(m_frames != 0 ? kNoPowerText : kNoResponseText);
 }
@@ -157,14 +162,14 @@ void CalibrationLogic::startNoisePhase() {
     m_frames = 0;
     m_accumulator = 0;
     m_noise = 0;
-    m_sliders.setSlider(1, 0);
-    m_sliders.setSlider(2, kStartPercent);
-    m_context.calibrationPhase = 2;
+    m_sliders.setSlider(NoiseValue, 0);
+    m_sliders.setSlider(SimilarityValue, kStartPercent);
+    m_context.calibrationPhase = Phase::Noise;
     m_stall.start();
 }
 
 void CalibrationLogic::startDifferencePhase() {
-    m_context.calibrationPhase = 3;
+    m_context.calibrationPhase = Phase::LargestDifference;
     m_view.setInstruction(QStringLiteral("Определение максимального расхождения кадров..."));
     m_ticks = 0;
     m_frames = 0;
@@ -173,14 +178,14 @@ void CalibrationLogic::startDifferencePhase() {
 }
 
 void CalibrationLogic::similarityValue(qint32 value) {
-    const qint16 phase = m_context.calibrationPhase;
-    if (m_closed || (phase != 2 && phase != 3))
+    const Phase phase = m_context.calibrationPhase;
+    if (m_closed || (phase != Phase::Noise && phase != Phase::LargestDifference))
         return;
     // A similarity is 0..100; anything else is treated as its nearest end.
     value = std::clamp<qint32>(value, 0, 100);
     m_stall.start();
 
-    if (phase == 2) {
+    if (phase == Phase::Noise) {
         m_accumulator = saturated(qint64(m_accumulator) + value);
         if (m_frames >= kNoiseFrames) {
             fail(noiseFailureText());
@@ -193,26 +198,27 @@ void CalibrationLogic::similarityValue(qint32 value) {
                              .arg(m_frames));
         if (m_frames % kNoiseGroup == 0) {
             if (roundHalfEven(m_accumulator, kNoiseGroup) > kQuietAverage) {
-                m_sliders.setSlider(1, m_noise);
+                m_sliders.setSlider(NoiseValue, m_noise);
                 startDifferencePhase();
             } else {
                 m_accumulator = 0;
                 ++m_noise;
-                m_sliders.setSlider(1, m_noise);
+                m_sliders.setSlider(NoiseValue, m_noise);
             }
         }
         return;
     }
 
     if (m_ticks >= kDifferenceFrames) {
-        m_context.calibrationPhase = 0;
+        m_context.calibrationPhase = Phase::None;
         m_stall.stop();
         // The largest change share is at most 100, so the margin can pass
         // the percent slider's end; the slider stops there.
-        m_sliders.setSlider(2, std::min<qint32>(m_accumulator + kPercentMargin, 100));
+        m_sliders.setSlider(SimilarityValue, std::min<qint32>(m_accumulator + kPercentMargin, 100));
         m_context.dialogs.message(Icon::Information, QStringLiteral("Результаты теста"),
-                                  resultsText(m_sliders.sliderValue(0), m_sliders.sliderValue(1),
-                                              m_sliders.sliderValue(2)));
+                                  resultsText(m_sliders.sliderValue(IntervalValue),
+                                              m_sliders.sliderValue(NoiseValue),
+                                              m_sliders.sliderValue(SimilarityValue)));
         m_view.closeWindow();
         return;
     }
@@ -229,8 +235,8 @@ void CalibrationLogic::progress(int n, int total) {
 }
 
 void CalibrationLogic::fail(const QString& text) {
-    // Phase 0 first: values forwarded while the box is open change nothing.
-    m_context.calibrationPhase = 0;
+    // No phase first: values forwarded while the box is open change nothing.
+    m_context.calibrationPhase = Phase::None;
     m_stepTimer.stop();
     m_stall.stop();
     m_context.dialogs.message(Icon::Error, ErrorTitle, text);
@@ -238,8 +244,8 @@ void CalibrationLogic::fail(const QString& text) {
 }
 
 void CalibrationLogic::onStall() {
-    const qint16 phase = m_context.calibrationPhase;
-    if (!m_closed && (phase == 2 || phase == 3))
+    const Phase phase = m_context.calibrationPhase;
+    if (!m_closed && (phase == Phase::Noise || phase == Phase::LargestDifference))
         fail(kNoResponseText);
 }
 
@@ -249,13 +255,13 @@ void CalibrationLogic::closed() {
     m_closed = true;
     m_stepTimer.stop();
     m_stall.stop();
-    // Closed during phase 1: the detector runs at 100 ms while the interval
+    // Closed while measuring the speed: the detector runs at 100 ms while the interval
     // slider shows its own value; put the slider's value back in force.
     if (m_intervalPending) {
         m_intervalPending = false;
-        m_sliders.onSliderChanged(0, m_sliders.sliderValue(0));
+        m_sliders.onSliderChanged(IntervalValue, m_sliders.sliderValue(IntervalValue));
     }
-    m_context.calibrationPhase = 0;
+    m_context.calibrationPhase = Phase::None;
 }
 
 } // namespace vigilux::detection

@@ -13,8 +13,9 @@ class CalibrationView;
 class DetectorSliders;
 
 // The auto-calibration of the detector's three values, driven by the values
-// the main window forwards (speedValue in phase 1, similarityValue in phases 2
-// and 3; AppContext::calibrationPhase says which) and by the step timer:
+// the main window forwards (speedValue while measuring the speed,
+// similarityValue while measuring noise and difference;
+// AppContext::calibrationPhase says which) and by the step timer:
 //   1. speed: 20 short ticks after 500 ms average the speed values into the
 //      detector interval;
 //   2. noise: noise levels 0, 1, 2, ... are tried on groups of 4 frames until
@@ -35,7 +36,8 @@ public:
     static constexpr qint32 kPercentMargin = 2;
     static constexpr qint32 kStartInterval = 100; // ms, about ten detector steps a second
     static constexpr qint32 kStartPercent = 6;
-    // The detector steps at most every 1000 ms in phases 2 and 3; this long
+    // The detector steps at most every 1000 ms while measuring noise and
+    // difference; this long
     // without a value means the detector stopped.
     static constexpr int kStallBoundMs = 10000;
 

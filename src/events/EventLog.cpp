@@ -71,7 +71,7 @@ constexpr qint64 MaxRecordBytes = 1024 * 1024;
 
 } // namespace
 
-EventLog::EventLog(StatusSink status)
+EventLog::EventLog(core::StatusSink status)
     : m_status(std::move(status)) {}
 
 QString EventLog::timeText(const QDateTime& time) {

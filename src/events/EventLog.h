@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/StatusSink.h"
 #include "events/MotionEvent.h"
 
 #include <QString>
@@ -25,12 +26,10 @@ namespace vigilux::events {
 // written again. UI thread only.
 class EventLog final {
 public:
-    using StatusSink = std::function<void(const QString& text)>;
-
     static const QString FileName; // "events.csv"
     static const QString Header;
 
-    explicit EventLog(StatusSink status = {});
+    explicit EventLog(core::StatusSink status = {});
 
     // The file to write; usually the save folder + FileName.
     void setPath(const QString& path) { m_path = path; }
@@ -50,7 +49,7 @@ private:
     bool write(const QByteArray& line);
     void fail(const QString& reason);
 
-    StatusSink m_status;
+    core::StatusSink m_status;
     QString m_path;
     bool m_failing = false;
 };

@@ -8,8 +8,7 @@
 
 namespace vigilux::notify {
 
-Notifications::Notifications(AppContext& context, std::function<void(const QString&)> status,
-                             QObject* parent)
+Notifications::Notifications(AppContext& context, core::StatusSink status, QObject* parent)
     : QObject(parent)
     , m_context(context)
     , m_status(std::move(status)) {}

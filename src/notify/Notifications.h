@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/StatusSink.h"
 #include "notify/NotifyQueue.h"
 
 #include <QObject>
@@ -39,8 +40,7 @@ public:
 
     // `status` shows a text in the main window's status line; `keyring`
     // (null: none, the secrets stay in options.ini) must outlive this.
-    Notifications(AppContext& context, std::function<void(const QString&)> status,
-                  QObject* parent = nullptr);
+    Notifications(AppContext& context, core::StatusSink status, QObject* parent = nullptr);
     ~Notifications() override;
 
     void setKeyring(platform::Keyring* keyring) { m_keyring = keyring; }
@@ -66,7 +66,7 @@ private:
     void connectNotifier();
 
     AppContext& m_context;
-    std::function<void(const QString&)> m_status;
+    core::StatusSink m_status;
     platform::Keyring* m_keyring = nullptr;
     std::unique_ptr<core::NotifyOptions> m_options;
     std::unique_ptr<notify::NotifyQueue> m_queue;

@@ -50,7 +50,7 @@ bool SmsClient::refuseLineBreaks(std::initializer_list<const QString*> values) {
         if (v->contains(QLatin1Char('\r')) || v->contains(QLatin1Char('\n'))) {
             // A line break would end the request line and let the value
             // write header lines of its own.
-            showState(FailedState);
+            showState(State::Failed);
             emit failed(QStringLiteral("Запрос не отправлен: перевод строки в параметрах запроса"));
             return true;
         }
@@ -153,7 +153,7 @@ void SmsClient::onReadyRead() {
         m_socket.abort();
         m_blinkTimer.stop();
         m_mode = 0;
-        showState(FailedState);
+        showState(State::Failed);
         emit failed(QStringLiteral("Неизвестный ответ от ") + relayHostName());
         return;
     }
@@ -178,14 +178,14 @@ void SmsClient::onDisconnected() {
         // The mode is cleared before the signal so that a handler may start
         // the next request.
         m_mode = 0;
-        showState(FailedState);
+        showState(State::Failed);
         emit failed(QStringLiteral("Неизвестный ответ от ") + relayHostName());
         return;
     }
     m_response = m_response.mid(headerEnd + 4);
     const qint16 mode = m_mode;
     m_mode = 0;
-    showState(DoneState);
+    showState(State::Done);
     if (mode == 3)
         emit cost(m_response);
     else if (mode == 2)
@@ -212,17 +212,17 @@ void SmsClient::fail(int number) {
     m_mode = 0;
     m_socket.abort();
     m_blinkTimer.stop();
-    showState(FailedState);
+    showState(State::Failed);
     emit failed(QStringLiteral("Ошибка соединения #") + QString::number(number));
 }
 
 void SmsClient::onBlinkTick() {
     const bool wasOn = m_blinkOn;
     m_blinkOn = !m_blinkOn;
-    showState(wasOn ? 1 : 2);
+    showState(wasOn ? State::Queued : State::Working);
 }
 
-void SmsClient::showState(int state) {
+void SmsClient::showState(State state) {
     m_state = state;
     emit stateChanged(state);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/TransferState.h"
+
 #include <QAbstractSocket>
 #include <QObject>
 #include <QString>
@@ -12,8 +14,8 @@ namespace vigilux::notify {
 // or for the price of one message. Each operation is one HTTP/1.0 GET on a
 // fresh connection to the gateway host; the answer is read until the server
 // closes. Results come back as the signals balance, cost and failed; while a
-// request runs the status picture blinks (stateChanged between 1 and 2),
-// then shows DoneState or FailedState.
+// request runs the status picture blinks (stateChanged between Queued and Working),
+// then shows Done or Failed.
 //
 // UI thread only: everything runs from timer ticks and socket signals, no
 // nested event loops. Every request is bounded by timeoutMs() (connect plus
@@ -31,9 +33,7 @@ public:
     static constexpr qsizetype MaxResponseBytes = 1024 * 1024;
     // Pictures: none before the first request, done after an answer,
     // failed after an error (1 and 2 blink while a request runs).
-    static constexpr int IdleState = 0;
-    static constexpr int DoneState = 3;
-    static constexpr int FailedState = 4;
+    using State = core::TransferState;
 
     static QString defaultGatewayHost();
     // Named in the text for an unrecognised answer.
@@ -56,7 +56,7 @@ public:
     qint16 mode() const { return m_mode; }
     bool blinkOn() const { return m_blinkOn; }
     // The visible status picture, 1..4.
-    int state() const { return m_state; }
+    State state() const { return m_state; }
 
     QString gatewayHost() const { return m_gatewayHost; }
     void setGatewayHost(const QString& host) { m_gatewayHost = host; }
@@ -84,7 +84,7 @@ signals:
     void balance(const QString& result);
     void cost(const QString& result);
     void failed(const QString& result);
-    void stateChanged(int state);
+    void stateChanged(core::TransferState state);
 
 private:
     bool refuseLineBreaks(std::initializer_list<const QString*> values);
@@ -98,13 +98,13 @@ private:
     void onError(QAbstractSocket::SocketError error);
     void onDeadline();
     void fail(int number);
-    void showState(int state);
+    void showState(State state);
 
     QString m_requestPath;
     QString m_response;
     qint16 m_mode = 0;
     bool m_blinkOn = false;
-    int m_state = IdleState;
+    State m_state = State::None;
 
     QString m_gatewayHost;
     quint16 m_gatewayPort = DefaultGatewayPort;

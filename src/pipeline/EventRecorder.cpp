@@ -58,7 +58,8 @@ void EventRecorder::onStep(qint32 similarity) {
 }
 
 void EventRecorder::onAlarm(bool motion) {
-    if (!motion || m_context.detectorWindowShown || m_context.calibrationPhase != 0)
+    if (!motion || m_context.detectorWindowShown ||
+        m_context.calibrationPhase != core::CalibrationPhase::None)
         return;
     m_tracker.alarmStep(m_change);
     armEndTimer();

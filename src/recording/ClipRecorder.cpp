@@ -40,7 +40,7 @@ ClipRecorder::ClipRecorder(AppContext& context, QObject* parent)
 // Closes an open clip; no signals go out from here.
 ClipRecorder::~ClipRecorder() {
     if (m_writer.isOpen())
-        closeFile();
+        (void)closeFile(); // no one is left to tell; the file keeps its frames
 }
 
 void ClipRecorder::setOptions(const ClipOptions& options) {
@@ -174,8 +174,9 @@ bool ClipRecorder::writeFrame(const PreRollBuffer::Frame& frame) {
     }
     if (!m_writer.isOpen() && !openFile(frame))
         return false;
-    if (!m_writer.write(frame.bytes.data(), frame.layout, frame.ms)) {
-        fail(m_writer.errorString());
+    if (const core::Status written = m_writer.write(frame.bytes.data(), frame.layout, frame.ms);
+        !written) {
+        fail(written.error());
         return false;
     }
     return true;
@@ -207,8 +208,10 @@ bool ClipRecorder::openFile(const PreRollBuffer::Frame& frame) {
     options.fps = m_options.maxFps;
     // The clip begins with its first frame, which may lie in the pre-roll.
     options.creationTime = m_startedAt.addMSecs(frame.ms - m_startMs);
-    if (!m_writer.open(m_path, frame.layout.size, frame.layout.pixel, options)) {
-        fail(m_writer.errorString());
+    if (const core::Status opened =
+            m_writer.open(m_path, frame.layout.size, frame.layout.pixel, options);
+        !opened) {
+        fail(opened.error());
         return false;
     }
     m_rotation->hold(m_path);
@@ -224,10 +227,9 @@ void ClipRecorder::finish() {
     if (!m_writer.isOpen())
         return;
     const bool wrote = m_writer.framesWritten() > 0;
-    if (!closeFile())
+    if (const core::Status closed = closeFile(); !closed)
         emit status(QStringLiteral(" Не удалось записать видео события ") +
-                    QDir::toNativeSeparators(m_path) + QStringLiteral(": ") +
-                    m_writer.errorString());
+                    QDir::toNativeSeparators(m_path) + QStringLiteral(": ") + closed.error());
     if (wrote)
         emit clipFinished(m_path);
 }
@@ -235,7 +237,7 @@ void ClipRecorder::finish() {
 void ClipRecorder::fail(const QString& detail) {
     const bool wrote = m_writer.framesWritten() > 0;
     if (m_writer.isOpen())
-        closeFile(); // keeps what was written; its own error adds nothing
+        (void)closeFile(); // keeps what was written; its own error adds nothing
     if (m_path.isEmpty()) {
         emit status(QStringLiteral(" Не удалось записать видео события: ") + detail);
     } else {
@@ -249,8 +251,8 @@ void ClipRecorder::fail(const QString& detail) {
     m_state = State::Failed;
 }
 
-bool ClipRecorder::closeFile() {
-    const bool closed = m_writer.close();
+core::Status ClipRecorder::closeFile() {
+    core::Status closed = m_writer.close();
     m_rotation->release(m_path);
     return closed;
 }

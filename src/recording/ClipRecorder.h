@@ -104,8 +104,8 @@ private:
     bool openFile(const PreRollBuffer::Frame& frame);
     void finish();
     void fail(const QString& detail);
-    // Closes the file and lets rotation have it again; false when closing failed.
-    bool closeFile();
+    // Closes the file and lets rotation have it again; fails when closing did.
+    core::Status closeFile();
 
     AppContext& m_context;
     ClipOptions m_options;

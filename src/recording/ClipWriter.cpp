@@ -113,7 +113,7 @@ ClipWriter::ClipWriter() = default;
 
 ClipWriter::~ClipWriter() {
     if (isOpen())
-        close();
+        (void)close(); // nobody is left to hear of a failed end; the file keeps its frames
 }
 
 bool ClipWriter::accepts(Pixel pixel) {
@@ -135,16 +135,17 @@ bool ClipWriter::isOpen() const {
     return m_impl != nullptr;
 }
 
-bool ClipWriter::fail(const QString& text) {
+core::Status ClipWriter::fail(const QString& text) {
     m_error = text;
     if (m_impl)
         m_impl->failed = true;
-    return false;
+    return core::Status::failure(text);
 }
 
-bool ClipWriter::open(const QString& path, QSize size, Pixel pixel, const Options& options) {
+core::Status ClipWriter::open(const QString& path, QSize size, Pixel pixel,
+                              const Options& options) {
     if (isOpen())
-        close();
+        (void)close(); // the clip before keeps what it has; its end is not this one's concern
     m_path = path;
     m_error.clear();
     m_frames = 0;
@@ -247,21 +248,19 @@ bool ClipWriter::open(const QString& path, QSize size, Pixel pixel, const Option
         d.goodSize = avio_tell(d.format->pb);
     }
     if (rc < 0) {
-        fail(QStringLiteral("ошибка записи (") + avError(rc) + QLatin1Char(')'));
-        const QString error = m_error;
         m_impl.reset();
-        m_error = error;
-        return false;
+        return fail(QStringLiteral("ошибка записи (") + avError(rc) + QLatin1Char(')'));
     }
-    return true;
+    return {};
 }
 
-bool ClipWriter::write(const uchar* data, const video::FrameLayout& layout, std::int64_t ms) {
+core::Status ClipWriter::write(const uchar* data, const video::FrameLayout& layout,
+                               std::int64_t ms) {
     if (!m_impl)
         return fail(QStringLiteral("файл клипа не открыт"));
     Impl& d = *m_impl;
     if (d.failed)
-        return false;
+        return core::Status::failure(m_error);
     if (!data || layout.pixel != d.pixel || layout.size.width() < d.size.width() ||
         layout.size.height() < d.size.height() || !layout.isValid())
         return fail(QStringLiteral("кадр другого формата или размера"));
@@ -270,7 +269,7 @@ bool ClipWriter::write(const uchar* data, const video::FrameLayout& layout, std:
         d.originMs = ms;
     const std::int64_t pts = ms - d.originMs;
     if (pts <= d.lastPts)
-        return true;
+        return {};
 
     AVFrame* f = d.frame;
     f->format = d.codec->pix_fmt;
@@ -297,12 +296,12 @@ bool ClipWriter::write(const uchar* data, const video::FrameLayout& layout, std:
     d.lastPts = pts;
     ++m_frames;
     m_durationMs = pts + d.periodMs;
-    return true;
+    return {};
 }
 
-bool ClipWriter::close() {
+core::Status ClipWriter::close() {
     if (!m_impl)
-        return m_error.isEmpty();
+        return m_error.isEmpty() ? core::Status() : core::Status::failure(m_error);
     Impl& d = *m_impl;
     bool ok = !d.failed;
     if (ok) {
@@ -317,19 +316,19 @@ bool ClipWriter::close() {
             rc = d.ioError();
         }
         if (rc < 0)
-            ok = fail(QStringLiteral("ошибка записи (") + avError(rc) + QLatin1Char(')'));
+            ok = fail(QStringLiteral("ошибка записи (") + avError(rc) + QLatin1Char(')')).ok();
     }
     if (d.format && d.format->pb) {
         const int rc = avio_closep(&d.format->pb);
         if (rc < 0 && ok)
-            ok = fail(QStringLiteral("ошибка записи (") + avError(rc) + QLatin1Char(')'));
+            ok = fail(QStringLiteral("ошибка записи (") + avError(rc) + QLatin1Char(')')).ok();
     }
     // A write cut short (a full disk) may have left part of a fragment,
     // which players take for a damaged file: keep the whole ones only.
     if (!ok && QFileInfo(m_path).isFile() && QFileInfo(m_path).size() > d.goodSize)
         QFile::resize(m_path, d.goodSize);
     m_impl.reset();
-    return ok;
+    return ok ? core::Status() : core::Status::failure(m_error);
 }
 
 } // namespace vigilux::recording

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Result.h"
 #include "video/FrameLayout.h"
 
 #include <QDateTime>
@@ -22,7 +23,7 @@ namespace vigilux::recording {
 //
 // Frames must come in a layout the encoder takes as it is (see accepts());
 // the caller converts others once (the pre-roll buffer does). Every failure
-// is reported as false with errorString() set; nothing here throws or aborts.
+// is returned with its reason; nothing here throws or aborts.
 // Not thread-safe; one instance per clip at a time.
 class ClipWriter final {
 public:
@@ -51,27 +52,27 @@ public:
 
     // Creates the file and writes its header. `size` and `pixel` are those
     // of the frames to come (size already even).
-    bool open(const QString& path, QSize size, video::FrameLayout::Pixel pixel,
-              const Options& options);
+    core::Status open(const QString& path, QSize size, video::FrameLayout::Pixel pixel,
+                      const Options& options);
     bool isOpen() const;
 
     // Encodes a frame taken at `ms` on the caller's clock; the clip's time
     // starts at its first frame. A frame not later than the previous one is
     // skipped (a clip's timeline never stands still or runs backwards).
-    bool write(const uchar* data, const video::FrameLayout& layout, std::int64_t ms);
+    // After one failure every write fails with the same reason.
+    core::Status write(const uchar* data, const video::FrameLayout& layout, std::int64_t ms);
 
-    // Flushes the encoder and ends the file. False when that fails; the file
-    // keeps what was written either way.
-    bool close();
+    // Flushes the encoder and ends the file. Fails when that (or an earlier
+    // write) failed; the file keeps what was written either way.
+    core::Status close();
 
     QString path() const { return m_path; }
-    QString errorString() const { return m_error; }
     std::int64_t framesWritten() const { return m_frames; }
     // Time from the first frame to the end of the last one, in ms.
     std::int64_t durationMs() const { return m_durationMs; }
 
 private:
-    bool fail(const QString& text);
+    core::Status fail(const QString& text);
 
     struct Impl;
     std::unique_ptr<Impl> m_impl;

@@ -10,7 +10,7 @@
 
 namespace vigilux::recording {
 
-int FileRotation::rotate(const QString& folder, int n, const StatusSink& status) const {
+int FileRotation::rotate(const QString& folder, int n, const core::StatusSink& status) const {
     int deleted = 0;
     if (n <= 0)
         return 0;
@@ -35,7 +35,8 @@ int FileRotation::rotate(const QString& folder, int n, const StatusSink& status)
     return deleted;
 }
 
-void FileRotation::makeRoom(const QString& folder, int limit, const StatusSink& status) const {
+void FileRotation::makeRoom(const QString& folder, int limit,
+                            const core::StatusSink& status) const {
     const int count = FrameSaver::countFiles(folder);
     const int max = std::max(1, limit);
     if (count >= max)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/StatusSink.h"
+
 #include <QSet>
 #include <QString>
 
@@ -16,8 +18,6 @@ namespace vigilux::recording {
 // written is never deleted from under its writer. UI thread only.
 class FileRotation final {
 public:
-    using StatusSink = std::function<void(const QString& text)>;
-
     // Asked before each deletion; none: rotation deletes freely.
     void setDeletionGuard(core::DeletionGuard* guard) { m_guard = guard; }
     core::DeletionGuard* deletionGuard() const { return m_guard; }
@@ -32,11 +32,11 @@ public:
     // order and returns how many went; a file the guard keeps for now
     // counts as gone. A file that cannot be deleted is reported to `status`
     // and skipped.
-    int rotate(const QString& folder, int n, const StatusSink& status) const;
+    int rotate(const QString& folder, int n, const core::StatusSink& status) const;
 
     // Makes room for one more file under a limit of `limit` files (below 1
     // counts as 1).
-    void makeRoom(const QString& folder, int limit, const StatusSink& status) const;
+    void makeRoom(const QString& folder, int limit, const core::StatusSink& status) const;
 
 private:
     core::DeletionGuard* m_guard = nullptr;

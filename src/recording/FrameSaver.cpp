@@ -158,7 +158,8 @@ QString FrameSaver::numberedName(bool& clearFolder) {
     return prefix + QStringLiteral("%1").arg(m_sequence, 5, 10, QLatin1Char('0'));
 }
 
-QString FrameSaver::writePicture(const QImage& picture, const QString& path, const char* format) {
+core::Status FrameSaver::writePicture(const QImage& picture, const QString& path,
+                                      const char* format) {
     const bool jpeg = qstrcmp(format, "jpg") == 0;
     // Encoded in memory first, so the file sees plain checked writes and an
     // encoder failure is told apart from a disk that refuses the bytes.
@@ -171,37 +172,41 @@ QString FrameSaver::writePicture(const QImage& picture, const QString& path, con
     QString failure;
     if (!writer.write(picture)) {
         if (jpeg)
-            return QStringLiteral("5 - Cannot save the image. GDI+ Error:") +
-                   QString::number(static_cast<int>(writer.error()));
+            return core::Status::failure(QStringLiteral("5 - Cannot save the image. GDI+ Error:") +
+                                         QString::number(static_cast<int>(writer.error())));
         failure = writer.errorString();
     } else {
-        failure = m_file->write(path, bytes);
+        const core::Status written = m_file->write(path, bytes);
+        if (written)
+            return written;
+        failure = written.error();
     }
-    if (failure.isEmpty())
-        return QString();
-    return QStringLiteral("Не удалось записать снимок") + CrLf + QDir::toNativeSeparators(path) +
-           CrLf + CrLf + failure;
+    return core::Status::failure(QStringLiteral("Не удалось записать снимок") + CrLf +
+                                 QDir::toNativeSeparators(path) + CrLf + CrLf + failure);
 }
 
-QString FrameSaver::store(const QImage& picture, const QString& base) {
+core::Result<QString> FrameSaver::store(const QImage& picture, const QString& base) {
     const QString bmpPath = base + QStringLiteral(".bmp");
     if (!m_context.settings.saveAsJpeg) {
-        const QString failure = writePicture(picture, bmpPath, "bmp");
-        if (failure.isEmpty())
+        const core::Status bmp = writePicture(picture, bmpPath, "bmp");
+        if (bmp)
             return bmpPath;
-        error(failure);
-        return QString();
+        error(bmp.error());
+        return core::Result<QString>::failure(bmp.error());
     }
     const QString jpgPath = base + QStringLiteral(".jpg");
-    const QString failure = writePicture(picture, jpgPath, "jpg");
-    if (failure.isEmpty()) {
+    const core::Status jpg = writePicture(picture, jpgPath, "jpg");
+    if (jpg) {
         QFile::remove(bmpPath); // a stale picture of the same name must not survive
         return jpgPath;
     }
     // The box says why the JPEG failed; the frame is still kept as BMP when
     // that can be written (one box either way).
-    error(failure);
-    return writePicture(picture, bmpPath, "bmp").isEmpty() ? bmpPath : QString();
+    error(jpg.error());
+    const core::Status bmp = writePicture(picture, bmpPath, "bmp");
+    if (bmp)
+        return bmpPath;
+    return core::Result<QString>::failure(bmp.error());
 }
 
 void FrameSaver::report(const QString& path) {
@@ -289,14 +294,14 @@ void FrameSaver::save(QImage picture, const QDateTime& takenAt) {
         imprint(picture, imprintText(now));
     }
 
-    const QString saved = store(picture, base);
-    if (saved.isEmpty()) {
+    const core::Result<QString> saved = store(picture, base);
+    if (!saved) {
         m_sequence = sequenceBefore;
         return;
     }
-    rotate(toDelete, QFileInfo(saved).fileName());
+    rotate(toDelete, QFileInfo(saved.value()).fileName());
     emit savingFinished();
-    report(saved);
+    report(saved.value());
 }
 
 } // namespace vigilux::recording

@@ -87,11 +87,12 @@ private:
     void rotate(int n, const QString& keep);
     // Sets `clearFolder` when numbering starts afresh.
     QString numberedName(bool& clearFolder);
-    // Writes the picture as the settings ask (JPEG falling back to BMP);
-    // the path written, or "" after showing why nothing was.
-    QString store(const QImage& picture, const QString& base);
-    // Encodes and writes one file; "" on success, else the text to show.
-    QString writePicture(const QImage& picture, const QString& path, const char* format);
+    // Writes the picture as the settings ask (JPEG falling back to BMP) and
+    // shows why a file could not be written; the path written, or fails
+    // when nothing was.
+    core::Result<QString> store(const QImage& picture, const QString& base);
+    // Encodes and writes one file; fails with the text to show.
+    core::Status writePicture(const QImage& picture, const QString& path, const char* format);
     void save(QImage picture, const QDateTime& takenAt);
     void report(const QString& path);
     void error(const QString& text);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Result.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -22,9 +24,9 @@ public:
     PictureFile(const PictureFile&) = delete;
     PictureFile& operator=(const PictureFile&) = delete;
 
-    // Empty on success; otherwise why the file could not be written (the
-    // temporary file is gone by then).
-    QString write(const QString& path, const QByteArray& bytes);
+    // Fails with why the file could not be written (the temporary file is
+    // gone by then).
+    core::Status write(const QString& path, const QByteArray& bytes);
 
 protected:
     // One write of at most the chunk size into the temporary file; the

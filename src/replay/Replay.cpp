@@ -61,9 +61,8 @@ Replay::Replay(QString programFolder, LineSink out, LineSink err)
     , m_out(std::move(out))
     , m_err(std::move(err)) {}
 
-void Replay::setDetectorValue(qint16 index, qint32 value) {
-    if (index >= 0 && index <= 2)
-        m_sensor[static_cast<std::size_t>(index)] = value;
+void Replay::setDetectorValue(core::DetectorValue which, qint32 value) {
+    m_sensor[which] = value;
 }
 
 QString Replay::stepLine(std::int64_t tMs, int similarity, bool alarm, const QString& saved) {
@@ -204,10 +203,10 @@ int Replay::run(const ReplayOptions& options) {
     }
 
     video::VideoDecoder decoder;
-    if (!decoder.open(options.file))
+    if (const core::Status opened = decoder.open(options.file); !opened)
         return fail(BadInput, QStringLiteral("cannot replay ") +
                                   QDir::toNativeSeparators(options.file) + QStringLiteral(": ") +
-                                  decoder.errorString());
+                                  opened.error());
 
     platform::MediaClock clock(decoder.recordedAt().value_or(DefaultOrigin));
     platform::ConsoleDialogs dialogs(m_err);

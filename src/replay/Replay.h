@@ -77,7 +77,7 @@ public:
 
     // The settings load hands the three detector values here (0 interval
     // ms, 1 noise, 2 motion percent).
-    void setDetectorValue(qint16 index, qint32 value) override;
+    void setDetectorValue(core::DetectorValue which, qint32 value) override;
 
     // The step line: "t_ms=.. similarity=.. changed=.. alarm=0|1 saved=path|-".
     static QString stepLine(std::int64_t tMs, int similarity, bool alarm, const QString& saved);

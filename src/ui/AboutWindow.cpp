@@ -109,7 +109,7 @@ AboutWindow::AboutWindow(AppContext& context, app::UpdateChecker& checker,
     m_blinkLabel->setGeometry(WindowWidth - 34, 66, 10, 10);
 
     m_updateButton = new controls::PushButton(QStringLiteral("Проверить обновление"), this);
-    m_updateButton->setObjectName(QStringLiteral("XpB2"));
+    m_updateButton->setObjectName(QStringLiteral("updateButton"));
     m_updateButton->setButtonStyle(3);
     m_updateButton->setGeometry(24, WindowHeight - 50, 210, 30);
     connect(m_updateButton, &controls::PushButton::clicked, &m_checker,
@@ -120,7 +120,7 @@ AboutWindow::AboutWindow(AppContext& context, app::UpdateChecker& checker,
     connect(&m_checker, &app::UpdateChecker::repaintAbout, this, [this] { repaint(); });
 
     m_okButton = new controls::PushButton(QStringLiteral("OK"), this);
-    m_okButton->setObjectName(QStringLiteral("XpB1"));
+    m_okButton->setObjectName(QStringLiteral("okButton"));
     m_okButton->setButtonStyle(3);
     m_okButton->setGeometry(WindowWidth - 24 - 90, WindowHeight - 50, 90, 30);
     connect(m_okButton, &controls::PushButton::clicked, this, &QDialog::accept);

@@ -19,7 +19,9 @@ namespace vigilux::ui {
 
 namespace {
 const QString CrLf = QStringLiteral("\r\n");
-}
+using Label = MainWindowLayout::Label;
+using Phase = core::CalibrationPhase;
+} // namespace
 
 AlarmDispatcher::AlarmDispatcher(AppContext& context, Parts parts, QObject* parent)
     : QObject(parent)
@@ -39,14 +41,14 @@ void AlarmDispatcher::follow() {
 void AlarmDispatcher::onAlarm(bool value) {
     if (!value)
         return;
-    m_parts.layout.label(3).setPanelColor(MainWindowLayout::AlarmRed);
-    if (m_context.calibrationPhase == 0) {
+    m_parts.layout.label(Label::Motion).setPanelColor(MainWindowLayout::AlarmRed);
+    if (m_context.calibrationPhase == Phase::None) {
         if (m_context.detectorWindowShown)
             return;
         // Counted up to the largest 16-bit value, then held there.
         if (m_context.alarmCount < 32767)
             ++m_context.alarmCount;
-        m_parts.layout.label(5).setText(QString::number(m_context.alarmCount));
+        m_parts.layout.label(Label::AlarmCount).setText(QString::number(m_context.alarmCount));
     }
     if (m_context.detectorWindowShown)
         return;
@@ -89,22 +91,23 @@ void AlarmDispatcher::runAlarmActions() {
 
 void AlarmDispatcher::onSimilarity(qint32 value) {
     m_lastPercent = value;
-    controls::OverlayLabel& motion = m_parts.layout.label(3);
+    controls::OverlayLabel& motion = m_parts.layout.label(Label::Motion);
     motion.setPanelColor(MainWindowLayout::LabelGrey);
     motion.setText(QString::number(100 - value) + QLatin1Char('%'));
-    if ((m_context.calibrationPhase == 2 || m_context.calibrationPhase == 3) &&
+    if ((m_context.calibrationPhase == Phase::Noise ||
+         m_context.calibrationPhase == Phase::LargestDifference) &&
         m_context.calibration)
         m_context.calibration->similarityValue(value);
 }
 
 void AlarmDispatcher::onSpeed(qint16 value) {
-    m_parts.layout.label(0).setText(QStringLiteral("FPS: ") + QString::number(value));
-    if (m_context.calibrationPhase == 1 && m_context.calibration)
+    m_parts.layout.label(Label::Speed).setText(QStringLiteral("FPS: ") + QString::number(value));
+    if (m_context.calibrationPhase == Phase::Speed && m_context.calibration)
         m_context.calibration->speedValue(value);
 }
 
 void AlarmDispatcher::onImageFormat(const QString& value) {
-    controls::OverlayLabel& format = m_parts.layout.label(2);
+    controls::OverlayLabel& format = m_parts.layout.label(Label::ImageFormat);
     if (!format.isVisible())
         format.show();
     format.setText(value);

@@ -145,7 +145,7 @@ DetectorSettingsWindow::DetectorSettingsWindow(AppContext& context, core::Settin
         SettingBinding<core::Settings>::bind(slider, QString::fromLatin1(setup.key));
         slider->setStep(setup.step);
         connect(slider, &controls::Slider::changed, this,
-                [this, i](int value) { onSliderChanged(static_cast<qint16>(i), value); });
+                [this, i](int value) { onSliderChanged(core::DetectorValue(i), value); });
         m_slider[n] = slider;
 
         auto* pic = new QLabel(this);
@@ -211,27 +211,21 @@ void DetectorSettingsWindow::leave() {
     m_context.detectorWindowOpen = false;
 }
 
-void DetectorSettingsWindow::onSliderChanged(qint16 index, qint32 value) {
-    if (index < 0 || index > 2)
-        return;
+void DetectorSettingsWindow::onSliderChanged(core::DetectorValue which, qint32 value) {
     auto& live = m_context.settings.liveDetectorValues;
-    live[static_cast<std::size_t>(index)] = value;
-    m_detectorValuesTarget.setDetectorValue(index, live[static_cast<std::size_t>(index)]);
+    live[which] = value;
+    m_detectorValuesTarget.setDetectorValue(which, value);
 }
 
-void DetectorSettingsWindow::setSlider(qint16 index, qint32 value) {
-    if (index < 0 || index > 2)
-        return;
-    controls::Slider* slider = m_slider[static_cast<std::size_t>(index)];
+void DetectorSettingsWindow::setSlider(core::DetectorValue which, qint32 value) {
+    controls::Slider* slider = m_slider[which];
     value = std::clamp(value, qint32(slider->minimum()), qint32(slider->maximum()));
     slider->setValue(value);
-    onSliderChanged(index, value);
+    onSliderChanged(which, value);
 }
 
-qint32 DetectorSettingsWindow::sliderValue(qint16 index) const {
-    if (index < 0 || index > 2)
-        return 0;
-    return m_slider[static_cast<std::size_t>(index)]->value();
+qint32 DetectorSettingsWindow::sliderValue(core::DetectorValue which) const {
+    return m_slider[which]->value();
 }
 
 void DetectorSettingsWindow::onButtonClicked(int index) {
@@ -242,8 +236,8 @@ void DetectorSettingsWindow::onButtonClicked(int index) {
         m_options.saveDetectorValues();
         [[fallthrough]];
     case 1:
-        for (qint16 i = 0; i < 3; ++i)
-            m_detectorValuesTarget.setDetectorValue(i, stored[static_cast<std::size_t>(i)]);
+        for (const core::DetectorValue which : core::AllDetectorValues)
+            m_detectorValuesTarget.setDetectorValue(which, stored[which]);
         if (index == 0)
             accept();
         else
@@ -267,8 +261,8 @@ void DetectorSettingsWindow::autocalibrate() {
     }
     show();
     const auto live = m_context.settings.liveDetectorValues;
-    for (qint16 i = 0; i < 3; ++i)
-        onSliderChanged(i, live[static_cast<std::size_t>(i)]);
+    for (const core::DetectorValue which : core::AllDetectorValues)
+        onSliderChanged(which, live[which]);
 }
 
 bool DetectorSettingsWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -54,11 +54,11 @@ public:
                            QWidget* parent = nullptr);
     ~DetectorSettingsWindow() override;
 
-    // DetectorSliders; indexes outside 0..2 are ignored.
-    void onSliderChanged(qint16 index, qint32 value) override;
+    // DetectorSliders
+    void onSliderChanged(core::DetectorValue which, qint32 value) override;
     // Values outside the slider's range stop at its ends.
-    void setSlider(qint16 index, qint32 value) override;
-    qint32 sliderValue(qint16 index) const override;
+    void setSlider(core::DetectorValue which, qint32 value) override;
+    qint32 sliderValue(core::DetectorValue which) const override;
 
     controls::Slider* slider(int index) const {
         return m_slider.at(static_cast<std::size_t>(index));

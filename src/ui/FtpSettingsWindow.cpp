@@ -228,16 +228,16 @@ void FtpSettingsWindow::testConnection() {
                  m_text[1]->text() + TestFileName);
 }
 
-void FtpSettingsWindow::onTestResult(const QString& result) {
+void FtpSettingsWindow::onTestResult(const core::Status& result) {
     setButtonsEnabled(true);
     m_buttons[2]->setEnabledCtrl(m_uploadBox->value()); // the box may have been cleared meanwhile
     m_buttons[2]->setCaption(kTestCaption);
-    if (result == QStringLiteral("ok"))
+    if (result)
         m_context.dialogs.message(Icon::Information, QStringLiteral("Тест ОК"),
                                   QStringLiteral("Тест соединения прошел успешно."));
     else
         m_context.dialogs.message(Icon::Error, QStringLiteral("Ошибка FTP"),
-                                  QStringLiteral("Ошибка загрузки на FTP.\r\n") + result);
+                                  QStringLiteral("Ошибка загрузки на FTP.\r\n") + result.error());
 }
 
 void FtpSettingsWindow::paintEvent(QPaintEvent*) {

@@ -76,7 +76,7 @@ private:
     void onUploadToggled();
     void onButtonClicked(int index);
     void testConnection();
-    void onTestResult(const QString& result);
+    void onTestResult(const core::Status& result);
     void setButtonsEnabled(bool enabled);
 
     AppContext& m_context;

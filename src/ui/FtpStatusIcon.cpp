@@ -17,25 +17,26 @@ void FtpStatusIcon::follow(const upload::FtpClient& ftp) {
     setState(ftp.state());
 }
 
-void FtpStatusIcon::setState(int state) {
+void FtpStatusIcon::setState(core::TransferState state) {
     if (state == m_state)
         return;
     m_state = state;
     update();
 }
 
-QImage FtpStatusIcon::picture(int state) {
+QImage FtpStatusIcon::picture(core::TransferState state) {
+    using State = core::TransferState;
     const QSize size(kPictureSize, kPictureSize);
     switch (state) {
-    case upload::FtpClient::Queued: // also the dark phase of the blink
+    case State::Queued: // also the dark phase of the blink
         return resources::Pictures::image(QStringLiteral("ftp-queued"), size);
-    case upload::FtpClient::Working:
+    case State::Working:
         return resources::Pictures::image(QStringLiteral("ftp-working"), size);
-    case upload::FtpClient::Done:
+    case State::Done:
         return resources::Pictures::image(QStringLiteral("ftp-done"), size);
-    case upload::FtpClient::Failed:
+    case State::Failed:
         return resources::Pictures::image(QStringLiteral("ftp-failed"), size);
-    default:
+    case State::None:
         break;
     }
     QImage empty(size, QImage::Format_ARGB32_Premultiplied);

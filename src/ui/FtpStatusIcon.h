@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/TransferState.h"
+
 #include <QImage>
 #include <QWidget>
 
@@ -9,7 +11,8 @@ class FtpClient;
 namespace vigilux::ui {
 
 // The upload control's face: one of four 16x16 status pictures in a
-// 20x20 frame (300 twips), following an FtpClient's state. Holds no logic.
+// 20x20 frame (300 twips), following an FtpClient's (or the SMS client's)
+// state. Holds no logic.
 class FtpStatusIcon final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FtpStatusIcon)
@@ -25,17 +28,17 @@ public:
     // then).
     void follow(const upload::FtpClient& ftp);
 
-    int state() const { return m_state; }
-    void setState(int state);
+    core::TransferState state() const { return m_state; }
+    void setState(core::TransferState state);
 
-    // 1 queued, 2 busy, 3 done, 4 failed; an empty picture otherwise.
-    static QImage picture(int state);
+    // An empty picture for None.
+    static QImage picture(core::TransferState state);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    int m_state = 0;
+    core::TransferState m_state = core::TransferState::None;
 };
 
 } // namespace vigilux::ui

@@ -37,11 +37,13 @@ ImageOptionsPage::ImageOptionsPage(AppContext& context, QWidget* parent)
 
     static const std::array<const char*, 3> captions{"формат изображения", "настройки камеры",
                                                      "поддержка высокого разрешения"};
+    static const std::array<const char*, 3> names{"formatButton", "cameraSettingsButton",
+                                                  "resolutionsButton"};
     auto* buttons = new QHBoxLayout;
     for (int i = 0; i < 3; ++i) {
         auto* button = new controls::PushButton(
             QString::fromUtf8(captions[static_cast<std::size_t>(i)]), this);
-        button->setObjectName(QStringLiteral("XpB3_%1").arg(i));
+        button->setObjectName(QLatin1String(names[static_cast<std::size_t>(i)]));
         button->setButtonStyle(3);
         button->setFixedSize(i == ResolutionButton ? 230 : 150, 26);
         buttons->addWidget(button);

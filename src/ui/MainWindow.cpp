@@ -81,9 +81,11 @@ MainWindow::MainWindow(AppContext& context, Services services, QWidget* parent)
     connect(&m_layout->hideButton(), &TitleBarButton::clicked, this, &MainWindow::onHideClicked);
     connect(&m_layout->maximizeButton(), &TitleBarButton::clicked, this,
             &MainWindow::onMaximizeClicked);
-    for (int i = 0; i < 8; ++i)
-        connect(&button(i), &controls::PushButton::clicked, this,
-                [this, i] { onButtonClicked(i); });
+    for (int i = 0; i < MainWindowLayout::ButtonCount; ++i) {
+        const auto which = static_cast<Button>(i);
+        connect(&m_layout->button(which), &controls::PushButton::clicked, this,
+                [this, which] { onButtonClicked(which); });
+    }
 
     m_alarms = std::make_unique<AlarmDispatcher>(
         m_context, AlarmDispatcher::Parts{*m_capture, *m_layout, *m_status, m_sound, m_tray.icon(),
@@ -107,7 +109,7 @@ MainWindow::MainWindow(AppContext& context, Services services, QWidget* parent)
                                             m_uploads, m_notify, m_updates, m_services.urls});
 
     m_tray.buildMenu(
-        m_layout->buttons(), [this](int index) { onButtonClicked(index); }, [this] { showMain(); });
+        *m_layout, [this](Button which) { onButtonClicked(which); }, [this] { showMain(); });
     setWindowIcon(resources::Pictures::programIcon());
 
     m_tray.follow(eventTracker());
@@ -139,24 +141,22 @@ void MainWindow::setKeyring(platform::Keyring* keyring) {
     m_notify.notifications().setKeyring(keyring);
 }
 
-void MainWindow::setDetectorValue(qint16 index, qint32 value) {
+void MainWindow::setDetectorValue(core::DetectorValue which, qint32 value) {
     // The window ranges keep values in 16 bits; a value from elsewhere is
     // held there rather than wrapped.
     const auto to16 = [](qint32 v) { return static_cast<qint16>(std::clamp(v, -32768, 32767)); };
-    switch (index) {
-    case 0:
+    switch (which) {
+    case core::IntervalValue:
         m_capture->setDetectorInterval(to16(value));
-        label(1).setText(QString::number(value));
+        m_layout->label(Label::Interval).setText(QString::number(value));
         break;
-    case 1:
+    case core::NoiseValue:
         m_capture->setNoiseTolerance(to16(value));
         break;
-    case 2:
+    case core::SimilarityValue:
         m_capture->setSimilarityThreshold(to16(100 - value));
-        label(4).setText(QString::number(value) + QLatin1Char('%'));
+        m_layout->label(Label::Threshold).setText(QString::number(value) + QLatin1Char('%'));
         m_capture->setLevelMaximum(100 - value);
-        break;
-    default:
         break;
     }
 }
@@ -191,8 +191,8 @@ void MainWindow::startCapture() {
 }
 
 void MainWindow::setLabelTips(const QStringList& tips) {
-    for (int i = 0; i < 6 && i < tips.size(); ++i)
-        label(i).setTip(tips.at(i));
+    for (int i = 0; i < MainWindowLayout::LabelCount && i < tips.size(); ++i)
+        m_layout->label(static_cast<Label>(i)).setTip(tips.at(i));
 }
 
 void MainWindow::installWindowProc() {
@@ -300,52 +300,43 @@ void MainWindow::onSavedMarkTimeout() {
     m_layout->savedMark().onHideTimeout();
 }
 
-QLabel* MainWindow::statusLine() const {
-    return &m_layout->statusLabel();
-}
-
-QWidget* MainWindow::savedMark() const {
-    return &m_layout->savedMark();
-}
-
-QWidget* MainWindow::blackPicture() const {
-    return &m_layout->blackPicture();
-}
-
 QTimer& MainWindow::savedMarkTimer() {
     return m_layout->savedMark().hideTimer();
 }
 
 // ---- commands --------------------------------------------------------------
 
-void MainWindow::onButtonClicked(int index) {
-    switch (index) {
-    case 0:
-        if (button(0).isEnabled())
+void MainWindow::onButtonClicked(Button which) {
+    // A greyed button's command also comes from the tray menu's item and
+    // from tests; it is refused the same way.
+    const bool enabled = m_layout->button(which).isEnabled();
+    switch (which) {
+    case Button::Snapshot:
+        if (enabled)
             m_capture->saveFrame();
         break;
-    case 1:
-        if (button(1).isEnabled())
+    case Button::Watch:
+        if (enabled)
             toggleWatching();
         break;
-    case 2:
-        if (button(2).isEnabled())
+    case Button::DetectorSettings:
+        if (enabled)
             m_dialogs->openDetectorSettings();
         break;
-    case 3:
-        if (button(3).isEnabled())
+    case Button::ProgramOptions:
+        if (enabled)
             m_dialogs->openProgramOptions();
         break;
-    case 4:
+    case Button::FtpSettings:
         m_dialogs->openFtpSettings();
         break;
-    case 5:
+    case Button::Exit:
         exitProgram();
         break;
-    case 6:
+    case Button::About:
         m_dialogs->openAbout();
         break;
-    default:
+    case Button::SmsSettings:
         break;
     }
 }
@@ -393,16 +384,19 @@ void MainWindow::layoutControls() {
     const QSize old = m_resizer.pass(now);
     if (!old.isValid() || old == now)
         return;
-    for (int i = 0; i < 7; ++i)
-        button(i).hide();
+    // Every button but the never shown SMS one.
+    const auto setButtonsVisible = [this](bool visible) {
+        for (int i = 0; i < static_cast<int>(Button::SmsSettings); ++i)
+            m_layout->button(static_cast<Button>(i)).setVisible(visible);
+    };
+    setButtonsVisible(false);
     // Capture stops while the size changes and restarts once, 500 ms after
     // the last step.
     m_capture->stopCapture();
     m_captureStartTimer.stop();
     m_layout->resize(old, now);
     m_captureStartTimer.start();
-    for (int i = 0; i < 7; ++i)
-        button(i).show();
+    setButtonsVisible(true);
     update();
 }
 

@@ -27,7 +27,6 @@
 #include <memory>
 
 class QAction;
-class QLabel;
 class QMenu;
 
 namespace vigilux {
@@ -103,7 +102,7 @@ public:
     void setKeyring(platform::Keyring* keyring);
 
     // DetectorValuesTarget
-    void setDetectorValue(qint16 index, qint32 value) override;
+    void setDetectorValue(core::DetectorValue which, qint32 value) override;
 
     // LifecycleHost
     void hideMain() override;
@@ -140,8 +139,10 @@ public:
     void onSpeed(qint16 value);
     void onImageFormat(const QString& value);
 
-    // Commands: the button bar (index as in button()), title-bar buttons, tray.
-    void onButtonClicked(int index);
+    using Button = MainWindowLayout::Button;
+    using Label = MainWindowLayout::Label;
+    // Commands: the button bar, title-bar buttons, tray.
+    void onButtonClicked(Button which);
     void onHideClicked();
     void onMaximizeClicked();
     void showFromTray();
@@ -166,12 +167,6 @@ public:
     events::EventTracker& eventTracker() const { return m_capture->pipeline().tracker(); }
     app::QuietTime& quietTime() { return m_quiet; }
     const app::ActionMute& actionMute() const { return m_quiet.state(); }
-    controls::PushButton& button(int index) const { return m_layout->button(index); }
-    controls::OverlayLabel& label(int index) const { return m_layout->label(index); }
-    QLabel* statusLine() const;
-    QWidget* savedMark() const;
-    QWidget* blackPicture() const;
-    controls::SizeGrip* sizeGrip() const { return &m_layout->sizeGrip(); }
     QMenu* trayMenu() const { return m_tray.menu(); }
     QAction* openAction() const { return m_tray.openAction(); }
     QAction* snapshotAction() const { return m_tray.snapshotAction(); }
@@ -185,7 +180,6 @@ public:
     QTimer& captureStartTimer() { return m_captureStartTimer; }
     QTimer& updateCheckTimer() { return m_updates.delayTimer(); }
     SplashWindow* splash() const { return m_splash; }
-    std::array<QWidget*, 4> borderLines() const { return m_layout->borderLines(); }
     qint32 lastPercent() const;
 
 signals:

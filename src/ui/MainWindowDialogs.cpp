@@ -38,8 +38,8 @@ void MainWindowDialogs::openProgramOptions() {
     // modal and deletes itself when it is closed.
     MainWindowLayout& layout = m_parts.layout;
     auto* window = new ui::ProgramOptionsWindow(
-        m_context, *m_options, m_parts.capture, [&layout] { layout.label(2).hide(); },
-        &m_parts.window);
+        m_context, *m_options, m_parts.capture,
+        [&layout] { layout.label(MainWindowLayout::Label::ImageFormat).hide(); }, &m_parts.window);
     m_parts.notifications.addPageTo(*window);
     window->exec();
     if (!window->detached())

@@ -97,32 +97,73 @@ void MainWindowLayout::buildTitleBar(int w) {
     m_maximizeButton->move(w - 48, 3);
 }
 
+QString MainWindowLayout::objectName(Button which) {
+    switch (which) {
+    case Button::Snapshot:
+        return QStringLiteral("snapshotButton");
+    case Button::Watch:
+        return QStringLiteral("watchButton");
+    case Button::DetectorSettings:
+        return QStringLiteral("detectorSettingsButton");
+    case Button::ProgramOptions:
+        return QStringLiteral("programOptionsButton");
+    case Button::FtpSettings:
+        return QStringLiteral("ftpSettingsButton");
+    case Button::Exit:
+        return QStringLiteral("exitButton");
+    case Button::About:
+        return QStringLiteral("aboutButton");
+    case Button::SmsSettings:
+        return QStringLiteral("smsSettingsButton");
+    }
+    return {};
+}
+
+QString MainWindowLayout::objectName(Label which) {
+    switch (which) {
+    case Label::Speed:
+        return QStringLiteral("speedLabel");
+    case Label::Interval:
+        return QStringLiteral("intervalLabel");
+    case Label::ImageFormat:
+        return QStringLiteral("imageFormatLabel");
+    case Label::Motion:
+        return QStringLiteral("motionLabel");
+    case Label::Threshold:
+        return QStringLiteral("thresholdLabel");
+    case Label::AlarmCount:
+        return QStringLiteral("alarmCountLabel");
+    }
+    return {};
+}
+
 void MainWindowLayout::buildButtons(int w) {
-    const QStringList captions{
+    const std::array<QString, ButtonCount> captions{
         QStringLiteral("Сделать снимок"),      QStringLiteral("Автосъемка вкл."),
         QStringLiteral("Настройки детектора"), QStringLiteral("Настройки программы"),
         QStringLiteral("Загрузка на FTP"),     QStringLiteral("Выход"),
         QStringLiteral("О программе"),         QStringLiteral("СМС-уведомления")};
-    for (int i = 0; i < 8; ++i) {
-        auto* button = new controls::PushButton(captions.at(i), &m_window);
-        button->setObjectName(QStringLiteral("button%1").arg(i));
+    for (int i = 0; i < ButtonCount; ++i) {
+        auto* button = new controls::PushButton(captions.at(static_cast<size_t>(i)), &m_window);
+        button->setObjectName(objectName(static_cast<Button>(i)));
         button->setButtonStyle(3);
         // The longest captions fit on one line.
         QFont small = button->font();
         small.setPointSizeF(small.pointSizeF() * 0.85);
         button->setFont(small);
-        const int top = 32 + i * (ButtonHeight + 5) + (i >= 5 ? 8 : 0);
+        // A gap sets the window's commands (from Exit on) apart.
+        const int top = 32 + i * (ButtonHeight + 5) + (i >= static_cast<int>(Button::Exit) ? 8 : 0);
         button->setGeometry(w - 137, top, ButtonWidth, ButtonHeight);
         m_buttons[static_cast<size_t>(i)] = button;
     }
-    m_buttons[7]->hide(); // the SMS window is not reached from here
-    m_buttons[2]->setEnabled(false);
+    this->button(Button::SmsSettings).hide();
+    this->button(Button::DetectorSettings).setEnabled(false);
 }
 
 void MainWindowLayout::buildLabels(int h) {
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < LabelCount; ++i) {
         auto* label = new controls::OverlayLabel(&m_window);
-        label->setObjectName(QStringLiteral("overlayLabel%1").arg(i));
+        label->setObjectName(objectName(static_cast<Label>(i)));
         label->resize(LabelSize);
         label->setPanelColor(LabelGrey);
         label->hide();
@@ -130,19 +171,19 @@ void MainWindowLayout::buildLabels(int h) {
     }
     // Each label is as wide as the longest value it shows (five-digit rates
     // and counts, a 4K resolution), never narrower than designed.
-    const std::array<QString, 6> longest{QStringLiteral("FPS: 99999"), QStringLiteral("32767"),
-                                         QStringLiteral("4096x2160"),  QStringLiteral("100%"),
-                                         QStringLiteral("100%"),       QStringLiteral("32767")};
-    for (size_t i = 0; i < 6; ++i) {
+    const std::array<QString, LabelCount> longest{
+        QStringLiteral("FPS: 99999"), QStringLiteral("32767"), QStringLiteral("4096x2160"),
+        QStringLiteral("100%"),       QStringLiteral("100%"),  QStringLiteral("32767")};
+    for (size_t i = 0; i < m_labels.size(); ++i) {
         QLabel* text = m_labels[i]->textLabel();
         const QMargins margins = text->contentsMargins();
         const int needed = text->fontMetrics().horizontalAdvance(longest.at(i)) + margins.left() +
                            margins.right() + 4;
         m_labels[i]->resize(std::max(LabelSize.width(), needed), LabelSize.height());
     }
-    m_labels[0]->move(12, h - 45);
-    m_labels[4]->move(12, 34);
-    m_labels[5]->move(m_labels[4]->geometry().right() + 5, 34);
+    label(Label::Speed).move(12, h - 45);
+    label(Label::Threshold).move(12, 34);
+    label(Label::AlarmCount).move(label(Label::Threshold).geometry().right() + 5, 34);
     placeBottomLabels();
 }
 
@@ -184,17 +225,19 @@ void MainWindowLayout::resize(const QSize& old, const QSize& now) {
     m_maximizeButton->move(W - 48, m_maximizeButton->y());
     m_record.move(W - 167, m_record.y());
     m_savedMark->move(W - 178, H - 77);
-    m_labels[0]->move(m_labels[0]->x(), H - 45);
+    label(Label::Speed).move(label(Label::Speed).x(), H - 45);
     placeBottomLabels();
 }
 
 // The bottom row: rate and motion value from the left, resolution and
 // preview interval ending at the picture's right edge.
 void MainWindowLayout::placeBottomLabels() {
-    const int row = m_labels[0]->y();
-    m_labels[3]->move(m_labels[0]->geometry().right() + 5, row);
-    m_labels[1]->move(m_window.width() - 143 - m_labels[1]->width(), row);
-    m_labels[2]->move(m_labels[1]->x() - 5 - m_labels[2]->width(), row);
+    controls::OverlayLabel& speed = label(Label::Speed);
+    controls::OverlayLabel& interval = label(Label::Interval);
+    const int row = speed.y();
+    label(Label::Motion).move(speed.geometry().right() + 5, row);
+    interval.move(m_window.width() - 143 - interval.width(), row);
+    label(Label::ImageFormat).move(interval.x() - 5 - label(Label::ImageFormat).width(), row);
 }
 
 } // namespace vigilux::ui

@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QLineF>
 #include <QSize>
+#include <QString>
 
 #include <array>
 
@@ -33,6 +34,32 @@ class StatusLabel;
 // moved when the window's size changes. The widgets belong to the window.
 class MainWindowLayout final {
 public:
+    // The button bar, top to bottom.
+    enum class Button {
+        Snapshot,
+        Watch,
+        DetectorSettings,
+        ProgramOptions,
+        FtpSettings,
+        Exit,
+        About,
+        SmsSettings // built but never shown: nothing in the window reaches the SMS window
+    };
+    static constexpr int ButtonCount = 8;
+    // The labels over the picture.
+    enum class Label {
+        Speed,       // detector steps per second
+        Interval,    // detector interval in ms
+        ImageFormat, // size of the saved pictures
+        Motion,      // the last step's change, red on an alarm
+        Threshold,   // the motion percent that raises an alarm
+        AlarmCount   // alarms since watch mode was switched on
+    };
+    static constexpr int LabelCount = 6;
+    // The object names tests and style sheets find the widgets by.
+    static QString objectName(Button which);
+    static QString objectName(Label which);
+
     // Builds the header, title-bar buttons, button bar, overlay labels,
     // status line, saved mark, black-picture notice, border lines and size
     // grip in `window`, in that order of stacking. `capture` and `record`
@@ -51,12 +78,11 @@ public:
     // capture control only changes its size.
     void resize(const QSize& old, const QSize& now);
 
-    controls::PushButton& button(int index) const {
-        return *m_buttons.at(static_cast<size_t>(index));
+    controls::PushButton& button(Button which) const {
+        return *m_buttons.at(static_cast<size_t>(which));
     }
-    const std::array<controls::PushButton*, 8>& buttons() const { return m_buttons; }
-    controls::OverlayLabel& label(int index) const {
-        return *m_labels.at(static_cast<size_t>(index));
+    controls::OverlayLabel& label(Label which) const {
+        return *m_labels.at(static_cast<size_t>(which));
     }
     controls::TitleBarButton& closeButton() const { return *m_closeButton; }
     controls::TitleBarButton& hideButton() const { return *m_hideButton; }
@@ -81,8 +107,8 @@ private:
     controls::TitleBarButton* m_closeButton = nullptr;
     controls::TitleBarButton* m_hideButton = nullptr;
     controls::TitleBarButton* m_maximizeButton = nullptr;
-    std::array<controls::PushButton*, 8> m_buttons{};
-    std::array<controls::OverlayLabel*, 6> m_labels{};
+    std::array<controls::PushButton*, ButtonCount> m_buttons{};
+    std::array<controls::OverlayLabel*, LabelCount> m_labels{};
     StatusLabel* m_statusLine = nullptr;
     SavedMark* m_savedMark = nullptr;
     BlackPictureNotice* m_blackPicture = nullptr;

@@ -22,7 +22,7 @@ const QString CrLf = QStringLiteral("\r\n");
 
 MainWindowTray::MainWindowTray(AppContext& context, platform::TrayBackend& backend,
                                std::function<int()> shellVersion, app::QuietTime& quiet,
-                               QWidget& window, std::function<void(const QString&)> status)
+                               QWidget& window, core::StatusSink status)
     : m_context(context)
     , m_icon(backend, std::move(shellVersion))
     , m_quiet(quiet)
@@ -33,26 +33,31 @@ MainWindowTray::MainWindowTray(AppContext& context, platform::TrayBackend& backe
     connect(&m_icon, &app::TrayIcon::activated, this, &MainWindowTray::onActivated);
 }
 
-void MainWindowTray::buildMenu(const std::array<controls::PushButton*, 8>& buttons,
-                               std::function<void(int)> command, std::function<void()> showWindow) {
+void MainWindowTray::buildMenu(const MainWindowLayout& layout,
+                               std::function<void(MainWindowLayout::Button)> command,
+                               std::function<void()> showWindow) {
+    using Button = MainWindowLayout::Button;
     m_showWindow = std::move(showWindow);
-    const auto run = [command = std::move(command)](int index) {
-        return [command, index] { command(index); };
+    const auto run = [command = std::move(command)](Button which) {
+        return [command, which] { command(which); };
     };
     m_menu = new QMenu(&m_window);
     m_menu->setObjectName(QStringLiteral("trayMenu"));
     m_openAction =
         m_menu->addAction(QStringLiteral("Открыть программу"), this, &MainWindowTray::showWindow);
     m_menu->addSeparator();
-    m_snapshotAction = m_menu->addAction(QStringLiteral("Сделать снимок"), this, run(0));
-    m_watchAction = m_menu->addAction(QStringLiteral("Автосъемка вкл"), this, run(1));
-    m_detectorAction = m_menu->addAction(QStringLiteral("Настройки детектора"), this, run(2));
-    m_optionsAction = m_menu->addAction(QStringLiteral("Настройки программы"), this, run(3));
+    m_snapshotAction =
+        m_menu->addAction(QStringLiteral("Сделать снимок"), this, run(Button::Snapshot));
+    m_watchAction = m_menu->addAction(QStringLiteral("Автосъемка вкл"), this, run(Button::Watch));
+    m_detectorAction = m_menu->addAction(QStringLiteral("Настройки детектора"), this,
+                                         run(Button::DetectorSettings));
+    m_optionsAction =
+        m_menu->addAction(QStringLiteral("Настройки программы"), this, run(Button::ProgramOptions));
     // Each item is greyed exactly when its button is.
-    const std::array<QAction*, 4> follow{m_snapshotAction, m_watchAction, m_detectorAction,
-                                         m_optionsAction};
-    for (size_t i = 0; i < follow.size(); ++i)
-        new EnabledMirror(*buttons.at(i), *follow.at(i));
+    new EnabledMirror(layout.button(Button::Snapshot), *m_snapshotAction);
+    new EnabledMirror(layout.button(Button::Watch), *m_watchAction);
+    new EnabledMirror(layout.button(Button::DetectorSettings), *m_detectorAction);
+    new EnabledMirror(layout.button(Button::ProgramOptions), *m_optionsAction);
     m_menu->addSeparator();
     // The quiet time silences sound, balloon and program; watching goes on.
     m_muteActions[0] = m_menu->addAction(QStringLiteral("Без оповещений 15 минут"), this, [this] {
@@ -67,7 +72,7 @@ void MainWindowTray::buildMenu(const std::array<controls::PushButton*, 8>& butto
                                          [this] { m_quiet.unmute(); });
     m_muteActions[3]->setEnabled(false);
     m_menu->addSeparator();
-    m_exitAction = m_menu->addAction(QStringLiteral("Выход"), this, run(5));
+    m_exitAction = m_menu->addAction(QStringLiteral("Выход"), this, run(Button::Exit));
     connect(&m_quiet, &app::QuietTime::changed, this, &MainWindowTray::onQuietTimeChanged);
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "app/TrayIcon.h"
+#include "core/StatusSink.h"
+#include "ui/MainWindowLayout.h"
 
 #include <QObject>
 
@@ -46,13 +48,14 @@ public:
     // status line. Everything given must outlive this.
     MainWindowTray(AppContext& context, platform::TrayBackend& backend,
                    std::function<int()> shellVersion, app::QuietTime& quiet, QWidget& window,
-                   std::function<void(const QString&)> status);
+                   core::StatusSink status);
 
     // The menu: its command items run `command` with the index of the
     // window's button they stand for and are greyed with it; "Открыть
     // программу" calls showWindow().
-    void buildMenu(const std::array<controls::PushButton*, 8>& buttons,
-                   std::function<void(int)> command, std::function<void()> showWindow);
+    void buildMenu(const MainWindowLayout& layout,
+                   std::function<void(MainWindowLayout::Button)> command,
+                   std::function<void()> showWindow);
     // The tip counts the events of `tracker` (which must outlive this).
     void follow(const events::EventTracker& tracker);
 
@@ -84,7 +87,7 @@ private:
     app::TrayIcon m_icon;
     app::QuietTime& m_quiet;
     QWidget& m_window;
-    std::function<void(const QString&)> m_status;
+    core::StatusSink m_status;
     std::function<void()> m_showWindow;
     const events::EventTracker* m_tracker = nullptr;
 

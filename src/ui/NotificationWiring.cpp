@@ -9,8 +9,8 @@
 
 namespace vigilux::ui {
 
-NotificationWiring::NotificationWiring(AppContext& context,
-                                       std::function<void(const QString&)> status, QObject* parent)
+NotificationWiring::NotificationWiring(AppContext& context, core::StatusSink status,
+                                       QObject* parent)
     : QObject(parent)
     , m_context(context)
     , m_notify(context, std::move(status)) {}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/StatusSink.h"
 #include "notify/Notifications.h"
 
 #include <QObject>
@@ -27,8 +28,7 @@ class NotificationWiring final : public QObject {
     Q_DISABLE_COPY_MOVE(NotificationWiring)
 public:
     // `status` shows a text in the status line.
-    NotificationWiring(AppContext& context, std::function<void(const QString&)> status,
-                       QObject* parent = nullptr);
+    NotificationWiring(AppContext& context, core::StatusSink status, QObject* parent = nullptr);
 
     // Both must outlive this.
     void follow(pipeline::WatchPipeline& watch, const app::QuietTime& quiet);

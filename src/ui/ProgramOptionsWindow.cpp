@@ -90,12 +90,14 @@ ProgramOptionsWindow::ProgramOptionsWindow(AppContext& context, core::SettingsSt
     outer->addWidget(m_pages);
 
     static const std::array<const char*, 3> buttonCaptions{"OK", "Отмена", "По умолчанию"};
+    static const std::array<const char*, 3> buttonNames{"okButton", "cancelButton",
+                                                        "defaultsButton"};
     auto* buttonRow = new QHBoxLayout;
     buttonRow->addStretch(1);
     for (int i = 0; i < 3; ++i) {
         auto* button = new controls::PushButton(
             QString::fromUtf8(buttonCaptions[static_cast<std::size_t>(i)]), this);
-        button->setObjectName(indexed("XpB", i));
+        button->setObjectName(QLatin1String(buttonNames[static_cast<std::size_t>(i)]));
         button->setButtonStyle(3);
         button->setFixedSize(i == 2 ? 110 : 80, 26);
         buttonRow->addWidget(button);

@@ -63,7 +63,7 @@ SmsSettingsWindow::SmsSettingsWindow(AppContext& context, video::CaptureCommands
     , m_context(context)
     , m_capture(capture)
     , m_opener(opener) {
-    setObjectName(QStringLiteral("SMSoptions"));
+    setObjectName(QStringLiteral("smsSettingsWindow"));
     setWindowTitle(QStringLiteral("СМС-уведомления"));
     setFixedSize(WindowWidth, WindowHeight);
     if (!m_context.inTray)
@@ -127,9 +127,11 @@ SmsSettingsWindow::SmsSettingsWindow(AppContext& context, video::CaptureCommands
     const QStringList captions{QStringLiteral("OK"), QStringLiteral("Отмена"),
                                QStringLiteral("Отправить тестовое смс-сообщение"),
                                balanceCaption()};
+    const QStringList names{QStringLiteral("okButton"), QStringLiteral("cancelButton"),
+                            QStringLiteral("testButton"), QStringLiteral("balanceButton")};
     for (int i = 0; i < 4; ++i) {
         m_buttons[i] = new controls::PushButton(captions[i], this);
-        m_buttons[i]->setObjectName(QStringLiteral("XpB_%1").arg(i));
+        m_buttons[i]->setObjectName(names[i]);
         m_buttons[i]->setButtonStyle(3);
     }
     m_buttons[2]->setGeometry(Margin, 340, 290, 28);

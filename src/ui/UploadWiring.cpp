@@ -10,8 +10,7 @@
 
 namespace vigilux::ui {
 
-UploadWiring::UploadWiring(AppContext& context, std::function<void(const QString&)> status,
-                           QObject* parent)
+UploadWiring::UploadWiring(AppContext& context, core::StatusSink status, QObject* parent)
     : QObject(parent)
     , m_context(context)
     , m_queue(context, m_ftp, std::move(status)) {}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/StatusSink.h"
 #include "upload/FtpClient.h"
 #include "upload/UploadQueue.h"
 
@@ -33,8 +34,7 @@ class UploadWiring final : public QObject {
     Q_DISABLE_COPY_MOVE(UploadWiring)
 public:
     // `status` shows a text in the status line.
-    UploadWiring(AppContext& context, std::function<void(const QString&)> status,
-                 QObject* parent = nullptr);
+    UploadWiring(AppContext& context, core::StatusSink status, QObject* parent = nullptr);
 
     // Queues what `control` saves (clips when UploadClips is on), keeps
     // rotation off waiting files, and shows the backlog in `tray`'s tip.

@@ -27,18 +27,22 @@ void WatchMode::toggle() {
         capture.pipeline().start();
     else
         capture.pipeline().stop();
-    for (int i : {0, 1, 3, 4, 5})
-        layout.label(i).setVisible(on);
+    using Label = MainWindowLayout::Label;
+    using Button = MainWindowLayout::Button;
+    // The image format label shows once the first picture's size is known.
+    for (Label l :
+         {Label::Speed, Label::Interval, Label::Motion, Label::Threshold, Label::AlarmCount})
+        layout.label(l).setVisible(on);
     if (on) {
-        layout.label(5).setText(QStringLiteral("0"));
-        layout.label(5).setTextColor(MainWindowLayout::AlarmRed);
+        layout.label(Label::AlarmCount).setText(QStringLiteral("0"));
+        layout.label(Label::AlarmCount).setTextColor(MainWindowLayout::AlarmRed);
     }
-    layout.button(0).setEnabled(!on);
-    layout.button(2).setEnabled(on);
-    layout.button(3).setEnabled(!on);
+    layout.button(Button::Snapshot).setEnabled(!on);
+    layout.button(Button::DetectorSettings).setEnabled(on);
+    layout.button(Button::ProgramOptions).setEnabled(!on);
     const QString caption =
         on ? QStringLiteral("Автосъемка выкл.") : QStringLiteral("Автосъемка вкл.");
-    layout.button(1).setCaption(caption);
+    layout.button(Button::Watch).setCaption(caption);
     m_parts.tray.watchAction()->setText(caption);
     m_parts.status.show(on ? status() : QStringLiteral(" Автосъемка выключена"));
     if (on)
@@ -51,10 +55,12 @@ void WatchMode::toggle() {
 }
 
 void WatchMode::setCaptureButtonsEnabled(bool enabled) {
-    m_parts.layout.button(0).setEnabled(enabled && !m_context.watching);
+    m_parts.layout.button(MainWindowLayout::Button::Snapshot)
+        .setEnabled(enabled && !m_context.watching);
     // Watching outlives a lost camera (capture reconnects by itself), so it
     // can still be switched off meanwhile.
-    m_parts.layout.button(1).setEnabled(enabled || m_context.watching);
+    m_parts.layout.button(MainWindowLayout::Button::Watch)
+        .setEnabled(enabled || m_context.watching);
     if (m_context.watching)
         m_parts.status.show(status());
 }

@@ -165,7 +165,7 @@ void FtpClient::upload(const QString& site, const QString& username, const QStri
         m_blinkTimer.stop();
     }
     m_busy = true;
-    setState(Queued);
+    setState(State::Queued);
     m_site = site;
     m_username = username;
     m_password = password;
@@ -181,7 +181,7 @@ void FtpClient::startJob() {
     m_busy = true;
     m_jobActive = true;
     m_failure = Failure::None;
-    setState(Working);
+    setState(State::Working);
     m_blinkTimer.start();
 
     m_steps = {{
@@ -692,10 +692,10 @@ void FtpClient::arm(Wait wait) {
 void FtpClient::blink() {
     const bool wasOn = m_blinkOn;
     m_blinkOn = !m_blinkOn;
-    setState(wasOn ? Queued : Working);
+    setState(wasOn ? State::Queued : State::Working);
 }
 
-void FtpClient::setState(int state) {
+void FtpClient::setState(State state) {
     if (state == m_state)
         return;
     m_state = state;
@@ -720,12 +720,12 @@ void FtpClient::finish(bool ok, const QString& message) {
         m_idle.start();
     else
         dropControl();
-    setState(ok ? Done : Failed);
+    setState(ok ? State::Done : State::Failed);
     m_blinkTimer.stop();
     m_busy = false;
     // Last, so that a handler sees the component idle and may start the
     // next upload from inside finished.
-    emit finished(ok ? QStringLiteral("ok") : message);
+    emit finished(ok ? core::Status() : core::Status::failure(message));
 }
 
 // Ends the job's own resources; the control connection is the session's

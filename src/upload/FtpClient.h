@@ -1,5 +1,8 @@
 #pragma once
 
+#include "core/Result.h"
+#include "core/TransferState.h"
+
 #include <QAbstractSocket>
 #include <QByteArray>
 #include <QFile>
@@ -65,9 +68,9 @@ public:
         int chunkMs = 60000;   // the socket takes no data of the file
     };
 
-    // Status pictures: 1 queued, 2 busy (1 and 2 alternate while a job
-    // runs), 3 done, 4 failed; 0 before the first upload().
-    enum State { None = 0, Queued = 1, Working = 2, Done = 3, Failed = 4 };
+    // Queued and Working alternate while a job runs; None before the first
+    // upload().
+    using State = core::TransferState;
 
     // Why the last job failed, so a queue can tell a refused login or a
     // refused file from a server it could not reach.
@@ -96,7 +99,7 @@ public:
     // component paces itself with it; callers have no reason to call it.
     void sendNextChunk();
 
-    int state() const { return m_state; }
+    State state() const { return m_state; }
     bool blinkOn() const { return m_blinkOn; }
     const std::array<FtpStep, 6>& steps() const { return m_steps; }
     qint16 stepIndex() const { return m_stepIndex; }
@@ -124,9 +127,10 @@ public:
     static quint16 drawPort(double first, double second);
 
 signals:
-    void finished(const QString& result);
-    // The status picture to show, 1..4; raised on every change.
-    void stateChanged(int state);
+    // Once per job: done, or why not.
+    void finished(const core::Status& result);
+    // The status picture to show; raised on every change.
+    void stateChanged(core::TransferState state);
 
 private:
     enum class Wait { Nothing, Connect, Reply, DataConnection, Chunk, Drain };
@@ -156,7 +160,7 @@ private:
     void onBoundPassed();
     void arm(Wait wait);
     void blink();
-    void setState(int state);
+    void setState(State state);
     void fail(Failure kind, const QString& message);
     void finish(bool ok, const QString& message);
     void tearDown();
@@ -184,7 +188,7 @@ private:
     Bounds m_bounds;
     RandomSource m_random;
     quint16 m_controlPort = kDefaultControlPort;
-    int m_state = None;
+    State m_state = State::None;
 
     // One job's resources; a new job starts from fresh sockets so no event
     // of an old connection can reach it.

@@ -37,8 +37,8 @@ QString fileName(const QString& path) {
 
 } // namespace
 
-UploadQueue::UploadQueue(AppContext& context, upload::FtpClient& ftp,
-                         std::function<void(const QString&)> status, QObject* parent)
+UploadQueue::UploadQueue(AppContext& context, upload::FtpClient& ftp, core::StatusSink status,
+                         QObject* parent)
     : QObject(parent)
     , m_context(context)
     , m_ftp(ftp)
@@ -352,27 +352,27 @@ void UploadQueue::startUpload(const QString& path, upload::FtpClient::Start star
     m_ftp.upload(s.ftpServer, s.ftpLogin, s.ftpPassword, path, folder + fileName(path), start);
 }
 
-void UploadQueue::onUploadResult(const QString& result) {
+void UploadQueue::onUploadResult(const core::Status& result) {
     if (!m_current) {
         // Not a file of ours (a second result of one job, or an upload
         // started around the queue): only the text.
-        m_status(result == QLatin1String("ok") ? QStringLiteral("Загрузка на ftp завершена.")
-                                               : QStringLiteral("Ошибка загрузки на ftp!"));
+        m_status(result ? QStringLiteral("Загрузка на ftp завершена.")
+                        : QStringLiteral("Ошибка загрузки на ftp!"));
         uploadNext();
         return;
     }
     Entry entry = *m_current;
     m_current.reset();
-    if (result == QLatin1String("ok")) {
+    if (result) {
         record(kArrived, entry.path);
         m_serverFailures = 0;
         if (entry.deleteAfter)
             removeFile(entry);
         m_status(QStringLiteral("Загрузка на ftp завершена."));
     } else {
-        m_lastError = result;
+        m_lastError = result.error();
         m_status(QStringLiteral("Ошибка загрузки на ftp!"));
-        onFailure(std::move(entry), result);
+        onFailure(std::move(entry), result.error());
     }
     uploadNext();
     compactWhenIdle();

@@ -2,6 +2,7 @@
 
 #include "core/DeletionGuard.h"
 #include "core/LineJournal.h"
+#include "core/StatusSink.h"
 #include "upload/FtpClient.h"
 #include "upload/UploadBacklog.h"
 
@@ -48,8 +49,8 @@ public:
     static QString journalFileName() { return QStringLiteral("upload-queue.journal"); }
 
     // `status` shows a text in the main window's status line.
-    UploadQueue(AppContext& context, upload::FtpClient& ftp,
-                std::function<void(const QString&)> status, QObject* parent = nullptr);
+    UploadQueue(AppContext& context, upload::FtpClient& ftp, core::StatusSink status,
+                QObject* parent = nullptr);
     ~UploadQueue() override;
 
     // At start, once the settings are loaded: compacts the journal and, when
@@ -68,7 +69,7 @@ public:
                      upload::FtpClient::Start start = upload::FtpClient::Start::Promptly);
 
     // The FTP client's result.
-    void onUploadResult(const QString& result);
+    void onUploadResult(const core::Status& result);
 
     // Goes on after a refused login or with upload switched on again (the
     // FTP settings were changed) and drops the waits of an outage.
@@ -124,7 +125,7 @@ private:
 
     AppContext& m_context;
     upload::FtpClient& m_ftp;
-    std::function<void(const QString&)> m_status;
+    core::StatusSink m_status;
     RetryDelay m_retryDelay;
     QList<Entry> m_waiting;
     std::optional<Entry> m_current; // handed to the client, result pending

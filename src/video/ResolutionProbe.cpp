@@ -32,7 +32,7 @@ std::optional<ResolutionMode> pairAt(const QStringList& items, qsizetype k) {
 
 QList<ResolutionMode> ResolutionProbe::probe(const QString& candidates,
                                              video::CaptureCommands& device,
-                                             const Progress& progress) {
+                                             const core::StatusSink& progress) {
     QList<ResolutionMode> accepted;
     const QStringList items = candidates.split(QLatin1Char(','));
     const qsizetype last = items.size() - 1;

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "core/StatusSink.h"
+
 #include <QList>
 #include <QString>
-
-#include <functional>
 
 namespace vigilux::video {
 
@@ -20,16 +20,14 @@ struct ResolutionMode {
 // kept apart from the window so the loop runs against a fake device.
 class ResolutionProbe final {
 public:
-    // Called before each size is tried, with the progress line for it.
-    using Progress = std::function<void(const QString& text)>;
-
     // Tries every pair of `candidates` ("w,h,w,h,...") with
     // setResolution(w, h, true) in list order and returns the accepted ones, in the
     // same order (a pair listed twice and accepted twice is returned twice).
     // A pair with an item that is not a 16-bit integer, or a last item
-    // without a partner, is skipped without a call.
+    // without a partner, is skipped without a call. `progress` hears a line
+    // before each size is tried.
     static QList<ResolutionMode> probe(const QString& candidates, video::CaptureCommands& device,
-                                       const Progress& progress = {});
+                                       const core::StatusSink& progress = {});
 
     // The modes of a stored list; invalid and incomplete pairs are skipped.
     static QList<ResolutionMode> parseModes(const QString& list);

@@ -272,46 +272,40 @@ VideoDecoder::VideoDecoder()
 
 VideoDecoder::~VideoDecoder() = default;
 
-bool VideoDecoder::open(const QString& path) {
+core::Status VideoDecoder::open(const QString& path) {
     m_impl = std::make_unique<Impl>();
-    m_error.clear();
     Impl& d = *m_impl;
 
     const QFileInfo info(path);
     if (!info.exists()) {
-        m_error = QStringLiteral("no such file");
-        return false;
+        return core::Status::failure(QStringLiteral("no such file"));
     }
     if (info.isDir()) {
-        m_error = QStringLiteral("it is a folder, not a file");
-        return false;
+        return core::Status::failure(QStringLiteral("it is a folder, not a file"));
     }
     {
         QFile probe(path);
         if (!probe.open(QIODevice::ReadOnly)) {
-            m_error = QStringLiteral("cannot be read: ") + probe.errorString();
-            return false;
+            return core::Status::failure(QStringLiteral("cannot be read: ") + probe.errorString());
         }
     }
 
     const QByteArray name = QFile::encodeName(path);
     int rc = avformat_open_input(&d.format, name.constData(), nullptr, nullptr);
     if (rc < 0) {
-        m_error = QStringLiteral("not a video file (") + avError(rc) + QLatin1Char(')');
-        return false;
+        return core::Status::failure(QStringLiteral("not a video file (") + avError(rc) +
+                                     QLatin1Char(')'));
     }
     if (textDemuxer(d.format->iformat)) {
-        m_error = QStringLiteral("not a video file");
-        return false;
+        return core::Status::failure(QStringLiteral("not a video file"));
     }
     if (stillDemuxer(d.format->iformat)) {
-        m_error = QStringLiteral("a still picture, not a video");
-        return false;
+        return core::Status::failure(QStringLiteral("a still picture, not a video"));
     }
     rc = avformat_find_stream_info(d.format, nullptr);
     if (rc < 0) {
-        m_error = QStringLiteral("not a video file (") + avError(rc) + QLatin1Char(')');
-        return false;
+        return core::Status::failure(QStringLiteral("not a video file (") + avError(rc) +
+                                     QLatin1Char(')'));
     }
     for (unsigned i = 0; i < d.format->nb_streams; ++i) {
         const AVStream* s = d.format->streams[i];
@@ -322,8 +316,7 @@ bool VideoDecoder::open(const QString& path) {
         }
     }
     if (d.stream < 0) {
-        m_error = QStringLiteral("not a video file (no video stream)");
-        return false;
+        return core::Status::failure(QStringLiteral("not a video file (no video stream)"));
     }
     AVStream* st = d.format->streams[d.stream];
     d.timeBase =
@@ -332,16 +325,15 @@ bool VideoDecoder::open(const QString& path) {
 
     const AVCodec* decoder = avcodec_find_decoder(st->codecpar->codec_id);
     if (!decoder) {
-        m_error = QStringLiteral("no decoder for its video (") +
-                  QString::fromLatin1(avcodec_get_name(st->codecpar->codec_id)) + QLatin1Char(')');
-        return false;
+        return core::Status::failure(QStringLiteral("no decoder for its video (") +
+                                     QString::fromLatin1(avcodec_get_name(st->codecpar->codec_id)) +
+                                     QLatin1Char(')'));
     }
     d.codec = avcodec_alloc_context3(decoder);
     d.packet = av_packet_alloc();
     d.frame = av_frame_alloc();
     if (!d.codec || !d.packet || !d.frame) {
-        m_error = QStringLiteral("out of memory");
-        return false;
+        return core::Status::failure(QStringLiteral("out of memory"));
     }
     rc = avcodec_parameters_to_context(d.codec, st->codecpar);
     if (rc >= 0) {
@@ -354,20 +346,18 @@ bool VideoDecoder::open(const QString& path) {
         rc = avcodec_open2(d.codec, decoder, nullptr);
     }
     if (rc < 0) {
-        m_error = QStringLiteral("its video cannot be decoded (") + avError(rc) + QLatin1Char(')');
-        return false;
+        return core::Status::failure(QStringLiteral("its video cannot be decoded (") + avError(rc) +
+                                     QLatin1Char(')'));
     }
 
     // Only a decoded frame proves the file is video we can replay.
     if (!d.decode()) {
-        m_error = QStringLiteral("no video frame could be decoded");
-        return false;
+        return core::Status::failure(QStringLiteral("no video frame could be decoded"));
     }
     d.width = d.frame->width;
     d.height = d.frame->height;
     if (d.width <= 0 || d.height <= 0) {
-        m_error = QStringLiteral("its video has no picture size");
-        return false;
+        return core::Status::failure(QStringLiteral("its video has no picture size"));
     }
     // Formats FrameLayout does not read are converted once per frame to
     // 4:2:0 planar, the most common camera and file layout.
@@ -382,11 +372,10 @@ bool VideoDecoder::open(const QString& path) {
     d.rgb = static_cast<std::uint8_t*>(
         av_malloc(static_cast<std::size_t>(d.width) * static_cast<std::size_t>(d.height) * 3));
     if (!d.rgb || !d.packed) {
-        m_error = QStringLiteral("out of memory");
-        return false;
+        return core::Status::failure(QStringLiteral("out of memory"));
     }
     d.pending = true;
-    return true;
+    return {};
 }
 
 int VideoDecoder::width() const {

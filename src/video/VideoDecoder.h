@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Result.h"
 #include "video/FrameLayout.h"
 
 #include <QDateTime>
@@ -45,10 +46,9 @@ public:
     VideoDecoder& operator=(const VideoDecoder&) = delete;
 
     // Opens the file's first video stream (cover pictures are not video).
-    // False with errorString() set when the file is missing, unreadable,
-    // not a media file or holds no decodable video.
-    bool open(const QString& path);
-    QString errorString() const { return m_error; }
+    // Fails with the reason when the file is missing, unreadable, not a
+    // media file or holds no decodable video.
+    core::Status open(const QString& path);
 
     int width() const;
     int height() const;
@@ -98,7 +98,6 @@ public:
 private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
-    QString m_error;
 };
 
 } // namespace vigilux::video

@@ -20,8 +20,8 @@ public:
     QStringList log;
     QStringList tips;
 
-    void setDetectorValue(qint16 n, qint32 v) override {
-        log << QStringLiteral("SetSensor(%1,%2)").arg(n).arg(v);
+    void setDetectorValue(core::DetectorValue which, qint32 v) override {
+        log << QStringLiteral("setDetectorValue(%1,%2)").arg(int(which)).arg(v);
     }
     void hideMain() override { log << QStringLiteral("hideMain"); }
     void placeBorderLines() override { log << QStringLiteral("placeBorderLines"); }
@@ -40,7 +40,7 @@ public:
     void hideToTray() override { log << QStringLiteral("MeHide"); }
     void toggleWatching() override { log << QStringLiteral("StartAuto"); }
     void armUpdateCheck() override { log << QStringLiteral("armUpdateCheck"); }
-    void startBlackScreenCheck() override { log << QStringLiteral("BScheck"); }
+    void startBlackScreenCheck() override { log << QStringLiteral("startBlackScreenCheck"); }
     void stopCapture() override { log << QStringLiteral("WebcamStop"); }
     void restoreWindowProc() override { log << QStringLiteral("restoreWindowProc"); }
     void unloadAll() override { log << QStringLiteral("UnLoadAll"); }
@@ -89,13 +89,18 @@ private slots:
 
         auto lifecycle = f.make();
         QVERIFY(lifecycle->start());
-        const QStringList expected{
-            QStringLiteral("hideMain"),          QStringLiteral("placeBorderLines"),
-            QStringLiteral("makeTopmost"),       QStringLiteral("createTray"),
-            QStringLiteral("SetSensor(0,700)"),  QStringLiteral("SetSensor(1,3)"),
-            QStringLiteral("SetSensor(2,12)"),   QStringLiteral("showSplash"),
-            QStringLiteral("WebcamStart"),       QStringLiteral("setLabelTips"),
-            QStringLiteral("installWindowProc"), QStringLiteral("restoreUploads")};
+        const QStringList expected{QStringLiteral("hideMain"),
+                                   QStringLiteral("placeBorderLines"),
+                                   QStringLiteral("makeTopmost"),
+                                   QStringLiteral("createTray"),
+                                   QStringLiteral("setDetectorValue(0,700)"),
+                                   QStringLiteral("setDetectorValue(1,3)"),
+                                   QStringLiteral("setDetectorValue(2,12)"),
+                                   QStringLiteral("showSplash"),
+                                   QStringLiteral("WebcamStart"),
+                                   QStringLiteral("setLabelTips"),
+                                   QStringLiteral("installWindowProc"),
+                                   QStringLiteral("restoreUploads")};
         QCOMPARE(f.shell.log, expected);
         QCOMPARE(f.shell.tips.size(), 6);
         QCOMPARE(f.shell.tips.at(3), QStringLiteral("Значение детектора движения"));
@@ -109,9 +114,9 @@ private slots:
         QVERIFY(lifecycle->start());
         QVERIFY(QFile::exists(f.iniPath()));
         // Defaults push the detector values, then the load pushes them again.
-        QCOMPARE(f.shell.log.filter(QStringLiteral("SetSensor")).size(), 6);
+        QCOMPARE(f.shell.log.filter(QStringLiteral("setDetectorValue")).size(), 6);
         QVERIFY(f.shell.log.indexOf(QStringLiteral("showSplash")) >
-                f.shell.log.lastIndexOf(QRegularExpression(QStringLiteral("^SetSensor"))));
+                f.shell.log.lastIndexOf(QRegularExpression(QStringLiteral("^setDetectorValue"))));
     }
 
     void secondInstanceIsRefusedAndTouchesNothing() {
@@ -143,7 +148,7 @@ private slots:
         QTest::addColumn<QStringList>("expected");
         const QString show = QStringLiteral("showMain"), hide = QStringLiteral("MeHide"),
                       autoOn = QStringLiteral("StartAuto"), arm = QStringLiteral("armUpdateCheck"),
-                      bs = QStringLiteral("BScheck");
+                      bs = QStringLiteral("startBlackScreenCheck");
         QTest::newRow("plain") << false << false << QStringList{show, arm, bs};
         QTest::newRow("minimised") << true << false << QStringList{show, hide, arm, bs};
         QTest::newRow("watching") << false << true << QStringList{show, autoOn, arm, bs};

@@ -303,10 +303,10 @@ private slots:
 
     void captionDefaultsToObjectNameUntilSet() {
         PushButton b;
-        b.setObjectName(QStringLiteral("XpB_5"));
-        QCOMPARE(b.caption(), QStringLiteral("XpB_5"));
+        b.setObjectName(QStringLiteral("exitButton"));
+        QCOMPARE(b.caption(), QStringLiteral("exitButton"));
         b.setCaption(QStringLiteral("&OK"));
-        b.setObjectName(QStringLiteral("XpB_6"));
+        b.setObjectName(QStringLiteral("aboutButton"));
         QCOMPARE(b.caption(), QStringLiteral("&OK"));
         QCOMPARE(b.accessKey(), QLatin1Char('O'));
     }

@@ -16,7 +16,7 @@ using vigilux::core::ProgramFolders;
 namespace {
 class NoTarget final : public core::DetectorValuesTarget {
 public:
-    void setDetectorValue(qint16, qint32) override {}
+    void setDetectorValue(core::DetectorValue, qint32) override {}
 };
 } // namespace
 

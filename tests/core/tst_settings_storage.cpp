@@ -25,7 +25,9 @@ namespace {
 
 class RecordingTarget final : public core::DetectorValuesTarget {
 public:
-    void setDetectorValue(qint16 index, qint32 value) override { calls.append({index, value}); }
+    void setDetectorValue(core::DetectorValue which, qint32 value) override {
+        calls.append({static_cast<qint16>(which), value});
+    }
     QList<QPair<qint16, qint32>> calls;
 };
 

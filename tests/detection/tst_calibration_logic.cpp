@@ -26,18 +26,16 @@ namespace {
 // The detector window's sliders: records writes, keeps the values.
 class FakeSliders final : public detection::DetectorSliders {
 public:
-    void onSliderChanged(qint16 index, qint32 value) override {
-        calls << QStringLiteral("change %1 %2").arg(index).arg(value);
-        live[static_cast<std::size_t>(index)] = value;
+    void onSliderChanged(core::DetectorValue which, qint32 value) override {
+        calls << QStringLiteral("change %1 %2").arg(int(which)).arg(value);
+        live[which] = value;
     }
-    void setSlider(qint16 index, qint32 value) override {
-        calls << QStringLiteral("set %1 %2").arg(index).arg(value);
-        shown[static_cast<std::size_t>(index)] = value;
-        live[static_cast<std::size_t>(index)] = value;
+    void setSlider(core::DetectorValue which, qint32 value) override {
+        calls << QStringLiteral("set %1 %2").arg(int(which)).arg(value);
+        shown[which] = value;
+        live[which] = value;
     }
-    qint32 sliderValue(qint16 index) const override {
-        return shown[static_cast<std::size_t>(index)];
-    }
+    qint32 sliderValue(core::DetectorValue which) const override { return shown[which]; }
     QStringList calls;
     std::array<qint32, 3> shown{700, 5, 10};
     std::array<qint32, 3> live{700, 5, 10};
@@ -127,7 +125,7 @@ private slots:
     void startPreparesPhase1() {
         Rig r;
         r.logic.start();
-        QCOMPARE(r.context.calibrationPhase, qint16(1));
+        QCOMPARE(r.context.calibrationPhase, core::CalibrationPhase::Speed);
         QVERIFY(!r.view.buttons);
         QVERIFY(r.view.progressShown);
         QCOMPARE(r.logic.barWidth(), 400);
@@ -149,10 +147,10 @@ private slots:
         for (int i = 2; i <= 20; ++i)
             r.logic.onStepTick();
         QCOMPARE(r.view.bar, 400);
-        QCOMPARE(r.context.calibrationPhase, qint16(1));
+        QCOMPARE(r.context.calibrationPhase, core::CalibrationPhase::Speed);
         r.logic.onStepTick();
         QVERIFY(!r.logic.stepTimer().isActive());
-        QCOMPARE(r.context.calibrationPhase, qint16(2));
+        QCOMPARE(r.context.calibrationPhase, core::CalibrationPhase::Noise);
     }
 
     void intervalFromAverageSpeed_data() {
@@ -178,7 +176,7 @@ private slots:
         r.runPhase1(speeds);
         QVERIFY(r.dialogs.messages.isEmpty());
         QCOMPARE(r.view.closes, 0);
-        QCOMPARE(r.context.calibrationPhase, qint16(2));
+        QCOMPARE(r.context.calibrationPhase, core::CalibrationPhase::Noise);
         QCOMPARE(r.sliders.calls,
                  (QStringList{"change 0 100", QStringLiteral("set 0 %1").arg(interval), "set 1 0",
                               "set 2 6"}));
@@ -209,7 +207,7 @@ private slots:
         QCOMPARE(r.dialogs.messages[0].title, QStringLiteral("Ошибка"));
         QCOMPARE(r.dialogs.messages[0].text, text);
         QCOMPARE(r.view.closes, 1);
-        QCOMPARE(r.context.calibrationPhase, qint16(0));
+        QCOMPARE(r.context.calibrationPhase, core::CalibrationPhase::None);
     }
 
     void noiseSearchStopsAtFirstQuietGroup_data() {
@@ -236,7 +234,7 @@ private slots:
         r.feed(values);
         QCOMPARE(r.sliders.calls, noiseWrites);
         QCOMPARE(r.sliders.shown[1], qint32(noise));
-        QCOMPARE(r.context.calibrationPhase, qint16(3));
+        QCOMPARE(r.context.calibrationPhase, core::CalibrationPhase::LargestDifference);
         QCOMPARE(r.view.instruction,
                  QStringLiteral("Определение максимального расхождения кадров..."));
         QCOMPARE(r.view.status, QStringLiteral("Пробую шумность: %1, обработано фреймов: %2")
@@ -250,7 +248,7 @@ private slots:
         Rig r;
         r.runPhase1({10});
         r.feed(repeat(90, 60));
-        QCOMPARE(r.context.calibrationPhase, qint16(2));
+        QCOMPARE(r.context.calibrationPhase, core::CalibrationPhase::Noise);
         QCOMPARE(r.view.status, QStringLiteral("Пробую шумность: 14, обработано фреймов: 60"));
         QCOMPARE(r.view.bar, 400);
         QVERIFY(r.dialogs.messages.isEmpty());
@@ -269,7 +267,7 @@ private slots:
                      "Устраните причины ошибки и попробуйте снова, либо отрегулируйте настройки "
                      "вручную."));
         QCOMPARE(r.view.closes, 1);
-        QCOMPARE(r.context.calibrationPhase, qint16(0));
+        QCOMPARE(r.context.calibrationPhase, core::CalibrationPhase::None);
         QCOMPARE(r.sliders.shown[1], 15);
         QCOMPARE(r.sliders.shown[2], 6);
     }
@@ -293,7 +291,7 @@ private slots:
         QCOMPARE(r.view.status, QStringLiteral("Обработано: 20 фреймов из 20"));
         QCOMPARE(r.view.bar, 400);
         QVERIFY(r.sliders.calls.isEmpty());
-        QCOMPARE(r.context.calibrationPhase, qint16(3));
+        QCOMPARE(r.context.calibrationPhase, core::CalibrationPhase::LargestDifference);
 
         r.feed({50}); // the 21st ends the phase; its value is not counted
         QCOMPARE(r.sliders.calls, QStringList{QStringLiteral("set 2 %1").arg(percent)});
@@ -309,7 +307,7 @@ private slots:
                                         "в окне настроек сенсора и сохраните их.")
                              .arg(percent));
         QCOMPARE(r.view.closes, 1);
-        QCOMPARE(r.context.calibrationPhase, qint16(0));
+        QCOMPARE(r.context.calibrationPhase, core::CalibrationPhase::None);
     }
 
     void valuesOutsideTheirPhaseChangeNothing() {
@@ -345,7 +343,7 @@ private slots:
         r.logic.speedValue(10);
         r.logic.closed();
         QVERIFY(!r.logic.stepTimer().isActive());
-        QCOMPARE(r.context.calibrationPhase, qint16(0));
+        QCOMPARE(r.context.calibrationPhase, core::CalibrationPhase::None);
         // The detector ran at 100 ms while the slider showed 700: back to 700.
         QCOMPARE(r.sliders.calls, (QStringList{"change 0 100", "change 0 700"}));
         QCOMPARE(r.sliders.live[0], 700);
@@ -354,7 +352,7 @@ private slots:
         r.logic.onStepTick();
         r.logic.start();
         r.logic.speedValue(10);
-        QCOMPARE(r.context.calibrationPhase, qint16(0));
+        QCOMPARE(r.context.calibrationPhase, core::CalibrationPhase::None);
         QCOMPARE(r.sliders.calls.size(), 2);
 
         // Closed in phase 3: the values already written stay.
@@ -365,7 +363,7 @@ private slots:
         s.logic.closed();
         QVERIFY(s.sliders.calls.isEmpty());
         QCOMPARE(s.sliders.shown, (std::array<qint32, 3>{500, 0, 6}));
-        QCOMPARE(s.context.calibrationPhase, qint16(0));
+        QCOMPARE(s.context.calibrationPhase, core::CalibrationPhase::None);
         s.feed(repeat(99, 30));
         QVERIFY(s.dialogs.messages.isEmpty());
     }
@@ -379,7 +377,7 @@ private slots:
         QCOMPARE(r.dialogs.messages[0].text,
                  QStringLiteral("Ошибка автокалибровки: сенсор не отвечает"));
         QCOMPARE(r.view.closes, 1);
-        QCOMPARE(r.context.calibrationPhase, qint16(0));
+        QCOMPARE(r.context.calibrationPhase, core::CalibrationPhase::None);
     }
 
     // A still, noisy scene simulated byte for byte through the detector's own
@@ -409,9 +407,11 @@ private slots:
         Rig r;
         r.runPhase1({12, 11, 12});
         int guard = 0;
-        while (r.context.calibrationPhase >= 2 && ++guard < 200)
+        while ((r.context.calibrationPhase == core::CalibrationPhase::Noise ||
+                r.context.calibrationPhase == core::CalibrationPhase::LargestDifference) &&
+               ++guard < 200)
             r.logic.similarityValue(step(frame(), r.sliders.live[1]));
-        QCOMPARE(r.context.calibrationPhase, qint16(0));
+        QCOMPARE(r.context.calibrationPhase, core::CalibrationPhase::None);
         QCOMPARE(r.dialogs.messages.size(), 1);
         QCOMPARE(r.dialogs.messages[0].title, QStringLiteral("Результаты теста"));
 

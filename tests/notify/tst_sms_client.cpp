@@ -154,9 +154,9 @@ private slots:
         // failed after an error.
         if (!err.isNull()) {
             QCOMPARE(rig.err.first().first().toString(), err);
-            QCOMPARE(rig.sms.state(), SmsClient::FailedState);
+            QCOMPARE(rig.sms.state(), SmsClient::State::Failed);
         } else {
-            QCOMPARE(rig.sms.state(), SmsClient::DoneState);
+            QCOMPARE(rig.sms.state(), SmsClient::State::Done);
         }
         QVERIFY(!rig.sms.blinkTimer().isActive());
         QVERIFY(!rig.sms.delayTimer().isActive());
@@ -205,7 +205,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(rig.err.size(), 1, 10000);
         QCOMPARE(rig.err.first().first().toString(), QStringLiteral("Ошибка соединения #10061"));
         QCOMPARE(rig.sms.mode(), qint16(0));
-        QCOMPARE(rig.sms.state(), SmsClient::FailedState);
+        QCOMPARE(rig.sms.state(), SmsClient::State::Failed);
         QVERIFY(!rig.sms.blinkTimer().isActive());
         QCOMPARE(rig.events(), 1);
     }
@@ -219,7 +219,7 @@ private slots:
         QCOMPARE(rig.err.first().first().toString(), QStringLiteral("Ошибка соединения #10060"));
         QCOMPARE(rig.balance.size(), 0);
         QCOMPARE(rig.sms.mode(), qint16(0));
-        QCOMPARE(rig.sms.state(), SmsClient::FailedState);
+        QCOMPARE(rig.sms.state(), SmsClient::State::Failed);
         // And the component is usable again.
         rig.server.replies.enqueue({"HTTP/1.0 200 OK\r\n\r\n5", true});
         rig.sms.requestBalance(QStringLiteral("K"));
@@ -291,7 +291,7 @@ private slots:
         Rig rig;
         rig.sms.setTimeoutMs(60000);
         rig.server.replies.enqueue({QByteArray(), false}); // never answers
-        QCOMPARE(rig.sms.state(), SmsClient::IdleState);
+        QCOMPARE(rig.sms.state(), SmsClient::State::None);
         rig.sms.requestBalance(QStringLiteral("K"));
         QVERIFY(rig.sms.delayTimer().isSingleShot());
         QCOMPARE(rig.sms.delayTimer().interval(), 500);

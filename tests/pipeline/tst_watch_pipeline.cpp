@@ -218,7 +218,7 @@ void TestWatchPipeline::uncountedStepsMakeNoEvent() {
     w.context.detectorWindowShown = true;
     w.step(40);
     w.context.detectorWindowShown = false;
-    w.context.calibrationPhase = 2;
+    w.context.calibrationPhase = core::CalibrationPhase::Noise;
     w.step(40);
     w.pipeline.stop();
     QVERIFY(w.ended.isEmpty());

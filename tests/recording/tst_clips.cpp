@@ -335,8 +335,8 @@ void TestClips::killedWriterLeavesAPlayableFile() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("clip.mp4"));
     ClipWriter writer;
-    QVERIFY2(writer.open(path, {160, 120}, Pixel::Yuv420p, writerOptions()),
-             qPrintable(writer.errorString()));
+    const core::Status opened = writer.open(path, {160, 120}, Pixel::Yuv420p, writerOptions());
+    QVERIFY2(opened, qPrintable(opened.error()));
     for (int i = 0; i < 35; ++i) {
         const TestFrame t = yuvFrame({160, 120}, i);
         QVERIFY(writer.write(t.bytes.data(), t.layout, i * 100));
@@ -404,9 +404,10 @@ void TestClips::missingFolderGivesOneMessage() {
 
     // A writer that cannot make its file says why.
     ClipWriter writer;
-    QVERIFY(!writer.open(f.dir.filePath(QStringLiteral("none/clip.mp4")), {64, 48}, Pixel::Yuv420p,
-                         writerOptions()));
-    QVERIFY(!writer.errorString().isEmpty());
+    const core::Status opened = writer.open(f.dir.filePath(QStringLiteral("none/clip.mp4")),
+                                            {64, 48}, Pixel::Yuv420p, writerOptions());
+    QVERIFY(!opened);
+    QVERIFY(!opened.error().isEmpty());
     const TestFrame t = yuvFrame({64, 48}, 0);
     QVERIFY(!writer.write(t.bytes.data(), t.layout, 0));
     QVERIFY(!writer.open(f.dir.filePath(QStringLiteral("x.mp4")), {64, 48}, Pixel::Yuyv,

@@ -93,8 +93,9 @@ private slots:
         QCOMPARE(rig.text("Label4"), QStringLiteral("support@vigilux.ru"));
         QCOMPARE(rig.text("Label1"), QStringLiteral("Автор:"));
         QVERIFY(!rig.text("Label2").isEmpty());
-        QCOMPARE(rig.child<PushButton>("XpB1")->caption(), QStringLiteral("OK"));
-        QCOMPARE(rig.child<PushButton>("XpB2")->caption(), QStringLiteral("Проверить обновление"));
+        QCOMPARE(rig.child<PushButton>("okButton")->caption(), QStringLiteral("OK"));
+        QCOMPARE(rig.child<PushButton>("updateButton")->caption(),
+                 QStringLiteral("Проверить обновление"));
         QVERIFY(rig.child<TitleBarButton>("tb11"));
         QCOMPARE(rig.child<QLabel>("Head")->width(), rig.window->width());
 
@@ -128,7 +129,7 @@ private slots:
         if (!answer.isEmpty())
             rig.server.replies.enqueue({answer, true});
         QSignalSpy finished(&rig.checker, &UpdateChecker::finished);
-        PushButton* button = rig.child<PushButton>("XpB2");
+        PushButton* button = rig.child<PushButton>("updateButton");
         click(button);
         QCOMPARE(button->caption(), QStringLiteral("Проверка обновления..."));
         QVERIFY(finished.wait(Bound));
@@ -170,7 +171,7 @@ private slots:
     void closesByOkAndByTitleButton_data() {
         QTest::addColumn<QByteArray>("control");
         QTest::addColumn<int>("result");
-        QTest::newRow("XpB1") << QByteArray("XpB1") << int(QDialog::Accepted);
+        QTest::newRow("OK") << QByteArray("okButton") << int(QDialog::Accepted);
         QTest::newRow("tb11") << QByteArray("tb11") << int(QDialog::Rejected);
     }
     void closesByOkAndByTitleButton() {
@@ -188,8 +189,8 @@ private slots:
         rig.server.replies.enqueue(
             {ScriptedHttpServer::ok("#version info\r\n2.0 beta\r\nx\r\n"), true});
         QSignalSpy finished(&rig.checker, &UpdateChecker::finished);
-        click(rig.child<PushButton>("XpB2"));
-        click(rig.child<PushButton>("XpB1"));
+        click(rig.child<PushButton>("updateButton"));
+        click(rig.child<PushButton>("okButton"));
         rig.window.reset();
         // The answer may already be in by now: count it, do not wait for another.
         QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), Bound);

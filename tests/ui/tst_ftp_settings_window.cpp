@@ -35,7 +35,7 @@ constexpr int kResultWaitMs = 20000;
 
 class NoSensor final : public core::DetectorValuesTarget {
 public:
-    void setDetectorValue(qint16, qint32) override {}
+    void setDetectorValue(core::DetectorValue, qint32) override {}
 };
 
 struct Program {

@@ -11,13 +11,14 @@ class TestFtpStatusIcon : public QObject {
 
 private slots:
     void picturesAreDistinct() {
-        const QImage blank = FtpStatusIcon::picture(0);
+        using State = vigilux::core::TransferState;
+        const QImage blank = FtpStatusIcon::picture(State::None);
         QList<QImage> seen{blank};
-        for (int state = FtpClient::Queued; state <= FtpClient::Failed; ++state) {
+        for (State state : {State::Queued, State::Working, State::Done, State::Failed}) {
             const QImage image = FtpStatusIcon::picture(state);
             QCOMPARE(image.size(), QSize(16, 16));
             for (const QImage& other : seen)
-                QVERIFY2(image != other, qPrintable(QString::number(state)));
+                QVERIFY2(image != other, qPrintable(QString::number(int(state))));
             seen << image;
         }
     }
@@ -29,11 +30,11 @@ private slots:
         status.resize(100, 100);
         QCOMPARE(status.size(), QSize(20, 20));
         status.follow(ftp);
-        QCOMPARE(status.state(), 0);
+        QCOMPARE(status.state(), FtpClient::State::None);
         // Queued at once; the event loop never runs, so no job starts.
         ftp.upload(QStringLiteral("127.0.0.1"), QStringLiteral("u"), QStringLiteral("p"),
                    QStringLiteral("/nonexistent"), QStringLiteral("r"));
-        QCOMPARE(status.state(), int(FtpClient::Queued));
+        QCOMPARE(status.state(), FtpClient::State::Queued);
         QCOMPARE(status.grab().size(), QSize(20, 20));
     }
 };

@@ -8,7 +8,6 @@
 #include "app/UpdateChecker.h"
 #include "controls/OverlayLabel.h"
 #include "controls/PushButton.h"
-#include "controls/SizeGrip.h"
 #include "core/AppContext.h"
 #include "core/CalibrationTarget.h"
 #include "core/NotifyOptions.h"
@@ -35,6 +34,9 @@
 using namespace vigilux;
 
 namespace {
+
+using Label = ui::MainWindowLayout::Label;
+using Button = ui::MainWindowLayout::Button;
 
 // A main window over fakes: a scripted capture device, a recording tray,
 // sound, program runner and address opener.
@@ -85,7 +87,22 @@ struct Rig {
         s.alarmProgramPath = program;
         return program;
     }
-    QString label(int i) { return m().label(i).text(); }
+    // The window's parts, found as a user's script would: by object name.
+    template <typename T = QWidget>
+    T* child(const QString& name) {
+        T* found = main->findChild<T*>(name);
+        if (!found)
+            qFatal("no child %s", qPrintable(name));
+        return found;
+    }
+    controls::OverlayLabel& label(Label which) {
+        return *child<controls::OverlayLabel>(ui::MainWindowLayout::objectName(which));
+    }
+    controls::PushButton& button(Button which) {
+        return *child<controls::PushButton>(ui::MainWindowLayout::objectName(which));
+    }
+    QString text(Label which) { return label(which).text(); }
+    QLabel* statusLine() { return child<QLabel>(QStringLiteral("statusLine")); }
     // One detector step on a frame filled with `value`.
     void step(uchar value) {
         m().capture().detector().onDetectorTick();
@@ -166,18 +183,17 @@ private slots:
         r.m().makeTopmost();
         QVERIFY(r.m().windowFlags() & Qt::WindowStaysOnTopHint);
         r.m().placeBorderLines();
-        const auto lines = r.m().borderLines();
-        QCOMPARE(lines[0]->geometry(), QRect(0, 0, 1, 348));
-        QCOMPARE(lines[3]->geometry(), QRect(0, 0, 505, 1));
+        QCOMPARE(r.child(QStringLiteral("borderLine0"))->geometry(), QRect(0, 0, 1, 348));
+        QCOMPARE(r.child(QStringLiteral("borderLine3"))->geometry(), QRect(0, 0, 505, 1));
         r.m().installWindowProc();
         QCOMPARE(r.m().minimumSize(), ui::MainWindow::MinimumSize);
         r.m().armUpdateCheck();
         QVERIFY(r.m().updateCheckTimer().isActive());
         QCOMPARE(r.m().updateCheckTimer().interval(), 1000);
-        for (int i = 0; i < 6; ++i)
-            QVERIFY(!r.m().label(i).isVisibleTo(&r.m()));
-        QVERIFY(!r.m().button(7).isVisibleTo(&r.m()));
-        QVERIFY(!r.m().button(2).isEnabled());
+        for (int i = 0; i < ui::MainWindowLayout::LabelCount; ++i)
+            QVERIFY(!r.label(Label(i)).isVisibleTo(&r.m()));
+        QVERIFY(!r.button(Button::SmsSettings).isVisibleTo(&r.m()));
+        QVERIFY(!r.button(Button::DetectorSettings).isEnabled());
         QVERIFY(!r.m().detectorAction()->isEnabled());
     }
 
@@ -196,22 +212,21 @@ private slots:
         QCOMPARE(unload.size(), 1);
         QVERIFY(!other.isVisible());
         QVERIFY(!r.m().isVisible());
-        r.m().onButtonClicked(5);
+        r.m().onButtonClicked(Button::Exit);
         QCOMPARE(unload.size(), 1);
     }
 
     void detectorSettingsReachTheCaptureControl() {
         Rig r;
-        r.m().setDetectorValue(0, 700);
-        r.m().setDetectorValue(1, 7);
-        r.m().setDetectorValue(2, 30);
-        r.m().setDetectorValue(3, 99); // nothing
+        r.m().setDetectorValue(core::IntervalValue, 700);
+        r.m().setDetectorValue(core::NoiseValue, 7);
+        r.m().setDetectorValue(core::SimilarityValue, 30);
         auto& d = r.m().capture().detector();
         QCOMPARE(d.detectorInterval(), qint16(700));
         QCOMPARE(d.noiseTolerance(), qint16(7));
         QCOMPARE(d.similarityThreshold(), qint16(70));
-        QCOMPARE(r.label(1), QStringLiteral("700"));
-        QCOMPARE(r.label(4), QStringLiteral("30%"));
+        QCOMPARE(r.text(Label::Interval), QStringLiteral("700"));
+        QCOMPARE(r.text(Label::Threshold), QStringLiteral("30%"));
     }
 
     void watchModeTogglesEverything() {
@@ -221,27 +236,32 @@ private slots:
         r.m().toggleWatching();
         QVERIFY(r.context.watching);
         QCOMPARE(r.context.alarmCount, qint16(0));
-        for (int i : {0, 1, 3, 4, 5})
-            QVERIFY(r.m().label(i).isVisibleTo(&r.m()));
-        QVERIFY(!r.m().label(2).isVisibleTo(&r.m()));
-        QCOMPARE(r.label(5), QStringLiteral("0"));
-        QVERIFY(!r.m().button(0).isEnabled() && !r.m().snapshotAction()->isEnabled());
-        QVERIFY(r.m().button(2).isEnabled() && r.m().detectorAction()->isEnabled());
-        QVERIFY(!r.m().button(3).isEnabled() && !r.m().optionsAction()->isEnabled());
-        QCOMPARE(r.m().button(1).caption(), QStringLiteral("Автосъемка выкл."));
+        for (Label l :
+             {Label::Speed, Label::Interval, Label::Motion, Label::Threshold, Label::AlarmCount})
+            QVERIFY(r.label(l).isVisibleTo(&r.m()));
+        QVERIFY(!r.label(Label::ImageFormat).isVisibleTo(&r.m()));
+        QCOMPARE(r.text(Label::AlarmCount), QStringLiteral("0"));
+        QVERIFY(!r.button(Button::Snapshot).isEnabled() && !r.m().snapshotAction()->isEnabled());
+        QVERIFY(r.button(Button::DetectorSettings).isEnabled() &&
+                r.m().detectorAction()->isEnabled());
+        QVERIFY(!r.button(Button::ProgramOptions).isEnabled() &&
+                !r.m().optionsAction()->isEnabled());
+        QCOMPARE(r.button(Button::Watch).caption(), QStringLiteral("Автосъемка выкл."));
         QCOMPARE(r.m().watchAction()->text(), QStringLiteral("Автосъемка выкл."));
-        QCOMPARE(r.m().statusLine()->text(), QStringLiteral(" Автосъемка включена"));
+        QCOMPARE(r.statusLine()->text(), QStringLiteral(" Автосъемка включена"));
         QVERIFY(r.m().recordingIndicator().blinkTimer().isActive());
         QVERIFY(r.m().capture().sensor().isVisibleTo(&r.m()));
 
         r.m().toggleWatching();
         QVERIFY(!r.context.watching);
-        for (int i : {0, 1, 3, 4, 5})
-            QVERIFY(!r.m().label(i).isVisibleTo(&r.m()));
-        QVERIFY(r.m().button(0).isEnabled() && r.m().snapshotAction()->isEnabled());
-        QVERIFY(!r.m().button(2).isEnabled() && !r.m().detectorAction()->isEnabled());
-        QCOMPARE(r.m().button(1).caption(), QStringLiteral("Автосъемка вкл."));
-        QCOMPARE(r.m().statusLine()->text(), QStringLiteral(" Автосъемка выключена"));
+        for (Label l :
+             {Label::Speed, Label::Interval, Label::Motion, Label::Threshold, Label::AlarmCount})
+            QVERIFY(!r.label(l).isVisibleTo(&r.m()));
+        QVERIFY(r.button(Button::Snapshot).isEnabled() && r.m().snapshotAction()->isEnabled());
+        QVERIFY(!r.button(Button::DetectorSettings).isEnabled() &&
+                !r.m().detectorAction()->isEnabled());
+        QCOMPARE(r.button(Button::Watch).caption(), QStringLiteral("Автосъемка вкл."));
+        QCOMPARE(r.statusLine()->text(), QStringLiteral(" Автосъемка выключена"));
         QVERIFY(!r.m().recordingIndicator().blinkTimer().isActive());
     }
 
@@ -275,30 +295,30 @@ private slots:
         const QString program = r.alarmActionsOn();
         auto& s = r.context.settings;
         s.waitForAlarmProgram = true;
-        r.m().setDetectorValue(2, 10);
+        r.m().setDetectorValue(core::SimilarityValue, 10);
         r.m().startCapture();
         r.m().toggleWatching();
         r.m().showStatus(QStringLiteral("before"));
         QString statusDuringWait;
-        r.processes.whileWaiting = [&] { statusDuringWait = r.m().statusLine()->text(); };
+        r.processes.whileWaiting = [&] { statusDuringWait = r.statusLine()->text(); };
 
         r.step(0);   // first step after start: never an alarm
         r.step(200); // everything changed
-        QCOMPARE(r.label(3), QStringLiteral("100%"));
+        QCOMPARE(r.text(Label::Motion), QStringLiteral("100%"));
         QCOMPARE(r.context.alarmCount, qint16(1));
-        QCOMPARE(r.label(5), QStringLiteral("1"));
-        QCOMPARE(r.m().label(3).panel()->palette().color(QPalette::Window),
+        QCOMPARE(r.text(Label::AlarmCount), QStringLiteral("1"));
+        QCOMPARE(r.label(Label::Motion).panel()->palette().color(QPalette::Window),
                  ui::MainWindow::AlarmRed);
         QCOMPARE(r.sound.played.size(), 1);
         QVERIFY(r.tray.balloons.isEmpty()); // only while in the tray
         QCOMPARE(r.processes.waited, QStringList{program});
         QCOMPARE(statusDuringWait, QStringLiteral("Ожидание завершения внешнего приложения..."));
-        QCOMPARE(r.m().statusLine()->text(), QStringLiteral("before"));
+        QCOMPARE(r.statusLine()->text(), QStringLiteral("before"));
 
         // A still frame puts the grey back and raises no alarm.
         r.step(200);
-        QCOMPARE(r.label(3), QStringLiteral("0%"));
-        QCOMPARE(r.m().label(3).panel()->palette().color(QPalette::Window),
+        QCOMPARE(r.text(Label::Motion), QStringLiteral("0%"));
+        QCOMPARE(r.label(Label::Motion).panel()->palette().color(QPalette::Window),
                  ui::MainWindow::LabelGrey);
         QCOMPARE(r.context.alarmCount, qint16(1));
 
@@ -334,7 +354,7 @@ private slots:
         core::NotifyOptions(r.context.ini, n, nullptr).save();
         r.context.settings.saveOnAlarm = true;
         r.context.settings.eventGap = 10;
-        r.m().setDetectorValue(2, 10);
+        r.m().setDetectorValue(core::SimilarityValue, 10);
         r.m().startCapture();
         r.m().toggleWatching();
 
@@ -358,7 +378,7 @@ private slots:
         QVERIFY(api.requests[1].contains(QStringLiteral("Событие 1 закончилось").toUtf8()));
         QVERIFY(api.requests[2].contains(QStringLiteral("Событие 3: движение").toUtf8()));
         QVERIFY(api.requests[3].contains(QStringLiteral("Событие 3 закончилось").toUtf8()));
-        QVERIFY(!r.m().statusLine()->text().contains(QStringLiteral("secretToken")));
+        QVERIFY(!r.statusLine()->text().contains(QStringLiteral("secretToken")));
     }
 
     // Hidden to the tray and shown again, minimised, resized (each restarts
@@ -373,7 +393,7 @@ private slots:
         s.clipPreRoll = 1;
         s.clipPostRoll = 1;
         s.clipFrameRate = 10;
-        r.m().setDetectorValue(2, 10);
+        r.m().setDetectorValue(core::SimilarityValue, 10);
         r.m().startCapture();
         r.m().show();
         QSignalSpy clips(&r.m().capture().pipeline(), &pipeline::WatchPipeline::clipSaved);
@@ -418,7 +438,7 @@ private slots:
         s.balloonPerEvent = true;
         s.programPerEvent = true;
         s.eventGap = 10;
-        r.m().setDetectorValue(2, 10);
+        r.m().setDetectorValue(core::SimilarityValue, 10);
         r.m().startCapture();
         r.m().toggleWatching();
         r.context.inTray = true;
@@ -429,7 +449,7 @@ private slots:
         r.step(r.level); // the first step never alarms
         r.event(4);
         QCOMPARE(r.context.alarmCount, qint16(4)); // the counter still counts steps
-        QCOMPARE(r.label(5), QStringLiteral("4"));
+        QCOMPARE(r.text(Label::AlarmCount), QStringLiteral("4"));
         QCOMPARE(r.sound.played.size(), 1);
         QCOMPARE(r.processes.started.size(), 1);
         QCOMPARE(r.tray.balloons.size(), 1);
@@ -446,7 +466,7 @@ private slots:
         r.m().muteAction(0)->trigger();
         const QString until = r.m().actionMute().untilText();
         QVERIFY(until.startsWith(QStringLiteral("до ")));
-        QCOMPARE(r.m().statusLine()->text(), QStringLiteral(" Оповещения отключены ") + until);
+        QCOMPARE(r.statusLine()->text(), QStringLiteral(" Оповещения отключены ") + until);
         QCOMPARE(r.tray.tip, QStringLiteral("Vigilux [>] событий: 2, без оповещений ") + until);
         QVERIFY(r.m().muteAction(3)->isEnabled());
         r.event(2);
@@ -459,7 +479,7 @@ private slots:
         // It ends on time by itself, and says so.
         r.clock.advance(15 * 60 * 1000.0);
         r.m().quietTime().check();
-        QCOMPARE(r.m().statusLine()->text(), QStringLiteral(" Оповещения включены"));
+        QCOMPARE(r.statusLine()->text(), QStringLiteral(" Оповещения включены"));
         QCOMPARE(r.tray.tip, QStringLiteral("Vigilux [>] событий: 3"));
         QVERIFY(!r.m().muteAction(3)->isEnabled());
         r.event(1);
@@ -494,23 +514,23 @@ private slots:
         r.context.settings.alarmProgramPath = QStringLiteral("/bin/true");
         r.context.detectorWindowShown = true;
         r.m().onAlarm(true);
-        QCOMPARE(r.m().label(3).panel()->palette().color(QPalette::Window),
+        QCOMPARE(r.label(Label::Motion).panel()->palette().color(QPalette::Window),
                  ui::MainWindow::AlarmRed);
         QCOMPARE(r.context.alarmCount, qint16(0));
         QVERIFY(r.processes.started.isEmpty());
 
         r.context.detectorWindowShown = false;
-        r.context.calibrationPhase = 2;
+        r.context.calibrationPhase = core::CalibrationPhase::Noise;
         r.m().onAlarm(true);
         QCOMPARE(r.context.alarmCount, qint16(0)); // not counted, but acted on
         QCOMPARE(r.processes.started.size(), 1);
 
         r.m().onSimilarity(55);
         r.m().onAlarm(false); // changes nothing at all
-        QCOMPARE(r.m().label(3).panel()->palette().color(QPalette::Window),
+        QCOMPARE(r.label(Label::Motion).panel()->palette().color(QPalette::Window),
                  ui::MainWindow::LabelGrey);
 
-        r.context.calibrationPhase = 0;
+        r.context.calibrationPhase = core::CalibrationPhase::None;
         r.context.alarmCount = 32767;
         r.m().onAlarm(true);
         QCOMPARE(r.context.alarmCount, qint16(32767)); // held, not wrapped
@@ -520,23 +540,23 @@ private slots:
         Rig r;
         RecordingCalibration calibration;
         r.context.calibration = &calibration;
-        r.context.calibrationPhase = 1;
+        r.context.calibrationPhase = core::CalibrationPhase::Speed;
         r.m().onSpeed(25);
         r.m().onSimilarity(97);
-        r.context.calibrationPhase = 3;
+        r.context.calibrationPhase = core::CalibrationPhase::LargestDifference;
         r.m().onSpeed(26);
         r.m().onSimilarity(96);
         QCOMPARE(calibration.fps, QList<qint16>{25});
         QCOMPARE(calibration.percent, QList<qint32>{96});
-        QCOMPARE(r.label(0), QStringLiteral("FPS: 26"));
+        QCOMPARE(r.text(Label::Speed), QStringLiteral("FPS: 26"));
         QCOMPARE(r.m().lastPercent(), 96);
     }
 
     void imageFormatShowsItsLabel() {
         Rig r;
         r.m().onImageFormat(QStringLiteral("640x480"));
-        QVERIFY(r.m().label(2).isVisibleTo(&r.m()));
-        QCOMPARE(r.label(2), QStringLiteral("640x480"));
+        QVERIFY(r.label(Label::ImageFormat).isVisibleTo(&r.m()));
+        QCOMPARE(r.text(Label::ImageFormat), QStringLiteral("640x480"));
     }
 
     void snapshotSavesAndShowsThePicture() {
@@ -547,13 +567,13 @@ private slots:
         r.m().startCapture();
         QVERIFY(r.device->pushFilled(90));
         QSignalSpy saved(&r.m().capture().pipeline(), &pipeline::WatchPipeline::pictureSaved);
-        r.m().onButtonClicked(0);
+        r.m().onButtonClicked(Button::Snapshot);
         QCOMPARE(saved.size(), 1);
         QVERIFY(saved[0][0].toString().endsWith(QStringLiteral(".jpg")));
-        QVERIFY(r.m().savedMark()->isVisibleTo(&r.m()));
+        QVERIFY(r.child(QStringLiteral("savedMark"))->isVisibleTo(&r.m()));
         QVERIFY(r.m().savedMarkTimer().isActive());
         r.m().onSavedMarkTimeout();
-        QVERIFY(!r.m().savedMark()->isVisibleTo(&r.m()));
+        QVERIFY(!r.child(QStringLiteral("savedMark"))->isVisibleTo(&r.m()));
     }
 
     // No camera at the start: the offline picture and greyed buttons, not
@@ -578,8 +598,8 @@ private slots:
         r.device->connectResult = false;
         r.m().startCapture();
         QVERIFY(r.m().capture().offlineWidget().isVisibleTo(&r.m()));
-        QVERIFY(!r.m().button(0).isEnabled());
-        QVERIFY(!r.m().button(1).isEnabled());
+        QVERIFY(!r.button(Button::Snapshot).isEnabled());
+        QVERIFY(!r.button(Button::Watch).isEnabled());
         // The tray menu offers no more than the buttons, also while hidden.
         r.m().hideToTray();
         QVERIFY(!r.m().snapshotAction()->isEnabled());
@@ -596,7 +616,7 @@ private slots:
         r.device->connectResult = true;
         r.m().capture().onReconnectTick();
         QVERIFY(r.m().capture().running());
-        QVERIFY(r.m().button(0).isEnabled() && r.m().button(1).isEnabled());
+        QVERIFY(r.button(Button::Snapshot).isEnabled() && r.button(Button::Watch).isEnabled());
         QVERIFY(r.m().snapshotAction()->isEnabled() && r.m().watchAction()->isEnabled());
         r.m().toggleWatching();
         QVERIFY(!r.m().snapshotAction()->isEnabled() && r.m().watchAction()->isEnabled());
@@ -623,7 +643,7 @@ private slots:
         s.soundOnAlarm = false;
         s.balloonOnAlarm = false;
         s.runOnAlarm = false;
-        r.m().setDetectorValue(2, 10);
+        r.m().setDetectorValue(core::SimilarityValue, 10);
         r.m().startCapture();
         r.m().toggleWatching();
         QSignalSpy saved(&r.m().capture().pipeline(), &pipeline::WatchPipeline::pictureSaved);
@@ -636,22 +656,22 @@ private slots:
         QVERIFY(
             r.dialogs.messages[0].text.startsWith(QStringLiteral("Не удалось записать снимок")));
         QVERIFY(r.context.watching);
-        QCOMPARE(r.m().statusLine()->text(), QStringLiteral(" Автосъемка включена"));
+        QCOMPARE(r.statusLine()->text(), QStringLiteral(" Автосъемка включена"));
 
         const QString paused = QStringLiteral(" Автосъемка приостановлена: камера не подключена");
         r.device->connectResult = false;
         r.device->loseDevice();
         QVERIFY(r.m().capture().offlineWidget().isVisibleTo(&r.m()));
         QVERIFY(r.context.watching);
-        QCOMPARE(r.m().statusLine()->text(), paused);
-        QVERIFY(r.m().button(1).isEnabled()); // watching can still be switched off
+        QCOMPARE(r.statusLine()->text(), paused);
+        QVERIFY(r.button(Button::Watch).isEnabled()); // watching can still be switched off
         QVERIFY(r.m().capture().reconnectTimer().isActive());
         QCOMPARE(r.m().capture().reconnectTimer().interval(), 500);
         r.m().capture().onReconnectTick(); // still gone: tried again, later
         QVERIFY(r.m().capture().offlineWidget().isVisibleTo(&r.m()));
         QVERIFY(r.m().capture().reconnectTimer().isActive());
         QVERIFY(r.m().capture().reconnectTimer().interval() > 500);
-        QCOMPARE(r.m().statusLine()->text(), paused);
+        QCOMPARE(r.statusLine()->text(), paused);
 
         r.device->connectResult = true;
         r.m().capture().onReconnectTick();
@@ -659,8 +679,8 @@ private slots:
         QVERIFY(!r.m().capture().recovering());
         QVERIFY(!r.m().capture().reconnectTimer().isActive());
         QVERIFY(!r.m().capture().offlineWidget().isVisibleTo(&r.m()));
-        QCOMPARE(r.m().statusLine()->text(), QStringLiteral(" Автосъемка включена"));
-        QVERIFY(!r.m().button(0).isEnabled() && r.m().button(1).isEnabled());
+        QCOMPARE(r.statusLine()->text(), QStringLiteral(" Автосъемка включена"));
+        QVERIFY(!r.button(Button::Snapshot).isEnabled() && r.button(Button::Watch).isEnabled());
         r.step(0); // the first frame after reconnecting is not compared
         r.step(200);
         QCOMPARE(r.context.alarmCount, qint16(2));
@@ -669,9 +689,9 @@ private slots:
         r.device->connectResult = false;
         r.device->loseDevice();
         r.m().toggleWatching();
-        QCOMPARE(r.m().statusLine()->text(), QStringLiteral(" Автосъемка выключена"));
+        QCOMPARE(r.statusLine()->text(), QStringLiteral(" Автосъемка выключена"));
         r.m().toggleWatching();
-        QCOMPARE(r.m().statusLine()->text(), paused);
+        QCOMPARE(r.statusLine()->text(), paused);
         // A device that was stopped on purpose and then reports an error is
         // not brought back.
         r.m().capture().reconnectTimer().stop();
@@ -705,7 +725,7 @@ private slots:
         r.m().startBlackScreenCheck();
         QVERIFY(r.m().capture().blackScreenTimer().isActive());
         r.m().capture().onBlackScreenCheck();
-        QVERIFY(r.m().blackPicture()->isVisibleTo(&r.m()));
+        QVERIFY(r.child(QStringLiteral("blackPicture"))->isVisibleTo(&r.m()));
 
         Rig lit;
         lit.m().startCapture();
@@ -723,25 +743,29 @@ private slots:
         const QStringList longest{QStringLiteral("FPS: 99999"), QStringLiteral("32767"),
                                   QStringLiteral("4096x2160"),  QStringLiteral("100%"),
                                   QStringLiteral("100%"),       QStringLiteral("32767")};
-        for (int i = 0; i < 6; ++i)
-            r.m().label(i).setText(longest.at(i));
+        for (int i = 0; i < ui::MainWindowLayout::LabelCount; ++i)
+            r.label(Label(i)).setText(longest.at(i));
         for (const QSize size : {ui::MainWindow::DesignSize, QSize(900, 640)}) {
             r.m().resize(size);
             const QRect picture = r.m().capture().geometry();
-            for (int i = 0; i < 6; ++i) {
-                const QLabel* text = r.m().label(i).textLabel();
+            for (int i = 0; i < ui::MainWindowLayout::LabelCount; ++i) {
+                const QLabel* text = r.label(Label(i)).textLabel();
                 QVERIFY2(text->sizeHint().width() <= text->width(), qPrintable(longest.at(i)));
-                const QRect place = r.m().label(i).geometry();
-                QVERIFY(place.left() >= picture.left() && place.right() < r.m().button(0).x());
-                QVERIFY(place.bottom() < r.m().statusLine()->y());
+                const QRect place = r.label(Label(i)).geometry();
+                QVERIFY(place.left() >= picture.left() &&
+                        place.right() < r.button(Button::Snapshot).x());
+                QVERIFY(place.bottom() < r.statusLine()->y());
             }
-            for (int a : {0, 3, 2, 1})
-                for (int b : {0, 3, 2, 1})
-                    QVERIFY(a == b ||
-                            !r.m().label(a).geometry().intersects(r.m().label(b).geometry()));
-            QVERIFY(!r.m().label(4).geometry().intersects(r.m().label(5).geometry()));
+            const auto bottomRow = {Label::Speed, Label::Motion, Label::ImageFormat,
+                                    Label::Interval};
+            for (Label a : bottomRow)
+                for (Label b : bottomRow)
+                    QVERIFY(a == b || !r.label(a).geometry().intersects(r.label(b).geometry()));
+            QVERIFY(!r.label(Label::Threshold)
+                         .geometry()
+                         .intersects(r.label(Label::AlarmCount).geometry()));
 
-            QWidget* notice = r.m().blackPicture();
+            QWidget* notice = r.child(QStringLiteral("blackPicture"));
             QVERIFY(picture.contains(notice->geometry()));
             for (const char* name : {"question", "helpLink", "darkLink"}) {
                 auto* line = notice->findChild<QLabel*>(QLatin1String(name));
@@ -763,17 +787,17 @@ private slots:
             QStringLiteral(" Папка программы закрыта для записи, настройки хранятся в ") + ini;
         emit r.m().updates().statusText(QStringLiteral("Подождите, идет проверка обновления..."));
         emit r.m().updates().statusText(QStringLiteral("Ошибка сети!"));
-        QCOMPARE(r.m().statusLine()->text(), note);
-        auto* line = qobject_cast<ui::StatusLabel*>(r.m().statusLine());
+        QCOMPARE(r.statusLine()->text(), note);
+        auto* line = qobject_cast<ui::StatusLabel*>(r.statusLine());
         QVERIFY(line);
         QVERIFY(line->shownText().endsWith(QStringLiteral("…")));
 
         r.m().startCapture(); // watching a camera that works
         r.m().toggleWatching();
-        QCOMPARE(r.m().statusLine()->text(), QStringLiteral(" Автосъемка включена"));
+        QCOMPARE(r.statusLine()->text(), QStringLiteral(" Автосъемка включена"));
         QCOMPARE(line->shownText(), QStringLiteral(" Автосъемка включена"));
         emit r.m().updates().statusText(QStringLiteral("Ваша версия самая новая"));
-        QCOMPARE(r.m().statusLine()->text(), QStringLiteral("Ваша версия самая новая"));
+        QCOMPARE(r.statusLine()->text(), QStringLiteral("Ваша версия самая новая"));
     }
 
     void resizingMovesControlsAndRestartsCaptureOnce() {
@@ -788,11 +812,11 @@ private slots:
         QVERIFY(!r.m().capture().running());
         QVERIFY(r.m().captureStartTimer().isActive());
         QCOMPARE(r.m().capture().size(), QSize(605 - 152, 448 - 59));
-        QCOMPARE(r.m().button(3).x(), 605 - 137);
-        QCOMPARE(r.m().statusLine()->y(), 448 - 19);
-        QCOMPARE(r.m().label(1).pos(), QPoint(605 - 199, 448 - 45));
-        QCOMPARE(r.m().savedMark()->pos(), QPoint(605 - 178, 448 - 77));
-        QCOMPARE(r.m().borderLines()[1]->x(), qRound(504.0 * 605 / 505));
+        QCOMPARE(r.button(Button::ProgramOptions).x(), 605 - 137);
+        QCOMPARE(r.statusLine()->y(), 448 - 19);
+        QCOMPARE(r.label(Label::Interval).pos(), QPoint(605 - 199, 448 - 45));
+        QCOMPARE(r.child(QStringLiteral("savedMark"))->pos(), QPoint(605 - 178, 448 - 77));
+        QCOMPARE(r.child(QStringLiteral("borderLine1"))->x(), qRound(504.0 * 605 / 505));
         r.m().resize(640, 460);
         QVERIFY(!r.m().capture().running());
         r.m().onCaptureStartTimeout();
@@ -834,8 +858,7 @@ private slots:
         r.m().onHideClicked();
         QVERIFY(!r.context.inTray);
         QVERIFY(r.m().isVisible());
-        QVERIFY(
-            r.m().statusLine()->text().contains(QStringLiteral("Область уведомлений недоступна")));
+        QVERIFY(r.statusLine()->text().contains(QStringLiteral("Область уведомлений недоступна")));
     }
 };
 

@@ -34,7 +34,7 @@ namespace {
 
 class NoTarget final : public core::DetectorValuesTarget {
 public:
-    void setDetectorValue(qint16, qint32) override {}
+    void setDetectorValue(core::DetectorValue, qint32) override {}
 };
 
 const QString Token = QStringLiteral("777:secretToken");
@@ -115,8 +115,8 @@ private slots:
             QCOMPARE(field(page, QStringLiteral("TelegramToken"))->echoMode(), QLineEdit::Password);
             field(page, QStringLiteral("TelegramChat"))->setText(QStringLiteral(" 43 "));
             field(page, QStringLiteral("SmtpServer"))->setText(QStringLiteral("mail.home.test"));
-            QTest::mouseClick(p.window->findChild<PushButton*>(ok ? QStringLiteral("XpB_0")
-                                                                  : QStringLiteral("XpB_1")),
+            QTest::mouseClick(p.window->findChild<PushButton*>(ok ? QStringLiteral("okButton")
+                                                                  : QStringLiteral("cancelButton")),
                               Qt::LeftButton, {}, QPoint(4, 4));
             QTRY_VERIFY(!p.window->isVisible());
             delete p.window.data();

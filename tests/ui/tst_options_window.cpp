@@ -39,11 +39,17 @@ namespace {
 
 class RecordingTarget final : public core::DetectorValuesTarget {
 public:
-    void setDetectorValue(qint16 index, qint32 value) override { calls.append({index, value}); }
+    void setDetectorValue(core::DetectorValue which, qint32 value) override {
+        calls.append({static_cast<qint16>(which), value});
+    }
     QList<QPair<qint16, qint32>> calls;
 };
 
 const QString OwnExecutable = QStringLiteral("/opt/vigilux/vigilux");
+// The capture page's buttons: picture format, camera settings, HD resolutions.
+const QStringList CaptureButtons{QStringLiteral("formatButton"),
+                                 QStringLiteral("cameraSettingsButton"),
+                                 QStringLiteral("resolutionsButton")};
 
 // A running program with a settings file in a temporary folder, every key
 // set away from its default, and the options window open on it.
@@ -82,8 +88,9 @@ struct Program {
     ~Program() { delete window.data(); }
 
     ProgramOptionsWindow& open() {
-        window = new ProgramOptionsWindow(context, storage, capture,
-                                          [this] { log << QStringLiteral("Plabel2"); });
+        window = new ProgramOptionsWindow(context, storage, capture, [this] {
+            log << QStringLiteral("imageFormatLabel hidden");
+        });
         window->setOwnExecutable(OwnExecutable);
         window->show();
         return *window;
@@ -215,11 +222,12 @@ void TestProgramOptionsWindow::controlsAndTexts() {
     for (int i = 0; i < 4; ++i)
         QCOMPARE(program.button(QStringLiteral("Tabs_%1").arg(i))->caption(), tabs[i]);
     const QStringList buttons{"OK", "Отмена", "По умолчанию"};
+    const QStringList buttonNames{"okButton", "cancelButton", "defaultsButton"};
     const QStringList capture{"формат изображения", "настройки камеры",
                               "поддержка высокого разрешения"};
     for (int i = 0; i < 3; ++i) {
-        QCOMPARE(program.button(QStringLiteral("XpB_%1").arg(i))->caption(), buttons[i]);
-        auto* b = program.button(QStringLiteral("XpB3_%1").arg(i));
+        QCOMPARE(program.button(buttonNames[i])->caption(), buttons[i]);
+        auto* b = program.button(CaptureButtons[i]);
         QCOMPARE(b->caption(), capture[i]);
         QVERIFY(program.child<QWidget>(QStringLiteral("Cont_1"))->isAncestorOf(b));
     }
@@ -297,7 +305,7 @@ void TestProgramOptionsWindow::eventsPage() {
     page.gap()->setValue(30);
     page.firstFrames()->setValue(4);
     program.click(page.clipPanel()->clips()); // the clip options sit on this page too
-    program.click(QStringLiteral("XpB_0"));
+    program.click(QStringLiteral("okButton"));
     QCOMPARE(changedLines(before, program.file()),
              (QStringList{"EventGap=30", "BalloonPerEvent=True", "EventFrames=1",
                           "EventFirstFrames=4", "EventClips=True"}));
@@ -340,7 +348,7 @@ void TestProgramOptionsWindow::checkEditsItsKey() {
 
     program.click(program.check(index));
     QCOMPARE(program.check(index)->value(), !stored);
-    program.click(QStringLiteral("XpB_0"));
+    program.click(QStringLiteral("okButton"));
     QCOMPARE(window.result(), int(QDialog::Accepted));
     QVERIFY(!window.isVisible());
 
@@ -374,7 +382,7 @@ void TestProgramOptionsWindow::textEditsItsKey() {
 
     // Typed text is stored as typed, without checks.
     program.text(index)->setText(QStringLiteral("typed name"));
-    program.click(QStringLiteral("XpB_0"));
+    program.click(QStringLiteral("okButton"));
     QCOMPARE(changedLines(before, program.file()),
              QStringList{key + QStringLiteral("=typed name")});
 }
@@ -388,7 +396,7 @@ void TestProgramOptionsWindow::okWithoutChangesWritesTheSameFile() {
     ProgramOptionsWindow& window = program.open();
     QCOMPARE(program.child<QLineEdit>(QStringLiteral("Text_1"))->text(),
              program.context.settings.savePath);
-    program.click(QStringLiteral("XpB_0"));
+    program.click(QStringLiteral("okButton"));
     QCOMPARE(window.result(), int(QDialog::Accepted));
     QCOMPARE(program.file(), baseline);
     QVERIFY(program.context.settings == before);
@@ -406,7 +414,7 @@ void TestProgramOptionsWindow::cancelTouchesNothing() {
     program.text(2)->setText(QStringLiteral("other"));
     program.child<QScrollBar>(QStringLiteral("VScroll1"))->setValue(9000);
     program.child<controls::Slider>(QStringLiteral("Slider1"))->setValue(95);
-    program.click(QStringLiteral("XpB_1"));
+    program.click(QStringLiteral("cancelButton"));
 
     QCOMPARE(window.result(), int(QDialog::Rejected));
     QVERIFY(!window.isVisible());
@@ -476,7 +484,7 @@ void TestProgramOptionsWindow::saveAlarmWarning() {
     // A reset that turns it back on says nothing about it.
     program.dialogs.answers.enqueue(Answer::Yes);
     program.dialogs.folderAnswers.enqueue(program.dir.path());
-    program.click(QStringLiteral("XpB_2"));
+    program.click(QStringLiteral("defaultsButton"));
     QVERIFY(program.check(10)->value());
     QCOMPARE(warnings(), 2);
 }
@@ -583,7 +591,7 @@ void TestProgramOptionsWindow::pictureLimit() {
     // The "не более" box and the count are stored apart.
     program.click(program.check(6));
     program.child<controls::Slider>(QStringLiteral("Slider1"))->setValue(85);
-    program.click(QStringLiteral("XpB_0"));
+    program.click(QStringLiteral("okButton"));
     QCOMPARE(program.context.ini.read(QStringLiteral("MaxFiles"), QStringLiteral("Files")),
              QStringLiteral("False"));
     QCOMPARE(program.context.ini.read(QStringLiteral("MaxFilesCount"), QStringLiteral("Files")),
@@ -619,7 +627,7 @@ void TestProgramOptionsWindow::resetAnsweredNo() {
     ProgramOptionsWindow& window = program.open();
     program.click(program.check(0));
     program.dialogs.answers.enqueue(Answer::No);
-    program.click(QStringLiteral("XpB_2"));
+    program.click(QStringLiteral("defaultsButton"));
 
     QCOMPARE(program.dialogs.messages.size(), 1);
     const auto& m = program.dialogs.messages.constFirst();
@@ -650,7 +658,7 @@ void TestProgramOptionsWindow::resetAnsweredYes() {
     const QString chosen = program.dir.path() + QStringLiteral("/chosen");
     program.dialogs.answers.enqueue(Answer::Yes);
     program.dialogs.folderAnswers.enqueue(chosen);
-    program.click(QStringLiteral("XpB_2"));
+    program.click(QStringLiteral("defaultsButton"));
 
     QCOMPARE(program.dialogs.pickers.size(), 1);
     QCOMPARE(program.dialogs.pickers.constFirst().title,
@@ -693,7 +701,7 @@ void TestProgramOptionsWindow::resetAnsweredYes() {
 void TestProgramOptionsWindow::captureButtons_data() {
     QTest::addColumn<int>("index");
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("format") << 0 << QStringList{"WebcamFormat (hidden)", "Plabel2"};
+    QTest::newRow("format") << 0 << QStringList{"WebcamFormat (hidden)", "imageFormatLabel hidden"};
     QTest::newRow("source") << 1 << QStringList{"WebcamOptions (hidden)"};
     QTest::newRow("HD window") << 2 << QStringList{"Поддержка HD-разрешения (hidden, modal)"};
 }
@@ -727,7 +735,7 @@ void TestProgramOptionsWindow::captureButtons() {
     if (index == 2)
         closer.start(0);
 
-    program.click(QStringLiteral("XpB3_%1").arg(index));
+    program.click(CaptureButtons[index]);
     QCOMPARE(program.log, expected);
     QVERIFY(program.capture.resCalls.isEmpty());
 
@@ -736,7 +744,7 @@ void TestProgramOptionsWindow::captureButtons() {
     QVERIFY(window.detached());
     QCOMPARE(window.windowModality(), Qt::NonModal);
     program.click(program.check(0));
-    program.click(QStringLiteral("XpB_0"));
+    program.click(QStringLiteral("okButton"));
     QTRY_VERIFY_WITH_TIMEOUT(program.window.isNull(), 5000);
     QCOMPARE(program.context.ini.read(QStringLiteral("MinStart"), QStringLiteral("Interface")),
              QStringLiteral("False"));
@@ -753,7 +761,7 @@ void TestProgramOptionsWindow::captureButtonEndsExecAndStaysOpen() {
     QPointer<ProgramOptionsWindow> guard(&window);
     QTimer::singleShot(0, &window, [&] {
         program.click(QStringLiteral("Tabs_1"));
-        program.click(QStringLiteral("XpB3_1"));
+        program.click(QStringLiteral("cameraSettingsButton"));
     });
     QTimer::singleShot(5000, &window, [guard] {
         if (guard && guard->isModal())

@@ -83,7 +83,8 @@ class TestSmsSettingsWindow : public QObject {
             return window->findChild<T*>(name);
         }
         PushButton* button(int i) const {
-            return child<PushButton>(QStringLiteral("XpB_%1").arg(i));
+            const QStringList names{"okButton", "cancelButton", "testButton", "balanceButton"};
+            return child<PushButton>(names.at(i));
         }
         QLabel* link(int i) const { return child<QLabel>(QStringLiteral("L_%1").arg(i)); }
         QString label(const char* name) const { return child<QLabel>(QLatin1String(name))->text(); }
@@ -214,7 +215,7 @@ private slots:
         rig.server.replies.enqueue({ScriptedHttpServer::ok("100\n12.50"), true});
         // No picture before anything was asked.
         auto* status = rig.child<FtpStatusIcon>(QStringLiteral("SMS"));
-        QCOMPARE(status->state(), int(FtpClient::None));
+        QCOMPARE(status->state(), FtpClient::State::None);
         click(rig.button(3));
         QCOMPARE(rig.button(3)->caption(), QStringLiteral("Подождите, идет запрос..."));
         QVERIFY(!rig.button(3)->isEnabled());
@@ -226,7 +227,7 @@ private slots:
                  vigilux::test::expectedSmsRequest("/my/balance?api_id=KEY-2"));
         QVERIFY(rig.label("Label5").isEmpty());
         QVERIFY(rig.dialogs.messages.isEmpty());
-        QCOMPARE(status->state(), int(FtpClient::Done));
+        QCOMPARE(status->state(), FtpClient::State::Done);
         QCOMPARE(rig.button(3)->caption(), QStringLiteral("Подождите, идет запрос..."));
         QVERIFY(!rig.button(3)->isEnabled());
     }
@@ -262,7 +263,8 @@ private slots:
         QCOMPARE(rig.button(3)->caption(), QStringLiteral("Запросить баланс и остаток"));
         QVERIFY(rig.button(3)->isEnabled());
         QVERIFY(rig.label("Label3").isEmpty());
-        QCOMPARE(rig.child<FtpStatusIcon>(QStringLiteral("SMS"))->state(), int(FtpClient::Failed));
+        QCOMPARE(rig.child<FtpStatusIcon>(QStringLiteral("SMS"))->state(),
+                 FtpClient::State::Failed);
     }
 
     void costAnswerBoxes_data() {

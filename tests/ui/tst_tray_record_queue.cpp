@@ -20,6 +20,12 @@ using namespace vigilux;
 
 namespace {
 
+// An upload's result as the tests compare it: "ok", or why it failed.
+QString resultText(const QVariant& result) {
+    const auto status = result.value<vigilux::core::Status>();
+    return status ? QStringLiteral("ok") : status.error();
+}
+
 using FakeTray = test::FakeTrayBackend;
 
 QIcon coloured(Qt::GlobalColor c) {
@@ -179,7 +185,7 @@ private slots:
         QCOMPARE(s.ftpFolder, QStringLiteral("photos/"));
         QTRY_COMPARE_WITH_TIMEOUT(results.size(), 3, 20000);
         for (const auto& r : results)
-            QCOMPARE(r.at(0).toString(), QStringLiteral("ok"));
+            QCOMPARE(resultText(r.at(0)), QStringLiteral("ok"));
         for (int i = 0; i < 3; ++i) {
             QFile up(server.folder() + QStringLiteral("/photos/f%1.jpg").arg(i));
             QVERIFY(up.open(QIODevice::ReadOnly));
@@ -192,7 +198,7 @@ private slots:
         server.stop();
         queue.enqueueSaved(sent.at(0));
         QTRY_COMPARE_WITH_TIMEOUT(results.size(), 4, 20000);
-        QVERIFY(results.last().at(0).toString() != QLatin1String("ok"));
+        QVERIFY(resultText(results.last().at(0)) != QLatin1String("ok"));
         QCOMPARE(status.last(), QStringLiteral("Ошибка загрузки на ftp!"));
         QVERIFY(!ftp.isBusy());
         QCOMPARE(queue.size(), 1);

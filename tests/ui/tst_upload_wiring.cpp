@@ -112,10 +112,10 @@ struct Rig {
         if (!device->pushFilled(value))
             return QString();
         QSignalSpy saved(&m().capture().pipeline(), &pipeline::WatchPipeline::pictureSaved);
-        m().onButtonClicked(0);
+        m().onButtonClicked(ui::MainWindow::Button::Snapshot);
         return saved.isEmpty() ? QString() : saved.first().first().toString();
     }
-    QString status() { return m().statusLine()->text(); }
+    QString status() { return m().findChild<QLabel*>(QStringLiteral("statusLine"))->text(); }
 };
 
 } // namespace
@@ -208,9 +208,9 @@ private slots:
         s.uploadClips = true;
         s.clipPreRoll = 1;
         s.clipPostRoll = 1;
-        r.m().setDetectorValue(0, 100);
-        r.m().setDetectorValue(1, 8);
-        r.m().setDetectorValue(2, 2);
+        r.m().setDetectorValue(core::IntervalValue, 100);
+        r.m().setDetectorValue(core::NoiseValue, 8);
+        r.m().setDetectorValue(core::SimilarityValue, 2);
         QStringList saved; // frames and clips, in the order they were announced
         connect(&r.m().capture().pipeline(), &pipeline::WatchPipeline::pictureSaved, this,
                 [&](const QString& path) { saved << path; });
@@ -265,7 +265,7 @@ private slots:
             if (window->isVisible())
                 window->reject();
         });
-        r.m().onButtonClicked(4);
+        r.m().onButtonClicked(ui::MainWindow::Button::FtpSettings);
         QCOMPARE(queueText, QStringLiteral("Изображений в очереди на загрузку: 2"));
         QVERIFY2(errorTip.startsWith(QStringLiteral("Последняя ошибка: Ответ сервера: 530")),
                  qPrintable(errorTip));

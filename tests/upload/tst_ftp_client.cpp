@@ -22,6 +22,11 @@ using vigilux::upload::FtpClient;
 using vigilux::test::closedPort;
 
 namespace {
+// An upload's result as the tests compare it: "ok", or why it failed.
+QString resultText(const QVariant& result) {
+    const auto status = result.value<vigilux::core::Status>();
+    return status ? QStringLiteral("ok") : status.error();
+}
 
 const QString kUser = QStringLiteral("bob");
 const QString kPassword = QStringLiteral("secret");
@@ -266,7 +271,7 @@ void TestFtpClient::uploadReturnsAtOnceAndStartsLater() {
                    QStringLiteral("cam/a.jpg"));
         QCOMPARE(ftp.address(), QStringLiteral("bob.10.0.0.9/cam/a.jpg"));
         QVERIFY(ftp.isBusy());
-        QCOMPARE(ftp.state(), int(FtpClient::Queued));
+        QCOMPARE(ftp.state(), FtpClient::State::Queued);
     }
 
     ScriptedServer server;
@@ -276,11 +281,11 @@ void TestFtpClient::uploadReturnsAtOnceAndStartsLater() {
     ftp.upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
                localFile(QStringLiteral("later.bin"), pattern(10, 1)), QStringLiteral("later.bin"));
     QVERIFY(ftp.isBusy());
-    QCOMPARE(ftp.state(), int(FtpClient::Queued));
+    QCOMPARE(ftp.state(), FtpClient::State::Queued);
     QTest::qWait(300); // well inside the start delay
     QCOMPARE(server.connections, 0);
     QVERIFY(res.wait(kResultWaitMs));
-    QCOMPARE(res.first().first().toString(), QStringLiteral("ok"));
+    QCOMPARE(resultText(res.first().first()), QStringLiteral("ok"));
     QCOMPARE(server.received, pattern(10, 1));
 }
 
@@ -305,10 +310,10 @@ void TestFtpClient::uploadsArriveIntact() {
     ftp.upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
                localFile(QStringLiteral("up-%1").arg(size), bytes), remote);
     QVERIFY(res.wait(kResultWaitMs));
-    QCOMPARE(res.first().first().toString(), QStringLiteral("ok"));
+    QCOMPARE(resultText(res.first().first()), QStringLiteral("ok"));
     QCOMPARE(readAll(m_served.filePath(remote)), bytes);
     QVERIFY(!ftp.isBusy());
-    QCOMPARE(ftp.state(), int(FtpClient::Done));
+    QCOMPARE(ftp.state(), FtpClient::State::Done);
     QCOMPARE(ftp.steps()[3].command,
              FtpClient::portCommand(QHostAddress::LocalHost, ftp.listenPort()));
     QCOMPARE(ftp.chunkSize(), 2920);
@@ -323,12 +328,12 @@ void TestFtpClient::wrongPasswordGivesServerReply() {
     ftp.upload(QStringLiteral("127.0.0.1"), kUser, QStringLiteral("wrong"),
                localFile(QStringLiteral("pw.bin"), "x"), QStringLiteral("pw.bin"));
     QVERIFY(res.wait(kResultWaitMs));
-    const QString text = res.first().first().toString();
+    const QString text = resultText(res.first().first());
     QVERIFY2(text.startsWith(QStringLiteral("Ответ сервера: 530 ")), qPrintable(text));
     QVERIFY(!text.endsWith(QLatin1Char('\n')) && !text.endsWith(QLatin1Char('\r')));
     QCOMPARE(ftp.lastFailure(), FtpClient::Failure::Login);
     QVERIFY(!ftp.isBusy());
-    QCOMPARE(ftp.state(), int(FtpClient::Failed));
+    QCOMPARE(ftp.state(), FtpClient::State::Failed);
     QVERIFY(!QFile::exists(m_served.filePath(QStringLiteral("pw.bin"))));
 }
 
@@ -342,7 +347,7 @@ void TestFtpClient::refusedConnectionReportsOnce() {
     QVERIFY(!ftp.isBusy());
     QVERIFY(!res.wait(300));
     QCOMPARE(res.count(), 1);
-    QCOMPARE(res.first().first().toString(),
+    QCOMPARE(resultText(res.first().first()),
              QStringLiteral("Ошибка сокета #10061 (сервер отклонил подключение)"));
     QCOMPARE(ftp.lastFailure(), FtpClient::Failure::Server);
 }
@@ -354,8 +359,8 @@ void TestFtpClient::finishedHandlerMayStartNextUpload() {
     prepare(ftp, m_serverPort);
     QStringList results;
     const QString second = localFile(QStringLiteral("second.bin"), pattern(3000, 2));
-    connect(&ftp, &FtpClient::finished, this, [&](const QString& text) {
-        results << text;
+    connect(&ftp, &FtpClient::finished, this, [&](const vigilux::core::Status& result) {
+        results << resultText(QVariant::fromValue(result));
         if (results.size() == 1) {
             QVERIFY(!ftp.isBusy());
             ftp.upload(QStringLiteral("127.0.0.1"), kUser, kPassword, second,
@@ -368,7 +373,7 @@ void TestFtpClient::finishedHandlerMayStartNextUpload() {
     QTRY_COMPARE_WITH_TIMEOUT(results.size(), 2, kResultWaitMs);
     QCOMPARE(results, QStringList({QStringLiteral("ok"), QStringLiteral("ok")}));
     QCOMPARE(readAll(m_served.filePath(QStringLiteral("second.bin"))), pattern(3000, 2));
-    QCOMPARE(ftp.state(), int(FtpClient::Done));
+    QCOMPARE(ftp.state(), FtpClient::State::Done);
 }
 
 void TestFtpClient::takenListenPortIsReplaced() {
@@ -398,7 +403,7 @@ void TestFtpClient::takenListenPortIsReplaced() {
     ftp.upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
                localFile(QStringLiteral("port.bin"), pattern(7, 7)), QStringLiteral("port.bin"));
     QVERIFY(res.wait(kResultWaitMs));
-    QCOMPARE(res.first().first().toString(), QStringLiteral("ok"));
+    QCOMPARE(resultText(res.first().first()), QStringLiteral("ok"));
     QVERIFY(draws->empty());
     QVERIFY(ftp.listenPort() != taken);
     QCOMPARE(readAll(m_served.filePath(QStringLiteral("port.bin"))), pattern(7, 7));
@@ -448,7 +453,7 @@ void TestFtpClient::scriptedDialogues() {
     ftp.upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
                localFile(QStringLiteral("scripted.bin"), bytes), QStringLiteral("dir/x.jpg"));
     QVERIFY(res.wait(kResultWaitMs));
-    QCOMPARE(res.first().first().toString(), QStringLiteral("ok"));
+    QCOMPARE(resultText(res.first().first()), QStringLiteral("ok"));
     QCOMPARE(server.verbs(), verbs);
     QCOMPARE(server.commands.first(), QByteArray("USER bob"));
     QCOMPARE(server.commands.last(), QByteArray("SIZE dir/x.jpg"));
@@ -535,13 +540,13 @@ void TestFtpClient::failuresEndTheJobOnce() {
     ftp.upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
                localFile(QStringLiteral("fail.bin"), pattern(4000, 4)), QStringLiteral("f.bin"));
     QVERIFY(res.wait(kResultWaitMs));
-    const QString text = res.first().first().toString();
+    const QString text = resultText(res.first().first());
     if (expected.endsWith(QLatin1Char('#')))
         QVERIFY2(text.startsWith(expected), qPrintable(text));
     else
         QCOMPARE(text, expected);
     QVERIFY(!ftp.isBusy());
-    QCOMPARE(ftp.state(), int(FtpClient::Failed));
+    QCOMPARE(ftp.state(), FtpClient::State::Failed);
     QVERIFY(!res.wait(700)); // past every bound: nothing more arrives
     QCOMPARE(res.count(), 1);
 }
@@ -574,7 +579,7 @@ void TestFtpClient::lineBreaksInArgumentsAreRefused() {
     ftp.upload(QStringLiteral("127.0.0.1"), user, password,
                localFile(QStringLiteral("inject.bin"), "x"), remote);
     QVERIFY(res.wait(kResultWaitMs));
-    QCOMPARE(res.first().first().toString(), expected);
+    QCOMPARE(resultText(res.first().first()), expected);
     QVERIFY(!ftp.isBusy());
     QTest::qWait(100);
     QCOMPARE(res.count(), 1);
@@ -589,7 +594,7 @@ void TestFtpClient::missingLocalFileFails() {
     const QString path = m_local.filePath(QStringLiteral("no-such.jpg"));
     ftp.upload(QStringLiteral("127.0.0.1"), kUser, kPassword, path, QStringLiteral("n.jpg"));
     QVERIFY(res.wait(kResultWaitMs));
-    const QString text = res.first().first().toString();
+    const QString text = resultText(res.first().first());
     QVERIFY2(text.startsWith(QStringLiteral("Не удалось открыть файл ") + path), qPrintable(text));
     QVERIFY(!ftp.isBusy());
     QVERIFY(!server.commands.contains("STOR n.jpg"));
@@ -603,17 +608,18 @@ void TestFtpClient::statusBlinksWhileRunningThenShowsResult() {
     FtpClient ftp;
     prepare(ftp, server.port());
     ftp.setBounds({1000, 1000, 1000, 1000});
-    QList<int> states;
-    connect(&ftp, &FtpClient::stateChanged, this, [&](int s) { states << s; });
+    QList<FtpClient::State> states;
+    connect(&ftp, &FtpClient::stateChanged, this, [&](FtpClient::State s) { states << s; });
     QSignalSpy res(&ftp, &FtpClient::finished);
     ftp.upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
                localFile(QStringLiteral("blink.bin"), "x"), QStringLiteral("b.bin"));
     QVERIFY(res.wait(kResultWaitMs));
     QVERIFY2(states.size() >= 4, qPrintable(QString::number(states.size())));
-    QCOMPARE(states.mid(0, 2), QList<int>({FtpClient::Queued, FtpClient::Working}));
+    QCOMPARE(states.mid(0, 2),
+             QList<FtpClient::State>({FtpClient::State::Queued, FtpClient::State::Working}));
     for (qsizetype i = 1; i + 1 < states.size(); ++i)
-        QVERIFY(states[i] == FtpClient::Queued || states[i] == FtpClient::Working);
-    QCOMPARE(states.last(), int(FtpClient::Failed));
+        QVERIFY(states[i] == FtpClient::State::Queued || states[i] == FtpClient::State::Working);
+    QCOMPARE(states.last(), FtpClient::State::Failed);
     const qsizetype finalCount = states.size();
     QTest::qWait(500); // the blink has stopped
     QCOMPARE(states.size(), finalCount);
@@ -630,8 +636,8 @@ void TestFtpClient::nextFilesGoOnTheKeptConnection() {
     const QByteArray second = pattern(3000, 12);
     const QString secondPath = localFile(QStringLiteral("kept2.bin"), second);
     QStringList results;
-    connect(&ftp, &FtpClient::finished, this, [&](const QString& text) {
-        results << text;
+    connect(&ftp, &FtpClient::finished, this, [&](const vigilux::core::Status& result) {
+        results << resultText(QVariant::fromValue(result));
         if (results.size() == 1)
             ftp.upload(QStringLiteral("127.0.0.1"), kUser, kPassword, secondPath,
                        QStringLiteral("b.bin"), FtpClient::Start::Promptly);
@@ -678,7 +684,7 @@ void TestFtpClient::keptConnectionThatWentAwayIsReplaced() {
                FtpClient::Start::Promptly);
     QVERIFY(res.wait(kResultWaitMs));
     QCOMPARE(res.count(), 2);
-    QCOMPARE(res.last().first().toString(), QStringLiteral("ok"));
+    QCOMPARE(resultText(res.last().first()), QStringLiteral("ok"));
     QCOMPARE(server.connections, 2);
     QCOMPARE(server.received, pattern(100, 21) + pattern(200, 22));
     QCOMPARE(server.commands.first(), QByteArray("USER bob"));
@@ -714,7 +720,7 @@ void TestFtpClient::dataConnectionOnlyFromTheServer() {
     ftp.upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
                localFile(QStringLiteral("thief.bin"), bytes), QStringLiteral("t.bin"));
     QVERIFY(res.wait(kResultWaitMs));
-    QCOMPARE(res.first().first().toString(), QStringLiteral("ok"));
+    QCOMPARE(resultText(res.first().first()), QStringLiteral("ok"));
     QVERIFY(thiefTurnedAway);
     QVERIFY(stolen.isEmpty());
     QCOMPARE(outsiderError, QAbstractSocket::ConnectionRefusedError);
@@ -750,7 +756,7 @@ void TestFtpClient::slowLinkThatKeepsMovingIsNotCutOff() {
     ftp.upload(QStringLiteral("127.0.0.1"), kUser, kPassword,
                localFile(QStringLiteral("slow.bin"), bytes), QStringLiteral("slow.bin"));
     QVERIFY(res.wait(60000));
-    QCOMPARE(res.first().first().toString(), QStringLiteral("ok"));
+    QCOMPARE(resultText(res.first().first()), QStringLiteral("ok"));
     // The peer prints what it received and ends.
     // It may have ended while the result was awaited.
     QVERIFY(peer.state() == QProcess::NotRunning || peer.waitForFinished(15000));
@@ -772,8 +778,9 @@ void TestFtpClient::linkAtAStandstillIsCutOffAfterTheReplyBound() {
                localFile(QStringLiteral("stuck.bin"), pattern(12 * 1024, 7)),
                QStringLiteral("stuck.bin"));
     QVERIFY(res.wait(30000));
-    QVERIFY2(res.first().first().toString().startsWith(QStringLiteral("Сервер не принимал данные")),
-             qPrintable(res.first().first().toString()));
+    QVERIFY2(
+        resultText(res.first().first()).startsWith(QStringLiteral("Сервер не принимал данные")),
+        qPrintable(resultText(res.first().first())));
     QCOMPARE(res.count(), 1);
     // It may have ended while the result was awaited.
     QVERIFY(peer.state() == QProcess::NotRunning || peer.waitForFinished(15000));

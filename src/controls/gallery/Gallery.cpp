@@ -102,15 +102,15 @@ QWidget* toolbar(QWidget* parent) {
     auto* grid = new QGridLayout(box);
     const QString looks[] = {QStringLiteral("normal"), QStringLiteral("hover"),
                              QStringLiteral("pressed")};
-    const QString kinds[] = {QStringLiteral("tb1 close"), QStringLiteral("tb2 to tray"),
-                             QStringLiteral("tb3 maximize"), QStringLiteral("tb3 restore")};
+    const QString kinds[] = {QStringLiteral("close"), QStringLiteral("to tray"),
+                             QStringLiteral("maximize"), QStringLiteral("restore")};
     for (int l = 0; l < 3; ++l)
         grid->addWidget(small(looks[l], box), 0, l + 1, Qt::AlignCenter);
     for (int k = 0; k < 4; ++k) {
         grid->addWidget(small(kinds[k], box), k + 1, 0);
         for (int l = 0; l < 3; ++l) {
             auto* b = new TitleBarButton(static_cast<TitleBarButton::Kind>(std::min(k, 2)), box);
-            b->setObjectName(QStringLiteral("titleBarButton%1_%2").arg(std::min(k, 2) + 1).arg(l));
+            b->setObjectName(QStringLiteral("titleBarButton%1_%2").arg(k).arg(l));
             b->setRestoreGlyph(k == 3);
             b->showLook(static_cast<TitleBarButton::Look>(l));
             grid->addWidget(b, k + 1, l + 1, Qt::AlignCenter);
@@ -127,7 +127,7 @@ QWidget* buttons(QWidget* parent) {
                               QStringLiteral("pressed"), QStringLiteral("focused"),
                               QStringLiteral("disabled")};
     const QString styles[] = {QStringLiteral("style 0 raised"), QStringLiteral("style 1 flat"),
-                              QStringLiteral("style 2 flat"), QStringLiteral("style 3 XP")};
+                              QStringLiteral("style 2 flat"), QStringLiteral("style 3 rounded")};
     for (int s = 0; s < 5; ++s)
         grid->addWidget(small(states[s], box), 0, s + 1, Qt::AlignCenter);
     int index = 0;
@@ -294,21 +294,21 @@ Gallery::Gallery(QWidget* parent)
     auto* left = new QVBoxLayout;
     left->addWidget(heading(QStringLiteral("Slider"), this));
     left->addWidget(sliders(this));
-    left->addWidget(heading(QStringLiteral("Toolbar buttons tb1..tb3"), this));
+    left->addWidget(heading(QStringLiteral("Title-bar buttons"), this));
     left->addWidget(toolbar(this));
     left->addStretch();
     auto* right = new QVBoxLayout;
-    right->addWidget(heading(QStringLiteral("Check"), this));
+    right->addWidget(heading(QStringLiteral("Check box"), this));
     right->addWidget(checks(this));
     right->addStretch();
     top->addLayout(left, 3);
     top->addLayout(right, 2);
     outer->addLayout(top);
-    outer->addWidget(heading(QStringLiteral("XpB"), this));
+    outer->addWidget(heading(QStringLiteral("Push button"), this));
     outer->addWidget(buttons(this));
-    outer->addWidget(heading(QStringLiteral("InfoTip"), this));
+    outer->addWidget(heading(QStringLiteral("Info tip"), this));
     outer->addWidget(tips(this));
-    outer->addWidget(heading(QStringLiteral("Plabel and SizeGrip"), this));
+    outer->addWidget(heading(QStringLiteral("Caption labels and size grips"), this));
     outer->addWidget(labelsAndGrips(this));
 }
 
