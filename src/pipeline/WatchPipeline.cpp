@@ -5,6 +5,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QPainter>
+
+#include <algorithm>
 
 #include <cmath>
 
@@ -160,7 +163,16 @@ void WatchPipeline::onAlarm(bool motion) {
 void WatchPipeline::saveAlarmPicture() {
     // The frame the detector has just judged, converted only now that it is
     // to be kept.
-    m_events.saveAlarmFrame(m_stepLayout.toImage(m_detector.frameBuffer().data()));
+    QImage picture = m_stepLayout.toImage(m_detector.frameBuffer().data());
+    if (m_context.settings.objectBoxes && detectorWantsEveryFrame() && !picture.isNull()) {
+        // What the object detector found, framed on the picture.
+        QPainter painter(&picture);
+        painter.setPen(QPen(QColor(255, 40, 40), std::max(1, picture.width() / 320)));
+        for (const detection::DetectedObject& object : m_detector.objects().objects)
+            if (object.alarming)
+                painter.drawRect(object.box);
+    }
+    m_events.saveAlarmFrame(picture);
 }
 
 } // namespace vigilux::pipeline
