@@ -8,6 +8,7 @@
 #include <QFileInfo>
 
 #include <cmath>
+#include <utility>
 
 namespace vigilux::notify {
 
@@ -65,6 +66,7 @@ QString EventNotifier::summary(const events::MotionEvent& event) {
 void EventNotifier::onStarted(const events::MotionEvent& event) {
     m_pictureWait.stop();
     m_event = event;
+    m_heldClips.clear();
     m_silent = m_muted && m_muted();
     m_startPending = !m_silent;
     // A clip that comes after a muted event is that event's: not sent.
@@ -90,12 +92,17 @@ void EventNotifier::onEnding(const events::MotionEvent& event) {
 
 void EventNotifier::onEnded(const events::MotionEvent& event) {
     m_pictureWait.stop();
+    m_endedNumber = event.number;
+    const QStringList held = std::exchange(m_heldClips, {});
     if (m_silent || event.number != m_event.number)
         return;
     m_silent = true;
     if (m_muted && m_muted())
         return;
     sendBoth(QStringLiteral("Событие %1 закончилось").arg(event.number), summary(event), QString());
+    // Every event's messages come in one order: start, summary, clip.
+    for (const QString& clip : held)
+        clipFinished(clip);
 }
 
 void EventNotifier::sendStart(const QString& picture) {
@@ -110,6 +117,11 @@ void EventNotifier::sendStart(const QString& picture) {
 void EventNotifier::clipFinished(const QString& path) {
     if (m_lastAnnounced == 0 || (m_muted && m_muted()))
         return;
+    // A clip of an event whose end is not yet told waits for its summary.
+    if (m_lastAnnounced == m_event.number && m_endedNumber != m_event.number) {
+        m_heldClips << path;
+        return;
+    }
     const qint64 size = QFileInfo(path).size();
     if (size <= 0)
         return;

@@ -73,6 +73,8 @@ private:
     bool m_startPending = false; // the start message waits for a picture
     bool m_silent = true;        // the current event sends nothing
     int m_lastAnnounced = 0;     // number of the last event that was announced
+    int m_endedNumber = 0;       // number of the last event whose end was heard
+    QStringList m_heldClips;     // clips of the open event, sent after its summary
 };
 
 } // namespace vigilux::notify

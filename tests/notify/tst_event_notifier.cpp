@@ -177,6 +177,27 @@ private slots:
         QCOMPARE(rig.mail().size(), 1);
     }
 
+    // A clip that is done before its event has ended (its post-roll is
+    // shorter than the event's gap) still follows the event's summary.
+    void clipAfterSummaryWhenDoneFirst() {
+        Rig rig(journal());
+        rig.settings.mailOn = false;
+        const QString clip = m_dir.filePath(QStringLiteral("early.mp4"));
+        QFile file(clip);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(2048, 'v'));
+        file.close();
+        rig.tracker.alarmStep(10);
+        rig.tracker.addSavedFile(QStringLiteral("/p/a.jpg"));
+        rig.notifier->clipFinished(clip); // done while the event is open
+        QCOMPARE(rig.telegram().size(), 1);
+        rig.clock.advance(rig.tracker.gapSeconds() * 1000.0);
+        rig.tracker.poll();
+        QCOMPARE(rig.telegram().size(), 3);
+        QCOMPARE(rig.telegram()[1].kind, Kind::Text);
+        QCOMPARE(rig.telegram()[2].kind, Kind::Video);
+    }
+
     // The program's wiring: settings from options.ini (the token scrambled
     // there), the queue beside it, a real HTTP peer for the Bot API that
     // receives the picture byte for byte and then the summary.
