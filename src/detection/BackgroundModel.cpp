@@ -54,17 +54,21 @@ int BackgroundModel::estimateTone(const LumaImage& luma, Reference reference, To
     std::int32_t* global = m_histogram.data() + std::size_t(kBands) * kDiffs;
     std::array<int, kBands> counts{};
     int total = 0;
-    // Every other pixel of every other line is plenty for a median.
+    // Every fourth pixel of every other line is plenty for a median.
     for (int y = 0; y < luma.height; y += 2) {
-        for (int x = 0; x < luma.width; x += 2) {
+        for (int x = 0; x < luma.width; x += 4) {
             const std::size_t i = std::size_t(y) * luma.width + x;
             const int ref = reference(i);
             const int d = int(luma.pixels[i]) - ref + 255;
             ++m_histogram[std::size_t(ref >> 4) * kDiffs + d];
-            ++global[d];
             ++counts[std::size_t(ref >> 4)];
-            ++total;
         }
+    }
+    for (int b = 0; b < kBands; ++b) {
+        const std::int32_t* band = m_histogram.data() + std::size_t(b) * kDiffs;
+        for (int d = 0; d < kDiffs; ++d)
+            global[d] += band[d];
+        total += counts[std::size_t(b)];
     }
     const int shift = medianOf(global, total);
     // A band's offset may differ from the whole picture's (clipped
@@ -97,13 +101,15 @@ int BackgroundModel::estimateTone(const LumaImage& luma, Reference reference, To
             }
         }
     }
-    // Linear between band centres, rounded half away from zero.
+    // Linear between band centres, rounded half away from zero; stored as
+    // the level the reference should show now.
     for (int v = 0; v < 256; ++v) {
         const int b0 = std::clamp((v - 8) >> 4, 0, kBands - 1);
         const int b1 = std::min(b0 + 1, kBands - 1);
         const int t = std::clamp(v - (b0 * 16 + 8), 0, 16);
         const int sum = offset[std::size_t(b0)] * (16 - t) + offset[std::size_t(b1)] * t;
-        map[std::size_t(v)] = sum >= 0 ? (sum + 8) / 16 : -((-sum + 8) / 16);
+        const int offsetAt = sum >= 0 ? (sum + 8) / 16 : -((-sum + 8) / 16);
+        map[std::size_t(v)] = std::uint8_t(std::clamp(v + offsetAt, 0, 255));
     }
     return shift;
 }
@@ -130,8 +136,6 @@ BackgroundModel::Frame BackgroundModel::apply(const LumaImage& luma, int dtMs,
     const int dt = std::clamp(dtMs, 1, 1000);
     frame.toneShift = estimateTone(
         luma, [this](std::size_t i) { return (m_mean[i] + 128) >> 8; }, m_toBackground);
-    estimateTone(
-        luma, [this](std::size_t i) { return int(m_previous[i]); }, m_toPrevious);
 
     const bool warm = m_warmupLeftMs > 0;
     if (!warm && m_relearnLeftMs <= 0 && std::abs(frame.toneShift) >= kLightJump) {
@@ -139,6 +143,9 @@ BackgroundModel::Frame BackgroundModel::apply(const LumaImage& luma, int dtMs,
         m_relearnLeftMs = settings.relearnMs;
     }
     const bool relearn = m_relearnLeftMs > 0;
+    if (relearn) // objects are then found against the previous frame
+        estimateTone(
+            luma, [this](std::size_t i) { return int(m_previous[i]); }, m_toPrevious);
     frame.warmingUp = warm;
     frame.relearning = relearn;
 
@@ -154,30 +161,52 @@ BackgroundModel::Frame BackgroundModel::apply(const LumaImage& luma, int dtMs,
     const int floor = std::max(1, settings.noiseFloor);
 
     std::size_t changed = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const int v = luma.pixels[i];
-        const int m = (m_mean[i] + 128) >> 8;
-        const int expected = std::clamp(m + m_toBackground[std::size_t(m)], 0, 255);
-        const int d = std::abs(v - expected);
-        const int threshold = std::max(floor, factor * m_deviation[i] / (10 * 256));
-        const bool differs = d > threshold;
-        bool object = differs;
-        if (relearn) {
-            const int p = m_previous[i];
-            const int before = std::clamp(p + m_toPrevious[std::size_t(p)], 0, 255);
-            object = std::abs(v - before) > threshold + threshold / 2;
-        }
-        if (object && !warm) {
-            foreground[i] = 255;
-            ++changed;
-        }
-        const int rate = object ? objectRate : backgroundRate;
-        m_mean[i] = std::uint16_t(m_mean[i] + roundShift12(((v << 8) - m_mean[i]) * rate));
-        if (!relearn) {
+    if (!warm && !relearn) {
+        // The usual case, on its own without branches: what the general
+        // loop below does when neither warming up nor re-learning.
+        for (std::size_t i = 0; i < n; ++i) {
+            const int v = luma.pixels[i];
+            const int d = std::abs(v - int(m_toBackground[std::size_t((m_mean[i] + 128) >> 8)]));
+            const int threshold =
+                std::max(floor, int((std::int64_t(factor) * m_deviation[i] * 26215) >> 26));
+            const bool differs = d > threshold;
+            foreground[i] = differs ? 255 : 0;
+            changed += differs;
+            const int rate = differs ? objectRate : backgroundRate;
+            m_mean[i] = std::uint16_t(m_mean[i] + roundShift12(((v << 8) - m_mean[i]) * rate));
             const int target = std::min(d, kDeviationCap) << 8;
             const int devRate = differs ? deviationObjectRate : deviationRate;
             m_deviation[i] =
                 std::uint16_t(m_deviation[i] + roundShift12((target - m_deviation[i]) * devRate));
+        }
+    } else {
+        for (std::size_t i = 0; i < n; ++i) {
+            const int v = luma.pixels[i];
+            const int m = (m_mean[i] + 128) >> 8;
+            const int expected = m_toBackground[std::size_t(m)];
+            const int d = std::abs(v - expected);
+            // factor / 10 x deviation / 256, the division as a multiplication.
+            const int threshold =
+                std::max(floor, int((std::int64_t(factor) * m_deviation[i] * 26215) >> 26));
+            const bool differs = d > threshold;
+            bool object = differs;
+            if (relearn) {
+                const int p = m_previous[i];
+                const int before = m_toPrevious[std::size_t(p)];
+                object = std::abs(v - before) > threshold + threshold / 2;
+            }
+            if (object && !warm) {
+                foreground[i] = 255;
+                ++changed;
+            }
+            const int rate = object ? objectRate : backgroundRate;
+            m_mean[i] = std::uint16_t(m_mean[i] + roundShift12(((v << 8) - m_mean[i]) * rate));
+            if (!relearn) {
+                const int target = std::min(d, kDeviationCap) << 8;
+                const int devRate = differs ? deviationObjectRate : deviationRate;
+                m_deviation[i] = std::uint16_t(m_deviation[i] +
+                                               roundShift12((target - m_deviation[i]) * devRate));
+            }
         }
     }
     m_previous = luma.pixels;

@@ -56,8 +56,9 @@ public:
     std::size_t memoryBytes() const;
 
 private:
-    using ToneMap = std::array<int, 256>;
-    // Offsets that bring a reference level to what this frame shows at it.
+    using ToneMap = std::array<std::uint8_t, 256>;
+    // For each reference level, what this frame shows at it; returns the
+    // median difference.
     template <typename Reference>
     int estimateTone(const LumaImage& luma, Reference reference, ToneMap& map);
 

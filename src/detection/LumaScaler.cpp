@@ -75,14 +75,13 @@ inline std::uint32_t lumaOf(const std::uint8_t* p, const Access& a) {
     return (77u * p[a.r] + 150u * p[a.g] + 29u * p[a.b] + 128u) >> 8;
 }
 
-// Sums `factor` pixels of one line into each column of `sums`; Step 0 reads
-// the step from the access.
-template <bool Rgb, int Step>
+// Sums `factor` pixels of one line into each column of `sums`.
+template <bool Rgb>
 void addLine(const std::uint8_t* line, const Access& a, int factor, int width,
              std::uint32_t* sums) {
     for (int x = 0; x < width; ++x) {
         std::uint32_t s = 0;
-        const int step = Step ? Step : a.step; // a constant step lets the compiler vectorise
+        const int step = a.step;
         const std::uint8_t* p = line + qsizetype(x) * factor * step;
         for (int k = 0; k < factor; ++k, p += step) {
             if constexpr (Rgb)
@@ -115,24 +114,84 @@ bool LumaScaler::scale(const std::uint8_t* data, qsizetype bytes, const video::F
     out.height = h;
     out.factor = factor;
     out.pixels.resize(std::size_t(w) * h);
-    m_rowSums.assign(std::size_t(w), 0);
     const std::uint32_t area = std::uint32_t(factor) * factor;
+    // Division by the box area as a multiplication: exact for every sum of
+    // `area` bytes (the error of the reciprocal stays below one unit).
+    const std::uint64_t reciprocal = ((std::uint64_t(1) << 32) + area - 1) / area;
+    const auto average = [&](std::uint32_t sum) {
+        return std::uint8_t((std::uint64_t(sum + area / 2) * reciprocal) >> 32);
+    };
+    if (!a.rgb && a.step == 1) {
+        // The Y plane: add whole lines first (the compiler vectorises it),
+        // then the boxes along each summed line. Boxes four or more lines
+        // high take every other line: reading the frame is most of the
+        // cost, and the smoothing below makes up for the noise.
+        const int lineStep = factor >= 4 ? 2 : 1;
+        const std::uint32_t used = std::uint32_t(factor / lineStep) * factor;
+        const std::uint64_t usedReciprocal = ((std::uint64_t(1) << 32) + used - 1) / used;
+        m_lineSums.resize(std::size_t(w) * factor);
+        for (int y = 0; y < h; ++y) {
+            std::fill(m_lineSums.begin(), m_lineSums.end(), std::uint16_t(0));
+            for (int k = 0; k < factor; k += lineStep) {
+                const std::uint8_t* line = data + a.offset + qsizetype(a.stride) * (y * factor + k);
+                for (std::size_t i = 0; i < m_lineSums.size(); ++i)
+                    m_lineSums[i] = std::uint16_t(m_lineSums[i] + line[i]);
+            }
+            std::uint8_t* row = out.pixels.data() + std::size_t(y) * w;
+            const std::uint16_t* sums = m_lineSums.data();
+            for (int x = 0; x < w; ++x, sums += factor) {
+                std::uint32_t sum = 0;
+                for (int k = 0; k < factor; ++k)
+                    sum += sums[k];
+                row[x] = std::uint8_t((std::uint64_t(sum + used / 2) * usedReciprocal) >> 32);
+            }
+        }
+        smooth(out);
+        return true;
+    }
+    m_rowSums.assign(std::size_t(w), 0);
     for (int y = 0; y < h; ++y) {
         std::fill(m_rowSums.begin(), m_rowSums.end(), 0u);
         for (int k = 0; k < factor; ++k) {
             const std::uint8_t* line = data + a.offset + qsizetype(a.stride) * (y * factor + k);
             if (a.rgb)
-                addLine<true, 0>(line, a, factor, w, m_rowSums.data());
-            else if (a.step == 1)
-                addLine<false, 1>(line, a, factor, w, m_rowSums.data());
+                addLine<true>(line, a, factor, w, m_rowSums.data());
             else
-                addLine<false, 0>(line, a, factor, w, m_rowSums.data());
+                addLine<false>(line, a, factor, w, m_rowSums.data());
         }
         std::uint8_t* row = out.pixels.data() + std::size_t(y) * w;
         for (int x = 0; x < w; ++x)
-            row[x] = std::uint8_t((m_rowSums[std::size_t(x)] + area / 2) / area);
+            row[x] = average(m_rowSums[std::size_t(x)]);
     }
+    smooth(out);
     return true;
+}
+
+void LumaScaler::smooth(LumaImage& image) {
+    // 3 x 3 box, edges repeated: sensor noise of a dark room drops to a third
+    // while a person, dozens of pixels across even here, keeps its contrast.
+    const int w = image.width;
+    const int h = image.height;
+    if (w < 2 || h < 2)
+        return;
+    m_lineSums.resize(std::size_t(w) * h);
+    for (int y = 0; y < h; ++y) {
+        const std::uint8_t* row = image.pixels.data() + std::size_t(y) * w;
+        std::uint16_t* sums = m_lineSums.data() + std::size_t(y) * w;
+        sums[0] = std::uint16_t(2 * row[0] + row[1]);
+        for (int x = 1; x < w - 1; ++x)
+            sums[x] = std::uint16_t(row[x - 1] + row[x] + row[x + 1]);
+        sums[w - 1] = std::uint16_t(row[w - 2] + 2 * row[w - 1]);
+    }
+    for (int y = 0; y < h; ++y) {
+        const std::uint16_t* above = m_lineSums.data() + std::size_t(std::max(0, y - 1)) * w;
+        const std::uint16_t* here = m_lineSums.data() + std::size_t(y) * w;
+        const std::uint16_t* below = m_lineSums.data() + std::size_t(std::min(h - 1, y + 1)) * w;
+        std::uint8_t* row = image.pixels.data() + std::size_t(y) * w;
+        // (sum + 4) / 9 as a multiplication, exact for sums up to 9 x 255.
+        for (int x = 0; x < w; ++x)
+            row[x] = std::uint8_t(((above[x] + here[x] + below[x] + 4u) * 7282u) >> 16);
+    }
 }
 
 cv::Mat LumaScaler::fullLuma(const std::uint8_t* data, qsizetype bytes,

@@ -15,8 +15,15 @@ namespace {
 constexpr std::int64_t kPersonRetryMs = 500;
 } // namespace
 
+struct ObjectDetector::Scratch {
+    cv::Mat open = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3));
+    cv::Mat close = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5));
+    cv::Mat work, labels, stats, centroids;
+};
+
 ObjectDetector::ObjectDetector(const ObjectDetectorSettings& settings)
-    : m_settings(settings) {}
+    : m_settings(settings)
+    , m_scratch(std::make_unique<Scratch>()) {}
 
 ObjectDetector::~ObjectDetector() = default;
 
@@ -41,32 +48,38 @@ std::vector<Blob> ObjectDetector::findBlobs(std::int64_t& changed) {
     cv::bitwise_and(foreground, mask, foreground);
     // Opening drops specks of noise; closing joins the pieces of one object
     // (a shirt the colour of the wall splits a person in two).
-    const cv::Mat open = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3));
-    const cv::Mat close = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5));
-    cv::morphologyEx(foreground, foreground, cv::MORPH_OPEN, open);
-    cv::morphologyEx(foreground, foreground, cv::MORPH_CLOSE, close);
+    Scratch& s = *m_scratch;
+    cv::morphologyEx(foreground, s.work, cv::MORPH_OPEN, s.open);
+    cv::morphologyEx(s.work, foreground, cv::MORPH_CLOSE, s.close);
     cv::bitwise_and(foreground, mask, foreground);
     changed = cv::countNonZero(foreground);
 
-    cv::Mat labels, stats, centroids;
     const int count =
-        cv::connectedComponentsWithStats(foreground, labels, stats, centroids, 8, CV_32S);
+        cv::connectedComponentsWithStats(foreground, s.labels, s.stats, s.centroids, 8, CV_32S);
     std::vector<Blob> blobs;
     for (int i = 1; i < count; ++i) {
-        const int* s = stats.ptr<int>(i);
-        blobs.push_back({QRect(s[cv::CC_STAT_LEFT], s[cv::CC_STAT_TOP], s[cv::CC_STAT_WIDTH],
-                               s[cv::CC_STAT_HEIGHT]),
-                         s[cv::CC_STAT_AREA]});
+        const int* stat = s.stats.ptr<int>(i);
+        blobs.push_back({QRect(stat[cv::CC_STAT_LEFT], stat[cv::CC_STAT_TOP],
+                               stat[cv::CC_STAT_WIDTH], stat[cv::CC_STAT_HEIGHT]),
+                         stat[cv::CC_STAT_AREA]});
     }
     return blobs;
 }
 
 ObjectStep ObjectDetector::step(const std::uint8_t* data, qsizetype bytes,
                                 const video::FrameLayout& layout, std::int64_t timeMs) {
+    if (m_started && layout.size == m_frameSize && timeMs >= m_lastMs &&
+        timeMs - m_lastMs < m_settings.minIntervalMs) {
+        ObjectStep repeated = m_last;
+        repeated.analysed = false;
+        repeated.lightChange = false;
+        return repeated;
+    }
     ObjectStep result;
     if (!m_scaler.scale(data, bytes, layout, m_luma))
         return result;
     result.valid = true;
+    result.analysed = true;
     if (layout.size != m_frameSize) {
         m_frameSize = layout.size;
         reset();
@@ -127,6 +140,7 @@ ObjectStep ObjectDetector::step(const std::uint8_t* data, qsizetype bytes,
         }
     }
     result.alarm = result.objectCount > 0;
+    m_last = result;
     return result;
 }
 

@@ -37,7 +37,10 @@ struct DetectedObject {
 };
 
 struct ObjectStep {
-    bool valid = false;            // false: the frame's layout could not be read
+    bool valid = false; // false: the frame's layout could not be read
+    // False when the frame came too soon after the last analysed one: the
+    // step repeats that one's results.
+    bool analysed = false;
     int changedPercent = 0;        // share of the picture in motion, 0..100
     bool alarm = false;            // an object is confirmed on this frame
     int objectCount = 0;           // alarming objects
@@ -82,8 +85,11 @@ private:
     BackgroundModel m_model;
     ObjectTracker m_tracker;
     std::unique_ptr<PersonConfirmer> m_person;
+    struct Scratch; // OpenCV's buffers, kept so no frame allocates
+    std::unique_ptr<Scratch> m_scratch;
     std::vector<std::uint8_t> m_foreground;
     std::int64_t m_lastMs = 0;
+    ObjectStep m_last;
     bool m_started = false;
     QSize m_frameSize;
 };
