@@ -585,12 +585,12 @@ private slots:
         r.m().startCapture();
         r.m().capture().onCamerasChanged(); // some other device came and went
         QVERIFY(r.m().capture().offlineWidget().isVisibleTo(&r.m()));
-        QVERIFY(!r.m().button(1).isEnabled());
+        QVERIFY(!r.button(Button::Watch).isEnabled());
         r.device->connectResult = true;
         r.m().capture().onCamerasChanged();
         QVERIFY(r.m().capture().running());
         QVERIFY(!r.m().capture().offlineWidget().isVisibleTo(&r.m()));
-        QVERIFY(r.m().button(1).isEnabled());
+        QVERIFY(r.button(Button::Watch).isEnabled());
     }
 
     void captureFailureShowsOfflinePictureAndRetries() {
