@@ -61,8 +61,10 @@ void SettingsStorage::load() {
         setDefaults();
     // When even the defaults could not be written there is nothing to read
     // back: the texts keep the defaults just set instead of becoming "".
-    Table::load(ini, m_context.settings, QFileInfo::exists(ini.fileName()));
+    // The detector's keys first: the table's load ends on [HD], as the
+    // load always has.
     loadDetector(newFile);
+    Table::load(ini, m_context.settings, QFileInfo::exists(ini.fileName()));
     pushDetectorValues();
 }
 
