@@ -64,8 +64,11 @@ std::optional<Access> accessFor(const video::FrameLayout& layout, qsizetype byte
     const int h = layout.size.height();
     if (w <= 0 || h <= 0 || a.offset < 0 || a.stride < w * a.step)
         return std::nullopt;
-    const qsizetype last = a.offset + qsizetype(a.stride) * (h - 1) + qsizetype(w) * a.step;
-    if (last > bytes)
+    // The last byte read: the frame must hold it, and all its layout claims.
+    const int lastChannel = a.rgb ? std::max({a.r, a.g, a.b}) : 0;
+    const qsizetype last =
+        a.offset + qsizetype(a.stride) * (h - 1) + qsizetype(w - 1) * a.step + lastChannel;
+    if (last >= bytes || bytes < layout.bytes)
         return std::nullopt;
     return a;
 }

@@ -45,13 +45,16 @@ void ObjectDetector::reset() {
 std::vector<Blob> ObjectDetector::findBlobs(std::int64_t& changed) {
     cv::Mat foreground(m_luma.height, m_luma.width, CV_8UC1, m_foreground.data());
     const cv::Mat mask(m_luma.height, m_luma.width, CV_8UC1, m_mask.data());
-    cv::bitwise_and(foreground, mask, foreground);
+    const bool masked = !m_maskImage.isNull();
+    if (masked)
+        cv::bitwise_and(foreground, mask, foreground);
     // Opening drops specks of noise; closing joins the pieces of one object
     // (a shirt the colour of the wall splits a person in two).
     Scratch& s = *m_scratch;
     cv::morphologyEx(foreground, s.work, cv::MORPH_OPEN, s.open);
     cv::morphologyEx(s.work, foreground, cv::MORPH_CLOSE, s.close);
-    cv::bitwise_and(foreground, mask, foreground);
+    if (masked) // closing may grow an object into an ignored area
+        cv::bitwise_and(foreground, mask, foreground);
     changed = cv::countNonZero(foreground);
 
     const int count =
@@ -68,8 +71,12 @@ std::vector<Blob> ObjectDetector::findBlobs(std::int64_t& changed) {
 
 ObjectStep ObjectDetector::step(const std::uint8_t* data, qsizetype bytes,
                                 const video::FrameLayout& layout, std::int64_t timeMs) {
-    if (m_started && layout.size == m_frameSize && timeMs >= m_lastMs &&
-        timeMs - m_lastMs < m_settings.minIntervalMs) {
+    // Frames are analysed on a schedule of one per interval that allows a
+    // quarter interval of jitter: frames a little early still count, and
+    // the analysed rate stays at one per interval whatever the frame rate.
+    const int interval = std::max(0, m_settings.minIntervalMs);
+    const bool inOrder = m_started && layout.size == m_frameSize && timeMs >= m_lastMs;
+    if (inOrder && timeMs < m_dueMs - interval / 4) {
         ObjectStep repeated = m_last;
         repeated.analysed = false;
         repeated.lightChange = false;
@@ -90,6 +97,7 @@ ObjectStep ObjectDetector::step(const std::uint8_t* data, qsizetype bytes,
         m_mask = DetectionMask::scaled(m_maskImage, m_luma.width, m_luma.height);
 
     const std::int64_t dt = m_started ? timeMs - m_lastMs : 0;
+    m_dueMs = inOrder ? std::max(m_dueMs + interval, timeMs + interval / 2) : timeMs + interval;
     m_started = true;
     m_lastMs = timeMs;
     const BackgroundModel::Frame frame =

@@ -88,7 +88,8 @@ private:
     struct Scratch; // OpenCV's buffers, kept so no frame allocates
     std::unique_ptr<Scratch> m_scratch;
     std::vector<std::uint8_t> m_foreground;
-    std::int64_t m_lastMs = 0;
+    std::int64_t m_lastMs = 0; // the last analysed frame
+    std::int64_t m_dueMs = 0;  // when the next frame is due for analysis
     ObjectStep m_last;
     bool m_started = false;
     QSize m_frameSize;

@@ -5,12 +5,15 @@
 #include "VideoTools.h"
 
 #include "detection/DetectionMask.h"
+#include "detection/LumaScaler.h"
 #include "detection/ObjectCalibration.h"
 #include "detection/ObjectDetector.h"
 #include "video/VideoDecoder.h"
 
 #include <QTemporaryDir>
+
 #include <QTest>
+#include <algorithm>
 
 #include <opencv2/core/utility.hpp>
 
@@ -24,19 +27,21 @@ const QString kSamples = QStringLiteral(VIGILUX_OPENCV_SAMPLES);
 struct Replay {
     int steps = 0;
     int alarmSteps = 0;
+    int personSteps = 0;       // steps with an object confirmed as a person
     QList<qint64> eventStarts; // alarm steps 10 s or more after the last one
     QStringList lines;         // everything a step reports, for comparisons
 };
 
-Replay replay(const QString& file, const QImage& mask = {}) {
+Replay replay(const QString& file, const QImage& mask = {},
+              const detection::ObjectDetectorSettings& settings = {}, int maxSteps = 1 << 30) {
     Replay r;
     video::VideoDecoder decoder;
     if (!decoder.open(file))
         return r;
-    ObjectDetector detector;
+    ObjectDetector detector(settings);
     detector.setMask(mask);
     qint64 lastAlarm = -1;
-    while (decoder.next()) {
+    while (r.steps < maxSteps && decoder.next()) {
         const qint64 t = decoder.time().floorMs();
         const auto s =
             detector.step(decoder.picture(), decoder.layout().bytes, decoder.layout(), t);
@@ -53,6 +58,8 @@ Replay replay(const QString& file, const QImage& mask = {}) {
                         .arg(o.box.width())
                         .arg(o.box.height());
         r.lines << line;
+        r.personSteps += std::any_of(s.objects.begin(), s.objects.end(),
+                                     [](const detection::DetectedObject& o) { return o.person; });
         if (!s.alarm)
             continue;
         ++r.alarmSteps;
@@ -112,6 +119,41 @@ private slots:
                                  QStringLiteral("-vf"),
                                  QStringLiteral("crop=44:90:438:230,scale=22:45"),
                                  path(QStringLiteral("person.png"))}));
+    }
+
+    // Every layout a camera gives yields the same luma: a red of 200 is 60
+    // (BT.601) whatever the channel order, the Y plane is read as is.
+    void lumaOfEveryLayout_data() {
+        using P = video::FrameLayout::Pixel;
+        QTest::addColumn<P>("pixel");
+        QTest::addColumn<QByteArray>("pattern"); // repeated along each line
+        QTest::newRow("gray") << P::Gray8 << QByteArray("\x3c");
+        QTest::newRow("yuv420p") << P::Yuv420p << QByteArray("\x3c");
+        QTest::newRow("nv12") << P::Nv12 << QByteArray("\x3c");
+        QTest::newRow("yuyv") << P::Yuyv << QByteArray("\x3c\x80\x3c\x80");
+        QTest::newRow("uyvy") << P::Uyvy << QByteArray("\x80\x3c\x80\x3c");
+        QTest::newRow("rgb24") << P::Rgb24 << QByteArray("\xc8\0\0", 3);
+        QTest::newRow("bgr24") << P::Bgr24 << QByteArray("\0\0\xc8", 3);
+        QTest::newRow("bgrx32") << P::Bgrx32 << QByteArray("\0\0\xc8\xff", 4);
+        QTest::newRow("rgbx32") << P::Rgbx32 << QByteArray("\xc8\0\0\xff", 4);
+        QTest::newRow("xrgb32") << P::Xrgb32 << QByteArray("\xff\xc8\0\0", 4);
+        QTest::newRow("xbgr32") << P::Xbgr32 << QByteArray("\xff\0\0\xc8", 4);
+    }
+
+    void lumaOfEveryLayout() {
+        QFETCH(video::FrameLayout::Pixel, pixel);
+        QFETCH(QByteArray, pattern);
+        const auto layout = video::FrameLayout::packed(pixel, QSize(1280, 720));
+        std::vector<std::uint8_t> frame(std::size_t(layout.bytes), 0x80);
+        for (int i = 0; i < layout.stride[0] * 720; ++i)
+            frame[std::size_t(i)] = std::uint8_t(pattern[i % pattern.size()]);
+        detection::LumaScaler scaler;
+        detection::LumaImage luma;
+        QVERIFY(scaler.scale(frame.data(), layout.bytes, layout, luma));
+        QCOMPARE(luma.width, 320);
+        QVERIFY(std::all_of(luma.pixels.begin(), luma.pixels.end(),
+                            [](std::uint8_t v) { return v == 60; }));
+        QVERIFY(!scaler.scale(frame.data(), layout.bytes - 1, layout, luma)); // a short frame
     }
 
     void clips_data() {
@@ -190,6 +232,24 @@ private slots:
         QVERIFY(!r.eventStarts.isEmpty());
         QVERIFY(r.eventStarts[0] <= 4000); // people walk from the first frame
         QVERIFY(r.alarmSteps * 10 >= r.steps * 8);
+    }
+
+    // Person-only mode: the walkers of the pedestrian video are confirmed,
+    // a grey box as large as a person, crossing the lawn, is not.
+    void personOnly() {
+        detection::ObjectDetectorSettings settings;
+        settings.personOnly = true;
+        const Replay walkers = replay(kSamples + QStringLiteral("/vtest.avi"), {}, settings, 150);
+        qInfo("person steps %d alarms %d", walkers.personSteps, walkers.alarmSteps);
+        QVERIFY(walkers.alarmSteps > 0 && walkers.personSteps > 0);
+        const Replay box =
+            replay(clip(QStringLiteral("grey box"),
+                        QStringLiteral("[1]scale=30:60,drawbox=c=0x404040:t=fill[b];"
+                                       "[0][b]overlay=x='-30+30*(t-3)':y=205:enable='gte(t,3)'"),
+                        10),
+                   {}, settings);
+        QCOMPARE(box.alarmSteps, 0);
+        QVERIFY(replay(path(QStringLiteral("grey box.mp4"))).alarmSteps > 0);
     }
 
     void sameResultWithoutOptimisations() {
