@@ -98,8 +98,9 @@ void encodeRun(const char* label, const FrameLayout& layout, const QString& path
         paintScene(bytes, layout, i, noise);
         const double before = threadCpuSeconds();
         const PreRollBuffer::Frame* frame = ring.push(bytes.data(), layout, i * 1000 / kFps);
-        core::Status ok =
-            frame != nullptr ? core::Status() : core::Status::failure(QStringLiteral("no frame"));
+        vigilux::core::Status ok = frame != nullptr
+                                       ? vigilux::core::Status()
+                                       : vigilux::core::Status::failure(QStringLiteral("no frame"));
         if (ok && !opened) {
             ok = writer.open(path, frame->layout.size, frame->layout.pixel, options);
             opened = ok.ok();

@@ -37,7 +37,7 @@ class RecordingTarget final : public core::DetectorValuesTarget {
 public:
     void setDetectorValue(core::DetectorValue which, qint32 value) override {
         calls << QStringLiteral("%1=%2").arg(int(which)).arg(value);
-        applied[static_cast<std::size_t>(index)] = value;
+        applied[static_cast<std::size_t>(which)] = value;
     }
     QStringList calls;
     std::array<qint32, 3> applied{};
