@@ -5,8 +5,8 @@
 // replay does (goal: at most 1.0 times, apart from the network's share).
 #include "Bench.h"
 
-#include "video/VideoDecoder.h"
 #include "video/NetworkCaptureDevice.h"
+#include "video/VideoDecoder.h"
 
 #include <QDir>
 #include <QEventLoop>

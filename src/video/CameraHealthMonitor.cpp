@@ -18,8 +18,8 @@ void CameraHealthMonitor::watch(video::CaptureDevice* device) {
         m_timer.stop();
         return;
     }
-    m_frames = connect(device, &video::CaptureDevice::framePresented, this,
-                       &CameraHealthMonitor::onFrame);
+    m_frames =
+        connect(device, &video::CaptureDevice::framePresented, this, &CameraHealthMonitor::onFrame);
     m_timer.start();
 }
 

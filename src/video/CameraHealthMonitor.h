@@ -1,8 +1,8 @@
 #pragma once
 
-#include "video/CaptureDevice.h"
 #include "platform/Clock.h"
 #include "video/CameraHealth.h"
+#include "video/CaptureDevice.h"
 
 #include <QObject>
 #include <QPointer>

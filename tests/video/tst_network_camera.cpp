@@ -2,9 +2,9 @@
 // and a Python HTTP camera that misbehaves on command.
 #include "NetTestHelpers.h"
 #include "VideoTools.h"
-#include "video/VideoDecoder.h"
 #include "video/NetworkCaptureDevice.h"
 #include "video/NetworkSourceCheck.h"
+#include "video/VideoDecoder.h"
 
 #include <QFile>
 #include <QImage>
