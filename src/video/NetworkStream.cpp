@@ -1,5 +1,7 @@
 #include "video/NetworkStream.h"
 
+#include "video/FfmpegPixel.h"
+
 #include <QUrl>
 
 extern "C" {
@@ -32,44 +34,6 @@ std::int64_t steadyMs() {
 // (full-range 4:2:0 lies in memory as limited-range 4:2:0 does). Must match
 // replay's choice so a stream and its recording give the detector the same
 // bytes.
-Pixel pixelOf(int format) {
-    switch (format) {
-    case AV_PIX_FMT_YUV420P:
-    case AV_PIX_FMT_YUVJ420P:
-        return Pixel::Yuv420p;
-    case AV_PIX_FMT_YUV422P:
-    case AV_PIX_FMT_YUVJ422P:
-        return Pixel::Yuv422p;
-    case AV_PIX_FMT_NV12:
-        return Pixel::Nv12;
-    case AV_PIX_FMT_NV21:
-        return Pixel::Nv21;
-    case AV_PIX_FMT_YUYV422:
-        return Pixel::Yuyv;
-    case AV_PIX_FMT_UYVY422:
-        return Pixel::Uyvy;
-    case AV_PIX_FMT_GRAY8:
-        return Pixel::Gray8;
-    case AV_PIX_FMT_RGB24:
-        return Pixel::Rgb24;
-    case AV_PIX_FMT_BGR24:
-        return Pixel::Bgr24;
-    case AV_PIX_FMT_BGR0:
-    case AV_PIX_FMT_BGRA:
-        return Pixel::Bgrx32;
-    case AV_PIX_FMT_RGB0:
-    case AV_PIX_FMT_RGBA:
-        return Pixel::Rgbx32;
-    case AV_PIX_FMT_0RGB:
-    case AV_PIX_FMT_ARGB:
-        return Pixel::Xrgb32;
-    case AV_PIX_FMT_0BGR:
-    case AV_PIX_FMT_ABGR:
-        return Pixel::Xbgr32;
-    default:
-        return Pixel::Unknown;
-    }
-}
 
 // Demuxers of single pictures: the address is a snapshot, one frame each.
 bool pictureDemuxer(const AVInputFormat* format) {
@@ -215,7 +179,7 @@ struct NetworkStream::Impl {
         const AVFrame* f = frame;
         if (f->width <= 0 || f->height <= 0)
             return false;
-        Pixel pixel = pixelOf(f->format);
+        Pixel pixel = ffmpegPixel(f->format);
         const bool convert = pixel == Pixel::Unknown;
         if (convert)
             pixel = Pixel::Yuv420p;

@@ -1,5 +1,7 @@
 #include "video/VideoDecoder.h"
 
+#include "video/FfmpegPixel.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -57,44 +59,6 @@ using Pixel = video::FrameLayout::Pixel;
 
 // The decoder's own formats that FrameLayout reads, by their byte layout
 // (full-range 4:2:0 lies in memory as limited-range 4:2:0 does).
-Pixel pixelOf(int format) {
-    switch (format) {
-    case AV_PIX_FMT_YUV420P:
-    case AV_PIX_FMT_YUVJ420P:
-        return Pixel::Yuv420p;
-    case AV_PIX_FMT_YUV422P:
-    case AV_PIX_FMT_YUVJ422P:
-        return Pixel::Yuv422p;
-    case AV_PIX_FMT_NV12:
-        return Pixel::Nv12;
-    case AV_PIX_FMT_NV21:
-        return Pixel::Nv21;
-    case AV_PIX_FMT_YUYV422:
-        return Pixel::Yuyv;
-    case AV_PIX_FMT_UYVY422:
-        return Pixel::Uyvy;
-    case AV_PIX_FMT_GRAY8:
-        return Pixel::Gray8;
-    case AV_PIX_FMT_RGB24:
-        return Pixel::Rgb24;
-    case AV_PIX_FMT_BGR24:
-        return Pixel::Bgr24;
-    case AV_PIX_FMT_BGR0:
-    case AV_PIX_FMT_BGRA:
-        return Pixel::Bgrx32;
-    case AV_PIX_FMT_RGB0:
-    case AV_PIX_FMT_RGBA:
-        return Pixel::Rgbx32;
-    case AV_PIX_FMT_0RGB:
-    case AV_PIX_FMT_ARGB:
-        return Pixel::Xrgb32;
-    case AV_PIX_FMT_0BGR:
-    case AV_PIX_FMT_ABGR:
-        return Pixel::Xbgr32;
-    default:
-        return Pixel::Unknown;
-    }
-}
 
 } // namespace
 
@@ -361,7 +325,7 @@ core::Status VideoDecoder::open(const QString& path) {
     }
     // Formats FrameLayout does not read are converted once per frame to
     // 4:2:0 planar, the most common camera and file layout.
-    Pixel pixel = pixelOf(d.frame->format);
+    Pixel pixel = ffmpegPixel(d.frame->format);
     d.layoutFormat = d.frame->format;
     if (pixel == Pixel::Unknown) {
         pixel = Pixel::Yuv420p;
