@@ -10,10 +10,10 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
   fonts-dejavu-core qt6-translations-l10n
-  libcurl4-openssl-dev qtkeychain-qt6-dev
+  libcurl4-openssl-dev qtkeychain-qt6-dev libopencv-dev
 )
 if [ "${1:-}" = "--test" ]; then
-  packages+=(xvfb xauth python3 python3-pyftpdlib python3-aiosmtpd openssl curl clang-format
+  packages+=(xvfb xauth python3 python3-pyftpdlib opencv-doc python3-aiosmtpd openssl curl clang-format
              pulseaudio pulseaudio-utils dbus-daemon dbus-session-bus-common)
 fi
 

@@ -84,6 +84,26 @@ struct Settings {
     qint32 maxClipMinutes;
     bool uploadClips;
 
+    // [Detector]: which detector decides. The byte compare of [Sensor] (a
+    // file that has [Sensor] values and no Kind keeps it) or the object
+    // detector (what a new file gets), with the object detector's values:
+    // sensitivity in tenths of the learnt noise (lower finds fainter
+    // objects), the noise floor in luma levels, the smallest object in
+    // hundredths of a percent of the picture, how long it must be followed
+    // (ms), how fast the background learns (s), person-only, and the mask
+    // picture beside options.ini (black: ignore).
+    enum class DetectorKind { ByteCompare, Objects };
+    DetectorKind detectorKind;
+    qint32 objectSensitivity;
+    qint32 objectNoiseFloor;
+    qint32 objectMinSize;
+    qint32 objectPersistence;
+    qint32 objectLearnSeconds;
+    bool objectPersonOnly;
+    QString objectMask;
+    // Draw the objects' boxes on saved pictures.
+    bool objectBoxes;
+
     // [FTP]; ftpPassword holds the plain password (the file holds it scrambled).
     bool ftpUpload;
     QString ftpServer;

@@ -56,12 +56,28 @@ SettingsStorage::SettingsStorage(AppContext& context, DetectorValuesTarget& dete
 
 void SettingsStorage::load() {
     core::IniFile& ini = m_context.ini;
-    if (!QFileInfo::exists(ini.fileName()))
+    core::Settings& s = m_context.settings;
+    const bool newFile = !QFileInfo::exists(ini.fileName());
+    if (newFile)
         setDefaults();
+    // A file without a known detector kind keeps the byte compare when it
+    // has [Sensor] values (a tuned setup stays as it was); otherwise it gets
+    // the object detector, as a new file does.
+    const SettingKey<Settings>* kind = Table::find(u"Kind");
+    const bool kindNamed =
+        kind->words.contains(ini.read(kind->name, kind->section).trimmed(), Qt::CaseInsensitive);
+    const bool tuned = !ini.read(QStringLiteral("Timer"), QStringLiteral("Sensor")).isEmpty();
+
     // When even the defaults could not be written there is nothing to read
     // back: the texts keep the defaults just set instead of becoming "".
-    Table::load(ini, m_context.settings, QFileInfo::exists(ini.fileName()));
+    Table::load(ini, s, QFileInfo::exists(ini.fileName()));
+    if (!kindNamed)
+        s.detectorKind = newFile || !tuned ? Settings::DetectorKind::Objects
+                                           : Settings::DetectorKind::ByteCompare;
     pushDetectorValues();
+    // The first-run mark goes into the section read last, which has always
+    // been [HD].
+    ini.read(QStringLiteral("DefHD"), QStringLiteral("HD"));
 }
 
 QString SettingsStorage::defaultSaveFolder() const {
@@ -79,6 +95,8 @@ void SettingsStorage::setDefaults() {
     core::Settings& s = m_context.settings;
     platform::Dialogs& dialogs = m_context.dialogs;
     Table::reset(s, OwnKeys, m_context.dataFolder);
+    // A new file watches for objects, not changed bytes.
+    s.detectorKind = Settings::DetectorKind::Objects;
 
     const QString chosen =
         dialogs.browseFolder(QStringLiteral("Выберите каталог для сохранения снимков"));

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace vigilux::detection {
 
@@ -20,6 +21,41 @@ MotionDetector::MotionDetector(AppContext& context, QObject* parent)
 }
 
 MotionDetector::~MotionDetector() = default;
+
+void MotionDetector::setKind(Kind kind) {
+    if (kind == m_kind)
+        return;
+    m_kind = kind;
+    m_objects.reset();
+    m_objectAlarm = false;
+    m_objectChanged = 0;
+}
+
+void MotionDetector::setObjectSettings(const ObjectDetectorSettings& settings) {
+    m_objects.setSettings(settings);
+}
+
+void MotionDetector::setObjectMask(const QImage& mask) {
+    m_objects.setMask(mask);
+}
+
+void MotionDetector::observe(const uchar* data, qsizetype bytes, const video::FrameLayout& layout,
+                             std::int64_t timeMs) {
+    if (m_kind != Kind::Objects || !m_detecting || !data || bytes <= 0)
+        return;
+    ObjectStep step = m_objects.step(data, bytes, layout, timeMs);
+    if (!step.valid)
+        return;
+    m_objectChanged = std::max(m_objectChanged, step.changedPercent);
+    // The frame that confirmed an object is what the step reports.
+    if (step.alarm || !m_objectAlarm)
+        m_latestObjects = std::move(step);
+    m_objectAlarm = m_objectAlarm || m_latestObjects.alarm;
+}
+
+qint16 MotionDetector::previewRateFor(int intervalMs) const {
+    return static_cast<qint16>(m_kind == Kind::Objects ? std::min(intervalMs, 100) : intervalMs);
+}
 
 int MotionDetector::timerIntervalMs() const {
     // A timer of 0 ms would fire on every pass of the event loop.
@@ -73,16 +109,26 @@ void MotionDetector::startDetector() {
     }
     m_unchanged = 0;
     m_similarity = 0;
-    m_unchanged =
-        FrameCompare::compareCopy(m_frameBuffer.data(), m_previous.data(), m_frameLength, m_noise);
-    m_similarity = similarityPercent(m_unchanged, m_frameLength);
+    bool motion = false;
+    if (m_kind == Kind::Objects) {
+        m_similarity = 100 - m_objectChanged;
+        motion = m_objectAlarm;
+        m_stepObjects = std::exchange(m_latestObjects, ObjectStep());
+        m_objectAlarm = false;
+        m_objectChanged = 0;
+    } else {
+        m_unchanged = FrameCompare::compareCopy(m_frameBuffer.data(), m_previous.data(),
+                                                m_frameLength, m_noise);
+        m_similarity = similarityPercent(m_unchanged, m_frameLength);
+        motion = m_similarity < m_threshold;
+    }
 
     if (m_primed && m_indicator)
         m_indicator->showLevel(m_similarity);
     emit speedChanged(m_speed.readSpeed());
     emit similarityChanged(m_similarity);
     if (m_context.watching) {
-        if (m_similarity < m_threshold && m_primed) {
+        if (motion && m_primed) {
             emit alarm(true);
             if (m_context.settings.saveOnAlarm && !m_context.detectorWindowOpen &&
                 !m_context.detectorWindowShown && m_saveFrame)
@@ -115,7 +161,7 @@ void MotionDetector::setDetectorInterval(qint16 ms) {
         m_timer.setInterval(timerIntervalMs());
     }
     if (m_context.settings.syncPreviewRate)
-        setPreviewRate(static_cast<qint16>(m_timer.interval()));
+        setPreviewRate(previewRateFor(m_timer.interval()));
 }
 
 void MotionDetector::setSimilarityThreshold(qint16 amount) {
@@ -125,6 +171,13 @@ void MotionDetector::setSimilarityThreshold(qint16 amount) {
 }
 
 void MotionDetector::setDetecting(bool start) {
+    m_detecting = start;
+    if (start) {
+        // The scene may have changed while nobody watched: learn it anew.
+        m_objects.reset();
+        m_objectAlarm = false;
+        m_objectChanged = 0;
+    }
     if (start)
         m_timer.start();
     else
@@ -134,7 +187,7 @@ void MotionDetector::setDetecting(bool start) {
     if (start)
         m_context.alarmCount = 0;
     if (start && m_context.settings.syncPreviewRate)
-        setPreviewRate(static_cast<qint16>(m_timer.interval()));
+        setPreviewRate(previewRateFor(m_timer.interval()));
     else
         setPreviewRate(kIdlePreviewRate);
 }

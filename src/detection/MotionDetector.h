@@ -1,6 +1,7 @@
 #pragma once
 
 #include "detection/CacheLineAllocator.h"
+#include "detection/ObjectDetector.h"
 #include "detection/SpeedMeter.h"
 #include "video/FrameHeader.h"
 
@@ -27,7 +28,11 @@ class PreviewRateTarget;
 // handlers (and the save after an alarm) run inside the step, before the next
 // frame is taken.
 //
-// Works on raw bytes only; it never interprets pixels. UI thread only: timer
+// It decides in one of two ways. The byte compare works on raw bytes only
+// and never interprets pixels. The object detector looks at every frame it
+// is shown (observe()), learns the scene and follows moving objects; a step
+// then reports the largest moving share since the last step and alarms
+// when an object was confirmed meanwhile. UI thread only: timer
 // ticks and frame callbacks arrive on the same thread, so nothing is locked.
 // The context, indicator and preview-rate target must outlive the detector.
 class MotionDetector final : public QObject {
@@ -40,6 +45,21 @@ public:
 
     explicit MotionDetector(AppContext& context, QObject* parent = nullptr);
     ~MotionDetector() override;
+
+    enum class Kind { ByteCompare, Objects };
+    // Takes effect at once; the object detector starts learning afresh.
+    void setKind(Kind kind);
+    Kind kind() const { return m_kind; }
+    void setObjectSettings(const ObjectDetectorSettings& settings);
+    void setObjectMask(const QImage& mask);
+    // A frame for the object detector (every frame the source delivers,
+    // timed by a steady clock); ignored by the byte compare and while not
+    // detecting.
+    void observe(const uchar* data, qsizetype bytes, const video::FrameLayout& layout,
+                 std::int64_t timeMs);
+    // What the object detector saw since the step before the last: the
+    // objects of the frame that alarmed, or of the latest frame.
+    const ObjectStep& objects() const { return m_stepObjects; }
 
     // Seams to the rest of CaptureControl; each may be left unset (nullptr / empty).
     void setIndicator(LevelIndicator* indicator) { m_indicator = indicator; }
@@ -102,6 +122,9 @@ signals:
 
 private:
     int timerIntervalMs() const;
+    // The source's frame interval for a detector interval: the object
+    // detector looks at ten frames a second at least.
+    qint16 previewRateFor(int intervalMs) const;
 
     AppContext& m_context;
     LevelIndicator* m_indicator = nullptr;
@@ -127,6 +150,14 @@ private:
     qint16 m_interval = kDefaultInterval;
     qint16 m_noise = 0;
     qint16 m_threshold = 0;
+
+    Kind m_kind = Kind::ByteCompare;
+    bool m_detecting = false;
+    ObjectDetector m_objects;
+    ObjectStep m_latestObjects; // since the last step: the latest, or the one that alarmed
+    ObjectStep m_stepObjects;   // what the last step reported
+    bool m_objectAlarm = false;
+    int m_objectChanged = 0;
 };
 
 } // namespace vigilux::detection

@@ -3,6 +3,9 @@
 #include "core/AppContext.h"
 #include "platform/Clock.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <cmath>
 
 namespace vigilux::pipeline {
@@ -61,6 +64,7 @@ void WatchPipeline::start() {
     m_clipsOn = m_context.settings.eventClips;
     m_clips.setOptions(recording::ClipOptions::fromSettings(m_context.settings));
     m_eventClips.setEnabled(m_clipsOn);
+    applyDetectorSettings();
     m_detector.setDetecting(true); // resets the alarm count
     m_events.start();              // numbers events from 1
 }
@@ -82,8 +86,11 @@ void WatchPipeline::stop() {
 void WatchPipeline::addFrame(const video::FrameHeader& header, const video::FrameLayout& layout) {
     // Frames go to clips only while watching: no alarm step can come
     // otherwise, and the pre-roll would cost a copy per frame.
+    const auto ms = static_cast<std::int64_t>(m_context.clock.steadyMs());
     if (m_clipsOn && header.data)
-        addClipFrame(header.data, layout, static_cast<std::int64_t>(m_context.clock.steadyMs()));
+        addClipFrame(header.data, layout, ms);
+    if (m_running && header.data && header.bytesUsed >= layout.bytes)
+        observeFrame(header.data, layout, ms);
     if (m_detector.grabRequest())
         m_stepLayout = layout;
     m_detector.onFrame(header);
@@ -97,6 +104,36 @@ void WatchPipeline::addClipFrame(const uchar* data, const video::FrameLayout& la
                                  std::int64_t ms) {
     if (m_clipsOn)
         m_clips.addFrame(data, layout, ms);
+}
+
+bool WatchPipeline::detectorWantsEveryFrame() const {
+    return m_detector.kind() == detection::MotionDetector::Kind::Objects;
+}
+
+void WatchPipeline::observeFrame(const uchar* data, const video::FrameLayout& layout,
+                                 std::int64_t ms) {
+    m_detector.observe(data, layout.bytes, layout, ms);
+}
+
+void WatchPipeline::applyDetectorSettings() {
+    const core::Settings& s = m_context.settings;
+    const bool objects = s.detectorKind == core::Settings::DetectorKind::Objects;
+    m_detector.setKind(objects ? detection::MotionDetector::Kind::Objects
+                               : detection::MotionDetector::Kind::ByteCompare);
+    if (!objects)
+        return;
+    detection::ObjectDetectorSettings o;
+    o.deviationFactor = s.objectSensitivity;
+    o.noiseFloor = s.objectNoiseFloor;
+    o.minObjectHundredths = s.objectMinSize;
+    o.persistenceMs = s.objectPersistence;
+    o.learnSeconds = s.objectLearnSeconds;
+    o.personOnly = s.objectPersonOnly;
+    m_detector.setObjectSettings(o);
+    // The mask lives beside options.ini; none there: the whole picture.
+    const QString folder = QFileInfo(m_context.ini.fileName()).absolutePath();
+    const QString mask = QDir(folder).filePath(s.objectMask);
+    m_detector.setObjectMask(QFileInfo::exists(mask) ? QImage(mask) : QImage());
 }
 
 void WatchPipeline::step(const video::FrameHeader& header, const video::FrameLayout& layout) {

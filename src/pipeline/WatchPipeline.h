@@ -22,7 +22,8 @@ namespace vigilux::pipeline {
 // A frame's whole way while watching, put together in one place:
 //
 //   source frame ─┬─► clip recorder: pre-roll, and the open event's clip
-//                 └─► detector (a frame per detector tick)
+//                 ├─► object detector (every frame, when it decides)
+//                 └─► detector step (a frame per detector tick)
 //                        │ similarity, alarm
 //                        ├─► event recorder: tracker, frames per event, events.csv
 //                        ├─► event clips: an event's clip starts, goes on, ends
@@ -70,6 +71,10 @@ public:
     // step whatever the timer says.
     bool clipsWantFrameAt(std::int64_t ms) const;
     void addClipFrame(const uchar* data, const video::FrameLayout& layout, std::int64_t ms);
+    // Whether the detector wants to see every frame (the object detector),
+    // and a frame for it, taken at `ms`; a step's frame too, before step().
+    bool detectorWantsEveryFrame() const;
+    void observeFrame(const uchar* data, const video::FrameLayout& layout, std::int64_t ms);
     void step(const video::FrameHeader& header, const video::FrameLayout& layout);
 
     // "Сделать снимок": saves the picture given (the preview's latest frame).
@@ -109,6 +114,9 @@ private:
     void onSimilarity(qint32 similarity);
     void onAlarm(bool motion);
     void saveAlarmPicture();
+    // The [Detector] settings into the detector: its kind, the object
+    // detector's values and the mask beside options.ini.
+    void applyDetectorSettings();
 
     AppContext& m_context;
     detection::MotionDetector m_detector;

@@ -75,6 +75,13 @@ QString Replay::stepLine(std::int64_t tMs, int similarity, bool alarm, const QSt
         .arg(saved.isEmpty() ? QStringLiteral("-") : saved);
 }
 
+QString Replay::objectFields(const detection::ObjectStep& step) {
+    // The largest object in hundredths of a percent of the picture.
+    return QStringLiteral(" objects=%1 largest=%2")
+        .arg(step.objectCount)
+        .arg(step.largestHundredths);
+}
+
 QString Replay::eventLine(const events::MotionEvent& event) {
     return QStringLiteral("event=%1 start_ms=%2 end_ms=%3 steps=%4 peak=%5")
         .arg(event.number)
@@ -295,8 +302,9 @@ int Replay::run(const ReplayOptions& options) {
             break;
         ++m_stats.frames;
         const video::MediaTime t = decoder.time();
-        // A damaged frame is no sample: the tick waits for the next sound one.
-        const bool tick = t.atOrAfter(nextTickMs) && !decoder.corrupt();
+        // A damaged frame, or one predicted from damage, is no sample: the
+        // tick waits for the next sound one (a key frame at the latest).
+        const bool tick = t.atOrAfter(nextTickMs) && decoder.trustworthy();
         // Clips take every frame their rate allows (the detector's frame
         // too, which is packed anyway, so they share its time); a frame
         // the rate drops is not even packed.
@@ -307,6 +315,19 @@ int Replay::run(const ReplayOptions& options) {
                 watch.addClipFrame(picture, decoder.layout(), t.floorMs());
             }
             m_stats.clipSeconds += secondsSince(timer);
+        }
+        // The object detector learns from every sound frame, not only the
+        // steps' frames.
+        if (watch.detectorWantsEveryFrame() && decoder.trustworthy()) {
+            timer.start();
+            const std::uint8_t* picture = decoder.picture();
+            m_stats.convertSeconds += secondsSince(timer);
+            if (picture) {
+                clock.setMediaMs(static_cast<double>(t.floorMs()));
+                timer.start();
+                watch.observeFrame(picture, decoder.layout(), t.floorMs());
+                m_stats.detectSeconds += secondsSince(timer);
+            }
         }
         if (!tick)
             continue;
@@ -347,8 +368,12 @@ int Replay::run(const ReplayOptions& options) {
             ++m_stats.alarms;
         if (!savedPath.isEmpty())
             ++m_stats.saved;
-        if (m_out)
-            m_out(stepLine(tMs, similarity, alarm, savedPath));
+        if (m_out) {
+            QString line = stepLine(tMs, similarity, alarm, savedPath);
+            if (watch.detectorWantsEveryFrame())
+                line += objectFields(detector.objects());
+            m_out(line);
+        }
         printEvents();
         // The first step compares against nothing; it is no level to plot.
         if (!options.plotPath.isEmpty() && m_stats.steps > 1)

@@ -14,6 +14,10 @@
 namespace vigilux::events {
 struct MotionEvent;
 }
+namespace vigilux::detection {
+struct ObjectStep;
+}
+
 namespace vigilux::replay {
 
 // What one replay is asked to do.
@@ -82,6 +86,9 @@ public:
     // first and last alarm step, largest change in percent). A finished
     // clip follows its event's line as "clip=path".
     static QString eventLine(const events::MotionEvent& event);
+    // What the object detector adds at the end of a step line: the objects
+    // confirmed and the largest one's area (hundredths of a percent).
+    static QString objectFields(const detection::ObjectStep& step);
     // The summary line of a run.
     static QString summaryLine(const Stats& stats);
 

@@ -251,6 +251,13 @@ bool CaptureControl::isBlackScreen() {
     return true;
 }
 
+void CaptureControl::onCamerasChanged() {
+    if (m_running || m_source.kind != video::CaptureSource::Kind::Camera)
+        return;
+    m_offlineWidget->hide(); // shown again if the camera still cannot be had
+    startCapture();
+}
+
 void CaptureControl::onReconnectTick() {
     m_reconnectTimer.stop();
     if (m_recovering)

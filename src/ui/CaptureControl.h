@@ -89,6 +89,10 @@ public:
     QTimer& reconnectTimer() { return m_reconnectTimer; }
     QTimer& blackScreenTimer() { return m_blackScreenTimer; }
 
+    // The machine's cameras changed: a camera source that is not running
+    // tries again at once (a camera plugged in after the start).
+    void onCamerasChanged();
+
     // Timer handlers (public so tests need not wait).
     void onReconnectTick();
     void onBlackScreenCheck();

@@ -26,6 +26,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QMediaDevices>
 
 #include <cstdio>
 
@@ -147,6 +148,10 @@ int main(int argc, char* argv[]) {
     main.setKeyring(&keyring);
 #endif
     QObject::connect(&main, &ui::MainWindow::splashEnded, [&] { lifecycle.splashEnded(); });
+    // A camera plugged in later is picked up without the user.
+    QMediaDevices devices;
+    QObject::connect(&devices, &QMediaDevices::videoInputsChanged,
+                     [&] { main.capture().onCamerasChanged(); });
     QObject::connect(&main, &ui::MainWindow::unloadRequested, [&] { lifecycle.unload(); });
 
     if (!lifecycle.start())

@@ -21,8 +21,9 @@ std::unique_ptr<CaptureDevice> createCaptureDevice(const CaptureSource& source, 
 }
 
 CaptureSource defaultCaptureSource() {
-    return QMediaDevices::videoInputs().isEmpty() ? CaptureSource::demo()
-                                                  : CaptureSource::camera(0);
+    // Even on a machine without one: no camera shows the offline picture
+    // until one is plugged in; the demo scene is only for --demo.
+    return CaptureSource::camera(0);
 }
 
 QStringList cameraDescriptions() {

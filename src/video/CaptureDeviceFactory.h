@@ -16,7 +16,7 @@ std::unique_ptr<CaptureDevice> createCaptureDevice(const CaptureSource& source,
                                                    QObject* parent = nullptr);
 
 // The source for a run without a choice on the command line: the first
-// camera, or the demo scene when the machine has none.
+// camera, whether the machine has one yet or not.
 CaptureSource defaultCaptureSource();
 
 // Descriptions of the machine's cameras, in driver-index order.

@@ -10,6 +10,7 @@ extern "C" {
 #include <libavutil/mathematics.h>
 #include <libavutil/mem.h>
 #include <libavutil/pixdesc.h>
+#include <libavutil/version.h>
 #include <libswscale/swscale.h>
 }
 
@@ -132,6 +133,9 @@ struct VideoDecoder::Impl {
     std::int64_t decodeErrors = 0;
     std::int64_t corruptFrames = 0;
     bool corrupt = false; // the decoder marked the frame last decoded as damaged
+    // After a decode error or a damaged frame, later frames are predicted
+    // from a damaged picture until the next key frame starts afresh.
+    bool awaitingKey = false;
     // Backward timestamp jumps: `shift` carries the timeline on past each.
     std::int64_t shift = 0;
     std::int64_t step = 0; // the last forward step between frames, stream units
@@ -172,6 +176,10 @@ struct VideoDecoder::Impl {
                 // that is partly invented: no motion may be read from it.
                 corrupt =
                     (frame->flags & AV_FRAME_FLAG_CORRUPT) != 0 || frame->decode_error_flags != 0;
+                if (corrupt)
+                    awaitingKey = true;
+                else if (isKeyFrame())
+                    awaitingKey = false;
                 return true;
             }
             if (got == AVERROR_EOF) {
@@ -180,6 +188,7 @@ struct VideoDecoder::Impl {
             }
             if (got != AVERROR(EAGAIN)) {
                 ++decodeErrors; // a damaged frame: the decoder moves on to the next
+                awaitingKey = true;
                 continue;
             }
             if (draining) {
@@ -195,11 +204,21 @@ struct VideoDecoder::Impl {
                 continue;
             }
             // A damaged packet is skipped (and counted), the same way every run.
-            if (packet->stream_index == stream && avcodec_send_packet(codec, packet) < 0)
+            if (packet->stream_index == stream && avcodec_send_packet(codec, packet) < 0) {
                 ++decodeErrors;
+                awaitingKey = true;
+            }
             av_packet_unref(packet);
         }
         return false;
+    }
+
+    bool isKeyFrame() const {
+#if LIBAVUTIL_VERSION_INT >= AV_VERSION_INT(58, 7, 100)
+        return (frame->flags & AV_FRAME_FLAG_KEY) != 0;
+#else
+        return frame->key_frame != 0;
+#endif
     }
 
     // One frame's duration in stream units: the last step between frames,
@@ -443,6 +462,10 @@ std::int64_t VideoDecoder::corruptFrames() const {
 
 bool VideoDecoder::corrupt() const {
     return m_impl->frames > 0 && m_impl->corrupt;
+}
+
+bool VideoDecoder::trustworthy() const {
+    return m_impl->frames > 0 && !m_impl->corrupt && !m_impl->awaitingKey;
 }
 
 std::int64_t VideoDecoder::timestampJumps() const {

@@ -73,6 +73,9 @@ public:
     // Is the frame last returned by next() marked damaged by the decoder
     // (concealed errors, a missing reference)? Its picture is partly made up.
     bool corrupt() const;
+    // Is its picture whole: not corrupt, and no damage since the last key
+    // frame it was predicted from? Only such frames are worth comparing.
+    bool trustworthy() const;
     // Packets and frames the decoder refused so far.
     std::int64_t decodeErrors() const;
     // Frames returned by next() that were corrupt().

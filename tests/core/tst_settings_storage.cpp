@@ -104,6 +104,15 @@ const QStringList FirstStartKeys = {"Interface/MinStart",
                                     "Events/UploadClips",
                                     "FTP/FtpUpload",
                                     "HD/DefHD",
+                                    "Detector/Kind",
+                                    "Detector/Sensitivity",
+                                    "Detector/NoiseFloor",
+                                    "Detector/MinObject",
+                                    "Detector/Persistence",
+                                    "Detector/LearnSeconds",
+                                    "Detector/PersonOnly",
+                                    "Detector/DrawBoxes",
+                                    "Detector/Mask",
                                     "Sensor/Timer",
                                     "Sensor/Noise",
                                     "Sensor/Percent"};
@@ -132,6 +141,7 @@ private slots:
         QVERIFY(file.contains(QByteArray("\n[Files]\nSavePath=" + m_folder.toUtf8() + "/save/\n")));
         QVERIFY(file.contains("[Interface]\nMinStart=False\nAutoStart=False\nSound=True\n"));
         QVERIFY(file.contains("Timer=500\nNoise=5\nPercent=10\n"));
+        QVERIFY(file.contains("[Detector]\nKind=Objects\n")); // a new file watches for objects
         QVERIFY(QDir(m_folder + QStringLiteral("/save")).exists());
 
         QCOMPARE(p.dialogs.pickers.size(), 1);
@@ -312,6 +322,20 @@ private slots:
             << "1 2 30 10 10 0";
         QTest::newRow("string missing") << QByteArray("[Files]\nJPGq=75") << "SavePath"
                                         << "";
+        // The detector: a tuned file ([Sensor], no Kind) keeps the byte
+        // compare, a file without [Sensor] gets the object detector; values
+        // beyond their window are pulled in, a mask is only a plain name.
+        QTest::newRow("tuned file keeps bytes") << QByteArray("[Sensor]\nTimer=500") << "Detector"
+                                                << "0 40 20 mask.png";
+        QTest::newRow("no sensor values: objects") << QByteArray("[Files]\nJPGq=75") << "Detector"
+                                                   << "1 40 20 mask.png";
+        QTest::newRow("kind named")
+            << QByteArray("[Sensor]\nTimer=500\n[Detector]\nKind=objects") << "Detector"
+            << "1 40 20 mask.png";
+        QTest::newRow("detector values beyond window")
+            << QByteArray("[Detector]\nKind=Bytes\nSensitivity=5\nMinObject=99999\nMask=../x.png")
+            << "Detector"
+            << "0 20 2000 mask.png";
     }
     void handEditedValues() {
         QFETCH(QByteArray, lines);
@@ -341,7 +365,12 @@ private slots:
                                                            .arg(s.clipPostRoll)
                                                            .arg(s.clipFrameRate)
                                                            .arg(s.maxClipMinutes)
-                                                           .arg(static_cast<int>(s.uploadClips))}};
+                                                           .arg(static_cast<int>(s.uploadClips))},
+                                             {"Detector", QStringLiteral("%1 %2 %3 %4")
+                                                              .arg(static_cast<int>(s.detectorKind))
+                                                              .arg(s.objectSensitivity)
+                                                              .arg(s.objectMinSize)
+                                                              .arg(s.objectMask)}};
         QCOMPARE(fields.value(field), expected);
     }
 

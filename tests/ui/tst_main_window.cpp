@@ -22,6 +22,7 @@
 #include "ui/RecordingIndicator.h"
 #include "ui/SplashWindow.h"
 #include "ui/StatusLabel.h"
+#include "video/CaptureDeviceFactory.h"
 
 #include <QAction>
 #include <QDir>
@@ -50,12 +51,12 @@ struct Rig {
     bool connects = true;
     std::unique_ptr<ui::MainWindow> main;
 
-    Rig() {
+    explicit Rig(video::CaptureSource source = video::CaptureSource::demo()) {
         context.ini.setFileName(dir.filePath(QStringLiteral("options.ini")));
         context.settings.savePath = dir.path();
         main = std::make_unique<ui::MainWindow>(
             context,
-            ui::MainWindow::Services{tray, sound, processes, urls, video::CaptureSource::demo(),
+            ui::MainWindow::Services{tray, sound, processes, urls, source,
                                      [this](const video::CaptureSource&) {
                                          auto d = std::make_unique<test::FakeCaptureDevice>();
                                          d->connectResult = connects;
@@ -553,6 +554,23 @@ private slots:
         QVERIFY(r.m().savedMarkTimer().isActive());
         r.m().onSavedMarkTimeout();
         QVERIFY(!r.m().savedMark()->isVisibleTo(&r.m()));
+    }
+
+    // No camera at the start: the offline picture and greyed buttons, not
+    // the demo scene; a camera plugged in later is taken at once.
+    void cameraPluggedInLaterIsPickedUp() {
+        QCOMPARE(video::defaultCaptureSource(), video::CaptureSource::camera(0));
+        Rig r(video::CaptureSource::camera(0));
+        r.device->connectResult = false;
+        r.m().startCapture();
+        r.m().capture().onCamerasChanged(); // some other device came and went
+        QVERIFY(r.m().capture().offlineWidget().isVisibleTo(&r.m()));
+        QVERIFY(!r.m().button(1).isEnabled());
+        r.device->connectResult = true;
+        r.m().capture().onCamerasChanged();
+        QVERIFY(r.m().capture().running());
+        QVERIFY(!r.m().capture().offlineWidget().isVisibleTo(&r.m()));
+        QVERIFY(r.m().button(1).isEnabled());
     }
 
     void captureFailureShowsOfflinePictureAndRetries() {
