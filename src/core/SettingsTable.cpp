@@ -120,6 +120,8 @@ using N = SettingKey<NotifySettings>;
 std::vector<K> makeSettingsKeys() {
     using S = Settings;
     constexpr auto Ftp = KeyOwner::FtpWindow;
+    // The detector window's OK writes the object detector's keys.
+    constexpr auto Detector = KeyOwner::DetectorWindow;
     constexpr auto Program = KeyOwner::ProgramOptions;
     return finished<S>(
         {
@@ -184,16 +186,25 @@ std::vector<K> makeSettingsKeys() {
 
             // A file without a known Kind: see core::SettingsStorage::load.
             row<&S::detectorKind>("Detector", "Kind", int(S::DetectorKind::ByteCompare))
-                .words({QStringLiteral("Bytes"), QStringLiteral("Objects")}),
-            row<&S::objectSensitivity>("Detector", "Sensitivity", 40).range(20, 100),
-            row<&S::objectNoiseFloor>("Detector", "NoiseFloor", 10).range(2, 80),
-            row<&S::objectMinSize>("Detector", "MinObject", 20).range(5, 2000),
-            row<&S::objectPersistence>("Detector", "Persistence", 400).range(0, 5000),
-            row<&S::objectLearnSeconds>("Detector", "LearnSeconds", 20).range(1, 600),
-            row<&S::objectPersonOnly>("Detector", "PersonOnly", false),
-            row<&S::objectBoxes>("Detector", "DrawBoxes", false),
+                .words({QStringLiteral("Bytes"), QStringLiteral("Objects")})
+                .owners(Detector),
+            row<&S::objectSensitivity>("Detector", "Sensitivity", 40)
+                .range(20, 100)
+                .owners(Detector),
+            row<&S::objectNoiseFloor>("Detector", "NoiseFloor", 10).range(2, 80).owners(Detector),
+            row<&S::objectMinSize>("Detector", "MinObject", 20).range(5, 2000).owners(Detector),
+            row<&S::objectPersistence>("Detector", "Persistence", 400)
+                .range(0, 5000)
+                .owners(Detector),
+            row<&S::objectLearnSeconds>("Detector", "LearnSeconds", 20)
+                .range(1, 600)
+                .owners(Detector),
+            row<&S::objectPersonOnly>("Detector", "PersonOnly", false).owners(Detector),
+            row<&S::objectBoxes>("Detector", "DrawBoxes", false).owners(Detector),
             // The mask lives beside options.ini.
-            row<&S::objectMask>("Detector", "Mask", QStringLiteral("mask.png")).rules(K::PlainName),
+            row<&S::objectMask>("Detector", "Mask", QStringLiteral("mask.png"))
+                .rules(K::PlainName)
+                .owners(Detector),
 
             detectorRow<IntervalValue>("Timer", 500, 100, 5000),
             detectorRow<NoiseValue>("Noise", 5, 0, 15),

@@ -133,10 +133,14 @@ void WatchPipeline::applyDetectorSettings() {
     o.learnSeconds = s.objectLearnSeconds;
     o.personOnly = s.objectPersonOnly;
     m_detector.setObjectSettings(o);
-    // The mask lives beside options.ini; none there: the whole picture.
-    const QString folder = QFileInfo(m_context.ini.fileName()).absolutePath();
-    const QString mask = QDir(folder).filePath(s.objectMask);
+    // No mask there: the whole picture.
+    const QString mask = maskFile(m_context);
     m_detector.setObjectMask(QFileInfo::exists(mask) ? QImage(mask) : QImage());
+}
+
+QString WatchPipeline::maskFile(const AppContext& context) {
+    const QString folder = QFileInfo(context.ini.fileName()).absolutePath();
+    return QDir(folder).filePath(context.settings.objectMask);
 }
 
 void WatchPipeline::step(const video::FrameHeader& header, const video::FrameLayout& layout) {
@@ -155,6 +159,15 @@ void WatchPipeline::onSimilarity(qint32 similarity) {
 }
 
 void WatchPipeline::onAlarm(bool motion) {
+    if (motion && detectorWantsEveryFrame()) {
+        AlarmArea area;
+        area.frameSize = m_stepLayout.size;
+        for (const detection::DetectedObject& object : m_detector.objects().objects)
+            if (object.alarming)
+                area.boxes.append(object.box);
+        if (!area.boxes.isEmpty())
+            m_lastAlarmArea = std::move(area);
+    }
     m_events.onAlarm(motion);
     m_eventClips.onAlarm(motion);
     emit alarm(motion);

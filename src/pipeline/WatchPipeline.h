@@ -9,7 +9,10 @@
 #include "video/FrameLayout.h"
 
 #include <QImage>
+#include <QList>
 #include <QObject>
+#include <QRect>
+#include <QSize>
 
 #include <cstdint>
 
@@ -92,6 +95,21 @@ public:
     recording::ClipRecorder& clips() { return m_clips; }
     bool clipsOn() const { return m_clipsOn; }
 
+    // The [Detector] settings into the detector: its kind, the object
+    // detector's values and the mask beside options.ini. Watch mode reads
+    // them at its start; the detector windows after OK.
+    void applyDetectorSettings();
+    // The object detector's mask picture: beside options.ini.
+    static QString maskFile(const AppContext& context);
+
+    // Where the object detector's last alarm was: its objects' boxes in
+    // the frame's pixels, for "ignore this area". Empty before one.
+    struct AlarmArea {
+        QSize frameSize;
+        QList<QRect> boxes;
+    };
+    const AlarmArea& lastAlarmArea() const { return m_lastAlarmArea; }
+
 signals:
     // One detector step, in this order, after the event stage has seen it.
     void speedChanged(qint16 speed);
@@ -114,9 +132,6 @@ private:
     void onSimilarity(qint32 similarity);
     void onAlarm(bool motion);
     void saveAlarmPicture();
-    // The [Detector] settings into the detector: its kind, the object
-    // detector's values and the mask beside options.ini.
-    void applyDetectorSettings();
 
     AppContext& m_context;
     detection::MotionDetector m_detector;
@@ -125,6 +140,7 @@ private:
     recording::ClipRecorder m_clips;
     recording::EventClips m_eventClips;
     video::FrameLayout m_stepLayout; // layout of the frame the detector holds
+    AlarmArea m_lastAlarmArea;
     bool m_running = false;
     bool m_clipsOn = false;
 };

@@ -199,9 +199,9 @@ private slots:
         QTest::addColumn<QStringList>("sections");
         QTest::newRow("program options")
             << int(KeyOwner::ProgramOptions)
-            << QStringList{"Interface", "Files", "Image", "MotionDetector",
-                           "Events",    "FTP",   "HD",    "Detector"};
-        QTest::newRow("detector window") << int(KeyOwner::DetectorWindow) << QStringList{"Sensor"};
+            << QStringList{"Interface", "Files", "Image", "MotionDetector", "Events", "FTP", "HD"};
+        QTest::newRow("detector window")
+            << int(KeyOwner::DetectorWindow) << QStringList{"Detector", "Sensor"};
         QTest::newRow("ftp window") << int(KeyOwner::FtpWindow) << QStringList{"FTP"};
     }
     void ownersWriteOnlyTheirKeys() {
