@@ -21,8 +21,13 @@ struct MotionEvent {
     QDateTime endTime;    // local time of the last alarm step so far
     int steps = 0;        // alarm steps in the event
     int peakChange = 0;   // largest share of changed bytes seen, percent
-    QStringList files;    // saved pictures, in the order they were written
-    QStringList clips;    // video clips of the event, in the order they began
+    // The object detector's findings (0 with the byte compare): most
+    // objects in one alarm step, and the largest one's area in hundredths
+    // of a percent of the picture.
+    int peakObjects = 0;
+    int largestObject = 0;
+    QStringList files; // saved pictures, in the order they were written
+    QStringList clips; // video clips of the event, in the order they began
 
     double durationSeconds() const { return (endMs - startMs) / 1000.0; }
 };

@@ -48,19 +48,35 @@ QString EventNotifier::durationText(double seconds) {
     return QStringLiteral("%1 с").arg(rest);
 }
 
+namespace {
+
+// What the object detector found, when it watches: ", объектов: 2, крупнейший 1,25 % кадра".
+QString objectsText(const events::MotionEvent& event) {
+    if (event.peakObjects <= 0)
+        return {};
+    return QStringLiteral(", объектов: %1, крупнейший %2,%3 % кадра")
+        .arg(event.peakObjects)
+        .arg(event.largestObject / 100)
+        .arg(event.largestObject % 100, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
 QString EventNotifier::startCaption(const events::MotionEvent& event) {
     return QStringLiteral("Событие %1: движение в кадре, %2, изменение %3 %")
-        .arg(event.number)
-        .arg(event.startTime.toString(TimeFormat))
-        .arg(event.peakChange);
+               .arg(event.number)
+               .arg(event.startTime.toString(TimeFormat))
+               .arg(event.peakChange) +
+           objectsText(event);
 }
 
 QString EventNotifier::summary(const events::MotionEvent& event) {
     return QStringLiteral("Событие %1 закончилось: %2, снимков: %3, наибольшее изменение %4 %")
-        .arg(event.number)
-        .arg(durationText(event.durationSeconds()))
-        .arg(event.files.size())
-        .arg(event.peakChange);
+               .arg(event.number)
+               .arg(durationText(event.durationSeconds()))
+               .arg(event.files.size())
+               .arg(event.peakChange) +
+           objectsText(event);
 }
 
 void EventNotifier::onStarted(const events::MotionEvent& event) {

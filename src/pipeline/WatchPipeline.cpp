@@ -167,6 +167,8 @@ void WatchPipeline::onAlarm(bool motion) {
                 area.boxes.append(object.box);
         if (!area.boxes.isEmpty())
             m_lastAlarmArea = std::move(area);
+        const detection::ObjectStep& found = m_detector.objects();
+        m_events.tracker().setStepObjects(found.objectCount, found.largestHundredths);
     }
     m_events.onAlarm(motion);
     m_eventClips.onAlarm(motion);

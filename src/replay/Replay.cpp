@@ -74,20 +74,31 @@ QString Replay::stepLine(std::int64_t tMs, int similarity, bool alarm, const QSt
         .arg(saved.isEmpty() ? QStringLiteral("-") : saved);
 }
 
-QString Replay::objectFields(const detection::ObjectStep& step) {
-    // The largest object in hundredths of a percent of the picture.
-    return QStringLiteral(" objects=%1 largest=%2")
-        .arg(step.objectCount)
-        .arg(step.largestHundredths);
+QString Replay::objectFields(const detection::ObjectStep& step, bool personOnly) {
+    // The largest object in hundredths of a percent of the picture; with
+    // person-only, how many of the objects were confirmed as people.
+    QString fields =
+        QStringLiteral(" objects=%1 largest=%2").arg(step.objectCount).arg(step.largestHundredths);
+    if (personOnly)
+        fields += QStringLiteral(" persons=%1")
+                      .arg(std::count_if(
+                          step.objects.cbegin(), step.objects.cend(),
+                          [](const detection::DetectedObject& object) { return object.person; }));
+    return fields;
 }
 
 QString Replay::eventLine(const events::MotionEvent& event) {
-    return QStringLiteral("event=%1 start_ms=%2 end_ms=%3 steps=%4 peak=%5")
-        .arg(event.number)
-        .arg(static_cast<std::int64_t>(event.startMs))
-        .arg(static_cast<std::int64_t>(event.endMs))
-        .arg(event.steps)
-        .arg(event.peakChange);
+    QString line = QStringLiteral("event=%1 start_ms=%2 end_ms=%3 steps=%4 peak=%5")
+                       .arg(event.number)
+                       .arg(static_cast<std::int64_t>(event.startMs))
+                       .arg(static_cast<std::int64_t>(event.endMs))
+                       .arg(event.steps)
+                       .arg(event.peakChange);
+    if (event.peakObjects > 0)
+        line += QStringLiteral(" objects=%1 largest=%2")
+                    .arg(event.peakObjects)
+                    .arg(event.largestObject);
+    return line;
 }
 
 QString Replay::summaryLine(const Stats& stats) {
@@ -370,7 +381,7 @@ int Replay::run(const ReplayOptions& options) {
         if (m_out) {
             QString line = stepLine(tMs, similarity, alarm, savedPath);
             if (watch.detectorWantsEveryFrame())
-                line += objectFields(detector.objects());
+                line += objectFields(detector.objects(), s.objectPersonOnly);
             m_out(line);
         }
         printEvents();

@@ -88,7 +88,7 @@ public:
     static QString eventLine(const events::MotionEvent& event);
     // What the object detector adds at the end of a step line: the objects
     // confirmed and the largest one's area (hundredths of a percent).
-    static QString objectFields(const detection::ObjectStep& step);
+    static QString objectFields(const detection::ObjectStep& step, bool personOnly);
     // The summary line of a run.
     static QString summaryLine(const Stats& stats);
 
