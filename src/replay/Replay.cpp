@@ -176,6 +176,8 @@ bool Replay::writePlot(const ReplayOptions& options, const QString& file, std::i
         plot.addStep(step);
     for (const ReplayPlot::Span& event : m_plotEvents)
         plot.addEvent(event);
+    if (!m_plotFrame.isNull())
+        plot.setMask(QImage(m_plotMaskFile), m_plotFrame);
     QString error;
     if (plot.save(options.plotPath, error))
         return true;
@@ -193,6 +195,7 @@ int Replay::run(const ReplayOptions& options) {
     m_stats = Stats();
     m_plotSteps.clear();
     m_plotEvents.clear();
+    m_plotFrame = QImage();
     QElapsedTimer total;
     total.start();
 
@@ -386,8 +389,17 @@ int Replay::run(const ReplayOptions& options) {
         }
         printEvents();
         // The first step compares against nothing; it is no level to plot.
-        if (!options.plotPath.isEmpty() && m_stats.steps > 1)
-            m_plotSteps.push_back({tMs, 100 - similarity, alarm});
+        if (!options.plotPath.isEmpty() && m_stats.steps > 1) {
+            const bool objects = watch.detectorWantsEveryFrame();
+            m_plotSteps.push_back(
+                {tMs, 100 - similarity, alarm, objects ? detector.objects().objectCount : -1});
+            // The mask is shown over the file's first plotted frame.
+            if (objects && m_plotFrame.isNull() &&
+                QFileInfo::exists(pipeline::WatchPipeline::maskFile(context))) {
+                m_plotFrame = decoder.layout().toImage(picture);
+                m_plotMaskFile = pipeline::WatchPipeline::maskFile(context);
+            }
+        }
 
         if (savingStopped)
             return fail(SaveFailed,

@@ -108,6 +108,8 @@ private:
     Stats m_stats;
     std::vector<ReplayPlot::Step> m_plotSteps;  // kept only when a plot is asked for
     std::vector<ReplayPlot::Span> m_plotEvents; // likewise
+    QImage m_plotFrame;     // a frame of the file under the mask, when there is one
+    QString m_plotMaskFile; // the object detector's mask file
 };
 
 // The program's entry for "vigilux --replay ...": `args` are the command-line

@@ -691,6 +691,28 @@ private slots:
                          QStringLiteral(R"(^event=1 .* objects=[1-9]\d* largest=[1-9]\d*$)")))
                      .size(),
                  1);
+
+        // The plot shows the mask in a corner: the same run with a mask
+        // differs there, and only when a mask is set.
+        QImage mask(32, 24, QImage::Format_Grayscale8);
+        mask.fill(255);
+        for (int y = 0; y < 12; ++y)
+            std::fill_n(mask.scanLine(y), 16, uchar(0));
+        QVERIFY(mask.save(path(QStringLiteral("plotmask.png"))));
+        const auto plotted = [&](const QString& iniFile, const QString& png) {
+            Replay r(QDir::tempPath(), {}, {});
+            return r.run(ReplayOptions{m_moving, {}, iniFile, path(png)}) == 0
+                       ? QImage(path(png)).copy(0, 0, 320, 220)
+                       : QImage();
+        };
+        const QImage plain = plotted(ini, QStringLiteral("objects.png"));
+        const QImage masked = plotted(writeIni(QStringLiteral("objects-mask.ini"), 100, 5, 10,
+                                               {QStringLiteral("Detector/Kind=Objects"),
+                                                QStringLiteral("Detector/Mask=plotmask.png"),
+                                                QStringLiteral("MotionDetector/SaveAlarm=False")}),
+                                      QStringLiteral("objects-mask.png"));
+        QVERIFY(!plain.isNull() && !masked.isNull());
+        QVERIFY(plain != masked);
     }
 
     // Saved files follow the saving keys; their names come from the media
