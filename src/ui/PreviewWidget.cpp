@@ -24,18 +24,23 @@ void PreviewWidget::setDevice(video::CaptureDevice* device) {
 
 void PreviewWidget::clear() {
     m_frame = QImage();
+    m_stale = false;
     update();
 }
 
 void PreviewWidget::framePresented() {
-    if (!m_device)
-        return;
-    // The 32-bit form paints fastest.
-    m_frame = m_device->currentFrame(QImage::Format_RGB32);
+    // Converted when painted, at the painted size: a hidden or minimised
+    // window gets no paint events and so costs nothing, and frames that
+    // come faster than the screen repaints are never converted.
+    m_stale = true;
     update();
 }
 
 void PreviewWidget::paintEvent(QPaintEvent*) {
+    if (m_stale && m_device) {
+        m_stale = false;
+        m_frame = m_device->frameLayout().toPreview(m_device->frameData(), size());
+    }
     QPainter p(this);
     if (m_frame.isNull()) {
         p.fillRect(rect(), Qt::black);

@@ -10,8 +10,8 @@ class CaptureDevice;
 namespace vigilux::ui {
 
 // The live preview: paints the capture device's latest frame scaled to the
-// whole widget. The device delivers frames at the preview rate, so painting
-// follows it.
+// whole widget. A frame is converted only when it is painted, and only at
+// the painted size: nothing is done while the window is hidden.
 class PreviewWidget final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(PreviewWidget)
@@ -30,6 +30,7 @@ private:
 
     QPointer<video::CaptureDevice> m_device;
     QImage m_frame;
+    bool m_stale = false; // a newer frame than m_frame waits to be painted
 };
 
 } // namespace vigilux::ui
