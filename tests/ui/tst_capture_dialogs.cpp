@@ -161,8 +161,6 @@ private slots:
     // address move out of it; a bad address keeps the dialog open.
     void sourceDialogNetworkCamera_data() {
         QTest::addColumn<QString>("address");
-        QTest::addColumn<QString>("user");
-        QTest::addColumn<QString>("password");
         QTest::addColumn<bool>("accepted");
         QTest::addColumn<CaptureSource>("chosen");
         auto net = [](const char* address, const char* user, const char* password,
@@ -175,25 +173,13 @@ private slots:
         };
         using T = CaptureSource::Transport;
         QTest::newRow("rtsp, login in the address")
-            << "rtsp://bob:pw@cam/live"
-            << ""
-            << "" << true << net("rtsp://cam/live", "bob", "pw", T::Udp, 0);
-        QTest::newRow("fields win over the address")
-            << "rtsp://bob:pw@cam/live"
-            << "ann"
-            << "x y" << true << net("rtsp://cam/live", "ann", "x y", T::Udp, 0);
+            << "rtsp://bob:pw@cam/live" << true << net("rtsp://cam/live", "bob", "pw", T::Udp, 0);
         QTest::newRow("snapshot address")
-            << "http://cam/snap.jpg"
-            << ""
-            << "" << true << net("http://cam/snap.jpg", "", "", T::Tcp, 250);
-        QTest::newRow("no scheme") << "cam.local/live"
-                                   << ""
-                                   << "" << false << CaptureSource::demo();
+            << "http://cam/snap.jpg" << true << net("http://cam/snap.jpg", "", "", T::Tcp, 250);
+        QTest::newRow("no scheme") << "cam.local/live" << false << CaptureSource::demo();
     }
     void sourceDialogNetworkCamera() {
         QFETCH(QString, address);
-        QFETCH(QString, user);
-        QFETCH(QString, password);
         QFETCH(bool, accepted);
         QFETCH(CaptureSource, chosen);
         FakeDialogs dialogs;
@@ -202,8 +188,6 @@ private slots:
         d.show();
         list(d, "sourceList")->setCurrentRow(NetworkRow);
         edit(d, "networkAddress")->setText(address);
-        edit(d, "networkUser")->setText(user);
-        edit(d, "networkPassword")->setText(password);
         QCOMPARE(edit(d, "networkPassword")->echoMode(), QLineEdit::Password);
         d.findChild<QComboBox*>(QStringLiteral("networkTransport"))->setCurrentIndex(1); // UDP
         d.findChild<QSpinBox*>(QStringLiteral("networkSnapshotMs"))->setValue(250);
@@ -211,23 +195,6 @@ private slots:
         QCOMPARE(d.isVisible(), !accepted);
         QCOMPARE(dialogs.messages.size(), accepted ? 0 : 1);
         QVERIFY(d.chosen() == chosen);
-    }
-
-    // A network camera in use fills the fields; choosing a local camera
-    // instead keeps them for the next time.
-    void sourceDialogRemembersNetworkCamera() {
-        FakeDialogs dialogs;
-        CaptureSource current = CaptureSource::network(QStringLiteral("rtsp://u:p@cam/live"));
-        SourceDialog d(dialogs, {QStringLiteral("Камера A")}, current);
-        QCOMPARE(list(d, "sourceList")->currentRow(), 3);
-        QCOMPARE(edit(d, "networkAddress")->text(), QStringLiteral("rtsp://cam/live"));
-        QCOMPARE(edit(d, "networkPassword")->text(), QStringLiteral("p"));
-        d.show();
-        list(d, "sourceList")->setCurrentRow(0);
-        click(d, "okButton");
-        QCOMPARE(d.chosen().kind, CaptureSource::Kind::Camera);
-        QCOMPARE(d.chosen().address, current.address);
-        QCOMPARE(d.chosen().password, current.password);
     }
 
     // "Проверить" against a real snapshot camera on loopback: one picture,
