@@ -137,13 +137,15 @@ void CaptureControl::onNetworkState() {
     switch (net->state()) {
     case State::Lost:
     case State::LoginRefused:
+        m_streamLost = true;
         m_preview->showSignalLost(net->lostSince());
         // The address is shown masked; the error text never holds it.
         m_host.showStatus(QStringLiteral(" Нет сигнала от камеры ") + net->maskedAddress() +
                           QStringLiteral(": ") + net->errorText());
         break;
     case State::Streaming:
-        if (m_preview->signalLost()) {
+        if (m_streamLost) {
+            m_streamLost = false;
             m_preview->clearSignalLost();
             // The picture before the gap is no reference for the one after.
             detector().clearPrimed();
@@ -257,6 +259,7 @@ void CaptureControl::useSource(const video::CaptureSource& source) {
     stopCapture();
     m_source = source;
     useDevice(m_factory(m_source));
+    m_streamLost = false;
     m_preview->clearSignalLost();
     m_offlineWidget->hide();
     if (wasRunning)

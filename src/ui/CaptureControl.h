@@ -135,6 +135,7 @@ private:
     std::unique_ptr<video::CaptureDevice> m_device;
     video::CameraHealthMonitor m_health; // after m_device: holds it weakly
     bool m_healthWatched = false;
+    bool m_streamLost = false; // the network camera's stream, until it is back
     pipeline::WatchPipeline m_pipeline;
     int m_previewRateMs = 0; // asked for; 0: not yet set
     PreviewWidget* m_preview = nullptr;
