@@ -55,7 +55,8 @@ struct Rig {
     bool connects = true;
     std::unique_ptr<ui::MainWindow> main;
 
-    explicit Rig(video::CaptureSource source = video::CaptureSource::demo()) {
+    explicit Rig(video::CaptureSource source = video::CaptureSource::demo(),
+                 bool cameraHealth = false) {
         context.ini.setFileName(dir.filePath(QStringLiteral("options.ini")));
         context.settings.savePath = dir.path();
         main = std::make_unique<ui::MainWindow>(
@@ -69,6 +70,10 @@ struct Rig {
                                      },
                                      [] { return QStringList(); }, [] { return 6; },
                                      QUrl(QStringLiteral("http://127.0.0.1:1"))});
+        // The solid pictures most tests push are a covered camera: its
+        // alerts are heard only where they are the subject.
+        if (!cameraHealth)
+            QObject::disconnect(&main->capture().health(), nullptr, nullptr, nullptr);
     }
     ui::MainWindow& m() { return *main; }
     // Sound, balloon and program on every alarm, saving off; returns the
@@ -868,7 +873,7 @@ private slots:
     // status line, a balloon and a Telegram message (frames and time are
     // scripted; nothing waits for them).
     void cameraHealthAlertsReachLogTrayAndPhone() {
-        Rig r;
+        Rig r(video::CaptureSource::demo(), true);
         test::ScriptedHttpServer api;
         QVERIFY(api.listen());
         for (int i = 0; i < 4; ++i)
