@@ -14,6 +14,9 @@ const QString EventLog::FileName = QStringLiteral("events.csv");
 const QString EventLog::Header = QStringLiteral(
     "number,start,end,duration_s,steps,peak_percent,first_file,last_file,files,clips");
 
+const QString EventLog::CameraFileName = QStringLiteral("camera.csv");
+const QString EventLog::CameraHeader = QStringLiteral("time,alert,text,source");
+
 namespace {
 
 // Fields of one CSV record; -1 when a quoted field is still open (the record
@@ -115,6 +118,13 @@ bool EventLog::append(const MotionEvent& event) {
     return write(line(event).toUtf8());
 }
 
+bool EventLog::appendFields(const QStringList& fields) {
+    QStringList quoted;
+    for (const QString& f : fields)
+        quoted << field(f);
+    return write(quoted.join(QLatin1Char(',')).toUtf8());
+}
+
 bool EventLog::write(const QByteArray& line) {
     if (m_path.isEmpty()) {
         fail(QStringLiteral("нет пути"));
@@ -155,7 +165,7 @@ bool EventLog::write(const QByteArray& line) {
             const qsizetype firstBreak =
                 std::find_if(head.cbegin(), head.cend(), isBreak) - head.cbegin();
             const int expected = firstBreak < head.size() ? csvFields(head.left(firstBreak))
-                                                          : csvFields(Header.toUtf8());
+                                                          : csvFields(m_header.toUtf8());
             if (!tail.isEmpty() && csvFields(tail) == expected) {
                 before = eol;
             } else if (!file.resize(whole)) {
@@ -168,7 +178,7 @@ bool EventLog::write(const QByteArray& line) {
     }
     QByteArray bytes = before;
     if (size == 0)
-        bytes = Header.toUtf8() + eol;
+        bytes = m_header.toUtf8() + eol;
     bytes += line + eol;
     // One write of the whole text: a kill leaves it whole or absent; a short
     // write (full disk) is cut off again.

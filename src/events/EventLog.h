@@ -4,6 +4,7 @@
 #include "events/MotionEvent.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -28,6 +29,10 @@ class EventLog final {
 public:
     static const QString FileName; // "events.csv"
     static const QString Header;
+    // The camera's health log beside it, written the same careful way: one
+    // line per lost, frozen, covered or restored camera.
+    static const QString CameraFileName; // "camera.csv"
+    static const QString CameraHeader;
 
     explicit EventLog(core::StatusSink status = {});
 
@@ -37,6 +42,11 @@ public:
 
     // Appends the line of `event`. False when it could not be written.
     bool append(const MotionEvent& event);
+
+    // For another log of this kind: its header line, and a record of
+    // fields (each quoted as needed here).
+    void setHeader(const QString& header) { m_header = header; }
+    bool appendFields(const QStringList& fields);
 
     // The line of one event, without the line break.
     static QString line(const MotionEvent& event);
@@ -51,6 +61,7 @@ private:
 
     core::StatusSink m_status;
     QString m_path;
+    QString m_header = Header;
     bool m_failing = false;
 };
 

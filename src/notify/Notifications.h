@@ -54,6 +54,9 @@ public:
     void follow(events::EventTracker& tracker, std::function<bool()> muted);
     // A clip of the last event was written.
     void clipFinished(const QString& path);
+    // A text message about the camera (lost, frozen, covered, restored) on
+    // every channel that is on. Dropped before start().
+    void cameraAlert(const QString& subject, const QString& text);
 
     // Null before start().
     notify::NotifyQueue* queue() const { return m_queue.get(); }

@@ -9,12 +9,14 @@
 #include "resources/Pictures.h"
 #include "ui/AlarmDispatcher.h"
 #include "ui/BlackPictureNotice.h"
+#include "ui/CameraHealthWiring.h"
 #include "ui/MainWindowDialogs.h"
 #include "ui/RecordingIndicator.h"
 #include "ui/SavedMark.h"
 #include "ui/StatusLabel.h"
 #include "ui/StatusLine.h"
 #include "ui/WatchMode.h"
+#include "video/SourceOptions.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -116,6 +118,38 @@ MainWindow::MainWindow(AppContext& context, Services services, QWidget* parent)
     // Messages on the user's phone, one pair per event, quiet with the other
     // alarm actions.
     m_notify.follow(watch, m_quiet);
+
+    // The camera's health: its failures logged, shown and sent, for any source.
+    m_cameraHealth = std::make_unique<CameraHealthWiring>(
+        m_context, CameraHealthWiring::Sinks{
+                       [this](const QString& text) { showStatus(text); },
+                       [this](const QString& title, const QString& text, int flags) {
+                           if (m_tray.icon().isShown())
+                               m_tray.icon().showBalloon(title, text, flags);
+                       },
+                       [this](const QString& subject, const QString& text) {
+                           m_notify.notifications().cameraAlert(subject, text);
+                       },
+                       [this] { return m_capture->source().describe(); },
+                   });
+    m_cameraHealth->follow(m_capture->health());
+    // A source chosen in the dialog is the next run's too.
+    connect(m_capture, &CaptureControl::sourceChosen, this,
+            [this](const video::CaptureSource& source) { sourceOptions().save(source); });
+}
+
+video::SourceOptions& MainWindow::sourceOptions() {
+    if (!m_sourceOptions) {
+        m_sourceOptions = std::make_unique<video::SourceOptions>(m_context.ini, m_keyring);
+        connect(m_sourceOptions.get(), &video::SourceOptions::loaded, this,
+                [this](const video::CaptureSource& source, const QString& problem) {
+                    m_capture->useSource(source);
+                    m_capture->startCapture();
+                    if (!problem.isEmpty())
+                        showStatus(QLatin1Char(' ') + problem);
+                });
+    }
+    return *m_sourceOptions;
 }
 
 MainWindow::~MainWindow() {
@@ -139,6 +173,7 @@ void MainWindow::setScreenSaverInhibitor(platform::ScreenSaverInhibitor* inhibit
 
 void MainWindow::setKeyring(platform::Keyring* keyring) {
     m_notify.notifications().setKeyring(keyring);
+    m_keyring = keyring;
 }
 
 void MainWindow::setDetectorValue(core::DetectorValue which, qint32 value) {
@@ -187,6 +222,11 @@ void MainWindow::showSplash() {
 void MainWindow::startCapture() {
     // The settings are loaded by now, so the queue finds its journal.
     m_notify.start();
+    if (m_useStoredSource && sourceOptions().hasStoredSource()) {
+        // Capture starts once the stored source is in, password included.
+        sourceOptions().load();
+        return;
+    }
     m_capture->startCapture();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QImage>
 #include <QPointer>
 #include <QWidget>
@@ -22,15 +23,29 @@ public:
     // Forgets the picture shown (capture stopped).
     void clear();
 
+    // The stream is lost: the last picture stays, greyed, under "Нет сигнала
+    // от камеры" and the time it was lost, until frames come again (or
+    // clearSignalLost()).
+    void showSignalLost(const QDateTime& since);
+    void clearSignalLost();
+    bool signalLost() const { return m_lost; }
+    // The caption over the greyed picture.
+    static QString signalLostText(const QDateTime& since);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     void framePresented();
+    // The device's latest frame into m_frame, when a newer one came.
+    void takeLatestFrame();
 
     QPointer<video::CaptureDevice> m_device;
     QImage m_frame;
     bool m_stale = false; // a newer frame than m_frame waits to be painted
+    QImage m_greyed;      // m_frame greyed, while the signal is lost
+    QDateTime m_lostSince;
+    bool m_lost = false;
 };
 
 } // namespace vigilux::ui
