@@ -64,6 +64,12 @@ void Notifications::clipFinished(const QString& path) {
         m_notifier->clipFinished(path);
 }
 
+void Notifications::finishInterrupted(const events::MotionEvent& event, bool summaryDue,
+                                      const QStringList& clips) {
+    if (m_notifier)
+        m_notifier->finishInterrupted(event, summaryDue, clips);
+}
+
 QString Notifications::lastError(notify::NotifyChannel channel) const {
     return m_queue ? m_queue->lastError(channel) : QString();
 }
