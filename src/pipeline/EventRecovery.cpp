@@ -29,10 +29,12 @@ struct JournalEvent {
     int files = 0;
     bool cut = false;
     bool logged = false;
-    QStringList clips; // every clip of the event, in the order they began
+    bool known = false; // its start was journalled (a clip begun after its event has none)
+    QStringList clips;  // every clip of the event, in the order they began
 };
 
 struct JournalState {
+    int records = 0;
     std::map<qint64, JournalEvent> events; // by start, ms since the epoch
     QStringList openClips;                 // created and neither handed over nor removed
     std::map<QString, qint64> clipEvent;   // clip -> start of its event
@@ -57,6 +59,7 @@ QStringList fields(const QString& line, int count) {
 JournalState readJournal(core::LineJournal& journal, bool* ok) {
     JournalState state;
     *ok = journal.forEach([&state](const QString& line) {
+        ++state.records;
         const QString kind = line.section(QLatin1Char('\t'), 0, 0);
         bool valid = true;
         if (kind == QLatin1String("closed")) {
@@ -72,6 +75,7 @@ JournalState readJournal(core::LineJournal& journal, bool* ok) {
             JournalEvent& e = state.events[start];
             e.number = f.value(2).toInt();
             e.seen = std::max(e.seen, start);
+            e.known = true;
         } else if (kind == QLatin1String("seen")) {
             JournalEvent& e = state.events[start];
             e.seen = std::max(e.seen, f.value(2).toLongLong());
@@ -133,6 +137,8 @@ int EventRecovery::run(const HandOver& handOver) {
                      journal.lastError());
         return 0;
     }
+    if (state.records == 0)
+        return 0; // nothing was left open; the file is left as it is
     const auto say = [this](const QString& text) {
         if (m_status)
             m_status(text);
@@ -199,7 +205,9 @@ int EventRecovery::run(const HandOver& handOver) {
         r.event.interrupted = true;
         r.event.clipCut = e.cut;
         r.clips = clips;
-        if (!e.logged && !folder.isEmpty()) {
+        // Only an event whose start is known gets a line; a clip alone is
+        // handed over.
+        if (!e.logged && e.known && !folder.isEmpty()) {
             events::MotionEvent logged = r.event;
             for (QString& file : logged.files)
                 file = dir.relativeFilePath(file);
