@@ -276,7 +276,8 @@ void TestEvents::logKeepsWholeRecordsAndLineEnds_data() {
     interrupted.interrupted = true;
     const QByteArray noted = EventLog::line(interrupted).toUtf8();
     QTest::newRow("record with a note, without its line end")
-        << h + "\n" + noted << h + "\n" + noted + "\n" << QByteArray("\n");
+        << h + "\n" + noted << h + "\n" + noted + "\n"
+        << QByteArray("\n");
     QTest::newRow("torn inside a quoted file name")
         << h + "\n" + one + "\n" + one.left(one.indexOf(',') + 1) + "\"/s/a,b"
         << h + "\n" + one + "\n"

@@ -102,14 +102,17 @@ void TestEventRecovery::journalLeftovers_data() {
     QTest::addColumn<QString>("clip");        // the file the records name, made before
     QTest::addColumn<int>("lines");           // events.csv lines afterwards
     QTest::addColumn<QString>("note");
-    QTest::addColumn<bool>("handed");   // the clip was handed over
-    QTest::addColumn<bool>("remains");  // the clip file is still there
+    QTest::addColumn<bool>("handed");  // the clip was handed over
+    QTest::addColumn<bool>("remains"); // the clip file is still there
     const QString ev = QStringLiteral("event\t1796589000000\t4");
+    // Twelve seconds, three pictures of which the journal keeps the first and the last.
     const QString seen = QStringLiteral("seen\t1796589000000\t1796589012000\t9\t40");
+    const QString pictures = QStringLiteral("file\t1796589000000\t1\t%1/p1.jpg\n"
+                                            "file\t1796589000000\t3\t%1/p3.jpg");
     const QString clip = QStringLiteral("clip\t1796589000000\t%1/a.mp4");
     const QString logged = QStringLiteral("logged\t1796589000000");
     QTest::newRow("unplayable clip removed, line says so")
-        << QStringList{ev, seen, clip} << QStringLiteral("junk") << 1
+        << QStringList{ev, seen, pictures, clip} << QStringLiteral("junk") << 1
         << QStringLiteral("interrupted;cut") << false << false;
     QTest::newRow("logged event, clip not yet handed over")
         << QStringList{ev, seen, clip, logged} << QStringLiteral("clip") << 0 << QString() << true
@@ -118,7 +121,7 @@ void TestEventRecovery::journalLeftovers_data() {
         << QStringList{ev, seen, clip, logged, QStringLiteral("closed\t%1/a.mp4")}
         << QStringLiteral("clip") << 0 << QString() << false << true;
     QTest::newRow("clip outside the save folder untouched")
-        << QStringList{ev, seen, QStringLiteral("clip\t1796589000000\t%1/../a.mp4")}
+        << QStringList{ev, seen, pictures, QStringLiteral("clip\t1796589000000\t%1/../a.mp4")}
         << QStringLiteral("outside") << 1 << QStringLiteral("interrupted") << false << true;
 }
 
@@ -144,13 +147,17 @@ void TestEventRecovery::journalLeftovers() {
     const QString journal = root.filePath(pipeline::EventJournal::fileName());
     core::LineJournal j(journal);
     for (const QString& r : records)
-        QVERIFY(j.append(r.arg(saves)));
+        for (const QString& one : r.arg(saves).split(QLatin1Char('\n')))
+            QVERIFY(j.append(one));
 
     const Restart r = restart(journal, saves);
     QCOMPARE(r.lines.size(), lines);
     if (lines > 0) {
         QCOMPARE(r.lines[0].last(), note);
-        QCOMPARE(r.lines[0][0], QStringLiteral("4"));
+        QCOMPARE(r.lines[0].mid(3, 7),
+                 (QStringList{QStringLiteral("12.000"), QStringLiteral("9"), QStringLiteral("40"),
+                              QStringLiteral("p1.jpg"), QStringLiteral("p3.jpg"),
+                              QStringLiteral("3"), QString()}));
     }
     QCOMPARE(!r.handed.isEmpty() && !r.handed[0].clips.isEmpty(), handed);
     QCOMPARE(QFileInfo::exists(file), remains);
