@@ -3,17 +3,13 @@
 #include "events/EventLog.h"
 #include "pipeline/EventJournal.h"
 #include "pipeline/EventRecovery.h"
-#include "recording/ClipWriter.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <vector>
 
 using namespace vigilux;
 using pipeline::EventRecovery;
@@ -34,21 +30,6 @@ Restart restart(const QString& journal, const QString& saves) {
     recovery.run([&r](const RecoveredEvent& e) { r.handed << e; });
     r.lines = test::readEventLog(QDir(saves).filePath(events::EventLog::FileName));
     return r;
-}
-
-// A clip of two seconds that plays, made by our own writer.
-void writeClip(const QString& path) {
-    recording::ClipWriter writer;
-    recording::ClipWriter::Options options;
-    options.creationTime = QDateTime(QDate(2026, 12, 6), QTime(21, 30, 4));
-    const auto layout = video::FrameLayout::packed(video::FrameLayout::Pixel::Yuv420p, {64, 48});
-    QVERIFY(writer.open(path, layout.size, layout.pixel, options));
-    std::vector<uchar> frame(static_cast<std::size_t>(layout.bytes), 128);
-    for (int i = 0; i < 20; ++i) {
-        std::fill_n(frame.begin(), 64 * 48, static_cast<uchar>(20 + i * 10));
-        QVERIFY(writer.write(frame.data(), layout, i * 100));
-    }
-    QVERIFY(writer.close());
 }
 
 } // namespace
@@ -142,7 +123,9 @@ void TestEventRecovery::journalLeftovers() {
         QVERIFY(junk.open(QIODevice::WriteOnly));
         junk.write(QByteArray(740, 'x'));
     } else {
-        writeClip(file);
+        QVERIFY(
+            test::runFfmpeg({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                             QStringLiteral("testsrc=size=64x48:rate=10:duration=2"), file}));
     }
     const QString journal = root.filePath(pipeline::EventJournal::fileName());
     core::LineJournal j(journal);
