@@ -18,6 +18,11 @@ namespace vigilux::pipeline {
 
 namespace {
 
+// More pictures than one event saves in days; a larger count in a journal is
+// not one the program wrote.
+constexpr int MaxFiles = 1000000;
+constexpr int MaxRecords = 100000;
+
 // One event as the journal tells it.
 struct JournalEvent {
     int number = 0;
@@ -59,7 +64,10 @@ QStringList fields(const QString& line, int count) {
 JournalState readJournal(core::LineJournal& journal, bool* ok) {
     JournalState state;
     *ok = journal.forEach([&state](const QString& line) {
-        ++state.records;
+        // The program's journal is emptied after every event and written
+        // again in short during a long one; more is not its own.
+        if (++state.records > MaxRecords)
+            return;
         const QString kind = line.section(QLatin1Char('\t'), 0, 0);
         bool valid = true;
         if (kind == QLatin1String("closed")) {
@@ -182,7 +190,7 @@ int EventRecovery::run(const HandOver& handOver) {
     int finished = 0;
     for (auto& [start, e] : state.events) {
         const QStringList clips = playable.count(start) ? playable[start] : QStringList();
-        if (e.logged && clips.isEmpty())
+        if ((e.logged || !e.known) && clips.isEmpty())
             continue;
         RecoveredEvent r;
         r.event.number = e.number;
@@ -196,9 +204,10 @@ int EventRecovery::run(const HandOver& handOver) {
         r.event.steps = e.steps;
         r.event.peakChange = e.peak;
         if (e.files > 0) {
-            // The log names the first and the last picture and counts them.
+            // The log names the first and the last picture and counts them;
+            // the count is bounded, whatever the journal says.
             r.event.files << e.firstFile;
-            for (int i = 1; i < e.files; ++i)
+            for (int i = 1; i < std::min(e.files, MaxFiles); ++i)
                 r.event.files << e.lastFile;
         }
         r.event.clips = e.clips;
