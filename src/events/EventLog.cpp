@@ -13,6 +13,8 @@ namespace vigilux::events {
 const QString EventLog::FileName = QStringLiteral("events.csv");
 const QString EventLog::Header = QStringLiteral(
     "number,start,end,duration_s,steps,peak_percent,first_file,last_file,files,clips");
+const QString EventLog::InterruptedNote = QStringLiteral("interrupted");
+const QString EventLog::CutNote = QStringLiteral("cut");
 
 const QString EventLog::CameraFileName = QStringLiteral("camera.csv");
 const QString EventLog::CameraHeader = QStringLiteral("time,alert,text,source");
@@ -101,7 +103,7 @@ QString EventLog::line(const MotionEvent& event) {
     QStringList clips;
     for (const QString& clip : event.clips)
         clips << QDir::toNativeSeparators(clip);
-    return QStringList{QString::number(event.number),
+    QStringList fields{QString::number(event.number),
                        timeText(event.startTime),
                        timeText(event.endTime),
                        QString::number(event.durationSeconds(), 'f', 3),
@@ -110,8 +112,16 @@ QString EventLog::line(const MotionEvent& event) {
                        field(first),
                        field(last),
                        QString::number(event.files.size()),
-                       field(clips.join(QLatin1Char(';')))}
-        .join(QLatin1Char(','));
+                       field(clips.join(QLatin1Char(';')))};
+    // Only a line that has something to say gets the eleventh field.
+    QStringList notes;
+    if (event.interrupted)
+        notes << InterruptedNote;
+    if (event.clipCut)
+        notes << CutNote;
+    if (!notes.isEmpty())
+        fields << notes.join(QLatin1Char(';'));
+    return fields.join(QLatin1Char(','));
 }
 
 bool EventLog::append(const MotionEvent& event) {
@@ -166,7 +176,10 @@ bool EventLog::write(const QByteArray& line) {
                 std::find_if(head.cbegin(), head.cend(), isBreak) - head.cbegin();
             const int expected = firstBreak < head.size() ? csvFields(head.left(firstBreak))
                                                           : csvFields(m_header.toUtf8());
-            if (!tail.isEmpty() && csvFields(tail) == expected) {
+            // Our lines have ten fields, or eleven with a note.
+            const int fields = csvFields(tail);
+            const auto ours = [](int n) { return n == Fields || n == FieldsWithNote; };
+            if (!tail.isEmpty() && (fields == expected || (ours(fields) && ours(expected)))) {
                 before = eol;
             } else if (!file.resize(whole)) {
                 fail(file.errorString());

@@ -14,7 +14,10 @@ namespace vigilux::events {
 // separated, with a header line when the file is new. Columns: number,
 // start and end (local time, ISO 8601 with milliseconds), duration in
 // seconds, alarm steps, largest change in percent, first and last saved
-// file, count of saved files, video clips (separated by ';').
+// file, count of saved files, video clips (separated by ';'). A line whose
+// event was interrupted or whose clip was cut carries one more field, the
+// note ("interrupted", "cut" or "interrupted;cut"); other lines keep the ten
+// fields, so readers of the first ten see no change.
 //
 // Each line goes to the end of the file in one write of the whole line; a
 // write that comes up short is cut off again, so the file holds whole lines
@@ -33,6 +36,11 @@ public:
     // line per lost, frozen, covered or restored camera.
     static const QString CameraFileName; // "camera.csv"
     static const QString CameraHeader;
+    // Fields of a line without and with the note.
+    static constexpr int Fields = 10;
+    static constexpr int FieldsWithNote = 11;
+    static const QString InterruptedNote; // "interrupted"
+    static const QString CutNote;         // "cut"
 
     explicit EventLog(core::StatusSink status = {});
 

@@ -87,6 +87,14 @@ void EventTracker::addClip(const QString& path) {
         m_event.clips << path;
 }
 
+void EventTracker::clipCut(const QString& path, bool removed) {
+    if ((!m_open && !m_ending) || !m_event.clips.contains(path))
+        return;
+    m_event.clipCut = true;
+    if (removed)
+        m_event.clips.removeAll(path);
+}
+
 void EventTracker::end() {
     // Closed before the signals, so a listener that feeds a step or calls
     // finish() from inside them cannot end the same event twice.

@@ -65,6 +65,9 @@ public:
     void addSavedFile(const QString& path);
     // A video clip of the open (or the ending) event; ignored otherwise.
     void addClip(const QString& path);
+    // That clip of the open (or ending) event ended early on a write error;
+    // `removed`: it held no playable frame and is gone. Ignored otherwise.
+    void clipCut(const QString& path, bool removed);
 
     bool isOpen() const { return m_open; }
     // The open event, or the last one ended (number 0 before the first).

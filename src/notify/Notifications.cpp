@@ -77,6 +77,12 @@ void Notifications::cameraAlert(const QString& subject, const QString& text) {
     }
 }
 
+void Notifications::finishInterrupted(const events::MotionEvent& event, bool summaryDue,
+                                      const QStringList& clips) {
+    if (m_notifier)
+        m_notifier->finishInterrupted(event, summaryDue, clips);
+}
+
 QString Notifications::lastError(notify::NotifyChannel channel) const {
     return m_queue ? m_queue->lastError(channel) : QString();
 }

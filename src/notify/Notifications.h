@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -17,7 +18,8 @@ class NotifyOptions;
 }
 namespace vigilux::events {
 class EventTracker;
-}
+struct MotionEvent;
+} // namespace vigilux::events
 namespace vigilux::platform {
 class Keyring;
 }
@@ -57,6 +59,9 @@ public:
     // A text message about the camera (lost, frozen, covered, restored) on
     // every channel that is on. Dropped before start().
     void cameraAlert(const QString& subject, const QString& text);
+    // An event the last run left open, finished at start (EventNotifier).
+    void finishInterrupted(const events::MotionEvent& event, bool summaryDue,
+                           const QStringList& clips);
 
     // Null before start().
     notify::NotifyQueue* queue() const { return m_queue.get(); }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "detection/MotionDetector.h"
+#include "pipeline/EventJournal.h"
 #include "pipeline/EventRecorder.h"
 #include "recording/ClipRecorder.h"
 #include "recording/EventClips.h"
@@ -34,6 +35,7 @@ namespace vigilux::pipeline {
 //                        └─► saver, given the picture the detector judged
 //                               └─► pictureSaved ─► upload queue, phone, "saved" mark
 //   an event's clip, once its event has ended ─► clipSaved ─► upload queue, phone
+//   the open event and every clip not yet handed over ─► event journal
 //   eventStarted / eventEnded (tracker()) ─► phone messages, tray tip
 //
 // The order is fixed here, not by the order of connections elsewhere: a
@@ -82,6 +84,10 @@ public:
 
     // "Сделать снимок": saves the picture given (the preview's latest frame).
     void saveSnapshot(const QImage& picture);
+
+    // The journal of open events and clips (beside options.ini), so the next
+    // start can finish what a kill leaves open; empty: none (replay).
+    void setEventJournal(const QString& path) { m_journal.setPath(path); }
 
     // Live watching ends an event on time even when steps stop (a lost
     // camera); a replay drives time itself.
@@ -137,6 +143,7 @@ private:
     detection::MotionDetector m_detector;
     recording::FrameSaver m_saver;
     EventRecorder m_events;
+    EventJournal m_journal;
     recording::ClipRecorder m_clips;
     recording::EventClips m_eventClips;
     video::FrameLayout m_stepLayout; // layout of the frame the detector holds

@@ -5,6 +5,7 @@
 #include "controls/SizeGrip.h"
 #include "controls/TitleBarButton.h"
 #include "core/AppContext.h"
+#include "pipeline/EventRecovery.h"
 #include "platform/WindowTools.h"
 #include "resources/Pictures.h"
 #include "ui/AlarmDispatcher.h"
@@ -21,6 +22,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
@@ -241,6 +243,24 @@ void MainWindow::installWindowProc() {
 
 void MainWindow::restoreUploads() {
     m_uploads.restore();
+    finishInterruptedEvents();
+}
+
+void MainWindow::finishInterruptedEvents() {
+    // What a kill or a power cut left open is logged and sent before watching
+    // can start, and only then does the pipeline journal anew.
+    const QString ini = m_context.ini.fileName();
+    const QString folder = ini.isEmpty() ? m_context.programFolder : QFileInfo(ini).absolutePath();
+    const QString journal = QDir(folder).filePath(pipeline::EventJournal::fileName());
+    pipeline::EventRecovery recovery(journal, m_context.settings.savePath,
+                                     [this](const QString& text) { showStatus(text); });
+    recovery.run([this](const pipeline::RecoveredEvent& r) {
+        if (m_context.settings.uploadClips)
+            for (const QString& clip : r.clips)
+                m_uploads.queue().enqueueSaved(clip);
+        m_notify.notifications().finishInterrupted(r.event, r.loggedNow, r.clips);
+    });
+    m_capture->pipeline().setEventJournal(journal);
 }
 
 void MainWindow::showSettingsFolderNote(const QString& iniPath) {

@@ -204,6 +204,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Logs and sends what the last run left open, then journals anew.
+    void finishInterruptedEvents();
+
     AppContext& m_context;
     Services m_services;
     OpenWindows m_forms;
