@@ -98,6 +98,8 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     const video::CaptureSource source = chosen ? *chosen : video::defaultCaptureSource();
+    // The address is read: from now on the process list shows no password.
+    video::CaptureSource::maskPasswordsInArguments(argc, argv);
 
     const core::ProgramFolders folders = core::ProgramFolders::locate(
         QApplication::applicationDirPath(), QStringLiteral(VIGILUX_INSTALLED_DATA));

@@ -3,6 +3,8 @@
 #include <QUrl>
 #include <QUrlQuery>
 
+#include <cstring>
+
 namespace vigilux::video {
 
 CaptureSource CaptureSource::camera(int index) {
@@ -92,8 +94,20 @@ QString CaptureSource::describe() const {
     return QStringLiteral("Сетевая камера %1").arg(maskedAddress());
 }
 
-std::optional<CaptureSource> CaptureSource::fromArguments(const QStringList& arguments,
+std::optional<CaptureSource> CaptureSource::fromArguments(const QStringList& given,
                                                           QString* error) {
+    // "--url=ADDRESS" means "--url ADDRESS", as the option parser takes it.
+    QStringList arguments;
+    for (qsizetype i = 0; i < given.size(); ++i) {
+        const QString& a = given.at(i);
+        const QString name = a.section(QLatin1Char('='), 0, 0);
+        if (i > 0 && a.contains(QLatin1Char('=')) &&
+            (name == QLatin1String("--url") || name == QLatin1String("--camera") ||
+             name == QLatin1String("--video")))
+            arguments << name << a.section(QLatin1Char('='), 1);
+        else
+            arguments << a;
+    }
     std::optional<CaptureSource> chosen;
     auto fail = [&](const QString& text) -> std::optional<CaptureSource> {
         if (error)
@@ -138,6 +152,33 @@ std::optional<CaptureSource> CaptureSource::fromArguments(const QStringList& arg
         chosen = next;
     }
     return chosen;
+}
+
+void CaptureSource::maskPasswordsInArguments(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        char* value = nullptr;
+        if (std::strcmp(argv[i], "--url") == 0 && i + 1 < argc)
+            value = argv[++i];
+        else if (std::strncmp(argv[i], "--url=", 6) == 0)
+            value = argv[i] + 6;
+        if (!value)
+            continue;
+        const QByteArray masked =
+            network(QString::fromLocal8Bit(value)).maskedAddress().toLocal8Bit();
+        if (!masked.contains("***") || masked == value)
+            continue; // no secret in it
+        // The argument's own bytes are all there is: the masked address goes
+        // in when it fits (the rest zeroed, so no tail of the password
+        // stays), else stars over the whole of it.
+        const std::size_t length = std::strlen(value);
+        const auto fits = static_cast<std::size_t>(masked.size());
+        if (fits <= length) {
+            std::memcpy(value, masked.constData(), fits);
+            std::memset(value + fits, 0, length - fits);
+        } else {
+            std::memset(value, '*', length);
+        }
+    }
 }
 
 } // namespace vigilux::video

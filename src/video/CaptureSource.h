@@ -52,8 +52,17 @@ struct CaptureSource {
     // the program's arguments (the first entry is the program and is
     // skipped). Returns nullopt when none is given; `error` gets a message
     // and the result is nullopt for a malformed or conflicting choice.
+    // "--url=ADDRESS" and the like are taken too.
     static std::optional<CaptureSource> fromArguments(const QStringList& arguments,
                                                       QString* error = nullptr);
+
+    // Overwrites in place the password of every "--url ADDRESS" (or
+    // "--url=ADDRESS") in main()'s argv with "***", so the process list
+    // (/proc/PID/cmdline, read from argv's memory) no longer shows it. Only
+    // the bytes change, never the pointers; a masked argument may end in
+    // NULs. Call it once the arguments have been read: Qt's arguments()
+    // reads the masked text afterwards.
+    static void maskPasswordsInArguments(int argc, char* argv[]);
 
     friend bool operator==(const CaptureSource&, const CaptureSource&) = default;
 };
