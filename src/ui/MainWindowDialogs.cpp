@@ -9,6 +9,7 @@
 #include "ui/NotificationWiring.h"
 #include "ui/ProgramOptionsWindow.h"
 #include "ui/RecordingIndicator.h"
+#include "ui/RemoteViewWiring.h"
 #include "ui/UploadWiring.h"
 
 namespace vigilux::ui {
@@ -41,6 +42,7 @@ void MainWindowDialogs::openProgramOptions() {
         m_context, *m_options, m_parts.capture,
         [&layout] { layout.label(MainWindowLayout::Label::ImageFormat).hide(); }, &m_parts.window);
     m_parts.notifications.addPageTo(*window);
+    m_parts.remote.addPageTo(*window);
     window->exec();
     if (!window->detached())
         delete window;
