@@ -88,11 +88,12 @@ void RemoteViewWiring::apply() {
         }
         return;
     }
+    // The save folder may have changed in the same window.
+    const QString saves = m_context.settings.savePath;
+    publishPaths(saves, logPathIn(saves));
     if (isRunning() && sameSettings(want, m_running))
         return;
     stop();
-    const QString saves = m_context.settings.savePath;
-    publishPaths(saves, logPathIn(saves));
     countEventsInLog();
     publishNow();
     web::RemoteViewSource& source = *this;
