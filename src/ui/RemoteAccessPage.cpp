@@ -82,7 +82,7 @@ RemoteAccessPage::RemoteAccessPage(AppContext& context, RemoteViewWiring& wiring
     Binding::bind(certificate, QStringLiteral("Certificate"));
     auto* key = lineEdit(QStringLiteral("RemoteKey"), this);
     Binding::bind(key, QStringLiteral("Key"));
-    certificate->setPlaceholderText(QStringLiteral("пусто: свой, созданный программой"));
+    certificate->setPlaceholderText(QStringLiteral("пусто: созданный программой"));
     key->setPlaceholderText(QStringLiteral("пусто: созданный программой"));
     grid->addWidget(new QLabel(QStringLiteral("сертификат (PEM)"), this), 4, 0);
     grid->addWidget(certificate, 4, 1, Qt::AlignLeft);
@@ -98,11 +98,14 @@ RemoteAccessPage::RemoteAccessPage(AppContext& context, RemoteViewWiring& wiring
 
     m_state = selectableLabel(QStringLiteral("RemoteState"), this);
     m_address = selectableLabel(QStringLiteral("RemoteAddress"), this);
+    m_fingerprintNote = new QLabel(this);
     m_fingerprint = selectableLabel(QStringLiteral("RemoteFingerprint"), this);
+    // Fixed-width, so the pairs line up with what the phone's browser shows.
     m_fingerprint->setFont(QFont(QStringLiteral("monospace"), 8));
     layout->addSpacing(6);
     layout->addWidget(m_state);
     layout->addWidget(m_address);
+    layout->addWidget(m_fingerprintNote);
     layout->addWidget(m_fingerprint);
     layout->addStretch(1);
 }
@@ -174,12 +177,12 @@ void RemoteAccessPage::showState() {
             ? QStringLiteral("https://<адрес этого компьютера>:%1/").arg(m_wiring.port())
             : addresses.join(QLatin1Char('\n')));
     const QString fingerprint = m_wiring.fingerprint();
-    m_fingerprint->setText(
+    m_fingerprintNote->setText(
         fingerprint.isEmpty()
             ? QStringLiteral("Отпечаток сертификата появится после первого запуска.")
             : QStringLiteral("Отпечаток сертификата (SHA-256), сверьте его в браузере "
-                             "телефона:\n") +
-                  twoLines(fingerprint));
+                             "телефона:"));
+    m_fingerprint->setText(twoLines(fingerprint));
 }
 
 } // namespace vigilux::ui

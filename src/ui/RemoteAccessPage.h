@@ -49,6 +49,7 @@ private:
     QLabel* m_passwordNote = nullptr;
     QLabel* m_state = nullptr;
     QLabel* m_address = nullptr;
+    QLabel* m_fingerprintNote = nullptr;
     QLabel* m_fingerprint = nullptr;
 };
 
