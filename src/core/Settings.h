@@ -93,16 +93,16 @@ struct Settings {
     // (ms), how fast the background learns (s), person-only, and the mask
     // picture beside options.ini (black: ignore).
     enum class DetectorKind { ByteCompare, Objects };
-    DetectorKind detectorKind = DetectorKind::ByteCompare;
-    qint32 objectSensitivity = 40;
-    qint32 objectNoiseFloor = 10;
-    qint32 objectMinSize = 20;
-    qint32 objectPersistence = 400;
-    qint32 objectLearnSeconds = 20;
-    bool objectPersonOnly = false;
-    QString objectMask = QStringLiteral("mask.png");
+    DetectorKind detectorKind;
+    qint32 objectSensitivity;
+    qint32 objectNoiseFloor;
+    qint32 objectMinSize;
+    qint32 objectPersistence;
+    qint32 objectLearnSeconds;
+    bool objectPersonOnly;
+    QString objectMask;
     // Draw the objects' boxes on saved pictures.
-    bool objectBoxes = false;
+    bool objectBoxes;
 
     // [FTP]; ftpPassword holds the plain password (the file holds it scrambled).
     bool ftpUpload;

@@ -61,11 +61,22 @@ void SettingsStorage::load() {
         setDefaults();
     // When even the defaults could not be written there is nothing to read
     // back: the texts keep the defaults just set instead of becoming "".
-    // The detector's keys first: the table's load ends on [HD], as the
-    // load always has.
-    loadDetector(newFile);
+    // A file without a known detector kind keeps the byte compare when it
+    // has [Sensor] values (a tuned setup stays as it was); otherwise it gets
+    // the object detector, as a new file does.
+    const SettingKey<Settings>* kind = Table::find(u"Kind");
+    const bool kindNamed =
+        kind->words.contains(ini.read(kind->name, kind->section).trimmed(), Qt::CaseInsensitive);
+    const bool tuned = !ini.read(QStringLiteral("Timer"), QStringLiteral("Sensor")).isEmpty();
     Table::load(ini, m_context.settings, QFileInfo::exists(ini.fileName()));
+    if (!kindNamed)
+        m_context.settings.detectorKind = newFile || !tuned
+                                              ? core::Settings::DetectorKind::Objects
+                                              : core::Settings::DetectorKind::ByteCompare;
     pushDetectorValues();
+    // The first-run mark goes into the section read last, which has always
+    // been [HD].
+    ini.read(QStringLiteral("DefHD"), QStringLiteral("HD"));
 }
 
 QString SettingsStorage::defaultSaveFolder() const {
@@ -118,65 +129,7 @@ void SettingsStorage::setDefaults() {
 void SettingsStorage::save() {
     const core::IniFile::WriteGroup group(m_context.ini);
     Table::save(m_context.ini, m_context.settings, KeyOwner::ProgramOptions);
-    saveDetector();
     saveDetectorValues();
-}
-
-void SettingsStorage::loadDetector(bool newFile) {
-    core::IniFile& ini = m_context.ini;
-    core::Settings& s = m_context.settings;
-    const core::Settings defaults;
-    const QString section = QStringLiteral("Detector");
-    const auto number = [&](const QString& key, qint32 fallback, qint32 low, qint32 high) {
-        return std::clamp(textToInt32(ini.read(key, section), fallback), low, high);
-    };
-    // The kind is no plain row: without it, a file that has [Sensor] values
-    // (a tuned setup) keeps the byte compare, any other gets the objects.
-    const QString kind = ini.read(QStringLiteral("Kind"), section).trimmed();
-    if (kind.compare(QLatin1String("Objects"), Qt::CaseInsensitive) == 0)
-        s.detectorKind = core::Settings::DetectorKind::Objects;
-    else if (kind.compare(QLatin1String("Bytes"), Qt::CaseInsensitive) == 0)
-        s.detectorKind = core::Settings::DetectorKind::ByteCompare;
-    else if (newFile || ini.read(QStringLiteral("Timer"), QStringLiteral("Sensor")).isEmpty())
-        s.detectorKind = core::Settings::DetectorKind::Objects;
-    else
-        s.detectorKind = core::Settings::DetectorKind::ByteCompare;
-    s.objectSensitivity =
-        number(QStringLiteral("Sensitivity"), defaults.objectSensitivity, 20, 100);
-    s.objectNoiseFloor = number(QStringLiteral("NoiseFloor"), defaults.objectNoiseFloor, 2, 80);
-    s.objectMinSize = number(QStringLiteral("MinObject"), defaults.objectMinSize, 5, 2000);
-    s.objectPersistence =
-        number(QStringLiteral("Persistence"), defaults.objectPersistence, 0, 5000);
-    s.objectLearnSeconds =
-        number(QStringLiteral("LearnSeconds"), defaults.objectLearnSeconds, 1, 600);
-    s.objectPersonOnly =
-        textToBool(ini.read(QStringLiteral("PersonOnly"), section), defaults.objectPersonOnly);
-    s.objectBoxes =
-        textToBool(ini.read(QStringLiteral("DrawBoxes"), section), defaults.objectBoxes);
-    const QString mask = ini.read(QStringLiteral("Mask"), section);
-    // Only a plain name: the mask lives beside options.ini.
-    s.objectMask = mask.isEmpty() || mask.contains(QLatin1Char('/')) ||
-                           mask.contains(QLatin1Char('\\')) || mask.startsWith(QLatin1Char('.'))
-                       ? defaults.objectMask
-                       : mask;
-}
-
-void SettingsStorage::saveDetector() {
-    core::IniFile& ini = m_context.ini;
-    const core::IniFile::WriteGroup group(ini);
-    const core::Settings& s = m_context.settings;
-    const QString section = QStringLiteral("Detector");
-    ini.write(s.detectorKind == core::Settings::DetectorKind::Objects ? QStringLiteral("Objects")
-                                                                      : QStringLiteral("Bytes"),
-              QStringLiteral("Kind"), section);
-    ini.write(s.objectSensitivity, QStringLiteral("Sensitivity"), section);
-    ini.write(s.objectNoiseFloor, QStringLiteral("NoiseFloor"), section);
-    ini.write(s.objectMinSize, QStringLiteral("MinObject"), section);
-    ini.write(s.objectPersistence, QStringLiteral("Persistence"), section);
-    ini.write(s.objectLearnSeconds, QStringLiteral("LearnSeconds"), section);
-    ini.write(s.objectPersonOnly, QStringLiteral("PersonOnly"), section);
-    ini.write(s.objectBoxes, QStringLiteral("DrawBoxes"), section);
-    ini.write(s.objectMask, QStringLiteral("Mask"), section);
 }
 
 void SettingsStorage::saveDetectorValues() {

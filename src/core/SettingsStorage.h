@@ -46,11 +46,6 @@ public:
 
 private:
     void pushDetectorValues();
-    // The [Detector] keys of the object detector, read and written beside
-    // the table because the kind's default depends on the file: without
-    // Kind, a file that has [Sensor] values keeps the byte compare.
-    void loadDetector(bool newFile);
-    void saveDetector();
     // Where pictures go when the user picks no folder at the first start:
     // beside the program, or in the user's pictures when the program's
     // folder is not ours to write.

@@ -28,6 +28,8 @@ constexpr auto typeOf() {
         return Type::Int16;
     else if constexpr (std::is_same_v<T, qint32>)
         return Type::Int32;
+    else if constexpr (std::is_enum_v<T>)
+        return Type::Choice;
     else {
         static_assert(std::is_same_v<T, QString>, "a setting is a flag, a number or a text");
         return Type::Text;
@@ -53,6 +55,10 @@ struct Row {
         key.owners = static_cast<unsigned>(a) | static_cast<unsigned>(b);
         return std::move(*this);
     }
+    Row words(QStringList words) && {
+        key.words = std::move(words);
+        return std::move(*this);
+    }
     template <auto Field>
     Row followsWhenUnreadable() && {
         key.fallback = [](const Record& r) { return static_cast<qint32>(r.*Field); };
@@ -70,8 +76,15 @@ auto row(const char* section, const char* name, const QVariant& defaultValue) {
     r.key.name = QString::fromLatin1(name);
     r.key.type = typeOf<Record, T>();
     r.key.defaultValue = defaultValue;
-    r.key.get = [](const Record& record) { return QVariant::fromValue(record.*Field); };
-    r.key.set = [](Record& record, const QVariant& value) { record.*Field = value.value<T>(); };
+    if constexpr (std::is_enum_v<T>) {
+        r.key.get = [](const Record& record) { return QVariant(static_cast<int>(record.*Field)); };
+        r.key.set = [](Record& record, const QVariant& value) {
+            record.*Field = static_cast<T>(value.toInt());
+        };
+    } else {
+        r.key.get = [](const Record& record) { return QVariant::fromValue(record.*Field); };
+        r.key.set = [](Record& record, const QVariant& value) { record.*Field = value.value<T>(); };
+    }
     return r;
 }
 
@@ -103,12 +116,12 @@ std::vector<SettingKey<Record>> finished(std::initializer_list<Row<Record>> rows
 using K = SettingKey<Settings>;
 using N = SettingKey<NotifySettings>;
 
-// Load order; the file's own order comes from the save, where the detector's
-// values go last. The load ends in [HD]: the first-run mark is written into
-// the section last read.
+// The file's order: a fresh file gets its sections in this order.
 std::vector<K> makeSettingsKeys() {
     using S = Settings;
     constexpr auto Ftp = KeyOwner::FtpWindow;
+    // The detector window's OK writes the object detector's keys.
+    constexpr auto Detector = KeyOwner::DetectorWindow;
     constexpr auto Program = KeyOwner::ProgramOptions;
     return finished<S>(
         {
@@ -142,10 +155,6 @@ std::vector<K> makeSettingsKeys() {
             row<&S::alarmProgramPath>("MotionDetector", "RunAlarmPath", QString()),
             row<&S::waitForAlarmProgram>("MotionDetector", "RunAlarmWait", false),
             row<&S::balloonOnAlarm>("MotionDetector", "SysTrayAlarm", false),
-
-            detectorRow<IntervalValue>("Timer", 500, 100, 5000),
-            detectorRow<NoiseValue>("Noise", 5, 0, 15),
-            detectorRow<SimilarityValue>("Percent", 10, 1, 100),
 
             row<&S::eventGap>("Events", "EventGap", 10).range(1, 3600),
             row<&S::soundPerEvent>("Events", "SoundPerEvent", false),
@@ -190,6 +199,32 @@ std::vector<K> makeSettingsKeys() {
                 .owners(KeyOwner::RemotePage),
 
             row<&S::resolutionCandidates>("HD", "DefHD", SettingsStorage::DefaultResolutions),
+
+            // A file without a known Kind: see core::SettingsStorage::load.
+            row<&S::detectorKind>("Detector", "Kind", int(S::DetectorKind::ByteCompare))
+                .words({QStringLiteral("Bytes"), QStringLiteral("Objects")})
+                .owners(Detector),
+            row<&S::objectSensitivity>("Detector", "Sensitivity", 40)
+                .range(20, 100)
+                .owners(Detector),
+            row<&S::objectNoiseFloor>("Detector", "NoiseFloor", 10).range(2, 80).owners(Detector),
+            row<&S::objectMinSize>("Detector", "MinObject", 20).range(5, 2000).owners(Detector),
+            row<&S::objectPersistence>("Detector", "Persistence", 400)
+                .range(0, 5000)
+                .owners(Detector),
+            row<&S::objectLearnSeconds>("Detector", "LearnSeconds", 20)
+                .range(1, 600)
+                .owners(Detector),
+            row<&S::objectPersonOnly>("Detector", "PersonOnly", false).owners(Detector),
+            row<&S::objectBoxes>("Detector", "DrawBoxes", false).owners(Detector),
+            // The mask lives beside options.ini.
+            row<&S::objectMask>("Detector", "Mask", QStringLiteral("mask.png"))
+                .rules(K::PlainName)
+                .owners(Detector),
+
+            detectorRow<IntervalValue>("Timer", 500, 100, 5000),
+            detectorRow<NoiseValue>("Noise", 5, 0, 15),
+            detectorRow<SimilarityValue>("Percent", 10, 1, 100),
         },
         Program);
 }
@@ -254,6 +289,12 @@ QVariant readValue(const SettingKey<Record>& key, const QString& text, const Rec
             return key.defaultValue.toInt();
         return std::clamp(value, key.low, key.high);
     }
+    case Type::Choice: {
+        for (qsizetype i = 0; i < key.words.size(); ++i)
+            if (key.words[i].compare(text.trimmed(), Qt::CaseInsensitive) == 0)
+                return static_cast<int>(i);
+        return key.defaultValue;
+    }
     case Type::Text:
         break;
     }
@@ -262,6 +303,10 @@ QVariant readValue(const SettingKey<Record>& key, const QString& text, const Rec
     if (key.has(SettingKey<Record>::Scrambled))
         return SettingsStorage::unscramblePassword(text);
     if (key.has(SettingKey<Record>::BlankGivesDefault) && text.trimmed().isEmpty())
+        return key.defaultValue;
+    if (key.has(SettingKey<Record>::PlainName) &&
+        (text.isEmpty() || text.contains(QLatin1Char('/')) || text.contains(QLatin1Char('\\')) ||
+         text.startsWith(QLatin1Char('.'))))
         return key.defaultValue;
     return text;
 }
@@ -298,9 +343,12 @@ void SettingsTable<Record>::save(IniFile& ini, const Record& record, KeyOwner ow
         if (key.has(Key::Secret) || !key.ownedBy(owner))
             continue;
         const QVariant value = key.get(record);
-        ini.write(key.has(Key::Scrambled) ? SettingsStorage::scramblePassword(value.toString())
-                                          : value,
-                  key.name, key.section);
+        if (key.type == Key::Type::Choice)
+            ini.write(key.words.value(value.toInt()), key.name, key.section);
+        else if (key.has(Key::Scrambled))
+            ini.write(SettingsStorage::scramblePassword(value.toString()), key.name, key.section);
+        else
+            ini.write(value, key.name, key.section);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "core/Settings.h"
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <span>
@@ -24,7 +25,9 @@ enum class KeyOwner : unsigned {
 // One key of options.ini and the field of a settings record it fills.
 template <typename Record>
 struct SettingKey {
-    enum class Type { Flag, Int16, Int32, Text };
+    // A choice is stored as one of `words` (read in any case), the field
+    // holding its index.
+    enum class Type { Flag, Int16, Int32, Text, Choice };
     enum Rule : unsigned {
         // A number outside the range gives the default instead of the
         // nearest end (a mode number: a neighbouring mode is no better).
@@ -40,14 +43,17 @@ struct SettingKey {
         InDataFolder = 16,
         // What the user types is stored without surrounding blanks.
         Trimmed = 32,
+        // Only a plain file name (no folder, not hidden); else the default.
+        PlainName = 64,
     };
 
     QString section;
     QString name;
     Type type = Type::Text;
     QVariant defaultValue;
-    qint32 low = 0;  // numbers: what the option pages offer; a hand-edited
-    qint32 high = 0; // value beyond it is pulled to the nearest end
+    qint32 low = 0;    // numbers: what the option pages offer; a hand-edited
+    qint32 high = 0;   // value beyond it is pulled to the nearest end
+    QStringList words; // a choice's stored words, by index
     unsigned rules = 0;
     unsigned owners = 0;
     QVariant (*get)(const Record&) = nullptr;
@@ -64,11 +70,9 @@ struct SettingKey {
 // Every key of options.ini that fills a settings record, once: section,
 // name, default, range and the field. Load, defaults, saves and the editors
 // of the option pages all go through it, so a new setting is one field and
-// one row. Rows are in load order; a save writes its owner's rows in that
-// order, which is the order of the file's sections (the detector's values
-// are written by their own save, last). Keys outside any record (the HD
-// probe's result, the first-run mark, the last update check) are their
-// owners' own.
+// one row. Rows are in the order of a fresh file; load and saves go in that
+// order. Keys outside any record (the HD probe's result, the first-run mark,
+// the last update check) are their owners' own.
 //
 // The reading rules of the load: a flag takes "True"/"False" in any case or
 // a number (0 false, else true); a number takes decimal text within its

@@ -1,5 +1,7 @@
 #include "detection/DetectionMask.h"
 
+#include <QPainter>
+
 #include <algorithm>
 
 namespace vigilux::detection::DetectionMask {
@@ -24,7 +26,9 @@ std::vector<std::uint8_t> scaled(const QImage& mask, int width, int height) {
     return out;
 }
 
-QImage withIgnoredArea(const QImage& mask, const QSize& frameSize, const QRect& box) {
+namespace {
+
+QImage editable(const QImage& mask, const QSize& frameSize) {
     QImage out = mask.convertToFormat(QImage::Format_Grayscale8);
     if (out.isNull()) {
         const int w = std::min(kMaskWidth, std::max(1, frameSize.width()));
@@ -33,6 +37,35 @@ QImage withIgnoredArea(const QImage& mask, const QSize& frameSize, const QRect& 
         out = QImage(w, h, QImage::Format_Grayscale8);
         out.fill(255);
     }
+    return out;
+}
+
+} // namespace
+
+QImage withStroke(const QImage& mask, const QSize& frameSize, const QPoint& from, const QPoint& to,
+                  int radius, bool ignore) {
+    QImage out = editable(mask, frameSize);
+    if (frameSize.isEmpty())
+        return out;
+    const double sx = double(out.width()) / frameSize.width();
+    const double sy = double(out.height()) / frameSize.height();
+    QPainter painter(&out);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    QPen pen(ignore ? Qt::black : Qt::white);
+    pen.setWidthF(std::max(1.0, 2.0 * radius * std::min(sx, sy)));
+    pen.setCapStyle(Qt::RoundCap);
+    painter.setPen(pen);
+    const QPointF a(from.x() * sx, from.y() * sy);
+    const QPointF b(to.x() * sx, to.y() * sy);
+    if (a == b)
+        painter.drawPoint(a);
+    else
+        painter.drawLine(a, b);
+    return out;
+}
+
+QImage withIgnoredArea(const QImage& mask, const QSize& frameSize, const QRect& box) {
+    QImage out = editable(mask, frameSize);
     if (frameSize.isEmpty())
         return out;
     // Outward rounding: the whole false alarm is covered.

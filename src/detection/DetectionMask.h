@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPoint>
 #include <QRect>
 #include <QSize>
 
@@ -21,5 +22,11 @@ std::vector<std::uint8_t> scaled(const QImage& mask, int width, int height);
 // in the frame's proportions) with `box` (frame pixels of a false alarm)
 // painted black: "ignore this area" in one click.
 QImage withIgnoredArea(const QImage& mask, const QSize& frameSize, const QRect& box);
+
+// `mask` (or a new all-watching one, as above) with a stroke of the mouse
+// painted on it: from `from` to `to` (frame pixels), `radius` frame pixels
+// wide on each side, black when `ignore`, else white (watched again).
+QImage withStroke(const QImage& mask, const QSize& frameSize, const QPoint& from, const QPoint& to,
+                  int radius, bool ignore);
 
 } // namespace vigilux::detection::DetectionMask

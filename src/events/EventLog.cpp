@@ -13,6 +13,11 @@ namespace vigilux::events {
 const QString EventLog::FileName = QStringLiteral("events.csv");
 const QString EventLog::Header = QStringLiteral(
     "number,start,end,duration_s,steps,peak_percent,first_file,last_file,files,clips");
+const QString EventLog::InterruptedNote = QStringLiteral("interrupted");
+const QString EventLog::CutNote = QStringLiteral("cut");
+
+const QString EventLog::CameraFileName = QStringLiteral("camera.csv");
+const QString EventLog::CameraHeader = QStringLiteral("time,alert,text,source");
 
 namespace {
 
@@ -98,7 +103,7 @@ QString EventLog::line(const MotionEvent& event) {
     QStringList clips;
     for (const QString& clip : event.clips)
         clips << QDir::toNativeSeparators(clip);
-    return QStringList{QString::number(event.number),
+    QStringList fields{QString::number(event.number),
                        timeText(event.startTime),
                        timeText(event.endTime),
                        QString::number(event.durationSeconds(), 'f', 3),
@@ -107,12 +112,27 @@ QString EventLog::line(const MotionEvent& event) {
                        field(first),
                        field(last),
                        QString::number(event.files.size()),
-                       field(clips.join(QLatin1Char(';')))}
-        .join(QLatin1Char(','));
+                       field(clips.join(QLatin1Char(';')))};
+    // Only a line that has something to say gets the eleventh field.
+    QStringList notes;
+    if (event.interrupted)
+        notes << InterruptedNote;
+    if (event.clipCut)
+        notes << CutNote;
+    if (!notes.isEmpty())
+        fields << notes.join(QLatin1Char(';'));
+    return fields.join(QLatin1Char(','));
 }
 
 bool EventLog::append(const MotionEvent& event) {
     return write(line(event).toUtf8());
+}
+
+bool EventLog::appendFields(const QStringList& fields) {
+    QStringList quoted;
+    for (const QString& f : fields)
+        quoted << field(f);
+    return write(quoted.join(QLatin1Char(',')).toUtf8());
 }
 
 bool EventLog::write(const QByteArray& line) {
@@ -155,8 +175,11 @@ bool EventLog::write(const QByteArray& line) {
             const qsizetype firstBreak =
                 std::find_if(head.cbegin(), head.cend(), isBreak) - head.cbegin();
             const int expected = firstBreak < head.size() ? csvFields(head.left(firstBreak))
-                                                          : csvFields(Header.toUtf8());
-            if (!tail.isEmpty() && csvFields(tail) == expected) {
+                                                          : csvFields(m_header.toUtf8());
+            // Our lines have ten fields, or eleven with a note.
+            const int fields = csvFields(tail);
+            const auto ours = [](int n) { return n == Fields || n == FieldsWithNote; };
+            if (!tail.isEmpty() && (fields == expected || (ours(fields) && ours(expected)))) {
                 before = eol;
             } else if (!file.resize(whole)) {
                 fail(file.errorString());
@@ -168,7 +191,7 @@ bool EventLog::write(const QByteArray& line) {
     }
     QByteArray bytes = before;
     if (size == 0)
-        bytes = Header.toUtf8() + eol;
+        bytes = m_header.toUtf8() + eol;
     bytes += line + eol;
     // One write of the whole text: a kill leaves it whole or absent; a short
     // write (full disk) is cut off again.

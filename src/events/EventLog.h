@@ -4,6 +4,7 @@
 #include "events/MotionEvent.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -13,7 +14,10 @@ namespace vigilux::events {
 // separated, with a header line when the file is new. Columns: number,
 // start and end (local time, ISO 8601 with milliseconds), duration in
 // seconds, alarm steps, largest change in percent, first and last saved
-// file, count of saved files, video clips (separated by ';').
+// file, count of saved files, video clips (separated by ';'). A line whose
+// event was interrupted or whose clip was cut carries one more field, the
+// note ("interrupted", "cut" or "interrupted;cut"); other lines keep the ten
+// fields, so readers of the first ten see no change.
 //
 // Each line goes to the end of the file in one write of the whole line; a
 // write that comes up short is cut off again, so the file holds whole lines
@@ -28,6 +32,15 @@ class EventLog final {
 public:
     static const QString FileName; // "events.csv"
     static const QString Header;
+    // The camera's health log beside it, written the same careful way: one
+    // line per lost, frozen, covered or restored camera.
+    static const QString CameraFileName; // "camera.csv"
+    static const QString CameraHeader;
+    // Fields of a line without and with the note.
+    static constexpr int Fields = 10;
+    static constexpr int FieldsWithNote = 11;
+    static const QString InterruptedNote; // "interrupted"
+    static const QString CutNote;         // "cut"
 
     explicit EventLog(core::StatusSink status = {});
 
@@ -37,6 +50,11 @@ public:
 
     // Appends the line of `event`. False when it could not be written.
     bool append(const MotionEvent& event);
+
+    // For another log of this kind: its header line, and a record of
+    // fields (each quoted as needed here).
+    void setHeader(const QString& header) { m_header = header; }
+    bool appendFields(const QStringList& fields);
 
     // The line of one event, without the line break.
     static QString line(const MotionEvent& event);
@@ -51,6 +69,7 @@ private:
 
     core::StatusSink m_status;
     QString m_path;
+    QString m_header = Header;
     bool m_failing = false;
 };
 

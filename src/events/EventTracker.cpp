@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace vigilux::events {
 
@@ -48,6 +49,8 @@ void EventTracker::alarmStep(int changedPercent) {
         m_event.endTime = m_event.startTime;
         m_event.steps = 1;
         m_event.peakChange = change;
+        m_event.peakObjects = std::exchange(m_stepObjects, 0);
+        m_event.largestObject = std::exchange(m_stepLargest, 0);
         m_open = true;
         emit eventStarted(m_event);
         return;
@@ -56,6 +59,8 @@ void EventTracker::alarmStep(int changedPercent) {
     m_event.endTime = m_clock.now();
     ++m_event.steps;
     m_event.peakChange = std::max(m_event.peakChange, change);
+    m_event.peakObjects = std::max(m_event.peakObjects, std::exchange(m_stepObjects, 0));
+    m_event.largestObject = std::max(m_event.largestObject, std::exchange(m_stepLargest, 0));
 }
 
 bool EventTracker::poll() {
@@ -80,6 +85,14 @@ void EventTracker::addSavedFile(const QString& path) {
 void EventTracker::addClip(const QString& path) {
     if (m_open || m_ending)
         m_event.clips << path;
+}
+
+void EventTracker::clipCut(const QString& path, bool removed) {
+    if ((!m_open && !m_ending) || !m_event.clips.contains(path))
+        return;
+    m_event.clipCut = true;
+    if (removed)
+        m_event.clips.removeAll(path);
 }
 
 void EventTracker::end() {

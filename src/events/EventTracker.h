@@ -46,6 +46,12 @@ public:
     // Ends the open event first when the gap has passed since its last
     // step, and starts a new event when none is open.
     void alarmStep(int changedPercent);
+    // What the object detector found on the coming alarm step; counts for
+    // that step only.
+    void setStepObjects(int count, int largestHundredths) {
+        m_stepObjects = count;
+        m_stepLargest = largestHundredths;
+    }
 
     // Ends the open event when the gap has passed since its last alarm
     // step. True when it ended one.
@@ -59,6 +65,9 @@ public:
     void addSavedFile(const QString& path);
     // A video clip of the open (or the ending) event; ignored otherwise.
     void addClip(const QString& path);
+    // That clip of the open (or ending) event ended early on a write error;
+    // `removed`: it held no playable frame and is gone. Ignored otherwise.
+    void clipCut(const QString& path, bool removed);
 
     bool isOpen() const { return m_open; }
     // The open event, or the last one ended (number 0 before the first).
@@ -85,6 +94,8 @@ private:
     bool m_open = false;
     bool m_ending = false;
     int m_count = 0;
+    int m_stepObjects = 0;
+    int m_stepLargest = 0;
 };
 
 } // namespace vigilux::events

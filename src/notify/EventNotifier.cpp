@@ -48,19 +48,38 @@ QString EventNotifier::durationText(double seconds) {
     return QStringLiteral("%1 с").arg(rest);
 }
 
+namespace {
+
+// What the object detector found, when it watches: ", объектов: 2, крупнейший 1,25 % кадра".
+QString objectsText(const events::MotionEvent& event) {
+    if (event.peakObjects <= 0)
+        return {};
+    return QStringLiteral(", объектов: %1, крупнейший %2,%3 % кадра")
+        .arg(event.peakObjects)
+        .arg(event.largestObject / 100)
+        .arg(event.largestObject % 100, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
 QString EventNotifier::startCaption(const events::MotionEvent& event) {
     return QStringLiteral("Событие %1: движение в кадре, %2, изменение %3 %")
-        .arg(event.number)
-        .arg(event.startTime.toString(TimeFormat))
-        .arg(event.peakChange);
+               .arg(event.number)
+               .arg(event.startTime.toString(TimeFormat))
+               .arg(event.peakChange) +
+           objectsText(event);
 }
 
 QString EventNotifier::summary(const events::MotionEvent& event) {
-    return QStringLiteral("Событие %1 закончилось: %2, снимков: %3, наибольшее изменение %4 %")
-        .arg(event.number)
-        .arg(durationText(event.durationSeconds()))
-        .arg(event.files.size())
-        .arg(event.peakChange);
+    // An interrupted event's end is where the program stopped, not where
+    // the motion did.
+    return QStringLiteral("Событие %1 %2: %3, снимков: %4, наибольшее изменение %5 %")
+               .arg(event.number)
+               .arg(event.interrupted ? QStringLiteral("прервано") : QStringLiteral("закончилось"))
+               .arg(durationText(event.durationSeconds()))
+               .arg(event.files.size())
+               .arg(event.peakChange) +
+           objectsText(event);
 }
 
 void EventNotifier::onStarted(const events::MotionEvent& event) {
@@ -122,10 +141,27 @@ void EventNotifier::clipFinished(const QString& path) {
         m_heldClips << path;
         return;
     }
+    sendClip(m_lastAnnounced, path);
+}
+
+void EventNotifier::finishInterrupted(const events::MotionEvent& event, bool summaryDue,
+                                      const QStringList& clips) {
+    if (m_muted && m_muted())
+        return;
+    // The order of every event: its start went out in the last run, the
+    // summary and the clips follow now.
+    if (summaryDue)
+        sendBoth(QStringLiteral("Событие %1 прервано").arg(event.number), summary(event),
+                 QString());
+    for (const QString& clip : clips)
+        sendClip(event.number, clip);
+}
+
+void EventNotifier::sendClip(int number, const QString& path) {
     const qint64 size = QFileInfo(path).size();
     if (size <= 0)
         return;
-    const QString text = QStringLiteral("Видео события %1").arg(m_lastAnnounced);
+    const QString text = QStringLiteral("Видео события %1").arg(number);
     if (m_settings.sendClips && size <= notify::TelegramClient::MaxUploadBytes) {
         notify::Notification m;
         m.channel = notify::NotifyChannel::Telegram;

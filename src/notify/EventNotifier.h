@@ -49,10 +49,16 @@ public:
 
     // A clip was written; it belongs to the last event that was announced.
     void clipFinished(const QString& path);
+    // An event the last run left open (a kill, a power cut), finished at
+    // start: its summary when `summaryDue` (its end was never told), then
+    // its clips. Silent while muted.
+    void finishInterrupted(const events::MotionEvent& event, bool summaryDue,
+                           const QStringList& clips);
 
     // "Событие 3: движение в кадре, 06.12.2026 21:30:05, изменение 12 %"
     static QString startCaption(const events::MotionEvent& event);
     // "Событие 3 закончилось: 1 мин 5 с, снимков: 4, наибольшее изменение 30 %"
+    // ("прервано" for an interrupted event)
     static QString summary(const events::MotionEvent& event);
     // "0 с", "42 с", "3 мин 5 с", "2 ч 0 мин"
     static QString durationText(double seconds);
@@ -64,6 +70,7 @@ private:
     void onEnded(const events::MotionEvent& event);
     void sendStart(const QString& picture);
     void sendBoth(const QString& subject, const QString& text, const QString& picture);
+    void sendClip(int number, const QString& path);
 
     notify::NotifyQueue& m_queue;
     const core::NotifySettings& m_settings;

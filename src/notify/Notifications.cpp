@@ -64,6 +64,25 @@ void Notifications::clipFinished(const QString& path) {
         m_notifier->clipFinished(path);
 }
 
+void Notifications::cameraAlert(const QString& subject, const QString& text) {
+    if (!m_queue)
+        return;
+    for (const NotifyChannel channel : {NotifyChannel::Telegram, NotifyChannel::Mail}) {
+        Notification message;
+        message.channel = channel;
+        message.kind = Notification::Kind::Text;
+        message.subject = subject;
+        message.text = text;
+        m_queue->enqueue(message);
+    }
+}
+
+void Notifications::finishInterrupted(const events::MotionEvent& event, bool summaryDue,
+                                      const QStringList& clips) {
+    if (m_notifier)
+        m_notifier->finishInterrupted(event, summaryDue, clips);
+}
+
 QString Notifications::lastError(notify::NotifyChannel channel) const {
     return m_queue ? m_queue->lastError(channel) : QString();
 }

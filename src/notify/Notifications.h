@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -17,7 +18,8 @@ class NotifyOptions;
 }
 namespace vigilux::events {
 class EventTracker;
-}
+struct MotionEvent;
+} // namespace vigilux::events
 namespace vigilux::platform {
 class Keyring;
 }
@@ -54,6 +56,12 @@ public:
     void follow(events::EventTracker& tracker, std::function<bool()> muted);
     // A clip of the last event was written.
     void clipFinished(const QString& path);
+    // A text message about the camera (lost, frozen, covered, restored) on
+    // every channel that is on. Dropped before start().
+    void cameraAlert(const QString& subject, const QString& text);
+    // An event the last run left open, finished at start (EventNotifier).
+    void finishInterrupted(const events::MotionEvent& event, bool summaryDue,
+                           const QStringList& clips);
 
     // Null before start().
     notify::NotifyQueue* queue() const { return m_queue.get(); }

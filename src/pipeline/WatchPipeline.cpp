@@ -19,6 +19,7 @@ WatchPipeline::WatchPipeline(AppContext& context, QObject* parent)
     , m_detector(context)
     , m_saver(context)
     , m_events(context, m_saver)
+    , m_journal(m_events.tracker(), [this](const QString& text) { emit status(text); })
     , m_clips(context)
     , m_eventClips(m_clips, m_events.tracker()) {
     // One file limit and one upload guard for pictures and clips.
@@ -38,7 +39,27 @@ WatchPipeline::WatchPipeline(AppContext& context, QObject* parent)
         m_events.onPictureSaved(path);
         emit pictureSaved(path);
     });
-    connect(&m_eventClips, &recording::EventClips::clipSaved, this, &WatchPipeline::clipSaved);
+    // The journal hears of a clip once it has gone out: until then the next
+    // start would hand it over again.
+    connect(&m_eventClips, &recording::EventClips::clipSaved, this, [this](const QString& path) {
+        emit clipSaved(path);
+        m_journal.clipHandedOver(path);
+    });
+    // The journal follows the event after the event recorder, so an ended
+    // event's log line is written before the journal lets it go.
+    events::EventTracker& tracker = m_events.tracker();
+    connect(&tracker, &events::EventTracker::eventStarted, this,
+            [this](const events::MotionEvent& e) { m_journal.eventStarted(e); });
+    connect(&tracker, &events::EventTracker::fileAdded, this,
+            [this](const events::MotionEvent& e, const QString& path) {
+                m_journal.fileAdded(e, path);
+            });
+    connect(&tracker, &events::EventTracker::eventEnded, this,
+            [this](const events::MotionEvent& e) { m_journal.eventEnded(e); });
+    connect(&m_clips, &recording::ClipRecorder::clipStarted, this,
+            [this](const QString& path) { m_journal.clipStarted(path); });
+    connect(&m_clips, &recording::ClipRecorder::clipCut, this,
+            [this](const QString& path, bool removed) { m_journal.clipCut(path, removed); });
 
     connect(&m_saver, &recording::FrameSaver::savingStarted, this, &WatchPipeline::savingStarted);
     connect(&m_saver, &recording::FrameSaver::savingFinished, this, &WatchPipeline::savingFinished);
@@ -133,10 +154,14 @@ void WatchPipeline::applyDetectorSettings() {
     o.learnSeconds = s.objectLearnSeconds;
     o.personOnly = s.objectPersonOnly;
     m_detector.setObjectSettings(o);
-    // The mask lives beside options.ini; none there: the whole picture.
-    const QString folder = QFileInfo(m_context.ini.fileName()).absolutePath();
-    const QString mask = QDir(folder).filePath(s.objectMask);
+    // No mask there: the whole picture.
+    const QString mask = maskFile(m_context);
     m_detector.setObjectMask(QFileInfo::exists(mask) ? QImage(mask) : QImage());
+}
+
+QString WatchPipeline::maskFile(const AppContext& context) {
+    const QString folder = QFileInfo(context.ini.fileName()).absolutePath();
+    return QDir(folder).filePath(context.settings.objectMask);
 }
 
 void WatchPipeline::step(const video::FrameHeader& header, const video::FrameLayout& layout) {
@@ -155,7 +180,20 @@ void WatchPipeline::onSimilarity(qint32 similarity) {
 }
 
 void WatchPipeline::onAlarm(bool motion) {
+    if (motion && detectorWantsEveryFrame()) {
+        AlarmArea area;
+        area.frameSize = m_stepLayout.size;
+        for (const detection::DetectedObject& object : m_detector.objects().objects)
+            if (object.alarming)
+                area.boxes.append(object.box);
+        if (!area.boxes.isEmpty())
+            m_lastAlarmArea = std::move(area);
+        const detection::ObjectStep& found = m_detector.objects();
+        m_events.tracker().setStepObjects(found.objectCount, found.largestHundredths);
+    }
     m_events.onAlarm(motion);
+    if (motion && m_events.tracker().isOpen())
+        m_journal.alarmStep(m_events.tracker().current());
     m_eventClips.onAlarm(motion);
     emit alarm(motion);
 }

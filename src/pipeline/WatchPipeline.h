@@ -1,6 +1,7 @@
 #pragma once
 
 #include "detection/MotionDetector.h"
+#include "pipeline/EventJournal.h"
 #include "pipeline/EventRecorder.h"
 #include "recording/ClipRecorder.h"
 #include "recording/EventClips.h"
@@ -9,7 +10,10 @@
 #include "video/FrameLayout.h"
 
 #include <QImage>
+#include <QList>
 #include <QObject>
+#include <QRect>
+#include <QSize>
 
 #include <cstdint>
 
@@ -31,6 +35,7 @@ namespace vigilux::pipeline {
 //                        └─► saver, given the picture the detector judged
 //                               └─► pictureSaved ─► upload queue, phone, "saved" mark
 //   an event's clip, once its event has ended ─► clipSaved ─► upload queue, phone
+//   the open event and every clip not yet handed over ─► event journal
 //   eventStarted / eventEnded (tracker()) ─► phone messages, tray tip
 //
 // The order is fixed here, not by the order of connections elsewhere: a
@@ -80,6 +85,10 @@ public:
     // "Сделать снимок": saves the picture given (the preview's latest frame).
     void saveSnapshot(const QImage& picture);
 
+    // The journal of open events and clips (beside options.ini), so the next
+    // start can finish what a kill leaves open; empty: none (replay).
+    void setEventJournal(const QString& path) { m_journal.setPath(path); }
+
     // Live watching ends an event on time even when steps stop (a lost
     // camera); a replay drives time itself.
     void setEndTimerEnabled(bool enabled) { m_events.setEndTimerEnabled(enabled); }
@@ -91,6 +100,21 @@ public:
     recording::FrameSaver& saver() { return m_saver; }
     recording::ClipRecorder& clips() { return m_clips; }
     bool clipsOn() const { return m_clipsOn; }
+
+    // The [Detector] settings into the detector: its kind, the object
+    // detector's values and the mask beside options.ini. Watch mode reads
+    // them at its start; the detector windows after OK.
+    void applyDetectorSettings();
+    // The object detector's mask picture: beside options.ini.
+    static QString maskFile(const AppContext& context);
+
+    // Where the object detector's last alarm was: its objects' boxes in
+    // the frame's pixels, for "ignore this area". Empty before one.
+    struct AlarmArea {
+        QSize frameSize;
+        QList<QRect> boxes;
+    };
+    const AlarmArea& lastAlarmArea() const { return m_lastAlarmArea; }
 
 signals:
     // One detector step, in this order, after the event stage has seen it.
@@ -114,17 +138,16 @@ private:
     void onSimilarity(qint32 similarity);
     void onAlarm(bool motion);
     void saveAlarmPicture();
-    // The [Detector] settings into the detector: its kind, the object
-    // detector's values and the mask beside options.ini.
-    void applyDetectorSettings();
 
     AppContext& m_context;
     detection::MotionDetector m_detector;
     recording::FrameSaver m_saver;
     EventRecorder m_events;
+    EventJournal m_journal;
     recording::ClipRecorder m_clips;
     recording::EventClips m_eventClips;
     video::FrameLayout m_stepLayout; // layout of the frame the detector holds
+    AlarmArea m_lastAlarmArea;
     bool m_running = false;
     bool m_clipsOn = false;
 };

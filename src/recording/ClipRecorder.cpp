@@ -226,29 +226,42 @@ void ClipRecorder::finish() {
     m_state = State::Idle;
     if (!m_writer.isOpen())
         return;
-    const bool wrote = m_writer.framesWritten() > 0;
     if (const core::Status closed = closeFile(); !closed)
-        emit status(QStringLiteral(" Не удалось записать видео события ") +
-                    QDir::toNativeSeparators(m_path) + QStringLiteral(": ") + closed.error());
-    if (wrote)
+        reportCut(closed.error());
+    else if (m_writer.hasPlayableFrame())
         emit clipFinished(m_path);
+    else
+        QFile::remove(m_path); // a file without a frame would not play
 }
 
 void ClipRecorder::fail(const QString& detail) {
-    const bool wrote = m_writer.framesWritten() > 0;
-    if (m_writer.isOpen())
+    if (m_writer.isOpen()) {
         (void)closeFile(); // keeps what was written; its own error adds nothing
-    if (m_path.isEmpty()) {
+        reportCut(detail);
+    } else if (m_path.isEmpty()) {
         emit status(QStringLiteral(" Не удалось записать видео события: ") + detail);
     } else {
         emit status(QStringLiteral(" Не удалось записать видео события ") +
                     QDir::toNativeSeparators(m_path) + QStringLiteral(": ") + detail);
-        if (wrote)
-            emit clipFinished(m_path);
-        else
-            QFile::remove(m_path); // a file without a frame would not play
+        QFile::remove(m_path); // the file never got a frame
     }
     m_state = State::Failed;
+}
+
+void ClipRecorder::reportCut(const QString& detail) {
+    // Only whole fragments are on disk; a clip without one would not play
+    // and only take up room on a disk that is full already.
+    const bool playable = m_writer.hasPlayableFrame();
+    QString text = QStringLiteral(" Не удалось записать видео события ") +
+                   QDir::toNativeSeparators(m_path) + QStringLiteral(": ") + detail;
+    if (!playable) {
+        QFile::remove(m_path);
+        text += QStringLiteral("; файл без целых кадров удалён");
+    }
+    emit status(text);
+    emit clipCut(m_path, !playable);
+    if (playable)
+        emit clipFinished(m_path);
 }
 
 core::Status ClipRecorder::closeFile() {

@@ -41,8 +41,9 @@ struct ClipOptions {
 // capture time); the wall clock of the context only names the files.
 //
 // Failures (no save folder, a full disk, an encoder error) end the clip with
-// one message, keep what was written, and never reach the caller as
-// anything else: the next event gets a new clip. UI thread only.
+// one message, keep what plays of it (a file without a playable frame is
+// removed), and never reach the caller as anything else: the next event gets
+// a new clip. UI thread only.
 class ClipRecorder final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ClipRecorder)
@@ -89,8 +90,12 @@ public:
 signals:
     // A clip file was created (its first frame is being written).
     void clipStarted(const QString& path);
-    // A clip file was closed; also after a failure, if frames were written.
+    // A clip file was closed; also after a failure, if a frame of it plays.
     void clipFinished(const QString& path);
+    // A started clip ended early on a write error (a full disk), before
+    // clipFinished; `removed`: no frame of it played, so the file is gone
+    // and no clipFinished follows.
+    void clipCut(const QString& path, bool removed);
     // One line for the status line: why a clip ended early or never began.
     void status(const QString& text);
 
@@ -104,6 +109,9 @@ private:
     bool openFile(const PreRollBuffer::Frame& frame);
     void finish();
     void fail(const QString& detail);
+    // The open clip was closed after a write error: kept when a frame of
+    // it plays, removed otherwise.
+    void reportCut(const QString& detail);
     // Closes the file and lets rotation have it again; fails when closing did.
     core::Status closeFile();
 

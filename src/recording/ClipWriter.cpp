@@ -59,7 +59,8 @@ struct ClipWriter::Impl {
     std::int64_t periodMs = 100;
     std::int64_t originMs = 0;
     std::int64_t lastPts = -1;
-    std::int64_t goodSize = 0; // the file up to its last whole fragment
+    std::int64_t goodSize = 0;   // the file up to its last whole fragment
+    std::int64_t headerSize = 0; // the file before the first fragment
     bool failed = false;
 
     ~Impl() { release(); }
@@ -131,6 +132,10 @@ QSize ClipWriter::encodedSize(QSize size) {
     return {size.width() & ~1, size.height() & ~1};
 }
 
+bool ClipWriter::hasPlayableFrame() const {
+    return m_impl ? m_impl->goodSize > m_impl->headerSize : m_playable;
+}
+
 bool ClipWriter::isOpen() const {
     return m_impl != nullptr;
 }
@@ -148,6 +153,7 @@ core::Status ClipWriter::open(const QString& path, QSize size, Pixel pixel,
         (void)close(); // the clip before keeps what it has; its end is not this one's concern
     m_path = path;
     m_error.clear();
+    m_playable = false;
     m_frames = 0;
     m_durationMs = 0;
 
@@ -246,6 +252,7 @@ core::Status ClipWriter::open(const QString& path, QSize size, Pixel pixel,
         avio_flush(d.format->pb);
         rc = d.ioError();
         d.goodSize = avio_tell(d.format->pb);
+        d.headerSize = d.goodSize;
     }
     if (rc < 0) {
         m_impl.reset();
@@ -327,6 +334,7 @@ core::Status ClipWriter::close() {
     // which players take for a damaged file: keep the whole ones only.
     if (!ok && QFileInfo(m_path).isFile() && QFileInfo(m_path).size() > d.goodSize)
         QFile::resize(m_path, d.goodSize);
+    m_playable = ok ? m_frames > 0 : d.goodSize > d.headerSize;
     m_impl.reset();
     return ok ? core::Status() : core::Status::failure(m_error);
 }

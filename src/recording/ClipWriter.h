@@ -68,6 +68,10 @@ public:
 
     QString path() const { return m_path; }
     std::int64_t framesWritten() const { return m_frames; }
+    // Whether the file holds a frame a player can show: a whole fragment on
+    // disk (after close(), also the last one when closing succeeded). Frames
+    // the encoder took are not on disk before their fragment is complete.
+    bool hasPlayableFrame() const;
     // Time from the first frame to the end of the last one, in ms.
     std::int64_t durationMs() const { return m_durationMs; }
 
@@ -80,6 +84,7 @@ private:
     QString m_error;
     std::int64_t m_frames = 0;
     std::int64_t m_durationMs = 0;
+    bool m_playable = false; // after close(): the file holds a whole fragment
 };
 
 } // namespace vigilux::recording

@@ -15,6 +15,15 @@ EventClips::EventClips(ClipRecorder& clips, events::EventTracker& tracker, QObje
     connect(&tracker, &events::EventTracker::eventEnded, this, [this] { onEventEnded(); });
     connect(&clips, &ClipRecorder::clipStarted, this, &EventClips::onClipStarted);
     connect(&clips, &ClipRecorder::clipFinished, this, &EventClips::onClipFinished);
+    connect(&clips, &ClipRecorder::clipCut, this, [this](const QString& path, bool removed) {
+        // The log line of an event still open says its clip was cut; one
+        // already written (the cut came in the post-roll) stays as it is.
+        if (!m_inEvent || !m_eventClips.contains(path))
+            return;
+        m_tracker.clipCut(path, removed);
+        if (removed)
+            m_eventClips.removeAll(path);
+    });
 }
 
 void EventClips::setEnabled(bool on) {

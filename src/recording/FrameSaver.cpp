@@ -98,6 +98,7 @@ QStringList FrameSaver::listFiles(const QString& folder) {
     // The event log is no picture: the file limit never deletes it, and
     // numbered names never continue from it.
     files.removeOne(events::EventLog::FileName);
+    files.removeOne(events::EventLog::CameraFileName);
     return files;
 }
 
@@ -107,7 +108,8 @@ int FrameSaver::countFiles(const QString& folder) {
     QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     while (it.hasNext()) {
         it.next();
-        if (it.fileName() == events::EventLog::FileName)
+        if (it.fileName() == events::EventLog::FileName ||
+            it.fileName() == events::EventLog::CameraFileName)
             continue;
         ++n;
     }

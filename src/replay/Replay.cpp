@@ -74,20 +74,31 @@ QString Replay::stepLine(std::int64_t tMs, int similarity, bool alarm, const QSt
         .arg(saved.isEmpty() ? QStringLiteral("-") : saved);
 }
 
-QString Replay::objectFields(const detection::ObjectStep& step) {
-    // The largest object in hundredths of a percent of the picture.
-    return QStringLiteral(" objects=%1 largest=%2")
-        .arg(step.objectCount)
-        .arg(step.largestHundredths);
+QString Replay::objectFields(const detection::ObjectStep& step, bool personOnly) {
+    // The largest object in hundredths of a percent of the picture; with
+    // person-only, how many of the objects were confirmed as people.
+    QString fields =
+        QStringLiteral(" objects=%1 largest=%2").arg(step.objectCount).arg(step.largestHundredths);
+    if (personOnly)
+        fields += QStringLiteral(" persons=%1")
+                      .arg(std::count_if(
+                          step.objects.cbegin(), step.objects.cend(),
+                          [](const detection::DetectedObject& object) { return object.person; }));
+    return fields;
 }
 
 QString Replay::eventLine(const events::MotionEvent& event) {
-    return QStringLiteral("event=%1 start_ms=%2 end_ms=%3 steps=%4 peak=%5")
-        .arg(event.number)
-        .arg(static_cast<std::int64_t>(event.startMs))
-        .arg(static_cast<std::int64_t>(event.endMs))
-        .arg(event.steps)
-        .arg(event.peakChange);
+    QString line = QStringLiteral("event=%1 start_ms=%2 end_ms=%3 steps=%4 peak=%5")
+                       .arg(event.number)
+                       .arg(static_cast<std::int64_t>(event.startMs))
+                       .arg(static_cast<std::int64_t>(event.endMs))
+                       .arg(event.steps)
+                       .arg(event.peakChange);
+    if (event.peakObjects > 0)
+        line += QStringLiteral(" objects=%1 largest=%2")
+                    .arg(event.peakObjects)
+                    .arg(event.largestObject);
+    return line;
 }
 
 QString Replay::summaryLine(const Stats& stats) {
@@ -165,6 +176,8 @@ bool Replay::writePlot(const ReplayOptions& options, const QString& file, std::i
         plot.addStep(step);
     for (const ReplayPlot::Span& event : m_plotEvents)
         plot.addEvent(event);
+    if (!m_plotFrame.isNull())
+        plot.setMask(QImage(m_plotMaskFile), m_plotFrame);
     QString error;
     if (plot.save(options.plotPath, error))
         return true;
@@ -182,6 +195,7 @@ int Replay::run(const ReplayOptions& options) {
     m_stats = Stats();
     m_plotSteps.clear();
     m_plotEvents.clear();
+    m_plotFrame = QImage();
     QElapsedTimer total;
     total.start();
 
@@ -370,13 +384,22 @@ int Replay::run(const ReplayOptions& options) {
         if (m_out) {
             QString line = stepLine(tMs, similarity, alarm, savedPath);
             if (watch.detectorWantsEveryFrame())
-                line += objectFields(detector.objects());
+                line += objectFields(detector.objects(), s.objectPersonOnly);
             m_out(line);
         }
         printEvents();
         // The first step compares against nothing; it is no level to plot.
-        if (!options.plotPath.isEmpty() && m_stats.steps > 1)
-            m_plotSteps.push_back({tMs, 100 - similarity, alarm});
+        if (!options.plotPath.isEmpty() && m_stats.steps > 1) {
+            const bool objects = watch.detectorWantsEveryFrame();
+            m_plotSteps.push_back(
+                {tMs, 100 - similarity, alarm, objects ? detector.objects().objectCount : -1});
+            // The mask is shown over the file's first plotted frame.
+            if (objects && m_plotFrame.isNull() &&
+                QFileInfo::exists(pipeline::WatchPipeline::maskFile(context))) {
+                m_plotFrame = decoder.layout().toImage(picture);
+                m_plotMaskFile = pipeline::WatchPipeline::maskFile(context);
+            }
+        }
 
         if (savingStopped)
             return fail(SaveFailed,

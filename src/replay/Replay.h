@@ -88,7 +88,7 @@ public:
     static QString eventLine(const events::MotionEvent& event);
     // What the object detector adds at the end of a step line: the objects
     // confirmed and the largest one's area (hundredths of a percent).
-    static QString objectFields(const detection::ObjectStep& step);
+    static QString objectFields(const detection::ObjectStep& step, bool personOnly);
     // The summary line of a run.
     static QString summaryLine(const Stats& stats);
 
@@ -108,6 +108,8 @@ private:
     Stats m_stats;
     std::vector<ReplayPlot::Step> m_plotSteps;  // kept only when a plot is asked for
     std::vector<ReplayPlot::Span> m_plotEvents; // likewise
+    QImage m_plotFrame;     // a frame of the file under the mask, when there is one
+    QString m_plotMaskFile; // the object detector's mask file
 };
 
 // The program's entry for "vigilux --replay ...": `args` are the command-line

@@ -68,7 +68,8 @@ void ReplayPlot::paint(QPainter& p, QSize size) const {
     const QFontMetrics fm(font);
 
     const int left = fm.horizontalAdvance(QStringLiteral("100")) + fm.height() * 2 + 10;
-    const int right = 20;
+    // Room for the objects' scale on the right.
+    const int right = fm.horizontalAdvance(QStringLiteral("100")) + 12;
     const int top = fm.height() * 3;
     const int bottom = fm.height() * 3 + 10;
     const QRectF area(left, top, size.width() - left - right, size.height() - top - bottom);
@@ -146,24 +147,86 @@ void ReplayPlot::paint(QPainter& p, QSize size) const {
     p.setPen(QPen(alarmColor, 1.5, Qt::DashLine));
     p.drawLine(QPointF(area.left(), yOf(m_threshold)), QPointF(area.right(), yOf(m_threshold)));
 
+    // Objects found, as a staircase on the right-hand scale.
+    const QColor objectColor(20, 140, 60);
+    int mostObjects = -1;
+    for (const Step& s : m_steps)
+        mostObjects = std::max(mostObjects, s.objects);
+    if (mostObjects >= 0) {
+        const int top = std::max(4, mostObjects + 1);
+        const auto yObjects = [&](int n) {
+            return area.bottom() - area.height() * n / double(top);
+        };
+        QPainterPath stairs;
+        bool started = false;
+        for (const Step& s : m_steps) {
+            if (s.objects < 0)
+                continue;
+            const double x = xOf(static_cast<double>(s.tMs));
+            if (!started)
+                stairs.moveTo(x, yObjects(s.objects));
+            else
+                stairs.lineTo(x, stairs.currentPosition().y());
+            stairs.lineTo(x, yObjects(s.objects));
+            started = true;
+        }
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(objectColor, 1.5));
+        p.drawPath(stairs);
+        for (int n = 0; n <= top; ++n) {
+            const QString text = QString::number(n);
+            p.drawText(QPointF(area.right() + 6, yObjects(n) + fm.ascent() / 2.0), text);
+        }
+    }
+
+    // The mask: ignored areas shaded over a frame of the file.
+    if (!m_mask.isNull()) {
+        const QSize frame = m_maskPicture.isNull() ? m_mask.size() : m_maskPicture.size();
+        const QSize inset = frame.scaled(QSize(200, 120), Qt::KeepAspectRatio);
+        const QRectF box(area.left() + 8, area.top() + 8, inset.width(), inset.height());
+        if (!m_maskPicture.isNull())
+            p.drawImage(box, m_maskPicture);
+        else
+            p.fillRect(box, QColor(230, 230, 230));
+        const QImage grey = m_mask.convertToFormat(QImage::Format_Grayscale8);
+        QImage shade(grey.size(), QImage::Format_ARGB32);
+        for (int y = 0; y < grey.height(); ++y) {
+            const uchar* in = grey.constScanLine(y);
+            for (int x = 0; x < grey.width(); ++x)
+                shade.setPixel(x, y, in[x] < 128 ? qRgba(160, 0, 0, 170) : 0);
+        }
+        p.drawImage(box, shade);
+        p.setPen(Qt::black);
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(box);
+        p.drawText(QPointF(box.left(), box.bottom() + fm.height()), QStringLiteral("Маска"));
+    }
+
     // Title and legend above the plot.
     p.setPen(Qt::black);
     p.drawText(QPointF(area.left(), fm.height() + 4), m_title);
     const std::int64_t alarms =
         std::count_if(m_steps.begin(), m_steps.end(), [](const Step& s) { return s.alarm; });
-    const QStringList legend{
+    QStringList legend{
         QStringLiteral("Порог %1%").arg(m_threshold),
         QStringLiteral("Тревога (%1)").arg(alarms),
         QStringLiteral("Событие (%1)").arg(m_events.size()),
     };
+    if (mostObjects >= 0)
+        legend << QStringLiteral("Объекты (до %1, шкала справа)").arg(mostObjects);
     double x = area.right();
     const double y = fm.height() * 2 + 4;
     for (auto it = legend.rbegin(); it != legend.rend(); ++it) {
         x -= fm.horizontalAdvance(*it) + 40;
         const int index = static_cast<int>(std::distance(legend.rbegin(), it));
-        if (index == 0) {
+        // Counted from the end: the objects' entry, when there is one, is last.
+        const int entry = mostObjects >= 0 ? index - 1 : index;
+        if (entry < 0) {
+            p.setPen(QPen(objectColor, 1.5));
+            p.drawLine(QPointF(x, y - fm.ascent() / 2.0), QPointF(x + 24, y - fm.ascent() / 2.0));
+        } else if (entry == 0) {
             p.fillRect(QRectF(x, y - fm.ascent(), 24, fm.ascent()), eventColor);
-        } else if (index == 1) {
+        } else if (entry == 1) {
             p.setPen(Qt::NoPen);
             p.setBrush(alarmColor);
             p.drawEllipse(QPointF(x + 12, y - fm.ascent() / 2.0), 3, 3);

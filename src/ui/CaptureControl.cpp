@@ -9,6 +9,7 @@
 #include "ui/PreviewWidget.h"
 #include "ui/SourceDialog.h"
 #include "video/CaptureDevice.h"
+#include "video/NetworkCaptureDevice.h"
 
 #include <QPainter>
 #include <QResizeEvent>
@@ -59,6 +60,7 @@ CaptureControl::CaptureControl(AppContext& context, CaptureControlHost& host,
     , m_source(std::move(source))
     , m_factory(std::move(factory))
     , m_cameras(std::move(cameras))
+    , m_health(context.clock)
     , m_pipeline(context) {
     setObjectName(QStringLiteral("captureControl"));
 
@@ -115,6 +117,46 @@ void CaptureControl::useDevice(std::unique_ptr<video::CaptureDevice> device) {
         return;
     m_device->setFrameCallback([this](const video::FrameHeader& header) { onDeviceFrame(header); });
     connect(m_device.get(), &video::CaptureDevice::deviceLost, this, &CaptureControl::onDeviceLost);
+    if (auto* net = qobject_cast<video::NetworkCaptureDevice*>(m_device.get()))
+        connect(net, &video::NetworkCaptureDevice::stateChanged, this,
+                &CaptureControl::onNetworkState);
+    if (m_healthWatched)
+        m_health.watch(m_device.get());
+}
+
+void CaptureControl::setHealthWatched(bool on) {
+    m_healthWatched = on;
+    m_health.watch(on ? m_device.get() : nullptr);
+}
+
+void CaptureControl::onNetworkState() {
+    auto* net = qobject_cast<video::NetworkCaptureDevice*>(m_device.get());
+    if (!net)
+        return;
+    using State = video::NetworkCaptureDevice::State;
+    switch (net->state()) {
+    case State::Lost:
+    case State::LoginRefused:
+        m_streamLost = true;
+        m_preview->showSignalLost(net->lostSince());
+        // The address is shown masked; the error text never holds it.
+        m_host.showStatus(QStringLiteral(" Нет сигнала от камеры ") + net->maskedAddress() +
+                          QStringLiteral(": ") + net->errorText());
+        break;
+    case State::Streaming:
+        if (m_streamLost) {
+            m_streamLost = false;
+            m_preview->clearSignalLost();
+            // The picture before the gap is no reference for the one after.
+            detector().clearPrimed();
+            if (!m_context.watching)
+                m_host.showStatus(QStringLiteral(" Сигнал от камеры восстановлен"));
+        }
+        break;
+    case State::Idle:
+    case State::Connecting:
+        break;
+    }
 }
 
 void CaptureControl::onDeviceLost() {
@@ -203,13 +245,25 @@ void CaptureControl::chooseSource() {
     SourceDialog dialog(m_context.dialogs, m_cameras ? m_cameras() : QStringList(), m_source,
                         window());
     if (dialog.exec() == QDialog::Accepted && !(dialog.chosen() == m_source) && m_factory) {
-        stopCapture();
-        m_source = dialog.chosen();
-        useDevice(m_factory(m_source));
-        m_offlineWidget->hide();
+        useSource(dialog.chosen());
         startCapture();
+        emit sourceChosen(dialog.chosen());
     }
     detector().clearPrimed();
+}
+
+void CaptureControl::useSource(const video::CaptureSource& source) {
+    if (source == m_source || !m_factory)
+        return;
+    const bool wasRunning = m_running;
+    stopCapture();
+    m_source = source;
+    useDevice(m_factory(m_source));
+    m_streamLost = false;
+    m_preview->clearSignalLost();
+    m_offlineWidget->hide();
+    if (wasRunning)
+        startCapture();
 }
 
 bool CaptureControl::setResolution(qint16 width, qint16 height, bool probing) {

@@ -2,6 +2,7 @@
 
 #include "detection/PreviewRateTarget.h"
 #include "pipeline/WatchPipeline.h"
+#include "video/CameraHealthMonitor.h"
 #include "video/CaptureCommands.h"
 #include "video/CaptureSource.h"
 
@@ -60,6 +61,9 @@ public:
     // CaptureCommands
     void chooseFormat() override;
     void chooseSource() override;
+    // Switches to `source` (the stored one, loaded after the start), started
+    // when capture was running; the same source again changes nothing.
+    void useSource(const video::CaptureSource& source);
     bool setResolution(qint16 width, qint16 height, bool probing = false) override;
     void pausePreview(bool paused) override;
 
@@ -89,6 +93,12 @@ public:
     QTimer& reconnectTimer() { return m_reconnectTimer; }
     QTimer& blackScreenTimer() { return m_blackScreenTimer; }
 
+    // The camera's health (lost, frozen, covered, restored) is watched on
+    // whatever device is in use while this is on (watch mode).
+    void setHealthWatched(bool on);
+    video::CameraHealthMonitor& health() { return m_health; }
+    PreviewWidget& preview() const { return *m_preview; }
+
     // The machine's cameras changed: a camera source that is not running
     // tries again at once (a camera plugged in after the start).
     void onCamerasChanged();
@@ -100,6 +110,10 @@ public:
     // The offline picture: ours, drawn at run time.
     static QImage offlinePicture();
 
+signals:
+    // The user chose another source in the source dialog (to be stored).
+    void sourceChosen(const vigilux::video::CaptureSource& source);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
@@ -107,6 +121,8 @@ private:
     void useDevice(std::unique_ptr<video::CaptureDevice> device);
     void onDeviceLost();
     void onDeviceFrame(const video::FrameHeader& header);
+    // A network camera's stream came or went (it reconnects by itself).
+    void onNetworkState();
     // The device's preview rate: the one asked for, or faster while clips are on.
     void applyPreviewRate();
     void layoutChildren();
@@ -117,6 +133,9 @@ private:
     DeviceFactory m_factory;
     std::function<QStringList()> m_cameras;
     std::unique_ptr<video::CaptureDevice> m_device;
+    video::CameraHealthMonitor m_health; // after m_device: holds it weakly
+    bool m_healthWatched = false;
+    bool m_streamLost = false; // the network camera's stream, until it is back
     pipeline::WatchPipeline m_pipeline;
     int m_previewRateMs = 0; // asked for; 0: not yet set
     PreviewWidget* m_preview = nullptr;

@@ -12,6 +12,7 @@
 #include "ui/CalibrationWindow.h"
 #include "ui/SettingBinding.h"
 
+#include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -130,6 +131,23 @@ DetectorSettingsWindow::DetectorSettingsWindow(AppContext& context, core::Settin
     setObjectName(QStringLiteral("detectorSettingsWindow"));
     setWindowTitle(QStringLiteral("Детектор движения"));
 
+    // The items' order is the stored words' (Bytes, Objects).
+    m_kind = new QComboBox(this);
+    m_kind->setObjectName(QStringLiteral("detectorKind"));
+    m_kind->addItems({QStringLiteral("сравнение кадров"), QStringLiteral("поиск объектов")});
+    SettingBinding<core::Settings>::bind(m_kind, QStringLiteral("Kind"));
+    m_objectsButton = new controls::PushButton(QStringLiteral("Поиск объектов..."), this);
+    m_objectsButton->setObjectName(QStringLiteral("objectsButton"));
+    m_objectsButton->setCaption(QStringLiteral("Поиск объектов..."));
+    m_objectsButton->setFixedSize(150, 28);
+    m_objectsButton->hide();
+    connect(m_objectsButton, &controls::PushButton::clicked, this,
+            [this] { openObjectWindow(false); });
+    auto* kindRow = new QHBoxLayout;
+    kindRow->addWidget(new QLabel(QStringLiteral("Детектор:"), this));
+    kindRow->addWidget(m_kind, 1);
+    kindRow->addWidget(m_objectsButton);
+
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(10);
     grid->setVerticalSpacing(4);
@@ -182,6 +200,8 @@ DetectorSettingsWindow::DetectorSettingsWindow(AppContext& context, core::Settin
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 14, 16, 14);
+    layout->addLayout(kindRow);
+    layout->addSpacing(8);
     layout->addLayout(grid);
     layout->addSpacing(6);
     layout->addLayout(buttons);
@@ -251,7 +271,27 @@ void DetectorSettingsWindow::onButtonClicked(int index) {
     }
 }
 
+void DetectorSettingsWindow::setObjectWindowOpener(ObjectWindowOpener opener) {
+    m_openObjectWindow = std::move(opener);
+    m_objectsButton->setVisible(bool(m_openObjectWindow));
+}
+
+void DetectorSettingsWindow::openObjectWindow(bool calibrate) {
+    if (!m_openObjectWindow)
+        return;
+    // Hidden as a plain widget, as for the calibration below.
+    QWidget::setVisible(false);
+    m_openObjectWindow(calibrate);
+    show();
+}
+
 void DetectorSettingsWindow::autocalibrate() {
+    // The object detector measures the scene in its own window.
+    if (m_openObjectWindow &&
+        m_kind->currentIndex() == int(core::Settings::DetectorKind::Objects)) {
+        openObjectWindow(true);
+        return;
+    }
     // QDialog's own hide would end the main window's exec() of this window;
     // hiding as a plain widget keeps it open while the calibration runs.
     QWidget::setVisible(false);

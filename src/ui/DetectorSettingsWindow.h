@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+class QComboBox;
 class QLabel;
 
 namespace vigilux {
@@ -30,8 +31,9 @@ namespace vigilux::ui {
 
 class CalibrationWindow;
 
-// The "Детектор движения" window: three sliders for the detector interval,
-// the noise tolerance and the motion percent. Every move goes into the
+// The "Детектор движения" window: which detector watches (the byte compare
+// or the object detector, stored on OK), three sliders for the detector
+// interval, the noise tolerance and the motion percent. Every move goes into the
 // running detector at once (liveDetectorValues, then setDetectorValue); OK stores the
 // sliders' values, Отмена puts the stored values back into the detector,
 // the close box stores nothing and leaves the detector as it is. The
@@ -48,6 +50,9 @@ public:
     // Runs the calibration window until it closes. The default shows it
     // modally; tests drive it instead.
     using CalibrationRunner = std::function<void(CalibrationWindow&)>;
+    // Opens the object detector's window ("Поиск объектов"), calibrating at
+    // once when asked; without one its button stays hidden.
+    using ObjectWindowOpener = std::function<void(bool calibrate)>;
 
     DetectorSettingsWindow(AppContext& context, core::SettingsStorage& options,
                            core::DetectorValuesTarget& detectorValuesTarget,
@@ -71,6 +76,8 @@ public:
     // The help balloon while shown, else null.
     controls::InfoTip* infoTip() const { return m_tip.get(); }
     void setCalibrationRunner(CalibrationRunner runner) { m_runCalibration = std::move(runner); }
+    void setObjectWindowOpener(ObjectWindowOpener opener);
+    QComboBox* kindChooser() const { return m_kind; }
 
     static const std::array<QString, 3>& tipTitles();
     static const std::array<QString, 3>& tipTexts();
@@ -84,6 +91,7 @@ protected:
 private:
     void onButtonClicked(int index);
     void autocalibrate();
+    void openObjectWindow(bool calibrate);
     void showTip(int index);
     void onTipPoll();
     void dropTip();
@@ -99,6 +107,9 @@ private:
     std::unique_ptr<controls::InfoTip> m_tip;
     int m_tipIndex = -1;
     CalibrationRunner m_runCalibration;
+    ObjectWindowOpener m_openObjectWindow;
+    QComboBox* m_kind = nullptr;
+    controls::PushButton* m_objectsButton = nullptr;
     bool m_left = false;
 };
 

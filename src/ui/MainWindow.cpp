@@ -5,20 +5,24 @@
 #include "controls/SizeGrip.h"
 #include "controls/TitleBarButton.h"
 #include "core/AppContext.h"
+#include "pipeline/EventRecovery.h"
 #include "platform/WindowTools.h"
 #include "resources/Pictures.h"
 #include "ui/AlarmDispatcher.h"
 #include "ui/BlackPictureNotice.h"
+#include "ui/CameraHealthWiring.h"
 #include "ui/MainWindowDialogs.h"
 #include "ui/RecordingIndicator.h"
 #include "ui/SavedMark.h"
 #include "ui/StatusLabel.h"
 #include "ui/StatusLine.h"
 #include "ui/WatchMode.h"
+#include "video/SourceOptions.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
@@ -124,6 +128,38 @@ MainWindow::MainWindow(AppContext& context, Services services, QWidget* parent)
     // Messages on the user's phone, one pair per event, quiet with the other
     // alarm actions.
     m_notify.follow(watch, m_quiet);
+
+    // The camera's health: its failures logged, shown and sent, for any source.
+    m_cameraHealth = std::make_unique<CameraHealthWiring>(
+        m_context, CameraHealthWiring::Sinks{
+                       [this](const QString& text) { showStatus(text); },
+                       [this](const QString& title, const QString& text, int flags) {
+                           if (m_tray.icon().isShown())
+                               m_tray.icon().showBalloon(title, text, flags);
+                       },
+                       [this](const QString& subject, const QString& text) {
+                           m_notify.notifications().cameraAlert(subject, text);
+                       },
+                       [this] { return m_capture->source().describe(); },
+                   });
+    m_cameraHealth->follow(m_capture->health());
+    // A source chosen in the dialog is the next run's too.
+    connect(m_capture, &CaptureControl::sourceChosen, this,
+            [this](const video::CaptureSource& source) { sourceOptions().save(source); });
+}
+
+video::SourceOptions& MainWindow::sourceOptions() {
+    if (!m_sourceOptions) {
+        m_sourceOptions = std::make_unique<video::SourceOptions>(m_context.ini, m_keyring);
+        connect(m_sourceOptions.get(), &video::SourceOptions::loaded, this,
+                [this](const video::CaptureSource& source, const QString& problem) {
+                    m_capture->useSource(source);
+                    m_capture->startCapture();
+                    if (!problem.isEmpty())
+                        showStatus(QLatin1Char(' ') + problem);
+                });
+    }
+    return *m_sourceOptions;
 }
 
 MainWindow::~MainWindow() {
@@ -149,6 +185,7 @@ void MainWindow::setScreenSaverInhibitor(platform::ScreenSaverInhibitor* inhibit
 
 void MainWindow::setKeyring(platform::Keyring* keyring) {
     m_notify.notifications().setKeyring(keyring);
+    m_keyring = keyring;
 }
 
 void MainWindow::setDetectorValue(core::DetectorValue which, qint32 value) {
@@ -197,6 +234,11 @@ void MainWindow::showSplash() {
 void MainWindow::startCapture() {
     // The settings are loaded by now, so the queue finds its journal.
     m_notify.start();
+    if (m_useStoredSource && sourceOptions().hasStoredSource()) {
+        // Capture starts once the stored source is in, password included.
+        sourceOptions().load();
+        return;
+    }
     m_capture->startCapture();
     m_remote->apply();
 }
@@ -212,6 +254,24 @@ void MainWindow::installWindowProc() {
 
 void MainWindow::restoreUploads() {
     m_uploads.restore();
+    finishInterruptedEvents();
+}
+
+void MainWindow::finishInterruptedEvents() {
+    // What a kill or a power cut left open is logged and sent before watching
+    // can start, and only then does the pipeline journal anew.
+    const QString ini = m_context.ini.fileName();
+    const QString folder = ini.isEmpty() ? m_context.programFolder : QFileInfo(ini).absolutePath();
+    const QString journal = QDir(folder).filePath(pipeline::EventJournal::fileName());
+    pipeline::EventRecovery recovery(journal, m_context.settings.savePath,
+                                     [this](const QString& text) { showStatus(text); });
+    recovery.run([this](const pipeline::RecoveredEvent& r) {
+        if (m_context.settings.uploadClips)
+            for (const QString& clip : r.clips)
+                m_uploads.queue().enqueueSaved(clip);
+        m_notify.notifications().finishInterrupted(r.event, r.loggedNow, r.clips);
+    });
+    m_capture->pipeline().setEventJournal(journal);
 }
 
 void MainWindow::showSettingsFolderNote(const QString& iniPath) {

@@ -36,6 +36,9 @@ struct AppContext;
 namespace vigilux::core {
 class SettingsStorage;
 }
+namespace vigilux::video {
+class SourceOptions;
+}
 namespace vigilux::platform {
 class Keyring;
 class Processes;
@@ -48,6 +51,7 @@ class UrlOpener;
 namespace vigilux::ui {
 
 class AlarmDispatcher;
+class CameraHealthWiring;
 class MainWindowDialogs;
 class RecordingIndicator;
 class StatusLine;
@@ -101,6 +105,12 @@ public:
     // The desktop keyring for the notification secrets (set once by main();
     // none: they stay in options.ini).
     void setKeyring(platform::Keyring* keyring);
+    // The run starts with the source stored in options.ini, when there is
+    // one, instead of the one it was built with (no source was given on the
+    // command line). Set before start-up.
+    void useStoredSource(bool on) { m_useStoredSource = on; }
+    // The stored source's keys (created on first use, with the keyring).
+    video::SourceOptions& sourceOptions();
 
     // DetectorValuesTarget
     void setDetectorValue(core::DetectorValue which, qint32 value) override;
@@ -196,6 +206,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Logs and sends what the last run left open, then journals anew.
+    void finishInterruptedEvents();
+
     AppContext& m_context;
     Services m_services;
     OpenWindows m_forms;
@@ -216,6 +229,10 @@ private:
     std::unique_ptr<WatchMode> m_watch;
     std::unique_ptr<RemoteViewWiring> m_remote;
     std::unique_ptr<MainWindowDialogs> m_dialogs;
+    std::unique_ptr<CameraHealthWiring> m_cameraHealth;
+    std::unique_ptr<video::SourceOptions> m_sourceOptions;
+    platform::Keyring* m_keyring = nullptr;
+    bool m_useStoredSource = false;
 
     QPointer<SplashWindow> m_splash;
     QTimer m_captureStartTimer;

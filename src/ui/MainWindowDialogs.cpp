@@ -7,10 +7,12 @@
 #include "ui/DetectorSettingsWindow.h"
 #include "ui/MainWindowLayout.h"
 #include "ui/NotificationWiring.h"
+#include "ui/ObjectDetectorWindow.h"
 #include "ui/ProgramOptionsWindow.h"
 #include "ui/RecordingIndicator.h"
 #include "ui/RemoteViewWiring.h"
 #include "ui/UploadWiring.h"
+#include "video/CaptureDevice.h"
 
 namespace vigilux::ui {
 
@@ -26,10 +28,28 @@ void MainWindowDialogs::openDetectorSettings() {
     {
         ui::DetectorSettingsWindow window(m_context, *m_options, m_parts.detectorValues,
                                           &m_parts.window);
+        window.setObjectWindowOpener([this](bool calibrate) { openObjectDetector(calibrate); });
         window.exec();
     }
+    // The kind, the object detector's values and its mask as stored now.
+    if (m_parts.capture.pipeline().running())
+        m_parts.capture.pipeline().applyDetectorSettings();
     m_context.detectorWindowShown = false;
     m_parts.record.start();
+}
+
+void MainWindowDialogs::openObjectDetector(bool calibrate) {
+    ui::CaptureControl& capture = m_parts.capture;
+    ui::ObjectDetectorWindow window(
+        m_context, *m_options,
+        [&capture] {
+            return capture.device() ? capture.device()->currentFrame(QImage::Format_RGB888)
+                                    : QImage();
+        },
+        capture.pipeline().lastAlarmArea(), &m_parts.window);
+    if (calibrate)
+        window.startCalibration();
+    window.exec();
 }
 
 void MainWindowDialogs::openProgramOptions() {

@@ -52,6 +52,8 @@ public:
     void setOptions(core::SettingsStorage* options) { m_options = options; }
 
     void openDetectorSettings();
+    // "Поиск объектов", from the detector window.
+    void openObjectDetector(bool calibrate);
     void openProgramOptions();
     void openFtpSettings();
     void openAbout();

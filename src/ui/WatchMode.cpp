@@ -27,6 +27,8 @@ void WatchMode::toggle() {
         capture.pipeline().start();
     else
         capture.pipeline().stop();
+    // The camera's failures are looked for while watching.
+    capture.setHealthWatched(on);
     using Label = MainWindowLayout::Label;
     using Button = MainWindowLayout::Button;
     // The image format label shows once the first picture's size is known.

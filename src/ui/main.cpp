@@ -146,6 +146,8 @@ int main(int argc, char* argv[]) {
         platform::InstanceLock::defaultPath(QApplication::applicationFilePath()), ini.filePath(),
         ini.fellBack, ini.startWarning());
     main.setOptions(&lifecycle.options());
+    // A source on the command line is for this run; otherwise the stored one.
+    main.useStoredSource(!chosen);
     main.setScreenSaverInhibitor(&screenSaver);
 #ifdef VIGILUX_HAVE_KEYRING
     main.setKeyring(&keyring);

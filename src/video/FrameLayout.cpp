@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace vigilux::video {
 
@@ -278,6 +279,88 @@ QImage FrameLayout::toImage(const uchar* data) const {
                 const int u = yFirst ? q[1] : q[0];
                 const int v = yFirst ? q[3] : q[2];
                 yuvToRgb(yv, u, v, dst);
+            }
+            break;
+        }
+        default:
+            return {};
+        }
+    }
+    return img;
+}
+
+QImage FrameLayout::toPreview(const uchar* data, QSize target) const {
+    if (!data || !isValid())
+        return {};
+    const int w = size.width();
+    const int h = size.height();
+    const int tw = std::clamp(target.width(), 1, w);
+    const int th = std::clamp(target.height(), 1, h);
+    QImage img(tw, th, QImage::Format_RGB32);
+    if (img.isNull())
+        return {};
+    // Source column of every target column, and its chroma byte.
+    std::vector<int> xs(static_cast<std::size_t>(tw));
+    for (int x = 0; x < tw; ++x)
+        xs[static_cast<std::size_t>(x)] = int(qint64(x) * w / tw);
+
+    PackedRgb rgb{};
+    const bool packed = packedRgb(pixel, rgb);
+    uchar px[3];
+    for (int ty = 0; ty < th; ++ty) {
+        const int y = int(qint64(ty) * h / th);
+        auto* dst = reinterpret_cast<QRgb*>(img.scanLine(ty));
+        const uchar* row = data + offset[0] + qsizetype(stride[0]) * y;
+        if (packed) {
+            for (int x = 0; x < tw; ++x) {
+                const uchar* q = row + qsizetype(xs[std::size_t(x)]) * rgb.bytesPerPixel;
+                dst[x] = qRgb(q[rgb.r], q[rgb.g], q[rgb.b]);
+            }
+            continue;
+        }
+        switch (pixel) {
+        case Pixel::Gray8:
+            for (int x = 0; x < tw; ++x) {
+                const int g = row[xs[std::size_t(x)]];
+                dst[x] = qRgb(g, g, g);
+            }
+            break;
+        case Pixel::Yuv420p:
+        case Pixel::Yv12:
+        case Pixel::Yuv422p: {
+            const int cy = pixel == Pixel::Yuv422p ? y : y / 2;
+            const size_t ui = pixel == Pixel::Yv12 ? 2 : 1;
+            const size_t vi = pixel == Pixel::Yv12 ? 1 : 2;
+            const uchar* u = data + offset[ui] + qsizetype(stride[ui]) * cy;
+            const uchar* v = data + offset[vi] + qsizetype(stride[vi]) * cy;
+            for (int x = 0; x < tw; ++x) {
+                const int sx = xs[std::size_t(x)];
+                yuvToRgb(row[sx], u[sx / 2], v[sx / 2], px);
+                dst[x] = qRgb(px[0], px[1], px[2]);
+            }
+            break;
+        }
+        case Pixel::Nv12:
+        case Pixel::Nv21: {
+            const uchar* uv = data + offset[1] + qsizetype(stride[1]) * (y / 2);
+            const int uo = pixel == Pixel::Nv12 ? 0 : 1;
+            for (int x = 0; x < tw; ++x) {
+                const int sx = xs[std::size_t(x)];
+                const int pair = (sx / 2) * 2;
+                yuvToRgb(row[sx], uv[pair + uo], uv[pair + 1 - uo], px);
+                dst[x] = qRgb(px[0], px[1], px[2]);
+            }
+            break;
+        }
+        case Pixel::Yuyv:
+        case Pixel::Uyvy: {
+            const bool yFirst = pixel == Pixel::Yuyv;
+            for (int x = 0; x < tw; ++x) {
+                const int sx = xs[std::size_t(x)];
+                const uchar* q = row + (sx / 2) * 4;
+                const int yv = yFirst ? q[(sx & 1) * 2] : q[1 + (sx & 1) * 2];
+                yuvToRgb(yv, yFirst ? q[1] : q[0], yFirst ? q[3] : q[2], px);
+                dst[x] = qRgb(px[0], px[1], px[2]);
             }
             break;
         }

@@ -63,6 +63,11 @@ struct FrameLayout {
     // layout is unknown or inconsistent with its byte count.
     QImage toImage(const uchar* data) const;
 
+    // The frame as an RGB32 image of `target` size (each side at most the
+    // frame's), nearest pixel: what a preview shows, converting only the
+    // pixels it paints. Null as toImage() is.
+    QImage toPreview(const uchar* data, QSize target) const;
+
     static QString pixelName(Pixel pixel);
 };
 

@@ -36,9 +36,6 @@ const QStringList StoredDefaults{"Interface/MinStart=False",
                                  "MotionDetector/RunAlarmPath=",
                                  "MotionDetector/RunAlarmWait=False",
                                  "MotionDetector/SysTrayAlarm=False",
-                                 "Sensor/Timer=500",
-                                 "Sensor/Noise=5",
-                                 "Sensor/Percent=10",
                                  "Events/EventGap=10",
                                  "Events/SoundPerEvent=False",
                                  "Events/BalloonPerEvent=False",
@@ -63,7 +60,19 @@ const QStringList StoredDefaults{"Interface/MinStart=False",
                                  "Remote/LocalOnly=True",
                                  "Remote/Certificate=",
                                  "Remote/Key=",
-                                 "HD/DefHD=" + SettingsStorage::DefaultResolutions,
+                                 "HD/DefHD=", // + the default list (not known yet here)
+                                 "Detector/Kind=Bytes",
+                                 "Detector/Sensitivity=40",
+                                 "Detector/NoiseFloor=10",
+                                 "Detector/MinObject=20",
+                                 "Detector/Persistence=400",
+                                 "Detector/LearnSeconds=20",
+                                 "Detector/PersonOnly=False",
+                                 "Detector/DrawBoxes=False",
+                                 "Detector/Mask=mask.png",
+                                 "Sensor/Timer=500",
+                                 "Sensor/Noise=5",
+                                 "Sensor/Percent=10",
                                  "Notify/TelegramOn=False",
                                  "Notify/TelegramApi=https://api.telegram.org",
                                  "Notify/TelegramChat=",
@@ -103,7 +112,9 @@ void addCases(QList<QList<Case>>& files, QStringList& ids) {
             continue;
         const QString id = key.section + QLatin1Char('/') + key.name;
         ids << id;
-        const QString def = IniFile::toText(key.defaultValue);
+        const QString def = key.type == Key::Type::Choice
+                                ? key.words.value(key.defaultValue.toInt())
+                                : IniFile::toText(key.defaultValue);
         QList<QPair<QString, QString>> cases;
         if (key.type == Key::Type::Flag) {
             const QString other = key.defaultValue.toBool() ? "False" : "True";
@@ -118,12 +129,21 @@ void addCases(QList<QList<Case>>& files, QStringList& ids) {
                      {QString::number(key.low - 1), refuse ? def : low},
                      {"7.5", def},
                      {"", def}};
+        } else if (key.type == Key::Type::Choice) {
+            const QString last = key.words.last();
+            cases = {{" " + last.toUpper(), last},
+                     {key.words.first(), key.words.first()},
+                     {"7", def},
+                     {"", def}};
         } else if (key.has(Key::Scrambled)) {
             const QString scrambled = SettingsStorage::scramblePassword("Пароль=1");
             cases = {{scrambled, scrambled}, {"", ""}};
         } else {
-            cases = {{" C:\\Снимки; =x ", " C:\\Снимки; =x "},
-                     {"", key.has(Key::BlankGivesDefault) ? def : ""}};
+            // A plain name holds no folder: the mask stays beside options.ini.
+            const bool plain = key.has(Key::PlainName);
+            cases = {{" C:\\Снимки; =x ", plain ? def : " C:\\Снимки; =x "},
+                     {"", key.has(Key::BlankGivesDefault) || plain ? def : ""},
+                     {"x y.png", "x y.png"}};
         }
         for (qsizetype i = 0; i < cases.size(); ++i) {
             if (files.size() <= i)
@@ -187,7 +207,8 @@ private slots:
         QTest::newRow("program options")
             << int(KeyOwner::ProgramOptions)
             << QStringList{"Interface", "Files", "Image", "MotionDetector", "Events", "FTP", "HD"};
-        QTest::newRow("detector window") << int(KeyOwner::DetectorWindow) << QStringList{"Sensor"};
+        QTest::newRow("detector window")
+            << int(KeyOwner::DetectorWindow) << QStringList{"Detector", "Sensor"};
         QTest::newRow("ftp window") << int(KeyOwner::FtpWindow) << QStringList{"FTP"};
         QTest::newRow("remote page") << int(KeyOwner::RemotePage) << QStringList{"Remote"};
     }

@@ -272,6 +272,12 @@ void TestEvents::logKeepsWholeRecordsAndLineEnds_data() {
     QTest::newRow("CRLF cut between CR and LF")
         << h + "\r\n" + one + "\r" << h + "\r\n" + one + "\r\n"
         << QByteArray("\r\n");
+    MotionEvent interrupted = sampleEvent(1);
+    interrupted.interrupted = true;
+    const QByteArray noted = EventLog::line(interrupted).toUtf8();
+    QTest::newRow("record with a note, without its line end")
+        << h + "\n" + noted << h + "\n" + noted + "\n"
+        << QByteArray("\n");
     QTest::newRow("torn inside a quoted file name")
         << h + "\n" + one + "\n" + one.left(one.indexOf(',') + 1) + "\"/s/a,b"
         << h + "\n" + one + "\n"

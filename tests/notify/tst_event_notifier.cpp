@@ -177,6 +177,32 @@ private slots:
         QCOMPARE(rig.mail().size(), 1);
     }
 
+    // At start, an event the last run left open: its summary, then its
+    // clip; nothing while muted.
+    void interruptedEventSummaryThenClip() {
+        Rig rig(journal());
+        rig.settings.mailOn = false;
+        const QString clip = m_dir.filePath(QStringLiteral("interrupted.mp4"));
+        QFile file(clip);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(2048, 'v'));
+        file.close();
+        MotionEvent e;
+        e.number = 3;
+        e.interrupted = true;
+        rig.muted = true;
+        rig.notifier->finishInterrupted(e, true, {clip});
+        QCOMPARE(rig.telegram().size(), 0);
+        rig.muted = false;
+        rig.notifier->finishInterrupted(e, true, {clip});
+        QCOMPARE(rig.telegram().size(), 2);
+        QVERIFY(rig.telegram()[0].text.startsWith(QStringLiteral("Событие 3 прервано:")));
+        QCOMPARE(rig.telegram()[1].text, QStringLiteral("Видео события 3"));
+        rig.notifier->finishInterrupted(e, false, {clip}); // its summary went out before
+        QCOMPARE(rig.telegram().size(), 3);
+        QCOMPARE(rig.telegram()[2].kind, Kind::Video);
+    }
+
     // A clip that is done before its event has ended (its post-roll is
     // shorter than the event's gap) still follows the event's summary.
     void clipAfterSummaryWhenDoneFirst() {

@@ -1,11 +1,12 @@
 // An event clip being recorded in a process of its own, for the test that
 // kills the process in the middle of the event.
 //
-// clip_event_child FOLDER
+// clip_event_child FOLDER [JOURNAL]
 // Hands 160x120 frames every 100 ms of a fake clock to a watch pipeline with
 // clips on, each frame a detector step, as replay does; a square moves from
 // 1 s on, so every step from then alarms. Once 4 s of frames are in, prints
 // "recording <clip path>" and waits to be killed, the event still open.
+// With JOURNAL, the pipeline keeps its journal of open events there.
 #include "FakeClock.h"
 #include "FakeDialogs.h"
 #include "core/AppContext.h"
@@ -37,6 +38,8 @@ int main(int argc, char* argv[]) {
     s.clipPostRoll = 1;
 
     pipeline::WatchPipeline watch(context);
+    if (args.size() > 2)
+        watch.setEventJournal(args.at(2));
     watch.detector().setSimilarityThreshold(99); // any change is motion
     watch.start();
 

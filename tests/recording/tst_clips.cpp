@@ -3,6 +3,7 @@
 #include "VideoTools.h"
 #include "core/AppContext.h"
 #include "core/DeletionGuard.h"
+#include "events/EventLog.h"
 #include "events/EventTracker.h"
 #include "recording/ClipRecorder.h"
 #include "recording/ClipWriter.h"
@@ -181,6 +182,8 @@ private slots:
     void killedProgramLeavesAPlayableClip();
     void missingFolderGivesOneMessage();
     void fullDiskEndsTheClipAndKeepsIt();
+    void fullDiskMarksTheEventsClipCut_data();
+    void fullDiskMarksTheEventsClipCut();
     void clipsCountAgainstTheFileLimit();
     void sharedRotationSparesTheClipBeingWritten();
     void preRollStaysBoundedAndConvertsOnce();
@@ -446,6 +449,66 @@ void TestClips::fullDiskEndsTheClipAndKeepsIt() {
     g.run(0, 1500, 100, {0, 500});
     QCOMPARE(g.status.size(), 1);
     QCOMPARE(g.finished.size(), 0);
+}
+
+// A disk that fills up in the middle of an event: the event's log line says
+// its clip was cut; a clip without one whole second on disk is removed and
+// never announced.
+void TestClips::fullDiskMarksTheEventsClipCut_data() {
+    QTest::addColumn<int>("fullAt"); // ms of frames on disk before it fills
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("after two whole seconds") << 2500 << true;
+    QTest::newRow("before the first whole second") << 300 << false;
+}
+
+void TestClips::fullDiskMarksTheEventsClipCut() {
+    QFETCH(int, fullAt);
+    QFETCH(bool, kept);
+    Fixture f;
+    events::EventTracker tracker(f.clock);
+    tracker.setGapSeconds(2);
+    recording::EventClips clips(f.recorder, tracker);
+    clips.setEnabled(true);
+    f.recorder.setOptions(clipOptions(0, 1));
+    QList<events::MotionEvent> ended;
+    QStringList saved;
+    connect(&tracker, &events::EventTracker::eventEnded, this,
+            [&](const events::MotionEvent& e) { ended << e; });
+    connect(&clips, &recording::EventClips::clipSaved, this,
+            [&](const QString& path) { saved << path; });
+    QString path;
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    for (std::int64_t ms = 0; ms <= 8000; ms += 100) {
+        f.at(ms);
+        const TestFrame frame = yuvFrame({160, 120}, static_cast<int>(ms / 100));
+        f.recorder.addFrame(frame.bytes.data(), frame.layout, ms);
+        tracker.poll();
+        if (ms <= 5000 && ms % 500 == 0) {
+            tracker.alarmStep(50);
+            clips.onAlarm(true);
+        }
+        if (ms == fullAt) {
+            // Not a byte more fits on the disk.
+            path = f.recorder.clipPath();
+            rlimit limit = old;
+            limit.rlim_cur = static_cast<rlim_t>(QFileInfo(path).size());
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
+        }
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+
+    QCOMPARE(ended.size(), 1);
+    QVERIFY(ended[0].clipCut);
+    QVERIFY(events::EventLog::line(ended[0]).endsWith(QStringLiteral(",cut")));
+    QCOMPARE(f.status.size(), 1);
+    QCOMPARE(QFileInfo::exists(path), kept);
+    QCOMPARE(ended[0].clips, kept ? QStringList{path} : QStringList{});
+    QCOMPARE(saved, kept ? QStringList{path} : QStringList{});
+    if (kept)
+        QVERIFY(probe(path).value(QStringLiteral("nb_read_frames")).toInt() >= 10);
 }
 
 void TestClips::clipsCountAgainstTheFileLimit() {

@@ -3,8 +3,18 @@
 #include "ui/FormatDialog.h"
 #include "ui/SourceDialog.h"
 
+#include "NetTestHelpers.h"
+#include "VideoTools.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTest>
 
 using vigilux::test::FakeCaptureDevice;
@@ -27,6 +37,12 @@ void click(QDialog& d, const char* button) {
 QListWidget* list(QDialog& d, const char* name) {
     return d.findChild<QListWidget*>(QString::fromLatin1(name));
 }
+
+QLineEdit* edit(QDialog& d, const char* name) {
+    return d.findChild<QLineEdit*>(QString::fromLatin1(name));
+}
+
+constexpr int NetworkRow = 4; // after two cameras, the demo and the file
 
 } // namespace
 
@@ -128,9 +144,10 @@ private slots:
         SourceDialog d(dialogs, {QStringLiteral("Камера A"), QStringLiteral("Камера B")}, current);
         QCOMPARE(d.windowTitle(), QStringLiteral("Источник видео"));
         QListWidget* l = list(d, "sourceList");
-        QCOMPARE(l->count(), 4);
+        QCOMPARE(l->count(), 5);
         QCOMPARE(l->item(2)->text(), QStringLiteral("Демонстрационная сцена"));
         QCOMPARE(l->item(3)->text(), QStringLiteral("Видеофайл..."));
+        QCOMPARE(l->item(4)->text(), QStringLiteral("Сетевая камера"));
         QCOMPARE(l->currentRow(), preselected);
         d.show();
         l->setCurrentRow(row);
@@ -138,6 +155,86 @@ private slots:
         QCOMPARE(d.isVisible(), !accepted);
         QCOMPARE(dialogs.pickers.size(), row == 3 ? 1 : 0);
         QVERIFY(d.chosen() == chosen);
+    }
+
+    // The network camera's fields make the source; credentials in the
+    // address move out of it; a bad address keeps the dialog open.
+    void sourceDialogNetworkCamera_data() {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<CaptureSource>("chosen");
+        auto net = [](const char* address, const char* user, const char* password,
+                      CaptureSource::Transport transport, int snapshotMs) {
+            CaptureSource s = CaptureSource::network(
+                QString::fromUtf8(address), QString::fromUtf8(user), QString::fromUtf8(password));
+            s.transport = transport;
+            s.snapshotIntervalMs = snapshotMs;
+            return s;
+        };
+        using T = CaptureSource::Transport;
+        QTest::newRow("rtsp, login in the address")
+            << "rtsp://bob:pw@cam/live" << true << net("rtsp://cam/live", "bob", "pw", T::Udp, 0);
+        QTest::newRow("snapshot address")
+            << "http://cam/snap.jpg" << true << net("http://cam/snap.jpg", "", "", T::Tcp, 250);
+        QTest::newRow("no scheme") << "cam.local/live" << false << CaptureSource::demo();
+    }
+    void sourceDialogNetworkCamera() {
+        QFETCH(QString, address);
+        QFETCH(bool, accepted);
+        QFETCH(CaptureSource, chosen);
+        FakeDialogs dialogs;
+        SourceDialog d(dialogs, {QStringLiteral("Камера A"), QStringLiteral("Камера B")},
+                       CaptureSource::demo());
+        d.show();
+        list(d, "sourceList")->setCurrentRow(NetworkRow);
+        edit(d, "networkAddress")->setText(address);
+        QCOMPARE(edit(d, "networkPassword")->echoMode(), QLineEdit::Password);
+        d.findChild<QComboBox*>(QStringLiteral("networkTransport"))->setCurrentIndex(1); // UDP
+        d.findChild<QSpinBox*>(QStringLiteral("networkSnapshotMs"))->setValue(250);
+        click(d, "okButton");
+        QCOMPARE(d.isVisible(), !accepted);
+        QCOMPARE(dialogs.messages.size(), accepted ? 0 : 1);
+        QVERIFY(d.chosen() == chosen);
+    }
+
+    // "Проверить" against a real snapshot camera on loopback: one picture,
+    // or the Russian reason there is none, while the dialog stays usable.
+    void sourceDialogCheck_data() {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("picture") << QStringLiteral("right") << QString();
+        QTest::newRow("wrong password")
+            << QStringLiteral("wrong")
+            << QStringLiteral("Неверное имя пользователя или пароль камеры");
+    }
+    void sourceDialogCheck() {
+        QFETCH(QString, password);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        QVERIFY(vigilux::test::runFfmpeg({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=5",
+                                          "-frames:v", "2", dir.filePath("f%03d.jpg")}));
+        QProcess server;
+        QString why;
+        const quint16 port = vigilux::test::startPythonServer(
+            server,
+            {QStringLiteral(VIGILUX_VIDEO_TESTS "/mjpeg_server.py"), "--frames", dir.path(),
+             "--mode", "snapshot", "--user", "cam", "--password", "right"},
+            QStringLiteral("python3"), why);
+        QVERIFY2(port != 0, qPrintable(why));
+        FakeDialogs dialogs;
+        SourceDialog d(dialogs, {}, CaptureSource::demo());
+        d.show();
+        list(d, "sourceList")->setCurrentRow(2);
+        edit(d, "networkAddress")->setText(QStringLiteral("http://127.0.0.1:%1/snap").arg(port));
+        edit(d, "networkUser")->setText(QStringLiteral("cam"));
+        edit(d, "networkPassword")->setText(password);
+        auto* result = d.findChild<QLabel*>(QStringLiteral("networkCheckResult"));
+        click(d, "networkCheck");
+        QCOMPARE(result->text(), QStringLiteral("Проверка..."));
+        QTRY_VERIFY_WITH_TIMEOUT(result->text() != QStringLiteral("Проверка..."), 20000);
+        QCOMPARE(result->text(), error);
+        QCOMPARE(result->pixmap().isNull(), !error.isEmpty());
+        vigilux::test::stopPythonServer(server);
     }
 };
 

@@ -11,10 +11,14 @@
 #include "support/FakeDialogs.h"
 #include "ui/CalibrationWindow.h"
 #include "ui/DetectorSettingsWindow.h"
+#include "ui/MaskEditor.h"
+#include "ui/ObjectDetectorWindow.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QCursor>
 #include <QLabel>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -372,6 +376,65 @@ private slots:
         QCOMPARE(p.context.settings.liveDetectorValues[0], 500);
         QCOMPARE(p.target.applied[0], 500);
         QCOMPARE(w.slider(0)->value(), 500);
+    }
+
+    // The object detector chosen in the detector window, its mask painted,
+    // the last alarm's area ignored in one click and the scene calibrated:
+    // all of it stored on OK, a cleared mask leaves no file behind.
+    void objectDetectorWindowStoresKindMaskAndCalibration() {
+        Program p;
+        const QString mask = QDir(p.dir.path()).filePath(QStringLiteral("mask.png"));
+        QImage still(320, 240, QImage::Format_RGB888);
+        still.fill(QColor(90, 90, 90));
+        pipeline::WatchPipeline::AlarmArea alarm{QSize(320, 240), {QRect(0, 0, 40, 40)}};
+        const auto openWith = [&](const std::function<void(ui::ObjectDetectorWindow&)>& use) {
+            ui::ObjectDetectorWindow o(
+                p.context, p.options, [&] { return still; }, alarm);
+            QVERIFY(showAndWait(o));
+            use(o);
+        };
+
+        DetectorSettingsWindow w(p.context, p.options, p.target);
+        w.setObjectWindowOpener([&](bool calibrate) {
+            QVERIFY(calibrate); // Автокалибровка with the object detector chosen
+            openWith([&](ui::ObjectDetectorWindow& o) {
+                ui::MaskEditor& editor = o.maskEditor();
+                const QPoint middle = editor.rect().center();
+                QTest::mousePress(&editor, Qt::LeftButton, {}, middle);
+                QTest::mouseMove(&editor, middle + QPoint(4, 0));
+                QTest::mouseRelease(&editor, Qt::LeftButton, {}, middle + QPoint(4, 0));
+                o.ignoreLastAlarmButton().click();
+                o.startCalibration();
+                for (int i = 0; i < 200 && o.calibrating(); ++i) {
+                    p.clock.advance(ui::ObjectDetectorWindow::kCalibrationFrameMs);
+                    o.onCalibrationTick();
+                }
+                QVERIFY(!o.calibrating());
+                QVERIFY(!o.calibrationText().text().startsWith(QStringLiteral("Калибровка")));
+                o.accept();
+                QCOMPARE(o.result(), int(QDialog::Accepted));
+            });
+        });
+        QVERIFY(showAndWait(w));
+        w.kindChooser()->setCurrentIndex(1);
+        click(w.button(2));
+        click(w.button(0));
+        QCOMPARE(p.context.ini.read(QStringLiteral("Kind"), QStringLiteral("Detector")),
+                 QStringLiteral("Objects"));
+        const QImage stored(mask);
+        QVERIFY(!stored.isNull());
+        const auto at = [&](int x, int y) {
+            return qGray(stored.pixel(x * stored.width() / 320, y * stored.height() / 240));
+        };
+        QCOMPARE(at(20, 20), 0);     // the alarm's area
+        QCOMPARE(at(160, 120), 0);   // the stroke
+        QCOMPARE(at(300, 200), 255); // watched
+
+        openWith([&](ui::ObjectDetectorWindow& o) {
+            o.findChild<QPushButton*>(QStringLiteral("clearMask"))->click();
+            o.accept();
+        });
+        QVERIFY(!QFile::exists(mask));
     }
 };
 

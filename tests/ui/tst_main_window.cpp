@@ -21,12 +21,14 @@
 #include "ui/RecordingIndicator.h"
 #include "ui/SplashWindow.h"
 #include "ui/StatusLabel.h"
+#include "video/CameraHealthMonitor.h"
 #include "video/CaptureDeviceFactory.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QMenu>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -53,7 +55,8 @@ struct Rig {
     bool connects = true;
     std::unique_ptr<ui::MainWindow> main;
 
-    explicit Rig(video::CaptureSource source = video::CaptureSource::demo()) {
+    explicit Rig(video::CaptureSource source = video::CaptureSource::demo(),
+                 bool cameraHealth = false) {
         context.ini.setFileName(dir.filePath(QStringLiteral("options.ini")));
         context.settings.savePath = dir.path();
         main = std::make_unique<ui::MainWindow>(
@@ -67,6 +70,10 @@ struct Rig {
                                      },
                                      [] { return QStringList(); }, [] { return 6; },
                                      QUrl(QStringLiteral("http://127.0.0.1:1"))});
+        // The solid pictures most tests push are a covered camera: its
+        // alerts are heard only where they are the subject.
+        if (!cameraHealth)
+            QObject::disconnect(&main->capture().health(), nullptr, nullptr, nullptr);
     }
     ui::MainWindow& m() { return *main; }
     // Sound, balloon and program on every alarm, saving off; returns the
@@ -859,6 +866,78 @@ private slots:
         QVERIFY(!r.context.inTray);
         QVERIFY(r.m().isVisible());
         QVERIFY(r.statusLine()->text().contains(QStringLiteral("Область уведомлений недоступна")));
+    }
+
+    // A camera that goes silent and one that is covered, while watching:
+    // each outage once and its end once, in order, in camera.csv, the
+    // status line, a balloon and a Telegram message (frames and time are
+    // scripted; nothing waits for them).
+    void cameraHealthAlertsReachLogTrayAndPhone() {
+        Rig r(video::CaptureSource::demo(), true);
+        test::ScriptedHttpServer api;
+        QVERIFY(api.listen());
+        for (int i = 0; i < 4; ++i)
+            api.replies.enqueue({test::ScriptedHttpServer::ok(R"({"ok":true})"), true});
+        core::NotifySettings n;
+        n.telegramOn = true;
+        n.telegramApi = QStringLiteral("http://127.0.0.1:%1").arg(api.port());
+        n.telegramToken = QStringLiteral("777:secretToken");
+        n.telegramChat = QStringLiteral("42");
+        core::NotifyOptions(r.context.ini, n, nullptr).save();
+        // No motion alarm: only the camera speaks.
+        r.m().setDetectorValue(core::SimilarityValue, 100);
+        r.m().startCapture();
+        r.m().toggleWatching();
+        r.m().hideToTray();
+        video::CameraHealthMonitor& health = r.m().capture().health();
+
+        // A live picture: a gradient with a little sensor noise.
+        QRandomGenerator random(7);
+        const auto frames = [&](int count, bool lively) {
+            for (int i = 0; i < count; ++i) {
+                r.clock.advance(500);
+                QImage picture(64, 48, QImage::Format_Grayscale8);
+                for (int y = 0; y < picture.height(); ++y)
+                    for (int x = 0; x < picture.width(); ++x)
+                        picture.scanLine(y)[x] =
+                            uchar(lively ? 40 + 2 * x + y + random.bounded(4) : 3);
+                QVERIFY(r.device->pushFrame(picture));
+                health.onTick();
+            }
+        };
+        frames(4, true);
+        for (int i = 0; i < 12; ++i) { // silent: lost after 10 s, once
+            r.clock.advance(1000);
+            health.onTick();
+        }
+        frames(2, true);
+        frames(44, false); // covered after 10 s, once (frozen would take 30 s)
+        frames(2, true);
+
+        const QStringList expected{QStringLiteral("lost"), QStringLiteral("restored"),
+                                   QStringLiteral("covered"), QStringLiteral("restored")};
+        QFile log(QDir(r.dir.path()).filePath(events::EventLog::CameraFileName));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), expected.size() + 2); // header, records, the last line end
+        QCOMPARE(lines[0], events::EventLog::CameraHeader);
+        // Balloons after the one hiding to the tray shows.
+        QCOMPARE(r.tray.balloons.size(), expected.size() + 1);
+        for (int i = 0; i < expected.size(); ++i) {
+            QCOMPARE(lines[i + 1].section(QLatin1Char(','), 1, 1), expected[i]);
+            QCOMPARE(r.tray.balloons[i + 1].title, i % 2 ? QStringLiteral("Камера снова работает")
+                                                         : QStringLiteral("Проблема с камерой"));
+        }
+        QVERIFY(
+            r.statusLine()->text().contains(QStringLiteral("Изображение с камеры восстановилось")));
+
+        QTRY_COMPARE_WITH_TIMEOUT(api.connections(), 4, 30000);
+        const QStringList texts{QStringLiteral("Нет сигнала от камеры"),
+                                QStringLiteral("Изображение с камеры восстановилось"),
+                                QStringLiteral("Камера закрыта или снимает в темноте"),
+                                QStringLiteral("Изображение с камеры восстановилось")};
+        for (int i = 0; i < texts.size(); ++i)
+            QVERIFY2(api.requests[i].contains(texts[i].toUtf8()), api.requests[i].constData());
     }
 };
 

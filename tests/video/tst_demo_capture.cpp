@@ -316,6 +316,30 @@ private slots:
         }
     }
 
+    // The preview's conversion shows what the full conversion shows, every
+    // layout, at full size and sampled down to the painted size.
+    void previewMatchesTheFullPicture() {
+        using P = FrameLayout::Pixel;
+        for (const P pixel :
+             {P::Rgb24, P::Bgr24, P::Bgrx32, P::Rgbx32, P::Xrgb32, P::Xbgr32, P::Gray8, P::Yuv420p,
+              P::Yv12, P::Yuv422p, P::Nv12, P::Nv21, P::Yuyv, P::Uyvy}) {
+            const FrameLayout f = FrameLayout::packed(pixel, QSize(16, 8));
+            QByteArray bytes(f.bytes, Qt::Uninitialized);
+            for (qsizetype i = 0; i < bytes.size(); ++i)
+                bytes[i] = char((i * 37 + 11) % 251);
+            const auto* data = reinterpret_cast<const uchar*>(bytes.constData());
+            const QImage full = f.toImage(data).convertToFormat(QImage::Format_RGB32);
+            const QString name = FrameLayout::pixelName(pixel);
+            QVERIFY2(!full.isNull(), qPrintable(name));
+            QVERIFY2(f.toPreview(data, QSize(64, 64)) == full, qPrintable(name)); // no upscaling
+            const QImage half = f.toPreview(data, QSize(8, 4));
+            QCOMPARE(half.size(), QSize(8, 4));
+            for (int y = 0; y < 4; ++y)
+                for (int x = 0; x < 8; ++x)
+                    QVERIFY2(half.pixel(x, y) == full.pixel(2 * x, 2 * y), qPrintable(name));
+        }
+    }
+
     // The detector's input: the picture without the row padding a source
     // adds. Padding never reaches the packed bytes, and the packed frame
     // shows the same picture as the padded one.
