@@ -10,6 +10,7 @@
 #include "ui/ProgramOptionsWindow.h"
 #include "ui/RemoteAccessPage.h"
 #include "upload/UploadQueue.h"
+#include "video/CameraHealthMonitor.h"
 #include "video/CaptureDevice.h"
 #include "web/EventIndex.h"
 #include "web/RemoteViewServer.h"
@@ -217,10 +218,18 @@ void RemoteViewWiring::publishNow() {
     s.picturesWaiting = m_parts.uploads.waitingCount();
     const notify::NotifyQueue* messages = m_parts.notifications.queue();
     s.messagesWaiting = messages ? static_cast<int>(messages->pendingCount()) : 0;
-    const CaptureControl& capture = m_parts.capture;
-    s.cameraHealth = capture.running() ? QStringLiteral("камера работает")
-                     : capture.recovering() ? QStringLiteral("камера пропала, переподключение")
-                                            : QStringLiteral("камера не подключена");
+    CaptureControl& capture = m_parts.capture;
+    const video::CameraHealth& health = capture.health().health();
+    using Alert = video::CameraHealth::Alert;
+    if (!capture.running())
+        s.cameraHealth = capture.recovering() ? QStringLiteral("камера пропала, переподключение")
+                                              : QStringLiteral("камера не подключена");
+    else if (health.lost() || health.frozen() || health.covered())
+        s.cameraHealth = video::CameraHealth::text(health.lost()     ? Alert::Lost
+                                                   : health.frozen() ? Alert::Frozen
+                                                                     : Alert::Covered);
+    else
+        s.cameraHealth = QStringLiteral("камера работает");
     publishState(s);
 }
 
