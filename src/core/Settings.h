@@ -114,6 +114,17 @@ struct Settings {
     // [HD]
     QString resolutionCandidates;
 
+    // [Remote]: the web page for a phone on the home network, off until the
+    // user switches it on and sets a password. Only the password's Argon2id
+    // hash is kept, never the password. Empty certificate and key: a
+    // self-signed pair made in the settings folder.
+    bool remoteOn;
+    qint32 remotePort;
+    QString remotePasswordHash;
+    bool remoteLocalOnly;
+    QString remoteCertificate;
+    QString remoteKey;
+
     // [Notify]
     NotifySettings notify;
 

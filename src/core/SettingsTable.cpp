@@ -182,6 +182,22 @@ std::vector<K> makeSettingsKeys() {
             row<&S::ftpLogin>("FTP", "FtpLogin", QString()).owners(Ftp),
             row<&S::ftpPassword>("FTP", "FtpPass", QString()).rules(K::Scrambled).owners(Ftp),
 
+            // Never reset by the defaults button: switching the phone's access
+            // off and forgetting its password is the user's own choice.
+            row<&S::remoteOn>("Remote", "RemoteOn", false).owners(KeyOwner::RemotePage),
+            row<&S::remotePort>("Remote", "Port", 8443)
+                .range(1, 65535)
+                .owners(KeyOwner::RemotePage),
+            row<&S::remotePasswordHash>("Remote", "PasswordHash", QString())
+                .owners(KeyOwner::RemotePage),
+            row<&S::remoteLocalOnly>("Remote", "LocalOnly", true).owners(KeyOwner::RemotePage),
+            row<&S::remoteCertificate>("Remote", "Certificate", QString())
+                .rules(K::Trimmed)
+                .owners(KeyOwner::RemotePage),
+            row<&S::remoteKey>("Remote", "Key", QString())
+                .rules(K::Trimmed)
+                .owners(KeyOwner::RemotePage),
+
             row<&S::resolutionCandidates>("HD", "DefHD", SettingsStorage::DefaultResolutions),
 
             // A file without a known Kind: see core::SettingsStorage::load.

@@ -19,6 +19,7 @@ enum class KeyOwner : unsigned {
     DetectorWindow = 2,
     FtpWindow = 4,
     NotifyPage = 8,
+    RemotePage = 16, // "Удалённый доступ"
 };
 
 // One key of options.ini and the field of a settings record it fills.

@@ -108,9 +108,17 @@ MainWindow::MainWindow(AppContext& context, Services services, QWidget* parent)
     connect(&watch, &pipeline::WatchPipeline::status, this, &MainWindow::showStatus);
     m_watch = std::make_unique<WatchMode>(
         m_context, WatchMode::Parts{*m_capture, *m_layout, m_tray, *m_status, *m_record});
+    // The phone's web page: nothing runs until the settings switch it on.
+    m_remote = std::make_unique<RemoteViewWiring>(
+        m_context, RemoteViewWiring::Parts{
+                       *m_capture, m_quiet, m_uploads.queue(), m_notify.notifications(),
+                       [this] { onButtonClicked(Button::Watch); }, [this] { return lastPercent(); },
+                       [this](const QString& text) { showStatus(text); }});
+    m_remote->follow(eventTracker());
     m_dialogs = std::make_unique<MainWindowDialogs>(
-        m_context, MainWindowDialogs::Parts{*this, *this, *m_capture, *m_layout, *m_record,
-                                            m_uploads, m_notify, m_updates, m_services.urls});
+        m_context,
+        MainWindowDialogs::Parts{*this, *this, *m_capture, *m_layout, *m_record, m_uploads,
+                                 m_notify, *m_remote, m_updates, m_services.urls});
 
     m_tray.buildMenu(
         *m_layout, [this](Button which) { onButtonClicked(which); }, [this] { showMain(); });
@@ -155,6 +163,8 @@ video::SourceOptions& MainWindow::sourceOptions() {
 }
 
 MainWindow::~MainWindow() {
+    // The server's thread reads what this window publishes: it ends first.
+    m_remote->stop();
     // Watching ends while everything that hears of it is still here (an open
     // event's end is logged and its last picture and clip announced).
     m_capture->pipeline().stop();
@@ -230,6 +240,7 @@ void MainWindow::startCapture() {
         return;
     }
     m_capture->startCapture();
+    m_remote->apply();
 }
 
 void MainWindow::setLabelTips(const QStringList& tips) {
@@ -284,6 +295,7 @@ void MainWindow::startBlackScreenCheck() {
 }
 
 void MainWindow::stopCapture() {
+    m_remote->stop();
     // An event still open at exit is ended and logged, its clip closed.
     m_capture->pipeline().stop();
     m_capture->stopCapture();

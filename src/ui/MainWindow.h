@@ -13,6 +13,7 @@
 #include "ui/MainWindowTray.h"
 #include "ui/NotificationWiring.h"
 #include "ui/OpenWindows.h"
+#include "ui/RemoteViewWiring.h"
 #include "ui/SplashWindow.h"
 #include "ui/UploadWiring.h"
 #include "video/CaptureSource.h"
@@ -171,6 +172,7 @@ public:
     upload::FtpClient& ftp() { return m_uploads.ftp(); }
     upload::UploadQueue& queue() { return m_uploads.queue(); }
     notify::Notifications& notifications() { return m_notify.notifications(); }
+    RemoteViewWiring& remoteView() const { return *m_remote; }
     app::UpdateChecker& updates() { return m_updates; }
     // Motion events of the watch (hook here to hear of them) and the tray's
     // quiet time for the alarm actions.
@@ -225,6 +227,7 @@ private:
     std::unique_ptr<StatusLine> m_status;
     std::unique_ptr<AlarmDispatcher> m_alarms;
     std::unique_ptr<WatchMode> m_watch;
+    std::unique_ptr<RemoteViewWiring> m_remote;
     std::unique_ptr<MainWindowDialogs> m_dialogs;
     std::unique_ptr<CameraHealthWiring> m_cameraHealth;
     std::unique_ptr<video::SourceOptions> m_sourceOptions;

@@ -10,6 +10,7 @@
 #include "ui/ObjectDetectorWindow.h"
 #include "ui/ProgramOptionsWindow.h"
 #include "ui/RecordingIndicator.h"
+#include "ui/RemoteViewWiring.h"
 #include "ui/UploadWiring.h"
 #include "video/CaptureDevice.h"
 
@@ -61,6 +62,7 @@ void MainWindowDialogs::openProgramOptions() {
         m_context, *m_options, m_parts.capture,
         [&layout] { layout.label(MainWindowLayout::Label::ImageFormat).hide(); }, &m_parts.window);
     m_parts.notifications.addPageTo(*window);
+    m_parts.remote.addPageTo(*window);
     window->exec();
     if (!window->detached())
         delete window;

@@ -24,10 +24,11 @@ namespace vigilux::ui {
 class MainWindowLayout;
 class NotificationWiring;
 class RecordingIndicator;
+class RemoteViewWiring;
 class UploadWiring;
 
 // The windows the main window opens over itself: detector settings, program
-// options (with the notification page), FTP upload and about.
+// options (with the notification and remote access pages), FTP upload and about.
 class MainWindowDialogs final {
 public:
     // The parts belong to the main window and outlive this.
@@ -39,6 +40,7 @@ public:
         RecordingIndicator& record;
         UploadWiring& uploads;
         NotificationWiring& notifications;
+        RemoteViewWiring& remote;
         app::UpdateChecker& updates;
         platform::UrlOpener& urls;
     };

@@ -15,6 +15,9 @@ public:
 
     // The caption of the page's tab.
     virtual QString caption() const = 0;
+    // Checks what is typed before OK copies anything; false keeps the window
+    // open, the page having told the user why.
+    virtual bool accepts() { return true; }
     // Sets the controls from the settings record.
     virtual void fillControls() = 0;
     // Copies the controls into the settings record.

@@ -194,6 +194,12 @@ void ProgramOptionsWindow::copyControls() {
 }
 
 void ProgramOptionsWindow::onOkClicked() {
+    for (std::size_t i = 0; i < m_added.size(); ++i) {
+        if (!m_added[i]->accepts()) {
+            selectTab(static_cast<int>(m_cont.size() - m_added.size() + i));
+            return;
+        }
+    }
     copyControls();
     for (OptionsPage* page : m_added)
         page->copyControls();

@@ -15,6 +15,8 @@
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslKey>
+#include <QSslServer>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUrlQuery>
@@ -164,11 +166,32 @@ quint16 WebFrontEnd::start(const QHostAddress& address, quint16 port,
     tls.setPrivateKey(key);
     tls.setProtocol(QSsl::TlsV1_2OrLater);
     tls.setPeerVerifyMode(QSslSocket::VerifyNone);
-    sslSetup(tls);
-    const quint16 listening = listen(address, port);
-    if (listening != 0)
-        m_upkeep->start();
-    return listening;
+    // Our own TLS listener rather than sslSetup() and listen(): it shows
+    // each connection before the HTTP server connects its reader, so the
+    // request size guard is the first to hear of arriving bytes.
+    auto* server = new QSslServer(this);
+    server->setSslConfiguration(tls);
+    connect(server, &QSslServer::startedEncryptionHandshake, this,
+            [this](QSslSocket* socket) { limitRequestSize(socket); });
+    if (!server->listen(address, port)) {
+        delete server;
+        return 0;
+    }
+    bind(server);
+    m_upkeep->start();
+    return server->serverPort();
+}
+
+void WebFrontEnd::limitRequestSize(QTcpSocket* socket) {
+    // Connected before the HTTP server's reader, so this runs first on each
+    // arrival and sees the bytes that reader is about to take.
+    connect(socket, &QIODevice::readyRead, this, [this, socket] {
+        qint64& received = m_received[socket];
+        received += socket->bytesAvailable();
+        if (received > MaxRequestBytes)
+            socket->abort(); // drops what is buffered, unread
+    });
+    connect(socket, &QObject::destroyed, this, [this, socket] { m_received.remove(socket); });
 }
 
 void WebFrontEnd::closeIdleConnections() {
@@ -198,6 +221,7 @@ void WebFrontEnd::missingHandler(const QHttpServerRequest& request, QTcpSocket* 
 bool WebFrontEnd::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
     if (m_lastRequest.contains(socket))
         m_lastRequest[socket] = nowMs();
+    m_received.remove(socket);
     bool streaming = false;
     const Reply reply = route(request, socket, streaming);
     if (!streaming)

@@ -36,6 +36,12 @@ public:
     // (the live picture's excepted), so idle or dribbling peers cannot pile
     // up. The TLS handshake has its own bound in QSslServer.
     static constexpr qint64 IdleMs = 60 * 1000;
+    // The most one request may send, head and body together. Qt's HTTP
+    // server of Qt 6.4 reads a body whole into memory, however long; a
+    // connection that sends more than this before its request is handled is
+    // closed before the server reads the excess. The largest request the
+    // site takes (the log-in form) is a few hundred bytes.
+    static constexpr qint64 MaxRequestBytes = 64 * 1024;
 
     WebFrontEnd(RemoteViewSource& source, const RemoteViewSettings& settings, AddressCheck isLocal);
     ~WebFrontEnd() override;
@@ -78,6 +84,7 @@ private:
     void sendFrame();
     void writeFrame(QTcpSocket* socket);
     void closeIdleConnections();
+    void limitRequestSize(QTcpSocket* socket);
     qint64 nowMs() const { return m_clock.elapsed(); }
 
     static Reply page(const QString& name, int status = 200);
@@ -93,6 +100,7 @@ private:
     QTimer* m_frameTimer;                     // child
     QTimer* m_upkeep;                         // child
     QHash<QTcpSocket*, qint64> m_lastRequest; // by connection, steady ms
+    QHash<QTcpSocket*, qint64> m_received;    // bytes since the last request handled
     QByteArray m_frame;                       // the latest picture sent to the viewers
 };
 

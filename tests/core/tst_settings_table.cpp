@@ -54,6 +54,12 @@ const QStringList StoredDefaults{"Interface/MinStart=False",
                                  "FTP/FtpFolder=",
                                  "FTP/FtpLogin=",
                                  "FTP/FtpPass=",
+                                 "Remote/RemoteOn=False",
+                                 "Remote/Port=8443",
+                                 "Remote/PasswordHash=",
+                                 "Remote/LocalOnly=True",
+                                 "Remote/Certificate=",
+                                 "Remote/Key=",
                                  "HD/DefHD=", // + the default list (not known yet here)
                                  "Detector/Kind=Bytes",
                                  "Detector/Sensitivity=40",
@@ -82,8 +88,9 @@ const QStringList StoredDefaults{"Interface/MinStart=False",
                                  "Notify/MailClip=False",
                                  "Notify/MailClipMaxMb=20"};
 
-constexpr std::array<KeyOwner, 4> Owners{KeyOwner::ProgramOptions, KeyOwner::DetectorWindow,
-                                         KeyOwner::FtpWindow, KeyOwner::NotifyPage};
+constexpr std::array<KeyOwner, 5> Owners{KeyOwner::ProgramOptions, KeyOwner::DetectorWindow,
+                                         KeyOwner::FtpWindow, KeyOwner::NotifyPage,
+                                         KeyOwner::RemotePage};
 
 // A key's hand-edited or typed text and the text it is written back as.
 struct Case {
@@ -203,6 +210,7 @@ private slots:
         QTest::newRow("detector window")
             << int(KeyOwner::DetectorWindow) << QStringList{"Detector", "Sensor"};
         QTest::newRow("ftp window") << int(KeyOwner::FtpWindow) << QStringList{"FTP"};
+        QTest::newRow("remote page") << int(KeyOwner::RemotePage) << QStringList{"Remote"};
     }
     void ownersWriteOnlyTheirKeys() {
         QFETCH(int, owner);

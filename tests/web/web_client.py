@@ -7,6 +7,7 @@ user in headless Chromium. Exits 1 with the reason on the first failure.
 import concurrent.futures
 import http.client
 import os
+import socket
 import ssl
 import sys
 import tempfile
@@ -121,6 +122,19 @@ def attacker():
               f'range {rng}: {r.status}')
         if status == 206:
             check(r.getheader('Content-Range') == f'bytes {first}-{last}/{size}', f'content-range {rng}')
+    # A body far beyond any form is cut off long before it is all taken.
+    sent, raw = 0, TLS.wrap_socket(socket.create_connection(('127.0.0.1', port), timeout=60))
+    try:
+        raw.sendall(b'POST /login HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 104857600\r\n\r\n')
+        while sent < 104857600:
+            sent += raw.send(b'a' * 65536)
+    except TimeoutError:
+        check(False, 'oversized body: the server stalled instead of closing')
+    except OSError:
+        pass
+    raw.close()
+    check(sent < 32 * 1024 * 1024, f'oversized body cut: {sent} bytes taken')
+    check(request('GET', '/login')[0].status == 200, 'serving after an oversized body')
     print('attacker: all refused', flush=True)
 
 
