@@ -74,6 +74,7 @@ void PreviewWidget::takeLatestFrame() {
     // A device that forgot its frame meanwhile (lost, stopped) leaves the
     // last picture shown; clear() is what blanks it.
     QImage latest = m_device->frameLayout().toPreview(m_device->frameData(), size());
+    ++m_converted;
     if (!latest.isNull())
         m_frame = std::move(latest);
 }

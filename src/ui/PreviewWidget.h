@@ -29,6 +29,8 @@ public:
     void showSignalLost(const QDateTime& since);
     void clearSignalLost();
     bool signalLost() const { return m_lost; }
+    // Frames converted for painting so far.
+    quint64 convertedFrames() const { return m_converted; }
     // The caption over the greyed picture.
     static QString signalLostText(const QDateTime& since);
 
@@ -43,7 +45,8 @@ private:
     QPointer<video::CaptureDevice> m_device;
     QImage m_frame;
     bool m_stale = false; // a newer frame than m_frame waits to be painted
-    QImage m_greyed;      // m_frame greyed, while the signal is lost
+    quint64 m_converted = 0;
+    QImage m_greyed; // m_frame greyed, while the signal is lost
     QDateTime m_lostSince;
     bool m_lost = false;
 };

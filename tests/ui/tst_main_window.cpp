@@ -18,6 +18,7 @@
 #include "ui/MainWindow.h"
 #include "ui/MotionLevelBar.h"
 #include "ui/OpenWindows.h"
+#include "ui/PreviewWidget.h"
 #include "ui/RecordingIndicator.h"
 #include "ui/SplashWindow.h"
 #include "ui/StatusLabel.h"
@@ -433,6 +434,31 @@ private slots:
         QCOMPARE(log.size(), 1);
         QCOMPARE(QDir(r.dir.path()).absoluteFilePath(log.first().at(9)),
                  clips.first().first().toString());
+    }
+
+    // Hidden in the tray the window does no preview work: frames go on to
+    // the detector, none is converted for painting until it is shown.
+    void hiddenWindowConvertsNoPreview() {
+        Rig r;
+        r.m().startCapture();
+        r.m().show();
+        const ui::PreviewWidget& preview = r.m().capture().preview();
+        QImage picture(64, 48, QImage::Format_RGB888);
+        picture.fill(Qt::gray);
+        QVERIFY(r.device->pushFrame(picture));
+        QTRY_VERIFY_WITH_TIMEOUT(preview.convertedFrames() > 0, 10000);
+        r.m().hideToTray();
+        QVERIFY(!r.m().isVisible());
+        const quint64 shown = preview.convertedFrames();
+        const quint64 delivered = r.device->deliveredFrames();
+        for (int i = 0; i < 10; ++i) {
+            QVERIFY(r.device->pushFrame(picture));
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(r.device->deliveredFrames(), delivered + 10);
+        QCOMPARE(preview.convertedFrames(), shown);
+        r.m().showFromTray();
+        QTRY_VERIFY_WITH_TIMEOUT(preview.convertedFrames() > shown, 10000);
     }
 
     // Sound, balloon and program once per event; the quiet time from the
