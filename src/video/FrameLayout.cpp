@@ -213,163 +213,124 @@ bool FrameLayout::isValid() const {
     return minimumBytes(*this) <= bytes;
 }
 
-QImage FrameLayout::toImage(const uchar* data) const {
-    if (!data || !isValid())
-        return {};
-    const int w = size.width();
-    const int h = size.height();
-    QImage img(size, QImage::Format_RGB888);
-    if (img.isNull())
-        return {};
+namespace {
 
-    PackedRgb rgb{};
-    if (packedRgb(pixel, rgb)) {
-        for (int y = 0; y < h; ++y) {
-            const uchar* src = data + offset[0] + qsizetype(stride[0]) * y;
-            uchar* dst = img.scanLine(y);
-            if (pixel == Pixel::Rgb24) {
-                std::memcpy(dst, src, size_t(w) * 3);
-                continue;
-            }
-            for (int x = 0; x < w; ++x, src += rgb.bytesPerPixel, dst += 3) {
-                dst[0] = src[rgb.r];
-                dst[1] = src[rgb.g];
-                dst[2] = src[rgb.b];
-            }
-        }
-        return img;
-    }
-
-    const uchar* p0 = data + offset[0];
-    for (int y = 0; y < h; ++y) {
-        uchar* dst = img.scanLine(y);
-        const uchar* row = p0 + qsizetype(stride[0]) * y;
-        switch (pixel) {
-        case Pixel::Gray8:
-            for (int x = 0; x < w; ++x, dst += 3)
-                dst[0] = dst[1] = dst[2] = row[x];
-            break;
-        case Pixel::Yuv420p:
-        case Pixel::Yv12:
-        case Pixel::Yuv422p: {
-            const int cy = pixel == Pixel::Yuv422p ? y : y / 2;
-            const size_t ui = pixel == Pixel::Yv12 ? 2 : 1;
-            const size_t vi = pixel == Pixel::Yv12 ? 1 : 2;
-            const uchar* u = data + offset[ui] + qsizetype(stride[ui]) * cy;
-            const uchar* v = data + offset[vi] + qsizetype(stride[vi]) * cy;
-            for (int x = 0; x < w; ++x, dst += 3)
-                yuvToRgb(row[x], u[x / 2], v[x / 2], dst);
-            break;
-        }
-        case Pixel::Nv12:
-        case Pixel::Nv21: {
-            const uchar* uv = data + offset[1] + qsizetype(stride[1]) * (y / 2);
-            const int uo = pixel == Pixel::Nv12 ? 0 : 1;
-            for (int x = 0; x < w; ++x, dst += 3) {
-                const int pair = (x / 2) * 2;
-                yuvToRgb(row[x], uv[pair + uo], uv[pair + 1 - uo], dst);
-            }
-            break;
-        }
-        case Pixel::Yuyv:
-        case Pixel::Uyvy: {
-            const bool yFirst = pixel == Pixel::Yuyv;
-            for (int x = 0; x < w; ++x, dst += 3) {
-                const uchar* q = row + (x / 2) * 4;
-                const int yv = yFirst ? q[(x & 1) * 2] : q[1 + (x & 1) * 2];
-                const int u = yFirst ? q[1] : q[0];
-                const int v = yFirst ? q[3] : q[2];
-                yuvToRgb(yv, u, v, dst);
-            }
-            break;
-        }
-        default:
-            return {};
-        }
-    }
-    return img;
-}
-
-QImage FrameLayout::toPreview(const uchar* data, QSize target) const {
-    if (!data || !isValid())
-        return {};
-    const int w = size.width();
-    const int h = size.height();
-    const int tw = std::clamp(target.width(), 1, w);
-    const int th = std::clamp(target.height(), 1, h);
-    QImage img(tw, th, QImage::Format_RGB32);
-    if (img.isNull())
-        return {};
-    // Source column of every target column, and its chroma byte.
+// Converts the frame, sampled to the size of `img` (nearest pixel; the
+// frame's own size samples every pixel), handing each picture pixel to
+// put(line, x, rgb). False for a layout it cannot read.
+template <typename Put>
+bool convertSampled(const FrameLayout& f, const uchar* data, QImage& img, Put put) {
+    using Pixel = FrameLayout::Pixel;
+    const int w = f.size.width();
+    const int h = f.size.height();
+    const int tw = img.width();
+    const int th = img.height();
+    // Source column of every picture column.
     std::vector<int> xs(static_cast<std::size_t>(tw));
     for (int x = 0; x < tw; ++x)
         xs[static_cast<std::size_t>(x)] = int(qint64(x) * w / tw);
 
     PackedRgb rgb{};
-    const bool packed = packedRgb(pixel, rgb);
+    const bool packed = packedRgb(f.pixel, rgb);
     uchar px[3];
     for (int ty = 0; ty < th; ++ty) {
         const int y = int(qint64(ty) * h / th);
-        auto* dst = reinterpret_cast<QRgb*>(img.scanLine(ty));
-        const uchar* row = data + offset[0] + qsizetype(stride[0]) * y;
+        uchar* line = img.scanLine(ty);
+        const uchar* row = data + f.offset[0] + qsizetype(f.stride[0]) * y;
         if (packed) {
             for (int x = 0; x < tw; ++x) {
                 const uchar* q = row + qsizetype(xs[std::size_t(x)]) * rgb.bytesPerPixel;
-                dst[x] = qRgb(q[rgb.r], q[rgb.g], q[rgb.b]);
+                px[0] = q[rgb.r];
+                px[1] = q[rgb.g];
+                px[2] = q[rgb.b];
+                put(line, x, px);
             }
             continue;
         }
-        switch (pixel) {
+        switch (f.pixel) {
         case Pixel::Gray8:
             for (int x = 0; x < tw; ++x) {
-                const int g = row[xs[std::size_t(x)]];
-                dst[x] = qRgb(g, g, g);
+                px[0] = px[1] = px[2] = row[xs[std::size_t(x)]];
+                put(line, x, px);
             }
             break;
         case Pixel::Yuv420p:
         case Pixel::Yv12:
         case Pixel::Yuv422p: {
-            const int cy = pixel == Pixel::Yuv422p ? y : y / 2;
-            const size_t ui = pixel == Pixel::Yv12 ? 2 : 1;
-            const size_t vi = pixel == Pixel::Yv12 ? 1 : 2;
-            const uchar* u = data + offset[ui] + qsizetype(stride[ui]) * cy;
-            const uchar* v = data + offset[vi] + qsizetype(stride[vi]) * cy;
+            const int cy = f.pixel == Pixel::Yuv422p ? y : y / 2;
+            const size_t ui = f.pixel == Pixel::Yv12 ? 2 : 1;
+            const size_t vi = f.pixel == Pixel::Yv12 ? 1 : 2;
+            const uchar* u = data + f.offset[ui] + qsizetype(f.stride[ui]) * cy;
+            const uchar* v = data + f.offset[vi] + qsizetype(f.stride[vi]) * cy;
             for (int x = 0; x < tw; ++x) {
                 const int sx = xs[std::size_t(x)];
                 yuvToRgb(row[sx], u[sx / 2], v[sx / 2], px);
-                dst[x] = qRgb(px[0], px[1], px[2]);
+                put(line, x, px);
             }
             break;
         }
         case Pixel::Nv12:
         case Pixel::Nv21: {
-            const uchar* uv = data + offset[1] + qsizetype(stride[1]) * (y / 2);
-            const int uo = pixel == Pixel::Nv12 ? 0 : 1;
+            const uchar* uv = data + f.offset[1] + qsizetype(f.stride[1]) * (y / 2);
+            const int uo = f.pixel == Pixel::Nv12 ? 0 : 1;
             for (int x = 0; x < tw; ++x) {
                 const int sx = xs[std::size_t(x)];
                 const int pair = (sx / 2) * 2;
                 yuvToRgb(row[sx], uv[pair + uo], uv[pair + 1 - uo], px);
-                dst[x] = qRgb(px[0], px[1], px[2]);
+                put(line, x, px);
             }
             break;
         }
         case Pixel::Yuyv:
         case Pixel::Uyvy: {
-            const bool yFirst = pixel == Pixel::Yuyv;
+            const bool yFirst = f.pixel == Pixel::Yuyv;
             for (int x = 0; x < tw; ++x) {
                 const int sx = xs[std::size_t(x)];
                 const uchar* q = row + (sx / 2) * 4;
                 const int yv = yFirst ? q[(sx & 1) * 2] : q[1 + (sx & 1) * 2];
                 yuvToRgb(yv, yFirst ? q[1] : q[0], yFirst ? q[3] : q[2], px);
-                dst[x] = qRgb(px[0], px[1], px[2]);
+                put(line, x, px);
             }
             break;
         }
         default:
-            return {};
+            return false;
         }
     }
-    return img;
+    return true;
+}
+
+} // namespace
+
+QImage FrameLayout::toImage(const uchar* data) const {
+    if (!data || !isValid())
+        return {};
+    QImage img(size, QImage::Format_RGB888);
+    if (img.isNull())
+        return {};
+    if (pixel == Pixel::Rgb24) {
+        for (int y = 0; y < size.height(); ++y)
+            std::memcpy(img.scanLine(y), data + offset[0] + qsizetype(stride[0]) * y,
+                        size_t(size.width()) * 3);
+        return img;
+    }
+    const bool read = convertSampled(*this, data, img, [](uchar* line, int x, const uchar* rgb) {
+        std::memcpy(line + 3 * x, rgb, 3);
+    });
+    return read ? img : QImage();
+}
+
+QImage FrameLayout::toPreview(const uchar* data, QSize target) const {
+    if (!data || !isValid())
+        return {};
+    QImage img(std::clamp(target.width(), 1, size.width()),
+               std::clamp(target.height(), 1, size.height()), QImage::Format_RGB32);
+    if (img.isNull())
+        return {};
+    const bool read = convertSampled(*this, data, img, [](uchar* line, int x, const uchar* rgb) {
+        reinterpret_cast<QRgb*>(line)[x] = qRgb(rgb[0], rgb[1], rgb[2]);
+    });
+    return read ? img : QImage();
 }
 
 QString FrameLayout::pixelName(Pixel pixel) {
