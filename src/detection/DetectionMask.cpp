@@ -82,4 +82,19 @@ QImage withIgnoredArea(const QImage& mask, const QSize& frameSize, const QRect& 
     return out;
 }
 
+QImage shade(const QImage& mask, QRgb colour) {
+    if (mask.isNull())
+        return {};
+    const QImage grey = mask.convertToFormat(QImage::Format_Grayscale8);
+    QImage out(grey.size(), QImage::Format_ARGB32_Premultiplied);
+    const QRgb ignored = qPremultiply(colour);
+    for (int y = 0; y < grey.height(); ++y) {
+        const uchar* in = grey.constScanLine(y);
+        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < grey.width(); ++x)
+            line[x] = in[x] < kIgnoreBelow ? ignored : 0;
+    }
+    return out;
+}
+
 } // namespace vigilux::detection::DetectionMask

@@ -29,4 +29,8 @@ QImage withIgnoredArea(const QImage& mask, const QSize& frameSize, const QRect& 
 QImage withStroke(const QImage& mask, const QSize& frameSize, const QPoint& from, const QPoint& to,
                   int radius, bool ignore);
 
+// The ignored areas of `mask` in `colour` (translucent, premultiplied), the
+// rest transparent, for drawing over the picture; null for a null mask.
+QImage shade(const QImage& mask, QRgb colour);
+
 } // namespace vigilux::detection::DetectionMask

@@ -1,5 +1,7 @@
 #include "replay/ReplayPlot.h"
 
+#include "detection/DetectionMask.h"
+
 #include <QFileInfo>
 #include <QPainter>
 #include <QPainterPath>
@@ -188,13 +190,7 @@ void ReplayPlot::paint(QPainter& p, QSize size) const {
             p.drawImage(box, m_maskPicture);
         else
             p.fillRect(box, QColor(230, 230, 230));
-        const QImage grey = m_mask.convertToFormat(QImage::Format_Grayscale8);
-        QImage shade(grey.size(), QImage::Format_ARGB32);
-        for (int y = 0; y < grey.height(); ++y) {
-            const uchar* in = grey.constScanLine(y);
-            for (int x = 0; x < grey.width(); ++x)
-                shade.setPixel(x, y, in[x] < 128 ? qRgba(160, 0, 0, 170) : 0);
-        }
+        const QImage shade = detection::DetectionMask::shade(m_mask, qRgba(160, 0, 0, 170));
         p.drawImage(box, shade);
         p.setPen(Qt::black);
         p.setBrush(Qt::NoBrush);

@@ -13,18 +13,7 @@ namespace {
 
 // Ignored areas in a dark red the picture shows through.
 QImage shadeOf(const QImage& mask) {
-    if (mask.isNull())
-        return {};
-    const QImage grey = mask.convertToFormat(QImage::Format_Grayscale8);
-    QImage shade(grey.size(), QImage::Format_ARGB32_Premultiplied);
-    const QRgb ignored = qPremultiply(qRgba(160, 0, 0, 150));
-    for (int y = 0; y < grey.height(); ++y) {
-        const uchar* in = grey.constScanLine(y);
-        auto* out = reinterpret_cast<QRgb*>(shade.scanLine(y));
-        for (int x = 0; x < grey.width(); ++x)
-            out[x] = in[x] < 128 ? ignored : 0;
-    }
-    return shade;
+    return detection::DetectionMask::shade(mask, qRgba(160, 0, 0, 150));
 }
 
 } // namespace
