@@ -82,6 +82,16 @@ QImage withIgnoredArea(const QImage& mask, const QSize& frameSize, const QRect& 
     return out;
 }
 
+bool ignoresNothing(const QImage& mask) {
+    const QImage grey = mask.convertToFormat(QImage::Format_Grayscale8);
+    for (int y = 0; y < grey.height(); ++y) {
+        const uchar* line = grey.constScanLine(y);
+        if (std::any_of(line, line + grey.width(), [](uchar v) { return v < kIgnoreBelow; }))
+            return false;
+    }
+    return true;
+}
+
 QImage shade(const QImage& mask, QRgb colour) {
     if (mask.isNull())
         return {};

@@ -29,6 +29,9 @@ QImage withIgnoredArea(const QImage& mask, const QSize& frameSize, const QRect& 
 QImage withStroke(const QImage& mask, const QSize& frameSize, const QPoint& from, const QPoint& to,
                   int radius, bool ignore);
 
+// True when the mask ignores nothing (a null mask too): no file is kept.
+bool ignoresNothing(const QImage& mask);
+
 // The ignored areas of `mask` in `colour` (translucent, premultiplied), the
 // rest transparent, for drawing over the picture; null for a null mask.
 QImage shade(const QImage& mask, QRgb colour);

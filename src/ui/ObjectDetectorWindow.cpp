@@ -37,20 +37,6 @@ QSpinBox* boundNumber(QWidget* parent, const char* key, const QString& suffix) {
     return box;
 }
 
-// True when the mask ignores nothing: no file is kept for it.
-bool watchesEverything(const QImage& mask) {
-    if (mask.isNull())
-        return true;
-    const QImage grey = mask.convertToFormat(QImage::Format_Grayscale8);
-    for (int y = 0; y < grey.height(); ++y) {
-        const uchar* line = grey.constScanLine(y);
-        for (int x = 0; x < grey.width(); ++x)
-            if (line[x] < 128)
-                return false;
-    }
-    return true;
-}
-
 } // namespace
 
 ObjectDetectorWindow::ObjectDetectorWindow(AppContext& context, core::SettingsStorage& options,
@@ -217,7 +203,7 @@ bool ObjectDetectorWindow::storeMask() {
         return true;
     const QString path = pipeline::WatchPipeline::maskFile(m_context);
     const QImage mask = m_maskEditor->mask();
-    if (watchesEverything(mask))
+    if (detection::DetectionMask::ignoresNothing(mask))
         return !QFile::exists(path) || QFile::remove(path);
     // Whole or not at all: a torn mask would blind the detector somewhere.
     QSaveFile file(path);
