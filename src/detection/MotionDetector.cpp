@@ -63,15 +63,34 @@ int MotionDetector::timerIntervalMs() const {
 }
 
 int MotionDetector::onFrame(const video::FrameHeader& header) {
+    const std::size_t n = header.data ? takenBytes(header) : 0;
+    if (n == 0)
+        return 0;
+    takeFrame(header, n);
+    std::memcpy(m_frameBuffer.data(), header.data, n);
+    startDetector();
+    return 0;
+}
+
+int MotionDetector::onFrame(const video::FrameHeader& header, FrameBytes& frame) {
+    const std::size_t n = takenBytes(header);
+    if (n == 0 || n != frame.size())
+        return 0;
+    takeFrame(header, n);
+    m_frameBuffer.swap(frame);
+    startDetector();
+    return 0;
+}
+
+std::size_t MotionDetector::takenBytes(const video::FrameHeader& header) const {
     // While a step's alarm handlers run (they may wait for a program and let
     // events through), frames are not taken: the step must end first.
     if (!m_grabRequest || m_inStep)
         return 0;
-    const std::size_t n =
-        header.data ? std::min<std::size_t>(header.bytesUsed, header.bufferLength) : 0;
-    if (n == 0)
-        return 0;
+    return std::min<std::size_t>(header.bytesUsed, header.bufferLength);
+}
 
+void MotionDetector::takeFrame(const video::FrameHeader& header, std::size_t n) {
     m_grabRequest = false;
     m_header = header;
     if (!m_bufferSized) {
@@ -85,9 +104,6 @@ int MotionDetector::onFrame(const video::FrameHeader& header) {
         formatChanged();
         clearPrimed();
     }
-    std::memcpy(m_frameBuffer.data(), header.data, n);
-    startDetector();
-    return 0;
 }
 
 qint32 MotionDetector::similarityPercent(std::uint64_t unchanged, std::size_t n) {

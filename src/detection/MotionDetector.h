@@ -76,6 +76,12 @@ public:
     // the request stays for the next frame. At most min(bytesUsed,
     // bufferLength) bytes are read from data.
     int onFrame(const video::FrameHeader& header);
+    // The same for a caller that fills a buffer of its own (replay): the
+    // frame is taken by swapping `frame` with the frame buffer instead of
+    // copying it; `frame` gets a buffer of the same length back (holding
+    // the frame before). `header.data` is not read; the bytes it counts
+    // must be frame.size(). Left as it is when no frame is taken.
+    int onFrame(const video::FrameHeader& header, FrameBytes& frame);
 
     // One detector step on the frame buffer. Does nothing while the buffer is
     // empty (no frame sampled yet): there is nothing to compare.
@@ -121,6 +127,10 @@ signals:
     void alarm(bool motion);
 
 private:
+    // How many bytes of the frame a callback takes (0: none); takeFrame
+    // then sizes the frame buffer for them and ends the grab request.
+    std::size_t takenBytes(const video::FrameHeader& header) const;
+    void takeFrame(const video::FrameHeader& header, std::size_t n);
     int timerIntervalMs() const;
     // The source's frame interval for a detector interval: the object
     // detector looks at ten frames a second at least.

@@ -170,6 +170,13 @@ void WatchPipeline::step(const video::FrameHeader& header, const video::FrameLay
     m_detector.onFrame(header);
 }
 
+void WatchPipeline::step(const video::FrameHeader& header, const video::FrameLayout& layout,
+                         detection::FrameBytes& frame) {
+    m_stepLayout = layout;
+    m_detector.onDetectorTick();
+    m_detector.onFrame(header, frame);
+}
+
 void WatchPipeline::saveSnapshot(const QImage& picture) {
     m_saver.saveFrame(picture);
 }

@@ -81,6 +81,10 @@ public:
     bool detectorWantsEveryFrame() const;
     void observeFrame(const uchar* data, const video::FrameLayout& layout, std::int64_t ms);
     void step(const video::FrameHeader& header, const video::FrameLayout& layout);
+    // The same with a frame the caller packed into a buffer of its own: the
+    // detector takes it by swapping buffers (see MotionDetector::onFrame).
+    void step(const video::FrameHeader& header, const video::FrameLayout& layout,
+              detection::FrameBytes& frame);
 
     // "Сделать снимок": saves the picture given (the preview's latest frame).
     void saveSnapshot(const QImage& picture);

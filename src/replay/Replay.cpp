@@ -305,6 +305,7 @@ int Replay::run(const ReplayOptions& options) {
     int progressShown = 0; // tenths of the file reported so far
 
     const auto frameBytes = static_cast<quint32>(decoder.layout().bytes);
+    detection::FrameBytes sample(frameBytes); // the next step's frame, handed over by swapping
     std::int64_t nextTickMs = 0;
     QElapsedTimer timer;
     while (true) {
@@ -321,11 +322,12 @@ int Replay::run(const ReplayOptions& options) {
         // Clips take every frame their rate allows (the detector's frame
         // too, which is packed anyway, so they share its time); a frame
         // the rate drops is not even packed.
+        const std::uint8_t* shared = nullptr; // packed by the decoder for the clips or objects
         if (watch.clipsOn() && (tick || watch.clipsWantFrameAt(t.floorMs()))) {
             timer.start();
-            if (const std::uint8_t* picture = decoder.picture()) {
+            if ((shared = decoder.picture())) {
                 clock.setMediaMs(static_cast<double>(t.floorMs()));
-                watch.addClipFrame(picture, decoder.layout(), t.floorMs());
+                watch.addClipFrame(shared, decoder.layout(), t.floorMs());
             }
             m_stats.clipSeconds += secondsSince(timer);
         }
@@ -333,12 +335,12 @@ int Replay::run(const ReplayOptions& options) {
         // steps' frames.
         if (watch.detectorWantsEveryFrame() && decoder.trustworthy()) {
             timer.start();
-            const std::uint8_t* picture = decoder.picture();
+            shared = decoder.picture();
             m_stats.convertSeconds += secondsSince(timer);
-            if (picture) {
+            if (shared) {
                 clock.setMediaMs(static_cast<double>(t.floorMs()));
                 timer.start();
-                watch.observeFrame(picture, decoder.layout(), t.floorMs());
+                watch.observeFrame(shared, decoder.layout(), t.floorMs());
                 m_stats.detectSeconds += secondsSince(timer);
             }
         }
@@ -349,10 +351,12 @@ int Replay::run(const ReplayOptions& options) {
         nextTickMs = (t.periodsPassed(period) + 1) * period;
         const std::int64_t tMs = t.floorMs();
 
+        // A frame nobody else has packed goes straight into a buffer the
+        // detector takes over, rather than being packed and then copied.
         timer.start();
-        const std::uint8_t* picture = decoder.picture();
+        const bool packed = shared || decoder.pictureInto(sample.data());
         m_stats.convertSeconds += secondsSince(timer);
-        if (!picture) {
+        if (!packed) {
             m_err(
                 QStringLiteral("vigilux: frame at %1 ms could not be converted; skipped").arg(tMs));
             continue;
@@ -365,12 +369,15 @@ int Replay::run(const ReplayOptions& options) {
         saveSecondsThisStep = 0.0;
 
         video::FrameHeader header;
-        header.data = picture;
+        header.data = shared ? shared : sample.data();
         header.bufferLength = frameBytes;
         header.bytesUsed = frameBytes;
         header.timeCapturedMs = static_cast<quint32>(tMs);
         timer.start();
-        watch.step(header, decoder.layout());
+        if (shared)
+            watch.step(header, decoder.layout());
+        else
+            watch.step(header, decoder.layout(), sample);
         const double stepSeconds = std::max(0.0, secondsSince(timer) - saveSecondsThisStep);
 
         ++m_stats.steps;
@@ -396,7 +403,7 @@ int Replay::run(const ReplayOptions& options) {
             // The mask is shown over the file's first plotted frame.
             if (objects && m_plotFrame.isNull() &&
                 QFileInfo::exists(pipeline::WatchPipeline::maskFile(context))) {
-                m_plotFrame = decoder.layout().toImage(picture);
+                m_plotFrame = decoder.layout().toImage(detector.frameBuffer().data());
                 m_plotMaskFile = pipeline::WatchPipeline::maskFile(context);
             }
         }
