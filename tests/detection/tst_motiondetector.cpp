@@ -297,6 +297,53 @@ private slots:
         QCOMPARE(bytes(f.detector.frameBuffer()), Frame(40, 9));
     }
 
+    // A frame handed over in a buffer of the caller's is judged exactly as a
+    // copied one (sizes changing too), and the caller gets back a buffer of
+    // the same length holding the frame before; one that is not taken (no
+    // tick, or a length the header does not state) stays with the caller.
+    void handedOverFrameStepsLikeACopy_data() {
+        QTest::addColumn<QList<Frame>>("frames");
+        QTest::newRow("same size")
+            << QList<Frame>{Frame(64, 7), frameWith(64, 7, 20, 9), frameWith(64, 7, 3, 30)};
+        QTest::newRow("size changes")
+            << QList<Frame>{Frame(64, 7), Frame(64, 7), Frame(96, 9), frameWith(96, 9, 50, 40)};
+    }
+    void handedOverFrameStepsLikeACopy() {
+        QFETCH(QList<Frame>, frames);
+        Fixture copied;
+        Fixture handed;
+        for (Fixture* f : {&copied, &handed}) {
+            f->detector.setNoiseTolerance(5);
+            f->detector.setSimilarityThreshold(80);
+        }
+        Frame before;
+        for (const Frame& frame : frames) {
+            detection::FrameBytes buffer(frame.begin(), frame.end());
+            video::FrameHeader header;
+            header.bufferLength = header.bytesUsed = static_cast<quint32>(buffer.size());
+            handed.recorder.log.clear();
+            handed.detector.onDetectorTick();
+            handed.detector.onFrame(header, buffer);
+            QCOMPARE(handed.recorder.log, copied.step(frame));
+            QCOMPARE(bytes(handed.detector.frameBuffer()), frame);
+            if (before.size() == frame.size())
+                QCOMPARE(bytes(buffer), before);
+            QCOMPARE(buffer.size(), frame.size());
+            before = frame;
+        }
+
+        detection::FrameBytes kept(8, 1);
+        video::FrameHeader header;
+        header.bufferLength = header.bytesUsed = 8;
+        handed.detector.onFrame(header, kept); // no tick
+        handed.detector.onDetectorTick();
+        header.bufferLength = header.bytesUsed = 9;
+        handed.detector.onFrame(header, kept); // says 9 bytes, holds 8
+        QCOMPARE(bytes(kept), Frame(8, 1));
+        QCOMPARE(bytes(handed.detector.frameBuffer()), frames.last());
+        QVERIFY(handed.detector.grabRequest());
+    }
+
     // formatChanged compares the next frame with zeros; primed stays as it was.
     void newFormatRestartsFromZeros() {
         Fixture f;

@@ -924,6 +924,51 @@ private slots:
         QCOMPARE(t.periodsPassed(tickMs), t.atOrAfter(tickMs) ? 1 : 0);
     }
 
+    // A caller's buffer gets exactly picture()'s bytes, whether the decoder
+    // has packed the frame already or not, frames of another size than the
+    // first (converted) included.
+    void decoderPacksIntoCallersBuffer_data() {
+        QTest::addColumn<QStringList>("sizes");
+        QTest::newRow("one size") << QStringList{QStringLiteral("320x240")};
+        QTest::newRow("size changes")
+            << QStringList{QStringLiteral("320x240"), QStringLiteral("176x144")};
+    }
+    void decoderPacksIntoCallersBuffer() {
+        QFETCH(QStringList, sizes);
+        QByteArray joined;
+        for (const QString& size : sizes) {
+            QVERIFY(runFfmpeg(
+                {QStringLiteral("-y"), QStringLiteral("-loglevel"), QStringLiteral("error"),
+                 QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                 QStringLiteral("testsrc=s=%1:r=25:d=1").arg(size), QStringLiteral("-c:v"),
+                 QStringLiteral("mpeg4"), path(QStringLiteral("size.ts"))}));
+            QFile part(path(QStringLiteral("size.ts")));
+            QVERIFY(part.open(QIODevice::ReadOnly));
+            joined += part.readAll();
+        }
+        const QString file = path(QStringLiteral("sizes.ts"));
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(joined) == joined.size());
+        out.close();
+
+        video::VideoDecoder decoder;
+        QVERIFY(decoder.open(file));
+        const auto n = static_cast<qsizetype>(decoder.layout().bytes);
+        QByteArray own(n, '\0');
+        int frames = 0;
+        while (decoder.next()) {
+            auto* into = reinterpret_cast<std::uint8_t*>(own.data());
+            const bool packedFirst = ++frames % 2 == 0;
+            const std::uint8_t* picture = packedFirst ? decoder.picture() : nullptr;
+            QVERIFY(decoder.pictureInto(into));
+            if (!packedFirst)
+                picture = decoder.picture();
+            QVERIFY(picture);
+            QCOMPARE(own, QByteArray(reinterpret_cast<const char*>(picture), n));
+        }
+        QCOMPARE(frames, 25 * int(sizes.size()));
+    }
+
     void consoleDialogsAnswerWithoutAsking() {
         QStringList lines;
         platform::ConsoleDialogs dialogs([&](const QString& l) { lines << l; });
