@@ -66,12 +66,16 @@ void Replay::setDetectorValue(core::DetectorValue which, qint32 value) {
 }
 
 QString Replay::stepLine(std::int64_t tMs, int similarity, bool alarm, const QString& saved) {
-    return QStringLiteral("t_ms=%1 similarity=%2 changed=%3 alarm=%4 saved=%5")
-        .arg(tMs)
-        .arg(similarity)
-        .arg(100 - similarity)
-        .arg(alarm ? 1 : 0)
-        .arg(saved.isEmpty() ? QStringLiteral("-") : saved);
+    // Appended piece by piece: one line per step, so a chain of arg() calls,
+    // each scanning and copying the whole text, shows in a replay's time.
+    QString line;
+    line.reserve(80 + saved.size());
+    line += QLatin1String("t_ms=") + QString::number(tMs);
+    line += QLatin1String(" similarity=") + QString::number(similarity);
+    line += QLatin1String(" changed=") + QString::number(100 - similarity);
+    line += QLatin1String(alarm ? " alarm=1 saved=" : " alarm=0 saved=");
+    line += saved.isEmpty() ? QStringLiteral("-") : saved;
+    return line;
 }
 
 QString Replay::objectFields(const detection::ObjectStep& step, bool personOnly) {
