@@ -3,6 +3,7 @@
 #include "core/AppContext.h"
 #include "core/ProgramFolders.h"
 #include "core/SettingsStorage.h"
+#include "detection/CacheLineAllocator.h"
 #include "pipeline/WatchPipeline.h"
 #include "platform/ConsoleDialogs.h"
 #include "platform/MediaClock.h"
