@@ -171,10 +171,10 @@ void WatchPipeline::step(const video::FrameHeader& header, const video::FrameLay
 }
 
 void WatchPipeline::step(const video::FrameHeader& header, const video::FrameLayout& layout,
-                         detection::FrameBytes& frame) {
+                         std::span<const detection::MotionDetector::Piece> pieces) {
     m_stepLayout = layout;
     m_detector.onDetectorTick();
-    m_detector.onFrame(header, frame);
+    m_detector.onFrame(header, pieces);
 }
 
 void WatchPipeline::saveSnapshot(const QImage& picture) {

@@ -3,7 +3,7 @@
 #include "core/AppContext.h"
 #include "core/ProgramFolders.h"
 #include "core/SettingsStorage.h"
-#include "detection/CacheLineAllocator.h"
+#include "detection/MotionDetector.h"
 #include "pipeline/WatchPipeline.h"
 #include "platform/ConsoleDialogs.h"
 #include "platform/MediaClock.h"
@@ -19,8 +19,11 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <utility>
+#include <vector>
 
 extern "C" {
 #include <libavutil/log.h>
@@ -39,6 +42,32 @@ constexpr std::int64_t ProgressAboveMs = 5000;
 
 double secondsSince(const QElapsedTimer& timer) {
     return static_cast<double>(timer.nsecsElapsed()) / 1e9;
+}
+
+// The bytes of a picture packed in `layout`, as they lie in the planes: a
+// plane without row padding is one piece, otherwise each row is one. False
+// for planes that do not hold the layout's rows.
+bool piecesOf(const video::FrameLayout& layout, const std::array<const std::uint8_t*, 3>& planes,
+              const std::array<int, 3>& lineBytes,
+              std::vector<detection::MotionDetector::Piece>& pieces) {
+    pieces.clear();
+    for (int i = 0; i < layout.planeCount; ++i) {
+        const auto p = static_cast<std::size_t>(i);
+        const auto row = static_cast<std::size_t>(layout.stride[p]);
+        const int rows = layout.planeRows(i);
+        const std::uint8_t* src = planes[p];
+        if (!src || std::abs(lineBytes[p]) < layout.stride[p])
+            return false;
+        if (lineBytes[p] == layout.stride[p]) {
+            pieces.push_back({src, row * static_cast<std::size_t>(rows)});
+            continue;
+        }
+        // A negative line length is a picture stored bottom-up; its rows
+        // still come in order.
+        for (int y = 0; y < rows; ++y, src += lineBytes[p])
+            pieces.push_back({src, row});
+    }
+    return true;
 }
 
 } // namespace
@@ -310,7 +339,10 @@ int Replay::run(const ReplayOptions& options) {
     int progressShown = 0; // tenths of the file reported so far
 
     const auto frameBytes = static_cast<quint32>(decoder.layout().bytes);
-    detection::FrameBytes sample(frameBytes); // the next step's frame, handed over by swapping
+    // The sampled frame's planes, and their rows as the detector reads them.
+    std::array<const std::uint8_t*, 3> planes{};
+    std::array<int, 3> lineBytes{};
+    std::vector<detection::MotionDetector::Piece> pieces;
     std::int64_t nextTickMs = 0;
     QElapsedTimer timer;
     while (true) {
@@ -356,12 +388,16 @@ int Replay::run(const ReplayOptions& options) {
         nextTickMs = (t.periodsPassed(period) + 1) * period;
         const std::int64_t tMs = t.floorMs();
 
-        // A frame nobody else has packed goes straight into a buffer the
-        // detector takes over, rather than being packed and then copied.
+        // A frame nobody else has packed is compared where the decoder left
+        // it, rather than being packed first; one that must be converted
+        // (another format or size) is packed.
         timer.start();
-        const bool packed = shared || decoder.pictureInto(sample.data());
+        const bool inPieces = !shared && decoder.planes(planes, lineBytes) &&
+                              piecesOf(decoder.layout(), planes, lineBytes, pieces);
+        if (!inPieces && !shared)
+            shared = decoder.picture();
         m_stats.convertSeconds += secondsSince(timer);
-        if (!packed) {
+        if (!inPieces && !shared) {
             m_err(
                 QStringLiteral("vigilux: frame at %1 ms could not be converted; skipped").arg(tMs));
             continue;
@@ -374,15 +410,15 @@ int Replay::run(const ReplayOptions& options) {
         saveSecondsThisStep = 0.0;
 
         video::FrameHeader header;
-        header.data = shared ? shared : sample.data();
+        header.data = shared;
         header.bufferLength = frameBytes;
         header.bytesUsed = frameBytes;
         header.timeCapturedMs = static_cast<quint32>(tMs);
         timer.start();
-        if (shared)
-            watch.step(header, decoder.layout());
+        if (inPieces)
+            watch.step(header, decoder.layout(), pieces);
         else
-            watch.step(header, decoder.layout(), sample);
+            watch.step(header, decoder.layout());
         const double stepSeconds = std::max(0.0, secondsSince(timer) - saveSecondsThisStep);
 
         ++m_stats.steps;

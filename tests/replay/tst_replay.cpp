@@ -924,16 +924,16 @@ private slots:
         QCOMPARE(t.periodsPassed(tickMs), t.atOrAfter(tickMs) ? 1 : 0);
     }
 
-    // A caller's buffer gets exactly picture()'s bytes, whether the decoder
-    // has packed the frame already or not, frames of another size than the
-    // first (converted) included.
-    void decoderPacksIntoCallersBuffer_data() {
+    // The planes the decoder hands out hold exactly picture()'s rows, and
+    // only while the frame needs no conversion: a frame of another size
+    // than the first has none to give.
+    void decoderPlanesHoldThePicture_data() {
         QTest::addColumn<QStringList>("sizes");
         QTest::newRow("one size") << QStringList{QStringLiteral("320x240")};
         QTest::newRow("size changes")
             << QStringList{QStringLiteral("320x240"), QStringLiteral("176x144")};
     }
-    void decoderPacksIntoCallersBuffer() {
+    void decoderPlanesHoldThePicture() {
         QFETCH(QStringList, sizes);
         QByteArray joined;
         for (const QString& size : sizes) {
@@ -954,18 +954,23 @@ private slots:
         video::VideoDecoder decoder;
         QVERIFY(decoder.open(file));
         const auto n = static_cast<qsizetype>(decoder.layout().bytes);
-        QByteArray own(n, '\0');
+        QByteArray rows(n, '\0');
         int frames = 0;
+        int withPlanes = 0;
         while (decoder.next()) {
-            auto* into = reinterpret_cast<std::uint8_t*>(own.data());
-            const bool packedFirst = ++frames % 2 == 0;
-            const std::uint8_t* picture = packedFirst ? decoder.picture() : nullptr;
-            QVERIFY(decoder.pictureInto(into));
-            if (!packedFirst)
-                picture = decoder.picture();
+            ++frames;
+            std::array<const std::uint8_t*, 3> planes{};
+            std::array<int, 3> lineBytes{};
+            const std::uint8_t* picture = decoder.picture();
             QVERIFY(picture);
-            QCOMPARE(own, QByteArray(reinterpret_cast<const char*>(picture), n));
+            if (!decoder.planes(planes, lineBytes))
+                continue;
+            ++withPlanes;
+            QVERIFY(
+                decoder.layout().pack(planes, lineBytes, reinterpret_cast<uchar*>(rows.data())));
+            QCOMPARE(rows, QByteArray(reinterpret_cast<const char*>(picture), n));
         }
+        QCOMPARE(withPlanes, 25); // the first size's frames
         QCOMPARE(frames, 25 * int(sizes.size()));
     }
 
