@@ -93,6 +93,11 @@ void CaptureDevice::publishFrame(const FrameLayout& layout) {
     emit framePresented();
 }
 
+void CaptureDevice::publishFrame(std::vector<uchar>& bytes, const FrameLayout& layout) {
+    std::swap(m_buffer, bytes);
+    publishFrame(layout);
+}
+
 void CaptureDevice::clearFrame() {
     m_haveFrame = false;
     m_layout = {};

@@ -127,6 +127,9 @@ protected:
     // Hands the frame now in the buffer to the callback and signals the
     // preview. `layout.bytes` is the number of bytes used.
     void publishFrame(const FrameLayout& layout);
+    // The same for a frame filled elsewhere: `bytes` is swapped with the
+    // reused buffer (no copy) and holds the previous frame's buffer after.
+    void publishFrame(std::vector<uchar>& bytes, const FrameLayout& layout);
 
     // Forgets the latest frame (after a format change or disconnect).
     void clearFrame();

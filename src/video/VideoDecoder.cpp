@@ -350,6 +350,11 @@ int VideoDecoder::height() const {
     return m_impl->height;
 }
 
+double VideoDecoder::frameRate() const {
+    const AVRational rate = m_impl->frameRate;
+    return rate.num > 0 && rate.den > 0 ? av_q2d(rate) : 0.0;
+}
+
 std::int64_t VideoDecoder::durationMs() const {
     const Impl& d = *m_impl;
     if (!d.format || d.stream < 0)

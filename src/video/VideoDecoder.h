@@ -52,6 +52,8 @@ public:
 
     int width() const;
     int height() const;
+    // The frame rate the file states, or 0 when it does not say.
+    double frameRate() const;
     // The stream's length in milliseconds, or -1 when the file does not say.
     std::int64_t durationMs() const;
     // The recording time the file states (its "creation_time" tag), in UTC.
