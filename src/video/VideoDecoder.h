@@ -92,6 +92,10 @@ public:
     // next call of next(). A frame of another format or size than the first
     // is converted to it. Null if that conversion failed.
     const std::uint8_t* picture();
+    // The same picture packed straight into `out` (layout().bytes bytes),
+    // for a caller that keeps frames in buffers of its own. False if the
+    // conversion failed.
+    bool pictureInto(std::uint8_t* out);
     // The current frame as RGB24, width() * height() * 3 bytes, in the
     // file's own colours; valid until the next call of next(). Null if the
     // conversion failed.

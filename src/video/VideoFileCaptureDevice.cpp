@@ -6,6 +6,7 @@
 #include <QMetaObject>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -18,6 +19,10 @@ struct VideoFileCaptureDevice::Shared {
     std::condition_variable wake;
     bool stop = false;
     FrameHandover frames;
+    // The preview's flag and rate, applied on the frames' own times before
+    // a frame is packed: a frame nobody takes costs only its decoding.
+    std::atomic<bool> wanted{false};
+    std::atomic<int> rateMs{1};
 
     // Waits until `due`; false when asked to stop first.
     template <typename TimePoint>
@@ -69,6 +74,7 @@ void VideoFileCaptureDevice::startWorker(std::unique_ptr<VideoDecoder> first) {
     m_shared = std::make_shared<Shared>();
     const quint64 generation = ++m_generation;
     auto shared = m_shared;
+    previewSettingsChanged();
     const QString path = QFileInfo(m_path).absoluteFilePath();
     m_worker = std::thread([this, shared, path, generation, first = std::move(first)]() mutable {
         // Posts go through the event loop to the UI thread. The device
@@ -76,6 +82,7 @@ void VideoFileCaptureDevice::startWorker(std::unique_ptr<VideoDecoder> first) {
         // the generation tells posts of an earlier thread apart.
         std::unique_ptr<VideoDecoder> decoder = std::move(first);
         std::vector<std::uint8_t> work;
+        RateGate gate;
         auto start = Clock::now();
         std::int64_t passStartMs = 0; // the pass's first frame on the device's timeline
         std::int64_t lastMs = 0;
@@ -93,11 +100,15 @@ void VideoFileCaptureDevice::startWorker(std::unique_ptr<VideoDecoder> first) {
                     return;
                 if (Clock::now() - due > Ms(MaxLateMs))
                     start = Clock::now() - Ms(ms);
-                const std::uint8_t* picture = decoder->picture();
-                if (!picture)
+                const int rate = shared->rateMs.load(std::memory_order_relaxed);
+                if (rate != gate.interval())
+                    gate.setInterval(rate);
+                if (!shared->wanted.load(std::memory_order_relaxed) || !gate.pass(ms))
                     continue;
                 const FrameLayout& layout = decoder->layout();
-                work.assign(picture, picture + layout.bytes);
+                work.resize(static_cast<std::size_t>(layout.bytes));
+                if (!decoder->pictureInto(work.data()))
+                    continue;
                 if (shared->frames.offer(work, layout)) {
                     QMetaObject::invokeMethod(
                         this, [this, generation] { takeFrame(generation); }, Qt::QueuedConnection);
@@ -138,9 +149,18 @@ void VideoFileCaptureDevice::takeFrame(quint64 generation) {
     FrameLayout layout;
     if (!m_shared->frames.take(m_taken, layout))
         return;
-    if (!takeFrameSlot())
+    // The rate was applied in the thread, on the file's own times: arrival
+    // jitter must not drop a frame here.
+    if (!deliveryOpen())
         return;
     publishFrame(m_taken, layout);
+}
+
+void VideoFileCaptureDevice::previewSettingsChanged() {
+    if (!m_shared)
+        return;
+    m_shared->wanted = previewing();
+    m_shared->rateMs = previewRate();
 }
 
 void VideoFileCaptureDevice::onFailed(quint64 generation) {

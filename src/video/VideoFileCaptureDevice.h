@@ -17,8 +17,10 @@ class VideoDecoder;
 // decoding and packing as replay, so live watching and replay compare the
 // same bytes), waits for each frame's time and hands it over; the UI
 // thread takes the newest through the event loop, as from a network
-// camera. A machine too busy to keep up is not made to catch up in a
-// burst: the clock restarts from the frame that was late.
+// camera. The preview's rate is applied there, on the file's own frame
+// times, so frames nobody takes are decoded but never packed or handed
+// over. A machine too busy to keep up is not made to catch up in a burst:
+// the clock restarts from the frame that was late.
 //
 // Threading: all members are called on the UI thread. disconnectDriver()
 // and the destructor stop the thread and wait for it (at most one frame's
@@ -47,6 +49,9 @@ public:
     // A frame late by more than this restarts the clock instead of being
     // followed by a burst of frames.
     static constexpr int MaxLateMs = 500;
+
+protected:
+    void previewSettingsChanged() override;
 
 private:
     struct Shared;
