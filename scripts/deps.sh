@@ -17,7 +17,7 @@ if [ "${1:-}" = "--test" ]; then
   packages+=(xvfb xauth python3 python3-pyftpdlib opencv-doc python3-aiosmtpd openssl curl clang-format
              pulseaudio pulseaudio-utils dbus-daemon dbus-session-bus-common
              gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly
-             python3-gi gir1.2-gstreamer-1.0 gir1.2-gst-rtsp-server-1.0
+             python3-gi python3-xlib gir1.2-gstreamer-1.0 gir1.2-gst-rtsp-server-1.0
              chromium chromium-driver python3-selenium)
 fi
 

@@ -163,21 +163,34 @@ BackgroundModel::Frame BackgroundModel::apply(const LumaImage& luma, int dtMs,
     std::size_t changed = 0;
     if (!warm && !relearn) {
         // The usual case, on its own without branches: what the general
-        // loop below does when neither warming up nor re-learning.
+        // loop below does when neither warming up nor re-learning. The
+        // expected levels are looked up first, so that the arithmetic, the
+        // bulk of a frame's work, runs in vector lanes.
+        m_expected.resize(n);
+        for (std::size_t i = 0; i < n; ++i)
+            m_expected[i] = m_toBackground[std::size_t((m_mean[i] + 128) >> 8)];
+        // factor / 10 x deviation / 256, the division as a multiplication;
+        // both fit 32 bits (any factor the settings allow, and far beyond),
+        // their product 64.
+        const auto scale = std::uint32_t(std::int64_t(std::min(factor, 163840)) * 26215);
+        const std::uint8_t* pixels = luma.pixels.data();
+        const std::uint8_t* expected = m_expected.data();
+        std::uint16_t* mean = m_mean.data();
+        std::uint16_t* deviation = m_deviation.data();
+        std::uint8_t* out = foreground.data();
         for (std::size_t i = 0; i < n; ++i) {
-            const int v = luma.pixels[i];
-            const int d = std::abs(v - int(m_toBackground[std::size_t((m_mean[i] + 128) >> 8)]));
-            const int threshold =
-                std::max(floor, int((std::int64_t(factor) * m_deviation[i] * 26215) >> 26));
+            const int v = pixels[i];
+            const int d = std::abs(v - int(expected[i]));
+            const int threshold = std::max(floor, int((std::uint64_t(scale) * deviation[i]) >> 26));
             const bool differs = d > threshold;
-            foreground[i] = differs ? 255 : 0;
+            out[i] = differs ? 255 : 0;
             changed += differs;
             const int rate = differs ? objectRate : backgroundRate;
-            m_mean[i] = std::uint16_t(m_mean[i] + roundShift12(((v << 8) - m_mean[i]) * rate));
+            mean[i] = std::uint16_t(mean[i] + roundShift12(((v << 8) - mean[i]) * rate));
             const int target = std::min(d, kDeviationCap) << 8;
             const int devRate = differs ? deviationObjectRate : deviationRate;
-            m_deviation[i] =
-                std::uint16_t(m_deviation[i] + roundShift12((target - m_deviation[i]) * devRate));
+            deviation[i] =
+                std::uint16_t(deviation[i] + roundShift12((target - deviation[i]) * devRate));
         }
     } else {
         for (std::size_t i = 0; i < n; ++i) {

@@ -67,6 +67,7 @@ private:
     std::vector<std::uint16_t> m_mean;      // 1/256 level
     std::vector<std::uint16_t> m_deviation; // 1/256 level
     std::vector<std::uint8_t> m_previous;
+    std::vector<std::uint8_t> m_expected;  // the background's level per pixel now, reused
     std::vector<std::int32_t> m_histogram; // bands x differences, reused
     ToneMap m_toBackground{};
     ToneMap m_toPrevious{};

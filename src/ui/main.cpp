@@ -30,6 +30,10 @@
 
 #include <cstdio>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 using namespace vigilux;
 
 #ifndef VIGILUX_INSTALLED_DATA
@@ -55,6 +59,13 @@ int main(int argc, char* argv[]) {
             args << QString::fromLocal8Bit(argv[i]);
         return replay::runReplay(args, QStringLiteral(VIGILUX_INSTALLED_DATA));
     }
+#ifdef __GLIBC__
+    // Frame-sized buffers (saved pictures, a clip's encoder) come and go
+    // with events; served from the heap they would hold it at its peak for
+    // the rest of the day. A fixed threshold keeps them in mappings of their
+    // own, given back to the system when freed.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+#endif
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vigilux"));
     QApplication::setApplicationVersion(QStringLiteral("2.0 beta"));

@@ -11,13 +11,14 @@ CaptureDevice::~CaptureDevice() = default;
 
 void CaptureDevice::setPreview(bool on) {
     if (on && !m_preview)
-        m_nextDueMs = 0; // the first frame after switching on is due at once
+        m_gate.reset(); // the first frame after switching on is due at once
     m_preview = on;
+    previewSettingsChanged();
 }
 
 void CaptureDevice::setPreviewRate(int ms) {
-    m_previewRateMs = std::max(1, ms);
-    m_nextDueMs = 0;
+    m_gate.setInterval(ms);
+    previewSettingsChanged();
 }
 
 void CaptureDevice::setFrameCallback(FrameCallback callback) {
@@ -42,7 +43,7 @@ bool CaptureDevice::saveBitmap(const QString& path) const {
 
 void CaptureDevice::setConnected(bool connected) {
     m_connected = connected;
-    m_nextDueMs = 0;
+    m_gate.reset();
     if (connected)
         m_clock.start();
 }
@@ -50,16 +51,7 @@ void CaptureDevice::setConnected(bool connected) {
 bool CaptureDevice::takeFrameSlot() {
     if (!m_connected || !m_preview)
         return false;
-    const qint64 now = msSinceConnect();
-    // A quarter interval of slack absorbs arrival jitter; the due time
-    // advances by whole intervals, so the average rate never exceeds one
-    // frame per interval. After a stall it restarts from now rather than
-    // letting a burst of late frames through.
-    const qint64 slack = m_previewRateMs / 4;
-    if (now < m_nextDueMs - slack)
-        return false;
-    m_nextDueMs = std::max(m_nextDueMs, now - slack) + m_previewRateMs;
-    return true;
+    return m_gate.pass(msSinceConnect());
 }
 
 uchar* CaptureDevice::frameBuffer(qsizetype bytes) {
@@ -91,6 +83,11 @@ void CaptureDevice::publishFrame(const FrameLayout& layout) {
             m_callback = std::move(running);
     }
     emit framePresented();
+}
+
+void CaptureDevice::publishFrame(std::vector<uchar>& bytes, const FrameLayout& layout) {
+    std::swap(m_buffer, bytes);
+    publishFrame(layout);
 }
 
 void CaptureDevice::clearFrame() {

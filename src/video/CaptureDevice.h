@@ -2,6 +2,7 @@
 
 #include "video/FrameHeader.h"
 #include "video/FrameLayout.h"
+#include "video/RateGate.h"
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -64,7 +65,7 @@ public:
     // jitter is absorbed, so a rate equal to the source's frame interval
     // passes every frame. Values below 1 are taken as 1.
     void setPreviewRate(int ms);
-    int previewRate() const { return m_previewRateMs; }
+    int previewRate() const { return m_gate.interval(); }
 
     // Called for every delivered frame. An empty function removes it.
     void setFrameCallback(FrameCallback callback);
@@ -119,6 +120,11 @@ protected:
     // on and due by the preview rate. Implementations call it before doing
     // any work on a frame; a true answer commits the slot.
     bool takeFrameSlot();
+    // Frames are wanted at all: connected and the preview on. For devices
+    // that apply the preview rate themselves, on the frames' own times.
+    bool deliveryOpen() const { return m_connected && m_preview; }
+    // The preview flag or rate changed (on the UI thread).
+    virtual void previewSettingsChanged() {}
 
     // The reused frame buffer, grown to at least `bytes` (it never shrinks,
     // so steady state does not allocate).
@@ -127,6 +133,9 @@ protected:
     // Hands the frame now in the buffer to the callback and signals the
     // preview. `layout.bytes` is the number of bytes used.
     void publishFrame(const FrameLayout& layout);
+    // The same for a frame filled elsewhere: `bytes` is swapped with the
+    // reused buffer (no copy) and holds the previous frame's buffer after.
+    void publishFrame(std::vector<uchar>& bytes, const FrameLayout& layout);
 
     // Forgets the latest frame (after a format change or disconnect).
     void clearFrame();
@@ -136,7 +145,6 @@ protected:
 private:
     bool m_connected = false;
     bool m_preview = false;
-    int m_previewRateMs = 1;
     FrameCallback m_callback;
     bool m_inCallback = false;
     bool m_callbackReplaced = false;
@@ -144,7 +152,7 @@ private:
     FrameLayout m_layout;
     bool m_haveFrame = false;
     QElapsedTimer m_clock;
-    qint64 m_nextDueMs = 0;
+    RateGate m_gate; // the preview rate, on arrival times
     quint64 m_delivered = 0;
 };
 

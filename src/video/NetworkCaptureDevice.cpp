@@ -5,24 +5,19 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <cstring>
 #include <mutex>
 
 namespace vigilux::video {
 
-// What the decoder thread and the UI thread share. The newest frame waits
-// in `ready`; the two sides swap buffers with it under the lock, so neither
-// copies while holding it and steady state does not allocate.
+// What the decoder thread and the UI thread share: the stop request, the
+// session to interrupt, and the newest frame.
 struct NetworkCaptureDevice::Shared {
     std::mutex mutex;
     std::condition_variable wake;
     bool stop = false;
     NetworkStream* current = nullptr; // the session in progress, to interrupt it
 
-    std::vector<std::uint8_t> ready;
-    video::FrameLayout readyLayout;
-    quint64 seq = 0;     // frames handed over so far
-    bool posted = false; // a takeFrame() is already on its way
+    FrameHandover frames;
 };
 
 namespace {
@@ -76,7 +71,6 @@ void NetworkCaptureDevice::setCredentials(const QString& user, const QString& pa
 
 void NetworkCaptureDevice::startWorker() {
     m_shared = std::make_shared<Shared>();
-    m_lastSeq = 0;
     const quint64 generation = ++m_generation;
     auto shared = m_shared;
     const video::CaptureSource source = m_source;
@@ -108,16 +102,7 @@ void NetworkCaptureDevice::startWorker() {
                 picture = stream.servesPictures();
                 while (stream.next(work, layout)) {
                     gotFrame = true;
-                    bool post = false;
-                    {
-                        std::lock_guard lock(shared->mutex);
-                        std::swap(work, shared->ready);
-                        shared->readyLayout = layout;
-                        ++shared->seq;
-                        post = !shared->posted;
-                        shared->posted = true;
-                    }
-                    if (post) {
+                    if (shared->frames.offer(work, layout)) {
                         QMetaObject::invokeMethod(
                             this, [this, generation] { takeFrame(generation); },
                             Qt::QueuedConnection);
@@ -181,15 +166,8 @@ void NetworkCaptureDevice::takeFrame(quint64 generation) {
     if (!m_shared || generation != m_generation)
         return;
     video::FrameLayout layout;
-    {
-        std::lock_guard lock(m_shared->mutex);
-        m_shared->posted = false;
-        if (m_shared->seq == m_lastSeq)
-            return;
-        m_lastSeq = m_shared->seq;
-        std::swap(m_shared->ready, m_taken);
-        layout = m_shared->readyLayout;
-    }
+    if (!m_shared->frames.take(m_taken, layout))
+        return;
     ++m_received;
     m_lastFrameAt = QDateTime::currentDateTime();
     m_size = layout.size;
@@ -201,8 +179,7 @@ void NetworkCaptureDevice::takeFrame(quint64 generation) {
     }
     if (!takeFrameSlot())
         return;
-    std::memcpy(frameBuffer(layout.bytes), m_taken.data(), static_cast<std::size_t>(layout.bytes));
-    publishFrame(layout);
+    publishFrame(m_taken, layout);
 }
 
 void NetworkCaptureDevice::onSessionFailed(quint64 generation, StreamError error) {

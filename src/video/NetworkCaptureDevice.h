@@ -2,6 +2,7 @@
 
 #include "video/CaptureDevice.h"
 #include "video/CaptureSource.h"
+#include "video/FrameHandover.h"
 #include "video/NetworkStream.h"
 
 #include <QDateTime>
@@ -94,7 +95,6 @@ private:
     std::thread m_worker;
     quint64 m_generation = 0;          // of the running thread, to ignore a stopped one's reports
     std::vector<std::uint8_t> m_taken; // the frame taken from the thread
-    quint64 m_lastSeq = 0;
     quint64 m_received = 0;
     QSize m_size;
     QString m_pixelName;

@@ -17,6 +17,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cstring>
 
 namespace vigilux::video {
 
@@ -350,6 +351,11 @@ int VideoDecoder::height() const {
     return m_impl->height;
 }
 
+double VideoDecoder::frameRate() const {
+    const AVRational rate = m_impl->frameRate;
+    return rate.num > 0 && rate.den > 0 ? av_q2d(rate) : 0.0;
+}
+
 std::int64_t VideoDecoder::durationMs() const {
     const Impl& d = *m_impl;
     if (!d.format || d.stream < 0)
@@ -440,33 +446,41 @@ const std::uint8_t* VideoDecoder::picture() {
         return nullptr;
     if (d.packDone)
         return d.packed;
+    d.packDone = pictureInto(d.packed);
+    d.packFailed = !d.packDone;
+    return d.packDone ? d.packed : nullptr;
+}
 
+bool VideoDecoder::pictureInto(std::uint8_t* out) {
+    Impl& d = *m_impl;
+    if (!d.packed || d.frames == 0 || d.packFailed)
+        return false;
+    if (d.packDone) {
+        std::memcpy(out, d.packed, static_cast<std::size_t>(d.layout.bytes));
+        return true;
+    }
     const AVFrame* f = d.frame;
     const video::FrameLayout& l = d.layout;
     if (f->format == d.layoutFormat && f->width == d.width && f->height == d.height) {
-        d.packDone = l.pack({f->data[0], f->data[1], f->data[2]},
-                            {f->linesize[0], f->linesize[1], f->linesize[2]}, d.packed);
-    } else {
-        // Another format or size than the first frame: converted, so the
-        // detector always compares buffers of one layout. Plain copying of
-        // samples (no colour matrix) and no threads: the same bytes every run.
-        const int flags = SWS_BILINEAR | SWS_BITEXACT | SWS_ACCURATE_RND;
-        d.packSws = sws_getCachedContext(
-            d.packSws, f->width, f->height, static_cast<AVPixelFormat>(f->format), d.width,
-            d.height, static_cast<AVPixelFormat>(d.layoutFormat), flags, nullptr, nullptr, nullptr);
-        if (d.packSws) {
-            std::uint8_t* dst[4] = {};
-            int dstStride[4] = {};
-            for (int i = 0; i < l.planeCount; ++i) {
-                dst[i] = d.packed + l.offset[static_cast<std::size_t>(i)];
-                dstStride[i] = l.stride[static_cast<std::size_t>(i)];
-            }
-            d.packDone = sws_scale(d.packSws, f->data, f->linesize, 0, f->height, dst, dstStride) ==
-                         d.height;
-        }
+        return l.pack({f->data[0], f->data[1], f->data[2]},
+                      {f->linesize[0], f->linesize[1], f->linesize[2]}, out);
     }
-    d.packFailed = !d.packDone;
-    return d.packDone ? d.packed : nullptr;
+    // Another format or size than the first frame: converted, so the
+    // detector always compares buffers of one layout. Plain copying of
+    // samples (no colour matrix) and no threads: the same bytes every run.
+    const int flags = SWS_BILINEAR | SWS_BITEXACT | SWS_ACCURATE_RND;
+    d.packSws = sws_getCachedContext(
+        d.packSws, f->width, f->height, static_cast<AVPixelFormat>(f->format), d.width, d.height,
+        static_cast<AVPixelFormat>(d.layoutFormat), flags, nullptr, nullptr, nullptr);
+    if (!d.packSws)
+        return false;
+    std::uint8_t* dst[4] = {};
+    int dstStride[4] = {};
+    for (int i = 0; i < l.planeCount; ++i) {
+        dst[i] = out + l.offset[static_cast<std::size_t>(i)];
+        dstStride[i] = l.stride[static_cast<std::size_t>(i)];
+    }
+    return sws_scale(d.packSws, f->data, f->linesize, 0, f->height, dst, dstStride) == d.height;
 }
 
 bool VideoDecoder::planes(std::array<const std::uint8_t*, 3>& data,

@@ -53,6 +53,8 @@ public:
 
     int width() const;
     int height() const;
+    // The frame rate the file states, or 0 when it does not say.
+    double frameRate() const;
     // The stream's length in milliseconds, or -1 when the file does not say.
     std::int64_t durationMs() const;
     // The recording time the file states (its "creation_time" tag), in UTC.
@@ -91,6 +93,10 @@ public:
     // next call of next(). A frame of another format or size than the first
     // is converted to it. Null if that conversion failed.
     const std::uint8_t* picture();
+    // The same picture packed straight into `out` (layout().bytes bytes),
+    // for a caller that keeps frames in buffers of its own. False if the
+    // conversion failed.
+    bool pictureInto(std::uint8_t* out);
     // The current frame's planes as decoded (first bytes and line lengths,
     // unused planes null), when they already are in layout()'s format and
     // size: their rows are picture()'s bytes, so a caller can read them

@@ -1,17 +1,50 @@
 #include "video/VideoFileCaptureDevice.h"
 
+#include "video/VideoDecoder.h"
+
 #include <QFileInfo>
-#include <QMediaMetaData>
-#include <QUrl>
+#include <QMetaObject>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 namespace vigilux::video {
 
+// What the playing thread and the UI thread share.
+struct VideoFileCaptureDevice::Shared {
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool stop = false;
+    FrameHandover frames;
+    // The preview's flag and rate, applied on the frames' own times before
+    // a frame is packed: a frame nobody takes costs only its decoding.
+    std::atomic<bool> wanted{false};
+    std::atomic<int> rateMs{1};
+
+    // Waits until `due`; false when asked to stop first.
+    template <typename TimePoint>
+    bool waitUntil(TimePoint due) {
+        std::unique_lock lock(mutex);
+        return !wake.wait_until(lock, due, [this] { return stop; });
+    }
+};
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Ms = std::chrono::milliseconds;
+
+} // namespace
+
 VideoFileCaptureDevice::VideoFileCaptureDevice(QString path, QObject* parent)
-    : SinkCaptureDevice(parent)
+    : CaptureDevice(parent)
     , m_path(std::move(path)) {}
 
 VideoFileCaptureDevice::~VideoFileCaptureDevice() {
-    teardown(Deletion::Now);
+    stopWorker();
 }
 
 bool VideoFileCaptureDevice::connectDriver() {
@@ -20,78 +53,135 @@ bool VideoFileCaptureDevice::connectDriver() {
     const QFileInfo info(m_path);
     if (!info.exists() || !info.isFile() || !info.isReadable() || info.size() == 0)
         return false;
-
-    m_player = std::make_unique<QMediaPlayer>();
-    // No audio output is set, so the file plays silently.
-    m_player->setVideoSink(sink());
-    m_player->setLoops(QMediaPlayer::Infinite);
-    connect(m_player.get(), &QMediaPlayer::mediaStatusChanged, this,
-            &VideoFileCaptureDevice::onStatus);
-    connect(m_player.get(), &QMediaPlayer::errorOccurred, this, &VideoFileCaptureDevice::onError);
-    m_player->setSource(QUrl::fromLocalFile(info.absoluteFilePath()));
-    if (m_player->error() != QMediaPlayer::NoError ||
-        m_player->mediaStatus() == QMediaPlayer::InvalidMedia) {
-        teardown(Deletion::Now);
+    auto decoder = std::make_unique<VideoDecoder>();
+    if (!decoder->open(info.absoluteFilePath()))
         return false;
-    }
-    forgetFrames();
+    m_size = decoder->layout().size;
+    m_pixelName = FrameLayout::pixelName(decoder->layout().pixel);
+    m_frameRate = decoder->frameRate();
+    clearFrame();
     setConnected(true);
-    m_player->play();
-    return isConnected();
+    startWorker(std::move(decoder));
+    return true;
 }
 
 void VideoFileCaptureDevice::disconnectDriver() {
-    teardown();
+    stopWorker();
     setConnected(false);
 }
 
-void VideoFileCaptureDevice::teardown(Deletion deletion) {
-    if (!m_player)
+void VideoFileCaptureDevice::startWorker(std::unique_ptr<VideoDecoder> first) {
+    m_shared = std::make_shared<Shared>();
+    const quint64 generation = ++m_generation;
+    auto shared = m_shared;
+    previewSettingsChanged();
+    const QString path = QFileInfo(m_path).absoluteFilePath();
+    m_worker = std::thread([this, shared, path, generation, first = std::move(first)]() mutable {
+        // Posts go through the event loop to the UI thread. The device
+        // joins this thread before it dies, so `this` outlives every post;
+        // the generation tells posts of an earlier thread apart.
+        std::unique_ptr<VideoDecoder> decoder = std::move(first);
+        std::vector<std::uint8_t> work;
+        RateGate gate;
+        auto start = Clock::now();
+        std::int64_t passStartMs = 0; // the pass's first frame on the device's timeline
+        std::int64_t lastMs = 0;
+        std::int64_t stepMs = 40; // between the last two frames; where the next pass starts
+        for (;;) {
+            bool gotFrame = false;
+            while (decoder->next()) {
+                const std::int64_t ms = passStartMs + decoder->time().floorMs();
+                if (gotFrame)
+                    stepMs = std::clamp<std::int64_t>(ms - lastMs, 1, 1000);
+                lastMs = ms;
+                gotFrame = true;
+                const auto due = start + Ms(ms);
+                if (!shared->waitUntil(due))
+                    return;
+                if (Clock::now() - due > Ms(MaxLateMs))
+                    start = Clock::now() - Ms(ms);
+                const int rate = shared->rateMs.load(std::memory_order_relaxed);
+                if (rate != gate.interval())
+                    gate.setInterval(rate);
+                if (!shared->wanted.load(std::memory_order_relaxed) || !gate.pass(ms))
+                    continue;
+                const FrameLayout& layout = decoder->layout();
+                work.resize(static_cast<std::size_t>(layout.bytes));
+                if (!decoder->pictureInto(work.data()))
+                    continue;
+                if (shared->frames.offer(work, layout)) {
+                    QMetaObject::invokeMethod(
+                        this, [this, generation] { takeFrame(generation); }, Qt::QueuedConnection);
+                }
+            }
+            if (!gotFrame) {
+                QMetaObject::invokeMethod(
+                    this, [this, generation] { onFailed(generation); }, Qt::QueuedConnection);
+                return;
+            }
+            // Once more from the start, one frame after the last.
+            passStartMs = lastMs + stepMs;
+            decoder = std::make_unique<VideoDecoder>();
+            if (!decoder->open(path)) {
+                QMetaObject::invokeMethod(
+                    this, [this, generation] { onFailed(generation); }, Qt::QueuedConnection);
+                return;
+            }
+        }
+    });
+}
+
+void VideoFileCaptureDevice::stopWorker() {
+    if (!m_worker.joinable())
         return;
-    m_player->disconnect(this);
-    m_player->stop();
-    m_player->setVideoSink(nullptr);
-    // Deleted later: this may run inside one of the player's own signals.
-    if (deletion == Deletion::Now)
-        m_player.reset();
-    else
-        m_player.release()->deleteLater();
-}
-
-void VideoFileCaptureDevice::onStatus(QMediaPlayer::MediaStatus status) {
-    if (status == QMediaPlayer::InvalidMedia)
-        fail();
-}
-
-void VideoFileCaptureDevice::onError(QMediaPlayer::Error error) {
-    if (error != QMediaPlayer::NoError)
-        fail();
-}
-
-void VideoFileCaptureDevice::fail() {
-    if (!isConnected()) {
-        teardown();
-        return;
+    {
+        std::lock_guard lock(m_shared->mutex);
+        m_shared->stop = true;
     }
+    m_shared->wake.notify_all();
+    m_worker.join();
+    m_shared.reset();
+}
+
+void VideoFileCaptureDevice::takeFrame(quint64 generation) {
+    if (!m_shared || generation != m_generation)
+        return;
+    FrameLayout layout;
+    if (!m_shared->frames.take(m_taken, layout))
+        return;
+    // The rate was applied in the thread, on the file's own times: arrival
+    // jitter must not drop a frame here.
+    if (!deliveryOpen())
+        return;
+    publishFrame(m_taken, layout);
+}
+
+void VideoFileCaptureDevice::previewSettingsChanged() {
+    if (!m_shared)
+        return;
+    m_shared->wanted = previewing();
+    m_shared->rateMs = previewRate();
+}
+
+void VideoFileCaptureDevice::onFailed(quint64 generation) {
+    if (!m_shared || generation != m_generation || !isConnected())
+        return;
     disconnectDriver();
     emit deviceLost();
 }
 
 bool VideoFileCaptureDevice::setVideoSize(QSize size) {
-    return size.isValid() && size == lastFrameSize();
+    return size.isValid() && size == m_size;
 }
 
 QList<CaptureDevice::VideoFormat> VideoFileCaptureDevice::videoFormats() const {
-    if (!lastFrameSize().isValid())
+    if (!isConnected() || !m_size.isValid())
         return {};
-    double rate = 0;
-    if (m_player)
-        rate = m_player->metaData().value(QMediaMetaData::VideoFrameRate).toDouble();
-    return {{lastFrameSize(), QVideoFrameFormat::pixelFormatToString(lastPixelFormat()), rate}};
+    return {{m_size, m_pixelName, m_frameRate}};
 }
 
 bool VideoFileCaptureDevice::setVideoFormat(int index) {
-    return index == 0 && lastFrameSize().isValid();
+    return index == 0 && isConnected() && m_size.isValid();
 }
 
 QString VideoFileCaptureDevice::name() const {
