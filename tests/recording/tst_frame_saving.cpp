@@ -70,7 +70,12 @@ struct Fixture {
         s.imprintDate = false;
         s.soundOnSave = false;
     }
-    void save() { saving.saveFrame(host.frame); }
+    // Saves and waits until the worker's report has come through the event
+    // loop, as the window would get it.
+    void save() {
+        saving.saveFrame(host.frame);
+        QTRY_COMPARE_WITH_TIMEOUT(saving.pendingCount(), 0, 20000);
+    }
     QString folder() const { return dir.path() + QLatin1Char('/'); }
     QStringList files() const { return FrameSaver::listFiles(folder()); }
     void touch(const QString& name) const {
