@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace vigilux::pipeline {
 
@@ -92,12 +93,17 @@ void EventRecorder::saveAlarmFrame(const QImage& picture) {
 }
 
 void EventRecorder::onEventEnding() {
-    if (m_largest.isNull())
-        return;
-    // Written under the time it was taken, so its name tells when.
-    const QImage picture = m_largest;
-    m_largest = QImage();
-    m_saving.saveFrame(picture, m_largestTime);
+    if (!m_largest.isNull()) {
+        // Written under the time it was taken, so its name tells when.
+        QImage picture = std::exchange(m_largest, QImage());
+        m_saving.saveFrame(std::move(picture), m_largestTime);
+    }
+    // The event's pictures still on their way join it before its log line
+    // and its summary. Nothing waits unless one is (usually only the
+    // largest-change picture just given); a dead disk holds this up at most
+    // for the bound, and its pictures then come after the line.
+    if (m_saving.pendingCount() > 0)
+        m_saving.finishPending(EventEndWaitMs);
 }
 
 void EventRecorder::onEventEnded(const events::MotionEvent& event) {

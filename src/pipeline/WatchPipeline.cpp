@@ -76,6 +76,9 @@ WatchPipeline::WatchPipeline(AppContext& context, QObject* parent)
 WatchPipeline::~WatchPipeline() {
     // The open event is logged and its clip closed, as when watching stops.
     stop();
+    // Snapshots too are reported (uploads, the phone) before the program
+    // ends, unless the disk holds them past the bound.
+    m_saver.finishPending(recording::PictureWriter::ShutdownWaitMs);
 }
 
 void WatchPipeline::start() {
