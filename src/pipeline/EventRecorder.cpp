@@ -74,17 +74,19 @@ void EventRecorder::armEndTimer() {
     m_endTimer.start(static_cast<int>(std::ceil(ms)) + 1);
 }
 
-void EventRecorder::saveAlarmFrame(const QImage& picture) {
+// By value and moved on: the saver's worker then draws into the picture
+// without copying it first.
+void EventRecorder::saveAlarmFrame(QImage picture) {
     if (!m_tracker.isOpen()) {
-        m_saving.saveFrame(picture);
+        m_saving.saveFrame(std::move(picture));
         return;
     }
     switch (m_policy.step(m_context.clock.steadyMs(), m_change)) {
     case events::EventFramePolicy::Decision::Save:
-        m_saving.saveFrame(picture);
+        m_saving.saveFrame(std::move(picture));
         break;
     case events::EventFramePolicy::Decision::KeepAsLargest:
-        m_largest = picture;
+        m_largest = std::move(picture);
         m_largestTime = m_context.clock.now();
         break;
     case events::EventFramePolicy::Decision::Skip:

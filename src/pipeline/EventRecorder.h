@@ -61,7 +61,7 @@ public:
     // Saves, skips or keeps this step's alarm picture as the
     // frames-per-event setting says. Without an open event (a step the
     // tracker does not count) the picture is saved as always.
-    void saveAlarmFrame(const QImage& picture);
+    void saveAlarmFrame(QImage picture);
 
     // True from the alarm step that started an event until the next step.
     bool stepStartedEvent() const { return m_startedThisStep; }

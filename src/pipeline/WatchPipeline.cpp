@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include <cmath>
+#include <utility>
 
 namespace vigilux::pipeline {
 
@@ -213,7 +214,7 @@ void WatchPipeline::saveAlarmPicture() {
             if (object.alarming)
                 painter.drawRect(object.box);
     }
-    m_events.saveAlarmFrame(picture);
+    m_events.saveAlarmFrame(std::move(picture));
 }
 
 } // namespace vigilux::pipeline

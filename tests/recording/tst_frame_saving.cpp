@@ -10,9 +10,12 @@
 #include <QImageWriter>
 #include <QMap>
 #include <QProcess>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
 
 using namespace vigilux;
 using recording::FrameSaver;
@@ -84,6 +87,20 @@ struct Fixture {
     }
     QString lastSaved() const {
         return saved.isEmpty() ? QString() : saved.last().at(0).toString();
+    }
+};
+
+// A disk the test holds back: every write waits for a permit, so the test
+// decides when a picture reaches the disk. Fails every write when asked.
+class HeldFile final : public recording::PictureFile {
+public:
+    QSemaphore permits;
+    bool fail = false;
+
+protected:
+    qint64 writeChunk(QIODevice& file, const char* data, qint64 size) override {
+        permits.acquire();
+        return fail ? -1 : PictureFile::writeChunk(file, data, size);
     }
 };
 
@@ -584,6 +601,76 @@ private slots:
         QVERIFY(f.dialogs.messages.constLast().text.startsWith(
             QStringLiteral("Не удалось записать снимок")));
         QVERIFY(f.context.watching);
+    }
+
+    // A burst taken while the disk is held: saveFrame returns at once and
+    // nothing is reported; once the disk goes on, the pictures are reported
+    // in the order taken, each complete when reported, and a failing one
+    // says so and costs no other picture. Beyond the queue's room a picture
+    // is dropped and the status line says so.
+    void burstWhileTheDiskIsHeld_data() {
+        QTest::addColumn<int>("failing");
+        QTest::newRow("all written") << -1;
+        QTest::newRow("second fails") << 1;
+    }
+    void burstWhileTheDiskIsHeld() {
+        QFETCH(int, failing);
+        HeldFile held; // outlives the saver's worker
+        HeldFile heldFailing;
+        heldFailing.fail = true;
+        Fixture f;
+        f.context.settings.saveAsJpeg = true;
+        QStringList complete;
+        QObject::connect(&f.saving, &FrameSaver::frameSaved, [&complete](const QString& path) {
+            QFile file(path);
+            const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            if (bytes.endsWith("\xff\xd9") && QImage::fromData(bytes).size() == QSize(64, 48))
+                complete << QFileInfo(path).completeBaseName();
+        });
+        constexpr int Burst = recording::PictureWriter::Capacity;
+        QStringList taken;
+        for (int i = 0; i <= Burst; ++i) {
+            f.saving.setPictureFile(i == failing ? &heldFailing : &held);
+            taken << FrameSaver::timeStampedName(f.clock.now());
+            f.saving.saveFrame(f.host.frame);
+            f.clock.advance(10);
+        }
+        QCOMPARE(f.saving.pendingCount(), Burst);
+        QCOMPARE(f.host.calls.count(QStringLiteral("PSave")), Burst);
+        QCOMPARE(f.host.calls.last(),
+                 QStringLiteral(" Снимок пропущен: диск не успевает записывать"));
+        QTest::qWait(50); // a worker that ignored the hold would report now
+        QVERIFY(f.saved.isEmpty());
+        QVERIFY(!f.host.calls.contains(QStringLiteral("PsaveT")));
+
+        held.permits.release(1000000);
+        heldFailing.permits.release(1000000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.saving.pendingCount(), 0, 20000);
+        taken.removeLast(); // dropped
+        if (failing >= 0)
+            taken.removeAt(failing);
+        QCOMPARE(complete, taken);
+        QCOMPARE(f.saved.size(), taken.size());
+        QCOMPARE(f.dialogs.messages.size(), failing >= 0 ? 1 : 0);
+        QCOMPARE(f.files().size(), taken.size()); // no temporary file left behind
+    }
+
+    // Pictures still queued when the saver goes are written all the same.
+    void destroyedSaverLosesNone() {
+        HeldFile held;
+        Fixture f;
+        auto saver = std::make_unique<FrameSaver>(f.context);
+        saver->setPictureFile(&held);
+        for (int i = 0; i < 4; ++i) {
+            saver->saveFrame(f.host.frame);
+            f.clock.advance(10);
+        }
+        held.permits.release(1000000);
+        saver.reset();
+        const QStringList files = f.files();
+        QCOMPARE(files.size(), 4);
+        for (const QString& name : files)
+            QCOMPARE(QImage(f.folder() + name).size(), QSize(64, 48));
     }
 
     void noFrameNoFile() {
