@@ -218,6 +218,7 @@ void FrameSaver::finish(const Pending& pending, const PictureOutcome& outcome) {
     // now, so pictures written meanwhile are counted once.
     if (pending.limit || pending.clearFolder) {
         const int count = countFiles(pending.folder);
+        m_fileCount = count - 1; // the others
         int n = pending.limit ? count - pending.limitCount : 0;
         if (pending.clearFolder)
             n = std::max(n, count - 1);
@@ -281,8 +282,6 @@ void FrameSaver::saveFrame(QImage picture, const QDateTime& takenAt) {
     // A limit below 1 (edited by hand) would empty the folder at every save.
     pending.limit = s.limitFiles;
     pending.limitCount = std::max<int>(1, s.maxFileCount);
-    if (s.limitFiles || s.singleFile)
-        m_fileCount = countFiles(folder);
     pending.sequenceBefore = m_sequence;
     if (!s.singleFile) {
         m_fileName = timeStampedName(now);

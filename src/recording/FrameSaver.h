@@ -75,6 +75,8 @@ public:
     // State kept between saves.
     QString saveFolder() const { return m_saveFolder; }
     QString fileName() const { return m_fileName; }
+    // The other files in the folder once the last picture under a file
+    // limit (or a fixed name) was in place, before rotation.
     int fileCount() const { return m_fileCount; }
     int sequenceNumber() const { return m_sequence; }
 

@@ -29,7 +29,7 @@ core::Status writePicture(const QImage& picture, const QString& path, const char
     QByteArray bytes;
     // Room for a typical picture up front: growing by doubling would copy
     // the bytes again and again.
-    bytes.reserve(jpeg ? picture.width() * picture.height() / 4 + 4096
+    bytes.reserve(jpeg ? picture.width() * picture.height() / 2 + 4096
                        : static_cast<qsizetype>(picture.sizeInBytes()) + 1024);
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
