@@ -11,7 +11,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QPainter>
 
 #include <algorithm>
 #include <cmath>
@@ -80,20 +79,6 @@ QString FrameSaver::timeStampedName(const QDateTime& now) {
 QString FrameSaver::imprintText(const QDateTime& now) {
     return now.toString(QStringLiteral("dd.MM.yyyy")) + QLatin1Char(' ') +
            timeTextWithHundredths(now);
-}
-
-void FrameSaver::imprint(QImage& picture, const QString& text) {
-    QPainter painter(&picture);
-    QFont font = painter.font();
-    // Legible on large frames too.
-    font.setPixelSize(std::max(12, picture.height() / 40));
-    painter.setFont(font);
-    const QRect area = picture.rect();
-    const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine;
-    painter.setPen(Qt::black);
-    painter.drawText(area.translated(2, 2), flags, text);
-    painter.setPen(Qt::white);
-    painter.drawText(area.translated(3, 1), flags, text);
 }
 
 QStringList FrameSaver::listFiles(const QString& folder) {
@@ -309,7 +294,7 @@ void FrameSaver::saveFrame(QImage picture, const QDateTime& takenAt) {
 
     if (m_synchronous) {
         m_pending.push_back(pending);
-        m_finished.push_back(PictureWriter::write(std::move(job), m_inlineFile));
+        m_finished.push_back(PictureWriter::write(std::move(job), m_inlineFile, m_inlineImprinter));
         deliverFinished();
         return;
     }

@@ -2,6 +2,7 @@
 
 #include "core/DeletionGuard.h"
 #include "recording/FileRotation.h"
+#include "recording/Imprinter.h"
 #include "recording/PictureFile.h"
 #include "recording/PictureWriter.h"
 
@@ -86,8 +87,6 @@ public:
     // Pure helpers, exposed for tests and the replay tool.
     static QString timeStampedName(const QDateTime& now); // "yyyy_MM_dd_(hh-mm-ss-cc)"
     static QString imprintText(const QDateTime& now);     // "dd.MM.yyyy hh:mm:ss.cc"
-    // Draws the imprint: black at (2, 2), then white at (3, 1).
-    static void imprint(QImage& picture, const QString& text);
     // Files of a folder as saving sees them: plain entries (no folders),
     // in name order regardless of case, the event log left out.
     static QStringList listFiles(const QString& folder);
@@ -145,6 +144,7 @@ private:
     std::deque<PictureOutcome> m_finished; // taken from the worker, not yet reported
     QHash<QString, int> m_holds;           // queued paths and how many saves wait on each
     PictureFile m_inlineFile;              // the synchronous saver's own
+    Imprinter m_inlineImprinter;           // likewise
     PictureWriter m_writer;                // last: its worker stops before the rest goes
 };
 

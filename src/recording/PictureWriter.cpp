@@ -1,7 +1,5 @@
 #include "recording/PictureWriter.h"
 
-#include "recording/FrameSaver.h"
-
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -54,14 +52,14 @@ core::Status writePicture(const QImage& picture, const QString& path, const char
 
 } // namespace
 
-PictureOutcome PictureWriter::write(PictureJob job, PictureFile& ownFile) {
+PictureOutcome PictureWriter::write(PictureJob job, PictureFile& ownFile, Imprinter& imprinter) {
     PictureFile& file = job.file != nullptr ? *job.file : ownFile;
     QImage picture = std::move(job.picture);
     // 24-bit pictures: what BMP viewers expect and the fastest JPEG input.
     if (picture.format() != QImage::Format_RGB888)
         picture = std::move(picture).convertToFormat(QImage::Format_RGB888);
     if (!job.imprint.isEmpty())
-        FrameSaver::imprint(picture, job.imprint);
+        imprinter.draw(picture, job.imprint);
 
     PictureOutcome outcome;
     const QString bmpPath = job.base + QStringLiteral(".bmp");
@@ -100,6 +98,7 @@ struct PictureWriter::Shared {
     int outstanding = 0; // submitted, outcome not yet in `finished`
     bool stopping = false;
     PictureFile ownFile;
+    Imprinter imprinter;
     std::thread thread;
 
     void run() {
@@ -114,7 +113,7 @@ struct PictureWriter::Shared {
                 job = std::move(jobs.front());
                 jobs.pop_front();
             }
-            PictureOutcome outcome = write(std::move(job), ownFile);
+            PictureOutcome outcome = write(std::move(job), ownFile, imprinter);
             std::lock_guard lock(mutex);
             finished.push_back(std::move(outcome));
             --outstanding;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "recording/Imprinter.h"
 #include "recording/PictureFile.h"
 
 #include <QImage>
@@ -63,8 +64,8 @@ public:
 
     // The whole job on the calling thread: the picture made 24-bit, the
     // imprint drawn, encoded (a JPEG that fails falls back to BMP), written
-    // through the job's PictureFile.
-    static PictureOutcome write(PictureJob job, PictureFile& ownFile);
+    // through the job's PictureFile (or `ownFile`).
+    static PictureOutcome write(PictureJob job, PictureFile& ownFile, Imprinter& imprinter);
 
 private:
     struct Shared;
