@@ -2,6 +2,7 @@
 #include "FakeDialogs.h"
 #include "core/AppContext.h"
 #include "recording/FrameSaver.h"
+#include "recording/Imprinter.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -9,6 +10,7 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QMap>
+#include <QPainter>
 #include <QProcess>
 #include <QSemaphore>
 #include <QSignalSpy>
@@ -369,6 +371,53 @@ private slots:
                 stamped = back.pixel(x, y) != f.host.frame.pixel(x, y);
         QVERIFY(stamped);
         QCOMPARE(back.pixel(300, 200), f.host.frame.pixel(300, 200));
+    }
+
+    // The imprint blended from cached glyphs looks like the text a painter
+    // draws (black shadow, white text over it), at any picture size.
+    void imprintMatchesThePainter_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("small") << QSize(320, 240);
+        QTest::newRow("HD") << QSize(1280, 720);
+    }
+    void imprintMatchesThePainter() {
+        QFETCH(QSize, size);
+        const QImage plain = testFrame(size.width(), size.height());
+        const QString text = FrameSaver::imprintText(QDateTime(QDate(2026, 12, 6), QTime(21, 30)));
+        QImage painted = plain.copy();
+        QPainter painter(&painted);
+        QFont font = painter.font();
+        font.setPixelSize(recording::Imprinter::pixelSize(size.height()));
+        painter.setFont(font);
+        const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine;
+        painter.setPen(Qt::black);
+        painter.drawText(painted.rect().translated(2, 2), flags, text);
+        painter.setPen(Qt::white);
+        painter.drawText(painted.rect().translated(3, 1), flags, text);
+        painter.end();
+        QImage blended = plain.copy();
+        recording::Imprinter imprinter;
+        imprinter.draw(blended, text);
+        imprinter.draw(blended, text); // cached glyphs give the same again
+
+        const QRect area(0, 0, QFontMetrics(font).horizontalAdvance(text) + 6,
+                         QFontMetrics(font).height() + 4);
+        const auto meanDifference = [&area](const QImage& a, const QImage& b) {
+            qint64 sum = 0;
+            for (int y = area.top(); y <= area.bottom(); ++y)
+                for (int x = area.left(); x <= area.right(); ++x)
+                    sum += std::abs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y)));
+            return double(sum) / (area.width() * area.height());
+        };
+        // Glyphs may sit a fraction of a pixel apart, no more: a text moved,
+        // missing or with its shadow on top would differ as much as no text.
+        const double stamped = meanDifference(painted, plain);
+        const double apart = meanDifference(blended, painted);
+        QVERIFY(stamped > 20.0);
+        QVERIFY2(apart < stamped / 2,
+                 qPrintable(QStringLiteral("%1 vs %2").arg(apart).arg(stamped)));
+        QCOMPARE(blended.copy(QRect(0, area.bottom() + 1, size.width(), 10)),
+                 plain.copy(QRect(0, area.bottom() + 1, size.width(), 10)));
     }
 
     void failedJpegKeepsTheFrameAsBmp() {
