@@ -12,6 +12,11 @@
 #include <mutex>
 #include <thread>
 
+#ifdef __linux__
+#include <pthread.h>
+#include <sched.h>
+#endif
+
 namespace vigilux::recording {
 
 namespace {
@@ -102,6 +107,12 @@ struct PictureWriter::Shared {
     std::thread thread;
 
     void run() {
+#ifdef __linux__
+        // Batch work: woken by a new picture, the worker waits for its turn
+        // instead of taking the core from the thread that draws.
+        const sched_param param{};
+        pthread_setschedparam(pthread_self(), SCHED_BATCH, &param);
+#endif
         for (;;) {
             PictureJob job;
             {
