@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace vigilux::pipeline {
 
@@ -73,17 +74,19 @@ void EventRecorder::armEndTimer() {
     m_endTimer.start(static_cast<int>(std::ceil(ms)) + 1);
 }
 
-void EventRecorder::saveAlarmFrame(const QImage& picture) {
+// By value and moved on: the saver's worker then draws into the picture
+// without copying it first.
+void EventRecorder::saveAlarmFrame(QImage picture) {
     if (!m_tracker.isOpen()) {
-        m_saving.saveFrame(picture);
+        m_saving.saveFrame(std::move(picture));
         return;
     }
     switch (m_policy.step(m_context.clock.steadyMs(), m_change)) {
     case events::EventFramePolicy::Decision::Save:
-        m_saving.saveFrame(picture);
+        m_saving.saveFrame(std::move(picture));
         break;
     case events::EventFramePolicy::Decision::KeepAsLargest:
-        m_largest = picture;
+        m_largest = std::move(picture);
         m_largestTime = m_context.clock.now();
         break;
     case events::EventFramePolicy::Decision::Skip:
@@ -92,12 +95,17 @@ void EventRecorder::saveAlarmFrame(const QImage& picture) {
 }
 
 void EventRecorder::onEventEnding() {
-    if (m_largest.isNull())
-        return;
-    // Written under the time it was taken, so its name tells when.
-    const QImage picture = m_largest;
-    m_largest = QImage();
-    m_saving.saveFrame(picture, m_largestTime);
+    if (!m_largest.isNull()) {
+        // Written under the time it was taken, so its name tells when.
+        QImage picture = std::exchange(m_largest, QImage());
+        m_saving.saveFrame(std::move(picture), m_largestTime);
+    }
+    // The event's pictures still on their way join it before its log line
+    // and its summary. Nothing waits unless one is (usually only the
+    // largest-change picture just given); a dead disk holds this up at most
+    // for the bound, and its pictures then come after the line.
+    if (m_saving.pendingCount() > 0)
+        m_saving.finishPending(EventEndWaitMs);
 }
 
 void EventRecorder::onEventEnded(const events::MotionEvent& event) {

@@ -30,13 +30,17 @@ namespace vigilux::pipeline {
 // onAlarm before anything else hears of a step, so later stages see the
 // tracker already updated (stepStartedEvent()). The recorder hears its own
 // tracker before anyone else: by the time others hear eventEnding the
-// largest-change picture is written, and by eventEnded the log line is.
+// largest-change picture is written (the saver's queue is waited for, at
+// most EventEndWaitMs), and by eventEnded the log line is.
 // UI thread only; the context and saver must outlive the recorder.
 class EventRecorder final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(EventRecorder)
 public:
     EventRecorder(AppContext& context, recording::FrameSaver& saving, QObject* parent = nullptr);
+
+    // How long an ending event waits for its pictures still being written.
+    static constexpr int EventEndWaitMs = 3000;
 
     events::EventTracker& tracker() { return m_tracker; }
     const events::EventTracker& tracker() const { return m_tracker; }
@@ -57,7 +61,7 @@ public:
     // Saves, skips or keeps this step's alarm picture as the
     // frames-per-event setting says. Without an open event (a step the
     // tracker does not count) the picture is saved as always.
-    void saveAlarmFrame(const QImage& picture);
+    void saveAlarmFrame(QImage picture);
 
     // True from the alarm step that started an event until the next step.
     bool stepStartedEvent() const { return m_startedThisStep; }

@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include <cmath>
+#include <utility>
 
 namespace vigilux::pipeline {
 
@@ -76,6 +77,9 @@ WatchPipeline::WatchPipeline(AppContext& context, QObject* parent)
 WatchPipeline::~WatchPipeline() {
     // The open event is logged and its clip closed, as when watching stops.
     stop();
+    // Snapshots too are reported (uploads, the phone) before the program
+    // ends, unless the disk holds them past the bound.
+    m_saver.finishPending(recording::PictureWriter::ShutdownWaitMs);
 }
 
 void WatchPipeline::start() {
@@ -217,7 +221,7 @@ void WatchPipeline::saveAlarmPicture() {
             if (object.alarming)
                 painter.drawRect(object.box);
     }
-    m_events.saveAlarmFrame(picture);
+    m_events.saveAlarmFrame(std::move(picture));
 }
 
 } // namespace vigilux::pipeline

@@ -7,13 +7,10 @@
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageWriter>
-#include <QPainter>
 
 #include <algorithm>
 #include <cmath>
@@ -63,7 +60,14 @@ double leadingValue(const QString& text) {
 
 FrameSaver::FrameSaver(AppContext& context, QObject* parent)
     : QObject(parent)
-    , m_context(context) {}
+    , m_context(context)
+    // Called on the worker: only a wake-up is posted to this object's thread.
+    , m_writer([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { deliverFinished(); }, Qt::QueuedConnection);
+    }) {}
+
+FrameSaver::~FrameSaver() = default; // the writer waits for its queue
 
 QString FrameSaver::timeStampedName(const QDateTime& now) {
     QString time = timeTextWithHundredths(now);
@@ -75,20 +79,6 @@ QString FrameSaver::timeStampedName(const QDateTime& now) {
 QString FrameSaver::imprintText(const QDateTime& now) {
     return now.toString(QStringLiteral("dd.MM.yyyy")) + QLatin1Char(' ') +
            timeTextWithHundredths(now);
-}
-
-void FrameSaver::imprint(QImage& picture, const QString& text) {
-    QPainter painter(&picture);
-    QFont font = painter.font();
-    // Legible on large frames too.
-    font.setPixelSize(std::max(12, picture.height() / 40));
-    painter.setFont(font);
-    const QRect area = picture.rect();
-    const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine;
-    painter.setPen(Qt::black);
-    painter.drawText(area.translated(2, 2), flags, text);
-    painter.setPen(Qt::white);
-    painter.drawText(area.translated(3, 1), flags, text);
 }
 
 QStringList FrameSaver::listFiles(const QString& folder) {
@@ -133,15 +123,6 @@ int FrameSaver::nextNumberFrom(const QString& lastFile) {
     return next < 1.0 ? 0 : static_cast<int>(next);
 }
 
-void FrameSaver::rotate(int n, const QString& keep) {
-    const QString kept = m_saveFolder + keep;
-    const bool wasHeld = m_rotation.isHeld(kept);
-    m_rotation.hold(kept);
-    m_rotation.rotate(m_saveFolder, n, [this](const QString& text) { emit status(text); });
-    if (!wasHeld)
-        m_rotation.release(kept);
-}
-
 QString FrameSaver::numberedName(bool& clearFolder) {
     const QString prefix = plainName(m_context.settings.singleFileName);
     if (m_sequence != 0) {
@@ -160,60 +141,17 @@ QString FrameSaver::numberedName(bool& clearFolder) {
     return prefix + QStringLiteral("%1").arg(m_sequence, 5, 10, QLatin1Char('0'));
 }
 
-core::Status FrameSaver::writePicture(const QImage& picture, const QString& path,
-                                      const char* format) {
-    const bool jpeg = qstrcmp(format, "jpg") == 0;
-    // Encoded in memory first, so the file sees plain checked writes and an
-    // encoder failure is told apart from a disk that refuses the bytes.
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, format);
-    if (jpeg)
-        writer.setQuality(std::clamp<int>(m_context.settings.jpegQuality, 0, 100));
-    QString failure;
-    if (!writer.write(picture)) {
-        if (jpeg)
-            return core::Status::failure(QStringLiteral("5 - Cannot save the image. GDI+ Error:") +
-                                         QString::number(static_cast<int>(writer.error())));
-        failure = writer.errorString();
-    } else {
-        const core::Status written = m_file->write(path, bytes);
-        if (written)
-            return written;
-        failure = written.error();
-    }
-    return core::Status::failure(QStringLiteral("Не удалось записать снимок") + CrLf +
-                                 QDir::toNativeSeparators(path) + CrLf + CrLf + failure);
+void FrameSaver::hold(const QString& path) {
+    if (m_holds[path]++ == 0)
+        m_rotation.hold(path);
 }
 
-core::Result<QString> FrameSaver::store(const QImage& picture, const QString& base) {
-    const QString bmpPath = base + QStringLiteral(".bmp");
-    if (!m_context.settings.saveAsJpeg) {
-        const core::Status bmp = writePicture(picture, bmpPath, "bmp");
-        if (bmp)
-            return bmpPath;
-        error(bmp.error());
-        return core::Result<QString>::failure(bmp.error());
-    }
-    const QString jpgPath = base + QStringLiteral(".jpg");
-    const core::Status jpg = writePicture(picture, jpgPath, "jpg");
-    if (jpg) {
-        QFile::remove(bmpPath); // a stale picture of the same name must not survive
-        return jpgPath;
-    }
-    // The box says why the JPEG failed; the frame is still kept as BMP when
-    // that can be written (one box either way).
-    error(jpg.error());
-    const core::Status bmp = writePicture(picture, bmpPath, "bmp");
-    if (bmp)
-        return bmpPath;
-    return core::Result<QString>::failure(bmp.error());
-}
-
-void FrameSaver::report(const QString& path) {
-    if (QFileInfo::exists(path))
-        emit frameSaved(path);
+void FrameSaver::release(const QString& path) {
+    const auto it = m_holds.find(path);
+    if (it == m_holds.end() || --it.value() > 0)
+        return;
+    m_holds.erase(it);
+    m_rotation.release(path);
 }
 
 void FrameSaver::error(const QString& text) {
@@ -222,13 +160,77 @@ void FrameSaver::error(const QString& text) {
     m_context.dialogs.notify(Icon::Error, QStringLiteral("Ошибка"), text);
 }
 
-void FrameSaver::saveFrame(const QImage& picture, const QDateTime& takenAt) {
-    save(picture, takenAt);
+void FrameSaver::setSynchronous(bool on) {
+    if (on)
+        finishPending(PictureWriter::ShutdownWaitMs);
+    m_synchronous = on;
+}
+
+bool FrameSaver::finishPending(int ms) {
+    if (!m_pending.empty())
+        m_writer.waitForAll(ms);
+    deliverFinished();
+    return m_pending.empty();
+}
+
+void FrameSaver::deliverFinished() {
+    for (PictureOutcome& outcome : m_writer.takeFinished())
+        m_finished.push_back(std::move(outcome));
+    // One at a time from the front: a listener that reports again (or saves)
+    // from inside a signal cannot get ahead of an older picture.
+    while (!m_finished.empty() && !m_pending.empty()) {
+        const PictureOutcome outcome = std::move(m_finished.front());
+        m_finished.pop_front();
+        const Pending pending = std::move(m_pending.front());
+        m_pending.pop_front();
+        finish(pending, outcome);
+    }
+}
+
+void FrameSaver::finish(const Pending& pending, const PictureOutcome& outcome) {
+    for (const QString& path : pending.held)
+        release(path);
+    for (const QString& text : outcome.errors)
+        error(text);
+    if (outcome.path.isEmpty()) {
+        // A save that fails does not use up its number, unless a later one
+        // has taken the next already.
+        if (pending.sequence != 0 && m_sequence == pending.sequence)
+            m_sequence = pending.sequenceBefore;
+        return;
+    }
+    // Old files make room only now that the new one is in place; counted
+    // now, so pictures written meanwhile are counted once.
+    if (pending.limit || pending.clearFolder) {
+        const int count = countFiles(pending.folder);
+        m_fileCount = count - 1; // the others
+        int n = pending.limit ? count - pending.limitCount : 0;
+        if (pending.clearFolder)
+            n = std::max(n, count - 1);
+        const QString kept = outcome.path;
+        const bool wasHeld = m_rotation.isHeld(kept);
+        m_rotation.hold(kept);
+        m_rotation.rotate(pending.folder, n, [this](const QString& text) { emit status(text); });
+        if (!wasHeld)
+            m_rotation.release(kept);
+    }
+    emit savingFinished();
+    if (QFileInfo::exists(outcome.path))
+        emit frameSaved(outcome.path);
 }
 
 // An invalid time means the clock's now.
-void FrameSaver::save(QImage picture, const QDateTime& takenAt) {
+void FrameSaver::saveFrame(QImage picture, const QDateTime& takenAt) {
     const core::Settings& s = m_context.settings;
+    if (!m_synchronous && m_writer.pending() >= PictureWriter::Capacity) {
+        // Older pictures are still being written: the disk does not keep up,
+        // and waiting here would stall the picture and the detector.
+        deliverFinished();
+        if (m_writer.pending() >= PictureWriter::Capacity) {
+            emit status(QStringLiteral(" Снимок пропущен: диск не успевает записывать"));
+            return;
+        }
+    }
     emit savingStarted();
 
     QString folder = s.savePath;
@@ -254,56 +256,52 @@ void FrameSaver::save(QImage picture, const QDateTime& takenAt) {
     }
     m_saveFolder = folder;
 
-    // How many old files make room for the new one; they go only once it is
-    // in place. A limit below 1 (edited by hand) would empty the folder at
-    // every save.
-    const int limit = std::max<int>(1, s.maxFileCount);
-    int surplus = 0;
-    if (s.limitFiles || s.singleFile) {
-        m_fileCount = countFiles(folder);
-        if (s.limitFiles && m_fileCount >= limit)
-            surplus = m_fileCount - limit + 1;
-    }
-
-    // A save that fails does not use up its number.
-    const int sequenceBefore = m_sequence;
-    bool clearFolder = false;
-    if (!s.singleFile) {
-        m_fileName = timeStampedName(now);
-    } else if (s.maxFileCount == 1) {
-        clearFolder = true; // the one fixed file replaces the folder's content
-        m_fileName = plainName(s.singleFileName);
-    } else {
-        m_fileName = numberedName(clearFolder);
-    }
-    const int toDelete = clearFolder ? std::max(surplus, m_fileCount) : surplus;
-    const QString base = folder + m_fileName;
-
     if (picture.isNull()) {
-        m_sequence = sequenceBefore;
         m_context.dialogs.notify(Icon::None, QStringLiteral("Vigilux"),
                                  QStringLiteral("Unable to load bitmap! Check filename"));
         return;
     }
-    // 24-bit pictures: what BMP viewers expect and the fastest JPEG input.
-    if (picture.format() != QImage::Format_RGB888)
-        picture = picture.convertToFormat(QImage::Format_RGB888);
 
+    Pending pending;
+    pending.folder = folder;
+    // A limit below 1 (edited by hand) would empty the folder at every save.
+    pending.limit = s.limitFiles;
+    pending.limitCount = std::max<int>(1, s.maxFileCount);
+    pending.sequenceBefore = m_sequence;
+    if (!s.singleFile) {
+        m_fileName = timeStampedName(now);
+    } else if (s.maxFileCount == 1) {
+        pending.clearFolder = true; // the one fixed file replaces the folder's content
+        m_fileName = plainName(s.singleFileName);
+    } else {
+        m_fileName = numberedName(pending.clearFolder);
+        pending.sequence = m_sequence;
+    }
+
+    PictureJob job;
+    job.base = folder + m_fileName;
+    job.jpeg = s.saveAsJpeg;
+    job.quality = s.jpegQuality;
+    job.file = m_file;
     if (s.imprintDate) {
         if (s.soundOnSave && (!m_context.watching || !s.soundOnAlarm))
             emit soundRequested(s.saveSoundPath);
         emit imageFormatChanged(QStringLiteral("%1x%2").arg(picture.width()).arg(picture.height()));
-        imprint(picture, imprintText(now));
+        job.imprint = imprintText(now);
     }
+    job.picture = std::move(picture);
+    pending.held << job.base + QStringLiteral(".jpg") << job.base + QStringLiteral(".bmp");
 
-    const core::Result<QString> saved = store(picture, base);
-    if (!saved) {
-        m_sequence = sequenceBefore;
+    if (m_synchronous) {
+        m_pending.push_back(pending);
+        m_finished.push_back(PictureWriter::write(std::move(job), m_inlineFile, m_inlineImprinter));
+        deliverFinished();
         return;
     }
-    rotate(toDelete, QFileInfo(saved.value()).fileName());
-    emit savingFinished();
-    report(saved.value());
+    for (const QString& path : pending.held)
+        hold(path);
+    m_pending.push_back(std::move(pending));
+    m_writer.submit(std::move(job)); // room was checked above
 }
 
 } // namespace vigilux::recording

@@ -2,13 +2,18 @@
 
 #include "core/DeletionGuard.h"
 #include "recording/FileRotation.h"
+#include "recording/Imprinter.h"
 #include "recording/PictureFile.h"
+#include "recording/PictureWriter.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QImage>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+
+#include <deque>
 
 namespace vigilux {
 struct AppContext;
@@ -22,16 +27,40 @@ namespace vigilux::recording {
 // Only a complete file is reported, and old files are rotated out only after
 // it is in place: a save that fails keeps every earlier picture and says so
 // in a box that does not hold up capture.
+//
+// Threads: the name, the day folder and the rotation's count are chosen on
+// the caller's (UI) thread when the picture is given, so the saver's state
+// stays in one place; converting, imprinting, encoding, writing, syncing and
+// renaming run on the saver's own worker (PictureWriter), one picture at a
+// time in the order given. Everything reported (signals, boxes) comes on the
+// UI thread in that same order, once the file is complete on disk. When the
+// worker is PictureWriter::Capacity pictures behind, a new picture is
+// dropped and the status line says so. Rotation passes over every file still
+// queued. A synchronous saver (replay) does the whole job inside saveFrame.
 class FrameSaver final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FrameSaver)
 public:
     explicit FrameSaver(AppContext& context, QObject* parent = nullptr);
+    // Waits (bounded) for the queued pictures to be complete on disk; they
+    // are not reported any more (call finishPending() before for that).
+    ~FrameSaver() override;
 
     // Saves `picture` under the time it was taken (its name, day folder and
     // imprint tell that time); an invalid time means the clock's now. A null
     // picture is no frame: saying so is all that happens.
-    void saveFrame(const QImage& picture, const QDateTime& takenAt = QDateTime());
+    void saveFrame(QImage picture, const QDateTime& takenAt = QDateTime());
+
+    // Waits at most `ms` for the queued pictures and reports those done (a
+    // log line that must name them, watching stopping). True when none is
+    // left. Reporting may run listeners that save again.
+    bool finishPending(int ms);
+    // Pictures given and not yet reported (saved or failed).
+    int pendingCount() const { return static_cast<int>(m_pending.size()); }
+
+    // Synchronous: each picture is written inside saveFrame and reported
+    // before it returns, so a replay's output follows its steps exactly.
+    void setSynchronous(bool on);
 
     // Rotation asks it before deleting a picture (one still waiting for
     // upload is kept); none: rotation deletes freely.
@@ -40,12 +69,15 @@ public:
     FileRotation& rotation() { return m_rotation; }
 
     // How picture files are put in place; tests hand in one that fails.
-    // None: the saver's own.
-    void setPictureFile(PictureFile* file) { m_file = file != nullptr ? file : &m_ownFile; }
+    // None: the saver's own. Pictures take the one set when they are given;
+    // it is used on the worker thread and must outlive them.
+    void setPictureFile(PictureFile* file) { m_file = file; }
 
     // State kept between saves.
     QString saveFolder() const { return m_saveFolder; }
     QString fileName() const { return m_fileName; }
+    // The other files in the folder once the last picture under a file
+    // limit (or a fixed name) was in place, before rotation.
     int fileCount() const { return m_fileCount; }
     int sequenceNumber() const { return m_sequence; }
 
@@ -55,8 +87,6 @@ public:
     // Pure helpers, exposed for tests and the replay tool.
     static QString timeStampedName(const QDateTime& now); // "yyyy_MM_dd_(hh-mm-ss-cc)"
     static QString imprintText(const QDateTime& now);     // "dd.MM.yyyy hh:mm:ss.cc"
-    // Draws the imprint: black at (2, 2), then white at (3, 1).
-    static void imprint(QImage& picture, const QString& text);
     // Files of a folder as saving sees them: plain entries (no folders),
     // in name order regardless of case, the event log left out.
     static QStringList listFiles(const QString& folder);
@@ -82,19 +112,24 @@ signals:
     void status(const QString& text);
 
 private:
-    // Deletes up to n files of the save folder in listing order, never
-    // `keep` (the picture just written).
-    void rotate(int n, const QString& keep);
+    // A picture given to the worker, as the UI thread knows it.
+    struct Pending {
+        QString folder;     // the save folder, ending with '/'
+        QStringList held;   // the paths it may take, passed over by rotation
+        bool limit = false; // the file limit applies
+        int limitCount = 0;
+        bool clearFolder = false; // the new file replaces the folder's content
+        int sequenceBefore = 0;   // numbered names: the number before and
+        int sequence = 0;         // the one this save took
+    };
+
     // Sets `clearFolder` when numbering starts afresh.
     QString numberedName(bool& clearFolder);
-    // Writes the picture as the settings ask (JPEG falling back to BMP) and
-    // shows why a file could not be written; the path written, or fails
-    // when nothing was.
-    core::Result<QString> store(const QImage& picture, const QString& base);
-    // Encodes and writes one file; fails with the text to show.
-    core::Status writePicture(const QImage& picture, const QString& path, const char* format);
-    void save(QImage picture, const QDateTime& takenAt);
-    void report(const QString& path);
+    // Takes what the worker has finished and reports it, oldest first.
+    void deliverFinished();
+    void finish(const Pending& pending, const PictureOutcome& outcome);
+    void hold(const QString& path);
+    void release(const QString& path);
     void error(const QString& text);
 
     AppContext& m_context;
@@ -103,8 +138,14 @@ private:
     int m_fileCount = 0;
     int m_sequence = 0;
     FileRotation m_rotation;
-    PictureFile m_ownFile;
-    PictureFile* m_file = &m_ownFile;
+    PictureFile* m_file = nullptr;
+    bool m_synchronous = false;
+    std::deque<Pending> m_pending;         // given, oldest first
+    std::deque<PictureOutcome> m_finished; // taken from the worker, not yet reported
+    QHash<QString, int> m_holds;           // queued paths and how many saves wait on each
+    PictureFile m_inlineFile;              // the synchronous saver's own
+    Imprinter m_inlineImprinter;           // likewise
+    PictureWriter m_writer;                // last: its worker stops before the rest goes
 };
 
 } // namespace vigilux::recording

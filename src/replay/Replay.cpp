@@ -278,6 +278,8 @@ int Replay::run(const ReplayOptions& options) {
     // Watch mode from the first step; no alarm actions other than saving.
     const std::int64_t period = std::max<qint32>(1, m_sensor[core::IntervalValue]);
     pipeline::WatchPipeline watch(context);
+    // Each step's line names the picture it saved: written within the step.
+    watch.saver().setSynchronous(true);
     detection::MotionDetector& detector = watch.detector();
     detector.setDetectorInterval(static_cast<qint16>(period));
     detector.setNoiseTolerance(static_cast<qint16>(m_sensor[core::NoiseValue]));

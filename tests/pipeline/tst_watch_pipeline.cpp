@@ -75,6 +75,9 @@ struct Watch {
         header.bufferLength = static_cast<quint32>(next.size());
         header.bytesUsed = header.bufferLength;
         pipeline.step(header, Layout);
+        // The saver writes on its own thread; between two steps the window's
+        // event loop hears of the pictures written meanwhile.
+        QTRY_COMPARE_WITH_TIMEOUT(saving.pendingCount(), 0, 20000);
     }
     void still(double seconds) {
         for (int i = 0; i < seconds * 2; ++i)

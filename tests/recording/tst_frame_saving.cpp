@@ -2,6 +2,7 @@
 #include "FakeDialogs.h"
 #include "core/AppContext.h"
 #include "recording/FrameSaver.h"
+#include "recording/Imprinter.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -9,10 +10,14 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QMap>
+#include <QPainter>
 #include <QProcess>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
 
 using namespace vigilux;
 using recording::FrameSaver;
@@ -70,7 +75,12 @@ struct Fixture {
         s.imprintDate = false;
         s.soundOnSave = false;
     }
-    void save() { saving.saveFrame(host.frame); }
+    // Saves and waits until the worker's report has come through the event
+    // loop, as the window would get it.
+    void save() {
+        saving.saveFrame(host.frame);
+        QTRY_COMPARE_WITH_TIMEOUT(saving.pendingCount(), 0, 20000);
+    }
     QString folder() const { return dir.path() + QLatin1Char('/'); }
     QStringList files() const { return FrameSaver::listFiles(folder()); }
     void touch(const QString& name) const {
@@ -79,6 +89,20 @@ struct Fixture {
     }
     QString lastSaved() const {
         return saved.isEmpty() ? QString() : saved.last().at(0).toString();
+    }
+};
+
+// A disk the test holds back: every write waits for a permit, so the test
+// decides when a picture reaches the disk. Fails every write when asked.
+class HeldFile final : public recording::PictureFile {
+public:
+    QSemaphore permits;
+    bool fail = false;
+
+protected:
+    qint64 writeChunk(QIODevice& file, const char* data, qint64 size) override {
+        permits.acquire();
+        return fail ? -1 : PictureFile::writeChunk(file, data, size);
     }
 };
 
@@ -349,6 +373,53 @@ private slots:
         QCOMPARE(back.pixel(300, 200), f.host.frame.pixel(300, 200));
     }
 
+    // The imprint blended from cached glyphs looks like the text a painter
+    // draws (black shadow, white text over it), at any picture size.
+    void imprintMatchesThePainter_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("small") << QSize(320, 240);
+        QTest::newRow("HD") << QSize(1280, 720);
+    }
+    void imprintMatchesThePainter() {
+        QFETCH(QSize, size);
+        const QImage plain = testFrame(size.width(), size.height());
+        const QString text = FrameSaver::imprintText(QDateTime(QDate(2026, 12, 6), QTime(21, 30)));
+        QImage painted = plain.copy();
+        QPainter painter(&painted);
+        QFont font = painter.font();
+        font.setPixelSize(recording::Imprinter::pixelSize(size.height()));
+        painter.setFont(font);
+        const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine;
+        painter.setPen(Qt::black);
+        painter.drawText(painted.rect().translated(2, 2), flags, text);
+        painter.setPen(Qt::white);
+        painter.drawText(painted.rect().translated(3, 1), flags, text);
+        painter.end();
+        QImage blended = plain.copy();
+        recording::Imprinter imprinter;
+        imprinter.draw(blended, text);
+        imprinter.draw(blended, text); // cached glyphs give the same again
+
+        const QRect area(0, 0, QFontMetrics(font).horizontalAdvance(text) + 6,
+                         QFontMetrics(font).height() + 4);
+        const auto meanDifference = [&area](const QImage& a, const QImage& b) {
+            qint64 sum = 0;
+            for (int y = area.top(); y <= area.bottom(); ++y)
+                for (int x = area.left(); x <= area.right(); ++x)
+                    sum += std::abs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y)));
+            return double(sum) / (area.width() * area.height());
+        };
+        // Glyphs may sit a fraction of a pixel apart, no more: a text moved,
+        // missing or with its shadow on top would differ as much as no text.
+        const double stamped = meanDifference(painted, plain);
+        const double apart = meanDifference(blended, painted);
+        QVERIFY(stamped > 20.0);
+        QVERIFY2(apart < stamped / 2,
+                 qPrintable(QStringLiteral("%1 vs %2").arg(apart).arg(stamped)));
+        QCOMPARE(blended.copy(QRect(0, area.bottom() + 1, size.width(), 10)),
+                 plain.copy(QRect(0, area.bottom() + 1, size.width(), 10)));
+    }
+
     void failedJpegKeepsTheFrameAsBmp() {
         Fixture f;
         f.context.settings.saveAsJpeg = true;
@@ -579,6 +650,76 @@ private slots:
         QVERIFY(f.dialogs.messages.constLast().text.startsWith(
             QStringLiteral("Не удалось записать снимок")));
         QVERIFY(f.context.watching);
+    }
+
+    // A burst taken while the disk is held: saveFrame returns at once and
+    // nothing is reported; once the disk goes on, the pictures are reported
+    // in the order taken, each complete when reported, and a failing one
+    // says so and costs no other picture. Beyond the queue's room a picture
+    // is dropped and the status line says so.
+    void burstWhileTheDiskIsHeld_data() {
+        QTest::addColumn<int>("failing");
+        QTest::newRow("all written") << -1;
+        QTest::newRow("second fails") << 1;
+    }
+    void burstWhileTheDiskIsHeld() {
+        QFETCH(int, failing);
+        HeldFile held; // outlives the saver's worker
+        HeldFile heldFailing;
+        heldFailing.fail = true;
+        Fixture f;
+        f.context.settings.saveAsJpeg = true;
+        QStringList complete;
+        QObject::connect(&f.saving, &FrameSaver::frameSaved, [&complete](const QString& path) {
+            QFile file(path);
+            const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            if (bytes.endsWith("\xff\xd9") && QImage::fromData(bytes).size() == QSize(64, 48))
+                complete << QFileInfo(path).completeBaseName();
+        });
+        constexpr int Burst = recording::PictureWriter::Capacity;
+        QStringList taken;
+        for (int i = 0; i <= Burst; ++i) {
+            f.saving.setPictureFile(i == failing ? &heldFailing : &held);
+            taken << FrameSaver::timeStampedName(f.clock.now());
+            f.saving.saveFrame(f.host.frame);
+            f.clock.advance(10);
+        }
+        QCOMPARE(f.saving.pendingCount(), Burst);
+        QCOMPARE(f.host.calls.count(QStringLiteral("PSave")), Burst);
+        QCOMPARE(f.host.calls.last(),
+                 QStringLiteral(" Снимок пропущен: диск не успевает записывать"));
+        QTest::qWait(50); // a worker that ignored the hold would report now
+        QVERIFY(f.saved.isEmpty());
+        QVERIFY(!f.host.calls.contains(QStringLiteral("PsaveT")));
+
+        held.permits.release(1000000);
+        heldFailing.permits.release(1000000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.saving.pendingCount(), 0, 20000);
+        taken.removeLast(); // dropped
+        if (failing >= 0)
+            taken.removeAt(failing);
+        QCOMPARE(complete, taken);
+        QCOMPARE(f.saved.size(), taken.size());
+        QCOMPARE(f.dialogs.messages.size(), failing >= 0 ? 1 : 0);
+        QCOMPARE(f.files().size(), taken.size()); // no temporary file left behind
+    }
+
+    // Pictures still queued when the saver goes are written all the same.
+    void destroyedSaverLosesNone() {
+        HeldFile held;
+        Fixture f;
+        auto saver = std::make_unique<FrameSaver>(f.context);
+        saver->setPictureFile(&held);
+        for (int i = 0; i < 4; ++i) {
+            saver->saveFrame(f.host.frame);
+            f.clock.advance(10);
+        }
+        held.permits.release(1000000);
+        saver.reset();
+        const QStringList files = f.files();
+        QCOMPARE(files.size(), 4);
+        for (const QString& name : files)
+            QCOMPARE(QImage(f.folder() + name).size(), QSize(64, 48));
     }
 
     void noFrameNoFile() {

@@ -113,7 +113,10 @@ struct Rig {
             return QString();
         QSignalSpy saved(&m().capture().pipeline(), &pipeline::WatchPipeline::pictureSaved);
         m().onButtonClicked(ui::MainWindow::Button::Snapshot);
-        return saved.isEmpty() ? QString() : saved.first().first().toString();
+        // Written on the saver's own thread, reported back here.
+        if (saved.isEmpty() && !saved.wait(20000))
+            return QString();
+        return saved.first().first().toString();
     }
     QString status() { return m().findChild<QLabel*>(QStringLiteral("statusLine"))->text(); }
 };
