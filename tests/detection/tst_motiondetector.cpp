@@ -302,8 +302,8 @@ private slots:
     // came before it: copied frames, other sizes, a change of format.
     void piecesStepLikeACopy_data() {
         QTest::addColumn<QList<Frame>>("frames");
-        QTest::addColumn<QString>(
-            "how"); // per frame: p = in pieces, c = copied, f = formatChanged first
+        // Per frame: p = in pieces, c = copied, f = formatChanged first.
+        QTest::addColumn<QString>("how");
         const QList<Frame> same{Frame(64, 7), frameWith(64, 7, 20, 9), frameWith(64, 7, 3, 30),
                                 Frame(64, 7)};
         QTest::newRow("pieces only") << same << "pppp";
@@ -351,7 +351,6 @@ private slots:
         given.recorder.log.clear();
         given.detector.startDetector();
         QVERIFY(given.recorder.log.contains(QStringLiteral("Percent:100")));
-
         // Pieces that do not add up to the bytes the header counts are no frame.
         const Frame other(frames.last().size(), 200);
         const MotionDetector::Piece half[] = {{other.data(), other.size() / 2}};
