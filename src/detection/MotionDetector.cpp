@@ -63,15 +63,47 @@ int MotionDetector::timerIntervalMs() const {
 }
 
 int MotionDetector::onFrame(const video::FrameHeader& header) {
+    const std::size_t n = header.data ? takenBytes(header) : 0;
+    if (n == 0)
+        return 0;
+    restorePrevious();
+    takeFrame(header, n);
+    std::memcpy(m_frameBuffer.data(), header.data, n);
+    startDetector();
+    return 0;
+}
+
+int MotionDetector::onFrame(const video::FrameHeader& header, std::span<const Piece> pieces) {
+    std::size_t total = 0;
+    for (const Piece& piece : pieces)
+        total += piece.data ? piece.size : 0;
+    const std::size_t n = takenBytes(header);
+    if (n == 0 || n != total)
+        return 0;
+    if (m_kind != Kind::ByteCompare) {
+        // Nothing to compare: the frame buffer just holds the frame.
+        restorePrevious();
+        takeFrame(header, n);
+        uchar* out = m_frameBuffer.data();
+        for (const Piece& piece : pieces)
+            out = std::copy_n(piece.data, piece.size, out);
+        startDetector();
+        return 0;
+    }
+    takeFrame(header, n);
+    step(pieces);
+    return 0;
+}
+
+std::size_t MotionDetector::takenBytes(const video::FrameHeader& header) const {
     // While a step's alarm handlers run (they may wait for a program and let
     // events through), frames are not taken: the step must end first.
     if (!m_grabRequest || m_inStep)
         return 0;
-    const std::size_t n =
-        header.data ? std::min<std::size_t>(header.bytesUsed, header.bufferLength) : 0;
-    if (n == 0)
-        return 0;
+    return std::min<std::size_t>(header.bytesUsed, header.bufferLength);
+}
 
+void MotionDetector::takeFrame(const video::FrameHeader& header, std::size_t n) {
     m_grabRequest = false;
     m_header = header;
     if (!m_bufferSized) {
@@ -85,9 +117,6 @@ int MotionDetector::onFrame(const video::FrameHeader& header) {
         formatChanged();
         clearPrimed();
     }
-    std::memcpy(m_frameBuffer.data(), header.data, n);
-    startDetector();
-    return 0;
 }
 
 qint32 MotionDetector::similarityPercent(std::uint64_t unchanged, std::size_t n) {
@@ -97,15 +126,35 @@ qint32 MotionDetector::similarityPercent(std::uint64_t unchanged, std::size_t n)
 }
 
 void MotionDetector::startDetector() {
+    step({});
+}
+
+void MotionDetector::restorePrevious() {
+    if (!m_previousInBuffer)
+        return;
+    m_previous = m_frameBuffer;
+    m_previousInBuffer = false;
+}
+
+void MotionDetector::step(std::span<const Piece> pieces) {
     if (m_frameBuffer.empty() || m_inStep)
         return;
     m_inStep = true;
 
     m_speed.markStart();
+    // From pieces, the byte compare works in the frame buffer alone: it holds
+    // the previous frame, and each piece is compared with its part of it and
+    // stored there. Otherwise the frame buffer is compared with m_previous.
+    const bool inPlace = !pieces.empty() && m_kind == Kind::ByteCompare;
+    if (!inPlace)
+        restorePrevious();
     // The frame length always follows the buffer, so no pass runs past either.
     if (m_frameLength == 0 || m_frameLength != m_frameBuffer.size()) {
         m_frameLength = m_frameBuffer.size();
-        m_previous.assign(m_frameLength, 0);
+        if (inPlace)
+            std::fill(m_frameBuffer.begin(), m_frameBuffer.end(), uchar(0));
+        else
+            m_previous.assign(m_frameLength, 0);
     }
     m_unchanged = 0;
     m_similarity = 0;
@@ -117,8 +166,17 @@ void MotionDetector::startDetector() {
         m_objectAlarm = false;
         m_objectChanged = 0;
     } else {
-        m_unchanged = FrameCompare::compareCopy(m_frameBuffer.data(), m_previous.data(),
-                                                m_frameLength, m_noise);
+        if (inPlace) {
+            uchar* previous = m_frameBuffer.data();
+            for (const Piece& piece : pieces) {
+                m_unchanged += FrameCompare::compareCopy(piece.data, previous, piece.size, m_noise);
+                previous += piece.size;
+            }
+            m_previousInBuffer = true;
+        } else {
+            m_unchanged = FrameCompare::compareCopy(m_frameBuffer.data(), m_previous.data(),
+                                                    m_frameLength, m_noise);
+        }
         m_similarity = similarityPercent(m_unchanged, m_frameLength);
         motion = m_similarity < m_threshold;
     }

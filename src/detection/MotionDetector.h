@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 
 namespace vigilux {
 struct AppContext;
@@ -76,6 +77,16 @@ public:
     // the request stays for the next frame. At most min(bytesUsed,
     // bufferLength) bytes are read from data.
     int onFrame(const video::FrameHeader& header);
+    // The same for a frame that lies in pieces (the rows of a decoder's
+    // planes, replay): the pieces, in order, are the frame's bytes, and
+    // header.bytesUsed must count them all (header.data is not read). The
+    // byte compare reads them where they lie, so the frame is never packed
+    // into a buffer of its own first.
+    struct Piece {
+        const uchar* data = nullptr;
+        std::size_t size = 0;
+    };
+    int onFrame(const video::FrameHeader& header, std::span<const Piece> pieces);
 
     // One detector step on the frame buffer. Does nothing while the buffer is
     // empty (no frame sampled yet): there is nothing to compare.
@@ -121,6 +132,17 @@ signals:
     void alarm(bool motion);
 
 private:
+    // How many bytes of the frame a callback takes (0: none); takeFrame
+    // then sizes the frame buffer for them and ends the grab request.
+    std::size_t takenBytes(const video::FrameHeader& header) const;
+    void takeFrame(const video::FrameHeader& header, std::size_t n);
+    // The step; with `pieces`, the byte compare reads the frame from them
+    // and leaves it in the frame buffer, which then also stands for the
+    // previous frame (m_previousInBuffer).
+    void step(std::span<const Piece> pieces);
+    // Makes m_previous the previous frame again before the frame buffer is
+    // written or compared with it.
+    void restorePrevious();
     int timerIntervalMs() const;
     // The source's frame interval for a detector interval: the object
     // detector looks at ten frames a second at least.
@@ -145,6 +167,9 @@ private:
     // compare pass reads it directly and stores it as the previous frame.
     std::size_t m_frameLength = 0;
     FrameBytes m_previous;
+    // After a step from pieces the frame buffer holds the previous frame and
+    // m_previous is stale: one buffer, one pass over memory per step.
+    bool m_previousInBuffer = false;
     std::uint64_t m_unchanged = 0;
     qint32 m_similarity = 0;
     qint16 m_interval = kDefaultInterval;

@@ -174,6 +174,13 @@ void WatchPipeline::step(const video::FrameHeader& header, const video::FrameLay
     m_detector.onFrame(header);
 }
 
+void WatchPipeline::step(const video::FrameHeader& header, const video::FrameLayout& layout,
+                         std::span<const detection::MotionDetector::Piece> pieces) {
+    m_stepLayout = layout;
+    m_detector.onDetectorTick();
+    m_detector.onFrame(header, pieces);
+}
+
 void WatchPipeline::saveSnapshot(const QImage& picture) {
     m_saver.saveFrame(picture);
 }

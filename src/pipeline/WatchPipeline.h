@@ -16,6 +16,7 @@
 #include <QSize>
 
 #include <cstdint>
+#include <span>
 
 namespace vigilux {
 struct AppContext;
@@ -81,6 +82,11 @@ public:
     bool detectorWantsEveryFrame() const;
     void observeFrame(const uchar* data, const video::FrameLayout& layout, std::int64_t ms);
     void step(const video::FrameHeader& header, const video::FrameLayout& layout);
+    // The same with a frame that lies in pieces, in order (the rows of a
+    // decoder's planes): the detector reads them where they lie (see
+    // MotionDetector::onFrame).
+    void step(const video::FrameHeader& header, const video::FrameLayout& layout,
+              std::span<const detection::MotionDetector::Piece> pieces);
 
     // "Сделать снимок": saves the picture given (the preview's latest frame).
     void saveSnapshot(const QImage& picture);

@@ -3,6 +3,7 @@
 #include "core/AppContext.h"
 #include "core/ProgramFolders.h"
 #include "core/SettingsStorage.h"
+#include "detection/MotionDetector.h"
 #include "pipeline/WatchPipeline.h"
 #include "platform/ConsoleDialogs.h"
 #include "platform/MediaClock.h"
@@ -18,8 +19,11 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <utility>
+#include <vector>
 
 extern "C" {
 #include <libavutil/log.h>
@@ -38,6 +42,32 @@ constexpr std::int64_t ProgressAboveMs = 5000;
 
 double secondsSince(const QElapsedTimer& timer) {
     return static_cast<double>(timer.nsecsElapsed()) / 1e9;
+}
+
+// The bytes of a picture packed in `layout`, as they lie in the planes: a
+// plane without row padding is one piece, otherwise each row is one. False
+// for planes that do not hold the layout's rows.
+bool piecesOf(const video::FrameLayout& layout, const std::array<const std::uint8_t*, 3>& planes,
+              const std::array<int, 3>& lineBytes,
+              std::vector<detection::MotionDetector::Piece>& pieces) {
+    pieces.clear();
+    for (int i = 0; i < layout.planeCount; ++i) {
+        const auto p = static_cast<std::size_t>(i);
+        const auto row = static_cast<std::size_t>(layout.stride[p]);
+        const int rows = layout.planeRows(i);
+        const std::uint8_t* src = planes[p];
+        if (!src || std::abs(lineBytes[p]) < layout.stride[p])
+            return false;
+        if (lineBytes[p] == layout.stride[p]) {
+            pieces.push_back({src, row * static_cast<std::size_t>(rows)});
+            continue;
+        }
+        // A negative line length is a picture stored bottom-up; its rows
+        // still come in order.
+        for (int y = 0; y < rows; ++y, src += lineBytes[p])
+            pieces.push_back({src, row});
+    }
+    return true;
 }
 
 } // namespace
@@ -66,12 +96,16 @@ void Replay::setDetectorValue(core::DetectorValue which, qint32 value) {
 }
 
 QString Replay::stepLine(std::int64_t tMs, int similarity, bool alarm, const QString& saved) {
-    return QStringLiteral("t_ms=%1 similarity=%2 changed=%3 alarm=%4 saved=%5")
-        .arg(tMs)
-        .arg(similarity)
-        .arg(100 - similarity)
-        .arg(alarm ? 1 : 0)
-        .arg(saved.isEmpty() ? QStringLiteral("-") : saved);
+    // Appended piece by piece: one line per step, so a chain of arg() calls,
+    // each scanning and copying the whole text, shows in a replay's time.
+    QString line;
+    line.reserve(80 + saved.size());
+    line += QLatin1String("t_ms=") + QString::number(tMs);
+    line += QLatin1String(" similarity=") + QString::number(similarity);
+    line += QLatin1String(" changed=") + QString::number(100 - similarity);
+    line += QLatin1String(alarm ? " alarm=1 saved=" : " alarm=0 saved=");
+    line += saved.isEmpty() ? QStringLiteral("-") : saved;
+    return line;
 }
 
 QString Replay::objectFields(const detection::ObjectStep& step, bool personOnly) {
@@ -307,6 +341,10 @@ int Replay::run(const ReplayOptions& options) {
     int progressShown = 0; // tenths of the file reported so far
 
     const auto frameBytes = static_cast<quint32>(decoder.layout().bytes);
+    // The sampled frame's planes, and their rows as the detector reads them.
+    std::array<const std::uint8_t*, 3> planes{};
+    std::array<int, 3> lineBytes{};
+    std::vector<detection::MotionDetector::Piece> pieces;
     std::int64_t nextTickMs = 0;
     QElapsedTimer timer;
     while (true) {
@@ -323,11 +361,12 @@ int Replay::run(const ReplayOptions& options) {
         // Clips take every frame their rate allows (the detector's frame
         // too, which is packed anyway, so they share its time); a frame
         // the rate drops is not even packed.
+        const std::uint8_t* shared = nullptr; // packed by the decoder for the clips or objects
         if (watch.clipsOn() && (tick || watch.clipsWantFrameAt(t.floorMs()))) {
             timer.start();
-            if (const std::uint8_t* picture = decoder.picture()) {
+            if ((shared = decoder.picture())) {
                 clock.setMediaMs(static_cast<double>(t.floorMs()));
-                watch.addClipFrame(picture, decoder.layout(), t.floorMs());
+                watch.addClipFrame(shared, decoder.layout(), t.floorMs());
             }
             m_stats.clipSeconds += secondsSince(timer);
         }
@@ -335,12 +374,12 @@ int Replay::run(const ReplayOptions& options) {
         // steps' frames.
         if (watch.detectorWantsEveryFrame() && decoder.trustworthy()) {
             timer.start();
-            const std::uint8_t* picture = decoder.picture();
+            shared = decoder.picture();
             m_stats.convertSeconds += secondsSince(timer);
-            if (picture) {
+            if (shared) {
                 clock.setMediaMs(static_cast<double>(t.floorMs()));
                 timer.start();
-                watch.observeFrame(picture, decoder.layout(), t.floorMs());
+                watch.observeFrame(shared, decoder.layout(), t.floorMs());
                 m_stats.detectSeconds += secondsSince(timer);
             }
         }
@@ -351,10 +390,16 @@ int Replay::run(const ReplayOptions& options) {
         nextTickMs = (t.periodsPassed(period) + 1) * period;
         const std::int64_t tMs = t.floorMs();
 
+        // A frame nobody else has packed is compared where the decoder left
+        // it, rather than being packed first; one that must be converted
+        // (another format or size) is packed.
         timer.start();
-        const std::uint8_t* picture = decoder.picture();
+        const bool inPieces = !shared && decoder.planes(planes, lineBytes) &&
+                              piecesOf(decoder.layout(), planes, lineBytes, pieces);
+        if (!inPieces && !shared)
+            shared = decoder.picture();
         m_stats.convertSeconds += secondsSince(timer);
-        if (!picture) {
+        if (!inPieces && !shared) {
             m_err(
                 QStringLiteral("vigilux: frame at %1 ms could not be converted; skipped").arg(tMs));
             continue;
@@ -367,12 +412,15 @@ int Replay::run(const ReplayOptions& options) {
         saveSecondsThisStep = 0.0;
 
         video::FrameHeader header;
-        header.data = picture;
+        header.data = shared;
         header.bufferLength = frameBytes;
         header.bytesUsed = frameBytes;
         header.timeCapturedMs = static_cast<quint32>(tMs);
         timer.start();
-        watch.step(header, decoder.layout());
+        if (inPieces)
+            watch.step(header, decoder.layout(), pieces);
+        else
+            watch.step(header, decoder.layout());
         const double stepSeconds = std::max(0.0, secondsSince(timer) - saveSecondsThisStep);
 
         ++m_stats.steps;
@@ -398,7 +446,7 @@ int Replay::run(const ReplayOptions& options) {
             // The mask is shown over the file's first plotted frame.
             if (objects && m_plotFrame.isNull() &&
                 QFileInfo::exists(pipeline::WatchPipeline::maskFile(context))) {
-                m_plotFrame = decoder.layout().toImage(picture);
+                m_plotFrame = decoder.layout().toImage(detector.frameBuffer().data());
                 m_plotMaskFile = pipeline::WatchPipeline::maskFile(context);
             }
         }

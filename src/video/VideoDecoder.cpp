@@ -483,6 +483,18 @@ bool VideoDecoder::pictureInto(std::uint8_t* out) {
     return sws_scale(d.packSws, f->data, f->linesize, 0, f->height, dst, dstStride) == d.height;
 }
 
+bool VideoDecoder::planes(std::array<const std::uint8_t*, 3>& data,
+                          std::array<int, 3>& lineBytes) const {
+    const Impl& d = *m_impl;
+    const AVFrame* f = d.frame;
+    if (d.frames == 0 || !f || f->format != d.layoutFormat || f->width != d.width ||
+        f->height != d.height)
+        return false;
+    data = {f->data[0], f->data[1], f->data[2]};
+    lineBytes = {f->linesize[0], f->linesize[1], f->linesize[2]};
+    return true;
+}
+
 const std::uint8_t* VideoDecoder::rgb24() {
     Impl& d = *m_impl;
     if (!d.rgb || d.frames == 0)

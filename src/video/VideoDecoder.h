@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -96,6 +97,12 @@ public:
     // for a caller that keeps frames in buffers of its own. False if the
     // conversion failed.
     bool pictureInto(std::uint8_t* out);
+    // The current frame's planes as decoded (first bytes and line lengths,
+    // unused planes null), when they already are in layout()'s format and
+    // size: their rows are picture()'s bytes, so a caller can read them
+    // where they lie instead of having them packed. False when the frame
+    // has to be converted; picture() does that.
+    bool planes(std::array<const std::uint8_t*, 3>& data, std::array<int, 3>& lineBytes) const;
     // The current frame as RGB24, width() * height() * 3 bytes, in the
     // file's own colours; valid until the next call of next(). Null if the
     // conversion failed.

@@ -297,6 +297,71 @@ private slots:
         QCOMPARE(bytes(f.detector.frameBuffer()), Frame(40, 9));
     }
 
+    // A frame handed over in pieces (the rows of a decoder's planes) is
+    // judged exactly as a copied one and ends in the frame buffer, whatever
+    // came before it: copied frames, other sizes, a change of format.
+    void piecesStepLikeACopy_data() {
+        QTest::addColumn<QList<Frame>>("frames");
+        // Per frame: p = in pieces, c = copied, f = formatChanged first.
+        QTest::addColumn<QString>("how");
+        const QList<Frame> same{Frame(64, 7), frameWith(64, 7, 20, 9), frameWith(64, 7, 3, 30),
+                                Frame(64, 7)};
+        QTest::newRow("pieces only") << same << "pppp";
+        QTest::newRow("pieces and copies") << same << "pccp";
+        QTest::newRow("copies then pieces") << same << "ccpp";
+        QTest::newRow("format changed") << same << "ppfp";
+        QTest::newRow("size changes")
+            << QList<Frame>{Frame(64, 7), Frame(96, 9), frameWith(96, 9, 50, 40), Frame(64, 7)}
+            << "pppc";
+    }
+    void piecesStepLikeACopy() {
+        QFETCH(QList<Frame>, frames);
+        QFETCH(QString, how);
+        Fixture copied;
+        Fixture given;
+        for (Fixture* f : {&copied, &given}) {
+            f->detector.setNoiseTolerance(5);
+            f->detector.setSimilarityThreshold(80);
+        }
+        for (qsizetype i = 0; i < frames.size(); ++i) {
+            const Frame& frame = frames[i];
+            if (how[i] == QLatin1Char('f')) {
+                copied.detector.formatChanged();
+                given.detector.formatChanged();
+            }
+            if (how[i] == QLatin1Char('c')) {
+                given.step(frame);
+            } else {
+                // Uneven pieces, as rows of planes of different widths.
+                const std::size_t cut = frame.size() / 3;
+                const MotionDetector::Piece pieces[] = {
+                    {frame.data(), cut},
+                    {frame.data() + cut, 1},
+                    {frame.data() + cut + 1, frame.size() - cut - 1}};
+                video::FrameHeader header;
+                header.bufferLength = header.bytesUsed = static_cast<quint32>(frame.size());
+                given.recorder.log.clear();
+                given.detector.onDetectorTick();
+                given.detector.onFrame(header, pieces);
+            }
+            QCOMPARE(given.recorder.log, copied.step(frame));
+            QCOMPARE(bytes(given.detector.frameBuffer()), frame);
+        }
+        // A step without a new frame compares the last one with itself.
+        given.recorder.log.clear();
+        given.detector.startDetector();
+        QVERIFY(given.recorder.log.contains(QStringLiteral("Percent:100")));
+        // Pieces that do not add up to the bytes the header counts are no frame.
+        const Frame other(frames.last().size(), 200);
+        const MotionDetector::Piece half[] = {{other.data(), other.size() / 2}};
+        video::FrameHeader header;
+        header.bufferLength = header.bytesUsed = static_cast<quint32>(other.size());
+        given.detector.onDetectorTick();
+        given.detector.onFrame(header, half);
+        QVERIFY(given.detector.grabRequest());
+        QCOMPARE(bytes(given.detector.frameBuffer()), frames.last());
+    }
+
     // formatChanged compares the next frame with zeros; primed stays as it was.
     void newFormatRestartsFromZeros() {
         Fixture f;

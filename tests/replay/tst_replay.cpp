@@ -924,6 +924,50 @@ private slots:
         QCOMPARE(t.periodsPassed(tickMs), t.atOrAfter(tickMs) ? 1 : 0);
     }
 
+    // The planes the decoder hands out hold exactly picture()'s rows, and
+    // only while the frame needs no conversion: a frame of another size
+    // than the first has none to give.
+    void decoderPlanesHoldThePicture_data() {
+        QTest::addColumn<QStringList>("sizes");
+        QTest::newRow("one size") << QStringList{QStringLiteral("320x240")};
+        QTest::newRow("size changes")
+            << QStringList{QStringLiteral("320x240"), QStringLiteral("176x144")};
+    }
+    void decoderPlanesHoldThePicture() {
+        QFETCH(QStringList, sizes);
+        QFile joined(path(QStringLiteral("sizes.ts")));
+        QVERIFY(joined.open(QIODevice::WriteOnly));
+        for (const QString& size : sizes) { // the parts joined end to end, as `cat` does
+            QVERIFY(runFfmpeg(QStringLiteral("-y -loglevel error -f lavfi -i testsrc=s=%1:r=25:d=1 "
+                                             "-c:v mpeg4 %2")
+                                  .arg(size, path(QStringLiteral("size.ts")))
+                                  .split(QLatin1Char(' '))));
+            QFile part(path(QStringLiteral("size.ts")));
+            QVERIFY(part.open(QIODevice::ReadOnly) && joined.write(part.readAll()) > 0);
+        }
+        joined.close();
+
+        video::VideoDecoder decoder;
+        QVERIFY(decoder.open(joined.fileName()));
+        const auto n = static_cast<qsizetype>(decoder.layout().bytes);
+        QByteArray rows(n, '\0');
+        int withPlanes = 0;
+        while (decoder.next()) {
+            std::array<const std::uint8_t*, 3> planes{};
+            std::array<int, 3> lineBytes{};
+            const std::uint8_t* picture = decoder.picture();
+            QVERIFY(picture);
+            if (!decoder.planes(planes, lineBytes))
+                continue;
+            ++withPlanes;
+            QVERIFY(
+                decoder.layout().pack(planes, lineBytes, reinterpret_cast<uchar*>(rows.data())));
+            QCOMPARE(rows, QByteArray(reinterpret_cast<const char*>(picture), n));
+        }
+        QCOMPARE(decoder.frameCount(), 25 * sizes.size());
+        QCOMPARE(withPlanes, 25); // the first size's frames only
+    }
+
     void consoleDialogsAnswerWithoutAsking() {
         QStringList lines;
         platform::ConsoleDialogs dialogs([&](const QString& l) { lines << l; });
