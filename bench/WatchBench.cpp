@@ -181,6 +181,8 @@ public:
         m_server.start(xvfb, {m_display, QStringLiteral("-screen"), QStringLiteral("0"),
                               QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
                               QStringLiteral("tcp")});
+        if (!m_server.waitForStarted(10000))
+            return false;
         QElapsedTimer wait;
         wait.start();
         while (!QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number))) {
