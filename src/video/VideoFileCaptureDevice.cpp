@@ -95,15 +95,23 @@ void VideoFileCaptureDevice::startWorker(std::unique_ptr<VideoDecoder> first) {
                     stepMs = std::clamp<std::int64_t>(ms - lastMs, 1, 1000);
                 lastMs = ms;
                 gotFrame = true;
+                const int rate = shared->rateMs.load(std::memory_order_relaxed);
+                if (rate != gate.interval())
+                    gate.setInterval(rate);
+                const bool wanted = shared->wanted.load(std::memory_order_relaxed);
+                const bool take = wanted && gate.pass(ms);
+                // A frame the rate leaves out is not waited for: the thread
+                // sleeps once per frame taken, not once per frame. With no
+                // frame wanted at all it keeps the file's pace, so a paused
+                // preview does not decode the file as fast as it can.
+                if (wanted && !take)
+                    continue;
                 const auto due = start + Ms(ms);
                 if (!shared->waitUntil(due))
                     return;
                 if (Clock::now() - due > Ms(MaxLateMs))
                     start = Clock::now() - Ms(ms);
-                const int rate = shared->rateMs.load(std::memory_order_relaxed);
-                if (rate != gate.interval())
-                    gate.setInterval(rate);
-                if (!shared->wanted.load(std::memory_order_relaxed) || !gate.pass(ms))
+                if (!take)
                     continue;
                 const FrameLayout& layout = decoder->layout();
                 work.resize(static_cast<std::size_t>(layout.bytes));
