@@ -59,9 +59,9 @@ public:
     void clipCut(const QString& path, bool removed);
     void clipHandedOver(const QString& path);
 
-private:
-    struct Event {
-        qint64 start = 0;
+    // What the journal keeps of one event: written while it runs, read back
+    // by the recovery at the next start.
+    struct EventRecord {
         int number = 0;
         qint64 seen = 0;
         int steps = 0;
@@ -71,6 +71,11 @@ private:
         int files = 0;
         bool cut = false;
         bool logged = false;
+    };
+
+private:
+    struct Event : EventRecord {
+        qint64 start = 0;
     };
 
     void write(const QString& record);

@@ -24,16 +24,7 @@ constexpr int MaxFiles = 1000000;
 constexpr int MaxRecords = 100000;
 
 // One event as the journal tells it.
-struct JournalEvent {
-    int number = 0;
-    qint64 seen = 0;
-    int steps = 0;
-    int peak = 0;
-    QString firstFile;
-    QString lastFile;
-    int files = 0;
-    bool cut = false;
-    bool logged = false;
+struct JournalEvent : EventJournal::EventRecord {
     bool known = false; // its start was journalled (a clip begun after its event has none)
     QStringList clips;  // every clip of the event, in the order they began
 };
