@@ -45,6 +45,24 @@ int alarmsAt(const QList<Step>& steps, int percent) {
     return alarms;
 }
 
+// The byte compare watching live with the values replay is given: on the
+// system clock, sampling every kTimer ms once started.
+struct LiveDetector {
+    explicit LiveDetector(const QString& dir)
+        : context(clock, dialogs, dir)
+        , detector(context) {
+        context.settings.saveOnAlarm = false;
+        context.watching = true;
+        detector.setDetectorInterval(kTimer);
+        detector.setNoiseTolerance(kNoise);
+        detector.setSimilarityThreshold(100 - 3);
+    }
+    platform::SystemClock clock;
+    test::FakeDialogs dialogs;
+    AppContext context;
+    detection::MotionDetector detector;
+};
+
 } // namespace
 
 // A value tuned on replay must mean the same when the file is watched: the
@@ -158,15 +176,8 @@ private slots:
             QSKIP("this ffmpeg cannot make the clip");
         // Live: the device plays the file in real time; a detector on the
         // system clock samples it every kTimer ms from the first frame on.
-        platform::SystemClock clock;
-        test::FakeDialogs dialogs;
-        AppContext context(clock, dialogs, m_dir.path());
-        context.settings.saveOnAlarm = false;
-        context.watching = true;
-        detection::MotionDetector detector(context);
-        detector.setDetectorInterval(kTimer);
-        detector.setNoiseTolerance(kNoise);
-        detector.setSimilarityThreshold(100 - 3);
+        LiveDetector watching(m_dir.path());
+        detection::MotionDetector& detector = watching.detector;
 
         QList<Step> live;
         QElapsedTimer sinceFirst;
@@ -245,15 +256,8 @@ private slots:
             QStringLiteral("python3-gi, gir1.2-gst-rtsp-server-1.0"), error);
         QVERIFY2(port, qPrintable(error));
 
-        platform::SystemClock clock;
-        test::FakeDialogs dialogs;
-        AppContext context(clock, dialogs, m_dir.path());
-        context.settings.saveOnAlarm = false;
-        context.watching = true;
-        detection::MotionDetector detector(context);
-        detector.setDetectorInterval(kTimer);
-        detector.setNoiseTolerance(kNoise);
-        detector.setSimilarityThreshold(100 - 3);
+        LiveDetector watching(m_dir.path());
+        detection::MotionDetector& detector = watching.detector;
         QList<Step> live;
         qint64 shownMs = -1; // clip time of the frame the detector holds
         int unknown = 0;
