@@ -146,6 +146,19 @@ public:
     void similarityValue(qint32 v) override { percent << v; }
 };
 
+// A Telegram bot set up in the rig's options.ini, talking to `api`, which
+// answers `replies` messages with success.
+void telegramTo(Rig& r, test::ScriptedHttpServer& api, int replies) {
+    for (int i = 0; i < replies; ++i)
+        api.replies.enqueue({test::ScriptedHttpServer::ok(R"({"ok":true})"), true});
+    core::NotifySettings n;
+    n.telegramOn = true;
+    n.telegramApi = QStringLiteral("http://127.0.0.1:%1").arg(api.port());
+    n.telegramToken = QStringLiteral("777:secretToken");
+    n.telegramChat = QStringLiteral("42");
+    core::NotifyOptions(r.context.ini, n, nullptr).save();
+}
+
 } // namespace
 
 class TestMainWindow : public QObject {
@@ -352,14 +365,7 @@ private slots:
         Rig r;
         test::ScriptedHttpServer api;
         QVERIFY(api.listen());
-        for (int i = 0; i < 4; ++i)
-            api.replies.enqueue({test::ScriptedHttpServer::ok(R"({"ok":true})"), true});
-        core::NotifySettings n;
-        n.telegramOn = true;
-        n.telegramApi = QStringLiteral("http://127.0.0.1:%1").arg(api.port());
-        n.telegramToken = QStringLiteral("777:secretToken");
-        n.telegramChat = QStringLiteral("42");
-        core::NotifyOptions(r.context.ini, n, nullptr).save();
+        telegramTo(r, api, 4);
         r.context.settings.saveOnAlarm = true;
         r.context.settings.eventGap = 10;
         r.m().setDetectorValue(core::SimilarityValue, 10);
@@ -904,14 +910,7 @@ private slots:
         Rig r(video::CaptureSource::demo(), true);
         test::ScriptedHttpServer api;
         QVERIFY(api.listen());
-        for (int i = 0; i < 4; ++i)
-            api.replies.enqueue({test::ScriptedHttpServer::ok(R"({"ok":true})"), true});
-        core::NotifySettings n;
-        n.telegramOn = true;
-        n.telegramApi = QStringLiteral("http://127.0.0.1:%1").arg(api.port());
-        n.telegramToken = QStringLiteral("777:secretToken");
-        n.telegramChat = QStringLiteral("42");
-        core::NotifyOptions(r.context.ini, n, nullptr).save();
+        telegramTo(r, api, 4);
         // No motion alarm: only the camera speaks.
         r.m().setDetectorValue(core::SimilarityValue, 100);
         r.m().startCapture();
