@@ -2,6 +2,7 @@
 
 #include "video/CaptureDevice.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 
 namespace vigilux::ui {
@@ -73,20 +74,30 @@ void PreviewWidget::takeLatestFrame() {
     m_stale = false;
     // A device that forgot its frame meanwhile (lost, stopped) leaves the
     // last picture shown; clear() is what blanks it.
-    QImage latest = m_device->frameLayout().toPreview(m_device->frameData(), size());
-    ++m_converted;
-    if (!latest.isNull())
-        m_frame = std::move(latest);
+    // The picture's own buffer is reused from frame to frame.
+    if (m_device->frameLayout().toPreview(m_device->frameData(), size(), m_frame))
+        ++m_converted;
 }
 
-void PreviewWidget::paintEvent(QPaintEvent*) {
+void PreviewWidget::paintEvent(QPaintEvent* event) {
     takeLatestFrame();
     QPainter p(this);
     const QImage& picture = m_lost ? m_greyed : m_frame;
-    if (picture.isNull())
+    if (picture.isNull()) {
         p.fillRect(rect(), Qt::black);
-    else
+    } else if (picture.size() == size()) {
+        // Rectangle by rectangle: the widgets over the picture cut the
+        // painted region, and a picture clipped to a region is blended span
+        // by span on Qt's worker threads, ten times a second, where one
+        // clipped to a rectangle is copied straight.
+        for (const QRect& piece : event->region()) {
+            p.setClipRect(piece);
+            p.drawImage(piece.topLeft(), picture, piece);
+        }
+        p.setClipping(false);
+    } else {
         p.drawImage(rect(), picture);
+    }
     if (!m_lost)
         return;
     QFont font = p.font();

@@ -67,6 +67,10 @@ struct FrameLayout {
     // frame's), nearest pixel: what a preview shows, converting only the
     // pixels it paints. Null as toImage() is.
     QImage toPreview(const uchar* data, QSize target) const;
+    // The same into `image`, reusing its pixels when it already has the
+    // size and format wanted (a preview painted ten times a second keeps
+    // one buffer). False when the frame cannot be read.
+    bool toPreview(const uchar* data, QSize target, QImage& image) const;
 
     static QString pixelName(Pixel pixel);
 };
