@@ -14,7 +14,16 @@ HeaderPiece::HeaderPiece(int index, QWidget* parent)
 
 void HeaderPiece::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    resources::Pictures::paint(p, QStringLiteral("header-band"), rect());
+    // Drawn once per size: the header is repainted whenever the recording
+    // dot over it blinks.
+    const qreal ratio = devicePixelRatioF();
+    if (m_band.size() != size() * ratio || m_band.devicePixelRatio() != ratio) {
+        m_band = resources::Pictures::image(QStringLiteral("header-band"), size(), ratio);
+        if (m_index == 0)
+            m_mark =
+                resources::Pictures::image(QStringLiteral("header-mark"), QSize(28, Height), ratio);
+    }
+    p.drawImage(QPointF(0, 0), m_band);
     if (m_index == 1) {
         QFont f = font();
         f.setBold(true);
@@ -23,8 +32,7 @@ void HeaderPiece::paintEvent(QPaintEvent*) {
         p.drawText(rect().adjusted(4, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft,
                    QStringLiteral("Vigilux"));
     } else if (m_index == 0) {
-        resources::Pictures::paint(p, QStringLiteral("header-mark"),
-                                   QRectF(0, (height() - Height) / 2.0, 28, Height));
+        p.drawImage(QPointF(0, (height() - Height) / 2.0), m_mark);
     }
 }
 

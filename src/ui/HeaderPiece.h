@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QWidget>
 
 namespace vigilux::ui {
@@ -21,6 +22,8 @@ protected:
 
 private:
     int m_index;
+    QImage m_band; // the band, drawn at the piece's size
+    QImage m_mark; // the program's mark (piece 0)
 };
 
 } // namespace vigilux::ui

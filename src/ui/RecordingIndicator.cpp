@@ -63,8 +63,12 @@ void RecordingIndicator::onBlinkTick() {
 void RecordingIndicator::paintEvent(QPaintEvent*) {
     if (!m_dot)
         return;
+    // Drawn once: the dot blinks every second while watching.
+    const qreal ratio = devicePixelRatioF();
+    if (m_dotPicture.isNull() || m_dotPicture.devicePixelRatio() != ratio)
+        m_dotPicture = resources::Pictures::image(QStringLiteral("recording-dot"), size(), ratio);
     QPainter p(this);
-    resources::Pictures::paint(p, QStringLiteral("recording-dot"), rect());
+    p.drawImage(QPointF(0, 0), m_dotPicture);
 }
 
 } // namespace vigilux::ui

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QTimer>
 #include <QWidget>
 
@@ -47,6 +48,7 @@ private:
     qint32 m_watchingIcon;
     QTimer m_blinkTimer;
     bool m_dot = true;
+    QImage m_dotPicture; // drawn once, at the dot's size
 };
 
 } // namespace vigilux::ui
