@@ -264,6 +264,7 @@ bool convertSampled(const FrameLayout& f, const uchar* data, QImage& img, Put pu
             put(line, x, out);
         }
     };
+    int chromaRow = -1; // the chroma row whose samples us and vs hold
     for (int ty = 0; ty < th; ++ty) {
         const int y = int(qint64(ty) * h / th);
         uchar* line = img.scanLine(ty);
@@ -293,12 +294,14 @@ bool convertSampled(const FrameLayout& f, const uchar* data, QImage& img, Put pu
             const size_t vi = f.pixel == Pixel::Yv12 ? 1 : 2;
             const uchar* u = data + f.offset[ui] + qsizetype(f.stride[ui]) * cy;
             const uchar* v = data + f.offset[vi] + qsizetype(f.stride[vi]) * cy;
-            for (std::size_t x = 0; x < std::size_t(tw); ++x) {
-                const int sx = xs[x];
-                ys[x] = row[sx];
-                us[x] = u[sx / 2];
-                vs[x] = v[sx / 2];
-            }
+            for (std::size_t x = 0; x < std::size_t(tw); ++x)
+                ys[x] = row[xs[x]];
+            if (cy != chromaRow) // rows sharing chroma share its samples
+                for (std::size_t x = 0; x < std::size_t(tw); ++x) {
+                    us[x] = u[xs[x] / 2];
+                    vs[x] = v[xs[x] / 2];
+                }
+            chromaRow = cy;
             convertRow(line);
             break;
         }
@@ -306,13 +309,15 @@ bool convertSampled(const FrameLayout& f, const uchar* data, QImage& img, Put pu
         case Pixel::Nv21: {
             const uchar* uv = data + f.offset[1] + qsizetype(f.stride[1]) * (y / 2);
             const int uo = f.pixel == Pixel::Nv12 ? 0 : 1;
-            for (std::size_t x = 0; x < std::size_t(tw); ++x) {
-                const int sx = xs[x];
-                const int pair = (sx / 2) * 2;
-                ys[x] = row[sx];
-                us[x] = uv[pair + uo];
-                vs[x] = uv[pair + 1 - uo];
-            }
+            for (std::size_t x = 0; x < std::size_t(tw); ++x)
+                ys[x] = row[xs[x]];
+            if (y / 2 != chromaRow)
+                for (std::size_t x = 0; x < std::size_t(tw); ++x) {
+                    const int pair = (xs[x] / 2) * 2;
+                    us[x] = uv[pair + uo];
+                    vs[x] = uv[pair + 1 - uo];
+                }
+            chromaRow = y / 2;
             convertRow(line);
             break;
         }
