@@ -1,11 +1,16 @@
 #include "video/NetworkCaptureDevice.h"
 
+#include "video/RateGate.h"
+
+#include <QDateTime>
 #include <QMetaObject>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <utility>
 
 namespace vigilux::video {
 
@@ -18,6 +23,14 @@ struct NetworkCaptureDevice::Shared {
     NetworkStream* current = nullptr; // the session in progress, to interrupt it
 
     FrameHandover frames;
+    // Set by the UI thread: whether frames are delivered at all, and the
+    // preview rate, applied here on arrival so that frames the rate leaves
+    // out are neither packed nor handed over.
+    std::atomic<bool> wanted{true};
+    std::atomic<int> rateMs{1};
+    // Every whole frame decoded, handed over or not.
+    std::atomic<quint64> received{0};
+    std::atomic<qint64> lastFrameMs{0}; // ms since the epoch
 };
 
 namespace {
@@ -43,7 +56,7 @@ bool NetworkCaptureDevice::connectDriver() {
         return false;
     clearFrame();
     m_size = {};
-    m_lastFrameAt = {};
+    m_lastFrameMs = 0;
     m_lostSince = {};
     m_errorText.clear();
     setConnected(true);
@@ -71,6 +84,8 @@ void NetworkCaptureDevice::setCredentials(const QString& user, const QString& pa
 
 void NetworkCaptureDevice::startWorker() {
     m_shared = std::make_shared<Shared>();
+    m_shared->lastFrameMs = m_lastFrameMs;
+    previewSettingsChanged();
     const quint64 generation = ++m_generation;
     auto shared = m_shared;
     const video::CaptureSource source = m_source;
@@ -87,6 +102,8 @@ void NetworkCaptureDevice::startWorker() {
         std::vector<std::uint8_t> work;
         video::FrameLayout layout;
         int failures = 0;
+        RateGate gate;
+        const auto connected = Clock::now();
         for (;;) {
             NetworkStream stream(limits);
             {
@@ -98,9 +115,25 @@ void NetworkCaptureDevice::startWorker() {
             const auto started = Clock::now();
             bool gotFrame = false;
             bool picture = false;
+            // The first frame of a session always goes through: it tells
+            // the UI thread that the picture is back.
+            bool first = true;
+            const auto wanted = [&] {
+                shared->received.fetch_add(1, std::memory_order_relaxed);
+                shared->lastFrameMs.store(QDateTime::currentMSecsSinceEpoch(),
+                                          std::memory_order_relaxed);
+                const int rate = shared->rateMs.load(std::memory_order_relaxed);
+                if (rate != gate.interval())
+                    gate.setInterval(rate);
+                const qint64 ms =
+                    std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - connected)
+                        .count();
+                const bool take = shared->wanted.load(std::memory_order_relaxed) && gate.pass(ms);
+                return std::exchange(first, false) || take;
+            };
             if (stream.open(source)) {
                 picture = stream.servesPictures();
-                while (stream.next(work, layout)) {
+                while (stream.next(work, layout, wanted)) {
                     gotFrame = true;
                     if (shared->frames.offer(work, layout)) {
                         QMetaObject::invokeMethod(
@@ -159,6 +192,7 @@ void NetworkCaptureDevice::stopWorker() {
     }
     m_shared->wake.notify_all();
     m_worker.join();
+    m_lastFrameMs = m_shared->lastFrameMs.load(std::memory_order_relaxed);
     m_shared.reset();
 }
 
@@ -168,8 +202,6 @@ void NetworkCaptureDevice::takeFrame(quint64 generation) {
     video::FrameLayout layout;
     if (!m_shared->frames.take(m_taken, layout))
         return;
-    ++m_received;
-    m_lastFrameAt = QDateTime::currentDateTime();
     m_size = layout.size;
     m_pixelName = video::FrameLayout::pixelName(layout.pixel);
     if (m_state != State::Streaming) {
@@ -177,17 +209,32 @@ void NetworkCaptureDevice::takeFrame(quint64 generation) {
         m_errorText.clear();
         setState(State::Streaming); // a slot may disconnect us: checked below
     }
-    if (!takeFrameSlot())
+    // The rate was applied in the thread, on arrival: the posting's own
+    // delay must not drop a frame here.
+    if (!deliveryOpen())
         return;
     publishFrame(m_taken, layout);
+}
+
+quint64 NetworkCaptureDevice::receivedFrames() const {
+    return m_shared ? m_shared->received.load(std::memory_order_relaxed) : 0;
+}
+
+void NetworkCaptureDevice::previewSettingsChanged() {
+    if (!m_shared)
+        return;
+    m_shared->wanted = previewing();
+    m_shared->rateMs = previewRate();
 }
 
 void NetworkCaptureDevice::onSessionFailed(quint64 generation, StreamError error) {
     if (!m_shared || generation != m_generation)
         return;
     m_errorText = streamErrorText(error);
+    const qint64 lastFrameMs = m_shared->lastFrameMs.load(std::memory_order_relaxed);
     if (m_lostSince.isNull())
-        m_lostSince = m_lastFrameAt.isValid() ? m_lastFrameAt : QDateTime::currentDateTime();
+        m_lostSince = lastFrameMs > 0 ? QDateTime::fromMSecsSinceEpoch(lastFrameMs)
+                                      : QDateTime::currentDateTime();
     const bool refused = error == StreamError::LoginRefused || error == StreamError::Forbidden;
     setState(refused ? State::LoginRefused : State::Lost);
 }

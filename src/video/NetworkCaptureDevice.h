@@ -74,11 +74,14 @@ public:
     // The address with the password masked, for status texts and titles.
     QString maskedAddress() const { return m_source.maskedAddress(); }
 
-    // Frames the decoder thread handed over, delivered or not.
-    quint64 receivedFrames() const { return m_received; }
+    // Whole frames the decoder thread decoded, delivered or not.
+    quint64 receivedFrames() const;
 
 signals:
     void stateChanged(vigilux::video::NetworkCaptureDevice::State state);
+
+protected:
+    void previewSettingsChanged() override;
 
 private:
     struct Shared;
@@ -95,11 +98,10 @@ private:
     std::thread m_worker;
     quint64 m_generation = 0;          // of the running thread, to ignore a stopped one's reports
     std::vector<std::uint8_t> m_taken; // the frame taken from the thread
-    quint64 m_received = 0;
     QSize m_size;
     QString m_pixelName;
     State m_state = State::Idle;
-    QDateTime m_lastFrameAt;
+    qint64 m_lastFrameMs = 0; // of the last session, ms since the epoch
     QDateTime m_lostSince;
     QString m_errorText;
 };

@@ -359,7 +359,8 @@ bool NetworkStream::open(const video::CaptureSource& source) {
     return true;
 }
 
-bool NetworkStream::next(std::vector<std::uint8_t>& out, video::FrameLayout& layout) {
+bool NetworkStream::next(std::vector<std::uint8_t>& out, video::FrameLayout& layout,
+                         const std::function<bool()>& wanted) {
     Impl& d = *m_impl;
     if (!d.codec) {
         if (m_error == StreamError::None)
@@ -375,6 +376,11 @@ bool NetworkStream::next(std::vector<std::uint8_t>& out, video::FrameLayout& lay
         if (got == 0) {
             const bool damaged =
                 (d.frame->flags & AV_FRAME_FLAG_CORRUPT) != 0 || d.frame->decode_error_flags != 0;
+            if (!damaged && wanted && !wanted()) {
+                d.lastGoodMs = steadyMs();
+                d.refused = false;
+                continue;
+            }
             if (!damaged && d.pack(out, layout)) {
                 d.lastGoodMs = steadyMs();
                 d.refused = false;

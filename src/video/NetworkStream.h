@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -66,8 +67,12 @@ public:
     bool open(const video::CaptureSource& source);
 
     // Decodes the next frame and packs it into `out` (grown as needed),
-    // `layout` describing it. False with error() set at the end.
-    bool next(std::vector<std::uint8_t>& out, video::FrameLayout& layout);
+    // `layout` describing it. False with error() set at the end. `wanted`,
+    // when given, is asked about each whole frame decoded: one it declines
+    // is passed over without being packed (a preview rate below the
+    // camera's).
+    bool next(std::vector<std::uint8_t>& out, video::FrameLayout& layout,
+              const std::function<bool()>& wanted = {});
 
     // True when the address serves single pictures (a snapshot address):
     // the session ends normally after one frame.

@@ -6,6 +6,7 @@
 #include "video/NetworkSourceCheck.h"
 #include "video/VideoDecoder.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -69,6 +70,19 @@ class NetworkCameraTest : public QObject {
         if (port == 0)
             qWarning("server did not start: %s", qPrintable(error));
         return port;
+    }
+    // A 20 s test picture of `codec` for the RTSP server, made once.
+    QString clipOf(const QString& codec) {
+        const QString clip = m_dir.filePath(codec + QStringLiteral(".mkv"));
+        const QString encoder =
+            codec == QLatin1String("mjpeg") ? codec : "lib" + QString(codec).replace('h', 'x');
+        // RTP carries JPEG with the standard Huffman tables only.
+        if (!QFile::exists(clip) &&
+            !test::runFfmpeg({"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25:duration=20",
+                              "-c:v", encoder, "-huffman", "default", "-pix_fmt", "yuvj420p", "-g",
+                              "25", clip}))
+            return {};
+        return clip;
     }
     QString http(quint16 port) const { return QStringLiteral("http://127.0.0.1:%1/cam").arg(port); }
     // A refused login is reported and not tried again: the server sees no
@@ -160,14 +174,8 @@ private slots:
         QFETCH(QString, codec);
         QFETCH(bool, udp);
         QFETCH(QString, password);
-        const QString clip = m_dir.filePath(codec + QStringLiteral(".mkv"));
-        const QString encoder =
-            codec == QLatin1String("mjpeg") ? codec : "lib" + QString(codec).replace('h', 'x');
-        // RTP carries JPEG with the standard Huffman tables only.
-        if (!QFile::exists(clip))
-            QVERIFY(test::runFfmpeg(
-                {"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25:duration=20", "-c:v", encoder,
-                 "-huffman", "default", "-pix_fmt", "yuvj420p", "-g", "25", clip}));
+        const QString clip = clipOf(codec);
+        QVERIFY(!clip.isEmpty());
         QStringList args{"rtsp_server.py", "--clip", clip, "--codec", codec};
         if (!password.isEmpty())
             args += {"--user", "viewer", "--password", "p@ss:w0rd"};
@@ -196,6 +204,26 @@ private slots:
             }
             QCOMPARE(matched, watch.frames.size()); // all of them, in order
         }
+    }
+
+    // Frames the preview rate leaves out are dropped as they arrive, in the
+    // decoder's thread: at most one a rate interval reaches the detector.
+    void previewRateAppliedOnArrival() {
+        const QString clip = clipOf(QStringLiteral("h264"));
+        QVERIFY(!clip.isEmpty());
+        Server server;
+        const quint16 port = start(server, {"rtsp_server.py", "--clip", clip, "--codec", "h264"});
+        QVERIFY(port);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        Watch watch(CaptureSource::network(QStringLiteral("rtsp://127.0.0.1:%1/cam").arg(port)));
+        watch.device->setPreviewRate(200);
+        QTRY_VERIFY_WITH_TIMEOUT(watch.device->receivedFrames() >= 50, 20000);
+        QCOMPARE(watch.device->state(), State::Streaming);
+        QVERIFY2(watch.frames.size() <= elapsed.elapsed() / 200 + 2,
+                 qPrintable(QStringLiteral("%1 frames in %2 ms")
+                                .arg(watch.frames.size())
+                                .arg(elapsed.elapsed())));
     }
 
     // The server killed mid-stream and started again: the device notices,
