@@ -23,11 +23,7 @@ struct NetworkCaptureDevice::Shared {
     NetworkStream* current = nullptr; // the session in progress, to interrupt it
 
     FrameHandover frames;
-    // Set by the UI thread: whether frames are delivered at all, and the
-    // preview rate, applied here on arrival so that frames the rate leaves
-    // out are neither packed nor handed over.
-    std::atomic<bool> wanted{true};
-    std::atomic<int> rateMs{1};
+    SharedRate rate; // applied on arrival
     // Every whole frame decoded, handed over or not.
     std::atomic<quint64> received{0};
     std::atomic<qint64> lastFrameMs{0}; // ms since the epoch
@@ -122,13 +118,10 @@ void NetworkCaptureDevice::startWorker() {
                 shared->received.fetch_add(1, std::memory_order_relaxed);
                 shared->lastFrameMs.store(QDateTime::currentMSecsSinceEpoch(),
                                           std::memory_order_relaxed);
-                const int rate = shared->rateMs.load(std::memory_order_relaxed);
-                if (rate != gate.interval())
-                    gate.setInterval(rate);
                 const qint64 ms =
                     std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - connected)
                         .count();
-                const bool take = shared->wanted.load(std::memory_order_relaxed) && gate.pass(ms);
+                const bool take = shared->rate.pass(gate, ms);
                 return std::exchange(first, false) || take;
             };
             if (stream.open(source)) {
@@ -223,8 +216,7 @@ quint64 NetworkCaptureDevice::receivedFrames() const {
 void NetworkCaptureDevice::previewSettingsChanged() {
     if (!m_shared)
         return;
-    m_shared->wanted = previewing();
-    m_shared->rateMs = previewRate();
+    m_shared->rate.set(previewing(), previewRate());
 }
 
 void NetworkCaptureDevice::onSessionFailed(quint64 generation, StreamError error) {

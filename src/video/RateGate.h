@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 #include <algorithm>
+#include <atomic>
 
 namespace vigilux::video {
 
@@ -33,6 +34,31 @@ public:
 private:
     int m_intervalMs = 1;
     qint64 m_nextDueMs = 0;
+};
+
+// The preview's flag and rate as the UI thread last set them, read by a
+// decoder thread that applies the rate itself, on its own frame times,
+// before a frame is packed: a frame nobody takes costs only its decoding.
+class SharedRate final {
+public:
+    void set(bool wanted, int intervalMs) {
+        m_wanted.store(wanted, std::memory_order_relaxed);
+        m_intervalMs.store(intervalMs, std::memory_order_relaxed);
+    }
+    bool wanted() const { return m_wanted.load(std::memory_order_relaxed); }
+
+    // Whether a frame at `ms` is taken: frames are wanted and `gate`, kept
+    // at the current rate, lets it through.
+    bool pass(RateGate& gate, qint64 ms) const {
+        const int interval = m_intervalMs.load(std::memory_order_relaxed);
+        if (interval != gate.interval())
+            gate.setInterval(interval);
+        return wanted() && gate.pass(ms);
+    }
+
+private:
+    std::atomic<bool> m_wanted{false};
+    std::atomic<int> m_intervalMs{1};
 };
 
 } // namespace vigilux::video

@@ -1,12 +1,12 @@
 #include "video/VideoFileCaptureDevice.h"
 
+#include "video/RateGate.h"
 #include "video/VideoDecoder.h"
 
 #include <QFileInfo>
 #include <QMetaObject>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -19,10 +19,7 @@ struct VideoFileCaptureDevice::Shared {
     std::condition_variable wake;
     bool stop = false;
     FrameHandover frames;
-    // The preview's flag and rate, applied on the frames' own times before
-    // a frame is packed: a frame nobody takes costs only its decoding.
-    std::atomic<bool> wanted{false};
-    std::atomic<int> rateMs{1};
+    SharedRate rate; // applied on the frames' own times
 
     // Waits until `due`; false when asked to stop first.
     template <typename TimePoint>
@@ -95,11 +92,8 @@ void VideoFileCaptureDevice::startWorker(std::unique_ptr<VideoDecoder> first) {
                     stepMs = std::clamp<std::int64_t>(ms - lastMs, 1, 1000);
                 lastMs = ms;
                 gotFrame = true;
-                const int rate = shared->rateMs.load(std::memory_order_relaxed);
-                if (rate != gate.interval())
-                    gate.setInterval(rate);
-                const bool wanted = shared->wanted.load(std::memory_order_relaxed);
-                const bool take = wanted && gate.pass(ms);
+                const bool wanted = shared->rate.wanted();
+                const bool take = shared->rate.pass(gate, ms);
                 // A frame the rate leaves out is not waited for: the thread
                 // sleeps once per frame taken, not once per frame. With no
                 // frame wanted at all it keeps the file's pace, so a paused
@@ -167,8 +161,7 @@ void VideoFileCaptureDevice::takeFrame(quint64 generation) {
 void VideoFileCaptureDevice::previewSettingsChanged() {
     if (!m_shared)
         return;
-    m_shared->wanted = previewing();
-    m_shared->rateMs = previewRate();
+    m_shared->rate.set(previewing(), previewRate());
 }
 
 void VideoFileCaptureDevice::onFailed(quint64 generation) {
